@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds hwmc and runs it on the example file; the report goes to
+# examples/sample.out (appended to if it exists).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target hwmc
+exec ./build/hwmc examples/sample.txt examples/sample.out

@@ -1,0 +1,23 @@
+// The bytes of a genotype file as the parser sees them: the whole file read
+// in binary, every carriage return (13) dropped, and nothing from the first
+// Ctrl-Z (0x1A) on. Failures are results, so the reader can choose the
+// message; nothing here writes to the screen.
+#pragma once
+
+#include <cstddef>
+
+#include "genotype/buffer.h"
+
+enum class TextLoadStatus { kOk, kCannotOpen, kReadError, kOutOfMemory };
+
+struct TextBytes {
+  TextLoadStatus status = TextLoadStatus::kOk;
+  Buffer<unsigned char> bytes;  // capacity; the data is bytes[0 .. length)
+  size_t length = 0;
+};
+
+TextBytes load_text_bytes(const char* path);
+
+// Drops carriage returns and cuts at the first 0x1A, in place; returns the
+// new length.
+size_t strip_text_bytes(unsigned char* data, size_t length);

@@ -1,0 +1,60 @@
+#include "report/output_trim.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "report/unique_fd.h"
+
+namespace {
+
+constexpr unsigned char kEndOfFileMark = 26;
+
+// Reads exactly size bytes at offset; false on an error or a short file.
+bool read_at(int fd, unsigned char* buffer, size_t size, off_t offset) {
+  while (size > 0) {
+    ssize_t n = ::pread(fd, buffer, size, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    buffer += n;
+    size -= static_cast<size_t>(n);
+    offset += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+void trim_output_tail(const char* path) {
+  UniqueFd file(::open(path, O_RDWR | O_CLOEXEC));
+  if (!file.is_open()) return;
+
+  struct stat info;
+  if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return;
+  const off_t length = info.st_size;
+  if (length <= 0) return;
+
+  // The scan runs back from the last byte one byte at a time; it reads a
+  // block at a time only to spare system calls on a long run of marks.
+  unsigned char block[4096];
+  off_t end = length;
+  while (end > 0) {
+    const off_t start = end > static_cast<off_t>(sizeof block) ? end - static_cast<off_t>(sizeof block) : 0;
+    const size_t size = static_cast<size_t>(end - start);
+    if (!read_at(file.fd, block, size, start)) return;
+    for (size_t n = size; n > 0; --n) {
+      if (block[n - 1] != kEndOfFileMark) {
+        const off_t keep = start + static_cast<off_t>(n);
+        if (keep < length) (void)::ftruncate(file.fd, keep);
+        return;
+      }
+    }
+    end = start;
+  }
+  // Nothing but marks: the file stays as it is.
+}

@@ -1,0 +1,36 @@
+#include "report/report_append.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "report/unique_fd.h"
+
+namespace {
+
+bool write_all(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+AppendResult append_to_file(const char* path, const std::string& bytes) {
+  UniqueFd file(::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  if (!file.is_open()) return AppendResult::kOpenFailed;
+  if (!write_all(file.fd, bytes.data(), bytes.size())) return AppendResult::kWriteFailed;
+  // A delayed write error (a full disk on a network file system, say) may
+  // only show at the close.
+  if (::close(file.release()) != 0) return AppendResult::kWriteFailed;
+  return AppendResult::kDone;
+}

@@ -1,0 +1,12 @@
+// Appends bytes to the end of a file, creating it (mode 0666 less the umask)
+// when it is missing. An existing file must be open for reading and writing,
+// as the report has always required; its contents are never truncated.
+// Write and close errors are results, so nothing claims success that the
+// file did not take.
+#pragma once
+
+#include <string>
+
+enum class AppendResult { kDone, kOpenFailed, kWriteFailed };
+
+AppendResult append_to_file(const char* path, const std::string& bytes);

@@ -1,0 +1,13 @@
+// Appends the report of one analysed input file to the output file
+// args[arg_count - 1], creating the file when it is missing. The input file's
+// argument text args[file_index] is upper-cased in place.
+//
+// Failure to open the file shows "failure at opening" with the path at the
+// cursor and ends the process at once (code 1, no closing lines); a write or
+// close error shows "failure at writing" with the path on the error line and
+// ends through exit_program(1). Reports already in the file stay as they were.
+#pragma once
+
+#include "report/file_results.h"
+
+void write_report(const FileResults& r);
