@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,6 +57,13 @@ struct ConsoleBackend {
   void (*present)(void* ctx) = nullptr;
   // The tone of byte 7.
   void (*bell)(void* ctx) = nullptr;
+  // Stream output: when set, receives every piece of bytes the character
+  // writer processes (control codes included), with the attribute they are
+  // written in, in addition to the model being updated. A backend that no
+  // longer shows the model (it writes at the terminal's own cursor) sets it.
+  void (*stream)(void* ctx, const uint8_t* bytes, size_t count, uint8_t attr) = nullptr;
+  // Stream output: con_clear_eol was called, with the current attribute.
+  void (*stream_clear_eol)(void* ctx, uint8_t attr) = nullptr;
 };
 
 // Operations with the exact semantics the program relies on.

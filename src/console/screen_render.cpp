@@ -1,0 +1,137 @@
+#include "console/screen_render.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "console/cp437.h"
+
+namespace {
+
+// PC colour order (black, blue, green, cyan, red, magenta, brown, grey) to
+// the ANSI order (black, red, green, yellow, blue, magenta, cyan, white).
+constexpr int kAnsiOf[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// Unchanged cells between two changed ones cost less to redraw than a new
+// cursor position when the gap is this short.
+constexpr int kMaxGap = 6;
+
+void append_goto(int x, int y, std::string& out) {
+  char buf[24];
+  const int n = std::snprintf(buf, sizeof buf, "\x1b[%d;%dH", y, x);
+  out.append(buf, static_cast<size_t>(n));
+}
+
+bool same(const Cell& a, const Cell& b) { return a.ch == b.ch && a.attr == b.attr; }
+
+}  // namespace
+
+void append_sgr(uint8_t attr, std::string& out) {
+  const int fg = attr & 0x0F;
+  const int bg = (attr >> 4) & 0x07;
+  const int fg_code = (fg < 8 ? 30 : 90) + kAnsiOf[fg & 7];
+  const int bg_code = ((attr & 0x80) ? 100 : 40) + kAnsiOf[bg];
+  char buf[24];
+  // The leading 0 drops anything a previous colour left (bold included).
+  const int n = std::snprintf(buf, sizeof buf, "\x1b[0;%d;%dm", fg_code, bg_code);
+  out.append(buf, static_cast<size_t>(n));
+}
+
+void append_glyph(uint8_t ch, std::string& out) { out += cp437_utf8(ch); }
+
+void append_cursor_shape(int cursor_type, std::string& out) {
+  switch (cursor_type) {
+    case kCursorHidden: out += "\x1b[?25l"; break;
+    case kCursorBlock: out += "\x1b[2 q\x1b[?25h"; break;
+    default: out += "\x1b[4 q\x1b[?25h"; break;
+  }
+}
+
+void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& shown,
+                   std::string& out) {
+  const int cols = std::min(size.cols, kScreenWidth);
+  const int rows = std::min(size.rows, kScreenHeight);
+  const bool small = size.cols < kScreenWidth || size.rows < kScreenHeight;
+  const bool redraw = !shown.valid || shown.size.cols != size.cols || shown.size.rows != size.rows;
+  if (redraw) {
+    out += "\x1b[0m\x1b[H\x1b[2J";
+    shown.valid = true;
+    shown.size = size;
+    shown.attr = -1;
+    shown.cursor_x = 1;
+    shown.cursor_y = 1;
+  }
+  bool drew = false;
+  for (int y = 0; y < rows; ++y) {
+    const Cell* want = model.cells[y];
+    Cell* have = shown.cells[y];
+    int width = cols;
+    if (small && y == size.rows - 1 && cols == size.cols) --width;
+    if (!redraw && std::memcmp(want, have, sizeof(Cell) * static_cast<size_t>(width)) == 0) continue;
+    int x = 0;
+    while (x < width) {
+      if (!redraw && same(want[x], have[x])) {
+        ++x;
+        continue;
+      }
+      // A run from x to the last changed cell before a long unchanged gap.
+      int end = x + 1;
+      for (int gap = 0, i = x + 1; i < width; ++i) {
+        if (redraw || !same(want[i], have[i])) {
+          end = i + 1;
+          gap = 0;
+        } else if (++gap > kMaxGap) {
+          break;
+        }
+      }
+      append_goto(x + 1, y + 1, out);
+      for (int i = x; i < end; ++i) {
+        if (want[i].attr != shown.attr) {
+          append_sgr(want[i].attr, out);
+          shown.attr = want[i].attr;
+        }
+        append_glyph(want[i].ch, out);
+        have[i] = want[i];
+      }
+      drew = true;
+      x = end;
+    }
+  }
+  const int cx = std::clamp(model.cursor_x, 1, std::max(cols, 1));
+  const int cy = std::clamp(model.cursor_y, 1, std::max(rows, 1));
+  if (drew || redraw || cx != shown.cursor_x || cy != shown.cursor_y) {
+    append_goto(cx, cy, out);
+    shown.cursor_x = cx;
+    shown.cursor_y = cy;
+  }
+  if (model.cursor_type != shown.cursor_type) {
+    append_cursor_shape(model.cursor_type, out);
+    shown.cursor_type = model.cursor_type;
+  }
+}
+
+void render_close(const ConsoleModel& model, TerminalSize size, std::string& out) {
+  out += "\x1b[0m\x1b[0 q\x1b[?25h";
+  append_goto(1, std::clamp(model.cursor_y, 1, std::max(std::min(size.rows, kScreenHeight), 1)), out);
+  out += "\r\n";
+}
+
+std::string render_plain_text(const ConsoleModel& model) {
+  std::string text;
+  std::string pending_rows;  // empty rows kept until a later row has text
+  for (int y = 0; y < kScreenHeight; ++y) {
+    int width = kScreenWidth;
+    // Blanks, byte 0 and 255 are all blank on screen.
+    auto blank = [](uint8_t c) { return c == ' ' || c == 0 || c == 255; };
+    while (width > 0 && blank(model.cells[y][width - 1].ch)) --width;
+    if (width == 0) {
+      pending_rows += '\n';
+      continue;
+    }
+    text += pending_rows;
+    pending_rows.clear();
+    for (int x = 0; x < width; ++x) append_glyph(model.cells[y][x].ch, text);
+    text += '\n';
+  }
+  return text;
+}

@@ -1,0 +1,108 @@
+#include "montecarlo/replicate.h"
+
+#include <array>
+#include <cstring>
+
+#include "montecarlo/rng.h"
+#include "montecarlo/scaled_value.h"
+
+namespace {
+
+// r mod d for r < 2^15 and 1 <= d <= 2^15 without a division: with
+// M = ceil(2^32 / d), the low 32 bits of M * r scaled by d / 2^32 are the
+// remainder (exact for all 16-bit r and d; checked exhaustively). M of d = 1
+// wraps to 0, which still gives 0.
+constexpr uint32_t kModLimit = 32768;
+
+constexpr std::array<uint32_t, kModLimit + 1> make_mod_magic() {
+  std::array<uint32_t, kModLimit + 1> magic{};
+  for (uint32_t d = 1; d <= kModLimit; ++d) magic[d] = 0xFFFFFFFFu / d + 1u;
+  return magic;
+}
+
+constexpr std::array<uint32_t, kModLimit + 1> kModMagic = make_mod_magic();
+
+// A generator output never exceeds 32767, so for d > 32768 the remainder is the
+// output itself, which is also what d = 32768 gives: the divisor is clamped.
+inline uint32_t draw_remainder(uint32_t r, uint32_t d) {
+  const uint32_t dc = d < kModLimit ? d : kModLimit;
+  const uint32_t low = kModMagic[dc] * r;
+  return static_cast<uint32_t>((static_cast<uint64_t>(low) * dc) >> 32);
+}
+
+}  // namespace
+
+int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+  // tri_index(i, j, k) = row_start[i] + j
+  int32_t row_start[128];
+  for (int32_t i = 0; i < k; ++i) row_start[i] = tri_index(i, 0, k);
+
+  uint32_t state = rng_state;
+  auto settle = [&](int32_t i) -> int32_t {
+    const uint32_t r = rng_step(state);
+    const int32_t t = i + static_cast<int32_t>(draw_remainder(r, static_cast<uint32_t>(two_n - i)));
+    slots[i].target = t;
+    const int8_t mine = slots[i].allele;
+    const int8_t theirs = slots[t].allele;
+    slots[t].allele = mine;
+    slots[i].allele = theirs;
+    return theirs;
+  };
+
+  int32_t het = 0;
+  const int32_t pairs = two_n / 2;
+  for (int32_t m = 0; m < pairs; ++m) {
+    const int32_t a = settle(2 * m);
+    const int32_t b = settle(2 * m + 1);
+    const int32_t lo = a < b ? a : b;
+    const int32_t hi = a < b ? b : a;
+    ++sim_table[row_start[lo] + hi];
+    het += a != b;
+  }
+  if (two_n % 2 != 0) settle(two_n - 1);
+  rng_state = state;
+  return het;
+}
+
+float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
+                     GenotypeCell* table) {
+  float sum = 0.0f;
+  for (int32_t c = cells - 1; c >= 0; --c) {
+    const float e = expected[c];
+    const int32_t n = sim_table[c];
+    float v_rounded;
+    if (n == 0) {
+      // diff is -e exactly and e * e (48 bits) is exact in extended precision,
+      // so v = e * e / e is e itself; and a sum of two floats rounded first to
+      // 64 bits and then to 24 equals the float sum rounded once. So an empty
+      // cell, the common case when there are many genotypes, needs neither the
+      // division nor the x87 unit.
+      v_rounded = e;
+      sum = sum + e;
+    } else {
+      const float diff = static_cast<float>(static_cast<long double>(n) - e);
+      const long double v = static_cast<long double>(diff) * diff / e;
+      sum = static_cast<float>(v + sum);
+      v_rounded = static_cast<float>(v);
+    }
+    table[c].mc_hits += scale_chi_square(v_rounded) >= scale_chi_square(table[c].x2);
+  }
+  return sum;
+}
+
+float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const float* expected,
+                   AlleleSlot* slots, int32_t* sim_table, int32_t cells, float het_expected,
+                   float* d_sim, GenotypeCell* table, bool* slots_filled) {
+  if (!*slots_filled) {
+    int32_t i = 0;
+    for (int32_t j = 0; j < k; ++j) {
+      for (int32_t c = 0; c < allele_total[j]; ++c) slots[i++].allele = static_cast<int8_t>(j);
+    }
+  }
+  std::memset(sim_table, 0, static_cast<size_t>(cells) * sizeof(int32_t));
+  const int32_t het_sim = permute_slots(slots, two_n, k, sim_table);
+  const float x2_sim = sim_chi_square(sim_table, expected, cells, table);
+  *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
+  *slots_filled = true;
+  return x2_sim;
+}

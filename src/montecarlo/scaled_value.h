@@ -1,0 +1,46 @@
+// A simulated statistic is compared with the observed one as an integer in
+// units of 0.00001, never as a float: chi-square values are x * 100000 + 0.5
+// truncated, D values are rounded half away from zero. The integers are 64-bit,
+// so the comparison stays right far beyond the chi-square of 42949.67 and the
+// |D| of 21474.8 where 32-bit integers would wrap; inside that range the
+// results are the same as with 32-bit integers.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace scaled_detail {
+
+// Below this magnitude x * 100000 stays under 2^52: the product of a float and
+// 100000 (at most 41 significant bits) and the sum with 0.5 are then exact in
+// double, so double gives the same integer as the extended evaluation, and the
+// truncation is a single SSE conversion.
+constexpr float kFastLimit = 4.0e10f;
+
+// The extended-precision evaluation for the rare large values; out-of-range
+// results saturate instead of being undefined, NaN gives 0.
+inline int64_t truncate_to_int64(long double v) {
+  if (!(v == v)) return 0;
+  if (v >= 9223372036854775807.0L) return INT64_MAX;
+  if (v <= -9223372036854775808.0L) return INT64_MIN;
+  return static_cast<int64_t>(v);
+}
+
+}  // namespace scaled_detail
+
+// x * 100000 + 0.5 (float32 constants), truncated toward zero.
+inline int64_t scale_chi_square(float x) {
+  if (std::fabs(x) < scaled_detail::kFastLimit) {
+    return static_cast<int64_t>(static_cast<double>(x) * 100000.0 + 0.5);
+  }
+  return scaled_detail::truncate_to_int64(static_cast<long double>(x) * 100000.0f + 0.5f);
+}
+
+// x * 100000 + 0.5 when x > 0, else x * 100000 - 0.5, truncated toward zero.
+inline int64_t scale_d(float x) {
+  const float half = x > 0.0f ? 0.5f : -0.5f;
+  if (std::fabs(x) < scaled_detail::kFastLimit) {
+    return static_cast<int64_t>(static_cast<double>(x) * 100000.0 + half);
+  }
+  return scaled_detail::truncate_to_int64(static_cast<long double>(x) * 100000.0f + half);
+}

@@ -1,0 +1,23 @@
+// Counting a run in a program file (see run_marker.h for the stored form).
+//
+// A program file that is missing, not writable for the caller, or has no
+// write permission bit at all (read-only, even for root) is not counted. The
+// running program's file cannot be opened for writing, so the counted file is
+// written as a complete copy beside it and renamed over it, keeping its
+// permission bits and owner; any failure removes the copy and leaves the file
+// as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Counts a run in the file at `path`. `counted` tells whether the file now
+// holds the new count; the result is that count when counted, otherwise 0
+// when the file could not be used and 1 when no usable marker was found.
+int32_t count_run_in(const char* path, bool& counted);
+
+// count_run_in on the running program's own file.
+int32_t count_run(bool& counted);
+
+// The full path of the running program's file; empty when unknown.
+std::string program_file_path();

@@ -1,0 +1,13 @@
+// The upper 5% point of the chi-square distribution: a fixed table for
+// df 1 to 100, Fisher's approximation 0.5 (sqrt(2 df - 1) + 1.64)^2 above.
+#pragma once
+
+#include <cstdint>
+
+// Entry i holds the value for df = i + 1 (float32 nearest to the printed
+// three-decimal table; from df 79 on the table has two decimals).
+extern const float chi2_table_05[100];
+
+// Requires df >= 1; returns NaN for df < 1, which has no critical value.
+// Callers store the result as float32.
+long double chi2_crit_05(int32_t df);

@@ -1,0 +1,30 @@
+#include "stats/heterozygosity.h"
+
+void het_stats(const GenotypeCell* table, int32_t cells, const int32_t* allele_total, int32_t k,
+               int32_t two_n, int32_t* het_observed, float* het_expected, float* d_obs) {
+  using Ext = long double;
+
+  int32_t observed = 0;
+  for (int32_t pos = 0; pos < cells; ++pos) {
+    if (table[pos].count != 0 && table[pos].allele1 != table[pos].allele2)
+      observed += table[pos].count;
+  }
+
+  // A 32-bit sum would wrap beyond 65535 allele copies; 64 bits hold any
+  // int32 totals, and give the same value wherever 32 bits sufficed.
+  uint64_t squares = 0;
+  for (int32_t i = 0; i < k; ++i) {
+    const uint64_t total = static_cast<uint32_t>(allele_total[i]);
+    squares += total * total;
+  }
+
+  const float c = static_cast<float>(two_n);
+  const Ext reciprocal = 1.0L / (2.0L * static_cast<Ext>(c));
+  const Ext subtrahend = reciprocal * static_cast<Ext>(squares);
+  const float expected = static_cast<float>(static_cast<Ext>(c) * 0.5L - subtrahend);
+
+  *het_observed = observed;
+  *het_expected = expected;
+  *d_obs = static_cast<float>((static_cast<Ext>(observed) - static_cast<Ext>(expected)) /
+                              static_cast<Ext>(expected));
+}

@@ -1,0 +1,112 @@
+// Samples for the Monte Carlo tests, prepared by the real statistics exactly
+// as the analysis phase prepares them: compaction, expected counts, D and the
+// cells' reference contributions.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "genotype/buffer.h"
+#include "genotype/genotype_table.h"
+#include "montecarlo/replicate.h"
+#include "montecarlo/run_control.h"
+#include "stats/expected_x2.h"
+#include "stats/heterozygosity.h"
+
+struct GenotypeRecord {
+  int32_t i, j, count;  // allele indices as read, any order
+};
+
+struct McSample {
+  int32_t k = 0;
+  int32_t two_n = 0;
+  int32_t cells = 0;
+  GenotypeTable table;
+  Buffer<float> expected;
+  Buffer<float> allele_freq;
+  Buffer<int32_t> allele_total;
+  Buffer<float> cell_x2;
+  float x2_obs = 0;
+  int32_t het_observed = 0;
+  float het_expected = 0;
+  float d_obs = 0;
+
+  McInputs inputs() {
+    return McInputs{two_n, k, allele_total.data, expected.data, cells, het_expected,
+                    x2_obs, d_obs, k * (k - 1) / 2, table.data};
+  }
+};
+
+inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
+  McSample s;
+  s.k = k_read;
+  const int32_t cells_read = cell_count_for(k_read);
+  s.table.allocate_zeroed(cells_read);
+  s.expected.allocate_zeroed(cells_read);
+  s.cell_x2.allocate_zeroed(cells_read);
+  s.allele_freq.allocate_zeroed(k_read);
+  s.allele_total.allocate_zeroed(k_read);
+  for (const GenotypeRecord& r : records) {
+    const int32_t lo = std::min(r.i, r.j);
+    const int32_t hi = std::max(r.i, r.j);
+    GenotypeCell& cell = s.table[tri_index(lo, hi, k_read)];
+    cell.count += r.count;
+    cell.allele1 = static_cast<char>(lo + 65);
+    cell.allele2 = static_cast<char>(hi + 65);
+    s.two_n += 2 * r.count;
+  }
+  s.x2_obs = compute_expected_x2(s.table.data, s.expected.data, s.k, s.two_n, s.allele_freq.data,
+                                 s.allele_total.data, s.cell_x2.data);
+  s.cells = cell_count_for(s.k);
+  het_stats(s.table.data, s.cells, s.allele_total.data, s.k, s.two_n, &s.het_observed,
+            &s.het_expected, &s.d_obs);
+  set_cell_x2(s.table.data, s.expected.data, s.cells);
+  return s;
+}
+
+// A random sample of two_n / 2 individuals over k alleles, every allele
+// present, with skewed allele frequencies; homozygote_share of the
+// individuals are forced homozygous so that samples also stray from
+// Hardy-Weinberg proportions.
+inline McSample make_random_sample(int32_t k, int32_t two_n, double homozygote_share,
+                                   uint32_t seed) {
+  std::mt19937 gen(seed);
+  std::vector<int32_t> copies;
+  for (int32_t a = 0; a < k; ++a) copies.push_back(a);
+  std::vector<double> weights;
+  for (int32_t a = 0; a < k; ++a) weights.push_back(1.0 / (1.0 + a));
+  std::discrete_distribution<int32_t> pick(weights.begin(), weights.end());
+  while (static_cast<int32_t>(copies.size()) < two_n) copies.push_back(pick(gen));
+  std::shuffle(copies.begin(), copies.end(), gen);
+  // Sorting a prefix pairs equal alleles together: forced homozygotes.
+  const auto forced = static_cast<size_t>(homozygote_share * two_n) & ~size_t{1};
+  std::sort(copies.begin(), copies.begin() + static_cast<std::ptrdiff_t>(forced));
+  std::vector<GenotypeRecord> records;
+  std::vector<int32_t> counts(static_cast<size_t>(cell_count_for(k)), 0);
+  for (size_t m = 0; m + 1 < copies.size(); m += 2) {
+    const int32_t lo = std::min(copies[m], copies[m + 1]);
+    const int32_t hi = std::max(copies[m], copies[m + 1]);
+    ++counts[static_cast<size_t>(tri_index(lo, hi, k))];
+  }
+  for (int32_t i = 0; i < k; ++i) {
+    for (int32_t j = i; j < k; ++j) {
+      const int32_t n = counts[static_cast<size_t>(tri_index(i, j, k))];
+      if (n != 0) records.push_back({i, j, n});
+    }
+  }
+  return make_sample(k, records);
+}
+
+// The replicate's working arrays, as the run control allocates them.
+struct McWork {
+  Buffer<AlleleSlot> slots;
+  Buffer<int32_t> sim_table;
+  bool slots_filled = false;
+
+  explicit McWork(const McSample& s) {
+    slots.allocate_zeroed(static_cast<size_t>(s.two_n));
+    sim_table.allocate(static_cast<size_t>(s.cells));
+  }
+};

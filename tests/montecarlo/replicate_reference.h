@@ -1,0 +1,71 @@
+// The replicate written out step by step as its definition reads: separate
+// passes, a modulo per draw, tri_index per individual, every contribution
+// through extended precision, the hit test on unsigned 32-bit integers. Slow
+// on purpose; the tests hold the program's replicate to it and the benchmark
+// measures against it. Valid only while scaled values fit in 32 bits.
+#pragma once
+
+#include <cstdint>
+
+#include "genotype/genotype_table.h"
+#include "montecarlo/replicate.h"
+#include "montecarlo/rng.h"
+
+inline float reference_sim_chi_square(const int32_t* sim_table, const float* expected,
+                                      int32_t cells, GenotypeCell* table) {
+  float sum = 0.0f;
+  for (int32_t c = cells - 1; c >= 0; --c) {
+    const float diff =
+        static_cast<float>(static_cast<long double>(sim_table[c]) - static_cast<long double>(expected[c]));
+    const long double v = static_cast<long double>(diff) * static_cast<long double>(diff) /
+                          static_cast<long double>(expected[c]);
+    sum = static_cast<float>(v + static_cast<long double>(sum));
+    const uint32_t s = static_cast<uint32_t>(
+        static_cast<long double>(static_cast<float>(v)) * 100000.0f + 0.5f);
+    const uint32_t o =
+        static_cast<uint32_t>(static_cast<long double>(table[c].x2) * 100000.0f + 0.5f);
+    if (s >= o) table[c].mc_hits += 1;
+  }
+  return sum;
+}
+
+inline float reference_mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total,
+                                    const float* expected, AlleleSlot* slots, int32_t* sim_table,
+                                    int32_t cells, float het_expected, float* d_sim,
+                                    GenotypeCell* table, bool* slots_filled) {
+  int32_t i = 0;
+  for (int32_t j = 0; j < k; ++j) {
+    for (int32_t n = 0; n < allele_total[j]; ++n) {
+      slots[i].target = i + static_cast<int32_t>(rng_next() % static_cast<uint32_t>(two_n - i));
+      if (!*slots_filled) slots[i].allele = static_cast<int8_t>(j);
+      i = i + 1;
+    }
+  }
+
+  for (int32_t c = 0; c < cells; ++c) sim_table[c] = 0;
+
+  for (int32_t s = 0; s < two_n; ++s) {
+    const int8_t tmp = slots[s].allele;
+    slots[s].allele = slots[slots[s].target].allele;
+    slots[slots[s].target].allele = tmp;
+  }
+
+  int32_t het_sim = 0;
+  for (int32_t m = 0; m < two_n / 2; ++m) {
+    const int32_t a = slots[2 * m].allele;
+    const int32_t b = slots[2 * m + 1].allele;
+    if (a > b) {
+      sim_table[tri_index(b, a, k)] += 1;
+    } else {
+      sim_table[tri_index(a, b, k)] += 1;
+    }
+    if (a != b) het_sim += 1;
+  }
+
+  const float x2_sim = reference_sim_chi_square(sim_table, expected, cells, table);
+  *d_sim = static_cast<float>(
+      (static_cast<long double>(het_sim) - static_cast<long double>(het_expected)) /
+      static_cast<long double>(het_expected));
+  *slots_filled = true;
+  return x2_sim;
+}

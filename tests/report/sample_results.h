@@ -1,0 +1,68 @@
+// The help screen's sample file (bc:1, aa:10, eg:25, ad:16, bd:1) as the
+// analysis leaves it: k = 6 (a b c d e g), 21 cells, N = 53, with the float32
+// frequencies, expected counts and chi-square contributions it produces.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "genotype/genotype_table.h"
+#include "report/file_results.h"
+
+struct SampleResults {
+  std::vector<char> input_name;
+  std::vector<char> output_name;
+  std::vector<char*> args;
+  std::vector<GenotypeCell> table;
+  std::vector<float> freq;
+  std::vector<float> expected;
+  std::vector<float> cell_x2;
+  FileResults r{};
+
+  explicit SampleResults(const char* input = "sample.txt", const char* output = "out.txt") {
+    input_name.assign(input, input + std::strlen(input) + 1);
+    output_name.assign(output, output + std::strlen(output) + 1);
+    args = {const_cast<char*>("hwmc"), input_name.data(), output_name.data()};
+
+    freq = {0x1.5bc60ap-2f, 0x1.3521dp-6f, 0x1.3521dp-7f,
+            0x1.4873ecp-3f, 0x1.e304d4p-3f, 0x1.e304d4p-3f};
+    // Cell order: aa ab ac ad ae ag bb bc bd be bg cc cd ce cg dd de dg ee eg gg.
+    expected = {0x1.873eccp+2f, 0x1.5bc60ap-1f, 0x1.5bc60ap-2f, 0x1.71826ap+2f, 0x1.0fb2b8p+3f,
+                0x1.0fb2b8p+3f, 0x1.3521dp-6f,  0x1.3521dp-6f,  0x1.4873ecp-2f, 0x1.e304d4p-2f,
+                0x1.e304d4p-2f, 0x1.3521dp-8f,  0x1.4873ecp-3f, 0x1.e304d4p-3f, 0x1.e304d4p-3f,
+                0x1.5cfb2ap+0f, 0x1.009a9p+2f,  0x1.009a9p+2f,  0x1.795bc6p+1f, 0x1.795bc6p+2f,
+                0x1.795bc6p+1f};
+    cell_x2 = expected;  // an unobserved genotype contributes its expected count
+    cell_x2[0] = 0x1.3c5152p+1f;   // aa
+    cell_x2[3] = 0x1.21d0b6p+4f;   // ad
+    cell_x2[7] = 0x1.9826a4p+5f;   // bc
+    cell_x2[8] = 0x1.703b1ap+0f;   // bd
+    cell_x2[19] = 0x1.ef2b78p+5f;  // eg
+
+    table.assign(21, GenotypeCell{0, 0, 0.0f, 0, 0});
+    table[0].count = 10;
+    table[3].count = 16;
+    table[7].count = 1;
+    table[8].count = 1;
+    table[19].count = 25;
+
+    r.arg_count = 3;
+    r.args = args.data();
+    r.allele_count = 6;
+    r.file_index = 1;
+    r.allele_letters = "abcdeg";
+    r.allele_freq = freq.data();
+    r.expected = expected.data();
+    r.cell_x2 = cell_x2.data();
+    r.table = table.data();
+    r.two_n = 106;
+    r.het_expected = 0x1.3cd488p+5f;  // 39.603775
+    r.d_obs = 0x1.5f40b8p-4f;         // 0.0857551
+    r.x2_obs = 0x1.53a18cp+7f;        // 169.81552124023438
+    r.x2_crit = 24.996f;
+    r.df = 15;
+    r.het_observed = 43;
+    r.mc_answer = 'n';
+  }
+};
