@@ -61,7 +61,6 @@ void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& sh
     shown.cursor_x = 1;
     shown.cursor_y = 1;
   }
-  bool drew = false;
   for (int y = 0; y < rows; ++y) {
     const Cell* want = model.cells[y];
     Cell* have = shown.cells[y];
@@ -84,22 +83,27 @@ void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& sh
           break;
         }
       }
-      append_goto(x + 1, y + 1, out);
+      if (shown.cursor_x != x + 1 || shown.cursor_y != y + 1) append_goto(x + 1, y + 1, out);
+      bool ascii = true;
       for (int i = x; i < end; ++i) {
         if (want[i].attr != shown.attr) {
           append_sgr(want[i].attr, out);
           shown.attr = want[i].attr;
         }
         append_glyph(want[i].ch, out);
+        ascii = ascii && want[i].ch >= 32 && want[i].ch < 127;
         have[i] = want[i];
       }
-      drew = true;
+      // Where the terminal's cursor now stands is certain only after ASCII
+      // glyphs short of the last column; otherwise the next step places it.
+      shown.cursor_x = ascii && end < size.cols ? end + 1 : 0;
+      shown.cursor_y = y + 1;
       x = end;
     }
   }
   const int cx = std::clamp(model.cursor_x, 1, std::max(cols, 1));
   const int cy = std::clamp(model.cursor_y, 1, std::max(rows, 1));
-  if (drew || redraw || cx != shown.cursor_x || cy != shown.cursor_y) {
+  if (cx != shown.cursor_x || cy != shown.cursor_y) {
     append_goto(cx, cy, out);
     shown.cursor_x = cx;
     shown.cursor_y = cy;

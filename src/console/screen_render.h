@@ -22,7 +22,7 @@ struct ShownScreen {
   TerminalSize size;
   Cell cells[kScreenHeight][kScreenWidth] = {};
   int attr = -1;  // the colours in effect on the terminal, -1 unknown
-  int cursor_x = 0, cursor_y = 0;  // 0: unknown
+  int cursor_x = 0, cursor_y = 0;  // the terminal's cursor; 0: unknown
   int cursor_type = -1;            // -1: unknown
 };
 

@@ -59,7 +59,7 @@ void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, c
       show_duplicate_entry(parse.c1, parse.c2, path);
       return;
     case Status::kNoAlleleIndex:
-      show_record_error("allele character without allele index in record", parse, data, path);
+      show_record_error("invalid allele character in record", parse, data, path);
       return;
     case Status::kNegativeCount:
       show_record_error("negative count in record", parse, data, path);

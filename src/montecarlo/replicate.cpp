@@ -22,12 +22,27 @@ constexpr std::array<uint32_t, kModLimit + 1> make_mod_magic() {
 
 constexpr std::array<uint32_t, kModLimit + 1> kModMagic = make_mod_magic();
 
-// A generator output never exceeds 32767, so for d > 32768 the remainder is the
-// output itself, which is also what d = 32768 gives: the divisor is clamped.
-inline uint32_t draw_remainder(uint32_t r, uint32_t d) {
-  const uint32_t dc = d < kModLimit ? d : kModLimit;
-  const uint32_t low = kModMagic[dc] * r;
-  return static_cast<uint32_t>((static_cast<uint64_t>(low) * dc) >> 32);
+inline uint32_t remainder_of_draw(uint32_t r, uint32_t d) {
+  const uint32_t low = kModMagic[d] * r;
+  return static_cast<uint32_t>((static_cast<uint64_t>(low) * d) >> 32);
+}
+
+// The generator two steps at a time: s2 = A^2 s + (A + 1) gives the same
+// sequence with a dependency chain half as long; the odd state hangs off it.
+constexpr uint32_t kMul = 22695477u;
+constexpr uint32_t kMul2 = kMul * kMul;
+constexpr uint32_t kAdd2 = kMul + 1u;
+
+inline uint32_t output_of(uint32_t state) { return (state >> 16) & 0x7FFFu; }
+
+// One exchange of the swap pass; returns the allele slot i ends with.
+inline int32_t exchange(AlleleSlot* slots, int32_t i, int32_t t) {
+  slots[i].target = t;
+  const int8_t mine = slots[i].allele;
+  const int8_t theirs = slots[t].allele;
+  slots[t].allele = mine;
+  slots[i].allele = theirs;
+  return theirs;
 }
 
 }  // namespace
@@ -37,29 +52,42 @@ int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_
   int32_t row_start[128];
   for (int32_t i = 0; i < k; ++i) row_start[i] = tri_index(i, 0, k);
 
-  uint32_t state = rng_state;
-  auto settle = [&](int32_t i) -> int32_t {
-    const uint32_t r = rng_step(state);
-    const int32_t t = i + static_cast<int32_t>(draw_remainder(r, static_cast<uint32_t>(two_n - i)));
-    slots[i].target = t;
-    const int8_t mine = slots[i].allele;
-    const int8_t theirs = slots[t].allele;
-    slots[t].allele = mine;
-    slots[i].allele = theirs;
-    return theirs;
-  };
-
   int32_t het = 0;
-  const int32_t pairs = two_n / 2;
-  for (int32_t m = 0; m < pairs; ++m) {
-    const int32_t a = settle(2 * m);
-    const int32_t b = settle(2 * m + 1);
+  auto count_pair = [&](int32_t a, int32_t b) {
     const int32_t lo = a < b ? a : b;
     const int32_t hi = a < b ? b : a;
     ++sim_table[row_start[lo] + hi];
     het += a != b;
+  };
+
+  // While more than 32767 slots are left, an output (at most 32767) is its
+  // own remainder: those draws need no reduction at all. From then on the
+  // number of slots left is at most 32768, inside the reciprocal table.
+  const int32_t unreduced = two_n > 32767 ? two_n - 32767 : 0;
+  uint32_t state = rng_state;
+  int32_t i = 0;
+  for (; i + 1 < unreduced; i += 2) {
+    const uint32_t odd = state * kMul + 1u;
+    state = state * kMul2 + kAdd2;
+    slots[i].target = i + static_cast<int32_t>(output_of(odd));
+    slots[i + 1].target = i + 1 + static_cast<int32_t>(output_of(state));
   }
-  if (two_n % 2 != 0) settle(two_n - 1);
+  for (; i + 1 < two_n; i += 2) {
+    const uint32_t odd = state * kMul + 1u;
+    state = state * kMul2 + kAdd2;
+    const uint32_t left = static_cast<uint32_t>(two_n - i);
+    slots[i].target = i + static_cast<int32_t>(remainder_of_draw(output_of(odd), left));
+    slots[i + 1].target = i + 1 + static_cast<int32_t>(remainder_of_draw(output_of(state), left - 1));
+  }
+  if (i < two_n) slots[i].target = i + static_cast<int32_t>(remainder_of_draw(rng_step(state), 1));
+
+  const int32_t pairs = two_n / 2;
+  for (int32_t m = 0; m < pairs; ++m) {
+    const int32_t a = exchange(slots, 2 * m, slots[2 * m].target);
+    const int32_t b = exchange(slots, 2 * m + 1, slots[2 * m + 1].target);
+    count_pair(a, b);
+  }
+  if (two_n % 2 != 0) exchange(slots, two_n - 1, slots[two_n - 1].target);
   rng_state = state;
   return het;
 }

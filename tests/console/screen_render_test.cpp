@@ -61,7 +61,7 @@ TEST_F(Render, FirstUpdateClearsAndDrawsEverything) {
   con_printf("hi");
   const std::string out = update();
   EXPECT_EQ(out.rfind("\x1b[0m\x1b[H\x1b[2J", 0), 0u);
-  EXPECT_NE(out.find("\x1b[1;1H\x1b[0;37;40mhi   "), std::string::npos);
+  EXPECT_NE(out.find("\x1b[2J\x1b[0;37;40mhi   "), std::string::npos);
   EXPECT_NE(out.find("\x1b[25;1H"), std::string::npos);
   // The cursor goes last, then its shape (normal: underline, visible).
   EXPECT_TRUE(ends_with(out, "\x1b[1;3H\x1b[4 q\x1b[?25h"));
@@ -79,10 +79,11 @@ TEST_F(Render, OnlyChangedCellsAreWrittenWithColourOnlyOnChange) {
   con_printf("ab");
   con_set_attr(7);
   con_printf("c");
-  EXPECT_EQ(update(), "\x1b[5;10H\x1b[0;97;40mab\x1b[0;37;40mc\x1b[5;13H");
+  // The cursor already stands after the text: no position at the end.
+  EXPECT_EQ(update(), "\x1b[5;10H\x1b[0;97;40mab\x1b[0;37;40mc");
   con_goto(12, 5);
   con_printf("d");  // same attribute as the terminal has in effect: no SGR
-  EXPECT_EQ(update(), "\x1b[5;12Hd\x1b[5;13H");
+  EXPECT_EQ(update(), "\x1b[5;12Hd");
 }
 
 TEST_F(Render, CursorMoveAloneIsJustAPosition) {
@@ -109,11 +110,16 @@ TEST_F(Render, FarApartChangesAreSeparateRunsCloseOnesOne) {
   con_printf("y");
   con_goto(1, 4);
   con_printf("p  q");  // two unchanged blanks between: one run
-  EXPECT_EQ(update(), "\x1b[3;1Hx\x1b[3;70Hy\x1b[4;1Hp  q\x1b[4;5H");
+  EXPECT_EQ(update(), "\x1b[3;1Hx\x1b[3;70Hy\x1b[4;1Hp  q");
 }
 
 TEST_F(Render, GlyphsGoOutAsUtf8) {
   update();
+  // After glyphs beyond ASCII the cursor is placed again: a terminal might
+  // give them another width.
+  con_goto(1, 2);
+  update();
+  con_goto(1, 1);
   con_printf("%c%c%c%c", 0xFD, 0x11, 0x0B, 0xDB);
   EXPECT_EQ(update(), "\x1b[1;1H²◄♂█\x1b[1;5H");
 }
@@ -124,13 +130,13 @@ TEST_F(Render, SmallTerminalGetsOnlyTheCellsThatFit) {
   con_printf("bottom");
   con_goto(75, 22);
   const std::string out = update(TerminalSize{70, 20});
-  EXPECT_NE(out.find("\x1b[1;1H\x1b[0;37;40m" + std::string(70, 'w') + "\x1b[2;1H"), std::string::npos);
+  EXPECT_NE(out.find("\x1b[2J\x1b[0;37;40m" + std::string(70, 'w') + "\x1b[2;1H"), std::string::npos);
   EXPECT_EQ(out.find("bottom"), std::string::npos);
   EXPECT_EQ(out.find("\x1b[21;"), std::string::npos);
   EXPECT_EQ(out.find(";71H"), std::string::npos);
   // Row 20 stops short of the bottom-right cell, which could scroll.
   EXPECT_NE(out.find("\x1b[20;1H" + std::string(69, ' ') + "\x1b["), std::string::npos);
-  EXPECT_TRUE(ends_with(out, "\x1b[20;70H\x1b[4 q\x1b[?25h"));  // the cursor, clipped
+  EXPECT_TRUE(ends_with(out, std::string(69, ' ') + "\x1b[4 q\x1b[?25h"));  // cursor (70, 20): clipped
 }
 
 TEST_F(Render, LargerTerminalShowsTheScreenTopLeft) {

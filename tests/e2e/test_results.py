@@ -67,7 +67,6 @@ class ResultsScreen(unittest.TestCase):
         s.send("y")
         s.wait_for("select key")
         s.send("y")
-        s.wait_for("95% confidence intervals")
         s.wait_for('file: "two.txt"')
         s.wait_for("(y/n)")
         s.settle()

@@ -79,11 +79,11 @@ TEST(ReaderMessages, RecordProblemsNameTheRecordAndTheFile) {
     const char* message;
   };
   const Case cases[] = {
-      {"aa:5\na1:5\n", "allele character without allele index in record \"a1:5\" of file \"f\""},
+      {"aa:5\na1:5\n", "invalid allele character in record \"a1:5\" of file \"f\""},
       {"aa:5\nbb: -3\n", "negative count in record \"bb: -3\" of file \"f\""},
       {"aa:5\nbb:\n3000000000\n", "count too large in record \"bb: 3000000000\" of file \"f\""},
       {"aa:1073741823\nbb:1\n", "sum of counts too large at record \"bb:1\" of file \"f\""},
-      {"aa:5\nb\x07:1\n", "allele character without allele index in record \"b :1\" of file \"f\""},
+      {"aa:5\nb\x07:1\n", "invalid allele character in record \"b :1\" of file \"f\""},
       {"aa:5\nbb:12345678901234567890123456789\n",
        "count too large in record \"bb:123456789012345678901...\" of file \"f\""},
   };

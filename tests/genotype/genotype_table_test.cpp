@@ -18,18 +18,6 @@ TEST(GenotypeTable, TriangleIsStoredRowByRow) {
   EXPECT_EQ(tri_index(127, 127, 128), 8255);
 }
 
-TEST(GenotypeTable, AlleleIndexIsSignedEightBit) {
-  EXPECT_EQ(allele_index('A'), 0);
-  EXPECT_EQ(allele_index('a'), 32);
-  EXPECT_EQ(allele_index('['), 26);
-  EXPECT_EQ(allele_index('{'), 58);
-  EXPECT_EQ(allele_index(0xC0), 127);
-  EXPECT_LT(allele_index(0xC1), 0);
-  EXPECT_LT(allele_index(0xFF), 0);
-  EXPECT_LT(allele_index('@'), 0);
-  EXPECT_LT(allele_index('1'), 0);
-}
-
 TEST(GenotypeTable, ClearZeroesEveryField) {
   GenotypeCell cells[6];
   std::memset(cells, 0x5A, sizeof cells);

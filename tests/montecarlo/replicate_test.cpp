@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "montecarlo/mc_sample.h"
@@ -179,6 +180,8 @@ struct EquivalenceCase {
   int replicates;
 };
 
+void PrintTo(const EquivalenceCase& c, std::ostream* os) { *os << c.name; }
+
 void expect_same_as_reference(McSample& s, int replicates, uint32_t seed) {
   McWork fast{s};
   McWork ref{s};
@@ -229,14 +232,15 @@ TEST_P(ReplicateEquivalence, SameSlotsTablesHitsAndStatistics) {
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, ReplicateEquivalence,
-    ::testing::Values(EquivalenceCase{"two_alleles_tiny", 2, 6, 0.0, 4000},
-                      EquivalenceCase{"three_alleles_homozygous", 3, 40, 0.8, 4000},
-                      EquivalenceCase{"six_alleles", 6, 106, 0.3, 4000},
-                      EquivalenceCase{"six_alleles_large", 6, 2000, 0.1, 1000},
-                      EquivalenceCase{"twenty_alleles", 20, 600, 0.5, 1500},
-                      EquivalenceCase{"forty_alleles", 40, 2000, 0.2, 400},
-                      EquivalenceCase{"all_128_alleles", 128, 2000, 0.3, 150},
-                      EquivalenceCase{"beyond_32768_copies", 5, 70000, 0.05, 25}),
+    ::testing::Values(EquivalenceCase{"two_alleles_tiny", 2, 6, 0.0, 20000},
+                      EquivalenceCase{"three_alleles_homozygous", 3, 40, 0.8, 10000},
+                      EquivalenceCase{"six_alleles", 6, 106, 0.3, 10000},
+                      EquivalenceCase{"six_alleles_large", 6, 2000, 0.1, 3000},
+                      EquivalenceCase{"twenty_alleles", 20, 600, 0.5, 3000},
+                      EquivalenceCase{"forty_alleles", 40, 2000, 0.2, 2000},
+                      EquivalenceCase{"all_128_alleles", 128, 2000, 0.3, 1000},
+                      EquivalenceCase{"all_128_alleles_large", 128, 20000, 0.0, 200},
+                      EquivalenceCase{"beyond_32768_copies", 5, 70000, 0.05, 100}),
     [](const ::testing::TestParamInfo<EquivalenceCase>& info) { return info.param.name; });
 
 TEST(ReplicateEquivalenceFixed, HelpScreenSampleFile) {

@@ -126,9 +126,8 @@ TEST(SetCellX2, DiffersFromCellX2OnlyWhereTheDifferenceRounds) {
 }
 
 TEST(ComputeExpectedX2, UpperAndLowerCaseGiveTheSameStatistics) {
-  std::vector<std::string> storage;
   const Computed lower = compute(sample_genotypes());
-  const Computed upper = compute(upper_case(sample_genotypes(), storage));
+  const Computed upper = compute(sample_genotypes_upper_case());
   ASSERT_EQ(upper.read.k, lower.read.k);
   EXPECT_EQ(upper.x2, lower.x2);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(upper.freq[i], lower.freq[i]);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,15 +47,6 @@ inline std::vector<Genotype> sample_genotypes() {
   return {{"bc", 1}, {"aa", 10}, {"eg", 25}, {"ad", 16}, {"bd", 1}};
 }
 
-inline std::vector<Genotype> upper_case(std::vector<Genotype> genotypes,
-                                        std::vector<std::string>& storage) {
-  storage.clear();
-  storage.reserve(genotypes.size());
-  for (Genotype& g : genotypes) {
-    std::string s = g.letters;
-    for (char& c : s) c = static_cast<char>(c - 32);
-    storage.push_back(s);
-    g.letters = storage.back().c_str();
-  }
-  return genotypes;
+inline std::vector<Genotype> sample_genotypes_upper_case() {
+  return {{"BC", 1}, {"AA", 10}, {"EG", 25}, {"AD", 16}, {"BD", 1}};
 }
