@@ -36,8 +36,8 @@ constexpr uint32_t kAdd2 = kMul + 1u;
 inline uint32_t output_of(uint32_t state) { return (state >> 16) & 0x7FFFu; }
 
 // One exchange of the swap pass; returns the allele slot i ends with.
-inline int32_t exchange(AlleleSlot* slots, int32_t i, int32_t t) {
-  slots[i].target = t;
+inline int32_t exchange(AlleleSlot* slots, int32_t i) {
+  const int32_t t = slots[i].target;
   const int8_t mine = slots[i].allele;
   const int8_t theirs = slots[t].allele;
   slots[t].allele = mine;
@@ -65,29 +65,42 @@ int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_
   // number of slots left is at most 32768, inside the reciprocal table.
   const int32_t unreduced = two_n > 32767 ? two_n - 32767 : 0;
   uint32_t state = rng_state;
-  int32_t i = 0;
-  for (; i + 1 < unreduced; i += 2) {
-    const uint32_t odd = state * kMul + 1u;
-    state = state * kMul2 + kAdd2;
-    slots[i].target = i + static_cast<int32_t>(output_of(odd));
-    slots[i + 1].target = i + 1 + static_cast<int32_t>(output_of(state));
-  }
-  for (; i + 1 < two_n; i += 2) {
-    const uint32_t odd = state * kMul + 1u;
-    state = state * kMul2 + kAdd2;
-    const uint32_t left = static_cast<uint32_t>(two_n - i);
-    slots[i].target = i + static_cast<int32_t>(remainder_of_draw(output_of(odd), left));
-    slots[i + 1].target = i + 1 + static_cast<int32_t>(remainder_of_draw(output_of(state), left - 1));
-  }
-  if (i < two_n) slots[i].target = i + static_cast<int32_t>(remainder_of_draw(rng_step(state), 1));
+  // Blocks of slots: first the draws (a dependency chain of the generator
+  // alone), then the exchanges and the pairing (loads and stores whose
+  // addresses are known early). Separate passes run faster than one mixed
+  // loop; blocks keep the targets in the first-level cache.
+  constexpr int32_t kBlock = 512;
+  for (int32_t begin = 0; begin < two_n; begin += kBlock) {
+    const int32_t end = two_n - begin > kBlock ? begin + kBlock : two_n;
+    int32_t i = begin;
+    const int32_t plain_end = unreduced < end ? unreduced : end;
+    for (; i + 1 < plain_end; i += 2) {
+      const uint32_t odd = state * kMul + 1u;
+      state = state * kMul2 + kAdd2;
+      slots[i].target = i + static_cast<int32_t>(output_of(odd));
+      slots[i + 1].target = i + 1 + static_cast<int32_t>(output_of(state));
+    }
+    for (; i + 1 < end; i += 2) {
+      const uint32_t odd = state * kMul + 1u;
+      state = state * kMul2 + kAdd2;
+      const uint32_t left = static_cast<uint32_t>(two_n - i);
+      slots[i].target = i + static_cast<int32_t>(remainder_of_draw(output_of(odd), left));
+      slots[i + 1].target =
+          i + 1 + static_cast<int32_t>(remainder_of_draw(output_of(state), left - 1));
+    }
+    if (i < end) {
+      const uint32_t left = static_cast<uint32_t>(two_n - i);
+      const uint32_t r = rng_step(state);
+      slots[i].target = i + static_cast<int32_t>(left > kModLimit ? r : remainder_of_draw(r, left));
+    }
 
-  const int32_t pairs = two_n / 2;
-  for (int32_t m = 0; m < pairs; ++m) {
-    const int32_t a = exchange(slots, 2 * m, slots[2 * m].target);
-    const int32_t b = exchange(slots, 2 * m + 1, slots[2 * m + 1].target);
-    count_pair(a, b);
+    for (i = begin; i + 1 < end; i += 2) {
+      const int32_t a = exchange(slots, i);
+      const int32_t b = exchange(slots, i + 1);
+      count_pair(a, b);
+    }
+    if (i < end) exchange(slots, i);
   }
-  if (two_n % 2 != 0) exchange(slots, two_n - 1, slots[two_n - 1].target);
   rng_state = state;
   return het;
 }
