@@ -4,7 +4,7 @@
 // the cost of the key poll the run control makes after every replicate.
 //
 // For the terminal backend's poll, run it under a pseudo-terminal, e.g.
-//   script -qc "bench/replicate_bench --benchmark_filter=Poll
+//   script -qc "bench/replicate_bench --benchmark_filter=Terminal|Poll
 //     --benchmark_out=poll.txt --benchmark_out_format=console" /dev/null
 // (one line), and read poll.txt: the terminal shows the program's screen.
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@
 
 #include "console/console.h"
 #include "console/terminal.h"
+#include "montecarlo/progress_screen.h"
 #include "montecarlo/replicate.h"
 #include "montecarlo/rng.h"
 #include "tests/montecarlo/mc_sample.h"
@@ -97,6 +98,25 @@ void BM_KbhitPollTerminal(benchmark::State& state) {
   terminal_close();
 }
 BENCHMARK(BM_KbhitPollTerminal);
+
+// One refresh of the figures during the run (every 10 to 150 replicates),
+// drawn on the terminal.
+void BM_RefreshTerminal(benchmark::State& state) {
+  if (!isatty(STDIN_FILENO)) {
+    state.SkipWithError("standard input is not a terminal");
+    return;
+  }
+  terminal_open();
+  uint32_t runs = 0;
+  for (auto _ : state) {
+    ++runs;
+    show_runs_made(45, runs);
+    show_probabilities(0.25f + static_cast<float>(runs % 7) * 0.01f, 0.5f, 0.125f);
+    con_goto(20, 13);
+  }
+  terminal_close();
+}
+BENCHMARK(BM_RefreshTerminal);
 
 // What one look at the descriptor costs when it is made.
 void BM_PollSyscall(benchmark::State& state) {

@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <deque>
 #include <vector>
 
@@ -27,8 +26,8 @@ struct KeySource {
   int64_t last_byte_ns = 0;  // CLOCK_MONOTONIC time of the last byte read
   std::deque<int> events;    // decoded, not yet taken
   std::vector<int> scratch;
-  clockid_t rate_clock = CLOCK_MONOTONIC;
-  int64_t next_look_ns = 0;  // on rate_clock
+  int64_t next_look_ns = 0;  // CLOCK_MONOTONIC time of the next look at fd
+  uint32_t calls_between_looks = 0;
   int64_t escape_timeout_ns = 40'000'000;
   // Called when a blocking wait was interrupted by a signal (for example a
   // window size change that wants a redraw); may be null.

@@ -120,6 +120,33 @@ void render_close(const ConsoleModel& model, TerminalSize size, std::string& out
   out += "\r\n";
 }
 
+void render_stream(const uint8_t* bytes, size_t count, uint8_t attr, int& shown_attr,
+                   std::string& out) {
+  for (size_t i = 0; i < count; ++i) {
+    switch (bytes[i]) {
+      case 7: break;
+      case 8: out += '\b'; break;
+      case 10: out += '\n'; break;
+      case 13: out += '\r'; break;
+      default:
+        if (attr != shown_attr) {
+          append_sgr(attr, out);
+          shown_attr = attr;
+        }
+        append_glyph(bytes[i], out);
+        break;
+    }
+  }
+}
+
+void render_stream_clear_eol(uint8_t attr, int& shown_attr, std::string& out) {
+  if (attr != shown_attr) {
+    append_sgr(attr, out);
+    shown_attr = attr;
+  }
+  out += "\x1b[K";
+}
+
 std::string render_plain_text(const ConsoleModel& model) {
   std::string text;
   std::string pending_rows;  // empty rows kept until a later row has text

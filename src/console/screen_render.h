@@ -41,6 +41,15 @@ void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& sh
 // so a terminal of 25 rows scrolls once).
 void render_close(const ConsoleModel& model, TerminalSize size, std::string& out);
 
+// Stream output (after the alternate screen was left): the character
+// writer's bytes as they come, at the terminal's own cursor. Glyphs in
+// UTF-8 with their attribute's colours (an SGR only when it differs from
+// shown_attr, -1 unknown), 13 as "\r", 10 as "\n", 8 as "\b"; the bell is
+// left to the bell hook. A clear to end of line is ESC[K in the colours.
+void render_stream(const uint8_t* bytes, size_t count, uint8_t attr, int& shown_attr,
+                   std::string& out);
+void render_stream_clear_eol(uint8_t attr, int& shown_attr, std::string& out);
+
 // The screen as plain UTF-8 text: trailing blanks of each row and trailing
 // empty rows dropped, every row ended by "\n".
 std::string render_plain_text(const ConsoleModel& model);

@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -125,36 +125,23 @@ void bell(void*) {
   if (g_term.out_is_tty && !g_term.closed) g_term.out += '\a';
 }
 
-void stream_attr(uint8_t attr) {
-  if (attr == g_term.stream_attr) return;
-  append_sgr(attr, g_term.out);
-  g_term.stream_attr = attr;
-}
-
 // After the alternate screen: the writer's text goes to the terminal's own
 // cursor as it comes, so the closing lines land under the user's command.
 void stream(void*, const uint8_t* bytes, size_t count, uint8_t attr) {
-  for (size_t i = 0; i < count; ++i) {
-    switch (bytes[i]) {
-      case 7: break;  // the bell hook sounds it
-      case 8: g_term.out += '\b'; break;
-      case 10: g_term.out += '\n'; break;
-      case 13: g_term.out += '\r'; break;
-      default:
-        stream_attr(attr);
-        append_glyph(bytes[i], g_term.out);
-        break;
-    }
-  }
+  render_stream(bytes, count, attr, g_term.stream_attr, g_term.out);
 }
 
 void stream_clear_eol(void*, uint8_t attr) {
-  stream_attr(attr);
-  g_term.out += "\x1b[K";
+  render_stream_clear_eol(attr, g_term.stream_attr, g_term.out);
 }
 
 int read_key(void*) { return key_source_read(g_term.keys); }
-bool key_waiting(void*) { return key_source_waiting(g_term.keys); }
+// Keys from a pipe or file are answers to the program's questions, taken
+// when a question is asked; none of them is pressed while the program works,
+// so a Monte Carlo run must not swallow them.
+bool key_waiting(void*) {
+  return g_term.keys.is_terminal && key_source_waiting(g_term.keys);
+}
 
 void redraw_after_signal(void*) {
   if (g_window_changed && !g_term.stream_mode) present(nullptr);

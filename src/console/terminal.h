@@ -3,10 +3,15 @@
 //
 // terminal_open puts a terminal on standard input into raw mode and installs
 // handlers so that every way out (terminal_close, exit, Ctrl-C, SIGTERM,
-// SIGHUP, an uncaught exception) gives the terminal back in its normal state.
-// Standard input that is not a terminal is read byte by byte as keys;
-// standard output that is not a terminal gets no escape sequences, only the
-// final screen as plain UTF-8 text at terminal_close.
+// SIGHUP, SIGQUIT, an uncaught exception) gives the terminal back in its
+// normal state; a fatal signal ends the process with 128 + the signal number.
+// The first picture clears the terminal; the 80 x 25 screen sits at its
+// top-left, and a smaller terminal (said so in one line on standard error,
+// at open and again at close) shows only the cells that fit.
+// Standard input that is not a terminal is read byte by byte as keys (end of
+// file ends the key input); standard output that is not a terminal gets no
+// escape sequences, only the final screen as plain UTF-8 text at
+// terminal_close, and then the alternate screen calls do nothing.
 #pragma once
 
 void terminal_open();
@@ -15,7 +20,9 @@ void terminal_open();
 void terminal_close();
 // Show the following output on the terminal's alternate screen (true), or
 // leave it again (false): the user's own screen comes back as it was and the
-// remaining output is written at the terminal's cursor, line by line.
+// remaining output is written at the terminal's cursor, line by line (the
+// model is no longer drawn, gotos do not show, terminal_close only resets
+// the modes).
 void terminal_alternate_screen(bool on);
 // Empty a terminal's type-ahead; does nothing when input is not a terminal.
 void terminal_flush_type_ahead();

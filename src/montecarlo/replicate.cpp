@@ -1,6 +1,7 @@
 #include "montecarlo/replicate.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "montecarlo/rng.h"
@@ -35,7 +36,8 @@ constexpr uint32_t kAdd2 = kMul + 1u;
 
 inline uint32_t output_of(uint32_t state) { return (state >> 16) & 0x7FFFu; }
 
-// One exchange of the swap pass; returns the allele slot i ends with.
+// One exchange of the swap pass; returns the allele slot i ends with, which
+// no later exchange changes (they only reach slots above their own).
 inline int32_t exchange(AlleleSlot* slots, int32_t i) {
   const int32_t t = slots[i].target;
   const int8_t mine = slots[i].allele;
@@ -45,64 +47,113 @@ inline int32_t exchange(AlleleSlot* slots, int32_t i) {
   return theirs;
 }
 
-}  // namespace
+// Draws the targets of slots [begin, end) (begin even) and advances state.
+// While more than 32767 slots are left an output (at most 32767) is its own
+// remainder; below unreduced no reduction is made. From there on at most 32768
+// slots are left, inside the reciprocal table.
+inline void draw_targets(AlleleSlot* slots, int32_t begin, int32_t end, int32_t two_n,
+                         int32_t unreduced, uint32_t& state_io) {
+  // A local copy: the stores of the targets could alias a referenced state and
+  // would put a memory round trip into the generator's chain.
+  uint32_t state = state_io;
+  int32_t i = begin;
+  const int32_t plain_end = unreduced < end ? unreduced : end;
+  for (; i + 1 < plain_end; i += 2) {
+    const uint32_t odd = state * kMul + 1u;
+    state = state * kMul2 + kAdd2;
+    slots[i].target = i + static_cast<int32_t>(output_of(odd));
+    slots[i + 1].target = i + 1 + static_cast<int32_t>(output_of(state));
+  }
+  for (; i + 1 < end; i += 2) {
+    const uint32_t odd = state * kMul + 1u;
+    state = state * kMul2 + kAdd2;
+    const uint32_t left = static_cast<uint32_t>(two_n - i);
+    slots[i].target = i + static_cast<int32_t>(remainder_of_draw(output_of(odd), left));
+    slots[i + 1].target =
+        i + 1 + static_cast<int32_t>(remainder_of_draw(output_of(state), left - 1));
+  }
+  if (i < end) {
+    const uint32_t left = static_cast<uint32_t>(two_n - i);
+    const uint32_t r = rng_step(state);
+    slots[i].target = i + static_cast<int32_t>(left > kModLimit ? r : remainder_of_draw(r, left));
+  }
+  state_io = state;
+}
 
-int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
-  // tri_index(i, j, k) = row_start[i] + j
-  int32_t row_start[128];
-  for (int32_t i = 0; i < k; ++i) row_start[i] = tri_index(i, 0, k);
-
-  int32_t het = 0;
-  auto count_pair = [&](int32_t a, int32_t b) {
-    const int32_t lo = a < b ? a : b;
-    const int32_t hi = a < b ? b : a;
-    ++sim_table[row_start[lo] + hi];
-    het += a != b;
-  };
-
-  // While more than 32767 slots are left, an output (at most 32767) is its
-  // own remainder: those draws need no reduction at all. From then on the
-  // number of slots left is at most 32768, inside the reciprocal table.
+// The swap pass in blocks: first a block's draws (the generator's dependency
+// chain alone), then its exchanges, whose addresses are known early, handing
+// each settled individual to count(a, b). Two such passes run faster than one
+// mixed loop, and a block's targets stay in the first-level cache.
+template <class CountPair>
+inline void shuffle_and_pair(AlleleSlot* slots, int32_t two_n, CountPair&& count) {
+  constexpr int32_t kBlock = 512;
   const int32_t unreduced = two_n > 32767 ? two_n - 32767 : 0;
   uint32_t state = rng_state;
-  // Blocks of slots: first the draws (a dependency chain of the generator
-  // alone), then the exchanges and the pairing (loads and stores whose
-  // addresses are known early). Separate passes run faster than one mixed
-  // loop; blocks keep the targets in the first-level cache.
-  constexpr int32_t kBlock = 512;
   for (int32_t begin = 0; begin < two_n; begin += kBlock) {
     const int32_t end = two_n - begin > kBlock ? begin + kBlock : two_n;
+    draw_targets(slots, begin, end, two_n, unreduced, state);
     int32_t i = begin;
-    const int32_t plain_end = unreduced < end ? unreduced : end;
-    for (; i + 1 < plain_end; i += 2) {
-      const uint32_t odd = state * kMul + 1u;
-      state = state * kMul2 + kAdd2;
-      slots[i].target = i + static_cast<int32_t>(output_of(odd));
-      slots[i + 1].target = i + 1 + static_cast<int32_t>(output_of(state));
-    }
     for (; i + 1 < end; i += 2) {
-      const uint32_t odd = state * kMul + 1u;
-      state = state * kMul2 + kAdd2;
-      const uint32_t left = static_cast<uint32_t>(two_n - i);
-      slots[i].target = i + static_cast<int32_t>(remainder_of_draw(output_of(odd), left));
-      slots[i + 1].target =
-          i + 1 + static_cast<int32_t>(remainder_of_draw(output_of(state), left - 1));
-    }
-    if (i < end) {
-      const uint32_t left = static_cast<uint32_t>(two_n - i);
-      const uint32_t r = rng_step(state);
-      slots[i].target = i + static_cast<int32_t>(left > kModLimit ? r : remainder_of_draw(r, left));
-    }
-
-    for (i = begin; i + 1 < end; i += 2) {
       const int32_t a = exchange(slots, i);
       const int32_t b = exchange(slots, i + 1);
-      count_pair(a, b);
+      count(a, b);
     }
     if (i < end) exchange(slots, i);
   }
   rng_state = state;
+}
+
+// Few alleles: individuals are counted in a full k x k square, ordered pair
+// by ordered pair, which needs neither the lower-index-first ordering nor a
+// heterozygote test per individual; the square is folded into the triangle
+// afterwards. Worth it while the square is small beside the sample.
+constexpr int32_t kMaxSquareK = 64;
+
+int32_t permute_into_square(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+  int32_t square[kMaxSquareK * kMaxSquareK];
+  std::memset(square, 0, sizeof(int32_t) * static_cast<size_t>(k * k));
+  shuffle_and_pair(slots, two_n, [&](int32_t a, int32_t b) { ++square[a * k + b]; });
+  int32_t homozygotes = 0;
+  int32_t c = 0;
+  for (int32_t i = 0; i < k; ++i) {
+    homozygotes += square[i * k + i];
+    sim_table[c++] = square[i * k + i];
+    for (int32_t j = i + 1; j < k; ++j) sim_table[c++] = square[i * k + j] + square[j * k + i];
+  }
+  return two_n / 2 - homozygotes;
+}
+
+int32_t permute_into_triangle(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+  std::memset(sim_table, 0, sizeof(int32_t) * static_cast<size_t>(cell_count_for(k)));
+  // tri_index(i, j, k) = row_start[i] + j
+  int32_t row_start[128];
+  for (int32_t i = 0; i < k; ++i) row_start[i] = tri_index(i, 0, k);
+  int32_t het = 0;
+  shuffle_and_pair(slots, two_n, [&](int32_t a, int32_t b) {
+    const int32_t lo = a < b ? a : b;
+    const int32_t hi = a < b ? b : a;
+    ++sim_table[row_start[lo] + hi];
+    het += a != b;
+  });
   return het;
+}
+
+// scale_chi_square(v) >= scale_chi_square(x2). The outcome is random from
+// cell to cell, so the common case (both values in the range where double
+// scaling is exact) is tested once and then compared without branching.
+inline bool reaches(float v, float x2) {
+  using scaled_detail::kFastLimit;
+  if ((std::fabs(v) < kFastLimit) & (std::fabs(x2) < kFastLimit)) {
+    return scaled_detail::fast_scale(v, 0.5) >= scaled_detail::fast_scale(x2, 0.5);
+  }
+  return scale_chi_square(v) >= scale_chi_square(x2);
+}
+
+}  // namespace
+
+int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+  if (k <= kMaxSquareK && k * k <= two_n) return permute_into_square(slots, two_n, k, sim_table);
+  return permute_into_triangle(slots, two_n, k, sim_table);
 }
 
 float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
@@ -126,7 +177,7 @@ float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t ce
       sum = static_cast<float>(v + sum);
       v_rounded = static_cast<float>(v);
     }
-    table[c].mc_hits += scale_chi_square(v_rounded) >= scale_chi_square(table[c].x2);
+    table[c].mc_hits += reaches(v_rounded, table[c].x2);
   }
   return sum;
 }
@@ -140,7 +191,6 @@ float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const 
       for (int32_t c = 0; c < allele_total[j]; ++c) slots[i++].allele = static_cast<int8_t>(j);
     }
   }
-  std::memset(sim_table, 0, static_cast<size_t>(cells) * sizeof(int32_t));
   const int32_t het_sim = permute_slots(slots, two_n, k, sim_table);
   const float x2_sim = sim_chi_square(sim_table, expected, cells, table);
   *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);

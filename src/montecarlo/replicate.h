@@ -22,9 +22,9 @@ struct AlleleSlot {
 // Draws every slot's target in slot order (two_n draws, the last one included
 // although it can only name the slot itself) and makes the exchanges of the
 // forward swap pass. A slot never changes again once its own exchange is made,
-// so each individual (slots 2m, 2m+1) is counted into sim_table, which must be
-// zero on entry, as soon as its second slot is settled. Returns the number of
-// heterozygous individuals.
+// so each individual (slots 2m, 2m+1) is counted as soon as its second slot is
+// settled. Overwrites all k(k+1)/2 entries of sim_table with the replicate's
+// genotype counts and returns the number of heterozygous individuals.
 int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table);
 
 // The replicate's chi-square: cells visited from the last down to 0, each

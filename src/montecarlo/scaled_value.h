@@ -17,6 +17,11 @@ namespace scaled_detail {
 // truncation is a single SSE conversion.
 constexpr float kFastLimit = 4.0e10f;
 
+// x * 100000 + half in double, truncated; valid for |x| < kFastLimit.
+inline int64_t fast_scale(float x, double half) {
+  return static_cast<int64_t>(static_cast<double>(x) * 100000.0 + half);
+}
+
 // The extended-precision evaluation for the rare large values; out-of-range
 // results saturate instead of being undefined, NaN gives 0.
 inline int64_t truncate_to_int64(long double v) {
@@ -30,17 +35,13 @@ inline int64_t truncate_to_int64(long double v) {
 
 // x * 100000 + 0.5 (float32 constants), truncated toward zero.
 inline int64_t scale_chi_square(float x) {
-  if (std::fabs(x) < scaled_detail::kFastLimit) {
-    return static_cast<int64_t>(static_cast<double>(x) * 100000.0 + 0.5);
-  }
+  if (std::fabs(x) < scaled_detail::kFastLimit) return scaled_detail::fast_scale(x, 0.5);
   return scaled_detail::truncate_to_int64(static_cast<long double>(x) * 100000.0f + 0.5f);
 }
 
 // x * 100000 + 0.5 when x > 0, else x * 100000 - 0.5, truncated toward zero.
 inline int64_t scale_d(float x) {
   const float half = x > 0.0f ? 0.5f : -0.5f;
-  if (std::fabs(x) < scaled_detail::kFastLimit) {
-    return static_cast<int64_t>(static_cast<double>(x) * 100000.0 + half);
-  }
+  if (std::fabs(x) < scaled_detail::kFastLimit) return scaled_detail::fast_scale(x, half);
   return scaled_detail::truncate_to_int64(static_cast<long double>(x) * 100000.0f + half);
 }

@@ -20,20 +20,6 @@ class ScreenModel : public ::testing::Test {
   void SetUp() override { con_reset_for_test(); }
 };
 
-TEST_F(ScreenModel, ResetGivesBlankScreenInAttributeSeven) {
-  con_printf("junk");
-  con_set_attr(0x1F);
-  con_reset_for_test();
-  const ConsoleModel& m = con_model();
-  EXPECT_EQ(m.attribute, 7);
-  EXPECT_EQ(m.cursor_x, 1);
-  EXPECT_EQ(m.cursor_y, 1);
-  EXPECT_EQ(m.cursor_type, kCursorNormal);
-  EXPECT_EQ(m.pending_scan, -1);
-  for (int y = 1; y <= kScreenHeight; ++y) EXPECT_EQ(con_row_text(y), std::string(80, ' '));
-  EXPECT_EQ(con_cell(80, 25).attr, 7);
-}
-
 TEST_F(ScreenModel, WriterPutsGlyphsWithCurrentAttribute) {
   con_set_attr(0x1E);
   EXPECT_EQ(con_printf("ab"), 2);
@@ -140,11 +126,6 @@ TEST_F(ScreenModel, SetColorKeepsBackgroundAndTakesForegroundAndBlink) {
   con_set_attr(0xF3);
   con_set_color(0x209);  // only 0x8F of c counts
   EXPECT_EQ(con_model().attribute, 0x79);
-}
-
-TEST_F(ScreenModel, SetAttrTakesTheLowByte) {
-  con_set_attr(0x170);
-  EXPECT_EQ(con_model().attribute, 0x70);
 }
 
 TEST_F(ScreenModel, GotoOutsideTheScreenDoesNothing) {
@@ -262,15 +243,6 @@ TEST_F(ScreenModel, GetInfoReportsWindowAttributeAndCursor) {
   EXPECT_EQ(info.screen_height, 25);
   EXPECT_EQ(info.cursor_x, 12);
   EXPECT_EQ(info.cursor_y, 7);
-}
-
-TEST_F(ScreenModel, CursorTypeIsStored) {
-  con_set_cursor_type(kCursorHidden);
-  EXPECT_EQ(con_model().cursor_type, kCursorHidden);
-  con_set_cursor_type(kCursorBlock);
-  EXPECT_EQ(con_model().cursor_type, kCursorBlock);
-  con_set_cursor_type(kCursorNormal);
-  EXPECT_EQ(con_model().cursor_type, kCursorNormal);
 }
 
 // The backend sees exactly one present per operation that changed the

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -174,6 +175,34 @@ TEST_F(Render, CloseResetsModesAndLeavesTheLineBelowTheCursor) {
   out.clear();
   render_close(con_model(), TerminalSize{80, 10}, out);
   EXPECT_EQ(out, "\x1b[0m\x1b[0 q\x1b[?25h\x1b[10;1H\r\n");
+}
+
+// The closing lines of the program as the stream hooks pass them on: the
+// thanks line in black on light grey, the rest of it cleared in the saved
+// attribute, the marker written and erased at once.
+TEST(RenderStream, ClosingLinesAtTheTerminalsCursor) {
+  std::string out;
+  int shown = -1;
+  auto piece = [&](const char* text, uint8_t attr) {
+    render_stream(reinterpret_cast<const uint8_t*>(text), std::strlen(text), attr, shown, out);
+  };
+  piece("\r\nThanks for running hwmc 42 times!", 112);
+  render_stream_clear_eol(15, shown, out);
+  piece("\r\n", 15);
+  piece("000000000", 15);
+  piece("\r", 15);
+  render_stream_clear_eol(15, shown, out);
+  EXPECT_EQ(out,
+            "\r\n\x1b[0;30;47mThanks for running hwmc 42 times!\x1b[0;97;40m\x1b[K\r\n"
+            "000000000\r\x1b[K");
+}
+
+TEST(RenderStream, GlyphsBellAndBackspace) {
+  std::string out;
+  int shown = 7;
+  const uint8_t bytes[] = {'a', 7, 8, 0xCD, 0x0B, 10};
+  render_stream(bytes, sizeof bytes, 7, shown, out);
+  EXPECT_EQ(out, "a\b═♂\n");
 }
 
 TEST_F(Render, PlainTextDropsTrailingBlanksAndRows) {

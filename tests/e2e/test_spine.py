@@ -186,6 +186,21 @@ class KeysFromAPipe(unittest.TestCase):
         finally:
             shutil.rmtree(folder)
 
+    def test_piped_answers_survive_a_monte_carlo_run(self):
+        # 'y' and 'y' run the default experiment on the first file; the 'n'
+        # is the answer for the second file, not a key pressed during the run.
+        code, out, err, folder = run_piped(
+            ["a.txt", "b.txt", "out.txt"], keys=b"yyn",
+            files={"a.txt": SAMPLE, "b.txt": SAMPLE})
+        try:
+            self.assertEqual(code, 0, out)
+            with open(os.path.join(folder, "out.txt"), "rb") as f:
+                report = f.read()
+            self.assertEqual(report.count(b"Name of input file"), 2)
+            self.assertEqual(report.count(b"3200 runs made"), 1)
+        finally:
+            shutil.rmtree(folder)
+
     def test_end_of_key_input_stops_instead_of_spinning(self):
         code, out, err, folder = run_piped(
             ["sample.txt", "out.txt"], keys=b"", files={"sample.txt": SAMPLE})

@@ -50,6 +50,17 @@ TEST(BarLength, DrawsTheEmptyBarInCyan) {
   EXPECT_EQ(con_model().attribute, 7);
 }
 
+TEST(ProgressScreen, EscNoteInBlueWithEscInWhite) {
+  con_reset_for_test();
+  draw_esc_note();
+  EXPECT_EQ(con_row_text(2).substr(0, 45), "Press Esc to terminate Monte Carlo simulation");
+  EXPECT_EQ(con_row_text(3).substr(0, 32), "(results obtained will be saved)");
+  EXPECT_EQ(con_cell(1, 2).attr, 9);
+  EXPECT_EQ(con_cell(7, 2).attr, 15);
+  EXPECT_EQ(con_cell(10, 2).attr, 9);
+  EXPECT_EQ(con_cell(1, 3).attr, 9);
+}
+
 // The block schedule against the test made at every replicate.
 TEST(ProgressSchedule, SameReplicatesAsTestingEveryOne) {
   for (uint32_t runs : {1u, 2u, 3u, 9u, 10u, 11u, 33u, 50u, 51u, 149u, 300u, 499u, 1000u, 1001u,

@@ -7,8 +7,6 @@
 #include <limits>
 #include <random>
 
-#include "montecarlo/scaled_value.h"
-
 namespace {
 
 int64_t extended_chi_square(float x) {
@@ -18,29 +16,21 @@ int64_t extended_d(float x) {
   return static_cast<int64_t>(static_cast<long double>(x) * 100000.0f + (x > 0 ? 0.5f : -0.5f));
 }
 
-TEST(ScaledValue, ChiSquareRoundsHalfUp) {
-  EXPECT_EQ(scale_chi_square(0.0f), 0);
-  EXPECT_EQ(scale_chi_square(2.0f), 200000);
+TEST(ScaledValue, RoundingOfChiSquareHalfUpAndOfDHalfAwayFromZero) {
   // 1/64 * 100000 is exactly 1562.5.
   EXPECT_EQ(scale_chi_square(0.015625f), 1563);
-  EXPECT_EQ(scale_chi_square(1e-6f), 0);
-}
-
-TEST(ScaledValue, DRoundsHalfAwayFromZero) {
+  EXPECT_EQ(scale_chi_square(0.0f), 0);
   EXPECT_EQ(scale_d(0.015625f), 1563);
   EXPECT_EQ(scale_d(-0.015625f), -1563);
-  EXPECT_EQ(scale_d(0.0f), 0);
   EXPECT_EQ(scale_d(-0.0f), 0);
   EXPECT_EQ(scale_d(4e-6f), 0);
   EXPECT_EQ(scale_d(-4e-6f), 0);
-  EXPECT_EQ(scale_d(-1.0f), -100000);
   EXPECT_EQ(scale_d(0.0857551f), 8576);
 }
 
 TEST(ScaledValue, SixtyFourBitsBeyondThe32BitRange) {
   // 42949.67296 * 100000 is 2^32; |D| * 100000 + 0.5 must stay below 2^31.
   EXPECT_EQ(scale_chi_square(50000.0f), 5000000000);
-  EXPECT_GT(scale_chi_square(42949.676f), scale_chi_square(42949.67f));
   EXPECT_EQ(scale_d(30000.0f), 3000000000);
   EXPECT_EQ(scale_d(-30000.0f), -3000000000);
   EXPECT_EQ(scale_chi_square(1e12f), extended_chi_square(1e12f));
@@ -49,9 +39,7 @@ TEST(ScaledValue, SixtyFourBitsBeyondThe32BitRange) {
   EXPECT_EQ(scale_d(std::numeric_limits<float>::quiet_NaN()), 0);
 }
 
-TEST(ScaledValue, FastPathEqualsTheExtendedEvaluation) {
-  // Every float below 2^24 in magnitude, sampled across all exponents and at
-  // the switch to the extended path.
+TEST(ScaledValue, DoubleEvaluationEqualsExtendedAndThe32BitForms) {
   std::mt19937 gen(42);
   std::uniform_int_distribution<uint32_t> bits(0, std::bit_cast<uint32_t>(9.0e13f));
   for (int n = 0; n < 2000000; ++n) {
@@ -59,21 +47,14 @@ TEST(ScaledValue, FastPathEqualsTheExtendedEvaluation) {
     ASSERT_EQ(scale_chi_square(x), extended_chi_square(x)) << x;
     ASSERT_EQ(scale_d(x), extended_d(x)) << x;
     ASSERT_EQ(scale_d(-x), extended_d(-x)) << x;
+    if (x < 21474.8f) {
+      ASSERT_EQ(scale_chi_square(x),
+                static_cast<uint32_t>(static_cast<long double>(x) * 100000.0f + 0.5f));
+      ASSERT_EQ(scale_d(-x), static_cast<int32_t>(static_cast<long double>(-x) * 100000.0f - 0.5f));
+    }
   }
   for (float x = 3.9e10f; x < 4.1e10f; x = std::nextafter(x, 1e11f)) {
     ASSERT_EQ(scale_chi_square(x), extended_chi_square(x)) << x;
-  }
-}
-
-TEST(ScaledValue, SameAs32BitFormsInsideTheirRange) {
-  std::mt19937 gen(7);
-  std::uniform_int_distribution<uint32_t> bits(0, std::bit_cast<uint32_t>(21474.8f));
-  for (int n = 0; n < 200000; ++n) {
-    const float x = std::bit_cast<float>(bits(gen));
-    ASSERT_EQ(scale_chi_square(x),
-              static_cast<uint32_t>(static_cast<long double>(x) * 100000.0f + 0.5f));
-    ASSERT_EQ(scale_d(-x),
-              static_cast<int32_t>(static_cast<long double>(-x) * 100000.0f - 0.5f));
   }
 }
 
@@ -86,16 +67,13 @@ HitCounts count(const ObservedScaled& obs, float x2_sim, float d_sim) {
 TEST(ReplicateHits, ChiSquareCountsFromTheRoundedObservedValueUp) {
   const ObservedScaled obs = scale_observed(169.81552f, 0.1f);
   EXPECT_EQ(count(obs, 169.81552f, 0).hw, 1u);
-  // Rounds to the same 0.00001 as the observed value: a hit.
-  EXPECT_EQ(count(obs, 169.815515f, 0).hw, 1u);
+  EXPECT_EQ(count(obs, 169.815515f, 0).hw, 1u);  // the same 0.00001
   EXPECT_EQ(count(obs, 169.8155f, 0).hw, 0u);
-  EXPECT_EQ(count(obs, 300.0f, 0).hw, 1u);
 }
 
 TEST(ReplicateHits, OneTailFollowsTheSignOfTheObservedD) {
   const ObservedScaled positive = scale_observed(1, 0.25f);
   EXPECT_EQ(count(positive, 0, 0.25f).d_one, 1u);
-  EXPECT_EQ(count(positive, 0, 0.3f).d_one, 1u);
   EXPECT_EQ(count(positive, 0, 0.2f).d_one, 0u);
   EXPECT_EQ(count(positive, 0, -0.3f).d_one, 0u);
   EXPECT_EQ(count(positive, 0, -0.3f).d_both, 1u);
@@ -103,7 +81,6 @@ TEST(ReplicateHits, OneTailFollowsTheSignOfTheObservedD) {
 
   const ObservedScaled negative = scale_observed(1, -0.25f);
   EXPECT_EQ(count(negative, 0, -0.25f).d_one, 1u);
-  EXPECT_EQ(count(negative, 0, -0.3f).d_one, 1u);
   EXPECT_EQ(count(negative, 0, -0.2f).d_one, 0u);
   EXPECT_EQ(count(negative, 0, 0.3f).d_one, 0u);
   EXPECT_EQ(count(negative, 0, 0.3f).d_both, 1u);
@@ -111,12 +88,12 @@ TEST(ReplicateHits, OneTailFollowsTheSignOfTheObservedD) {
 
 TEST(ReplicateHits, ObservedDThatRoundsToZeroCountsEveryReplicate) {
   const ObservedScaled tiny = scale_observed(0, 4.9e-6f);
-  EXPECT_EQ(tiny.d, 0);
-  for (const float d : {-1.0f, -1e-6f, 0.0f, 1e-6f, 1.0f}) {
+  ASSERT_EQ(tiny.d, 0);
+  for (const float d : {-1.0f, -1e-6f, 0.0f, 1.0f}) {
     const HitCounts h = count(tiny, 0, d);
     EXPECT_EQ(h.d_one, 1u) << d;
     EXPECT_EQ(h.d_both, 1u) << d;
-    EXPECT_EQ(h.hw, 1u) << d;  // x2_obs 0: every replicate reaches it
+    EXPECT_EQ(h.hw, 1u) << d;  // an observed X2 of 0 is always reached
   }
 }
 
