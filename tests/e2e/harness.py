@@ -103,6 +103,34 @@ def pc_colour(name, default):
     return _ANSI_TO_PC[base] + (8 if bright else 0)
 
 
+MARKER = b"000000000"
+
+
+def stored_run_count(binary):
+    """The run count stored after the marker in the program file's first 1280
+    bytes, as text ('' when no run was counted yet)."""
+    with open(binary, "rb") as f:
+        head = f.read(1280)
+    at = head.find(MARKER)
+    assert at >= 0, "no run-count marker in the program file"
+    digits = b""
+    for b in head[at + len(MARKER):]:
+        if not 48 <= b <= 57:
+            break
+        digits += bytes([b])
+    return digits.decode()
+
+
+def set_stored_run_count(binary, text):
+    """Writes `text` and a zero byte after the marker, as earlier runs would
+    have left it."""
+    with open(binary, "r+b") as f:
+        at = f.read(1280).find(MARKER)
+        assert at >= 0, "no run-count marker in the program file"
+        f.seek(at + len(MARKER))
+        f.write(text.encode() + b"\0")
+
+
 def _private_binary(folder):
     path = os.path.join(folder, "hwmc")
     shutil.copy2(BINARY, path)

@@ -4,9 +4,9 @@ a terminal."""
 import os
 import unittest
 
-from harness import LEFT, SAMPLE, Session, TmuxSession
+from harness import (LEFT, SAMPLE, Session, TmuxSession, set_stored_run_count,
+                     stored_run_count)
 
-MARKER = b"000000000"
 HINT = ' (set "read-only" to supress counting)'
 
 EMBLEM = [
@@ -20,22 +20,8 @@ EMBLEM = [
 ]
 
 
-def set_stored_count(binary, text):
-    """Writes `text` and a zero byte after the first marker of the program
-    file, as an earlier run would have left it."""
-    with open(binary, "r+b") as f:
-        head = f.read(1280)
-        at = head.find(MARKER)
-        assert at >= 0, "no run-count marker in the program file"
-        f.seek(at + len(MARKER))
-        f.write(text.encode() + b"\0")
 
 
-def stored_count(binary):
-    with open(binary, "rb") as f:
-        head = f.read(1280)
-    at = head.find(MARKER) + len(MARKER)
-    return head[at:head.index(b"\0", at)].decode()
 
 
 class HelpScreen(unittest.TestCase):
@@ -104,7 +90,7 @@ class HelpWithoutArguments(unittest.TestCase):
             self.assertLess(after.index("words-before-the-program"),
                             after.index("Thanks for running hwmc 1 times!"))
             self.assertNotIn("000000000", "\n".join(after))
-            self.assertEqual(stored_count(t.binary), "1")
+            self.assertEqual(stored_run_count(t.binary), "1")
 
 
 class CreditsAndClosingLines(unittest.TestCase):
@@ -154,7 +140,7 @@ class CreditsAndClosingLines(unittest.TestCase):
         self.assertEqual(s.row(y).rstrip(), "Thanks for running hwmc 1 times!")
         self.assertEqual(s.row(y + 1).strip(), "")
         self.assertNotIn("000000000", s.text())
-        self.assertEqual(stored_count(s.binary), "1")
+        self.assertEqual(stored_run_count(s.binary), "1")
 
         with Session() as again:
             again.write_file("sample.txt", SAMPLE)
@@ -165,26 +151,26 @@ class CreditsAndClosingLines(unittest.TestCase):
             again.send("n")
             self.assertEqual(again.wait_exit(), 0)
             self.assertIn("Thanks for running hwmc 2 times!", again.text())
-            self.assertEqual(stored_count(again.binary), "2")
+            self.assertEqual(stored_run_count(again.binary), "2")
 
     def test_every_tenth_run_hints_at_read_only(self):
         s = self.s
-        set_stored_count(s.binary, "9")
+        set_stored_run_count(s.binary, "9")
         self.run_to_the_end()
         line = "Thanks for running hwmc 10 times!" + HINT
         x, y = s.find(line)
         self.assertEqual(s.colours(1, y, len(line)), {(0, 7)})
-        self.assertEqual(stored_count(s.binary), "10")
+        self.assertEqual(stored_run_count(s.binary), "10")
         self.assertTrue(os.access(s.binary, os.X_OK))
 
     def test_a_read_only_program_file_is_not_counted(self):
         s = self.s
-        set_stored_count(s.binary, "41")
+        set_stored_run_count(s.binary, "41")
         os.chmod(s.binary, 0o555)
         self.run_to_the_end()
         self.assertNotIn("Thanks for running", s.text())
         self.assertNotIn("000000000", s.text())
-        self.assertEqual(stored_count(s.binary), "41")
+        self.assertEqual(stored_run_count(s.binary), "41")
         self.assertEqual(os.stat(s.binary).st_mode & 0o7777, 0o555)
 
 

@@ -6,23 +6,10 @@ import shutil
 import signal
 import unittest
 
-from harness import SAMPLE, Session, run_piped
-
-MARKER = b"000000000"
+from harness import SAMPLE, Session, run_piped, stored_run_count
 
 
-def stored_run_count(binary):
-    """The digits after the marker in the first 1280 bytes ('' when none)."""
-    with open(binary, "rb") as f:
-        head = f.read(1280)
-    at = head.find(MARKER)
-    assert at >= 0, "no run-count marker in the program file"
-    digits = b""
-    for b in head[at + len(MARKER):]:
-        if not (48 <= b <= 57):
-            break
-        digits += bytes([b])
-    return digits.decode()
+
 
 
 class RejectedInputFiles(unittest.TestCase):
