@@ -11,10 +11,11 @@
 
 namespace scaled_detail {
 
-// Below this magnitude x * 100000 stays under 2^52: the product of a float and
-// 100000 (at most 41 significant bits) and the sum with 0.5 are then exact in
-// double, so double gives the same integer as the extended evaluation, and the
-// truncation is a single SSE conversion.
+// Below this magnitude x * 100000 stays under 2^52. The product of a float and
+// 100000 (at most 41 significant bits) is then exact in double, and adding 0.5
+// can round only where the product has bits far below 2^-1, never across an
+// integer: double truncates to the same integer as the extended evaluation
+// (the integer part of the exact value), in a single SSE conversion.
 constexpr float kFastLimit = 4.0e10f;
 
 // x * 100000 + half in double, truncated; valid for |x| < kFastLimit.
