@@ -402,7 +402,11 @@ class TmuxSession:
         env_args = []
         for k, v in env.items():
             env_args += ["-e", "%s=%s" % (k, v)]
+        # tmux 3.3 sometimes loses a pane's exit status (it sees the pty close
+        # before the child is reaped), so the shell around the program keeps it.
+        self.status_file = os.path.join(self.dir, "exit-status")
         cmd = " ".join([self.binary] + ["'%s'" % a for a in args])
+        cmd += "; echo $? > '%s'" % self.status_file
         self.tmux("-f", "/dev/null", "new-session", "-d", "-x", str(self.cols),
                   "-y", str(self.rows), "-c", self.dir, *env_args, cmd)
         self.tmux("set-option", "-g", "remain-on-exit", "on")
@@ -438,13 +442,19 @@ class TmuxSession:
         return r.stdout.strip() == "1"
 
     def wait_exit(self, timeout=20.0):
+        """The program's exit code (128 + n for a signal n)."""
         deadline = time.monotonic() + timeout
-        while not self.pane_dead():
+        while True:
+            try:
+                with open(self.status_file) as f:
+                    text = f.read().strip()
+                if text:
+                    return int(text)
+            except FileNotFoundError:
+                pass
             if time.monotonic() > deadline:
                 raise AssertionError("program did not end:\n" + self.text())
             time.sleep(0.05)
-        r = self.tmux("display-message", "-p", "-t", "0", "#{pane_dead_status}")
-        return int(r.stdout.strip() or "-1")
 
     def close(self):
         if self.started:
