@@ -43,15 +43,14 @@ bool same_state(const KeyDecoder& a, const KeyDecoder& b) {
   return a.after_cr == b.after_cr && a.in_long_sequence == b.in_long_sequence;
 }
 
-// decode_keys written out with decode_key, checking each key.
+// decode_keys written out with decode_key, checking each key. The bytes end
+// where their allocation ends, so a read past them is caught.
 size_t decode_one_by_one(KeyDecoder& d, const uint8_t* bytes, size_t count, bool idle,
                          std::vector<int>& events) {
   size_t done = 0;
   while (done < count) {
-    // An exactly sized copy of what is left, so a read past it is caught.
-    const std::vector<uint8_t> rest(bytes + done, bytes + count);
-    const DecodedKey k = decode_key(d, rest.data(), rest.size(), idle);
-    require(k.used <= rest.size());
+    const DecodedKey k = decode_key(d, bytes + done, count - done, idle);
+    require(k.used <= count - done);
     if (idle) require(k.used >= 1);
     if (k.used == 0) {
       require(k.event == kNoKeyEvent);
