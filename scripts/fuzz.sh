@@ -21,22 +21,7 @@ seconds=$1
 shift
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || usage
 
-packages=(cmake make clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    echo "installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-  else
-    echo "Fuzzing needs these Debian packages: ${missing[*]}" >&2
-    echo "Install them with: sudo apt-get install ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+scripts/ensure-packages.sh Fuzzing cmake make clang-14 libclang-rt-14-dev
 
 build_dir=build-fuzz
 all_targets=()

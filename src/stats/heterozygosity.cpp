@@ -18,10 +18,14 @@ void het_stats(const GenotypeCell* table, int32_t cells, const int32_t* allele_t
     squares += total * total;
   }
 
-  const float c = static_cast<float>(two_n);
-  const Ext reciprocal = 1.0L / (2.0L * static_cast<Ext>(c));
+  // The number of copies enters exactly. As a float32 it is exact only up to
+  // 2^24 copies (where both forms agree to the bit); beyond, its rounding is
+  // magnified by the cancellation below into nonsense such as a negative
+  // number of expected heterozygotes.
+  const Ext c = static_cast<Ext>(two_n);
+  const Ext reciprocal = 1.0L / (2.0L * c);
   const Ext subtrahend = reciprocal * static_cast<Ext>(squares);
-  const float expected = static_cast<float>(static_cast<Ext>(c) * 0.5L - subtrahend);
+  const float expected = static_cast<float>(c * 0.5L - subtrahend);
 
   *het_observed = observed;
   *het_expected = expected;

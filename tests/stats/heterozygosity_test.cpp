@@ -73,4 +73,17 @@ TEST(HetStats, SumOfSquaresBeyondThirtyTwoBits) {
   EXPECT_EQ(mixed.d, static_cast<float>(-5000.0L / 35000.0L));
 }
 
+// Beyond 2^24 allele copies a float32 copy count is inexact; the cancellation
+// in N(1 - sum p^2) must not turn that into a negative expectation.
+TEST(HetStats, MoreCopiesThanAFloatHoldsExactly) {
+  const Het h = het_of({{"aa", 16777216}, {"ab", 1}});
+  EXPECT_EQ(h.observed, 1);
+  EXPECT_EQ(h.expected, 1.0f);  // 33554433 / 33554434, rounded
+  EXPECT_EQ(h.d, 0.0f);
+
+  const Het big = het_of({{"aa", 20000000}, {"ab", 1}, {"bb", 3}});
+  EXPECT_GT(big.expected, 0.0f);
+  EXPECT_GT(big.d, -1.0f);
+}
+
 }  // namespace
