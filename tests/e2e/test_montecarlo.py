@@ -47,6 +47,39 @@ class RunsDialogue(unittest.TestCase):
         x, y = s.find("3200")
         self.assertEqual((x, y), (54, 12))
 
+    def test_final_screen_of_the_sample(self):
+        # The seed is the frozen time, so the figures are those of the golden
+        # report of the same experiment.
+        s = self.s
+        start_dialogue(s)
+        s.send("y")
+        s.wait_for("95% confidence intervals")
+        self.assertEqual(s.wait_exit(), 0)
+        expected = {
+            2: "95% confidence intervals for probabilities (P):",
+            3: "for H-W",
+            4: "              -\u25ba  0 - 0.000300095;",
+            5: "",
+            6: "for D",
+            7: "D(one tail)   -\u25ba  0.198197 - 0.226524;",
+            8: "D(both tails) -\u25ba  0.313813 - 0.346391;",
+            11: " " * 44 + "runs made \u2193",
+            12: " " * 53 + "3200",
+            13: "  " + "\u2588" * 45,
+            16: "  time elapsed since beginning of randomization: 0 sec",
+            17: "  df: 15",
+            19: "  Prob. null hypoth. (chi-sq)        \u2550\u25ba0",
+            20: "  Prob. null hypoth. (D, one tail)   \u2550\u25ba0.212187",
+            21: "  Prob. null hypoth. (D, both tails) \u2550\u25ba0.33",
+        }
+        # The emblem (from column 65, rows 5-11) and the credits (from column
+        # 55, rows 17-21) are drawn over it at the end.
+        for y, text in expected.items():
+            width = 60 if y < 17 else 54
+            self.assertEqual(s.row(y)[:width].rstrip(), text, "row %d" % y)
+        self.assertEqual(s.colours(3, 13, 45), {(15, 0)})
+        self.assertEqual(s.colours(3, 18, 45), {(9, 0)})
+
     def test_editing_the_number(self):
         s = self.s
         start_dialogue(s)
