@@ -108,6 +108,42 @@ class UserSession(unittest.TestCase):
             a, b = strip(screens[name]), strip(screens80[name])
             for y in (1, 2, 3, 4, 11, 14, 17, 18):
                 self.assertEqual(a[y - 1], b[y - 1], "%s row %d" % (name, y))
+        # Credits and closing lines: the last screen with the third file's
+        # answer cleared it.
+        self.assertEqual(screens["credits"], screens80["credits"])
+
+    def test_help_and_error_screens_in_a_larger_window(self):
+        def screens_of(cols, rows):
+            shots = []
+            with Session(cols, rows) as s:
+                s.write_file("sample.txt", SAMPLE)
+                s.start(["sample.txt"])
+                s.wait_for("press any key")
+                s.settle(quiet=0.2)
+                shots.append(([s.row(y)[:80] for y in range(1, 26)], s.cursor(),
+                              [[(s.fg(x, y), s.bg(x, y)) for x in range(1, 81)]
+                               for y in range(1, 26)]))
+                s.send("x")
+                s.wait_for("(y/n)")
+                s.send("n")
+                s.wait_exit()
+            with Session(cols, rows) as s:
+                s.write_file("dup.txt", "ab:3\nba:2\n")
+                s.start(["dup.txt", "out.txt"])
+                s.wait_exit()
+                shots.append(([s.row(y)[:80] for y in range(1, 26)], None,
+                              [[(s.fg(x, y), s.bg(x, y)) for x in range(1, 81)]
+                               for y in range(1, 26)]))
+                for y in range(1, rows + 1):
+                    self.assertEqual(s.row(y)[80:].strip(), "", "row %d" % y)
+            return shots
+
+        (help_big, error_big), (help80, error80) = screens_of(100, 32), screens_of(80, 25)
+        self.assertEqual(help_big, help80)
+        # The error screen ends on row 25: a 25-row terminal scrolls once more
+        # when the shell's line comes below it, a larger window does not.
+        self.assertEqual(error_big[0][1:25], error80[0][0:24])
+        self.assertEqual(error_big[2][1:25], error80[2][0:24])
 
     def test_a_smaller_window_is_told_and_clipped(self):
         with Session(70, 20) as s:
