@@ -3,6 +3,6 @@
 # examples/sample.out (appended to if it exists).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target hwmc
 exec ./build/hwmc examples/sample.txt examples/sample.out

@@ -9,6 +9,6 @@ build_dir=${BUILD_DIR:-build}
 scripts/ensure-packages.sh "The test suite" cmake g++ make libgtest-dev libbenchmark-dev \
   python3 python3-pyte libfaketime tmux
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" "$@"
