@@ -468,6 +468,18 @@ class TmuxSession:
         self.close()
 
 
+def open_runs_entry(session, files, frozen_time=None):
+    """Starts the program on `files` (the last is the output file), answers
+    'y' to the Monte Carlo question and 'n' to the default number of runs,
+    and waits at the entry of the number of runs."""
+    session.start(list(files), frozen_time=frozen_time)
+    session.wait_for("(y/n)")
+    session.send("y")
+    session.wait_for("select key")
+    session.send("n")
+    session.wait_for("enter number of runs")
+
+
 def run_piped(args, keys=b"", files=None, frozen_time=None, timeout=60):
     """Runs the program with pipes for standard input and output. Returns
     (exit code, stdout bytes, stderr bytes, folder); the caller removes the

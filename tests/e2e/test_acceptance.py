@@ -9,8 +9,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (BINARY, ENTER, ESC, SAMPLE, SOURCE_DIR, Session,
-                     TmuxSession)
+from harness import (BINARY, ENTER, ESC, SAMPLE, Session, TmuxSession,
+                     open_runs_entry)
 
 FROZEN = "2026-01-02 03:04:05"
 # A sample large enough that its experiment can be watched and stopped.
@@ -167,20 +167,12 @@ class KeyForms(unittest.TestCase):
     ANY_KEY_FORMS = ["\x1bOP", "\x1b[11~", "\x1b[[A", "\x1b[A", "\x1b[1~", "\x1b[H",
                      "\x1b[3~", "\x1b[6~", "\x1b[21~", "x"]
 
-    def dialogue(self, s):
-        s.write_file("sample.txt", SAMPLE)
-        s.start(["sample.txt", "out.txt"], frozen_time=FROZEN)
-        s.wait_for("(y/n)")
-        s.send("Y")
-        s.wait_for("select key")
-        s.send("N")
-        s.wait_for("enter number of runs")
-
     def test_erasing_keys_and_enter(self):
         for erase in self.LEFT_FORMS + self.BACKSPACE_FORMS:
             for enter in self.ENTER_FORMS:
                 with Session() as s:
-                    self.dialogue(s)
+                    s.write_file("sample.txt", SAMPLE)
+                    open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
                     s.send("17")
                     s.settle(quiet=0.1)
                     s.send(erase)
@@ -209,12 +201,7 @@ class KeyForms(unittest.TestCase):
         # An arrow key during a run does not stop it; a lone Esc does.
         with Session() as s:
             s.write_file("big.txt", BIG)
-            s.start(["big.txt", "out.txt"], frozen_time=FROZEN)
-            s.wait_for("(y/n)")
-            s.send("y")
-            s.wait_for("select key")
-            s.send("n")
-            s.wait_for("enter number of runs")
+            open_runs_entry(s, ["big.txt", "out.txt"], FROZEN)
             s.send("50000\r")
             s.wait_for("runs made")
             for key in ("\x1b[A", "\x1bOP", "\x1b[[B"):

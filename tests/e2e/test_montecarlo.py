@@ -3,7 +3,7 @@ screen, Esc and the final display, with the clock frozen."""
 
 import unittest
 
-from harness import BACKSPACE, ENTER, ESC, LEFT, SAMPLE, Session
+from harness import BACKSPACE, ENTER, ESC, LEFT, SAMPLE, Session, open_runs_entry
 
 FROZEN = "2026-01-02 03:04:05"
 # Large enough that an experiment lasts long enough to be watched and stopped.
@@ -82,9 +82,7 @@ class RunsDialogue(unittest.TestCase):
 
     def test_editing_the_number(self):
         s = self.s
-        start_dialogue(s)
-        s.send("n")
-        s.wait_for("enter number of runs")
+        open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
         # Typed 12, erased the 2, typed 3, erased it with the left arrow,
         # typed 4: 14 runs.
         for key in ("1", "2", BACKSPACE, "3", LEFT, "4"):
@@ -105,9 +103,7 @@ class RunsDialogue(unittest.TestCase):
 
     def test_over_limit_then_accepted(self):
         s = self.s
-        start_dialogue(s)
-        s.send("n")
-        s.wait_for("enter number of runs")
+        open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
         s.send("65001" + ENTER)
         s.wait_for("too long: maximal number is 65000, please, enter new")
         s.settle()
@@ -130,9 +126,7 @@ class RunsDialogue(unittest.TestCase):
 
     def test_zero_runs_ends_the_program(self):
         s = self.s
-        start_dialogue(s)
-        s.send("n")
-        s.wait_for("enter number of runs")
+        open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
         s.send("0" + ENTER)
         self.assertEqual(s.wait_exit(), 0)
         x, y = s.find("exit")
@@ -150,9 +144,7 @@ class ProgressAndEsc(unittest.TestCase):
 
     def test_progress_screen_and_esc(self):
         s = self.s
-        start_dialogue(s, ("big.txt",))
-        s.send("n")
-        s.wait_for("enter number of runs")
+        open_runs_entry(s, ["big.txt", "out.txt"], FROZEN)
         s.send("65000" + ENTER)
         s.wait_for("runs made")
         s.settle(quiet=0.2)
