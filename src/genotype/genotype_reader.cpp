@@ -5,7 +5,7 @@
 
 #include "app/exit_path.h"
 #include "console/console.h"
-#include "genotype/text_bytes.h"
+#include "genotype/genotype_file.h"
 
 namespace {
 
@@ -24,10 +24,10 @@ std::string record_excerpt(const unsigned char* data, size_t start, size_t end) 
   return text;
 }
 
-void show_record_error(const char* what, const GenotypeParse& parse, const unsigned char* data,
-                       const char* path) {
+void show_record_error(const char* what, const GenotypeParse& parse, const char* path) {
   const std::string message = std::string(what) + " \"" +
-                              record_excerpt(data, parse.record_start, parse.record_end) +
+                              record_excerpt(parse.record_text, 0,
+                                             parse.record_end - parse.record_start) +
                               "\" of file";
   show_error(message.c_str());
   con_printf(" \"%s\"\n\r", path);
@@ -45,7 +45,8 @@ void show_memory_error() {
 
 }  // namespace
 
-void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, const char* path) {
+void show_parse_failure(const GenotypeParse& parse, const unsigned char* /*data*/,
+                        const char* path) {
   using Status = GenotypeParseStatus;
   switch (parse.status) {
     case Status::kOk:
@@ -59,16 +60,16 @@ void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, c
       show_duplicate_entry(parse.c1, parse.c2, path);
       return;
     case Status::kNoAlleleIndex:
-      show_record_error("invalid allele character in record", parse, data, path);
+      show_record_error("invalid allele character in record", parse, path);
       return;
     case Status::kNegativeCount:
-      show_record_error("negative count in record", parse, data, path);
+      show_record_error("negative count in record", parse, path);
       return;
     case Status::kCountTooLarge:
-      show_record_error("count too large in record", parse, data, path);
+      show_record_error("count too large in record", parse, path);
       return;
     case Status::kTotalTooLarge:
-      show_record_error("sum of counts too large at record", parse, data, path);
+      show_record_error("sum of counts too large at record", parse, path);
       return;
     case Status::kOutOfMemory:
       show_memory_error();
@@ -77,8 +78,8 @@ void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, c
 }
 
 GenotypeTable read_genotype_file(const char* path, int32_t& k, int32_t& two_n) {
-  TextBytes text = load_text_bytes(path);
-  switch (text.status) {
+  GenotypeFileParse file = parse_genotype_file(path);
+  switch (file.load) {
     case TextLoadStatus::kOk:
       break;
     case TextLoadStatus::kCannotOpen:
@@ -89,11 +90,11 @@ GenotypeTable read_genotype_file(const char* path, int32_t& k, int32_t& two_n) {
       exit_program(1);
   }
 
-  GenotypeParse parse = parse_genotype_bytes(text.bytes.data, text.length);
+  GenotypeParse& parse = file.parse;
   if (parse.status == GenotypeParseStatus::kDuplicateEntry)
     report_duplicate_entry(parse.c1, parse.c2, path);
   if (parse.status != GenotypeParseStatus::kOk) {
-    show_parse_failure(parse, text.bytes.data, path);
+    show_parse_failure(parse, nullptr, path);
     exit_program(1);
   }
   k = parse.k;

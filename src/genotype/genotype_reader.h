@@ -21,6 +21,7 @@ GenotypeTable read_genotype_file(const char* path, int32_t& k, int32_t& two_n);
 void show_duplicate_entry(char c1, char c2, const char* path);
 [[noreturn]] void report_duplicate_entry(char c1, char c2, const char* path);
 
-// Draws the message of a failed parse (any status but kOk); data is the
-// parsed text, for naming the offending record. Does not end the program.
+// Draws the message of a failed parse (any status but kOk), naming the
+// offending record from the parse's own copy of it; data is no longer read.
+// Does not end the program.
 void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, const char* path);

@@ -12,21 +12,6 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr size_t kFirstCapacity = 4096;
 
-// Strips one chunk in place; *cut tells whether a Ctrl-Z ended it.
-size_t strip_chunk(unsigned char* data, size_t length, bool* cut) {
-  size_t out = 0;
-  for (size_t in = 0; in < length; ++in) {
-    const unsigned char c = data[in];
-    if (c == 0x1A) {
-      *cut = true;
-      return out;
-    }
-    if (c != 13) data[out++] = c;
-  }
-  *cut = false;
-  return out;
-}
-
 TextBytes failed(TextLoadStatus status) {
   TextBytes text;
   text.status = status;
@@ -35,9 +20,18 @@ TextBytes failed(TextLoadStatus status) {
 
 }  // namespace
 
+TextChunk strip_text_chunk(unsigned char* data, size_t length) {
+  size_t out = 0;
+  for (size_t in = 0; in < length; ++in) {
+    const unsigned char c = data[in];
+    if (c == 0x1A) return TextChunk{out, true};
+    if (c != 13) data[out++] = c;
+  }
+  return TextChunk{out, false};
+}
+
 size_t strip_text_bytes(unsigned char* data, size_t length) {
-  bool cut = false;
-  return strip_chunk(data, length, &cut);
+  return strip_text_chunk(data, length).length;
 }
 
 TextBytes load_text_bytes(const char* path) {
@@ -55,9 +49,9 @@ TextBytes load_text_bytes(const char* path) {
     const size_t got = std::fread(text.bytes.data + text.length, 1, room, file.get());
     // Stripping chunk by chunk keeps the buffer no larger than the data and
     // stops the reading at a Ctrl-Z.
-    bool cut = false;
-    text.length += strip_chunk(text.bytes.data + text.length, got, &cut);
-    if (cut) break;
+    const TextChunk chunk = strip_text_chunk(text.bytes.data + text.length, got);
+    text.length += chunk.length;
+    if (chunk.cut) break;
     if (got < room) {
       // A directory opens on Linux but cannot be read; so can a failing disk.
       if (std::ferror(file.get())) return failed(TextLoadStatus::kReadError);

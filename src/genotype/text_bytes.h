@@ -21,3 +21,11 @@ TextBytes load_text_bytes(const char* path);
 // Drops carriage returns and cuts at the first 0x1A, in place; returns the
 // new length.
 size_t strip_text_bytes(unsigned char* data, size_t length);
+
+// The same for one chunk of a file read piece by piece: `cut` tells that a
+// Ctrl-Z ended the text within it.
+struct TextChunk {
+  size_t length;
+  bool cut;
+};
+TextChunk strip_text_chunk(unsigned char* data, size_t length);
