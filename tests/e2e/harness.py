@@ -10,7 +10,9 @@ Two emulators are offered:
 
 Every session runs a private copy of the binary (named ``hwmc``) in a fresh
 temporary folder, so the run counter never touches the build tree and the
-program name is always ``hwmc``. Files for a test are written into
+program name is always ``hwmc``. The copy is taken from the build's uncounted
+program (``build/uncounted/hwmc``, copied at link time and never run), so the
+counts a test sees do not depend on how often anyone ran ``build/hwmc``. Files for a test are written into
 ``session.dir`` (``write_file``) before ``start``.
 
 Typical use::
@@ -47,7 +49,8 @@ from pyte import graphics
 SOURCE_DIR = os.environ.get(
     "HWMC_SOURCE_DIR",
     os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
-BINARY = os.environ.get("HWMC_BINARY", os.path.join(SOURCE_DIR, "build", "hwmc"))
+BUILD_DIR = os.environ.get("HWMC_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
+BINARY = os.environ.get("HWMC_BINARY", os.path.join(BUILD_DIR, "uncounted", "hwmc"))
 EXAMPLES = os.path.join(SOURCE_DIR, "examples")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 

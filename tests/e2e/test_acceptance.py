@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (BINARY, ENTER, ESC, SAMPLE, Session, TmuxSession,
+from harness import (BUILD_DIR, ENTER, ESC, SAMPLE, Session, TmuxSession,
                      open_runs_entry)
 
 FROZEN = "2026-01-02 03:04:05"
@@ -246,7 +246,7 @@ class InsideTmux(unittest.TestCase):
 
 class Installed(unittest.TestCase):
     def test_install_puts_program_and_manual_into_the_prefix(self):
-        build = os.path.dirname(BINARY)
+        build = BUILD_DIR
         prefix = tempfile.mkdtemp(prefix="hwmc-install-")
         try:
             subprocess.run(["cmake", "--install", build, "--prefix", prefix],

@@ -1,15 +1,22 @@
 // Any bytes through the genotype parser, raw and as the reader prepares a
 // file (carriage returns dropped, cut at Ctrl-Z), then the statistics on
-// every table the parser accepts. A broken invariant traps, so the fuzzer
+// every table the parser accepts. The raw bytes are also read the way the
+// reader reads a file, through a window of a size the input chooses, from a
+// file that can be read twice and from a pipe that cannot: the result must be
+// the one of the whole prepared text. A broken invariant traps, so the fuzzer
 // keeps the input as a crash.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "genotype/genotype_parse.h"
 #include "genotype/genotype_table.h"
 #include "genotype/text_bytes.h"
+#include "genotype/text_window.h"
 #include "stats/chi2_critical.h"
 #include "stats/expected_x2.h"
 #include "stats/heterozygosity.h"
@@ -117,6 +124,44 @@ void parse_and_check(const unsigned char* data, size_t length) {
   if (p.two_n > 0) run_statistics(p);
 }
 
+void require_same(const GenotypeParse& got, const GenotypeParse& want) {
+  require(got.status == want.status && got.k == want.k && got.two_n == want.two_n);
+  require(got.table.size == want.table.size);
+  if (want.table.size != 0)
+    require(std::memcmp(got.table.data, want.table.data, want.table.size * sizeof(GenotypeCell)) == 0);
+  require(got.c1 == want.c1 && got.c2 == want.c2);
+  require(got.record_start == want.record_start && got.record_end == want.record_end);
+  require(got.record_text_length == want.record_text_length);
+  require(std::memcmp(got.record_text, want.record_text, want.record_text_length) == 0);
+}
+
+void require_window_parse(int fd, size_t capacity, const GenotypeParse& want) {
+  require(fd >= 0);
+  TextWindow window;
+  require(adopt_text_window(fd, &window, capacity) == TextLoadStatus::kOk);
+  const GenotypeParse got = parse_genotype_window(window);
+  require(!window.failed);
+  require_same(got, want);
+}
+
+// The raw bytes through windows of kTextWindowMinBytes + (first byte % 32):
+// once from a seekable file in memory, once from a pipe (an input of up to
+// 4 KiB fits its buffer).
+void check_windows(const uint8_t* data, size_t size, const GenotypeParse& want) {
+  const size_t capacity = kTextWindowMinBytes + (size != 0 ? data[0] % 32 : 0);
+  const int file = memfd_create("genotype", MFD_CLOEXEC);
+  require(file >= 0 && write(file, data, size) == static_cast<ssize_t>(size));
+  require(lseek(file, 0, SEEK_SET) == 0);
+  require_window_parse(file, capacity, want);
+
+  if (size > 4096) return;
+  int ends[2];
+  require(pipe(ends) == 0);
+  require(write(ends[1], data, size) == static_cast<ssize_t>(size));
+  close(ends[1]);
+  require_window_parse(ends[0], capacity, want);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -130,5 +175,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<unsigned char> text(work.begin(), work.begin() + static_cast<std::ptrdiff_t>(length));
   check_strip(data, size, text);
   parse_and_check(text.data(), text.size());
+  check_windows(data, size, parse_genotype_bytes(text.data(), text.size()));
   return 0;
 }
