@@ -1,6 +1,8 @@
-// The bytes of a genotype file as the parser sees them: the whole file read
-// in binary, every carriage return (13) dropped, and nothing from the first
-// Ctrl-Z (0x1A) on. Failures are results, so the reader can choose the
+// The bytes of a genotype file as the parser sees them: the file read in
+// binary, every carriage return (13) dropped, and nothing from the first
+// Ctrl-Z (0x1A) on. load_text_bytes holds the whole file (for tools and tests
+// on small files); the reader reads through a bounded window instead
+// (text_window.h). Failures are results, so the reader can choose the
 // message; nothing here writes to the screen.
 #pragma once
 
