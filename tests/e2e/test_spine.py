@@ -197,6 +197,15 @@ class KeysFromAPipe(unittest.TestCase):
         finally:
             shutil.rmtree(folder)
 
+    def test_endless_input_is_refused_at_its_first_bytes(self):
+        # Read whole, /dev/zero would fill the memory before any message.
+        code, out, err, folder = run_piped(["/dev/zero", "out.txt"], timeout=20)
+        try:
+            self.assertEqual(code, 1, err)
+            self.assertIn('the file "/dev/zero" is not input file - abort', out.decode("utf-8"))
+        finally:
+            shutil.rmtree(folder)
+
     def test_one_argument_help_then_analysis(self):
         code, out, err, folder = run_piped(
             ["sample.txt"], keys=b"xn", files={"sample.txt": SAMPLE})
