@@ -1,0 +1,86 @@
+#include "genepop/classic_letters.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "genepop/genepop_parse.h"
+#include "genepop/genepop_test_util.h"
+
+namespace {
+
+GenepopTally tally_of_classes(int32_t k) {
+  GenepopTally t;
+  t.population = 1;
+  t.pop_name = "p";
+  t.locus_name = "L";
+  t.digits = 3;
+  for (int32_t i = 0; i < k; ++i) {
+    t.allele_codes.push_back(100 + i);
+    t.allele_copies.push_back(2);
+  }
+  t.genotype_counts.assign(static_cast<size_t>(k * (k + 1) / 2), 0);
+  for (int32_t i = 0; i < k; ++i) t.genotype_counts[static_cast<size_t>(tri_index(i, i, k))] = 1;
+  t.n = k;
+  return t;
+}
+
+TEST(ClassicLetters, HeadingNamesFilePopulationLocusAndEveryCode) {
+  const GenepopRead r = read_genepop_data("widths.gen");
+  ASSERT_EQ(r.status, GenepopStatus::kOk);
+  EXPECT_EQ(format_genepop_heading("widths.gen", tally_at(r.data, 1, 1)),
+            "Genepop file \"widths.gen\", population 1 (A1), locus Long: A=098 B=101 C=104\n");
+  EXPECT_EQ(format_genepop_heading("w", tally_at(r.data, 1, 0)),
+            "Genepop file \"w\", population 1 (A1), locus Short: A=10 B=15\n");
+  const GenepopRead none = parse_genepop_text("T\nL\nPop\nx , 0000\n");
+  ASSERT_EQ(none.status, GenepopStatus::kOk);
+  EXPECT_EQ(format_genepop_heading("f", none.data.tallies[0]),
+            "Genepop file \"f\", population 1 (x), locus L: no alleles\n");
+}
+
+TEST(ClassicLetters, FillsCountsAndLettersOfTheGenotypesSeen) {
+  const GenepopRead r = read_genepop_data("widths.gen");
+  ASSERT_EQ(r.status, GenepopStatus::kOk);
+  GenotypeTable table;
+  int32_t k = -1;
+  int32_t two_n = -1;
+  ASSERT_TRUE(fill_classic_table(tally_at(r.data, 1, 1), table, k, two_n));
+  EXPECT_EQ(k, 3);
+  EXPECT_EQ(two_n, 6);
+  ASSERT_EQ(table.size, 6u);
+  const int32_t counts[] = {0, 1, 0, 0, 1, 1};
+  for (int32_t i = 0; i < 3; ++i)
+    for (int32_t j = i; j < 3; ++j) {
+      const GenotypeCell& c = table[static_cast<size_t>(tri_index(i, j, 3))];
+      const int32_t want = counts[tri_index(i, j, 3)];
+      EXPECT_EQ(c.count, want);
+      EXPECT_EQ(c.allele1, want ? 'A' + i : 0);
+      EXPECT_EQ(c.allele2, want ? 'A' + j : 0);
+      EXPECT_EQ(c.mc_hits, 0);
+      EXPECT_EQ(c.x2, 0.0f);
+    }
+  EXPECT_STREQ(make_allele_letters(table.data, k).data, "ABC");
+}
+
+TEST(ClassicLetters, UpTo128ClassesEndingAtCharacter192) {
+  GenotypeTable table;
+  int32_t k = 0;
+  int32_t two_n = 0;
+  ASSERT_TRUE(fill_classic_table(tally_of_classes(128), table, k, two_n));
+  EXPECT_EQ(k, 128);
+  EXPECT_EQ(two_n, 256);
+  const GenotypeCell& last = table[static_cast<size_t>(tri_index(127, 127, 128))];
+  EXPECT_EQ(static_cast<unsigned char>(last.allele1), 192);
+  EXPECT_EQ(allele_index(static_cast<unsigned char>(last.allele1)), 127);
+  EXPECT_EQ(allele_character(26), '[');
+  EXPECT_EQ(allele_character(32), 'a');
+
+  EXPECT_FALSE(fill_classic_table(tally_of_classes(129), table, k, two_n));
+  EXPECT_FALSE(fill_classic_table(tally_of_classes(0), table, k, two_n));
+  EXPECT_EQ(k, 128);  // untouched by the refusals
+  EXPECT_EQ(table.size, cell_count_for(128));
+  EXPECT_EQ(format_genepop_heading("f", tally_of_classes(129)),
+            "Genepop file \"f\", population 1 (p), locus L: 129 alleles, more than 128 letters\n");
+}
+
+}  // namespace
