@@ -1,5 +1,6 @@
 #include "genepop/genepop_tally.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 
@@ -28,6 +29,8 @@ void append_population_tallies(GenepopData& data, int32_t population, const std:
     t.pop_name = pop_name;
     t.locus_name = data.loci[l];
     t.digits = digits[l];
+    size_t lowest = kCodeSlots;
+    size_t highest = 0;
     for (int32_t ind = 0; ind < individuals; ++ind) {
       const uint16_t a = codes[static_cast<size_t>(ind) * stride + 2 * l];
       const uint16_t b = codes[static_cast<size_t>(ind) * stride + 2 * l + 1];
@@ -38,8 +41,10 @@ void append_population_tallies(GenepopData& data, int32_t population, const std:
       ++t.n;
       ++copies[a];
       ++copies[b];
+      lowest = std::min<size_t>(lowest, std::min(a, b));
+      highest = std::max<size_t>(highest, std::max(a, b));
     }
-    for (size_t code = 1; code < kCodeSlots; ++code) {
+    for (size_t code = lowest; code <= highest; ++code) {
       if (copies[code] == 0) continue;
       class_of[code] = static_cast<int32_t>(t.allele_codes.size());
       t.allele_codes.push_back(static_cast<int32_t>(code));
