@@ -41,30 +41,6 @@ TEST(ClassicLetters, HeadingNamesFilePopulationLocusAndEveryCode) {
             "Genepop file \"f\", population 1 (x), locus L: no alleles\n");
 }
 
-TEST(ClassicLetters, FillsCountsAndLettersOfTheGenotypesSeen) {
-  const GenepopRead r = read_genepop_data("widths.gen");
-  ASSERT_EQ(r.status, GenepopStatus::kOk);
-  GenotypeTable table;
-  int32_t k = -1;
-  int32_t two_n = -1;
-  ASSERT_TRUE(fill_classic_table(tally_at(r.data, 1, 1), table, k, two_n));
-  EXPECT_EQ(k, 3);
-  EXPECT_EQ(two_n, 6);
-  ASSERT_EQ(table.size, 6u);
-  const int32_t counts[] = {0, 1, 0, 0, 1, 1};
-  for (int32_t i = 0; i < 3; ++i)
-    for (int32_t j = i; j < 3; ++j) {
-      const GenotypeCell& c = table[static_cast<size_t>(tri_index(i, j, 3))];
-      const int32_t want = counts[tri_index(i, j, 3)];
-      EXPECT_EQ(c.count, want);
-      EXPECT_EQ(c.allele1, want ? 'A' + i : 0);
-      EXPECT_EQ(c.allele2, want ? 'A' + j : 0);
-      EXPECT_EQ(c.mc_hits, 0);
-      EXPECT_EQ(c.x2, 0.0f);
-    }
-  EXPECT_STREQ(make_allele_letters(table.data, k).data, "ABC");
-}
-
 TEST(ClassicLetters, UpTo128ClassesEndingAtCharacter192) {
   GenotypeTable table;
   int32_t k = 0;
@@ -119,7 +95,10 @@ TEST(ClassicLetters, TableEqualsTheCountFileReadersTable) {
     EXPECT_EQ(read.table[pos].count, table[pos].count) << pos;
     EXPECT_EQ(read.table[pos].allele1, table[pos].allele1) << pos;
     EXPECT_EQ(read.table[pos].allele2, table[pos].allele2) << pos;
+    EXPECT_TRUE(table[pos].mc_hits == 0 && table[pos].x2 == 0.0f) << pos;
   }
+  const Buffer<char> letters = make_allele_letters(table.data, k);
+  for (int32_t i = 0; i < k; ++i) EXPECT_EQ(letters[static_cast<size_t>(i)], 'A' + i);
 }
 
 }  // namespace
