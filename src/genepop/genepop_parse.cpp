@@ -32,7 +32,16 @@ bool fail(GenepopParser& p, GenepopStatus status, size_t line, std::string reaso
   return false;
 }
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+// Input quoted in a reason: the reason ends up on a terminal, so bytes that
+// are not printable ASCII show as '?', and a long run of junk is cut short.
+std::string quoted(std::string_view s) {
+  constexpr size_t kShown = 20;
+  std::string q = "\"";
+  for (size_t i = 0; i < s.size() && i < kShown; ++i)
+    q += (s[i] >= 0x20 && s[i] < 0x7F) ? s[i] : '?';
+  if (s.size() > kShown) q += "...";
+  return q + "\"";
+}
 
 // Individuals a population may hold: twice their number, the copies at one
 // locus, must fit int32.
@@ -140,7 +149,7 @@ bool add_individual(GenepopParser& p, std::string_view line) {
       p.digits_line[l] = p.line;
     } else if (p.digits[l] != width) {
       return fail(p, GenepopStatus::kMixedWidth, p.line,
-                  "genotype " + quoted(g) + " at locus " + p.result.data.loci[l] + " has " +
+                  "genotype " + quoted(g) + " at locus " + quoted(p.result.data.loci[l]) + " has " +
                       std::to_string(width) + "-digit alleles, line " +
                       std::to_string(p.digits_line[l]) + " has " +
                       std::to_string(p.digits[l]) + "-digit alleles");

@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"wrong_count.gen", Status::kGenotypeCount, 6,
                   "line 6: 3 genotypes for 2 loci"},
         Malformed{"mixed_width.gen", Status::kMixedWidth, 6,
-                  "line 6: genotype \"001001\" at locus L1 has 3-digit alleles, line 4 has "
+                  "line 6: genotype \"001001\" at locus \"L1\" has 3-digit alleles, line 4 has "
                   "2-digit alleles"},
         Malformed{"missing_comma.gen", Status::kMissingComma, 6,
                   "line 6: no comma after the individual's name"},
@@ -154,6 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadText{"T\nL1\nPop\na , 101101\nb , 0000\n", Status::kMixedWidth, 5},
         BadText{"T\nL1\nPop\na , 0101\rb , 0101\n", Status::kStrayCarriageReturn, 4},
         BadText{"Old\rMac\rfile\r", Status::kStrayCarriageReturn, 1}));
+
+TEST(GenepopParse, ReasonsShowInputOnlyAsShortPrintableText) {
+  const GenepopRead r =
+      parse_genepop_text("T\nL1\nPop\na , 01\x1b[2J\x07" + std::string(100, '9') + "\n");
+  EXPECT_EQ(describe_genepop_failure(r),
+            "line 4: genotype \"01?[2J?9999999999999...\" has a character that is not a digit");
+}
 
 TEST(GenepopParse, PopLinesInAnyCaseWithBlanksAndBlankLinesBetween) {
   const GenepopRead r = parse_genepop_text(
