@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -89,6 +90,8 @@ struct Malformed {
   const char* reason;
 };
 
+void PrintTo(const Malformed& m, std::ostream* os) { *os << m.file; }
+
 class MalformedFile : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedFile, NamesTheLineAndGivesNoData) {
@@ -117,13 +120,23 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"missing_comma.gen", Status::kMissingComma, 6,
                   "line 6: no comma after the individual's name"},
         Malformed{"non_digit.gen", Status::kGenotypeNotDigits, 6,
-                  "line 6: genotype \"01O1\" has a character that is not a digit"}));
+                  "line 6: genotype \"01O1\" has a character that is not a digit"}),
+    [](const ::testing::TestParamInfo<Malformed>& info) {
+      const std::string file = info.param.file;
+      std::string name;
+      for (char c : file.substr(0, file.find('.')))
+        if (c != '_') name += c;
+      return name;
+    });
 
 struct BadText {
+  const char* name;
   const char* text;
   Status status;
   size_t line;
 };
+
+void PrintTo(const BadText& b, std::ostream* os) { *os << b.name; }
 
 class MalformedText : public ::testing::TestWithParam<BadText> {};
 
@@ -137,23 +150,24 @@ TEST_P(MalformedText, IsRejectedAtItsLine) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MalformedText,
     ::testing::Values(
-        BadText{"", Status::kEmptyFile, 0},
-        BadText{"Title only\n", Status::kNoPopLine, 1},
-        BadText{"T\nPop\na , 0101\n", Status::kNoLocusNames, 2},
-        BadText{"T\nL1,,L2\nPop\na , 0101 0101\n", Status::kEmptyLocusName, 2},
-        BadText{"T\n, L1\nPop\na , 0101\n", Status::kEmptyLocusName, 2},
-        BadText{"T\nL1\n,\nPop\na , 0101\n", Status::kEmptyLocusName, 3},
+        BadText{"EmptyFile", "", Status::kEmptyFile, 0},
+        BadText{"TitleOnly", "Title only\n", Status::kNoPopLine, 1},
+        BadText{"NoLocusNames", "T\nPop\na , 0101\n", Status::kNoLocusNames, 2},
+        BadText{"EmptyNameBetweenCommas", "T\nL1,,L2\nPop\na , 0101 0101\n", Status::kEmptyLocusName, 2},
+        BadText{"LeadingComma", "T\n, L1\nPop\na , 0101\n", Status::kEmptyLocusName, 2},
+        BadText{"LoneComma", "T\nL1\n,\nPop\na , 0101\n", Status::kEmptyLocusName, 3},
         // "Pop" must be the line's only word.
-        BadText{"T\nL1\nPop\na , 0101\nPop 2\nb , 0101\n", Status::kMissingComma, 5},
-        BadText{"T\nL1\nPop\na , 0101\nPop\n\n  \n", Status::kEmptyPopulation, 5},
-        BadText{"T\nL1\nPop\na , \n", Status::kGenotypeCount, 4},
-        BadText{"T\nL1\nPop\na , 01-1\n", Status::kGenotypeNotDigits, 4},
-        BadText{"T\nL1\nPop\na , 01\n", Status::kGenotypeWidth, 4},
-        BadText{"T\nL1\nPop\na , 01010101\n", Status::kGenotypeWidth, 4},
+        BadText{"PopWithANumber", "T\nL1\nPop\na , 0101\nPop 2\nb , 0101\n", Status::kMissingComma, 5},
+        BadText{"EmptyLastPopulation", "T\nL1\nPop\na , 0101\nPop\n\n  \n", Status::kEmptyPopulation, 5},
+        BadText{"NoGenotypes", "T\nL1\nPop\na , \n", Status::kGenotypeCount, 4},
+        BadText{"DashInGenotype", "T\nL1\nPop\na , 01-1\n", Status::kGenotypeNotDigits, 4},
+        BadText{"TwoDigits", "T\nL1\nPop\na , 01\n", Status::kGenotypeWidth, 4},
+        BadText{"EightDigits", "T\nL1\nPop\na , 01010101\n", Status::kGenotypeWidth, 4},
         // A missing genotype written with the other width is still a mix.
-        BadText{"T\nL1\nPop\na , 101101\nb , 0000\n", Status::kMixedWidth, 5},
-        BadText{"T\nL1\nPop\na , 0101\rb , 0101\n", Status::kStrayCarriageReturn, 4},
-        BadText{"Old\rMac\rfile\r", Status::kStrayCarriageReturn, 1}));
+        BadText{"MissingWithOtherWidth", "T\nL1\nPop\na , 101101\nb , 0000\n", Status::kMixedWidth, 5},
+        BadText{"CarriageReturnInLine", "T\nL1\nPop\na , 0101\rb , 0101\n", Status::kStrayCarriageReturn, 4},
+        BadText{"CarriageReturnLineEnds", "Old\rMac\rfile\r", Status::kStrayCarriageReturn, 1}),
+    [](const ::testing::TestParamInfo<BadText>& info) { return std::string(info.param.name); });
 
 TEST(GenepopParse, ReasonsShowInputOnlyAsShortPrintableText) {
   const GenepopRead r =
