@@ -96,7 +96,7 @@ bool add_locus_names(GenepopParser& p, std::string_view line) {
   }
 }
 
-// Parses "ddddd" (width 2 or 3) into its value.
+// The value of an allele code of 2 or 3 digits.
 uint16_t code_value(std::string_view digits) {
   uint16_t v = 0;
   for (char c : digits) v = static_cast<uint16_t>(v * 10 + (c - '0'));
