@@ -246,10 +246,15 @@ size(s, 65535, 65535)
 SCREENS["small_and_huge_terminal"] = s.bytes()
 
 if __name__ == "__main__":
-    for target in ("genotype_parse_fuzz", "key_decoder_fuzz", "screen_writer_fuzz"):
+    for target in ("genotype_parse_fuzz", "genepop_parse_fuzz", "key_decoder_fuzz",
+                   "screen_writer_fuzz"):
         shutil.rmtree(HERE / target, ignore_errors=True)
     for name, data in GENOTYPE.items():
         write("genotype_parse_fuzz", name, data)
+    # The Genepop parser starts from the example and the unit tests' files.
+    write("genepop_parse_fuzz", "sample", (ROOT / "examples" / "sample.gen").read_bytes())
+    for path in sorted((ROOT / "tests" / "genepop" / "data").glob("*.gen")):
+        write("genepop_parse_fuzz", path.stem, path.read_bytes())
     for name, data in KEYS.items():
         write("key_decoder_fuzz", name, key_seed(data, []))
     # The same keys arriving in pieces, without and with a timeout between.

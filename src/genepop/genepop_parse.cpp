@@ -1,0 +1,238 @@
+#include "genepop/genepop_parse.h"
+
+#include <cstdint>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "genepop/genepop_tally.h"
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+  size_t begin = 0;
+  while (begin < s.size() && is_blank(s[begin])) ++begin;
+  size_t end = s.size();
+  while (end > begin && is_blank(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+bool is_pop_line(std::string_view trimmed) {
+  if (trimmed.size() != 3) return false;
+  return (trimmed[0] | 0x20) == 'p' && (trimmed[1] | 0x20) == 'o' && (trimmed[2] | 0x20) == 'p';
+}
+
+bool fail(GenepopParser& p, GenepopStatus status, size_t line, std::string reason) {
+  p.result.status = status;
+  p.result.line = line;
+  p.result.reason = std::move(reason);
+  return false;
+}
+
+// Input quoted in a reason: the reason ends up on a terminal, so bytes that
+// are not printable ASCII show as '?', and a long run of junk is cut short.
+std::string quoted(std::string_view s) {
+  constexpr size_t kShown = 20;
+  std::string q = "\"";
+  for (size_t i = 0; i < s.size() && i < kShown; ++i)
+    q += (s[i] >= 0x20 && s[i] < 0x7F) ? s[i] : '?';
+  if (s.size() > kShown) q += "...";
+  return q + "\"";
+}
+
+// Individuals a population may hold: twice their number, the copies at one
+// locus, must fit int32.
+constexpr int32_t kMaxIndividuals = INT32_MAX / 2;
+
+bool close_population(GenepopParser& p) {
+  if (p.individuals == 0)
+    return fail(p, GenepopStatus::kEmptyPopulation, p.pop_line, "Pop line without individuals");
+  GenepopData& data = p.result.data;
+  ++data.populations;
+  append_population_tallies(data, data.populations, p.pop_name, p.digits, p.codes,
+                            p.individuals);
+  p.individuals = 0;
+  p.pop_name.clear();
+  p.codes.clear();
+  return true;
+}
+
+bool open_population(GenepopParser& p) {
+  if (p.stage == GenepopParser::Stage::kLoci) {
+    if (p.result.data.loci.empty())
+      return fail(p, GenepopStatus::kNoLocusNames, p.line,
+                  "no locus names before the first Pop line");
+    p.digits.assign(p.result.data.loci.size(), 0);
+    p.digits_line.assign(p.result.data.loci.size(), 0);
+    p.stage = GenepopParser::Stage::kIndividuals;
+  } else if (!close_population(p)) {
+    return false;
+  }
+  p.pop_line = p.line;
+  return true;
+}
+
+// One line of locus names: a single name, or names separated by commas, the
+// last of which may be followed by a comma that continues the list.
+bool add_locus_names(GenepopParser& p, std::string_view line) {
+  std::vector<std::string>& loci = p.result.data.loci;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = line.find(',', start);
+    const std::string_view name =
+        trim(line.substr(start, comma == std::string_view::npos ? line.npos : comma - start));
+    const bool last = comma == std::string_view::npos;
+    if (name.empty()) {
+      // Only the piece after a comma that ends the line may be empty.
+      if (last && start > 0) return true;
+      return fail(p, GenepopStatus::kEmptyLocusName, p.line, "empty locus name");
+    }
+    loci.emplace_back(name);
+    if (last) return true;
+    start = comma + 1;
+  }
+}
+
+// The value of an allele code of 2 or 3 digits.
+uint16_t code_value(std::string_view digits) {
+  uint16_t v = 0;
+  for (char c : digits) v = static_cast<uint16_t>(v * 10 + (c - '0'));
+  return v;
+}
+
+bool add_individual(GenepopParser& p, std::string_view line) {
+  const size_t comma = line.find(',');
+  if (comma == std::string_view::npos)
+    return fail(p, GenepopStatus::kMissingComma, p.line,
+                "no comma after the individual's name");
+  if (p.individuals == kMaxIndividuals)
+    return fail(p, GenepopStatus::kTooManyIndividuals, p.line,
+                "more than " + std::to_string(kMaxIndividuals) + " individuals in one population");
+  const size_t loci = p.result.data.loci.size();
+  const std::string_view genotypes = line.substr(comma + 1);
+
+  size_t count = 0;
+  for (size_t pos = 0; pos < genotypes.size();) {
+    while (pos < genotypes.size() && is_blank(genotypes[pos])) ++pos;
+    if (pos == genotypes.size()) break;
+    ++count;
+    while (pos < genotypes.size() && !is_blank(genotypes[pos])) ++pos;
+  }
+  if (count != loci)
+    return fail(p, GenepopStatus::kGenotypeCount, p.line,
+                std::to_string(count) + (count == 1 ? " genotype for " : " genotypes for ") +
+                    std::to_string(loci) + (loci == 1 ? " locus" : " loci"));
+
+  const size_t base = p.codes.size();
+  p.codes.resize(base + 2 * loci);
+  size_t l = 0;
+  for (size_t pos = 0; pos < genotypes.size();) {
+    while (pos < genotypes.size() && is_blank(genotypes[pos])) ++pos;
+    if (pos == genotypes.size()) break;
+    const size_t start = pos;
+    while (pos < genotypes.size() && !is_blank(genotypes[pos])) ++pos;
+    const std::string_view g = genotypes.substr(start, pos - start);
+    for (char c : g) {
+      if (c < '0' || c > '9')
+        return fail(p, GenepopStatus::kGenotypeNotDigits, p.line,
+                    "genotype " + quoted(g) + " has a character that is not a digit");
+    }
+    if (g.size() != 4 && g.size() != 6)
+      return fail(p, GenepopStatus::kGenotypeWidth, p.line,
+                  "genotype " + quoted(g) + " is not 4 or 6 digits");
+    const int32_t width = static_cast<int32_t>(g.size() / 2);
+    if (p.digits[l] == 0) {
+      p.digits[l] = width;
+      p.digits_line[l] = p.line;
+    } else if (p.digits[l] != width) {
+      return fail(p, GenepopStatus::kMixedWidth, p.line,
+                  "genotype " + quoted(g) + " at locus " + quoted(p.result.data.loci[l]) + " has " +
+                      std::to_string(width) + "-digit alleles, line " +
+                      std::to_string(p.digits_line[l]) + " has " +
+                      std::to_string(p.digits[l]) + "-digit alleles");
+    }
+    p.codes[base + 2 * l] = code_value(g.substr(0, g.size() / 2));
+    p.codes[base + 2 * l + 1] = code_value(g.substr(g.size() / 2));
+    ++l;
+  }
+  if (p.individuals == 0) p.pop_name = std::string(trim(line.substr(0, comma)));
+  ++p.individuals;
+  return true;
+}
+
+bool feed_line(GenepopParser& p, std::string_view line) {
+  ++p.line;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.find('\r') != std::string_view::npos)
+    return fail(p, GenepopStatus::kStrayCarriageReturn, p.line,
+                "carriage return inside the line (only LF or CR LF may end a line)");
+  if (p.stage == GenepopParser::Stage::kTitle) {
+    p.result.data.title = std::string(line);
+    p.stage = GenepopParser::Stage::kLoci;
+    return true;
+  }
+  const std::string_view trimmed = trim(line);
+  if (trimmed.empty()) return true;
+  if (is_pop_line(trimmed)) return open_population(p);
+  if (p.stage == GenepopParser::Stage::kLoci) return add_locus_names(p, trimmed);
+  return add_individual(p, line);
+}
+
+GenepopRead take_result(GenepopParser& p) {
+  GenepopRead r = std::move(p.result);
+  if (r.status != GenepopStatus::kOk) r.data = GenepopData{};
+  p = GenepopParser{};
+  return r;
+}
+
+bool out_of_memory(GenepopParser& p) {
+  // Release what the failed parse holds before recording the failure.
+  p.codes = std::vector<uint16_t>{};
+  p.result.data = GenepopData{};
+  return fail(p, GenepopStatus::kOutOfMemory, 0, "out of memory");
+}
+
+}  // namespace
+
+bool feed_genepop_line(GenepopParser& p, std::string_view line) {
+  if (p.result.status != GenepopStatus::kOk) return false;
+  try {
+    return feed_line(p, line);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(p);
+  }
+}
+
+GenepopRead finish_genepop(GenepopParser& p) {
+  if (p.result.status == GenepopStatus::kOk) {
+    try {
+      if (p.stage == GenepopParser::Stage::kTitle)
+        fail(p, GenepopStatus::kEmptyFile, 0, "empty file");
+      else if (p.stage == GenepopParser::Stage::kLoci)
+        fail(p, GenepopStatus::kNoPopLine, p.line, "no Pop line");
+      else
+        close_population(p);
+    } catch (const std::bad_alloc&) {
+      out_of_memory(p);
+    }
+  }
+  return take_result(p);
+}
+
+GenepopRead parse_genepop_text(std::string_view text) {
+  GenepopParser p;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      feed_genepop_line(p, text.substr(start));
+      break;
+    }
+    if (!feed_genepop_line(p, text.substr(start, end - start))) break;
+    start = end + 1;
+  }
+  return finish_genepop(p);
+}

@@ -1,0 +1,77 @@
+#include "genepop/genepop_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "genepop/genepop_parse.h"
+#include "report/temp_dir.h"
+
+namespace {
+
+void expect_same_data(const GenepopData& a, const GenepopData& b) {
+  EXPECT_EQ(a.title, b.title);
+  EXPECT_EQ(a.loci, b.loci);
+  EXPECT_EQ(a.populations, b.populations);
+  ASSERT_EQ(a.tallies.size(), b.tallies.size());
+  for (size_t i = 0; i < a.tallies.size(); ++i) {
+    const GenepopTally& x = a.tallies[i];
+    const GenepopTally& y = b.tallies[i];
+    EXPECT_EQ(x.pop_name, y.pop_name) << i;
+    EXPECT_EQ(x.allele_codes, y.allele_codes) << i;
+    EXPECT_EQ(x.genotype_counts, y.genotype_counts) << i;
+    EXPECT_EQ(x.n, y.n) << i;
+    EXPECT_EQ(x.missing, y.missing) << i;
+  }
+}
+
+// Lines of many lengths, CR LF, no line end at the very end: lines (and CR
+// LF pairs) cross the reader's block boundaries at many offsets.
+std::string long_file(size_t individuals) {
+  std::string text = "Long names\r\nL1, L2\r\n";
+  for (size_t i = 0; i < individuals; ++i) {
+    if (i % 500 == 0) text += "Pop\r\n";
+    text += "individual_" + std::string(i % 97, 'x') + " , ";
+    text += std::to_string(10 + i % 7) + std::to_string(10 + i % 11) + " 0" +
+            std::to_string(i % 3) + "0" + std::to_string(1 + i % 5);
+    if (i + 1 < individuals) text += "\r\n";
+  }
+  return text;
+}
+
+TEST(GenepopReader, ReadsAcrossBlocksLikeTheWholeText) {
+  TempDir dir;
+  const std::string text = long_file(3000);
+  ASSERT_GT(text.size(), 3u * 65536);
+  const GenepopRead from_file = read_genepop_file(dir.write("long.gen", text).c_str());
+  const GenepopRead from_text = parse_genepop_text(text);
+  ASSERT_EQ(from_file.status, GenepopStatus::kOk) << describe_genepop_failure(from_file);
+  ASSERT_EQ(from_text.status, GenepopStatus::kOk);
+  EXPECT_EQ(from_file.data.populations, 6);
+  EXPECT_EQ(from_file.data.tallies[0].n, 500);
+  EXPECT_EQ(from_file.data.tallies[0].pop_name, "individual_");
+  expect_same_data(from_file.data, from_text.data);
+}
+
+TEST(GenepopReader, FailureFarDownNamesItsLine) {
+  TempDir dir;
+  std::string text = long_file(3000) + "\r\nlast , 0101\r\n";
+  const GenepopRead r = read_genepop_file(dir.write("bad.gen", text).c_str());
+  EXPECT_EQ(r.status, GenepopStatus::kGenotypeCount);
+  // Title, locus line, 6 Pop lines and 3000 individuals come before it.
+  EXPECT_EQ(r.line, 3009u);
+  EXPECT_TRUE(r.data.tallies.empty());
+}
+
+TEST(GenepopReader, UnreadableFilesAreStatuses) {
+  TempDir dir;
+  const GenepopRead missing = read_genepop_file(dir.file("absent.gen").c_str());
+  EXPECT_EQ(missing.status, GenepopStatus::kCannotOpen);
+  EXPECT_EQ(describe_genepop_failure(missing), "cannot open file: No such file or directory");
+  const GenepopRead folder = read_genepop_file(dir.path.c_str());
+  EXPECT_EQ(folder.status, GenepopStatus::kReadError);
+  EXPECT_EQ(folder.line, 0u);
+  EXPECT_EQ(read_genepop_file(dir.write("empty.gen", "").c_str()).status, GenepopStatus::kEmptyFile);
+}
+
+}  // namespace
