@@ -120,6 +120,12 @@ void render_close(const ConsoleModel& model, TerminalSize size, std::string& out
   out += "\r\n";
 }
 
+void render_stop(TerminalSize size, std::string& out) {
+  out += "\x1b[0m\x1b[0 q\x1b[?25h";
+  append_goto(1, std::max(std::min(size.rows, kScreenHeight), 1), out);
+  out += "\r\n";
+}
+
 void render_stream(const uint8_t* bytes, size_t count, uint8_t attr, int& shown_attr,
                    std::string& out) {
   for (size_t i = 0; i < count; ++i) {

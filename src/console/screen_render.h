@@ -41,6 +41,11 @@ void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& sh
 // so a terminal of 25 rows scrolls once).
 void render_close(const ConsoleModel& model, TerminalSize size, std::string& out);
 
+// What gives the terminal back for a stop of the program: as render_close,
+// but the cursor goes to the line below the whole screen, so that the
+// shell's lines do not land inside it.
+void render_stop(TerminalSize size, std::string& out);
+
 // Stream output (after the alternate screen was left): the character
 // writer's bytes as they come, at the terminal's own cursor. Glyphs in
 // UTF-8 with their attribute's colours (an SGR only when it differs from

@@ -30,6 +30,8 @@ struct Terminal {
   bool out_is_tty = false;
   termios saved_in{};
   termios saved_out{};
+  termios raw_in{};   // the program's modes, kept for a continue after a stop
+  termios raw_out{};
   bool restore_in = false;
   bool restore_out = false;  // stdout is a terminal of its own
   TerminalSize size;
@@ -45,26 +47,49 @@ struct Terminal {
 
 Terminal g_term;
 
-// What a fatal signal writes: kept ready after every update so that the
-// handler needs nothing but write(2). Two buffers, switched by one index,
-// so that the handler never reads one being rewritten.
+// What a fatal signal and a stop write: kept ready after every update so
+// that the handlers need nothing but write(2). Two buffers each, switched by
+// one index, so that a handler never reads one being rewritten.
 struct SignalRestore {
   char bytes[2][96];
   volatile sig_atomic_t length[2];
+  char stop_bytes[2][96];
+  volatile sig_atomic_t stop_length[2];
   volatile sig_atomic_t current;
   volatile sig_atomic_t active;  // the terminal is in the program's modes
   volatile sig_atomic_t write_escapes;
 };
 SignalRestore g_signal_restore{};
 volatile sig_atomic_t g_window_changed = 0;
+// Set when the process goes on after a stop: the terminal was given back
+// meanwhile, so the whole screen has to be drawn again.
+volatile sig_atomic_t g_resumed = 0;
 
-void prepare_signal_restore(const std::string& bytes) {
+void prepare_signal_restore(const std::string& bytes, const std::string& stop_bytes) {
   const int next = 1 - g_signal_restore.current;
   const size_t n = std::min(bytes.size(), sizeof g_signal_restore.bytes[0]);
   bytes.copy(g_signal_restore.bytes[next], n);
   g_signal_restore.length[next] = static_cast<sig_atomic_t>(n);
+  const size_t m = std::min(stop_bytes.size(), sizeof g_signal_restore.stop_bytes[0]);
+  stop_bytes.copy(g_signal_restore.stop_bytes[next], m);
+  g_signal_restore.stop_length[next] = static_cast<sig_atomic_t>(m);
   g_signal_restore.current = next;
 }
+
+// Output is not interrupted by a stop half way through an escape sequence:
+// the stop's own bytes must reach a terminal that understands them.
+struct HoldStop {
+  sigset_t old_mask;
+  HoldStop() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &stop, &old_mask);
+  }
+  HoldStop(const HoldStop&) = delete;
+  HoldStop& operator=(const HoldStop&) = delete;
+  ~HoldStop() { sigprocmask(SIG_SETMASK, &old_mask, nullptr); }
+};
 
 void write_all(int fd, const char* data, size_t size) {
   while (size > 0) {
@@ -85,6 +110,7 @@ void write_all(int fd, const char* data, size_t size) {
 
 void flush_out() {
   if (g_term.out.empty()) return;
+  const HoldStop held;
   write_all(kOut, g_term.out.data(), g_term.out.size());
   g_term.out.clear();
 }
@@ -98,18 +124,34 @@ TerminalSize query_size() {
 
 void update_signal_restore() {
   std::string bytes = "\x1b[0m\x1b[0 q\x1b[?25h";
+  std::string stop_bytes = bytes;
   if (g_term.alternate) {
     bytes += "\x1b[?1049l";
+    stop_bytes = bytes;
   } else if (!g_term.stream_mode) {
     std::string close;
     render_close(con_model(), g_term.size, close);
     bytes = close;
+    // The shell's lines go below the whole screen, not into it.
+    stop_bytes.clear();
+    render_stop(g_term.size, stop_bytes);
   }
-  prepare_signal_restore(bytes);
+  prepare_signal_restore(bytes, stop_bytes);
+}
+
+// After a stop: back to the program's screen, drawn from nothing.
+void take_up_after_stop() {
+  g_resumed = 0;
+  g_window_changed = 1;
+  if (g_term.alternate) g_term.out += "\x1b[?1049h";
+  g_term.shown.valid = false;
+  g_term.shown.cursor_type = -1;
+  g_term.stream_attr = -1;
 }
 
 void present(void*) {
   if (!g_term.out_is_tty || g_term.closed) return;
+  if (g_resumed) take_up_after_stop();
   if (!g_term.stream_mode) {
     if (g_window_changed) {
       g_window_changed = 0;
@@ -135,16 +177,20 @@ void stream_clear_eol(void*, uint8_t attr) {
   render_stream_clear_eol(attr, g_term.stream_attr, g_term.out);
 }
 
-int read_key(void*) { return key_source_read(g_term.keys); }
+int read_key(void*) {
+  if (g_resumed) present(nullptr);
+  return key_source_read(g_term.keys);
+}
 // Keys from a pipe or file are answers to the program's questions, taken
 // when a question is asked; none of them is pressed while the program works,
 // so a Monte Carlo run must not swallow them.
 bool key_waiting(void*) {
+  if (g_resumed) present(nullptr);
   return g_term.keys.is_terminal && key_source_waiting(g_term.keys);
 }
 
 void redraw_after_signal(void*) {
-  if (g_window_changed && !g_term.stream_mode) present(nullptr);
+  if (g_resumed || (g_window_changed && !g_term.stream_mode)) present(nullptr);
 }
 
 void attach() {
@@ -183,6 +229,51 @@ void on_fatal_signal(int sig) {
 
 void on_window_change(int) { g_window_changed = 1; }
 
+// The program's modes again; the screen follows at the next console call or
+// key poll.
+void take_terminal_back() {
+  if (!g_signal_restore.active) return;
+  if (g_term.restore_in) tcsetattr(kIn, TCSADRAIN, &g_term.raw_in);
+  if (g_term.restore_out) tcsetattr(kOut, TCSADRAIN, &g_term.raw_out);
+  g_resumed = 1;
+}
+
+void on_continue(int) {
+  const int saved_errno = errno;
+  take_terminal_back();
+  errno = saved_errno;
+}
+
+// Ctrl-Z of a shell, kill -TSTP: the terminal as it was before the program,
+// then the stop itself (the default action); on going on, the program's
+// modes again. A process group that cannot be stopped (orphaned) goes on at
+// once and takes the terminal back the same way.
+void on_stop(int sig) {
+  const int saved_errno = errno;
+  if (g_signal_restore.active) {
+    if (g_signal_restore.write_escapes) {
+      const int i = g_signal_restore.current;
+      ssize_t ignored = write(kOut, g_signal_restore.stop_bytes[i],
+                              static_cast<size_t>(g_signal_restore.stop_length[i]));
+      (void)ignored;
+    }
+    if (g_term.restore_in) tcsetattr(kIn, TCSADRAIN, &g_term.saved_in);
+    if (g_term.restore_out) tcsetattr(kOut, TCSADRAIN, &g_term.saved_out);
+  }
+  struct sigaction stop_now{}, mine{};
+  stop_now.sa_handler = SIG_DFL;
+  sigemptyset(&stop_now.sa_mask);
+  sigaction(sig, &stop_now, &mine);
+  raise(sig);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, sig);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);  // the process stops here
+  sigaction(sig, &mine, nullptr);
+  take_terminal_back();
+  errno = saved_errno;
+}
+
 void install_signal_handlers() {
   struct sigaction sa{};
   sigemptyset(&sa.sa_mask);
@@ -193,6 +284,19 @@ void install_signal_handlers() {
   sigemptyset(&winch.sa_mask);
   winch.sa_handler = on_window_change;  // no SA_RESTART: a waiting poll wakes up to redraw
   sigaction(SIGWINCH, &winch, nullptr);
+  // Interrupted system calls go on (input files are read meanwhile); a key
+  // wait's poll(2) returns all the same, so the redraw comes at once.
+  struct sigaction stop{};
+  sigemptyset(&stop.sa_mask);
+  sigaddset(&stop.sa_mask, SIGCONT);
+  stop.sa_flags = SA_RESTART;
+  stop.sa_handler = on_stop;
+  sigaction(SIGTSTP, &stop, nullptr);
+  struct sigaction go_on{};
+  sigemptyset(&go_on.sa_mask);
+  go_on.sa_flags = SA_RESTART;
+  go_on.sa_handler = on_continue;
+  sigaction(SIGCONT, &go_on, nullptr);
 }
 
 void on_terminate() {
@@ -222,12 +326,14 @@ void enter_raw_mode() {
     // A line feed of the screen moves down only; the program sends its own
     // carriage returns.
     if (g_term.out_is_tty && same_device(kIn, kOut)) raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    g_term.raw_in = raw;
     if (tcsetattr(kIn, TCSADRAIN, &raw) == 0) g_term.restore_in = true;
   }
   if (g_term.out_is_tty && !(g_term.in_is_tty && same_device(kIn, kOut)) &&
       tcgetattr(kOut, &g_term.saved_out) == 0) {
     termios out = g_term.saved_out;
     out.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    g_term.raw_out = out;
     if (tcsetattr(kOut, TCSADRAIN, &out) == 0) g_term.restore_out = true;
   }
 }

@@ -5,6 +5,11 @@
 // handlers so that every way out (terminal_close, exit, Ctrl-C, SIGTERM,
 // SIGHUP, SIGQUIT, an uncaught exception) gives the terminal back in its
 // normal state; a fatal signal ends the process with 128 + the signal number.
+// A stop (SIGTSTP from a shell or kill) gives the terminal back the same way,
+// with the cursor below the screen, and stops; going on (SIGCONT) enters the
+// program's modes again and draws the whole screen anew at the next console
+// call or key poll, so work in progress simply continues. Ctrl-Z itself stays
+// a key.
 // The first picture clears the terminal; the 80 x 25 screen sits at its
 // top-left, and a smaller terminal (said so in one line on standard error,
 // at open and again at close) shows only the cells that fit.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,9 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runcount/count_lock.h"
+#include "runcount/file_attributes.h"
 #include "runcount/run_marker.h"
 
 namespace {
+
+// How long an exit waits for another copy of the program to finish counting
+// before it leaves without counting.
+constexpr int kLockPatience_ms = 200;
 
 // The marker the built program carries, as an ELF note: notes are placed in
 // the first page of the file, right after the program headers, so it lies in
@@ -54,6 +61,23 @@ struct Fd {
     fd = -1;
     return rc;
   }
+};
+
+// Holds back the signals that end or stop the process (the user's Ctrl-C,
+// SIGTERM, a hang-up, a stop) for its lifetime, so that the copy being
+// written is always either renamed into place or removed; whatever arrives
+// meanwhile acts once the guard is gone.
+struct HoldSignals {
+  sigset_t old_mask;
+  HoldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) sigaddset(&held, s);
+    sigprocmask(SIG_BLOCK, &held, &old_mask);
+  }
+  HoldSignals(const HoldSignals&) = delete;
+  HoldSignals& operator=(const HoldSignals&) = delete;
+  ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_mask, nullptr); }
 };
 
 // A copy that is removed unless it has been renamed into place.
@@ -129,6 +153,9 @@ bool replace_with_counted_copy(const std::string& path, int original, const stru
   }
   // After fchown, which clears the set-user-ID and set-group-ID bits.
   if (::fchmod(copy.file.fd, info.st_mode & 07777) != 0) return false;
+  // Last: a change of owner or contents would drop a file capability.
+  if (!copy_extended_attributes(original, copy.file.fd)) return false;
+  if (::fstat(copy.file.fd, &made) != 0 || made.st_mode != info.st_mode) return false;
   if (::fsync(copy.file.fd) != 0) return false;
   if (copy.file.close_now() != 0) return false;
   if (::rename(copy.path.c_str(), path.c_str()) != 0) return false;
@@ -146,7 +173,9 @@ int32_t count_run_in(const char* path, bool& counted) {
   if (::realpath(path, resolved) == nullptr) return 0;
   if (::access(resolved, W_OK) != 0) return 0;
 
-  Fd file(::open(resolved, O_RDONLY | O_CLOEXEC));
+  // Held until the counted copy has replaced the file: a second copy of the
+  // program ending now reads the count only after that.
+  Fd file(open_locked(resolved, kLockPatience_ms));
   if (file.fd < 0) return 0;
   struct stat info;
   if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
@@ -166,6 +195,7 @@ int32_t count_run_in(const char* path, bool& counted) {
     }
   }
   if (!found) return 1;
+  const HoldSignals held;
   if (!replace_with_counted_copy(resolved, file.fd, info, block_start, block)) return new_count;
   counted = true;
   return new_count;

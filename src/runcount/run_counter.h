@@ -4,8 +4,12 @@
 // write permission bit at all (read-only, even for root) is not counted. The
 // running program's file cannot be opened for writing, so the counted file is
 // written as a complete copy beside it and renamed over it, keeping its
-// permission bits and owner; any failure removes the copy and leaves the file
-// as it was.
+// permission bits, owner and extended attributes (ACLs and file capabilities
+// among them); any failure, an attribute that cannot be carried over
+// included, removes the copy and leaves the file as it was. Signals that end
+// or stop the process wait while the copy exists, so none leaves it behind.
+// Copies of the program ending together take turns through a lock on the
+// file; one that cannot have it within a moment does not count.
 #pragma once
 
 #include <cstdint>

@@ -177,6 +177,20 @@ TEST_F(Render, CloseResetsModesAndLeavesTheLineBelowTheCursor) {
   EXPECT_EQ(out, "\x1b[0m\x1b[0 q\x1b[?25h\x1b[10;1H\r\n");
 }
 
+// A stop leaves the shell the line below the whole screen, wherever the
+// program's cursor was.
+TEST(RenderStop, CursorBelowTheWholeScreen) {
+  std::string out;
+  render_stop(TerminalSize{}, out);
+  EXPECT_EQ(out, "\x1b[0m\x1b[0 q\x1b[?25h\x1b[25;1H\r\n");
+  out.clear();
+  render_stop(TerminalSize{100, 40}, out);
+  EXPECT_EQ(out, "\x1b[0m\x1b[0 q\x1b[?25h\x1b[25;1H\r\n");
+  out.clear();
+  render_stop(TerminalSize{80, 10}, out);
+  EXPECT_EQ(out, "\x1b[0m\x1b[0 q\x1b[?25h\x1b[10;1H\r\n");
+}
+
 // The closing lines of the program as the stream hooks pass them on: the
 // thanks line in black on light grey, the rest of it cleared in the saved
 // attribute, the marker written and erased at once.

@@ -39,6 +39,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import termios
 import time
@@ -52,6 +53,7 @@ SOURCE_DIR = os.environ.get(
 BUILD_DIR = os.environ.get("HWMC_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
 BINARY = os.environ.get("HWMC_BINARY", os.path.join(BUILD_DIR, "uncounted", "hwmc"))
 EXAMPLES = os.path.join(SOURCE_DIR, "examples")
+JOB_LEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "job_leader.py")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 SAMPLE = "bc:1\naa:10\neg:25\nad:16\nbd:1\n"
@@ -188,11 +190,18 @@ class Session:
         return os.path.join(self.dir, name)
 
     # -- process -----------------------------------------------------------
-    def start(self, args, frozen_time=None, env=None, program=None):
+    def start(self, args, frozen_time=None, env=None, program=None,
+              job_control=False):
         """Starts the program on a new pseudo-terminal of cols x rows as its
         controlling terminal. The harness keeps the terminal's own side open
-        too, so it can check the modes the program leaves behind."""
+        too, so it can check the modes the program leaves behind. With
+        `job_control` the program runs as a shell's foreground job
+        (job_leader.py), so that it can be stopped; `pid` is then the
+        program's."""
         argv = [program or self.binary] + list(args)
+        pid_file = os.path.join(self.dir, ".job-pid")
+        if job_control:
+            argv = [sys.executable, JOB_LEADER, pid_file] + argv
         master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ,
                     struct.pack("HHHH", self.rows, self.cols, 0, 0))
@@ -206,7 +215,29 @@ class Session:
             env=_environment(frozen_time, env), start_new_session=True,
             preexec_fn=become_terminal_owner, close_fds=True)
         self.pid, self.fd, self.slave = self.proc.pid, master, slave
+        if job_control:
+            deadline = time.monotonic() + 10
+            while not os.path.exists(pid_file):
+                if time.monotonic() > deadline or self.proc.poll() is not None:
+                    raise AssertionError("the job did not start")
+                time.sleep(0.01)
+            with open(pid_file) as f:
+                self.pid = int(f.read())
         return self
+
+    def stopped(self):
+        """True while the program is stopped (job control)."""
+        try:
+            with open("/proc/%d/stat" % self.pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] in ("T", "t")
+        except OSError:
+            return False
+
+    def in_program_modes(self):
+        """True when the terminal is in the program's raw modes (no echo, no
+        line editing)."""
+        lflag = termios.tcgetattr(self.slave)[3]
+        return not lflag & (termios.ICANON | termios.ECHO)
 
     def _pump(self, timeout):
         """Feeds whatever the program writes within `timeout` seconds to the
@@ -471,11 +502,11 @@ class TmuxSession:
         self.close()
 
 
-def open_runs_entry(session, files, frozen_time=None):
+def open_runs_entry(session, files, frozen_time=None, job_control=False):
     """Starts the program on `files` (the last is the output file), answers
     'y' to the Monte Carlo question and 'n' to the default number of runs,
     and waits at the entry of the number of runs."""
-    session.start(list(files), frozen_time=frozen_time)
+    session.start(list(files), frozen_time=frozen_time, job_control=job_control)
     session.wait_for("(y/n)")
     session.send("y")
     session.wait_for("select key")
