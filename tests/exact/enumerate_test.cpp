@@ -70,14 +70,15 @@ TEST(ExactEnumeration, MatchesExactFractionsOnChosenSamples) {
 
 TEST(ExactEnumeration, MatchesExactFractionsOnRandomSamples) {
   std::mt19937 gen(20261208u);
-  for (int round = 0; round < 40; ++round) {
+  int checked = 0;
+  for (int round = 0; checked < 40; ++round) {
     const int k = 2 + round % 3;
     std::uniform_int_distribution<int> size(k, 30);
     const int people = size(gen);
     std::vector<int64_t> counts(k * (k + 1) / 2, 0);
     // Skewed allele frequencies, so some classes are rare.
     std::vector<double> freq(k);
-    for (int i = 0; i < k; ++i) freq[i] = 1.0 + 4.0 * i * i;
+    for (int i = 0; i < k; ++i) freq[i] = 1.0 + 2.0 * i * i;
     std::discrete_distribution<int> allele(freq.begin(), freq.end());
     for (int m = 0; m < people; ++m) {
       int a = allele(gen), b = allele(gen);
@@ -88,6 +89,7 @@ TEST(ExactEnumeration, MatchesExactFractionsOnRandomSamples) {
     bool all_present = true;
     for (int64_t c : n) all_present = all_present && c > 0;
     if (!all_present) continue;
+    ++checked;
     expect_matches_reference(k, counts);
   }
 }
