@@ -27,6 +27,17 @@ struct Sums {
   long double total = 0, prob = 0, x2 = 0, g2 = 0, deficit = 0, excess = 0;
 };
 
+// A cell's contribution to the weight's log and to the two statistics.
+struct CellTerm {
+  long double lw;
+  double x2;
+  double g2;
+};
+
+// Cells whose every possible count fits in this many entries get their terms
+// from a table filled once.
+constexpr int64_t kTermTableMax = 4096;
+
 struct Walk {
   const TableStats& s;
   std::vector<int64_t> rem;  // copies of each allele not yet placed
@@ -39,6 +50,8 @@ struct Walk {
   long double scale = 0;  // log weight of the unit weight, relative to the sample's
   double tie_weight = 0;  // P(t) <= P(s) within the margin when the weight is at most this
   Sums sums;
+  std::vector<int64_t> term_start;  // per cell: its first entry in terms, or -1
+  std::vector<CellTerm> terms;
 };
 
 long double cell_log_weight(const CellInfo& c, int64_t t) {
@@ -47,12 +60,49 @@ long double cell_log_weight(const CellInfo& c, int64_t t) {
   return lw;
 }
 
-Partial with_cell(const Partial& p, const CellInfo& c, int64_t t, bool het_cell) {
+CellTerm compute_term(const CellInfo& c, int64_t t) {
+  return {cell_log_weight(c, t), x2_term(c, t), g2_term(c, t)};
+}
+
+void fill_term_tables(Walk& w) {
+  const TableStats& s = w.s;
+  w.term_start.assign(s.cell.size(), -1);
+  for (int32_t i = 0; i < s.k; ++i) {
+    for (int32_t j = i; j < s.k; ++j) {
+      const int32_t c = cell_index(i, j, s.k);
+      const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+      if (most >= kTermTableMax) continue;
+      w.term_start[c] = static_cast<int64_t>(w.terms.size());
+      for (int64_t t = 0; t <= most; ++t) w.terms.push_back(compute_term(s.cell[c], t));
+    }
+  }
+}
+
+inline CellTerm term(const Walk& w, int32_t c, int64_t t) {
+  const int64_t start = w.term_start[c];
+  return start >= 0 ? w.terms[start + t] : compute_term(w.s.cell[c], t);
+}
+
+// The statistics' terms alone, for the tables of a run.
+inline void stat_terms(const Walk& w, int32_t c, int64_t t, double& x2, double& g2) {
+  const int64_t start = w.term_start[c];
+  if (start >= 0) {
+    const CellTerm& e = w.terms[start + t];
+    x2 += e.x2;
+    g2 += e.g2;
+  } else {
+    x2 += x2_term(w.s.cell[c], t);
+    g2 += g2_term(w.s.cell[c], t);
+  }
+}
+
+Partial with_cell(const Walk& w, const Partial& p, int32_t c, int64_t t) {
+  const CellTerm e = term(w, c, t);
   Partial q;
-  q.lw = p.lw + cell_log_weight(c, t);
-  q.x2 = p.x2 + x2_term(c, t);
-  q.g2 = p.g2 + g2_term(c, t);
-  q.h = p.h + (het_cell ? t : 0);
+  q.lw = p.lw + e.lw;
+  q.x2 = p.x2 + e.x2;
+  q.g2 = p.g2 + e.g2;
+  q.h = p.h + (w.s.cell[c].het ? t : 0);
   return q;
 }
 
@@ -90,9 +140,9 @@ void run_last_two(Walk& w, const Partial& p) {
     if (w.count > w.limit) w.stop = true;
     return;
   } else {
-    const CellInfo& cu = s.cell[cell_index(k - 2, k - 2, k)];
-    const CellInfo& cuv = s.cell[cell_index(k - 2, k - 1, k)];
-    const CellInfo& cv = s.cell[cell_index(k - 1, k - 1, k)];
+    const int32_t iu = cell_index(k - 2, k - 2, k);
+    const int32_t iuv = cell_index(k - 2, k - 1, k);
+    const int32_t iv = cell_index(k - 1, k - 1, k);
 
     // The run's most probable table: start near a^2 / (2(a + b)) homozygotes
     // and climb while the next table weighs more.
@@ -105,8 +155,8 @@ void run_last_two(Walk& w, const Partial& p) {
 
     const int64_t h0 = a - 2 * x0;
     const int64_t y0 = (b - h0) / 2;
-    long double lw0 = p.lw + cell_log_weight(cu, x0) + cell_log_weight(cuv, h0) +
-                      cell_log_weight(cv, y0) - w.scale;
+    long double lw0 =
+        p.lw + term(w, iu, x0).lw + term(w, iuv, h0).lw + term(w, iv, y0).lw - w.scale;
     if (lw0 > kLogRescale) {
       set_scale(w, w.scale + lw0);
       lw0 = 0;
@@ -121,8 +171,10 @@ void run_last_two(Walk& w, const Partial& p) {
     auto add = [&](int64_t x, double wt) {
       const int64_t h = a - 2 * x;
       const int64_t y = (b - h) / 2;
-      const double tx2 = p.x2 + x2_term(cu, x) + x2_term(cuv, h) + x2_term(cv, y);
-      const double tg2 = p.g2 + g2_term(cu, x) + g2_term(cuv, h) + g2_term(cv, y);
+      double tx2 = p.x2, tg2 = p.g2;
+      stat_terms(w, iu, x, tx2, tg2);
+      stat_terms(w, iuv, h, tx2, tg2);
+      stat_terms(w, iv, y, tx2, tg2);
       const int64_t th = p.h + h;
       total += wt;
       if (wt <= tie) prob += wt;
@@ -132,7 +184,8 @@ void run_last_two(Walk& w, const Partial& p) {
       if (th >= h_sample) excess += wt;
     };
 
-    const double w0 = static_cast<double>(expl(lw0));
+    // lw0 lies within [-92, 300]: a double exp loses nothing that matters.
+    const double w0 = std::exp(static_cast<double>(lw0));
     double wt = w0;
     for (int64_t x = x0;;) {
       add(x, wt);
@@ -177,13 +230,13 @@ void place_last_pair(Walk& w, int32_t i, int64_t left, const Partial& p) {
     }
     return;
   }
-  const CellInfo& hom = s.cell[cell_index(i, i, k)];
-  const CellInfo& het = s.cell[cell_index(i, k - 1, k)];
+  const int32_t hom = cell_index(i, i, k);
+  const int32_t het = cell_index(i, k - 1, k);
   for (int64_t x = x_lo; x <= x_hi && !w.stop; ++x) {
     const int64_t t = left - 2 * x;
     w.rem[k - 1] -= t;
     if constexpr (kSum) {
-      place_row<kSum>(w, i + 1, with_cell(with_cell(p, hom, x, false), het, t, true));
+      place_row<kSum>(w, i + 1, with_cell(w, with_cell(w, p, hom, x), het, t));
     } else {
       place_row<kSum>(w, i + 1, p);
     }
@@ -199,12 +252,12 @@ void place_het(Walk& w, int32_t i, int32_t j, int64_t left, const Partial& p) {
     place_last_pair<kSum>(w, i, left, p);
     return;
   }
-  const CellInfo& c = w.s.cell[cell_index(i, j, k)];
+  const int32_t c = cell_index(i, j, k);
   const int64_t t_hi = std::min(left, w.rem[j]);
   for (int64_t t = 0; t <= t_hi && !w.stop; ++t) {
     w.rem[j] -= t;
     if constexpr (kSum) {
-      place_het<kSum>(w, i, j + 1, left - t, with_cell(p, c, t, true));
+      place_het<kSum>(w, i, j + 1, left - t, with_cell(w, p, c, t));
     } else {
       place_het<kSum>(w, i, j + 1, left - t, p);
     }
@@ -225,7 +278,7 @@ void place_row(Walk& w, int32_t i, const Partial& p) {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}};
+  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}};
   w.limit = limit;
   place_row<false>(w, 0, Partial{});
   return w.stop ? limit + 1 : w.count;
@@ -234,8 +287,9 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
 ExactPValues enumerate_tables(const TableStats& s) {
   ExactPValues out;
   if (s.k == 1) return out;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}};
+  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}};
   set_scale(w, 0);
+  fill_term_tables(w);
   place_row<true>(w, 0, Partial{});
   const Sums& m = w.sums;
   auto ratio = [&](long double part) {

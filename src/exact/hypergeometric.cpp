@@ -30,6 +30,64 @@ double log_density_ratio(int64_t z, int64_t m, int64_t n, int64_t good, int64_t 
          log_factorial_diff(n - m, n - z) + log_factorial_diff(bad - n + m, bad - n + z);
 }
 
+// Arguments from which Stirling's series with its 1/(12 z) term alone is
+// exact to 1e-13 (the next term is 1/(360 z^3)).
+constexpr int64_t kStirlingMin = 8192;
+
+// ln(1 + e) for |e| <= 1/32 as 2 atanh(e / (2 + e)): with |u| <= 1/63 the
+// terms beyond u^11 are below 1e-19 of the result.
+inline double log1p_small(double e) {
+  const double u = e / (2.0 + e);
+  const double u2 = u * u;
+  const double series =
+      1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 * (1.0 / 11)))));
+  return 2.0 * u * series;
+}
+
+// The same ratio when every argument of f at the mode is large, the ratios
+// of the mode's arguments prepared once per draw: each factorial's
+// difference is (x + 1/2) ln(1 + d/(y + 1)) + d ln(y + 1) - d + tail, and
+// the four d ln(y + 1) collapse into one logarithm of the mode alone because
+// the differences are +-(z - m).
+struct ModeLogs {
+  int64_t y[4];       // the mode's arguments: m, good - m, n - m, bad - n + m
+  int32_t sign[4];    // the argument moves by sign * (z - m)
+  double inv_zy[4];   // 1 / (y + 1)
+  double log_ratio;   // ln((y0 + 1)(y3 + 1) / ((y1 + 1)(y2 + 1)))
+};
+
+ModeLogs prepare_mode_logs(int64_t m, int64_t n, int64_t good, int64_t bad) {
+  ModeLogs l{{m, good - m, n - m, bad - n + m}, {1, -1, -1, 1}, {}, 0};
+  double zy[4];
+  for (int i = 0; i < 4; ++i) {
+    zy[i] = static_cast<double>(l.y[i]) + 1.0;
+    l.inv_zy[i] = 1.0 / zy[i];
+  }
+  l.log_ratio = std::log((zy[0] * zy[3]) / (zy[1] * zy[2]));
+  return l;
+}
+
+// ln f(z) - ln f(m), or NaN when an argument is too small for the series
+// (the caller then takes the general form).
+double log_density_ratio_large(const ModeLogs& l, int64_t z, int64_t m) {
+  const int64_t dz = z - m;
+  double sum = static_cast<double>(dz) * l.log_ratio;  // sum of sign * d ln(y + 1)
+  for (int i = 0; i < 4; ++i) {
+    const int64_t d = l.sign[i] * dz;
+    const int64_t x = l.y[i] + d;
+    if (x < kStirlingMin) return std::nan("");
+    const double dd = static_cast<double>(d);
+    const double e = dd * l.inv_zy[i];
+    const double lp = (e <= 1.0 / 32 && e >= -1.0 / 32) ? log1p_small(e) : std::log1p(e);
+    // 1/(12 (x + 1)) - 1/(12 (y + 1))
+    const double tail = -e / (12.0 * (static_cast<double>(x) + 1.0));
+    const double diff = (static_cast<double>(x) + 0.5) * lp - dd + tail;  // without d ln(y + 1)
+    sum += diff;
+  }
+  // f holds the factorials in its denominator.
+  return -sum;
+}
+
 // Requires n <= total / 2 and good <= total / 2 (so bad >= n and no lower
 // bound but 0).
 int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total) {
@@ -43,13 +101,16 @@ int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total)
   const int64_t mode = static_cast<int64_t>(std::floor(
       (static_cast<double>(n) + 1.0) * (static_cast<double>(good) + 1.0) / (nt + 2.0)));
   const double end = static_cast<double>(std::min(n, good)) + 1.0;
+  const bool large = std::min({mode, good - mode, n - mode, bad - n + mode}) >= 2 * kStirlingMin;
+  const ModeLogs logs = large ? prepare_mode_logs(mode, n, good, bad) : ModeLogs{};
   for (;;) {
     const double u = rng64_open01(r);
     const double v = rng64_01(r);
     const double w = center + width * (v - 0.5) / u;
     if (w < 0.0 || w >= end) continue;
     const int64_t z = static_cast<int64_t>(w);
-    const double t = log_density_ratio(z, mode, n, good, bad);
+    double t = large ? log_density_ratio_large(logs, z, mode) : std::nan("");
+    if (std::isnan(t)) t = log_density_ratio(z, mode, n, good, bad);
     if (u * (4.0 - u) - 3.0 <= t) return z;  // quick accept: below 2 ln u
     if (u * (u - t) >= 1.0) continue;        // quick reject: above 2 ln u
     if (2.0 * std::log(u) <= t) return z;
