@@ -35,8 +35,10 @@ struct CellTerm {
 };
 
 // Cells whose every possible count fits in this many entries get their terms
-// from a table filled once.
+// from a table filled once, while all tables together stay within the budget
+// (8 MiB); the other cells compute theirs.
 constexpr int64_t kTermTableMax = 4096;
+constexpr size_t kTermBudget = size_t{1} << 18;
 
 struct Walk {
   const TableStats& s;
@@ -72,6 +74,7 @@ void fill_term_tables(Walk& w) {
       const int32_t c = cell_index(i, j, s.k);
       const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
       if (most >= kTermTableMax) continue;
+      if (w.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) return;
       w.term_start[c] = static_cast<int64_t>(w.terms.size());
       for (int64_t t = 0; t <= most; ++t) w.terms.push_back(compute_term(s.cell[c], t));
     }

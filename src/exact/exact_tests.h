@@ -52,7 +52,7 @@ enum class ExactStatus {
   no_tables,        // sampling asked for zero tables
 };
 
-// The message for a status, in the words of the reader's messages.
+// A short message for a status, for a line on standard error.
 const char* exact_status_message(ExactStatus status);
 
 // Checks the sample and options, then enumerates or samples. On any status
