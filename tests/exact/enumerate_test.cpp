@@ -162,6 +162,33 @@ TEST(ExactEnumeration, LargeTwoAlleleSamplesStayInRange) {
   EXPECT_NEAR(r.excess.p, ref.second, 1e-9);
 }
 
+// Counts near 2^47: the log-factorials leave their tables for Stirling's
+// series and the weights stay finite and ordered.
+TEST(ExactEnumeration, HugeCountsStayFinite) {
+  const int64_t big = int64_t{1} << 47;
+  // Ten copies of A, all with B: the most probable table (P = 1 - O(1e-13)).
+  ExactResult r = run(2, {0, 10, big});
+  EXPECT_EQ(r.tables, 6u);
+  EXPECT_EQ(r.prob.p, 1.0);
+  EXPECT_NEAR(r.excess.p, 1.0, 1e-12);
+  EXPECT_EQ(r.deficit.p, 1.0);
+  // Three AA homozygotes among 2^47 B copies: P of the order of (10/2^48)^3.
+  r = run(2, {3, 4, big});
+  EXPECT_GT(r.prob.p, 0.0);
+  EXPECT_LT(r.prob.p, 1e-35);
+  EXPECT_EQ(r.prob.p, r.deficit.p);
+  EXPECT_EQ(r.excess.p, 1.0);
+  // Too many tables: sampled, every figure a probability with ordered limits.
+  r = run(4, {0, 1, 2, 3, big / 3, 7, 11, big / 5, 13, big});
+  EXPECT_EQ(r.method, ExactMethod::sampling);
+  for (const ExactP* p : {&r.prob, &r.x2e, &r.llr, &r.deficit, &r.excess}) {
+    EXPECT_LE(0.0, p->low);
+    EXPECT_LE(p->low, p->p);
+    EXPECT_LE(p->p, p->high);
+    EXPECT_LE(p->high, 1.0);
+  }
+}
+
 TEST(ExactEnumeration, RejectsUnusableSamples) {
   ExactResult r;
   r.tables = 77;
