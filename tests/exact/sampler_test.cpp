@@ -187,6 +187,28 @@ TEST(ExactSampler, LimitsCoverTheExactValue) {
   }
 }
 
+// Equal allele counts: the relabellings of the sample tie with it in every
+// statistic and must count as hits, a sizeable share of the probability.
+TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
+  for (const std::vector<int64_t>& counts :
+       {std::vector<int64_t>{3, 2, 2, 3, 2, 3}, std::vector<int64_t>{1, 4, 4, 1, 4, 1}}) {
+    const ExactSample sample{3, counts};
+    ExactResult exact, drawn;
+    ASSERT_EQ(run_exact_tests(sample, ExactOptions{}, exact), ExactStatus::ok);
+    ExactOptions o;
+    o.max_tables = 0;
+    o.tables = 40000;
+    o.seed = 77;
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
+    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+    for (int m = 0; m < 5; ++m) {
+      const double p = want[m]->p;
+      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 40000) + 1e-12) << m;
+    }
+  }
+}
+
 TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
   // Near Hardy-Weinberg proportions, so no p is 0 or 1.
   const ExactSample sample{6, {2, 3, 4, 2, 3, 5, 1, 2, 5, 3, 4, 2, 3, 6, 4, 3, 5, 4, 2, 7, 6}};
