@@ -34,58 +34,63 @@ double log_density_ratio(int64_t z, int64_t m, int64_t n, int64_t good, int64_t 
 // exact to 1e-13 (the next term is 1/(360 z^3)).
 constexpr int64_t kStirlingMin = 8192;
 
-// ln(1 + e) for |e| <= 1/32 as 2 atanh(e / (2 + e)): with |u| <= 1/63 the
-// terms beyond u^11 are below 1e-19 of the result.
-inline double log1p_small(double e) {
-  const double u = e / (2.0 + e);
-  const double u2 = u * u;
-  const double series =
-      1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7 + u2 * (1.0 / 9 + u2 * (1.0 / 11)))));
-  return 2.0 * u * series;
-}
-
-// The same ratio when every argument of f at the mode is large, the ratios
-// of the mode's arguments prepared once per draw: each factorial's
-// difference is (x + 1/2) ln(1 + d/(y + 1)) + d ln(y + 1) - d + tail, and
-// the four d ln(y + 1) collapse into one logarithm of the mode alone because
-// the differences are +-(z - m).
+// The same ratio when every argument of f at the mode is large, the mode's
+// part prepared once per draw: each factorial's difference is
+// (x + 1/2) ln(1 + e) + d ln(y + 1) - d + tail with d = x - y, e = d/(y + 1),
+// and the four d ln(y + 1) collapse into one logarithm of the mode alone
+// because the differences are +-(z - m).
 struct ModeLogs {
-  int64_t y[4];       // the mode's arguments: m, good - m, n - m, bad - n + m
-  int32_t sign[4];    // the argument moves by sign * (z - m)
-  double inv_zy[4];   // 1 / (y + 1)
-  double log_ratio;   // ln((y0 + 1)(y3 + 1) / ((y1 + 1)(y2 + 1)))
+  double y[4];       // the mode's arguments: m, good - m, n - m, bad - n + m
+  double inv_zy[4];  // 1 / (y + 1)
+  double log_ratio;  // ln((y0 + 1)(y3 + 1) / ((y1 + 1)(y2 + 1)))
+  double y_min;      // the smallest of y
 };
 
+// The arguments move by +(z - m), -(z - m), -(z - m), +(z - m).
+constexpr double kArgSign[4] = {1.0, -1.0, -1.0, 1.0};
+
+// Where the short series below hold: |e| <= 1/32, so |d| <= y_min/32.
+constexpr double kSeriesReach = 1.0 / 32;
+
 ModeLogs prepare_mode_logs(int64_t m, int64_t n, int64_t good, int64_t bad) {
-  ModeLogs l{{m, good - m, n - m, bad - n + m}, {1, -1, -1, 1}, {}, 0};
+  ModeLogs l{};
+  const int64_t y[4] = {m, good - m, n - m, bad - n + m};
   double zy[4];
   for (int i = 0; i < 4; ++i) {
-    zy[i] = static_cast<double>(l.y[i]) + 1.0;
+    l.y[i] = static_cast<double>(y[i]);
+    zy[i] = l.y[i] + 1.0;
     l.inv_zy[i] = 1.0 / zy[i];
   }
   l.log_ratio = std::log((zy[0] * zy[3]) / (zy[1] * zy[2]));
+  l.y_min = std::min({l.y[0], l.y[1], l.y[2], l.y[3]});
   return l;
 }
 
-// ln f(z) - ln f(m), or NaN when an argument is too small for the series
-// (the caller then takes the general form).
-double log_density_ratio_large(const ModeLogs& l, int64_t z, int64_t m) {
-  const int64_t dz = z - m;
-  double sum = static_cast<double>(dz) * l.log_ratio;  // sum of sign * d ln(y + 1)
+// One factorial's difference without its d ln(y + 1) part, for |e| <= 1/32:
+// ln(1 + e) = 2 atanh(u), u = e/(2 + e), |u| <= 1/63, to u^7 (the rest is
+// below 1e-15 of it, and the result is only compared with uniforms), and
+// the Stirling tail 1/(12 (x + 1)) - 1/(12 (y + 1)) = -e/(12 (y + 1)(1 + e))
+// with 1/(1 + e) to e^4.
+inline double factorial_step(double e, double d, double x, double inv_zy) {
+  const double u = e / (2.0 + e);
+  const double u2 = u * u;
+  const double log1p_e = 2.0 * u * (1.0 + u2 * (1.0 / 3 + u2 * (1.0 / 5 + u2 * (1.0 / 7))));
+  const double tail = -e * inv_zy * (1.0 / 12) * (1.0 - e * (1.0 - e * (1.0 - e * (1.0 - e))));
+  return (x + 0.5) * log1p_e - d + tail;
+}
+
+// ln f(z) - ln f(m) from the prepared mode, or false when z is too far from
+// the mode for the series (the caller then takes the general form).
+bool log_density_ratio_large(const ModeLogs& l, int64_t z, int64_t m, double& t) {
+  const double dz = static_cast<double>(z - m);
+  if (dz > kSeriesReach * l.y_min || -dz > kSeriesReach * l.y_min) return false;
+  double sum = dz * l.log_ratio;
   for (int i = 0; i < 4; ++i) {
-    const int64_t d = l.sign[i] * dz;
-    const int64_t x = l.y[i] + d;
-    if (x < kStirlingMin) return std::nan("");
-    const double dd = static_cast<double>(d);
-    const double e = dd * l.inv_zy[i];
-    const double lp = (e <= 1.0 / 32 && e >= -1.0 / 32) ? log1p_small(e) : std::log1p(e);
-    // 1/(12 (x + 1)) - 1/(12 (y + 1))
-    const double tail = -e / (12.0 * (static_cast<double>(x) + 1.0));
-    const double diff = (static_cast<double>(x) + 0.5) * lp - dd + tail;  // without d ln(y + 1)
-    sum += diff;
+    const double d = kArgSign[i] * dz;
+    sum += factorial_step(d * l.inv_zy[i], d, l.y[i] + d, l.inv_zy[i]);
   }
-  // f holds the factorials in its denominator.
-  return -sum;
+  t = -sum;  // f holds the factorials in its denominator
+  return true;
 }
 
 // Requires n <= total / 2 and good <= total / 2 (so bad >= n and no lower
@@ -101,7 +106,7 @@ int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total)
   const int64_t mode = static_cast<int64_t>(std::floor(
       (static_cast<double>(n) + 1.0) * (static_cast<double>(good) + 1.0) / (nt + 2.0)));
   const double end = static_cast<double>(std::min(n, good)) + 1.0;
-  const bool large = std::min({mode, good - mode, n - mode, bad - n + mode}) >= 2 * kStirlingMin;
+  const bool large = std::min({mode, good - mode, n - mode, bad - n + mode}) >= kStirlingMin;
   const ModeLogs logs = large ? prepare_mode_logs(mode, n, good, bad) : ModeLogs{};
   for (;;) {
     const double u = rng64_open01(r);
@@ -109,8 +114,10 @@ int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total)
     const double w = center + width * (v - 0.5) / u;
     if (w < 0.0 || w >= end) continue;
     const int64_t z = static_cast<int64_t>(w);
-    double t = large ? log_density_ratio_large(logs, z, mode) : std::nan("");
-    if (std::isnan(t)) t = log_density_ratio(z, mode, n, good, bad);
+    double t;
+    if (!large || !log_density_ratio_large(logs, z, mode, t)) {
+      t = log_density_ratio(z, mode, n, good, bad);
+    }
     if (u * (4.0 - u) - 3.0 <= t) return z;  // quick accept: below 2 ln u
     if (u * (u - t) >= 1.0) continue;        // quick reject: above 2 ln u
     if (2.0 * std::log(u) <= t) return z;
