@@ -6,14 +6,20 @@ namespace {
 
 constexpr int64_t kTableSize = 1 << 16;
 
+struct SplitValue {
+  double high;
+  double low;
+};
+
 struct Tables {
   long double lf[kTableSize];
-  double lf_d[kTableSize];
+  SplitValue lf_split[kTableSize];
   double ln[kTableSize];
   Tables() {
     for (int64_t i = 0; i < kTableSize; ++i) {
       lf[i] = lgammal(static_cast<long double>(i) + 1.0L);
-      lf_d[i] = static_cast<double>(lf[i]);
+      lf_split[i].high = static_cast<double>(lf[i]);
+      lf_split[i].low = static_cast<double>(lf[i] - static_cast<long double>(lf_split[i].high));
       ln[i] = i == 0 ? 0.0 : std::log(static_cast<double>(i));
     }
   }
@@ -72,7 +78,17 @@ F lf_diff(int64_t x, int64_t y, const F* table) {
 
 }  // namespace
 
-double log_factorial_diff(int64_t x, int64_t y) { return lf_diff<double>(x, y, kTables.lf_d); }
+double log_factorial_diff(int64_t x, int64_t y) {
+  if (x < kTableSize && y < kTableSize) {
+    // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
+    // rounded value and its remainder, and the two differences added.
+    const SplitValue& a = kTables.lf_split[x];
+    const SplitValue& b = kTables.lf_split[y];
+    return (a.high - b.high) + (a.low - b.low);
+  }
+  if (x >= kTableSize && y >= kTableSize) return lf_diff<double>(x, y, nullptr);
+  return static_cast<double>(lf_diff<long double>(x, y, kTables.lf));
+}
 
 long double log_factorial_diff_ld(int64_t x, int64_t y) {
   return lf_diff<long double>(x, y, kTables.lf);
