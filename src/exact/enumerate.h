@@ -1,0 +1,32 @@
+// Complete enumeration of the tables with the sample's allele counts.
+//
+// Tables are walked allele by allele (row i: its heterozygotes with each later
+// allele, then its homozygotes with the partners of the last allele), and the
+// last two alleles form a two-allele run whose tables differ by one
+// homozygote of each and two fewer heterozygotes. Each run is entered at its
+// most probable table and walked outwards, every table's weight being its
+// neighbour's times a ratio of counts; only the entry is taken from the
+// log-factorials. Weights are kept relative to a moving scale (at first the
+// sample's probability) so nothing overflows, and a table below 1e-40 of the
+// scale is left out of the sums (together under 1e-20 of the total).
+//
+// Accuracy: a run is summed in double from its mode outwards and added to
+// extended-precision totals; the cutoff keeps a run to some 30 standard
+// deviations of its tables, so the rounding of a run's chain of ratios and
+// of its sum stays near 30 sigma * 1e-16 of the total, under 1e-10 for any
+// sample small enough to enumerate.
+#pragma once
+
+#include <cstdint>
+
+#include "exact/table_stats.h"
+
+struct ExactPValues {
+  double prob = 1, x2e = 1, llr = 1, deficit = 1, excess = 1;
+};
+
+// The number of tables, or limit + 1 when there are more (or when finding out
+// would cost more than visiting that many).
+uint64_t count_tables(const TableStats& s, uint64_t limit);
+
+ExactPValues enumerate_tables(const TableStats& s);

@@ -1,0 +1,25 @@
+// The exact tests' figures as text: the report section that follows a file's
+// report, and the cells of the exact group of a batch row. Pure functions;
+// numbers are written in the C locale's form whatever the process's locale.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "exact/exact_tests.h"
+
+// "enumeration" or "sampling".
+const char* exact_method_name(ExactMethod method);
+
+// The section with bare '\n' line ends (the report writer stores them as CR
+// LF), starting with an empty line and ending with a line feed: the method,
+// the number of tables (with the seed when sampled) and each test's P, with
+// its 95% limits when sampled. Probabilities printed as "%-g".
+std::string build_exact_report_text(const ExactResult& result);
+
+// exact_method exact_tables p_prob p_prob_low p_prob_high ... p_excess_high
+const std::vector<std::string>& exact_column_names();
+
+// The cells of those columns: the method's name, the number of tables as an
+// integer, every probability as "%.17g".
+std::vector<std::string> format_exact_cells(const ExactResult& result);

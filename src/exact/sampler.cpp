@@ -1,0 +1,111 @@
+#include "exact/sampler.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "exact/hypergeometric.h"
+#include "exact/log_factorial.h"
+
+namespace {
+
+constexpr double kLn2 = 0.69314718055994530942;
+
+// ln P(t) - ln P(sample): the factorials of the allele counts cancel.
+double log_prob_ratio(const TableStats& s, const int64_t* t, int64_t h) {
+  double sum = static_cast<double>(h - s.h_sample) * kLn2;
+  for (size_t c = 0; c < s.cell.size(); ++c) {
+    sum += log_factorial_diff(s.cell[c].base, t[c]);
+  }
+  return sum;
+}
+
+void count_table(const TableStats& s, const int64_t* t, double log_tie, SampleHits& hits) {
+  const int64_t h = table_heterozygotes(s, t);
+  ++hits.tables;
+  if (log_prob_ratio(s, t, h) <= log_tie) ++hits.prob;
+  if (table_x2(s, t) >= s.x2_threshold) ++hits.x2e;
+  if (table_g2(s, t) >= s.g2_threshold) ++hits.llr;
+  if (h <= s.h_sample) ++hits.deficit;
+  if (h >= s.h_sample) ++hits.excess;
+}
+
+void add_hits(SampleHits& to, const SampleHits& from) {
+  to.tables += from.tables;
+  to.prob += from.prob;
+  to.x2e += from.x2e;
+  to.llr += from.llr;
+  to.deficit += from.deficit;
+  to.excess += from.excess;
+}
+
+}  // namespace
+
+void draw_table(const TableStats& s, Rng64& r, int64_t* t, int64_t* left) {
+  const int32_t k = s.k;
+  std::copy(s.allele.begin(), s.allele.end(), left);
+  int64_t copies = s.two_n;
+  for (int32_t i = 0; i + 1 < k; ++i) {
+    const int64_t a = left[i];
+    const int64_t others = copies - a;
+    const int64_t x = draw_two_allele_homozygotes(r, a, others);
+    t[cell_index(i, i, k)] = x;
+    // The allele's heterozygous partners among the copies of later alleles.
+    int64_t partners = a - 2 * x;
+    int64_t pool = others;
+    copies = others - partners;
+    for (int32_t j = i + 1; j + 1 < k; ++j) {
+      const int64_t d = draw_hypergeometric(r, partners, left[j], pool);
+      t[cell_index(i, j, k)] = d;
+      pool -= left[j];
+      left[j] -= d;
+      partners -= d;
+    }
+    t[cell_index(i, k - 1, k)] = partners;
+    left[k - 1] -= partners;
+  }
+  t[cell_index(k - 1, k - 1, k)] = left[k - 1] / 2;
+}
+
+SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, unsigned threads) {
+  const uint64_t chunks = (tables + kSampleChunk - 1) / kSampleChunk;
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = static_cast<unsigned>(std::min<uint64_t>(threads, std::max<uint64_t>(chunks, 1)));
+  const double log_tie = std::log1p(kTieMargin);
+
+  std::atomic<uint64_t> next_chunk{0};
+  std::vector<SampleHits> per_thread(threads);
+  auto work = [&](unsigned id) {
+    std::vector<int64_t> t(s.cell.size());
+    std::vector<int64_t> left(s.k);
+    SampleHits& hits = per_thread[id];
+    for (;;) {
+      const uint64_t c = next_chunk.fetch_add(1, std::memory_order_relaxed);
+      if (c >= chunks) break;
+      Rng64 r = rng64_stream(seed, c);
+      const uint64_t end = std::min(tables, (c + 1) * kSampleChunk);
+      for (uint64_t n = c * kSampleChunk; n < end; ++n) {
+        draw_table(s, r, t.data(), left.data());
+        count_table(s, t.data(), log_tie, hits);
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned id = 1; id < threads; ++id) {
+    // Without another thread the chunks are simply drawn by fewer.
+    try {
+      pool.emplace_back(work, id);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  work(0);
+  for (std::thread& th : pool) th.join();
+
+  SampleHits total;
+  for (const SampleHits& h : per_thread) add_hits(total, h);
+  return total;
+}

@@ -1,0 +1,30 @@
+// The direct sampler: tables drawn independently from the conditional
+// distribution, without shuffling copies. For each allele in turn its
+// homozygotes come from the two-allele distribution (the allele against all
+// copies left), the allele classes of its heterozygous partners from a
+// multivariate hypergeometric draw (one hypergeometric per later allele),
+// and its copies and its partners' are removed: O(k^2) draws per table.
+//
+// The T tables are cut into chunks of kSampleChunk, chunk c drawn from the
+// stream (seed, c); the hit counts are integers, so their sum is the same
+// whatever thread drew which chunk.
+#pragma once
+
+#include <cstdint>
+
+#include "exact/rng64.h"
+#include "exact/table_stats.h"
+
+constexpr uint64_t kSampleChunk = 1024;
+
+struct SampleHits {
+  uint64_t tables = 0;
+  uint64_t prob = 0, x2e = 0, llr = 0, deficit = 0, excess = 0;
+};
+
+// One table in the reordered layout of s (k(k+1)/2 cells written to t).
+// work holds k entries.
+void draw_table(const TableStats& s, Rng64& r, int64_t* t, int64_t* work);
+
+// Draws `tables` tables on `threads` threads (0: one per core).
+SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, unsigned threads);

@@ -1,0 +1,79 @@
+#include "exact/table_stats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "exact/log_factorial.h"
+
+double g2_term(const CellInfo& c, int64_t t) {
+  if (t == 0) return c.e;
+  const double td = static_cast<double>(t);
+  return td * (log_count(t) - c.ln_e) + (c.e - td);
+}
+
+TableStats prepare_table_stats(const ExactSample& sample) {
+  TableStats s;
+  const int32_t k = sample.k;
+  s.k = k;
+  std::vector<int64_t> copies(k, 0);
+  for (int32_t i = 0; i < k; ++i) {
+    for (int32_t j = i; j < k; ++j) {
+      const int64_t t = sample.counts[cell_index(i, j, k)];
+      copies[i] += t;
+      copies[j] += t;
+    }
+  }
+  s.order.resize(k);
+  std::iota(s.order.begin(), s.order.end(), 0);
+  std::stable_sort(s.order.begin(), s.order.end(),
+                   [&](int32_t a, int32_t b) { return copies[a] < copies[b]; });
+  s.allele.resize(k);
+  for (int32_t a = 0; a < k; ++a) s.allele[a] = copies[s.order[a]];
+  s.two_n = std::accumulate(s.allele.begin(), s.allele.end(), int64_t{0});
+
+  const double two_n = static_cast<double>(s.two_n);
+  s.cell.resize(static_cast<size_t>(k) * (k + 1) / 2);
+  s.sample.resize(s.cell.size());
+  for (int32_t i = 0; i < k; ++i) {
+    for (int32_t j = i; j < k; ++j) {
+      CellInfo& c = s.cell[cell_index(i, j, k)];
+      const double ni = static_cast<double>(s.allele[i]);
+      const double nj = static_cast<double>(s.allele[j]);
+      c.het = i != j;
+      c.e = c.het ? ni * nj / two_n : ni * ni / (2.0 * two_n);
+      c.inv_e = 1.0 / c.e;
+      c.ln_e = std::log(c.e);
+      const int32_t a = std::min(s.order[i], s.order[j]);
+      const int32_t b = std::max(s.order[i], s.order[j]);
+      c.base = sample.counts[cell_index(a, b, k)];
+      s.sample[cell_index(i, j, k)] = c.base;
+    }
+  }
+  s.h_sample = table_heterozygotes(s, s.sample.data());
+  s.x2_sample = table_x2(s, s.sample.data());
+  s.g2_sample = table_g2(s, s.sample.data());
+  s.x2_threshold = s.x2_sample * (1.0 - kTieMargin);
+  s.g2_threshold = s.g2_sample * (1.0 - kTieMargin);
+  return s;
+}
+
+double table_x2(const TableStats& s, const int64_t* t) {
+  double sum = 0;
+  for (size_t c = 0; c < s.cell.size(); ++c) sum += x2_term(s.cell[c], t[c]);
+  return sum;
+}
+
+double table_g2(const TableStats& s, const int64_t* t) {
+  double sum = 0;
+  for (size_t c = 0; c < s.cell.size(); ++c) sum += g2_term(s.cell[c], t[c]);
+  return sum;
+}
+
+int64_t table_heterozygotes(const TableStats& s, const int64_t* t) {
+  int64_t h = 0;
+  for (size_t c = 0; c < s.cell.size(); ++c) {
+    if (s.cell[c].het) h += t[c];
+  }
+  return h;
+}

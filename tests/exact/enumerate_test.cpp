@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "exact/exact_tests.h"
+#include "exact_reference.h"
+
+namespace {
+
+ExactResult run(int k, const std::vector<int64_t>& counts, uint64_t max_tables = 1000000) {
+  ExactResult r;
+  ExactOptions o;
+  o.max_tables = max_tables;
+  EXPECT_EQ(run_exact_tests(ExactSample{k, counts}, o, r), ExactStatus::ok);
+  return r;
+}
+
+void expect_matches_reference(int k, const std::vector<int64_t>& counts) {
+  SCOPED_TRACE(::testing::PrintToString(counts));
+  const exact_reference::Reference ref = exact_reference::reference_p(k, counts);
+  const ExactResult r = run(k, counts);
+  EXPECT_EQ(r.method, ExactMethod::enumeration);
+  EXPECT_EQ(r.tables, ref.tables);
+  EXPECT_NEAR(r.prob.p, ref.prob, 1e-9);
+  EXPECT_NEAR(r.x2e.p, ref.x2e, 1e-9);
+  EXPECT_NEAR(r.llr.p, ref.llr, 1e-9);
+  EXPECT_NEAR(r.deficit.p, ref.deficit, 1e-9);
+  EXPECT_NEAR(r.excess.p, ref.excess, 1e-9);
+  EXPECT_EQ(r.prob.low, r.prob.p);
+  EXPECT_EQ(r.excess.high, r.excess.p);
+}
+
+// Two alleles, n_A = 4, n_B = 2, N = 3: the tables AA BB = 2 1 (weight
+// 1/(2! 1!) = 1/2) and AA AB = 1 2 (weight 2^2/(1! 2!) = 2), so P = 1/5 and
+// 4/5. The all-homozygote sample is the less probable and the most deficient.
+TEST(ExactEnumeration, TwoAlleleWorkedExamples) {
+  ExactResult r = run(2, {2, 0, 1});
+  EXPECT_EQ(r.tables, 2u);
+  EXPECT_NEAR(r.prob.p, 0.2, 1e-15);
+  EXPECT_NEAR(r.deficit.p, 0.2, 1e-15);
+  EXPECT_NEAR(r.excess.p, 1.0, 1e-15);
+  EXPECT_NEAR(r.x2e.p, 0.2, 1e-15);
+
+  // N = 10, n_A = 6, n_B = 14 (AA AB BB = 0 6 4 observed). The H = 6, 4, 2, 0
+  // tables weigh 2^H / (x! H! y!) with x = (6 - H)/2, y = (14 - H)/2:
+  // 64/(6! 4!), 16/(1! 4! 5!), 4/(2! 2! 6!), 1/(3! 7!), in units of 1/30240
+  // 112, 168, 42, 1 (sum 323).
+  r = run(2, {0, 6, 4});
+  EXPECT_EQ(r.tables, 4u);
+  EXPECT_NEAR(r.excess.p, 112.0 / 323.0, 1e-15);
+  EXPECT_NEAR(r.deficit.p, 1.0, 1e-15);
+  EXPECT_NEAR(r.prob.p, 155.0 / 323.0, 1e-15);  // weights 112, 42 and 1
+}
+
+TEST(ExactEnumeration, MatchesExactFractionsOnChosenSamples) {
+  expect_matches_reference(2, {5, 10, 15});
+  expect_matches_reference(2, {0, 30, 0});
+  expect_matches_reference(2, {14, 1, 15});
+  // Equal allele counts: relabelled tables tie in every statistic.
+  expect_matches_reference(3, {3, 2, 2, 3, 2, 3});
+  expect_matches_reference(3, {1, 4, 4, 1, 4, 1});
+  expect_matches_reference(4, {2, 1, 1, 1, 2, 1, 1, 2, 1, 2});
+  // A sample at its expectations (X2 = G2 = 0).
+  expect_matches_reference(2, {4, 8, 4});
+  expect_matches_reference(4, {10, 3, 0, 1, 5, 2, 0, 1, 1, 7});
+  expect_matches_reference(3, {0, 10, 10, 0, 10, 0});
+}
+
+TEST(ExactEnumeration, MatchesExactFractionsOnRandomSamples) {
+  std::mt19937 gen(20261208u);
+  int checked = 0;
+  for (int round = 0; checked < 40; ++round) {
+    const int k = 2 + round % 3;
+    std::uniform_int_distribution<int> size(k, 30);
+    const int people = size(gen);
+    std::vector<int64_t> counts(k * (k + 1) / 2, 0);
+    // Skewed allele frequencies, so some classes are rare.
+    std::vector<double> freq(k);
+    for (int i = 0; i < k; ++i) freq[i] = 1.0 + 2.0 * i * i;
+    std::discrete_distribution<int> allele(freq.begin(), freq.end());
+    for (int m = 0; m < people; ++m) {
+      int a = allele(gen), b = allele(gen);
+      if (a > b) std::swap(a, b);
+      ++counts[exact_reference::tri(a, b, k)];
+    }
+    const std::vector<int64_t> n = exact_reference::allele_copies(k, counts);
+    bool all_present = true;
+    for (int64_t c : n) all_present = all_present && c > 0;
+    if (!all_present) continue;
+    ++checked;
+    expect_matches_reference(k, counts);
+  }
+}
+
+TEST(ExactEnumeration, CountsTablesAndHonoursTheLimit) {
+  // k = 3, N = 30 with allele counts 20 20 20 has the reference's number of
+  // tables; one fewer allowed switches to sampling.
+  const std::vector<int64_t> s = {3, 7, 7, 4, 6, 3};
+  const uint64_t tables = exact_reference::reference_p(3, s).tables;
+  EXPECT_EQ(run(3, s, tables).method, ExactMethod::enumeration);
+  EXPECT_EQ(run(3, s, tables - 1).method, ExactMethod::sampling);
+  EXPECT_EQ(run(3, s, 0).method, ExactMethod::sampling);
+  // One allele: one table, every p is 1.
+  const ExactResult one = run(1, {7});
+  EXPECT_EQ(one.tables, 1u);
+  EXPECT_EQ(one.prob.p, 1.0);
+  EXPECT_EQ(one.x2e.p, 1.0);
+  EXPECT_EQ(one.deficit.p, 1.0);
+}
+
+// Two alleles with N = 10^6: each table's probability from lgamma in
+// extended precision, summed directly. The extreme sample (no heterozygote
+// at all) lies some 10^5 orders of magnitude below the mode, far outside
+// any floating range; the scale must follow the mode and nothing overflow.
+TEST(ExactEnumeration, LargeTwoAlleleSamplesStayInRange) {
+  auto direct = [](int64_t na, int64_t nb, int64_t h_s) {
+    // returns {deficit, excess}
+    long double lmax = -INFINITY;
+    std::vector<long double> lp;
+    for (int64_t h = na % 2; h <= na; h += 2) {
+      const int64_t x = (na - h) / 2, y = (nb - h) / 2;
+      const long double l = h * logl(2.0L) - lgammal(x + 1.0L) - lgammal(h + 1.0L) -
+                            lgammal(y + 1.0L);
+      lp.push_back(l);
+      lmax = std::max(lmax, l);
+    }
+    long double total = 0, def = 0, exc = 0;
+    int64_t h = na % 2;
+    for (long double l : lp) {
+      const long double w = expl(l - lmax);
+      total += w;
+      if (h <= h_s) def += w;
+      if (h >= h_s) exc += w;
+      h += 2;
+    }
+    return std::pair<double, double>(static_cast<double>(def / total),
+                                     static_cast<double>(exc / total));
+  };
+  // n_A = 2000, n_B = 1998000: H near its expectation of about 1996.
+  ExactResult r = run(2, {10, 1980, 998010});
+  auto ref = direct(2000, 1998000, 1980);
+  EXPECT_EQ(r.tables, 1001u);
+  EXPECT_NEAR(r.deficit.p, ref.first, 1e-9);
+  EXPECT_NEAR(r.excess.p, ref.second, 1e-9);
+
+  r = run(2, {500000, 0, 500000});
+  EXPECT_EQ(r.tables, 500001u);
+  EXPECT_EQ(r.deficit.p, 0.0);
+  EXPECT_EQ(r.excess.p, 1.0);
+  EXPECT_EQ(r.prob.p, 0.0);
+  EXPECT_NEAR(r.x2e.p, 0.0, 1e-300);
+  EXPECT_FALSE(std::isnan(r.llr.p));
+
+  // The opposite: a sample at the mode of a large sample has p_prob near 1.
+  r = run(2, {250000, 500000, 250000});
+  EXPECT_GT(r.prob.p, 0.99);
+  EXPECT_LE(r.prob.p, 1.0);
+  ref = direct(1000000, 1000000, 500000);
+  EXPECT_NEAR(r.deficit.p, ref.first, 1e-9);
+  EXPECT_NEAR(r.excess.p, ref.second, 1e-9);
+}
+
+// Counts near 2^47: the log-factorials leave their tables for Stirling's
+// series and the weights stay finite and ordered.
+TEST(ExactEnumeration, HugeCountsStayFinite) {
+  const int64_t big = int64_t{1} << 47;
+  // Ten copies of A, all with B: the most probable table (P = 1 - O(1e-13)).
+  ExactResult r = run(2, {0, 10, big});
+  EXPECT_EQ(r.tables, 6u);
+  EXPECT_EQ(r.prob.p, 1.0);
+  EXPECT_NEAR(r.excess.p, 1.0, 1e-12);
+  EXPECT_EQ(r.deficit.p, 1.0);
+  // Three AA homozygotes among 2^47 B copies: P of the order of (10/2^48)^3.
+  r = run(2, {3, 4, big});
+  EXPECT_GT(r.prob.p, 0.0);
+  EXPECT_LT(r.prob.p, 1e-35);
+  EXPECT_EQ(r.prob.p, r.deficit.p);
+  EXPECT_EQ(r.excess.p, 1.0);
+  // Too many tables: sampled, every figure a probability with ordered limits.
+  r = run(4, {0, 1, 2, 3, big / 3, 7, 11, big / 5, 13, big});
+  EXPECT_EQ(r.method, ExactMethod::sampling);
+  for (const ExactP* p : {&r.prob, &r.x2e, &r.llr, &r.deficit, &r.excess}) {
+    EXPECT_LE(0.0, p->low);
+    EXPECT_LE(p->low, p->p);
+    EXPECT_LE(p->p, p->high);
+    EXPECT_LE(p->high, 1.0);
+  }
+}
+
+TEST(ExactEnumeration, RejectsUnusableSamples) {
+  ExactResult r;
+  r.tables = 77;
+  const ExactOptions o;
+  EXPECT_EQ(run_exact_tests(ExactSample{0, {}}, o, r), ExactStatus::no_alleles);
+  EXPECT_EQ(run_exact_tests(ExactSample{2, {1, 2}}, o, r), ExactStatus::no_alleles);
+  EXPECT_EQ(run_exact_tests(ExactSample{2, {1, -1, 3}}, o, r), ExactStatus::negative_count);
+  EXPECT_EQ(run_exact_tests(ExactSample{2, {4, 0, 0}}, o, r), ExactStatus::empty_class);
+  EXPECT_EQ(run_exact_tests(ExactSample{2, {int64_t{1} << 50, 0, 1}}, o, r),
+            ExactStatus::too_large);
+  ExactOptions none;
+  none.max_tables = 0;
+  none.tables = 0;
+  EXPECT_EQ(run_exact_tests(ExactSample{2, {1, 2, 3}}, none, r), ExactStatus::no_tables);
+  EXPECT_EQ(r.tables, 77u);
+}
+
+}  // namespace

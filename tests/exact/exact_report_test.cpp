@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "exact/exact_report.h"
+
+namespace {
+
+ExactResult sampled_result() {
+  ExactResult r;
+  r.method = ExactMethod::sampling;
+  r.tables = 100000;
+  r.seed = 4294967295u;
+  r.prob = {0.1, 0.098, 0.102};
+  r.x2e = {0.25, 0.2473, 0.2527};
+  r.llr = {1e-5, 2.5e-6, 3.3e-5};
+  r.deficit = {0, 0, 3.6888e-05};
+  r.excess = {1, 0.99996311, 1};
+  return r;
+}
+
+TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
+  const std::vector<std::string> names = {
+      "exact_method", "exact_tables", "p_prob",   "p_prob_low",   "p_prob_high",  "p_x2e",
+      "p_x2e_low",    "p_x2e_high",   "p_llr",    "p_llr_low",    "p_llr_high",   "p_deficit",
+      "p_deficit_low", "p_deficit_high", "p_excess", "p_excess_low", "p_excess_high"};
+  EXPECT_EQ(exact_column_names(), names);
+
+  const std::vector<std::string> cells = format_exact_cells(sampled_result());
+  ASSERT_EQ(cells.size(), names.size());
+  EXPECT_EQ(cells[0], "sampling");
+  EXPECT_EQ(cells[1], "100000");
+  EXPECT_EQ(cells[2], "0.10000000000000001");  // %.17g
+  EXPECT_EQ(cells[5], "0.25");
+  EXPECT_EQ(cells[8], "1.0000000000000001e-05");
+  EXPECT_EQ(cells[11], "0");
+  EXPECT_EQ(cells[16], "1");
+
+  ExactResult e;
+  e.method = ExactMethod::enumeration;
+  e.tables = 18446744073709551615u;
+  e.prob = {0.5, 0.5, 0.5};
+  const std::vector<std::string> ec = format_exact_cells(e);
+  EXPECT_EQ(ec[0], "enumeration");
+  EXPECT_EQ(ec[1], "18446744073709551615");
+  EXPECT_EQ(ec[3], "0.5");
+}
+
+TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {
+  EXPECT_EQ(build_exact_report_text(sampled_result()),
+            "\n\n\tExact conditional tests:\n"
+            "\t100000 tables drawn (seed 4294967295):\n"
+            "\t\tprobability test         P = 0.1  (95%: 0.098 - 0.102)\n"
+            "\t\tchi-square (X2)          P = 0.25  (95%: 0.2473 - 0.2527)\n"
+            "\t\tlikelihood ratio (G2)    P = 1e-05  (95%: 2.5e-06 - 3.3e-05)\n"
+            "\t\theterozygote deficit     P = 0  (95%: 0 - 3.6888e-05)\n"
+            "\t\theterozygote excess      P = 1  (95%: 0.999963 - 1)\n");
+  ExactResult e;
+  e.tables = 12;
+  e.prob = {0.123456789, 0.123456789, 0.123456789};
+  const std::string text = build_exact_report_text(e);
+  EXPECT_NE(text.find("\t12 tables, complete enumeration:\n"), std::string::npos);
+  EXPECT_NE(text.find("probability test         P = 0.123457\n"), std::string::npos);
+  EXPECT_EQ(text.find("95%"), std::string::npos);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
+}  // namespace

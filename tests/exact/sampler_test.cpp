@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <boost/math/special_functions/gamma.hpp>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "exact/exact_tests.h"
+#include "exact/hypergeometric.h"
+#include "exact/sampler.h"
+#include "exact/table_stats.h"
+#include "exact_reference.h"
+
+namespace {
+
+// Pearson's goodness of fit of `draws` observations to probabilities over
+// consecutive outcomes, merged into classes of at least 20 expected draws.
+// Returns the upper-tail probability of the statistic.
+double fit_p(const std::vector<long double>& prob, const std::vector<uint64_t>& seen,
+             uint64_t draws) {
+  double x2 = 0;
+  int classes = 0;
+  long double e = 0;
+  uint64_t o = 0;
+  for (size_t i = 0; i < prob.size(); ++i) {
+    e += prob[i] * draws;
+    o += seen[i];
+    if (e >= 20 || i + 1 == prob.size()) {
+      const double d = static_cast<double>(o) - static_cast<double>(e);
+      x2 += d * d / static_cast<double>(e);
+      ++classes;
+      e = 0;
+      o = 0;
+    }
+  }
+  return boost::math::gamma_q((classes - 1) / 2.0, x2 / 2.0);
+}
+
+// The distribution of x over [lo, hi] from the ratios f(x+1)/f(x), computed
+// outwards from the mode in extended precision and normalised. Values beyond
+// 1e-30 of the mode are cut off: lo and hi are moved in.
+std::vector<long double> from_ratios(int64_t& lo, int64_t& hi,
+                                     const std::function<long double(int64_t)>& up) {
+  int64_t mode = lo;
+  // Bisection for the first x whose ratio is at most 1 (the ratios fall).
+  for (int64_t a = lo, b = hi; a < b;) {
+    const int64_t m = a + (b - a) / 2;
+    if (up(m) > 1) a = m + 1; else b = m;
+    mode = a;
+  }
+  std::vector<long double> right{1.0L}, left;
+  for (int64_t x = mode; x < hi && right.back() > 1e-30L; ++x) right.push_back(right.back() * up(x));
+  long double f = 1.0L;
+  for (int64_t x = mode; x > lo && f > 1e-30L; --x) left.push_back(f /= up(x - 1));
+  lo = mode - static_cast<int64_t>(left.size());
+  hi = mode + static_cast<int64_t>(right.size()) - 1;
+  std::vector<long double> p(left.rbegin(), left.rend());
+  p.insert(p.end(), right.begin(), right.end());
+  long double sum = 0;
+  for (long double v : p) sum += v;
+  for (long double& v : p) v /= sum;
+  return p;
+}
+
+double hypergeometric_fit(int64_t n, int64_t good, int64_t total, uint64_t draws, uint64_t seed) {
+  int64_t lo = std::max<int64_t>(0, n - (total - good));
+  int64_t hi = std::min(n, good);
+  // f(x+1)/f(x) = (good - x)(n - x) / ((x + 1)(total - good - n + x + 1))
+  auto up = [&](int64_t x) {
+    return static_cast<long double>(good - x) * (n - x) /
+           (static_cast<long double>(x + 1) * (total - good - n + x + 1));
+  };
+  const std::vector<long double> p = from_ratios(lo, hi, up);
+  std::vector<uint64_t> seen(p.size(), 0);
+  Rng64 r = rng64_stream(seed, 0);
+  for (uint64_t i = 0; i < draws; ++i) {
+    const int64_t x = draw_hypergeometric(r, n, good, total);
+    EXPECT_TRUE(x >= 0 && x <= std::min(n, good)) << x;
+    ++seen[std::clamp(x, lo, hi) - lo];
+  }
+  return fit_p(p, seen, draws);
+}
+
+TEST(ExactSampler, HypergeometricDrawsFitTheirDistribution) {
+  // Sequential draws, then ratio-of-uniforms, both sides of every symmetry,
+  // and a population of 10^9.
+  EXPECT_GT(hypergeometric_fit(5, 7, 20, 100000, 1), 1e-4);
+  EXPECT_GT(hypergeometric_fit(15, 3, 20, 100000, 2), 1e-4);
+  EXPECT_GT(hypergeometric_fit(40, 60, 200, 200000, 3), 1e-4);
+  EXPECT_GT(hypergeometric_fit(170, 60, 200, 200000, 4), 1e-4);
+  EXPECT_GT(hypergeometric_fit(30, 180, 200, 200000, 5), 1e-4);
+  EXPECT_GT(hypergeometric_fit(500, 3000, 10000, 200000, 6), 1e-4);
+  EXPECT_GT(hypergeometric_fit(20, 1000000, 1000000000, 200000, 7), 1e-4);
+  EXPECT_GT(hypergeometric_fit(100000000, 400000000, 1000000000, 200000, 8), 1e-4);
+}
+
+TEST(ExactSampler, TwoAlleleHomozygotesFitTheirDistribution) {
+  for (auto [a, b, seed] : {std::tuple<int64_t, int64_t, uint64_t>{7, 9, 1},
+                           {300, 700, 2},
+                           {1000, 30, 3},
+                           {30000000, 1970000000, 4}}) {
+    SCOPED_TRACE(a);
+    int64_t lo = a > b ? (a - b) / 2 : 0;
+    int64_t hi = a / 2;
+    auto up = [&](int64_t x) {
+      const long double h = a - 2 * x, y = (b - (a - 2 * x)) / 2;
+      return h * (h - 1) / (4 * (x + 1.0L) * (y + 1));
+    };
+    const std::vector<long double> p = from_ratios(lo, hi, up);
+    std::vector<uint64_t> seen(p.size(), 0);
+    Rng64 r = rng64_stream(seed, 9);
+    const uint64_t draws = 200000;
+    for (uint64_t i = 0; i < draws; ++i) {
+      const int64_t x = draw_two_allele_homozygotes(r, a, b);
+      ASSERT_TRUE(x >= (a > b ? (a - b) / 2 : 0) && x <= a / 2) << x;
+      ++seen[std::clamp(x, lo, hi) - lo];
+    }
+    EXPECT_GT(fit_p(p, seen, draws), 1e-4);
+  }
+}
+
+// Whole tables against their exact probabilities from the reference.
+TEST(ExactSampler, DrawnTablesFitTheirExactProbabilities) {
+  for (auto [k, counts] : {std::pair<int, std::vector<int64_t>>{3, {1, 2, 1, 3, 2, 1}},
+                          {4, {1, 1, 0, 1, 2, 1, 0, 1, 1, 2}}}) {
+    const TableStats s = prepare_table_stats(ExactSample{k, counts});
+    std::map<std::vector<int64_t>, size_t> index;
+    std::vector<long double> weight;
+    exact_reference::for_each_table(k, s.allele,
+                                    [&](const std::vector<int64_t>& t, exact_reference::u128 w) {
+                                      index[t] = weight.size();
+                                      weight.push_back(static_cast<long double>(w));
+                                    });
+    long double total = 0;
+    for (long double w : weight) total += w;
+    for (long double& w : weight) w /= total;
+    std::vector<uint64_t> seen(weight.size(), 0);
+    std::vector<int64_t> t(s.cell.size()), work(k);
+    Rng64 r = rng64_stream(42, 0);
+    const uint64_t draws = 300000;
+    for (uint64_t i = 0; i < draws; ++i) {
+      draw_table(s, r, t.data(), work.data());
+      const auto it = index.find(t);
+      ASSERT_NE(it, index.end()) << "a table with other allele counts";
+      ++seen[it->second];
+    }
+    EXPECT_GT(weight.size(), 20u);
+    EXPECT_GT(fit_p(weight, seen, draws), 1e-4);
+  }
+}
+
+// The 95% limits of sampled p values hold the exact p about 95% of the time
+// (Clopper-Pearson is conservative: at least that often).
+TEST(ExactSampler, LimitsCoverTheExactValue) {
+  const std::vector<int64_t> counts = {3, 5, 1, 2, 4, 6};
+  const ExactResult exact = [&] {
+    ExactResult r;
+    run_exact_tests(ExactSample{3, counts}, ExactOptions{}, r);
+    return r;
+  }();
+  ASSERT_EQ(exact.method, ExactMethod::enumeration);
+  ExactOptions o;
+  o.max_tables = 0;
+  o.tables = 1000;
+  o.threads = 1;
+  int covered[5] = {0, 0, 0, 0, 0};
+  const int rounds = 200;
+  for (int i = 0; i < rounds; ++i) {
+    o.seed = 1000 + i;
+    ExactResult r;
+    ASSERT_EQ(run_exact_tests(ExactSample{3, counts}, o, r), ExactStatus::ok);
+    ASSERT_EQ(r.method, ExactMethod::sampling);
+    ASSERT_EQ(r.tables, 1000u);
+    const ExactP* got[5] = {&r.prob, &r.x2e, &r.llr, &r.deficit, &r.excess};
+    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+    for (int m = 0; m < 5; ++m) {
+      EXPECT_LE(got[m]->low, got[m]->p);
+      EXPECT_GE(got[m]->high, got[m]->p);
+      if (got[m]->low <= want[m]->p && want[m]->p <= got[m]->high) ++covered[m];
+    }
+  }
+  for (int m = 0; m < 5; ++m) {
+    EXPECT_GE(covered[m], rounds * 90 / 100) << m;
+  }
+}
+
+// Equal allele counts: the relabellings of the sample tie with it in every
+// statistic and must count as hits, a sizeable share of the probability.
+TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
+  for (const std::vector<int64_t>& counts :
+       {std::vector<int64_t>{3, 2, 2, 3, 2, 3}, std::vector<int64_t>{1, 4, 4, 1, 4, 1}}) {
+    const ExactSample sample{3, counts};
+    ExactResult exact, drawn;
+    ASSERT_EQ(run_exact_tests(sample, ExactOptions{}, exact), ExactStatus::ok);
+    ExactOptions o;
+    o.max_tables = 0;
+    o.tables = 40000;
+    o.seed = 77;
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
+    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+    for (int m = 0; m < 5; ++m) {
+      const double p = want[m]->p;
+      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 40000) + 1e-12) << m;
+    }
+  }
+}
+
+TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
+  // Near Hardy-Weinberg proportions, so no p is 0 or 1.
+  const ExactSample sample{6, {2, 3, 4, 2, 3, 5, 1, 2, 5, 3, 4, 2, 3, 6, 4, 3, 5, 4, 2, 7, 6}};
+  ExactOptions o;
+  o.max_tables = 0;
+  o.tables = 5 * kSampleChunk + 17;  // a partial last chunk
+  o.seed = 123456789;
+  ExactResult one, two, three;
+  o.threads = 1;
+  ASSERT_EQ(run_exact_tests(sample, o, one), ExactStatus::ok);
+  o.threads = 2;
+  ASSERT_EQ(run_exact_tests(sample, o, two), ExactStatus::ok);
+  o.threads = 3;
+  ASSERT_EQ(run_exact_tests(sample, o, three), ExactStatus::ok);
+  EXPECT_EQ(one.tables, o.tables);
+  EXPECT_EQ(std::memcmp(&one.prob, &two.prob, sizeof(ExactP) * 5), 0);
+  EXPECT_EQ(std::memcmp(&one.prob, &three.prob, sizeof(ExactP) * 5), 0);
+  o.seed = 123456790;
+  ExactResult other;
+  ASSERT_EQ(run_exact_tests(sample, o, other), ExactStatus::ok);
+  EXPECT_NE(std::memcmp(&one.prob, &other.prob, sizeof(ExactP) * 5), 0);
+}
+
+}  // namespace
