@@ -8,25 +8,19 @@
 #include "runcount/exit_banner.h"
 
 namespace {
-int g_arg_count = 0;
-char** g_args = nullptr;
+const char* g_arg0 = nullptr;
 }  // namespace
 
-void set_program_args(int arg_count, char** args) {
-  g_arg_count = arg_count;
-  g_args = args;
-}
-int program_arg_count() { return g_arg_count; }
-char** program_args() { return g_args; }
+void set_program_name(const char* arg0) { g_arg0 = arg0; }
 
 const char* program_name() {
-  if (g_arg_count < 1 || g_args == nullptr || g_args[0] == nullptr) return "hwmc";
-  const char* slash = std::strrchr(g_args[0], '/');
-  return slash ? slash + 1 : g_args[0];
+  if (g_arg0 == nullptr) return "hwmc";
+  const char* slash = std::strrchr(g_arg0, '/');
+  return slash ? slash + 1 : g_arg0;
 }
 
 void show_error(const char* message) {
-  con_set_color(12);
+  con_set_color(kColorLightRed);
   con_goto_clear(10, 24);
   con_printf("%s", message);
 }

@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "genotype/buffer.h"
+#include "genotype/genotype_reader.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void show_help(int arg_count) {
   Buffer<char> saved_screen;
   if (arg_count < 2) {
     if (!saved_screen.allocate(kScreenSaveBytes)) {
-      con_printf("\r\nmemory allocation error - program abort");
+      con_printf("\r\n%s", kMemoryErrorText);
       exit_program(1);
     }
     // What the terminal showed before the program started cannot be read

@@ -30,6 +30,36 @@ struct ConsoleInfo {
 
 enum CursorType { kCursorHidden = 0, kCursorBlock = 1, kCursorNormal = 2 };
 
+// The text attributes the screens use (foreground + 16 x background, 128
+// blink).
+enum Color : int {
+  kColorCyan = 3,
+  kColorLightGray = 7,
+  kColorLightBlue = 9,
+  kColorLightRed = 12,
+  kColorWhite = 15,
+  kAttrBlackOnGray = 112,
+  kAttrBlinkingWhite = 143,
+};
+
+// Plain key codes the program answers to.
+constexpr int kKeyBackspace = 8;
+constexpr int kKeyEnter = 13;
+constexpr int kKeyCtrlZ = 26;
+constexpr int kKeyEsc = 27;
+constexpr int kKeyDelete = 127;
+
+// CP437 glyphs drawn on the screens.
+constexpr int kGlyphRightTriangle = 0x10;
+constexpr int kGlyphLeftTriangle = 0x11;
+constexpr int kGlyphDownArrow = 0x19;
+constexpr int kGlyphLightShade = 0xB0;
+constexpr int kGlyphBoxHorizontal = 0xC4;
+constexpr int kGlyphDoubleHorizontal = 0xCD;
+constexpr int kGlyphFullBlock = 0xDB;
+constexpr int kGlyphUpperHalfBlock = 0xDF;
+constexpr int kGlyphSuperscriptTwo = 0xFD;
+
 // Key events as a key source delivers them: 0..255 a plain key code,
 // kExtendedKey | scan for an extended key (con_getch gives 0, then the scan
 // code), kKeyInputEnded when no key can come any more.

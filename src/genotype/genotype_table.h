@@ -32,6 +32,6 @@ inline int8_t allele_index(unsigned char c) {
 // Makes every field of every cell 0.
 void clear_genotype_table(GenotypeCell* table, int32_t cells);
 
-// The k allele letters in allele-index order, zero-terminated. Shows the
-// memory message and exits when it cannot allocate.
+// The k allele letters in allele-index order, zero-terminated; an empty
+// buffer when it cannot allocate.
 Buffer<char> make_allele_letters(const GenotypeCell* table, int32_t k);

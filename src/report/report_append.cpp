@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "report/report_text.h"
 #include "report/unique_fd.h"
 
 namespace {
@@ -33,4 +34,15 @@ AppendResult append_to_file(const char* path, const std::string& bytes) {
   // only show at the close.
   if (::close(file.release()) != 0) return AppendResult::kWriteFailed;
   return AppendResult::kDone;
+}
+
+AppendResult append_report(const char* path, const FileResults& results, const std::tm& when) {
+  return append_to_file(path, build_report_bytes(results, when));
+}
+
+std::tm local_now() {
+  std::tm when{};
+  std::time_t now = std::time(nullptr);
+  localtime_r(&now, &when);
+  return when;
 }

@@ -1,4 +1,4 @@
-#include "montecarlo/run_control.h"
+#include "app/run_control.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kEnter = 13;
-constexpr int kEsc = 27;
 
 std::string trimmed_row(int y) {
   std::string row = con_row_text(y);
@@ -34,27 +32,26 @@ std::string interval_text(float p, double n) {
 std::vector<int> typed_runs(const std::string& digits) {
   std::vector<int> keys = {'n'};
   for (char c : digits) keys.push_back(c);
-  keys.push_back(kEnter);
+  keys.push_back(kKeyEnter);
   return keys;
 }
 
 class RunControl : public ::testing::Test {
  protected:
-  McState state{};
+  McResults state{};
 
-  void run(McSample& s, const std::vector<int>& keys) {
+  void run(LocusAnalysis& s, const std::vector<int>& keys) {
     con_reset_for_test(keys);
-    con_set_attr(15);
+    con_set_attr(kColorWhite);
     con_goto(1, 4);
-    const McInputs in = s.inputs();
-    run_monte_carlo(in, state);
+    ASSERT_EQ(run_monte_carlo(s, state), McScreenStatus::kDone);
   }
 };
 
 // aa:1 ab:2 bb:1 fits Hardy-Weinberg exactly: X2 = 0 and D = 0, so every
 // replicate is a hit for all three tests and no interval is shown.
 TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
-  McSample s = make_sample(2, {{0, 0, 1}, {0, 1, 2}, {1, 1, 1}});
+  LocusAnalysis s = analysed_locus(2, {{0, 0, 1}, {0, 1, 2}, {1, 1, 1}});
   ASSERT_EQ(s.x2_obs, 0.0f);
   ASSERT_EQ(s.d_obs, 0.0f);
   run(s, typed_runs("25"));
@@ -63,7 +60,6 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(state.hits_d_one, 25u);
   EXPECT_EQ(state.hits_d_both, 25u);
   EXPECT_EQ(state.p_hw, 1.0f);
-  EXPECT_TRUE(state.slots_filled);
 
   EXPECT_EQ(trimmed_row(1), "");
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
@@ -98,7 +94,7 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
 // aa:50 bb:50: no random pairing of 100 copies of each allele comes near
 // 100 homozygotes, so no replicate is a hit and every interval starts at 0.
 TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
-  McSample s = make_sample(2, {{0, 0, 50}, {1, 1, 50}});
+  LocusAnalysis s = analysed_locus(2, {{0, 0, 50}, {1, 1, 50}});
   ASSERT_EQ(s.d_obs, -1.0f);
   run(s, {'y'});
   EXPECT_EQ(state.runs_made, 3200u);
@@ -126,13 +122,14 @@ TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
 // ab:2: every replicate's chi-square and |D| equal the observed ones, so only
 // the one-tailed D test depends on the draws.
 TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
-  McSample s = make_sample(2, {{0, 1, 2}});
-  run(s, {'y', 'x', kEsc});
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
+  run(s, {'y', 'x', kKeyEsc});
   EXPECT_EQ(state.runs_made, 2u);
   EXPECT_EQ(state.hits_hw, 2u);
   EXPECT_EQ(state.hits_d_both, 2u);
   EXPECT_LE(state.hits_d_one, 2u);
   for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.table[c].mc_hits, 2) << c;
+  EXPECT_TRUE(state.stopped);
   EXPECT_EQ(trimmed_row(14), "  calculations interrupted by user");
   // The first step draws nothing; Esc came before the second: only the
   // closing block stands.
@@ -146,25 +143,29 @@ TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
 }
 
 TEST_F(RunControl, SingleRunFillsOneCellOfTheShortBar) {
-  McSample s = make_sample(2, {{0, 1, 2}});
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
   run(s, typed_runs("1"));
   EXPECT_EQ(state.runs_made, 1u);
   EXPECT_EQ(trimmed_row(13), "  \xDB\xB0");
   EXPECT_EQ(trimmed_row(11), " runs made \x19");
   EXPECT_EQ(trimmed_row(12), std::string(10, ' ') + "1");
-  EXPECT_EQ(state.blocks_done, 1.0f);
-  EXPECT_EQ(state.next_step_at, 0.5f);
+}
+
+TEST_F(RunControl, ZeroRunsEndsTheProgram) {
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
+  con_reset_for_test(typed_runs("0"));
+  EXPECT_EQ(run_monte_carlo(s, state), McScreenStatus::kNoRuns);
+  EXPECT_EQ(state.runs_made, 0u);
 }
 
 TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
-  McSample s =
-      make_sample(39, {{33, 34, 1}, {32, 32, 10}, {36, 38, 25}, {32, 35, 16}, {33, 35, 1}});
+  LocusAnalysis s =
+      analysed_locus(39, {{33, 34, 1}, {32, 32, 10}, {36, 38, 25}, {32, 35, 16}, {33, 35, 1}});
   run(s, {'y'});
   EXPECT_EQ(state.runs_made, 3200u);
   EXPECT_EQ(trimmed_row(17), "  df: 15");
   EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made \x19");
   EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
-  EXPECT_EQ(state.blocks_done, 45.0f);
   EXPECT_EQ(state.p_hw, static_cast<float>(static_cast<long double>(state.hits_hw) / 3200));
   int32_t hits = 0;
   for (int32_t c = 0; c < s.cells; ++c) {

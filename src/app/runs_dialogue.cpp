@@ -1,6 +1,5 @@
-#include "montecarlo/runs_dialogue.h"
+#include "app/runs_dialogue.h"
 
-#include "app/exit_path.h"
 #include "console/console.h"
 
 namespace {
@@ -20,7 +19,7 @@ char prompt_yes_no() {
   con_printf("(Y)es or (N)ot  - select key");
   con_clear_eol();
   con_printf("\n\r");
-  for (int i = 0; i < 29; ++i) con_putch(0xC4);
+  for (int i = 0; i < 29; ++i) con_putch(kGlyphBoxHorizontal);
   for (;;) {
     const int key = ascii_lower(con_getch());
     if (key == 'y' || key == 'n') return static_cast<char>(key);
@@ -73,7 +72,6 @@ int32_t ask_runs() {
     if (*runs == 0) {
       con_printf("\r\nexit");
       con_clear_eol();
-      exit_program(0);
     }
     return *runs;
   }

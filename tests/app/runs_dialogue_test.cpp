@@ -1,4 +1,4 @@
-#include "montecarlo/runs_dialogue.h"
+#include "app/runs_dialogue.h"
 
 #include <gtest/gtest.h>
 

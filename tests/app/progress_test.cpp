@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "console/console.h"
-#include "montecarlo/progress_bar.h"
-#include "montecarlo/progress_screen.h"
+#include "app/progress_bar.h"
+#include "app/progress_screen.h"
 
 namespace {
 

@@ -17,5 +17,5 @@ std::optional<int32_t> parse_run_entry(const char* text);
 // 3200 on y; after n reads entries of at most five characters until one holds
 // a number from 0 to 65000. Over 65000 shows a message and reads again; an
 // entry without a number, or with a negative one, is erased and read again.
-// 0 ends the program with code 0.
+// 0 is returned after "exit" is shown: the program is to end.
 int32_t ask_runs();

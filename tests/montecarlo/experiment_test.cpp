@@ -1,0 +1,118 @@
+#include "montecarlo/experiment.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "montecarlo/mc_sample.h"
+
+namespace {
+
+// 100 000 individuals: each replicate shuffles 200 000 copies, long enough
+// for the stop to be asked within it.
+LocusAnalysis large_locus() {
+  return analysed_locus(2, {{0, 0, 30000}, {0, 1, 40000}, {1, 1, 30000}});
+}
+
+std::vector<int32_t> cell_hits(const LocusAnalysis& a) {
+  std::vector<int32_t> hits;
+  for (int32_t c = 0; c < a.cells; ++c) hits.push_back(a.table[c].mc_hits);
+  return hits;
+}
+
+McResults run(LocusAnalysis& a, uint32_t runs, uint32_t seed, const McHooks& hooks = {}) {
+  McWorkspace work;
+  EXPECT_TRUE(prepare_workspace(work, a));
+  McResults r;
+  run_replicates(a, work, runs, seed, hooks, r);
+  return r;
+}
+
+struct StopScript {
+  int calls = 0;
+  int grant_at = 0;  // the call that is answered true
+  uint32_t done_seen = 0;
+};
+
+bool scripted_stop(void* ctx) {
+  StopScript& s = *static_cast<StopScript*>(ctx);
+  return ++s.calls == s.grant_at;
+}
+
+void note_done(void* ctx, uint32_t done, const HitCounts&) {
+  static_cast<StopScript*>(ctx)->done_seen = done;
+}
+
+TEST(Experiment, AStopWithinAReplicateDiscardsItAndKeepsTheCompleteOnes) {
+  LocusAnalysis whole = large_locus();
+  const McResults one = run(whole, 1, 777u);
+
+  // Count the questions one replicate asks: several within, one after it.
+  LocusAnalysis counted = large_locus();
+  StopScript count;
+  McHooks count_hooks{&count, scripted_stop, nullptr};
+  run(counted, 1, 777u, count_hooks);
+  ASSERT_GT(count.calls, 2);
+
+  // Granted at the first question inside the second replicate.
+  LocusAnalysis cut = large_locus();
+  StopScript script;
+  script.grant_at = count.calls + 1;
+  McHooks hooks{&script, scripted_stop, note_done};
+  const McResults r = run(cut, 5, 777u, hooks);
+  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.runs_made, 1u);
+  EXPECT_EQ(script.done_seen, 1u);
+  EXPECT_EQ(r.hits_hw, one.hits_hw);
+  EXPECT_EQ(r.hits_d_one, one.hits_d_one);
+  EXPECT_EQ(r.hits_d_both, one.hits_d_both);
+  EXPECT_EQ(r.p_hw, one.p_hw);
+  EXPECT_EQ(r.ci_d_both_high, one.ci_d_both_high);
+  EXPECT_EQ(cell_hits(cut), cell_hits(whole));
+}
+
+TEST(Experiment, AStopAfterAReplicateKeepsIt) {
+  LocusAnalysis a = analysed_locus(2, {{0, 0, 3}, {0, 1, 1}, {1, 1, 4}});
+  StopScript script;
+  script.grant_at = 3;  // small samples are asked once per replicate
+  const McResults r = run(a, 10, 5u, McHooks{&script, scripted_stop, nullptr});
+  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.runs_made, 3u);
+  EXPECT_EQ(r.p_hw, mc_proportion(r.hits_hw, 3));
+}
+
+TEST(Experiment, TheSeedFixesEveryFigureWhateverTheHooks) {
+  LocusAnalysis a = analysed_locus(3, {{0, 0, 7}, {0, 1, 5}, {1, 2, 9}, {2, 2, 2}, {0, 2, 4}});
+  LocusAnalysis b = analysed_locus(3, {{0, 0, 7}, {0, 1, 5}, {1, 2, 9}, {2, 2, 2}, {0, 2, 4}});
+  StopScript never;
+  const McResults ra = run(a, 500, 42u);
+  const McResults rb = run(b, 500, 42u, McHooks{&never, scripted_stop, note_done});
+  EXPECT_EQ(never.done_seen, 500u);
+  EXPECT_FALSE(rb.stopped);
+  EXPECT_EQ(ra.seed, 42u);
+  EXPECT_EQ(ra.runs_made, rb.runs_made);
+  EXPECT_EQ(ra.hits_hw, rb.hits_hw);
+  EXPECT_EQ(ra.hits_d_one, rb.hits_d_one);
+  EXPECT_EQ(ra.hits_d_both, rb.hits_d_both);
+  EXPECT_EQ(cell_hits(a), cell_hits(b));
+  const McResults rc = run(a, 500, 43u);
+  EXPECT_NE(cell_hits(a), cell_hits(b));  // a counted on; a new seed drew anew
+  (void)rc;
+}
+
+TEST(Experiment, NoHitMeansALowerLimitOfZero) {
+  McResults r;
+  r.runs_made = 100;
+  r.hits_hw = 0;
+  r.hits_d_one = 100;
+  r.hits_d_both = 40;
+  finish_results(r);
+  EXPECT_EQ(r.p_hw, 0.0f);
+  EXPECT_EQ(r.ci_hw_low, 0.0);
+  EXPECT_GT(r.ci_hw_high, 0.0);
+  EXPECT_EQ(r.p_d_one, 1.0f);
+  EXPECT_GT(r.ci_d_both_low, 0.0);
+  EXPECT_LT(r.ci_d_both_low, 0.4);
+}
+
+}  // namespace
