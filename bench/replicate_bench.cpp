@@ -41,7 +41,7 @@ void per_copy(benchmark::State& state, int32_t two_n) {
 }
 
 using ReplicateFn = float (*)(int32_t, int32_t, const int32_t*, const float*, AlleleSlot*,
-                              int32_t*, int32_t, float, float*, GenotypeCell*, bool*);
+                              int32_t*, int32_t, float, float*, const float*, uint32_t*, bool*);
 
 void time_replicates(benchmark::State& state, ReplicateFn replicate) {
   const auto k = static_cast<int32_t>(state.range(0));
@@ -52,8 +52,8 @@ void time_replicates(benchmark::State& state, ReplicateFn replicate) {
   float d_sim = 0;
   for (auto _ : state) {
     const float x2 = replicate(s.two_n, s.k, s.allele_total.data, s.expected.data, w.slots.data,
-                               w.sim_table.data, s.cells, s.het_expected, &d_sim, s.table.data,
-                               &w.slots_filled);
+                               w.sim_table.data, s.cells, s.het_expected, &d_sim,
+                               s.reference_x2.data, s.cell_hits.data, &w.slots_filled);
     benchmark::DoNotOptimize(x2);
     benchmark::DoNotOptimize(d_sim);
   }
@@ -62,10 +62,10 @@ void time_replicates(benchmark::State& state, ReplicateFn replicate) {
 
 float replicate_without_stop(int32_t two_n, int32_t k, const int32_t* allele_total,
                              const float* expected, AlleleSlot* slots, int32_t* sim_table,
-                             int32_t cells, float het_expected, float* d_sim, GenotypeCell* table,
-                             bool* slots_filled) {
+                             int32_t cells, float het_expected, float* d_sim,
+                             const float* reference_x2, uint32_t* cell_hits, bool* slots_filled) {
   return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
-                      d_sim, table, slots_filled);
+                      d_sim, reference_x2, cell_hits, slots_filled);
 }
 
 // With a stop check that is never granted, as a front end's Esc or Ctrl-C
@@ -74,10 +74,11 @@ bool never_stop(void*) { return false; }
 float replicate_with_stop_check(int32_t two_n, int32_t k, const int32_t* allele_total,
                                 const float* expected, AlleleSlot* slots, int32_t* sim_table,
                                 int32_t cells, float het_expected, float* d_sim,
-                                GenotypeCell* table, bool* slots_filled) {
+                                const float* reference_x2, uint32_t* cell_hits,
+                                bool* slots_filled) {
   ReplicateStop stop{never_stop, nullptr, false};
   return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
-                      d_sim, table, slots_filled, &stop);
+                      d_sim, reference_x2, cell_hits, slots_filled, &stop);
 }
 
 void BM_Replicate(benchmark::State& state) { time_replicates(state, replicate_without_stop); }

@@ -9,8 +9,6 @@
 
 struct GenotypeCell {
   int32_t count;
-  int32_t mc_hits;
-  float x2;
   char allele1;  // letter of the lower allele index; 0 if never seen
   char allele2;  // letter of the higher or equal index; 0 if never seen
 };

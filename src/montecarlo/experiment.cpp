@@ -1,6 +1,9 @@
 #include "montecarlo/experiment.h"
 
+#include <utility>
+
 #include "montecarlo/rng.h"
+#include "stats/expected_x2.h"
 #include "stats/prob_ci.h"
 
 namespace {
@@ -14,15 +17,21 @@ void interval(float p, uint32_t hits, double runs, double* low, double* high) {
 
 bool prepare_workspace(McWorkspace& work, const LocusAnalysis& locus) {
   work.slots_filled = false;
-  return work.slots.allocate_zeroed(static_cast<size_t>(locus.two_n)) &&
-         work.sim_table.allocate(static_cast<size_t>(locus.cells));
+  const size_t cells = static_cast<size_t>(locus.cells);
+  if (!work.slots.allocate_zeroed(static_cast<size_t>(locus.two_n)) ||
+      !work.sim_table.allocate(cells) || !work.reference_x2.allocate(cells) ||
+      !work.cell_hits.allocate_zeroed(cells))
+    return false;
+  reference_contributions(locus.table.data, locus.expected.data, locus.cells,
+                          work.reference_x2.data);
+  return true;
 }
 
 float mc_proportion(uint32_t hits, uint32_t runs) {
   return static_cast<float>(static_cast<long double>(hits) / static_cast<long double>(runs));
 }
 
-void run_replicates(LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint32_t seed,
+void run_replicates(const LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint32_t seed,
                     const McHooks& hooks, McResults& results) {
   results.seed = seed;
   rng_seed(seed);
@@ -37,7 +46,8 @@ void run_replicates(LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint
     float d_sim = 0.0f;
     const float x2_sim = mc_replicate(locus.two_n, locus.k, locus.allele_total.data,
                                       locus.expected.data, work.slots.data, work.sim_table.data,
-                                      locus.cells, locus.het_expected, &d_sim, locus.table.data,
+                                      locus.cells, locus.het_expected, &d_sim,
+                                      work.reference_x2.data, work.cell_hits.data,
                                       &work.slots_filled, inner_stop);
     if (stop.stopped) {
       made = i;
@@ -56,6 +66,7 @@ void run_replicates(LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint
   results.hits_hw = hits.hw;
   results.hits_d_one = hits.d_one;
   results.hits_d_both = hits.d_both;
+  results.cell_hits = std::move(work.cell_hits);
   finish_results(results);
 }
 

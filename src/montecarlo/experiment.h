@@ -3,8 +3,9 @@
 // probabilities with their 95% confidence intervals. It shows nothing; a
 // front end asks for the runs, draws the progress and words the outcome.
 //
-// The cells' mc_hits of the analysis's table are counted up, so a report
-// can give each genotype's probability.
+// Each genotype's hits are counted too (its contribution to the replicate's
+// chi-square at least its observed one), so a report can give its
+// probability.
 #pragma once
 
 #include <cstdint>
@@ -23,17 +24,21 @@ struct McResults {
   double ci_hw_low = 0, ci_hw_high = 0;
   double ci_d_one_low = 0, ci_d_one_high = 0;
   double ci_d_both_low = 0, ci_d_both_high = 0;
+  Buffer<uint32_t> cell_hits;  // one per genotype cell
 };
 
-// The replicates' working arrays: one slot per allele copy and a table of
-// simulated counts.
+// The replicates' working arrays: one slot per allele copy, a table of
+// simulated counts, each cell's reference contribution and hit count.
 struct McWorkspace {
   Buffer<AlleleSlot> slots;
   Buffer<int32_t> sim_table;
+  Buffer<float> reference_x2;
+  Buffer<uint32_t> cell_hits;
   bool slots_filled = false;
 };
 
-// False when out of memory.
+// Allocates the arrays and computes the reference contributions. False when
+// out of memory.
 bool prepare_workspace(McWorkspace& work, const LocusAnalysis& locus);
 
 struct McHooks {
@@ -48,9 +53,9 @@ struct McHooks {
 };
 
 // Seeds the generator with seed and makes up to runs replicates. Fills
-// seed, runs_made, the hit counts and stopped, then the probabilities and
-// intervals (finish_results). runs >= 1.
-void run_replicates(LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint32_t seed,
+// seed, runs_made, the hit counts (the workspace's cell hits move there) and
+// stopped, then the probabilities and intervals (finish_results). runs >= 1.
+void run_replicates(const LocusAnalysis& locus, McWorkspace& work, uint32_t runs, uint32_t seed,
                     const McHooks& hooks, McResults& results);
 
 // hits / runs in extended precision, rounded to float32.

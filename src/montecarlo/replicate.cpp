@@ -179,7 +179,7 @@ int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_
 }
 
 float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
-                     GenotypeCell* table) {
+                     const float* reference_x2, uint32_t* cell_hits) {
   float sum = 0.0f;
   for (int32_t c = cells - 1; c >= 0; --c) {
     const float e = expected[c];
@@ -199,14 +199,15 @@ float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t ce
       sum = static_cast<float>(v + sum);
       v_rounded = static_cast<float>(v);
     }
-    table[c].mc_hits += reaches(v_rounded, table[c].x2);
+    cell_hits[c] += reaches(v_rounded, reference_x2[c]);
   }
   return sum;
 }
 
 float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const float* expected,
                    AlleleSlot* slots, int32_t* sim_table, int32_t cells, float het_expected,
-                   float* d_sim, GenotypeCell* table, bool* slots_filled, ReplicateStop* stop) {
+                   float* d_sim, const float* reference_x2, uint32_t* cell_hits,
+                   bool* slots_filled, ReplicateStop* stop) {
   if (!*slots_filled) {
     int32_t i = 0;
     for (int32_t j = 0; j < k; ++j) {
@@ -216,7 +217,7 @@ float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const 
   *slots_filled = true;
   const int32_t het_sim = permute_slots(slots, two_n, k, sim_table, stop);
   if (stop != nullptr && stop->stopped) return 0.0f;
-  const float x2_sim = sim_chi_square(sim_table, expected, cells, table);
+  const float x2_sim = sim_chi_square(sim_table, expected, cells, reference_x2, cell_hits);
   *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
   return x2_sim;
 }

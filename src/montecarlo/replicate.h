@@ -40,11 +40,11 @@ int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_
 
 // The replicate's chi-square: cells visited from the last down to 0, each
 // difference rounded to float32, each contribution v = diff^2 / expected added
-// unrounded in extended precision to a float32 sum. A cell counts a hit in the
-// table's mc_hits when v, rounded to float32 and scaled, reaches the scaled x2
-// of the cell.
+// unrounded in extended precision to a float32 sum. A cell counts a hit in
+// cell_hits when v, rounded to float32 and scaled, reaches the scaled
+// reference contribution of the cell.
 float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
-                     GenotypeCell* table);
+                     const float* reference_x2, uint32_t* cell_hits);
 
 // The whole replicate. While *slots_filled is clear the allele copies are first
 // laid out in allele order; it is set at the end, and later replicates shuffle
@@ -52,5 +52,5 @@ float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t ce
 // cut short by stop counts no hit and leaves x2_sim and d_sim meaningless.
 float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const float* expected,
                    AlleleSlot* slots, int32_t* sim_table, int32_t cells, float het_expected,
-                   float* d_sim, GenotypeCell* table, bool* slots_filled,
-                   ReplicateStop* stop = nullptr);
+                   float* d_sim, const float* reference_x2, uint32_t* cell_hits,
+                   bool* slots_filled, ReplicateStop* stop = nullptr);

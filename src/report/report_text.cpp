@@ -137,7 +137,7 @@ std::string build_report_text(const FileResults& r, const std::tm& when) {
       double mc_probability = 0.0;
       // Without a complete replicate there is no estimate: 0, never 0/0.
       if (with_mc && mc->runs_made != 0) {
-        mc_probability = static_cast<double>(static_cast<uint32_t>(a.table[cell].mc_hits)) /
+        mc_probability = static_cast<double>(mc->cell_hits[cell]) /
                          static_cast<double>(mc->runs_made);
       }
       out += format_table_row(a.allele_letters[i], a.allele_letters[j], a.table[cell].count,

@@ -35,7 +35,6 @@ AnalysisStatus analyse_locus(GenotypeTable table, int32_t k, int32_t two_n, Locu
   a.x2_crit = static_cast<float>(chi2_crit_05(a.df));
   het_stats(a.table.data, a.cells, a.allele_total.data, a.k, a.two_n, &a.het_observed,
             &a.het_expected, &a.d_obs);
-  set_cell_x2(a.table.data, a.expected.data, a.cells);
   a.allele_letters = make_allele_letters(a.table.data, a.k);
   if (a.allele_letters.data == nullptr) return AnalysisStatus::kOutOfMemoryShrink;
   return AnalysisStatus::kOk;

@@ -3,8 +3,8 @@
 //
 // analyse_locus takes a genotype table as read (k as read, two_n copies),
 // drops the empty allele classes and computes the expected counts, X2, its
-// 5% critical value, heterozygosity and Selander's D, the cells' reference
-// contributions for the Monte Carlo comparison and the allele letters. It
+// 5% critical value, heterozygosity and Selander's D and the allele
+// letters. It
 // never shows or ends anything; a failure is a status and leaves the model
 // unusable.
 #pragma once

@@ -128,7 +128,7 @@ TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
   EXPECT_EQ(state.hits_hw, 2u);
   EXPECT_EQ(state.hits_d_both, 2u);
   EXPECT_LE(state.hits_d_one, 2u);
-  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.table[c].mc_hits, 2) << c;
+  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(state.cell_hits[c], 2u) << c;
   EXPECT_TRUE(state.stopped);
   EXPECT_EQ(trimmed_row(14), "  calculations interrupted by user");
   // The first step draws nothing; Esc came before the second: only the
@@ -167,12 +167,12 @@ TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
   EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made \x19");
   EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
   EXPECT_EQ(state.p_hw, static_cast<float>(static_cast<long double>(state.hits_hw) / 3200));
-  int32_t hits = 0;
+  uint32_t hits = 0;
   for (int32_t c = 0; c < s.cells; ++c) {
-    EXPECT_LE(s.table[c].mc_hits, 3200);
-    hits += s.table[c].mc_hits;
+    EXPECT_LE(state.cell_hits[c], 3200u);
+    hits += state.cell_hits[c];
   }
-  EXPECT_GT(hits, 0);
+  EXPECT_GT(hits, 0u);
   // Lines are shown for the probabilities below 1.
   int row = 3;
   if (state.hits_hw != 3200) {

@@ -33,6 +33,8 @@ struct McSample {
   int32_t het_observed = 0;
   float het_expected = 0;
   float d_obs = 0;
+  Buffer<float> reference_x2;
+  Buffer<uint32_t> cell_hits;  // counted up by the replicates
 };
 
 inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
@@ -58,7 +60,9 @@ inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& r
   s.cells = cell_count_for(s.k);
   het_stats(s.table.data, s.cells, s.allele_total.data, s.k, s.two_n, &s.het_observed,
             &s.het_expected, &s.d_obs);
-  set_cell_x2(s.table.data, s.expected.data, s.cells);
+  s.reference_x2.allocate(static_cast<size_t>(s.cells));
+  reference_contributions(s.table.data, s.expected.data, s.cells, s.reference_x2.data);
+  s.cell_hits.allocate_zeroed(static_cast<size_t>(s.cells));
   return s;
 }
 

@@ -52,7 +52,7 @@ struct SyntheticResults {
     }
     expected.assign(cells, 1.0f);
     cell_x2.assign(cells, 0.0f);
-    table.assign(cells, GenotypeCell{1, 0, 0.0f, 0, 0});
+    table.assign(cells, GenotypeCell{1, 0, 0});
     r.arg_count = 3;
     r.args = args.data();
     r.allele_count = k;
@@ -98,8 +98,8 @@ SampleResults with_monte_carlo() {
   s.r.ci_d_one_high = 0.499;
   s.r.ci_d_both_low = 0.656;
   s.r.ci_d_both_high = 0.832;
-  for (GenotypeCell& c : s.table) c.mc_hits = 100;
-  s.table[3].mc_hits = 7;  // ad
+  s.cell_hits.assign(21, 100);
+  s.cell_hits[3] = 7;  // ad
   return s;
 }
 
@@ -298,7 +298,7 @@ TEST(ReportText, MonteCarloColumnIsHitsOverRuns) {
             std::string::npos);
 
   // Hits and runs are unsigned: a count beyond INT32_MAX is not negative.
-  s.table[0].mc_hits = -1;
+  s.cell_hits[0] = 4294967295u;
   s.r.runs_made = 4294967295u;
   EXPECT_NE(build_report_text(s.view(), frozen_time()).find("  aa        10           6.1132          2.4712          1.0000\n"),
             std::string::npos);

@@ -23,6 +23,7 @@ struct FlatResults {
   const float* expected;
   const float* cell_x2;
   const GenotypeCell* table;
+  const uint32_t* cell_hits;  // with mc_answer 'y'
   int32_t two_n;
   float het_expected;
   float d_obs;
@@ -89,6 +90,7 @@ struct ReportModel {
     mc.ci_d_one_high = r.ci_d_one_high;
     mc.ci_d_both_low = r.ci_d_both_low;
     mc.ci_d_both_high = r.ci_d_both_high;
+    if (r.cell_hits != nullptr) fill_buffer(mc.cell_hits, r.cell_hits, cells);
     results = FileResults{r.args[r.file_index], &locus, r.mc_answer == 'y' ? &mc : nullptr};
     return results;
   }
@@ -99,6 +101,7 @@ struct SampleResults {
   std::vector<char> output_name;
   std::vector<char*> args;
   std::vector<GenotypeCell> table;
+  std::vector<uint32_t> cell_hits;
   std::vector<float> freq;
   std::vector<float> expected;
   std::vector<float> cell_x2;
@@ -110,6 +113,7 @@ struct SampleResults {
     r.expected = expected.data();
     r.cell_x2 = cell_x2.data();
     r.table = table.data();
+    r.cell_hits = cell_hits.empty() ? nullptr : cell_hits.data();
     return model.build(r);
   }
 
@@ -133,7 +137,7 @@ struct SampleResults {
     cell_x2[8] = 0x1.703b1ap+0f;   // bd
     cell_x2[19] = 0x1.ef2b78p+5f;  // eg
 
-    table.assign(21, GenotypeCell{0, 0, 0.0f, 0, 0});
+    table.assign(21, GenotypeCell{0, 0, 0});
     table[0].count = 10;
     table[3].count = 16;
     table[7].count = 1;

@@ -41,10 +41,7 @@ TEST(AnalyseLocus, TheExampleFileShrunkToItsSixAlleles) {
   EXPECT_EQ(a.allele_freq.size, 6u);
   EXPECT_EQ(a.allele_total[5], 25);
   EXPECT_STREQ(a.allele_letters.data, "abcdeg");
-  // The reference value of a/d carries the other rounding of the difference.
-  EXPECT_EQ(a.table[3].x2, 0x1.21d0b8p+4f);
   EXPECT_EQ(a.cell_x2[3], 0x1.21d0b6p+4f);
-  for (int pos = 0; pos < 21; ++pos) EXPECT_EQ(a.table[pos].mc_hits, 0);
   // The report's and the screen's figures.
   EXPECT_EQ(static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)),
             static_cast<double>(0x1.5f40b8p-4L * 0x1.5f40b8p-4L * 53 * 5));
