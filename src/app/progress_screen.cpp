@@ -1,6 +1,7 @@
 #include "app/progress_screen.h"
 
 #include "console/console.h"
+#include "montecarlo/interval_text.h"
 
 int32_t refresh_interval(int32_t two_n) {
   if (two_n < 5) return 150;
@@ -65,14 +66,5 @@ void show_confidence_intervals(const McResults& s) {
   for (int row = 2; row <= 6; ++row) con_goto_clear(1, row);
   con_goto_clear(1, 2);
   con_printf("95%% confidence intervals for probabilities (P):\r\n");
-  if (s.runs_made != s.hits_hw) {
-    con_printf("for H-W \r\n              -\x10  %-g - %-g;\r\n\n", s.ci_hw_low, s.ci_hw_high);
-  }
-  con_printf("for D\r\n");
-  if (s.runs_made != s.hits_d_one) {
-    con_printf("D(one tail)   -\x10  %-g - %-g;\r\n", s.ci_d_one_low, s.ci_d_one_high);
-  }
-  if (s.runs_made != s.hits_d_both) {
-    con_printf("D(both tails) -\x10  %-g - %-g;\r\n", s.ci_d_both_low, s.ci_d_both_high);
-  }
+  con_printf("%s", format_interval_list(s, IntervalStyle{"for H-W ", "-\x10  ", "\r\n"}).c_str());
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "montecarlo/interval_text.h"
+
 namespace {
 
 constexpr const char* kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -174,19 +176,7 @@ std::string build_report_text(const FileResults& r, const std::tm& when) {
     append_format(out, "\t\testimated probability (P) of D=0 (both tails) is %-g\n",
                   static_cast<double>(mc->p_d_both));
     append_format(out, "\n\n95%% confidence intervals for probabilities (P):\n");
-    // An interval is left out where every replicate was a hit (P = 1).
-    if (mc->runs_made != mc->hits_hw) {
-      append_format(out, "for H-W\n              -> %-g - %-g;\n\n", mc->ci_hw_low,
-                    mc->ci_hw_high);
-    }
-    out += "for D\n";
-    if (mc->runs_made != mc->hits_d_one) {
-      append_format(out, "D(one tail)   -> %-g - %-g;\n", mc->ci_d_one_low, mc->ci_d_one_high);
-    }
-    if (mc->runs_made != mc->hits_d_both) {
-      append_format(out, "D(both tails) -> %-g - %-g;\n", mc->ci_d_both_low,
-                    mc->ci_d_both_high);
-    }
+    out += format_interval_list(*mc, IntervalStyle{"for H-W", "-> ", "\n"});
   }
   return out;
 }
