@@ -1,13 +1,12 @@
 #include "app/runs_dialogue.h"
 
+#include "app/analysis.h"
 #include "console/console.h"
 
 namespace {
 
 constexpr int32_t kDefaultRuns = 3200;
 constexpr int32_t kMaxRuns = 65000;
-
-int ascii_lower(int key) { return key >= 'A' && key <= 'Z' ? key + 32 : key; }
 
 bool is_c_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -20,10 +19,7 @@ char prompt_yes_no() {
   con_clear_eol();
   con_printf("\n\r");
   for (int i = 0; i < 29; ++i) con_putch(kGlyphBoxHorizontal);
-  for (;;) {
-    const int key = ascii_lower(con_getch());
-    if (key == 'y' || key == 'n') return static_cast<char>(key);
-  }
+  return wait_yes_no();
 }
 
 std::optional<int32_t> parse_run_entry(const char* text) {

@@ -6,7 +6,7 @@
 #include <optional>
 
 // Prints the underlined "(Y)es or (N)ot  - select key" prompt and waits,
-// without echo, for y or n in either case; returns 'y' or 'n'.
+// without echo, for y or n in either case (wait_yes_no); returns 'y' or 'n'.
 char prompt_yes_no();
 
 // A typed entry read as a decimal number: optional white space, optional sign,

@@ -41,6 +41,12 @@ TEST(RunsDialogue, YesTakesTheDefaultAfterIgnoringOtherKeys) {
   EXPECT_EQ(trimmed_row(8), "");
 }
 
+TEST(RunsDialogue, AnExtendedKeyWhoseScanCodeIsALetterIsNoAnswer) {
+  // Alt+F7 sends the scan code 110, the code of 'n': it must not choose.
+  start({kExtendedKey | 110, kExtendedKey | 121, 'y'});
+  EXPECT_EQ(ask_runs(), 3200);
+}
+
 TEST(RunsDialogue, TypedNumbersUpToTheLimitWithAtMostFiveCharacters) {
   start({'N', '6', '5', '0', '0', '0', kEnter});
   EXPECT_EQ(ask_runs(), 65000);
