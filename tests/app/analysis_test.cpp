@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "app/error_screens.h"
 #include "genotype/genotype_reader.h"
 

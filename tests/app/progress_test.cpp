@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "app/progress_bar.h"
 #include "app/progress_screen.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "montecarlo/mc_sample.h"
 #include "stats/prob_ci.h"
 

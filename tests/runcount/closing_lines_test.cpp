@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "runcount/run_files.h"
 
 namespace {
