@@ -65,10 +65,10 @@ char* con_read_line(char* buffer) {
     const int key = con_getch();
     // A key input that ended without ending the process finishes the line
     // as Enter would, rather than spinning on the failure code.
-    if (key == 13 || key < 0) break;
-    bool erase = key == 8;
+    if (key == kKeyEnter || key < 0) break;
+    bool erase = key == kKeyBackspace;
     if (key == 0) erase = con_getch() == kScanLeft;
-    else if (key != 8 && n < capacity - 1) {
+    else if (key != kKeyBackspace && n < capacity - 1) {
       con_putch(key);
       text[n++] = static_cast<char>(key);
     }

@@ -37,14 +37,14 @@ TEST(DuplicateEntryScreen, HeterozygoteNamesBothOrders) {
   EXPECT_EQ(row(22), "check input file \"in.txt\"");
   EXPECT_EQ(row(23), "\x10\x10\x10");
   EXPECT_EQ(row(24), "exit");
-  EXPECT_EQ(attr_at(1, 21), 15);
-  EXPECT_EQ(attr_at(12, 21), 15);   // b
-  EXPECT_EQ(attr_at(26, 21), 9);    // "is encountered"
-  EXPECT_EQ(attr_at(1, 22), 9);     // check input file
-  EXPECT_EQ(attr_at(18, 22), 15);   // the file name
-  EXPECT_EQ(attr_at(1, 23), 15);    // the triangles keep the name's colour
-  EXPECT_EQ(attr_at(1, 24), 12);
-  EXPECT_EQ(attr_at(80, 24), 12);   // the rest of the exit row cleared in red
+  EXPECT_EQ(attr_at(1, 21), kColorWhite);
+  EXPECT_EQ(attr_at(12, 21), kColorWhite);   // b
+  EXPECT_EQ(attr_at(26, 21), kColorLightBlue);    // "is encountered"
+  EXPECT_EQ(attr_at(1, 22), kColorLightBlue);     // check input file
+  EXPECT_EQ(attr_at(18, 22), kColorWhite);   // the file name
+  EXPECT_EQ(attr_at(1, 23), kColorWhite);    // the triangles keep the name's colour
+  EXPECT_EQ(attr_at(1, 24), kColorLightRed);
+  EXPECT_EQ(attr_at(80, 24), kColorLightRed);   // the rest of the exit row cleared in red
   EXPECT_EQ(con_model().cursor_x, 5);
   EXPECT_EQ(con_model().cursor_y, 24);
 }
@@ -54,12 +54,12 @@ TEST(DuplicateEntryScreen, HomozygoteShowsLettersAndNameInBlue) {
   show_duplicate_entry('a', 'a', "x");
   EXPECT_EQ(row(21), "The entry \"aa\" is encountered more than once,");
   EXPECT_EQ(row(22), "check input file \"x\"");
-  EXPECT_EQ(attr_at(1, 21), 15);
-  EXPECT_EQ(attr_at(11, 21), 9);    // the quoted letters
-  EXPECT_EQ(attr_at(16, 21), 15);
-  EXPECT_EQ(attr_at(1, 22), 15);
-  EXPECT_EQ(attr_at(18, 22), 9);
-  EXPECT_EQ(attr_at(1, 23), 9);
+  EXPECT_EQ(attr_at(1, 21), kColorWhite);
+  EXPECT_EQ(attr_at(11, 21), kColorLightBlue);    // the quoted letters
+  EXPECT_EQ(attr_at(16, 21), kColorWhite);
+  EXPECT_EQ(attr_at(1, 22), kColorWhite);
+  EXPECT_EQ(attr_at(18, 22), kColorLightBlue);
+  EXPECT_EQ(attr_at(1, 23), kColorLightBlue);
   EXPECT_EQ(row(24), "exit");
 }
 
@@ -70,7 +70,7 @@ TEST(ReaderMessages, NotInputFileOnRow24FromColumn1) {
   show_failure_for("hello world", "notes.txt");
   EXPECT_EQ(row(23), "k");  // cleared from column 2
   EXPECT_EQ(row(24), "the file \"notes.txt\" is not input file - abort");
-  EXPECT_EQ(attr_at(1, 24), 12);
+  EXPECT_EQ(attr_at(1, 24), kColorLightRed);
   EXPECT_EQ(con_model().cursor_y, 25);
 }
 
@@ -92,7 +92,7 @@ TEST(ReaderMessages, RecordProblemsNameTheRecordAndTheFile) {
     con_reset_for_test();
     show_failure_for(c.text, "f");
     EXPECT_EQ(row(24), std::string(9, ' ') + c.message) << c.text;
-    EXPECT_EQ(attr_at(10, 24), 12);
+    EXPECT_EQ(attr_at(10, 24), kColorLightRed);
   }
 }
 

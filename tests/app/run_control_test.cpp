@@ -14,6 +14,8 @@
 
 namespace {
 
+char glyph(int code) { return static_cast<char>(code); }
+
 
 std::string trimmed_row(int y) {
   std::string row = con_row_text(y);
@@ -69,10 +71,10 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   // 25 runs: a bar of 10 cells, full at the end.
   EXPECT_EQ(trimmed_row(11), std::string(9, ' ') + "runs made \x19");
   EXPECT_EQ(trimmed_row(12), std::string(18, ' ') + "25");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(10, '\xDB'));
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(10, glyph(kGlyphFullBlock)));
   EXPECT_EQ(trimmed_row(14), "");
   EXPECT_EQ(trimmed_row(17), "  df: 1");
-  EXPECT_EQ(trimmed_row(18), "  " + std::string(45, '\xDF'));
+  EXPECT_EQ(trimmed_row(18), "  " + std::string(45, glyph(kGlyphUpperHalfBlock)));
   EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "1");
   EXPECT_EQ(trimmed_row(20), "  Prob. null hypoth. (D, one tail)   \xCD\x10" "1");
   EXPECT_EQ(trimmed_row(21), "  Prob. null hypoth. (D, both tails) \xCD\x10" "1");
@@ -83,11 +85,11 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(elapsed.substr(elapsed.size() - 4), " sec");
   EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(elapsed[lead.size()])));
 
-  EXPECT_EQ(con_cell(3, 13).attr, 15);
-  EXPECT_EQ(con_cell(12, 13).attr, 15);
-  EXPECT_EQ(con_cell(47, 18).attr, 9);
-  EXPECT_EQ(con_cell(3, 19).attr, 15);
-  EXPECT_EQ(con_cell(40, 21).attr, 15);
+  EXPECT_EQ(con_cell(3, 13).attr, kColorWhite);
+  EXPECT_EQ(con_cell(12, 13).attr, kColorWhite);
+  EXPECT_EQ(con_cell(47, 18).attr, kColorLightBlue);
+  EXPECT_EQ(con_cell(3, 19).attr, kColorWhite);
+  EXPECT_EQ(con_cell(40, 21).attr, kColorWhite);
   EXPECT_EQ(con_model().cursor_type, kCursorNormal);
   EXPECT_EQ(con_model().attribute, 15);
 }
@@ -116,7 +118,7 @@ TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
   EXPECT_EQ(trimmed_row(7), "D(one tail)   -\x10  " + interval);
   EXPECT_EQ(trimmed_row(8), "D(both tails) -\x10  " + interval);
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "3200");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
   EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "0");
 }
 
@@ -134,7 +136,7 @@ TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
   EXPECT_EQ(trimmed_row(14), "  calculations interrupted by user");
   // The first step draws nothing; Esc came before the second: only the
   // closing block stands.
-  EXPECT_EQ(trimmed_row(13), "  \xDB" + std::string(44, '\xB0'));
+  EXPECT_EQ(trimmed_row(13), "  \xDB" + std::string(44, glyph(kGlyphLightShade)));
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "2");
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
   EXPECT_EQ(trimmed_row(3), "for D");
@@ -166,7 +168,7 @@ TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
   EXPECT_EQ(state.runs_made, 3200u);
   EXPECT_EQ(trimmed_row(17), "  df: 15");
   EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made \x19");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
   EXPECT_EQ(state.p_hw, static_cast<float>(static_cast<long double>(state.hits_hw) / 3200));
   uint32_t hits = 0;
   for (int32_t c = 0; c < s.cells; ++c) {
