@@ -3,28 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "fileio/fd_io.h"
+#include "fileio/unique_fd.h"
 #include "report/report_text.h"
-#include "report/unique_fd.h"
-
-namespace {
-
-bool write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 AppendResult append_to_file(const char* path, const std::string& bytes) {
   UniqueFd file(::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
