@@ -3,8 +3,9 @@
 // new state (0..32767). The Monte Carlo replicates are defined by this exact
 // sequence, so it must never be swapped for a library generator.
 //
-// One state for the whole program, 1 at start-up; the run control reseeds it
-// with the calendar time before every experiment.
+// One state for the whole program, 1 at start-up; every experiment seeds it
+// (the interactive program with the calendar time, batch mode with --seed or
+// the clock).
 #pragma once
 
 #include <cstdint>
