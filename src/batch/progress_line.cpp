@@ -38,6 +38,9 @@ void progress_begin_file(ProgressLine& p, size_t file_number) {
   p.file_number = file_number;
   p.file_start_ns = now_ns();
   p.next_draw_ns = p.file_start_ns + kRedrawNs;
+  p.last_look_ns = p.file_start_ns;
+  p.look_every = 1;
+  p.until_look = 1;
 }
 
 void format_progress(char* out, size_t size, const ProgressLine& p, uint32_t done,
@@ -52,10 +55,15 @@ void format_progress(char* out, size_t size, const ProgressLine& p, uint32_t don
 
 void progress_replicate(ProgressLine& p, uint32_t done) {
   if (!p.enabled) return;
-  // The clock is read once per 16 replicates: small samples make millions
-  // of replicates a second.
-  if ((done & 15u) != 0) return;
+  // Small samples make millions of replicates a second, a huge one may take
+  // seconds for one: the clock is read about every 10 to 40 ms.
+  if (--p.until_look != 0) return;
   const int64_t now = now_ns();
+  const int64_t since = now - p.last_look_ns;
+  p.last_look_ns = now;
+  if (since < 10'000'000 && p.look_every < (1u << 20)) p.look_every *= 2;
+  if (since > 40'000'000 && p.look_every > 1) p.look_every /= 2;
+  p.until_look = p.look_every;
   if (now < p.next_draw_ns) return;
   p.next_draw_ns = now + kRedrawNs;
   const double seconds = static_cast<double>(now - p.file_start_ns) / 1e9;

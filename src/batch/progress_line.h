@@ -14,6 +14,9 @@ struct ProgressLine {
   uint32_t runs = 0;        // replicates per file
   int64_t file_start_ns = 0;
   int64_t next_draw_ns = 0;
+  int64_t last_look_ns = 0;
+  uint32_t look_every = 1;  // replicates between two looks at the clock
+  uint32_t until_look = 1;
   bool shown = false;
 };
 
