@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -56,6 +57,19 @@ bool write_stdout(const std::string& text) {
          std::fflush(stdout) == 0;
 }
 
+// A standard stream that was closed must not be reopened by accident as a
+// report or input file: rows or messages would land in it. Standard input
+// and error get /dev/null; a closed standard output leaves nowhere to write.
+bool standard_streams_open() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) continue;
+    if (fd == STDOUT_FILENO) return false;
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null != fd) return false;
+  }
+  return true;
+}
+
 void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
 }
@@ -63,6 +77,10 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
 }  // namespace
 
 int run_batch(const BatchOptions& options, const std::vector<char*>& files, const char* program) {
+  if (!standard_streams_open()) {
+    report_failure(program, "standard output", "not open");
+    return 1;
+  }
   install_interrupt_handler();
   ProgressLine progress;
   progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
