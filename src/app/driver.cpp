@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "app/analysis.h"
+#include "app/results_screen.h"
 #include "app/error_screens.h"
 #include "app/exit_path.h"
 #include "app/help_screen.h"

@@ -1,6 +1,6 @@
 #include "app/runs_dialogue.h"
 
-#include "app/analysis.h"
+#include "app/results_screen.h"
 #include "console/console.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/analysis.h"
+#include "app/results_screen.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

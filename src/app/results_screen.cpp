@@ -1,4 +1,4 @@
-#include "app/analysis.h"
+#include "app/results_screen.h"
 
 #include "console/console.h"
 
