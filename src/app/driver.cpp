@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <exception>
 #include <new>
-
 #include <utility>
 
-#include "app/results_screen.h"
 #include "app/error_screens.h"
 #include "app/exit_path.h"
 #include "app/help_screen.h"
 #include "app/report_writer.h"
+#include "app/results_screen.h"
 #include "app/run_control.h"
 #include "console/console.h"
 #include "console/terminal.h"
@@ -34,6 +33,8 @@ namespace {
   exit_program(code);
 }
 
+// The report names the file upper-cased; the argument itself is changed as
+// the program always did (ps shows it so).
 void upper_case_in_place(char* text) {
   for (; *text != '\0'; ++text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
