@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "montecarlo/mc_sample.h"
@@ -95,6 +96,21 @@ TEST(Experiment, TheSeedFixesEveryFigureWhateverTheHooks) {
   EXPECT_EQ(cell_hits(ra), cell_hits(rb));
   const McResults rc = run(a, 500, 43u);
   EXPECT_NE(cell_hits(rc), cell_hits(ra));
+}
+
+TEST(Experiment, ExperimentsOnTwoThreadsGetTheirOwnSequences) {
+  LocusAnalysis a = analysed_locus(3, {{0, 0, 700}, {0, 1, 500}, {1, 2, 900}, {2, 2, 200}});
+  const McResults alone = run(a, 2000, 11u);
+  McResults on_threads[2];
+  std::thread first([&] { on_threads[0] = run(a, 2000, 11u); });
+  std::thread second([&] { on_threads[1] = run(a, 2000, 11u); });
+  first.join();
+  second.join();
+  for (const McResults& r : on_threads) {
+    EXPECT_EQ(r.hits_hw, alone.hits_hw);
+    EXPECT_EQ(r.hits_d_one, alone.hits_d_one);
+    EXPECT_EQ(cell_hits(r), cell_hits(alone));
+  }
 }
 
 TEST(Experiment, NoHitMeansALowerLimitOfZero) {
