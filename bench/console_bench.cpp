@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "tests/console/console_script.h"
 #include "console/key_source.h"
 #include "console/screen_render.h"
 

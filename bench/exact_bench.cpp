@@ -107,7 +107,8 @@ void BM_PermutationReplicate78k(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(mc_replicate(s.two_n, s.k, s.allele_total.data, s.expected.data,
                                           w.slots.data, w.sim_table.data, s.cells,
-                                          s.het_expected, &d_sim, s.table.data, &w.slots_filled));
+                                          s.het_expected, &d_sim, s.reference_x2.data,
+                                          s.cell_hits.data, &w.slots_filled));
   }
 }
 BENCHMARK(BM_PermutationReplicate78k)->Unit(benchmark::kMicrosecond);

@@ -17,7 +17,7 @@
 
 #include "console/console.h"
 #include "console/terminal.h"
-#include "montecarlo/progress_screen.h"
+#include "app/progress_screen.h"
 #include "montecarlo/replicate.h"
 #include "montecarlo/rng.h"
 #include "tests/montecarlo/mc_sample.h"
@@ -41,9 +41,9 @@ void per_copy(benchmark::State& state, int32_t two_n) {
 }
 
 using ReplicateFn = float (*)(int32_t, int32_t, const int32_t*, const float*, AlleleSlot*,
-                              int32_t*, int32_t, float, float*, GenotypeCell*, bool*);
+                              int32_t*, int32_t, float, float*, const float*, uint32_t*, bool*);
 
-void run_replicates(benchmark::State& state, ReplicateFn replicate) {
+void time_replicates(benchmark::State& state, ReplicateFn replicate) {
   const auto k = static_cast<int32_t>(state.range(0));
   const auto two_n = static_cast<int32_t>(state.range(1));
   McSample s = make_bench_sample(k, two_n);
@@ -52,17 +52,41 @@ void run_replicates(benchmark::State& state, ReplicateFn replicate) {
   float d_sim = 0;
   for (auto _ : state) {
     const float x2 = replicate(s.two_n, s.k, s.allele_total.data, s.expected.data, w.slots.data,
-                               w.sim_table.data, s.cells, s.het_expected, &d_sim, s.table.data,
-                               &w.slots_filled);
+                               w.sim_table.data, s.cells, s.het_expected, &d_sim,
+                               s.reference_x2.data, s.cell_hits.data, &w.slots_filled);
     benchmark::DoNotOptimize(x2);
     benchmark::DoNotOptimize(d_sim);
   }
   per_copy(state, two_n);
 }
 
-void BM_Replicate(benchmark::State& state) { run_replicates(state, mc_replicate); }
+float replicate_without_stop(int32_t two_n, int32_t k, const int32_t* allele_total,
+                             const float* expected, AlleleSlot* slots, int32_t* sim_table,
+                             int32_t cells, float het_expected, float* d_sim,
+                             const float* reference_x2, uint32_t* cell_hits, bool* slots_filled) {
+  return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
+                      d_sim, reference_x2, cell_hits, slots_filled);
+}
+
+// With a stop check that is never granted, as a front end's Esc or Ctrl-C
+// check asks it: the cost of asking within the replicate.
+bool never_stop(void*) { return false; }
+float replicate_with_stop_check(int32_t two_n, int32_t k, const int32_t* allele_total,
+                                const float* expected, AlleleSlot* slots, int32_t* sim_table,
+                                int32_t cells, float het_expected, float* d_sim,
+                                const float* reference_x2, uint32_t* cell_hits,
+                                bool* slots_filled) {
+  ReplicateStop stop{never_stop, nullptr, false};
+  return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
+                      d_sim, reference_x2, cell_hits, slots_filled, &stop);
+}
+
+void BM_Replicate(benchmark::State& state) { time_replicates(state, replicate_without_stop); }
+void BM_ReplicateStopCheck(benchmark::State& state) {
+  time_replicates(state, replicate_with_stop_check);
+}
 void BM_ReplicateReference(benchmark::State& state) {
-  run_replicates(state, reference_mc_replicate);
+  time_replicates(state, reference_mc_replicate);
 }
 
 void BM_GeneratorFloor(benchmark::State& state) {
@@ -83,6 +107,7 @@ void replicate_sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_Replicate)->Apply(replicate_sizes);
+BENCHMARK(BM_ReplicateStopCheck)->Apply(replicate_sizes);
 BENCHMARK(BM_ReplicateReference)->Apply(replicate_sizes);
 BENCHMARK(BM_GeneratorFloor)->Apply(replicate_sizes);
 

@@ -3,19 +3,19 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <utility>
 
-#include "app/analysis.h"
+#include "app/error_screens.h"
 #include "app/exit_path.h"
-#include "app/file_state.h"
 #include "app/help_screen.h"
+#include "app/report_writer.h"
+#include "app/results_screen.h"
+#include "app/run_control.h"
 #include "console/console.h"
 #include "console/terminal.h"
 #include "genotype/genotype_reader.h"
-#include "genotype/genotype_table.h"
-#include "montecarlo/run_control.h"
 #include "report/file_results.h"
 #include "report/output_trim.h"
-#include "report/report_writer.h"
 
 namespace {
 
@@ -26,86 +26,64 @@ namespace {
   exit_program(1);
 }
 
-FileResults results_for(const FileState& f, int arg_count, char** args) {
-  FileResults r{};
-  r.arg_count = arg_count;
-  r.args = args;
-  r.allele_count = f.k;
-  r.file_index = f.file_index;
-  r.allele_letters = f.allele_letters.data;
-  r.allele_freq = f.allele_freq.data;
-  r.expected = f.expected.data;
-  r.cell_x2 = f.cell_x2.data;
-  r.table = f.table.data;
-  r.two_n = f.two_n;
-  r.het_expected = f.het_expected;
-  r.d_obs = f.d_obs;
-  r.p_d_one = f.mc.p_d_one;
-  r.p_d_both = f.mc.p_d_both;
-  r.x2_obs = f.x2_obs;
-  r.x2_crit = f.x2_crit;
-  r.df = f.df;
-  r.het_observed = f.het_observed;
-  r.p_hw = f.mc.p_hw;
-  r.ci_hw_low = f.mc.ci_hw_low;
-  r.ci_hw_high = f.mc.ci_hw_high;
-  r.ci_d_one_low = f.mc.ci_d_one_low;
-  r.ci_d_one_high = f.mc.ci_d_one_high;
-  r.ci_d_both_low = f.mc.ci_d_both_low;
-  r.ci_d_both_high = f.mc.ci_d_both_high;
-  r.runs_made = f.mc.runs_made;
-  r.hits_hw = f.mc.hits_hw;
-  r.hits_d_one = f.mc.hits_d_one;
-  r.hits_d_both = f.mc.hits_d_both;
-  r.mc_answer = f.mc_answer;
-  return r;
+[[noreturn]] void end_with_read_failure(const GenotypeRead& read, const char* path) {
+  bool at_once = false;
+  const int code = show_read_failure(read, path, &at_once);
+  if (at_once) exit_at_once(code);
+  exit_program(code);
 }
 
-McInputs monte_carlo_inputs(FileState& f) {
-  McInputs in{};
-  in.two_n = f.two_n;
-  in.k = f.k;
-  in.allele_total = f.allele_total.data;
-  in.expected = f.expected.data;
-  in.cells = f.cells;
-  in.het_expected = f.het_expected;
-  in.x2_obs = f.x2_obs;
-  in.d_obs = f.d_obs;
-  in.df = f.df;
-  in.table = f.table.data;
-  return in;
+// The report names the file upper-cased; the argument itself is changed as
+// the program always did (ps shows it so).
+void upper_case_in_place(char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+  }
 }
 
-// One input file, start to end. Every buffer of the file belongs to `f`
-// and is freed when it goes out of scope, before the next file is read.
+// One input file, start to end. Every buffer of the file belongs to this
+// call and is freed before the next file is read.
 void process_file(int index, int arg_count, char** args) {
   const bool output_named = arg_count != 2;
-  if (index == 1 && output_named) trim_output_tail(args[arg_count - 1]);
+  const char* output = args[arg_count - 1];
+  if (index == 1 && output_named) trim_output_tail(output);
 
-  FileState f;  // fresh Monte Carlo state: counters, progress, slots_filled
-  f.file_index = index;
-  f.path = args[index];
+  const char* path = args[index];
+  GenotypeRead read = read_genotype_file(path);
+  if (read.status != ReadStatus::kOk) end_with_read_failure(read, path);
 
-  f.table = read_genotype_file(f.path, f.k, f.two_n);
-  if (f.two_n == 0) {
-    show_error("possibly incorrect data in file");
-    con_printf(" \"%s\"\n\r", f.path);
+  LocusAnalysis locus;
+  const AnalysisStatus status =
+      analyse_locus(std::move(read.parse.table), read.parse.k, read.parse.two_n, locus);
+  if (status != AnalysisStatus::kOk) {
+    show_analysis_failure(status, path);
     exit_program(1);
   }
 
-  analyse_file(f);
+  McResults mc;
+  const bool with_mc = show_results_and_ask(locus, path) == 'y';
+  if (with_mc) {
+    switch (run_monte_carlo(locus, mc)) {
+      case McScreenStatus::kDone:
+        break;
+      case McScreenStatus::kNoRuns:
+        exit_program(0);
+      case McScreenStatus::kOutOfMemory:
+        show_memory_error(true);
+        exit_program(1);
+    }
+  }
 
-  if (f.mc_answer == 'y') run_monte_carlo(monte_carlo_inputs(f), f.mc);
-
-  f.allele_letters = make_allele_letters(f.table.data, f.k);
-
-  if (arg_count > 2) write_report(results_for(f, arg_count, args));
+  if (output_named) {
+    upper_case_in_place(args[index]);
+    write_report(FileResults{args[index], &locus, with_mc ? &mc : nullptr}, output);
+  }
 }
 
 }  // namespace
 
 int run_program(int arg_count, char** args) {
-  set_program_args(arg_count, args);
+  set_program_name(arg_count >= 1 ? args[0] : nullptr);
   terminal_open();
   con_set_input_end_handler(stop_on_input_end);
 
@@ -113,7 +91,7 @@ int run_program(int arg_count, char** args) {
     // Keys typed before the program was ready are not answers to its
     // questions. (Only a terminal's type-ahead: piped keys are the answers.)
     terminal_flush_type_ahead();
-    con_set_attr(15);
+    con_set_attr(kColorWhite);
     if (arg_count >= 2) con_clear_screen();
     if (arg_count < 3) show_help(arg_count);
     con_clear_screen();
@@ -126,7 +104,7 @@ int run_program(int arg_count, char** args) {
     show_credits();
     exit_program(0);
   } catch (const std::bad_alloc&) {
-    show_error("\r\nmemory allocation error - program abort");
+    show_memory_error(false);
     exit_program(1);
   } catch (const std::exception& e) {
     terminal_close();

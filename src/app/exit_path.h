@@ -10,9 +10,7 @@ void show_error(const char* message);
 [[noreturn]] void exit_program(int code);
 [[noreturn]] void exit_at_once(int code);
 
-// The command line as main received it; program_name is args[0] after its
-// last '/'.
-void set_program_args(int arg_count, char** args);
-int program_arg_count();
-char** program_args();
+// The name the program was started by: args[0] after its last '/', "hwmc"
+// when there is none.
+void set_program_name(const char* arg0);
 const char* program_name();

@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "genotype/buffer.h"
+#include "genotype/genotype_reader.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void show_help(int arg_count) {
   Buffer<char> saved_screen;
   if (arg_count < 2) {
     if (!saved_screen.allocate(kScreenSaveBytes)) {
-      con_printf("\r\nmemory allocation error - program abort");
+      con_printf("\r\n%s", kMemoryErrorText);
       exit_program(1);
     }
     // What the terminal showed before the program started cannot be read
@@ -84,11 +85,11 @@ void show_help(int arg_count) {
       con_printf("%s", line);
     }
     con_printf("\r\n");
-    con_set_color(std::strchr(line, '\n') != nullptr ? 9 : 15);
+    con_set_color(std::strchr(line, '\n') != nullptr ? kColorLightBlue : kColorWhite);
   }
   con_printf("\r\n");
   con_printf("\r\n");
-  con_set_color(15);
+  con_set_color(kColorWhite);
   con_printf("press any key. . .");
   wait_for_any_key();
 
@@ -102,12 +103,12 @@ void show_help(int arg_count) {
 }
 
 void show_credits() {
-  con_set_color(143);
+  con_set_color(kAttrBlinkingWhite);
   for (int r = 0; r < 7; ++r) {
     con_goto(65, 5 + r);
     con_printf("%s", kEmblem[r]);
   }
-  con_set_color(15);
+  con_set_color(kColorWhite);
   for (int j = 0; kCreditLines[j][0] != '\0'; ++j) {
     con_goto(55, 17 + j);
     con_printf("%s", kCreditLines[j]);

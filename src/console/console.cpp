@@ -222,17 +222,11 @@ const ConsoleModel& con_model() { return g_state.model; }
 
 void con_attach_backend(const ConsoleBackend& backend) { g_state.backend = backend; }
 
-void con_reset_for_test(const std::vector<int>& keys) {
+void con_reset() {
   blank_model(g_state.model, kStartAttribute);
   g_state.backend = ConsoleBackend{};
-  g_state.test_keys.assign(keys.begin(), keys.end());
-  g_state.test_mode = true;
   g_state.input_end_handler = nullptr;
   g_state.in_input_end_handler = false;
-}
-
-void con_push_test_keys(const std::vector<int>& keys) {
-  g_state.test_keys.insert(g_state.test_keys.end(), keys.begin(), keys.end());
 }
 
 const Cell& con_cell(int x, int y) {

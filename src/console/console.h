@@ -3,15 +3,14 @@
 // A screen model (cells of one CP437 byte plus one attribute byte, the current
 // attribute, the cursor and its shape, the pending scan code of an extended key)
 // that the con_ operations act on. Coordinates are 1-based (column, row). A
-// terminal backend (terminal.h) presents the model and supplies keys; without
-// one (unit tests) keys come from a script and nothing is drawn.
+// backend (terminal.h, or a test's script of keys) presents the model and
+// supplies keys; without one nothing is drawn and no key ever comes.
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 constexpr int kScreenWidth = 80;
 constexpr int kScreenHeight = 25;
@@ -29,6 +28,36 @@ struct ConsoleInfo {
 };
 
 enum CursorType { kCursorHidden = 0, kCursorBlock = 1, kCursorNormal = 2 };
+
+// The text attributes the screens use (foreground + 16 x background, 128
+// blink).
+enum Color : int {
+  kColorCyan = 3,
+  kColorLightGray = 7,
+  kColorLightBlue = 9,
+  kColorLightRed = 12,
+  kColorWhite = 15,
+  kAttrBlackOnGray = 112,
+  kAttrBlinkingWhite = 143,
+};
+
+// Plain key codes the program answers to.
+constexpr int kKeyBackspace = 8;
+constexpr int kKeyEnter = 13;
+constexpr int kKeyCtrlZ = 26;
+constexpr int kKeyEsc = 27;
+constexpr int kKeyDelete = 127;
+
+// CP437 glyphs drawn on the screens.
+constexpr int kGlyphRightTriangle = 0x10;
+constexpr int kGlyphLeftTriangle = 0x11;
+constexpr int kGlyphDownArrow = 0x19;
+constexpr int kGlyphLightShade = 0xB0;
+constexpr int kGlyphBoxHorizontal = 0xC4;
+constexpr int kGlyphDoubleHorizontal = 0xCD;
+constexpr int kGlyphFullBlock = 0xDB;
+constexpr int kGlyphUpperHalfBlock = 0xDF;
+constexpr int kGlyphSuperscriptTwo = 0xFD;
 
 // Key events as a key source delivers them: 0..255 a plain key code,
 // kExtendedKey | scan for an extended key (con_getch gives 0, then the scan
@@ -92,6 +121,10 @@ void con_set_cursor_type(int type);
 // (the program shows a message and exits; tests throw).
 void con_set_input_end_handler(void (*handler)());
 
+// Back to the state at start-up: a blank screen in attribute 7, cursor (1, 1),
+// normal cursor, no pending scan code, no backend and no input end handler.
+void con_reset();
+
 // --- the model, for the backend and for tests ---
 struct ConsoleModel {
   Cell cells[kScreenHeight][kScreenWidth];
@@ -106,13 +139,6 @@ struct ConsoleModel {
 const ConsoleModel& con_model();
 void con_attach_backend(const ConsoleBackend& backend);
 
-// Test support: a blank screen in attribute 7, cursor (1, 1), normal cursor,
-// no backend, and the given key codes as the whole key input (an extended key
-// is written as kExtendedKey | scan). When the script runs out, con_getch
-// throws ConsoleInputEnded unless a handler was set after this call.
-struct ConsoleInputEnded {};
-void con_reset_for_test(const std::vector<int>& keys = {});
-void con_push_test_keys(const std::vector<int>& keys);
 const Cell& con_cell(int x, int y);
 // Row y as its CP437 bytes, trailing blanks kept (80 characters).
 std::string con_row_text(int y);

@@ -20,17 +20,13 @@ int input_ended() {
     s.input_end_handler();
     return -1;
   }
-  if (s.test_mode && s.input_end_handler == nullptr) throw ConsoleInputEnded{};
   return -1;
 }
 
 int next_key_event() {
   ConsoleState& s = console_state();
   if (s.backend.read_key != nullptr) return s.backend.read_key(s.backend.ctx);
-  if (s.test_keys.empty()) return kKeyInputEnded;
-  const int event = s.test_keys.front();
-  s.test_keys.pop_front();
-  return event;
+  return kKeyInputEnded;
 }
 
 }  // namespace
@@ -57,8 +53,7 @@ int con_kbhit() {
   ConsoleState& s = console_state();
   if (s.model.pending_scan >= 0) return 1;
   if (s.backend.key_waiting != nullptr) return s.backend.key_waiting(s.backend.ctx) ? 1 : 0;
-  if (s.backend.read_key != nullptr) return 0;
-  return s.test_keys.empty() ? 0 : 1;
+  return 0;
 }
 
 char* con_read_line(char* buffer) {
@@ -70,10 +65,10 @@ char* con_read_line(char* buffer) {
     const int key = con_getch();
     // A key input that ended without ending the process finishes the line
     // as Enter would, rather than spinning on the failure code.
-    if (key == 13 || key < 0) break;
-    bool erase = key == 8;
+    if (key == kKeyEnter || key < 0) break;
+    bool erase = key == kKeyBackspace;
     if (key == 0) erase = con_getch() == kScanLeft;
-    else if (key != 8 && n < capacity - 1) {
+    else if (key != kKeyBackspace && n < capacity - 1) {
       con_putch(key);
       text[n++] = static_cast<char>(key);
     }

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint8_t kEsc = 27;
 // Control sequences longer than this are not keys: what came so far is
 // dropped, and the rest up to the final byte when it comes.
 constexpr size_t kMaxSequence = 64;
@@ -145,16 +144,16 @@ DecodedKey decode_utf8(const uint8_t* bytes, size_t count, bool idle) {
 
 DecodedKey decode_one(const uint8_t* bytes, size_t count, bool idle) {
   const uint8_t b = bytes[0];
-  if (b == kEsc) {
-    if (count == 1) return idle ? key(1, 27) : need_more();
+  if (b == kKeyEsc) {
+    if (count == 1) return idle ? key(1, kKeyEsc) : need_more();
     if (bytes[1] == '[') return decode_csi(bytes, count, idle);
     if (bytes[1] == 'O') return decode_ss3(bytes, count, idle);
     // Esc followed by anything else (another Esc, or Alt with a key) is
     // the Esc key; the next byte is a key of its own.
-    return key(1, 27);
+    return key(1, kKeyEsc);
   }
-  if (b == 127 || b == 8) return key(1, 8);
-  if (b == 10) return key(1, 13);
+  if (b == kKeyDelete || b == kKeyBackspace) return key(1, kKeyBackspace);
+  if (b == '\n') return key(1, kKeyEnter);
   if (b == 0) return dropped(1);  // Ctrl-Space: a 0 would read as an extended-key prefix
   if (b < 128) return key(1, b);
   return decode_utf8(bytes, count, idle);
@@ -179,7 +178,7 @@ DecodedKey decode_key(KeyDecoder& decoder, const uint8_t* bytes, size_t count, b
     decoder.in_long_sequence = true;
     result.event = kNoKeyEvent;
   }
-  if (result.used > 0) decoder.after_cr = bytes[0] == 13;
+  if (result.used > 0) decoder.after_cr = bytes[0] == kKeyEnter;
   return result;
 }
 

@@ -1,27 +1,44 @@
-// The reader phase: one genotype-count file into a new genotype table.
+// The reader: one genotype-count file into a new genotype table.
 //
-// read_genotype_file returns only on success, with k (largest allele index
-// + 1) and two_n (twice the sum of the counts). Every failure shows its
-// message and ends the program: a file that cannot be opened or read ends it
-// at once (exit_at_once(1)); a file that is not an input file, a duplicate
-// genotype, a record without an allele index, a negative or oversized count,
-// and an allocation failure end it through exit_program(1).
+// read_genotype_file never shows or ends anything: every failure comes back
+// as a status, with the offending record for the parse failures. The front
+// ends word the failure: read_failure_reason gives the one-line reason in the
+// screen's words (without the file name).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "genotype/genotype_parse.h"
 #include "genotype/genotype_table.h"
 
-GenotypeTable read_genotype_file(const char* path, int32_t& k, int32_t& two_n);
+enum class ReadStatus {
+  kOk,
+  kCannotOpen,   // missing, unreadable, or opens but cannot be read (a directory)
+  kParseFailed,  // see parse.status
+  kOutOfMemory,  // the file's bytes could not be held
+};
 
-// The duplicate-entry screen on rows 21 to 24 for the record c1 c2 (as
-// written in the file); report_duplicate_entry then ends the program.
-void show_duplicate_entry(char c1, char c2, const char* path);
-[[noreturn]] void report_duplicate_entry(char c1, char c2, const char* path);
+struct GenotypeRead {
+  ReadStatus status = ReadStatus::kOk;
+  GenotypeParse parse;   // table, k and two_n when kOk; the failure when kParseFailed
+  std::string excerpt;   // the offending record as the messages show it
+};
 
-// Draws the message of a failed parse (any status but kOk), naming the
-// offending record from the parse's own copy of it; data is no longer read.
-// Does not end the program.
-void show_parse_failure(const GenotypeParse& parse, const unsigned char* data, const char* path);
+GenotypeRead read_genotype_file(const char* path);
+
+// The record as written, fit for one screen line: white space and the
+// writer's control codes become blanks, and a long record is cut short.
+std::string record_excerpt(const unsigned char* data, size_t start, size_t end);
+
+// The text of a failed record's message before the record excerpt, e.g.
+// "negative count in record"; null for the failures without a record.
+const char* record_failure_words(GenotypeParseStatus status);
+
+// "failure at opening - the file is possibly missing", "is not input file",
+// "negative count in record \"bb:-1\"", ... for any status but kOk.
+std::string read_failure_reason(const GenotypeRead& read);
+
+// The memory failure message, as every phase words it.
+inline constexpr const char kMemoryErrorText[] = "memory allocation error - program abort";

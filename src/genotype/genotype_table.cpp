@@ -1,6 +1,5 @@
 #include "genotype/genotype_table.h"
 
-#include "app/exit_path.h"
 
 void clear_genotype_table(GenotypeCell* table, int32_t cells) {
   if (cells <= 0) return;
@@ -14,10 +13,7 @@ void clear_genotype_table(GenotypeCell* table, int32_t cells) {
 
 Buffer<char> make_allele_letters(const GenotypeCell* table, int32_t k) {
   Buffer<char> letters;
-  if (!letters.allocate(static_cast<size_t>(k) + 1)) {
-    show_error("\r\nmemory allocation error - program abort");
-    exit_program(1);
-  }
+  if (!letters.allocate(static_cast<size_t>(k) + 1)) return letters;
   for (int32_t i = 0; i < k; ++i) {
     for (int32_t j = i; j < k; ++j) {
       const GenotypeCell& cell = table[tri_index(i, j, k)];

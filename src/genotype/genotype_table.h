@@ -9,8 +9,6 @@
 
 struct GenotypeCell {
   int32_t count;
-  int32_t mc_hits;
-  float x2;
   char allele1;  // letter of the lower allele index; 0 if never seen
   char allele2;  // letter of the higher or equal index; 0 if never seen
 };
@@ -32,6 +30,6 @@ inline int8_t allele_index(unsigned char c) {
 // Makes every field of every cell 0.
 void clear_genotype_table(GenotypeCell* table, int32_t cells);
 
-// The k allele letters in allele-index order, zero-terminated. Shows the
-// memory message and exits when it cannot allocate.
+// The k allele letters in allele-index order, zero-terminated; an empty
+// buffer when it cannot allocate.
 Buffer<char> make_allele_letters(const GenotypeCell* table, int32_t k);

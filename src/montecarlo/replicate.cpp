@@ -84,12 +84,28 @@ inline void draw_targets(AlleleSlot* slots, int32_t begin, int32_t end, int32_t 
 // chain alone), then its exchanges, whose addresses are known early, handing
 // each settled individual to count(a, b). Two such passes run faster than one
 // mixed loop, and a block's targets stay in the first-level cache.
+//
+// A stop request is looked for once per kBlocksPerStopCheck blocks, so only
+// samples of tens of thousands of copies ever ask, and then at a cost far
+// below the work between two questions. Returns false when cut short.
+constexpr int32_t kBlock = 512;
+constexpr int32_t kBlocksPerStopCheck = 64;
+
 template <class CountPair>
-inline void shuffle_and_pair(AlleleSlot* slots, int32_t two_n, CountPair&& count) {
-  constexpr int32_t kBlock = 512;
+inline bool shuffle_and_pair(AlleleSlot* slots, int32_t two_n, ReplicateStop* stop,
+                             CountPair&& count) {
   const int32_t unreduced = two_n > 32767 ? two_n - 32767 : 0;
   uint32_t state = rng_state;
+  int32_t until_stop_check = kBlocksPerStopCheck;
   for (int32_t begin = 0; begin < two_n; begin += kBlock) {
+    if (--until_stop_check == 0) {
+      until_stop_check = kBlocksPerStopCheck;
+      if (stop != nullptr && stop->requested != nullptr && stop->requested(stop->ctx)) {
+        rng_state = state;
+        stop->stopped = true;
+        return false;
+      }
+    }
     const int32_t end = two_n - begin > kBlock ? begin + kBlock : two_n;
     draw_targets(slots, begin, end, two_n, unreduced, state);
     int32_t i = begin;
@@ -101,6 +117,7 @@ inline void shuffle_and_pair(AlleleSlot* slots, int32_t two_n, CountPair&& count
     if (i < end) exchange(slots, i);
   }
   rng_state = state;
+  return true;
 }
 
 // Few alleles: individuals are counted in a full k x k square, ordered pair
@@ -109,10 +126,12 @@ inline void shuffle_and_pair(AlleleSlot* slots, int32_t two_n, CountPair&& count
 // afterwards. Worth it while the square is small beside the sample.
 constexpr int32_t kMaxSquareK = 64;
 
-int32_t permute_into_square(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+int32_t permute_into_square(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table,
+                            ReplicateStop* stop) {
   int32_t square[kMaxSquareK * kMaxSquareK];
   std::memset(square, 0, sizeof(int32_t) * static_cast<size_t>(k * k));
-  shuffle_and_pair(slots, two_n, [&](int32_t a, int32_t b) { ++square[a * k + b]; });
+  if (!shuffle_and_pair(slots, two_n, stop, [&](int32_t a, int32_t b) { ++square[a * k + b]; }))
+    return 0;
   int32_t homozygotes = 0;
   int32_t c = 0;
   for (int32_t i = 0; i < k; ++i) {
@@ -123,13 +142,14 @@ int32_t permute_into_square(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t
   return two_n / 2 - homozygotes;
 }
 
-int32_t permute_into_triangle(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
+int32_t permute_into_triangle(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table,
+                              ReplicateStop* stop) {
   std::memset(sim_table, 0, sizeof(int32_t) * static_cast<size_t>(cell_count_for(k)));
   // tri_index(i, j, k) = row_start[i] + j
   int32_t row_start[128];
   for (int32_t i = 0; i < k; ++i) row_start[i] = tri_index(i, 0, k);
   int32_t het = 0;
-  shuffle_and_pair(slots, two_n, [&](int32_t a, int32_t b) {
+  shuffle_and_pair(slots, two_n, stop, [&](int32_t a, int32_t b) {
     const int32_t lo = a < b ? a : b;
     const int32_t hi = a < b ? b : a;
     ++sim_table[row_start[lo] + hi];
@@ -151,13 +171,15 @@ inline bool reaches(float v, float x2) {
 
 }  // namespace
 
-int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table) {
-  if (k <= kMaxSquareK && k * k <= two_n) return permute_into_square(slots, two_n, k, sim_table);
-  return permute_into_triangle(slots, two_n, k, sim_table);
+int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_table,
+                      ReplicateStop* stop) {
+  if (k <= kMaxSquareK && k * k <= two_n)
+    return permute_into_square(slots, two_n, k, sim_table, stop);
+  return permute_into_triangle(slots, two_n, k, sim_table, stop);
 }
 
 float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
-                     GenotypeCell* table) {
+                     const float* reference_x2, uint32_t* cell_hits) {
   float sum = 0.0f;
   for (int32_t c = cells - 1; c >= 0; --c) {
     const float e = expected[c];
@@ -177,23 +199,25 @@ float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t ce
       sum = static_cast<float>(v + sum);
       v_rounded = static_cast<float>(v);
     }
-    table[c].mc_hits += reaches(v_rounded, table[c].x2);
+    cell_hits[c] += reaches(v_rounded, reference_x2[c]);
   }
   return sum;
 }
 
 float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const float* expected,
                    AlleleSlot* slots, int32_t* sim_table, int32_t cells, float het_expected,
-                   float* d_sim, GenotypeCell* table, bool* slots_filled) {
+                   float* d_sim, const float* reference_x2, uint32_t* cell_hits,
+                   bool* slots_filled, ReplicateStop* stop) {
   if (!*slots_filled) {
     int32_t i = 0;
     for (int32_t j = 0; j < k; ++j) {
       for (int32_t c = 0; c < allele_total[j]; ++c) slots[i++].allele = static_cast<int8_t>(j);
     }
   }
-  const int32_t het_sim = permute_slots(slots, two_n, k, sim_table);
-  const float x2_sim = sim_chi_square(sim_table, expected, cells, table);
-  *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
   *slots_filled = true;
+  const int32_t het_sim = permute_slots(slots, two_n, k, sim_table, stop);
+  if (stop != nullptr && stop->stopped) return 0.0f;
+  const float x2_sim = sim_chi_square(sim_table, expected, cells, reference_x2, cell_hits);
+  *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
   return x2_sim;
 }

@@ -3,13 +3,15 @@
 // new state (0..32767). The Monte Carlo replicates are defined by this exact
 // sequence, so it must never be swapped for a library generator.
 //
-// One state for the whole program, 1 at start-up; the run control reseeds it
-// with the calendar time before every experiment.
+// One state per thread, 1 at start-up; every experiment seeds it (the
+// interactive program with the calendar time, batch mode with --seed or the
+// clock), so experiments run on different threads never draw from each
+// other's sequence.
 #pragma once
 
 #include <cstdint>
 
-inline uint32_t rng_state = 1;
+inline thread_local uint32_t rng_state = 1;
 
 // Advances a state held in a register. Hot loops copy rng_state into a local,
 // step it with this and store it back, so that their stores cannot force a

@@ -4,29 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "report/unique_fd.h"
+#include "fileio/fd_io.h"
+#include "fileio/unique_fd.h"
 
 namespace {
 
 constexpr unsigned char kEndOfFileMark = 26;
-
-// Reads exactly size bytes at offset; false on an error or a short file.
-bool read_at(int fd, unsigned char* buffer, size_t size, off_t offset) {
-  while (size > 0) {
-    ssize_t n = ::pread(fd, buffer, size, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    buffer += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -46,7 +29,7 @@ void trim_output_tail(const char* path) {
   while (end > 0) {
     const off_t start = end > static_cast<off_t>(sizeof block) ? end - static_cast<off_t>(sizeof block) : 0;
     const size_t size = static_cast<size_t>(end - start);
-    if (!read_at(file.fd, block, size, start)) return;
+    if (!read_exact_at(file.fd, block, size, start)) return;
     for (size_t n = size; n > 0; --n) {
       if (block[n - 1] != kEndOfFileMark) {
         const off_t keep = start + static_cast<off_t>(n);

@@ -3,27 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "report/unique_fd.h"
-
-namespace {
-
-bool write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
+#include "fileio/fd_io.h"
+#include "fileio/unique_fd.h"
+#include "report/report_text.h"
 
 AppendResult append_to_file(const char* path, const std::string& bytes) {
   UniqueFd file(::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
@@ -33,4 +15,15 @@ AppendResult append_to_file(const char* path, const std::string& bytes) {
   // only show at the close.
   if (::close(file.release()) != 0) return AppendResult::kWriteFailed;
   return AppendResult::kDone;
+}
+
+AppendResult append_report(const char* path, const FileResults& results, const std::tm& when) {
+  return append_to_file(path, build_report_bytes(results, when));
+}
+
+std::tm local_now() {
+  std::tm when{};
+  std::time_t now = std::time(nullptr);
+  localtime_r(&now, &when);
+  return when;
 }

@@ -5,8 +5,17 @@
 // file did not take.
 #pragma once
 
+#include <ctime>
 #include <string>
+
+#include "report/file_results.h"
 
 enum class AppendResult { kDone, kOpenFailed, kWriteFailed };
 
 AppendResult append_to_file(const char* path, const std::string& bytes);
+
+// One file's report, dated when, appended to path in a single write.
+AppendResult append_report(const char* path, const FileResults& results, const std::tm& when);
+
+// The local time now, for dating a report.
+std::tm local_now();

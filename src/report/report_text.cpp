@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "montecarlo/interval_text.h"
+
 namespace {
 
 constexpr const char* kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -111,19 +113,20 @@ std::string format_table_row(char allele1, char allele2, int32_t count, float ex
 }
 
 std::string build_report_text(const FileResults& r, const std::tm& when) {
-  const int32_t k = r.allele_count;
-  const bool with_mc = r.mc_answer == 'y';
+  const LocusAnalysis& a = *r.locus;
+  const McResults* mc = r.mc;
+  const int32_t k = a.k;
+  const bool with_mc = mc != nullptr;
   std::string out;
 
-  append_format(out, "\n\tName of input file: \"%-s\"\n\t",
-                upper_ascii(r.args[r.file_index]).c_str());
+  append_format(out, "\n\tName of input file: \"%-s\"\n\t", upper_ascii(r.input_name).c_str());
   out.append(34, '-');
   append_format(out, "\n\ncalculated on %s\n\n", format_report_date(when).c_str());
 
   out += " allelic frequencies:\n";
   for (int32_t i = 0; i < k; ++i) {
     if (i % 5 == 0) out += "\n";
-    append_format(out, " %c:%-.5f", r.allele_letters[i], static_cast<double>(r.allele_freq[i]));
+    append_format(out, " %c:%-.5f", a.allele_letters[i], static_cast<double>(a.allele_freq[i]));
   }
 
   out += format_table_header(with_mc);
@@ -132,14 +135,15 @@ std::string build_report_text(const FileResults& r, const std::tm& when) {
   for (int32_t i = 0; i < k; ++i) {
     for (int32_t j = i; j < k; ++j) {
       const int32_t cell = tri_index(i, j, k);
-      expected_sum = static_cast<float>(expected_sum + r.expected[cell]);
+      expected_sum = static_cast<float>(expected_sum + a.expected[cell]);
       double mc_probability = 0.0;
-      if (with_mc) {
-        mc_probability = static_cast<double>(static_cast<uint32_t>(r.table[cell].mc_hits)) /
-                         static_cast<double>(r.runs_made);
+      // Without a complete replicate there is no estimate: 0, never 0/0.
+      if (with_mc && mc->runs_made != 0) {
+        mc_probability = static_cast<double>(mc->cell_hits[cell]) /
+                         static_cast<double>(mc->runs_made);
       }
-      out += format_table_row(r.allele_letters[i], r.allele_letters[j], r.table[cell].count,
-                              r.expected[cell], r.cell_x2[cell],
+      out += format_table_row(a.allele_letters[i], a.allele_letters[j], a.table[cell].count,
+                              a.expected[cell], a.cell_x2[cell],
                               with_mc ? &mc_probability : nullptr);
       out += "\n";
     }
@@ -148,45 +152,31 @@ std::string build_report_text(const FileResults& r, const std::tm& when) {
   out += "\n";
   out.append(72, '_');
 
-  const int32_t n_individuals = r.two_n / 2;
+  const int32_t n_individuals = a.two_n / 2;
   append_format(out, "\n\ntotals:     %d          %-g             %-g\n", n_individuals,
-                static_cast<double>(expected_sum), static_cast<double>(r.x2_obs));
-  append_format(out, "\n\ndf = %-d, X2 = %-g, chi-sq_05 = %-7.3f\n", r.df,
-                static_cast<double>(r.x2_obs), static_cast<double>(r.x2_crit));
+                static_cast<double>(expected_sum), static_cast<double>(a.x2_obs));
+  append_format(out, "\n\ndf = %-d, X2 = %-g, chi-sq_05 = %-7.3f\n", a.df,
+                static_cast<double>(a.x2_obs), static_cast<double>(a.x2_crit));
 
   // Proportions and the D statistic in extended precision, each rounded to
   // double once, where it is handed to the formatting.
-  const long double two_n = static_cast<long double>(r.two_n);
-  const double h_obs = static_cast<double>(static_cast<long double>(r.het_observed) / two_n * 2);
-  const double h_exp = static_cast<double>(static_cast<long double>(r.het_expected) / two_n * 2);
-  const long double d = static_cast<long double>(r.d_obs);
-  const double d_stat = static_cast<double>(d * d * static_cast<long double>(n_individuals) *
-                                            static_cast<long double>(k - 1));
   append_format(out,
                 "\n\n\t\t\tH_obs = %.5f\n\t\t\tH_exp = %.5f\n\t\t Selander's D = %.5f\n"
                 "\t\t  (k-1)*N*D*D = %.3f <- chi-sq_05 = 3.841",
-                h_obs, h_exp, static_cast<double>(r.d_obs), d_stat);
+                observed_heterozygosity(a), expected_heterozygosity(a),
+                static_cast<double>(a.d_obs),
+                static_cast<double>(selander_statistic(a.d_obs, a.two_n, k)));
 
   if (with_mc) {
-    append_format(out, "\n\n\tMonte Carlo testing:\n\t%-u runs made:\n", r.runs_made);
+    append_format(out, "\n\n\tMonte Carlo testing:\n\t%-u runs made:\n", mc->runs_made);
     append_format(out, "\t\testimated probability (P) of agreement to H-W is %-g\n",
-                  static_cast<double>(r.p_hw));
+                  static_cast<double>(mc->p_hw));
     append_format(out, "\t\testimated probability (P) of D=0   (one tail) is %-g\n",
-                  static_cast<double>(r.p_d_one));
+                  static_cast<double>(mc->p_d_one));
     append_format(out, "\t\testimated probability (P) of D=0 (both tails) is %-g\n",
-                  static_cast<double>(r.p_d_both));
+                  static_cast<double>(mc->p_d_both));
     append_format(out, "\n\n95%% confidence intervals for probabilities (P):\n");
-    // An interval is left out where every replicate was a hit (P = 1).
-    if (r.runs_made != r.hits_hw) {
-      append_format(out, "for H-W\n              -> %-g - %-g;\n\n", r.ci_hw_low, r.ci_hw_high);
-    }
-    out += "for D\n";
-    if (r.runs_made != r.hits_d_one) {
-      append_format(out, "D(one tail)   -> %-g - %-g;\n", r.ci_d_one_low, r.ci_d_one_high);
-    }
-    if (r.runs_made != r.hits_d_both) {
-      append_format(out, "D(both tails) -> %-g - %-g;\n", r.ci_d_both_low, r.ci_d_both_high);
-    }
+    out += format_interval_list(*mc, IntervalStyle{"for H-W", "-> ", "\n"});
   }
   return out;
 }

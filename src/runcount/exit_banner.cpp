@@ -18,7 +18,7 @@ void show_closing_lines(const char* program_path) {
   if (counted) {
     const char* slash = std::strrchr(program_path, '/');
     const char* name = slash ? slash + 1 : program_path;
-    con_set_attr(112);
+    con_set_attr(kAttrBlackOnGray);
     con_printf("\r\nThanks for running %s %ld times!", name, static_cast<long>(runs));
     if (runs % 10 == 0) con_printf(" (set \"read-only\" to supress counting)");
   }

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fileio/fd_io.h"
+#include "fileio/unique_fd.h"
 #include "runcount/count_lock.h"
 #include "runcount/file_attributes.h"
 #include "runcount/run_marker.h"
@@ -26,7 +28,7 @@ constexpr int kLockPatience_ms = 200;
 // the counter's 1280-byte search area. Its exact offset is the linker's
 // choice; should the first marker and its count room cross a 256-byte block
 // boundary, the search cannot use it and finds the second one, which then
-// lies wholly in the next block. Defined beside count_run so that every
+// lies wholly in the next block. Defined beside count_run_in so that every
 // program able to count carries it.
 struct RunCountNote {
   uint32_t name_size;
@@ -49,20 +51,6 @@ const RunCountNote kRunCountNote = {
 };
 static_assert(sizeof(RunCountNote) % 4 == 0, "notes are padded to 4 bytes");
 
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { close_now(); }
-  int close_now() {
-    int rc = 0;
-    if (fd >= 0) rc = ::close(fd);
-    fd = -1;
-    return rc;
-  }
-};
-
 // Holds back the signals that end or stop the process (the user's Ctrl-C,
 // SIGTERM, a hang-up, a stop) for its lifetime, so that the copy being
 // written is always either renamed into place or removed; whatever arrives
@@ -83,35 +71,13 @@ struct HoldSignals {
 // A copy that is removed unless it has been renamed into place.
 struct TempCopy {
   std::string path;
-  Fd file{-1};
+  UniqueFd file{-1};
   bool kept = false;
   ~TempCopy() {
     file.close_now();
     if (!path.empty() && !kept) ::unlink(path.c_str());
   }
 };
-
-bool read_exact(int fd, char* buffer, size_t length, off_t offset) {
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::pread(fd, buffer + done, length - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool write_all(int fd, const char* buffer, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::write(fd, buffer + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Writes the file with `block` in place of its bytes at `block_start` to a
 // new file in the same folder and renames it over `path`.
@@ -129,8 +95,7 @@ bool replace_with_counted_copy(const std::string& path, int original, const stru
   char chunk[16384];
   off_t offset = 0;
   for (;;) {
-    ssize_t n = ::pread(original, chunk, sizeof chunk, offset);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = read_at(original, chunk, sizeof chunk, offset);
     if (n < 0) return false;
     if (n == 0) break;
     // Substitute whatever part of the block falls into this chunk.
@@ -175,7 +140,7 @@ int32_t count_run_in(const char* path, bool& counted) {
 
   // Held until the counted copy has replaced the file: a second copy of the
   // program ending now reads the count only after that.
-  Fd file(open_locked(resolved, kLockPatience_ms));
+  UniqueFd file(open_locked(resolved, kLockPatience_ms));
   if (file.fd < 0) return 0;
   struct stat info;
   if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
@@ -188,7 +153,7 @@ int32_t count_run_in(const char* path, bool& counted) {
   off_t block_start = 0;
   bool found = false;
   for (; block_start + kRunBlockSize <= kRunSearchBytes; block_start += kRunBlockSize) {
-    if (!read_exact(file.fd, block, sizeof block, block_start)) break;
+    if (!read_exact_at(file.fd, block, sizeof block, block_start)) break;
     if (bump_run_count(block, new_count)) {
       found = true;
       break;
@@ -200,8 +165,6 @@ int32_t count_run_in(const char* path, bool& counted) {
   counted = true;
   return new_count;
 }
-
-int32_t count_run(bool& counted) { return count_run_in(program_file_path().c_str(), counted); }
 
 std::string program_file_path() {
   char path[PATH_MAX];

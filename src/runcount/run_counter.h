@@ -20,8 +20,5 @@
 // when the file could not be used and 1 when no usable marker was found.
 int32_t count_run_in(const char* path, bool& counted);
 
-// count_run_in on the running program's own file.
-int32_t count_run(bool& counted);
-
 // The full path of the running program's file; empty when unknown.
 std::string program_file_path();

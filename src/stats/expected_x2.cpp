@@ -62,12 +62,12 @@ float compute_expected_x2(GenotypeCell* table, float* expected, int32_t& k, int3
   return x2;
 }
 
-void set_cell_x2(GenotypeCell* table, const float* expected, int32_t cells) {
+void reference_contributions(const GenotypeCell* table, const float* expected, int32_t cells,
+                             float* reference_x2) {
   for (int32_t pos = cells - 1; pos >= 0; --pos) {
     const float t =
         static_cast<float>(static_cast<Ext>(table[pos].count) - static_cast<Ext>(expected[pos]));
-    table[pos].x2 = static_cast<float>(static_cast<Ext>(t) * static_cast<Ext>(t) /
-                                       static_cast<Ext>(expected[pos]));
-    table[pos].mc_hits = 0;
+    reference_x2[pos] = static_cast<float>(static_cast<Ext>(t) * static_cast<Ext>(t) /
+                                           static_cast<Ext>(expected[pos]));
   }
 }

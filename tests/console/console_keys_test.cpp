@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/console_script.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 
 namespace {
 

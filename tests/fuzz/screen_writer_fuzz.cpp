@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "console/cp437.h"
 #include "console/screen_render.h"
 #include "fuzz/mini_terminal.h"
@@ -250,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       backend.stream = stream;
       backend.stream_clear_eol = stream_clear_eol;
     }
-    con_attach_backend(backend);
+    attach_with_script(backend);
   }
 
   for (int op = 0; op < 200 && fdp.remaining_bytes() > 0; ++op) {

@@ -6,115 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "genotype/genotype_reader.h"
 #include "genotype/text_bytes.h"
 
 namespace {
 
-std::string row(int y) {
-  std::string text = con_row_text(y);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-uint8_t attr_at(int x, int y) { return con_cell(x, y).attr; }
-
-// Parses and shows the failure message; the bytes live as long as the call.
-void show_failure_for(const std::string& text, const char* path) {
-  std::vector<unsigned char> bytes(text.begin(), text.end());
-  const size_t length = strip_text_bytes(bytes.data(), bytes.size());
-  const GenotypeParse parse = parse_genotype_bytes(bytes.data(), length);
-  ASSERT_NE(parse.status, GenotypeParseStatus::kOk);
-  show_parse_failure(parse, bytes.data(), path);
-}
-
-TEST(DuplicateEntryScreen, HeterozygoteNamesBothOrders) {
-  con_reset_for_test();
-  show_failure_for("ab:3\nba:2\n", "in.txt");
-  EXPECT_EQ(row(21), "The entry \"ba\" (or \"ab\") is encountered more than once,");
-  EXPECT_EQ(row(22), "check input file \"in.txt\"");
-  EXPECT_EQ(row(23), "\x10\x10\x10");
-  EXPECT_EQ(row(24), "exit");
-  EXPECT_EQ(attr_at(1, 21), 15);
-  EXPECT_EQ(attr_at(12, 21), 15);   // b
-  EXPECT_EQ(attr_at(26, 21), 9);    // "is encountered"
-  EXPECT_EQ(attr_at(1, 22), 9);     // check input file
-  EXPECT_EQ(attr_at(18, 22), 15);   // the file name
-  EXPECT_EQ(attr_at(1, 23), 15);    // the triangles keep the name's colour
-  EXPECT_EQ(attr_at(1, 24), 12);
-  EXPECT_EQ(attr_at(80, 24), 12);   // the rest of the exit row cleared in red
-  EXPECT_EQ(con_model().cursor_x, 5);
-  EXPECT_EQ(con_model().cursor_y, 24);
-}
-
-TEST(DuplicateEntryScreen, HomozygoteShowsLettersAndNameInBlue) {
-  con_reset_for_test();
-  show_duplicate_entry('a', 'a', "x");
-  EXPECT_EQ(row(21), "The entry \"aa\" is encountered more than once,");
-  EXPECT_EQ(row(22), "check input file \"x\"");
-  EXPECT_EQ(attr_at(1, 21), 15);
-  EXPECT_EQ(attr_at(11, 21), 9);    // the quoted letters
-  EXPECT_EQ(attr_at(16, 21), 15);
-  EXPECT_EQ(attr_at(1, 22), 15);
-  EXPECT_EQ(attr_at(18, 22), 9);
-  EXPECT_EQ(attr_at(1, 23), 9);
-  EXPECT_EQ(row(24), "exit");
-}
-
-TEST(ReaderMessages, NotInputFileOnRow24FromColumn1) {
-  con_reset_for_test();
-  con_goto(1, 23);
-  con_printf("keep me");
-  show_failure_for("hello world", "notes.txt");
-  EXPECT_EQ(row(23), "k");  // cleared from column 2
-  EXPECT_EQ(row(24), "the file \"notes.txt\" is not input file - abort");
-  EXPECT_EQ(attr_at(1, 24), 12);
-  EXPECT_EQ(con_model().cursor_y, 25);
-}
-
-TEST(ReaderMessages, RecordProblemsNameTheRecordAndTheFile) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"aa:5\na1:5\n", "invalid allele character in record \"a1:5\" of file \"f\""},
-      {"aa:5\nbb: -3\n", "negative count in record \"bb: -3\" of file \"f\""},
-      {"aa:5\nbb:\n3000000000\n", "count too large in record \"bb: 3000000000\" of file \"f\""},
-      {"aa:1073741823\nbb:1\n", "sum of counts too large at record \"bb:1\" of file \"f\""},
-      {"aa:5\nb\x07:1\n", "invalid allele character in record \"b :1\" of file \"f\""},
-      {"aa:5\nbb:12345678901234567890123456789\n",
-       "count too large in record \"bb:123456789012345678901...\" of file \"f\""},
-  };
-  for (const Case& c : cases) {
-    con_reset_for_test();
-    show_failure_for(c.text, "f");
-    EXPECT_EQ(row(24), std::string(9, ' ') + c.message) << c.text;
-    EXPECT_EQ(attr_at(10, 24), 12);
-  }
-}
-
-TEST(ReaderMessages, MemoryFailureShowsTheTwoLines) {
-  con_reset_for_test();
-  GenotypeParse parse;
-  parse.status = GenotypeParseStatus::kOutOfMemory;
-  show_parse_failure(parse, nullptr, "f");
-  EXPECT_EQ(row(24), "         Try to re-designate alleles. Cut empty allele classes");
-  EXPECT_EQ(row(25), "memory allocation error - program abort");
-}
-
 TEST(ReadGenotypeFile, ReadsTheExampleFile) {
-  int32_t k = 0;
-  int32_t two_n = 0;
-  const GenotypeTable table = read_genotype_file(HWMC_SOURCE_DIR "/examples/sample.txt", k, two_n);
-  EXPECT_EQ(k, 39);
-  EXPECT_EQ(two_n, 106);
-  ASSERT_EQ(table.size, 780u);
-  EXPECT_EQ(table[755].count, 16);
+  const GenotypeRead read = read_genotype_file(HWMC_SOURCE_DIR "/examples/sample.txt");
+  ASSERT_EQ(read.status, ReadStatus::kOk);
+  EXPECT_EQ(read.parse.k, 39);
+  EXPECT_EQ(read.parse.two_n, 106);
+  ASSERT_EQ(read.parse.table.size, 780u);
+  EXPECT_EQ(read.parse.table[755].count, 16);
 }
 
-// Every failure ends the program with code 1 and never returns a table.
+// Every failure is a status with the reason in the screen's words.
 class ReadGenotypeFileFailure : public ::testing::Test {
  protected:
   void SetUp() override { paths_.reserve(8); }
@@ -130,23 +36,35 @@ class ReadGenotypeFileFailure : public ::testing::Test {
     paths_.push_back(name);
     return paths_.back().c_str();  // stable: the list is reserved in SetUp
   }
-  static void read(const char* path) {
-    con_reset_for_test();
-    int32_t k = 0;
-    int32_t two_n = 0;
-    read_genotype_file(path, k, two_n);
-  }
   std::vector<std::string> paths_;
 };
 
-TEST_F(ReadGenotypeFileFailure, EveryFailureEndsWithCodeOne) {
-  const char* not_input = file_with("not genotypes");
-  const char* duplicate = file_with("ab:1\r\nba:1\r\n");
-  const char* no_index = file_with("ab:1\nb1:1\n");
-  const char* negative = file_with("ab:1\nbb:-1\n");
-  for (const char* path : {"/nonexistent/hwmc/input.txt", "/tmp", not_input, duplicate, no_index,
-                           negative})
-    EXPECT_EXIT(read(path), ::testing::ExitedWithCode(1), "") << path;
+TEST_F(ReadGenotypeFileFailure, EveryFailureIsAStatusWithItsReason) {
+  struct Case {
+    const char* path;
+    ReadStatus status;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"/nonexistent/hwmc/input.txt", ReadStatus::kCannotOpen,
+       "failure at opening - the file is possibly missing"},
+      {"/tmp", ReadStatus::kCannotOpen, "failure at opening - the file is possibly missing"},
+      {file_with("not genotypes"), ReadStatus::kParseFailed, "is not input file"},
+      {file_with("ab:1\r\nba:1\r\n"), ReadStatus::kParseFailed,
+       "the entry \"ba\" (or \"ab\") is encountered more than once"},
+      {file_with("aa:1\naa:2\n"), ReadStatus::kParseFailed,
+       "the entry \"aa\" is encountered more than once"},
+      {file_with("ab:1\nb1:1\n"), ReadStatus::kParseFailed,
+       "invalid allele character in record \"b1:1\""},
+      {file_with("ab:1\nbb:\n-1\n"), ReadStatus::kParseFailed,
+       "negative count in record \"bb: -1\""},
+  };
+  for (const Case& c : cases) {
+    const GenotypeRead read = read_genotype_file(c.path);
+    EXPECT_EQ(read.status, c.status) << c.path;
+    EXPECT_EQ(read.parse.table.data, nullptr) << c.path;
+    EXPECT_EQ(read_failure_reason(read), c.reason) << c.path;
+  }
 }
 
 }  // namespace

@@ -6,14 +6,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "genotype/buffer.h"
 #include "genotype/genotype_table.h"
 #include "montecarlo/replicate.h"
-#include "montecarlo/run_control.h"
 #include "stats/expected_x2.h"
 #include "stats/heterozygosity.h"
+#include "stats/locus_analysis.h"
 
 struct GenotypeRecord {
   int32_t i, j, count;  // allele indices as read, any order
@@ -32,11 +33,8 @@ struct McSample {
   int32_t het_observed = 0;
   float het_expected = 0;
   float d_obs = 0;
-
-  McInputs inputs() {
-    return McInputs{two_n, k, allele_total.data, expected.data, cells, het_expected,
-                    x2_obs, d_obs, k * (k - 1) / 2, table.data};
-  }
+  Buffer<float> reference_x2;
+  Buffer<uint32_t> cell_hits;  // counted up by the replicates
 };
 
 inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
@@ -62,8 +60,29 @@ inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& r
   s.cells = cell_count_for(s.k);
   het_stats(s.table.data, s.cells, s.allele_total.data, s.k, s.two_n, &s.het_observed,
             &s.het_expected, &s.d_obs);
-  set_cell_x2(s.table.data, s.expected.data, s.cells);
+  s.reference_x2.allocate(static_cast<size_t>(s.cells));
+  reference_contributions(s.table.data, s.expected.data, s.cells, s.reference_x2.data);
+  s.cell_hits.allocate_zeroed(static_cast<size_t>(s.cells));
   return s;
+}
+
+// The same records through the analysis the program runs.
+inline LocusAnalysis analysed_locus(int32_t k_read, const std::vector<GenotypeRecord>& records) {
+  GenotypeTable table;
+  table.allocate_zeroed(static_cast<size_t>(cell_count_for(k_read)));
+  int32_t two_n = 0;
+  for (const GenotypeRecord& r : records) {
+    const int32_t lo = std::min(r.i, r.j);
+    const int32_t hi = std::max(r.i, r.j);
+    GenotypeCell& cell = table[tri_index(lo, hi, k_read)];
+    cell.count += r.count;
+    cell.allele1 = static_cast<char>(lo + 65);
+    cell.allele2 = static_cast<char>(hi + 65);
+    two_n += 2 * r.count;
+  }
+  LocusAnalysis locus;
+  analyse_locus(std::move(table), k_read, two_n, locus);
+  return locus;
 }
 
 // A random sample of two_n / 2 individuals over k alleles, every allele

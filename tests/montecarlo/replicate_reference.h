@@ -12,7 +12,8 @@
 #include "montecarlo/rng.h"
 
 inline float reference_sim_chi_square(const int32_t* sim_table, const float* expected,
-                                      int32_t cells, GenotypeCell* table) {
+                                      int32_t cells, const float* reference_x2,
+                                      uint32_t* cell_hits) {
   float sum = 0.0f;
   for (int32_t c = cells - 1; c >= 0; --c) {
     const float diff =
@@ -23,8 +24,8 @@ inline float reference_sim_chi_square(const int32_t* sim_table, const float* exp
     const uint32_t s = static_cast<uint32_t>(
         static_cast<long double>(static_cast<float>(v)) * 100000.0f + 0.5f);
     const uint32_t o =
-        static_cast<uint32_t>(static_cast<long double>(table[c].x2) * 100000.0f + 0.5f);
-    if (s >= o) table[c].mc_hits += 1;
+        static_cast<uint32_t>(static_cast<long double>(reference_x2[c]) * 100000.0f + 0.5f);
+    if (s >= o) cell_hits[c] += 1;
   }
   return sum;
 }
@@ -32,7 +33,8 @@ inline float reference_sim_chi_square(const int32_t* sim_table, const float* exp
 inline float reference_mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total,
                                     const float* expected, AlleleSlot* slots, int32_t* sim_table,
                                     int32_t cells, float het_expected, float* d_sim,
-                                    GenotypeCell* table, bool* slots_filled) {
+                                    const float* reference_x2, uint32_t* cell_hits,
+                                    bool* slots_filled) {
   int32_t i = 0;
   for (int32_t j = 0; j < k; ++j) {
     for (int32_t n = 0; n < allele_total[j]; ++n) {
@@ -62,7 +64,8 @@ inline float reference_mc_replicate(int32_t two_n, int32_t k, const int32_t* all
     if (a != b) het_sim += 1;
   }
 
-  const float x2_sim = reference_sim_chi_square(sim_table, expected, cells, table);
+  const float x2_sim =
+      reference_sim_chi_square(sim_table, expected, cells, reference_x2, cell_hits);
   *d_sim = static_cast<float>(
       (static_cast<long double>(het_sim) - static_cast<long double>(het_expected)) /
       static_cast<long double>(het_expected));

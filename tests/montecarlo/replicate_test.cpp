@@ -32,8 +32,8 @@ McSample help_screen_sample() {
 
 float replicate(McSample& s, McWork& w, float* d_sim) {
   return mc_replicate(s.two_n, s.k, s.allele_total.data, s.expected.data, w.slots.data,
-                      w.sim_table.data, s.cells, s.het_expected, d_sim, s.table.data,
-                      &w.slots_filled);
+                      w.sim_table.data, s.cells, s.het_expected, d_sim, s.reference_x2.data,
+                      s.cell_hits.data, &w.slots_filled);
 }
 
 // The file "ab:2": k = 2, two_n = 4, expected 0.5, 1, 0.5, het_expected 1.
@@ -63,7 +63,7 @@ TEST(Replicate, ThreeReplicatesOfAbTwoFromStateOne) {
     }
     for (int c = 0; c < 3; ++c) EXPECT_EQ(w.sim_table[c], want.sim[c]) << c;
   }
-  for (int32_t c = 0; c < 3; ++c) EXPECT_EQ(s.table[c].mc_hits, 3) << "cell " << c;
+  for (int32_t c = 0; c < 3; ++c) EXPECT_EQ(s.cell_hits[c], 3u) << "cell " << c;
   // Four draws per replicate, the last slot's included.
   const uint32_t after_three = rng_state;
   rng_seed(1);
@@ -75,12 +75,14 @@ TEST(SimChiSquare, ObservedTableHitsEveryCell) {
   McSample s = help_screen_sample();
   std::vector<int32_t> observed;
   for (int32_t c = 0; c < s.cells; ++c) observed.push_back(s.table[c].count);
-  std::vector<GenotypeCell> ref_table(s.table.data, s.table.data + s.cells);
-  const float x2 = sim_chi_square(observed.data(), s.expected.data, s.cells, s.table.data);
-  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.table[c].mc_hits, 1) << "cell " << c;
+  std::vector<uint32_t> ref_hits(static_cast<size_t>(s.cells), 0);
+  const float x2 = sim_chi_square(observed.data(), s.expected.data, s.cells, s.reference_x2.data,
+                                  s.cell_hits.data);
+  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.cell_hits[c], 1u) << "cell " << c;
   EXPECT_EQ(std::bit_cast<uint32_t>(x2),
             std::bit_cast<uint32_t>(reference_sim_chi_square(observed.data(), s.expected.data,
-                                                              s.cells, ref_table.data())));
+                                                              s.cells, s.reference_x2.data,
+                                                              ref_hits.data())));
   // Summed from the last cell down, close to X2 but not necessarily equal.
   EXPECT_NEAR(x2, s.x2_obs, 1e-3);
 }
@@ -94,12 +96,12 @@ TEST(SimChiSquare, HitTestAgreesWithTheReferenceNearTheObservedValue) {
     const float diff = static_cast<float>(static_cast<long double>(counts[n]) - expected[n]);
     const float v = static_cast<float>(static_cast<long double>(diff) * diff / expected[n]);
     for (int step = -300; step <= 300; ++step) {
-      GenotypeCell fast{};
-      fast.x2 = v + static_cast<float>(step) * 1e-7f * (1.0f + v);
-      GenotypeCell ref = fast;
-      sim_chi_square(&counts[n], &expected[n], 1, &fast);
-      reference_sim_chi_square(&counts[n], &expected[n], 1, &ref);
-      ASSERT_EQ(fast.mc_hits, ref.mc_hits) << "v " << v << " x2 " << fast.x2;
+      const float reference = v + static_cast<float>(step) * 1e-7f * (1.0f + v);
+      uint32_t fast = 0;
+      uint32_t ref = 0;
+      sim_chi_square(&counts[n], &expected[n], 1, &reference, &fast);
+      reference_sim_chi_square(&counts[n], &expected[n], 1, &reference, &ref);
+      ASSERT_EQ(fast, ref) << "v " << v << " x2 " << reference;
     }
   }
 }
@@ -108,12 +110,12 @@ TEST(SimChiSquare, HitTestComparesBeyondThe32BitRange) {
   // Expected 0.0001 and 3 observed: x2 near 89994 (scaled 8999400006, above
   // 2^32). A count of 2 (about 39996) must not count, although its 32-bit
   // scaled value would have been above the wrapped observed one.
-  GenotypeCell cell{};
+  uint32_t hits = 0;
   const float expected = 0.0001f;
   const float t = static_cast<float>(static_cast<long double>(3) - expected);
-  cell.x2 = static_cast<float>(static_cast<long double>(t) * t / expected);
-  for (const int32_t sim : {2, 3, 4}) sim_chi_square(&sim, &expected, 1, &cell);
-  EXPECT_EQ(cell.mc_hits, 2);
+  const float reference = static_cast<float>(static_cast<long double>(t) * t / expected);
+  for (const int32_t sim : {2, 3, 4}) sim_chi_square(&sim, &expected, 1, &reference, &hits);
+  EXPECT_EQ(hits, 2u);
 }
 
 // --- the program's replicate against the step-by-step reference ---
@@ -121,14 +123,15 @@ TEST(SimChiSquare, HitTestComparesBeyondThe32BitRange) {
 void expect_same_as_reference(McSample& s, int replicates, uint32_t seed) {
   McWork fast{s};
   McWork ref{s};
-  std::vector<GenotypeCell> ref_table(s.table.data, s.table.data + s.cells);
+  std::vector<uint32_t> ref_hits(s.cell_hits.data, s.cell_hits.data + s.cells);
   rng_seed(seed);
   for (int r = 0; r < replicates; ++r) {
     const uint32_t start = rng_state;
     float d_ref = 0;
     const float x2_ref = reference_mc_replicate(
         s.two_n, s.k, s.allele_total.data, s.expected.data, ref.slots.data, ref.sim_table.data,
-        s.cells, s.het_expected, &d_ref, ref_table.data(), &ref.slots_filled);
+        s.cells, s.het_expected, &d_ref, s.reference_x2.data, ref_hits.data(),
+        &ref.slots_filled);
     const uint32_t after_ref = rng_state;
     rng_state = start;
     float d_fast = 0;
@@ -144,7 +147,7 @@ void expect_same_as_reference(McSample& s, int replicates, uint32_t seed) {
       ASSERT_EQ(fast.slots[i].allele, ref.slots[i].allele) << "replicate " << r << " slot " << i;
     }
     for (int32_t c = 0; c < s.cells; ++c) {
-      ASSERT_EQ(s.table[c].mc_hits, ref_table[static_cast<size_t>(c)].mc_hits)
+      ASSERT_EQ(s.cell_hits[c], ref_hits[static_cast<size_t>(c)])
           << "replicate " << r << " cell " << c;
     }
   }

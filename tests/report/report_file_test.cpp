@@ -6,7 +6,6 @@
 #include <string>
 
 #include "report/report_append.h"
-#include "report/report_writer.h"
 #include "report/sample_results.h"
 #include "report/temp_dir.h"
 #include "report/unprivileged.h"
@@ -51,12 +50,11 @@ TEST(AppendToFile, AFullDeviceIsAWriteFailure) {
   EXPECT_EQ(append_to_file("/dev/full", "report"), AppendResult::kWriteFailed);
 }
 
-TEST(WriteReport, AppendsTheReportAndUpperCasesTheNameInPlace) {
+TEST(AppendReport, AppendsTheReportWithTheNameUpperCased) {
   TempDir dir;
   const std::string out = dir.write("out.txt", "earlier\r\n3.841");
   SampleResults s("Sample-1.txt", out.c_str());
-  write_report(s.r);
-  EXPECT_STREQ(s.r.args[1], "SAMPLE-1.TXT");
+  EXPECT_EQ(append_report(out.c_str(), s.view(), local_now()), AppendResult::kDone);
   const std::string bytes = read_bytes(out);
   ASSERT_GT(bytes.size(), 60u);
   EXPECT_EQ(bytes.substr(0, 54),

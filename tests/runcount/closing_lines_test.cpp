@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "runcount/run_files.h"
 
 namespace {
@@ -22,7 +23,7 @@ class ClosingLines : public ::testing::Test {
 
   void SetUp() override {
     con_reset_for_test();
-    con_set_attr(15);
+    con_set_attr(kColorWhite);
   }
 };
 
@@ -33,13 +34,13 @@ TEST_F(ClosingLines, ThankTheUserWithTheNewCount) {
   EXPECT_EQ(trimmed(con_row_text(1)), "");
   const std::string thanks = "Thanks for running hwmc 42 times!";
   EXPECT_EQ(trimmed(con_row_text(2)), thanks);
-  for (int x = 1; x <= static_cast<int>(thanks.size()); ++x) EXPECT_EQ(con_cell(x, 2).attr, 112);
+  for (int x = 1; x <= static_cast<int>(thanks.size()); ++x) EXPECT_EQ(con_cell(x, 2).attr, kAttrBlackOnGray);
   // The rest of the thanks line is cleared in the attribute the screen had.
-  EXPECT_EQ(con_cell(static_cast<int>(thanks.size()) + 1, 2).attr, 15);
-  EXPECT_EQ(con_cell(80, 2).attr, 15);
+  EXPECT_EQ(con_cell(static_cast<int>(thanks.size()) + 1, 2).attr, kColorWhite);
+  EXPECT_EQ(con_cell(80, 2).attr, kColorWhite);
   // The marker text was printed on the next line and erased at once.
   EXPECT_EQ(trimmed(con_row_text(3)), "");
-  EXPECT_EQ(con_cell(1, 3).attr, 15);
+  EXPECT_EQ(con_cell(1, 3).attr, kColorWhite);
   EXPECT_EQ(con_model().cursor_x, 1);
   EXPECT_EQ(con_model().cursor_y, 3);
   EXPECT_EQ(con_model().attribute, 15);
@@ -51,8 +52,8 @@ TEST_F(ClosingLines, EveryTenthCountHintsAtTheReadOnlyMark) {
   const std::string line =
       "Thanks for running hwmc 10 times! (set \"read-only\" to supress counting)";
   EXPECT_EQ(trimmed(con_row_text(2)), line);
-  EXPECT_EQ(con_cell(static_cast<int>(line.size()), 2).attr, 112);
-  EXPECT_EQ(con_cell(static_cast<int>(line.size()) + 1, 2).attr, 15);
+  EXPECT_EQ(con_cell(static_cast<int>(line.size()), 2).attr, kAttrBlackOnGray);
+  EXPECT_EQ(con_cell(static_cast<int>(line.size()) + 1, 2).attr, kColorWhite);
 
   con_reset_for_test();
   show_closing_lines(program.c_str());

@@ -51,7 +51,7 @@ TEST(HetStats, AllHeterozygotes) {
 }
 
 TEST(HetStats, ZeroCountCellsNeverCount) {
-  GenotypeCell cells[3] = {{4, 0, 0.0f, 'a', 'a'}, {0, 0, 0.0f, 'a', 'b'}, {2, 0, 0.0f, 'b', 'b'}};
+  GenotypeCell cells[3] = {{4, 'a', 'a'}, {0, 'a', 'b'}, {2, 'b', 'b'}};
   const int32_t totals[2] = {8, 4};
   int32_t observed = -1;
   float expected = 0.0f, d = 0.0f;

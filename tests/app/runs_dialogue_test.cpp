@@ -1,4 +1,4 @@
-#include "montecarlo/runs_dialogue.h"
+#include "app/runs_dialogue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 
 namespace {
 
-constexpr int kBackspace = 8;
-constexpr int kEnter = 13;
+char glyph(int code) { return static_cast<char>(code); }
+
 constexpr int kLeftArrow = kExtendedKey | kScanLeft;
 const std::string kEntryLine = "enter number of runs -\x10";
 
@@ -23,7 +24,7 @@ std::string trimmed_row(int y) {
 // The dialogue starts below the results screen's question on row 4.
 void start(const std::vector<int>& keys) {
   con_reset_for_test(keys);
-  con_set_attr(15);
+  con_set_attr(kColorWhite);
   con_goto(1, 4);
   con_printf("wish to perform Monte Carlo experiment? (y/n)");
 }
@@ -33,60 +34,66 @@ void start(const std::vector<int>& keys) {
 void run_until_keys_run_out() { EXPECT_THROW(ask_runs(), ConsoleInputEnded); }
 
 TEST(RunsDialogue, YesTakesTheDefaultAfterIgnoringOtherKeys) {
-  start({'q', kEnter, 'Y'});
+  start({'q', kKeyEnter, 'Y'});
   EXPECT_EQ(ask_runs(), 3200);
   EXPECT_EQ(trimmed_row(5), "number of runs is 3200:");
   EXPECT_EQ(trimmed_row(6), "(Y)es or (N)ot  - select key");
-  EXPECT_EQ(trimmed_row(7), std::string(29, '\xC4'));
+  EXPECT_EQ(trimmed_row(7), std::string(29, glyph(kGlyphBoxHorizontal)));
   EXPECT_EQ(trimmed_row(8), "");
 }
 
+TEST(RunsDialogue, AnExtendedKeyWhoseScanCodeIsALetterIsNoAnswer) {
+  // Alt+F7 sends the scan code 110, the code of 'n': it must not choose.
+  start({kExtendedKey | 110, kExtendedKey | 121, 'y'});
+  EXPECT_EQ(ask_runs(), 3200);
+}
+
 TEST(RunsDialogue, TypedNumbersUpToTheLimitWithAtMostFiveCharacters) {
-  start({'N', '6', '5', '0', '0', '0', kEnter});
+  start({'N', '6', '5', '0', '0', '0', kKeyEnter});
   EXPECT_EQ(ask_runs(), 65000);
   EXPECT_EQ(trimmed_row(8), kEntryLine + " 65000");
-  start({'n', '1', '2', '3', '4', '5', '6', kEnter});
+  start({'n', '1', '2', '3', '4', '5', '6', kKeyEnter});
   EXPECT_EQ(ask_runs(), 12345);
   EXPECT_EQ(trimmed_row(8), kEntryLine + " 12345");
 }
 
 TEST(RunsDialogue, OverTheLimitShowsTheMessageAndClearsItOnceANumberIsAccepted) {
-  start({'n', '6', '5', '0', '0', '1', kEnter});
+  start({'n', '6', '5', '0', '0', '1', kKeyEnter});
   run_until_keys_run_out();
   EXPECT_EQ(trimmed_row(8), kEntryLine);
   EXPECT_EQ(trimmed_row(9), "too long: maximal number is 65000, please, enter new");
   EXPECT_EQ(con_where_x(), 25);
   EXPECT_EQ(con_where_y(), 8);
 
-  start({'n', '9', '9', '9', '9', '9', kEnter, '5', '0', kEnter});
+  start({'n', '9', '9', '9', '9', '9', kKeyEnter, '5', '0', kKeyEnter});
   EXPECT_EQ(ask_runs(), 50);
   EXPECT_EQ(trimmed_row(8), kEntryLine + " 50");
   EXPECT_EQ(trimmed_row(9), "");
 }
 
 TEST(RunsDialogue, EntryWithoutANumberIsErasedSilently) {
-  start({'n', 'a', 'b', kEnter});
+  start({'n', 'a', 'b', kKeyEnter});
   run_until_keys_run_out();
   EXPECT_EQ(trimmed_row(8), kEntryLine);
   EXPECT_EQ(trimmed_row(9), "");
 
-  start({'n', kEnter, '4', '2', 'x', kEnter});
+  start({'n', kKeyEnter, '4', '2', 'x', kKeyEnter});
   EXPECT_EQ(ask_runs(), 42);
   EXPECT_EQ(trimmed_row(8), kEntryLine + " 42x");
 }
 
 TEST(RunsDialogue, NegativeNumberIsErasedAndReadAgain) {
-  start({'n', '-', '5', kEnter});
+  start({'n', '-', '5', kKeyEnter});
   run_until_keys_run_out();
   EXPECT_EQ(trimmed_row(8), kEntryLine);
   EXPECT_EQ(trimmed_row(9), "");
 
-  start({'n', '-', '5', kEnter, '7', kEnter});
+  start({'n', '-', '5', kKeyEnter, '7', kKeyEnter});
   EXPECT_EQ(ask_runs(), 7);
 }
 
 TEST(RunsDialogue, BackspaceAndLeftArrowErase) {
-  start({'n', '1', '9', kBackspace, '2', kLeftArrow, '3', kEnter});
+  start({'n', '1', '9', kKeyBackspace, '2', kLeftArrow, '3', kKeyEnter});
   EXPECT_EQ(ask_runs(), 13);
   EXPECT_EQ(trimmed_row(8), kEntryLine + " 13");
 }

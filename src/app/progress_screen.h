@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "montecarlo/run_control.h"
+#include "montecarlo/experiment.h"
 
 // Replicates between two refreshes of the figures: 150 for fewer than 5 allele
 // copies, 10 above 500, in between a fitted quartic, always a multiple of 10.
@@ -26,4 +26,4 @@ void show_probabilities(float p_hw, float p_d_one, float p_d_both);
 
 // Clears rows 2-6 and lists, from row 2, the intervals whose probability is
 // not 1 (a probability of 1 has no interval worth showing).
-void show_confidence_intervals(const McState& state);
+void show_confidence_intervals(const McResults& results);

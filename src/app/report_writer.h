@@ -1,6 +1,5 @@
-// Appends the report of one analysed input file to the output file
-// args[arg_count - 1], creating the file when it is missing. The input file's
-// argument text args[file_index] is upper-cased in place.
+// Appends the report of one analysed input file to the output file, creating
+// it when it is missing.
 //
 // Failure to open the file shows "failure at opening" with the path at the
 // cursor and ends the process at once (code 1, no closing lines); a write or
@@ -10,4 +9,4 @@
 
 #include "report/file_results.h"
 
-void write_report(const FileResults& r);
+void write_report(const FileResults& r, const char* output_path);

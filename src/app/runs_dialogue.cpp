@@ -1,14 +1,12 @@
-#include "montecarlo/runs_dialogue.h"
+#include "app/runs_dialogue.h"
 
-#include "app/exit_path.h"
+#include "app/results_screen.h"
 #include "console/console.h"
 
 namespace {
 
 constexpr int32_t kDefaultRuns = 3200;
 constexpr int32_t kMaxRuns = 65000;
-
-int ascii_lower(int key) { return key >= 'A' && key <= 'Z' ? key + 32 : key; }
 
 bool is_c_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -20,11 +18,8 @@ char prompt_yes_no() {
   con_printf("(Y)es or (N)ot  - select key");
   con_clear_eol();
   con_printf("\n\r");
-  for (int i = 0; i < 29; ++i) con_putch(0xC4);
-  for (;;) {
-    const int key = ascii_lower(con_getch());
-    if (key == 'y' || key == 'n') return static_cast<char>(key);
-  }
+  for (int i = 0; i < 29; ++i) con_putch(kGlyphBoxHorizontal);
+  return wait_yes_no();
 }
 
 std::optional<int32_t> parse_run_entry(const char* text) {
@@ -73,7 +68,6 @@ int32_t ask_runs() {
     if (*runs == 0) {
       con_printf("\r\nexit");
       con_clear_eol();
-      exit_program(0);
     }
     return *runs;
   }

@@ -1,4 +1,4 @@
-#include "montecarlo/progress_bar.h"
+#include "app/progress_bar.h"
 
 #include "console/console.h"
 
@@ -16,10 +16,10 @@ int32_t bar_length_for_runs(int fill, int32_t* bar_x, int32_t* bar_y, uint32_t r
   *bar_x = 3;
   *bar_y = 13;
   con_goto_clear(3, 13);
-  con_set_color(3);
+  con_set_color(kColorCyan);
   const int32_t length = bar_length_for(runs_asked);
   for (int32_t i = 0; i < length; ++i) con_printf("%c", fill);
-  con_set_color(7);
+  con_set_color(kColorLightGray);
   return length;
 }
 

@@ -1,4 +1,4 @@
-#include "montecarlo/run_control.h"
+#include "app/run_control.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/console_script.h"
 #include "montecarlo/mc_sample.h"
 #include "stats/prob_ci.h"
 
 namespace {
 
-constexpr int kEnter = 13;
-constexpr int kEsc = 27;
+char glyph(int code) { return static_cast<char>(code); }
+
 
 std::string trimmed_row(int y) {
   std::string row = con_row_text(y);
@@ -34,27 +35,26 @@ std::string interval_text(float p, double n) {
 std::vector<int> typed_runs(const std::string& digits) {
   std::vector<int> keys = {'n'};
   for (char c : digits) keys.push_back(c);
-  keys.push_back(kEnter);
+  keys.push_back(kKeyEnter);
   return keys;
 }
 
 class RunControl : public ::testing::Test {
  protected:
-  McState state{};
+  McResults state{};
 
-  void run(McSample& s, const std::vector<int>& keys) {
+  void run(LocusAnalysis& s, const std::vector<int>& keys) {
     con_reset_for_test(keys);
-    con_set_attr(15);
+    con_set_attr(kColorWhite);
     con_goto(1, 4);
-    const McInputs in = s.inputs();
-    run_monte_carlo(in, state);
+    ASSERT_EQ(run_monte_carlo(s, state), McScreenStatus::kDone);
   }
 };
 
 // aa:1 ab:2 bb:1 fits Hardy-Weinberg exactly: X2 = 0 and D = 0, so every
 // replicate is a hit for all three tests and no interval is shown.
 TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
-  McSample s = make_sample(2, {{0, 0, 1}, {0, 1, 2}, {1, 1, 1}});
+  LocusAnalysis s = analysed_locus(2, {{0, 0, 1}, {0, 1, 2}, {1, 1, 1}});
   ASSERT_EQ(s.x2_obs, 0.0f);
   ASSERT_EQ(s.d_obs, 0.0f);
   run(s, typed_runs("25"));
@@ -63,7 +63,6 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(state.hits_d_one, 25u);
   EXPECT_EQ(state.hits_d_both, 25u);
   EXPECT_EQ(state.p_hw, 1.0f);
-  EXPECT_TRUE(state.slots_filled);
 
   EXPECT_EQ(trimmed_row(1), "");
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
@@ -72,10 +71,10 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   // 25 runs: a bar of 10 cells, full at the end.
   EXPECT_EQ(trimmed_row(11), std::string(9, ' ') + "runs made \x19");
   EXPECT_EQ(trimmed_row(12), std::string(18, ' ') + "25");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(10, '\xDB'));
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(10, glyph(kGlyphFullBlock)));
   EXPECT_EQ(trimmed_row(14), "");
   EXPECT_EQ(trimmed_row(17), "  df: 1");
-  EXPECT_EQ(trimmed_row(18), "  " + std::string(45, '\xDF'));
+  EXPECT_EQ(trimmed_row(18), "  " + std::string(45, glyph(kGlyphUpperHalfBlock)));
   EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "1");
   EXPECT_EQ(trimmed_row(20), "  Prob. null hypoth. (D, one tail)   \xCD\x10" "1");
   EXPECT_EQ(trimmed_row(21), "  Prob. null hypoth. (D, both tails) \xCD\x10" "1");
@@ -86,11 +85,11 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(elapsed.substr(elapsed.size() - 4), " sec");
   EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(elapsed[lead.size()])));
 
-  EXPECT_EQ(con_cell(3, 13).attr, 15);
-  EXPECT_EQ(con_cell(12, 13).attr, 15);
-  EXPECT_EQ(con_cell(47, 18).attr, 9);
-  EXPECT_EQ(con_cell(3, 19).attr, 15);
-  EXPECT_EQ(con_cell(40, 21).attr, 15);
+  EXPECT_EQ(con_cell(3, 13).attr, kColorWhite);
+  EXPECT_EQ(con_cell(12, 13).attr, kColorWhite);
+  EXPECT_EQ(con_cell(47, 18).attr, kColorLightBlue);
+  EXPECT_EQ(con_cell(3, 19).attr, kColorWhite);
+  EXPECT_EQ(con_cell(40, 21).attr, kColorWhite);
   EXPECT_EQ(con_model().cursor_type, kCursorNormal);
   EXPECT_EQ(con_model().attribute, 15);
 }
@@ -98,7 +97,7 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
 // aa:50 bb:50: no random pairing of 100 copies of each allele comes near
 // 100 homozygotes, so no replicate is a hit and every interval starts at 0.
 TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
-  McSample s = make_sample(2, {{0, 0, 50}, {1, 1, 50}});
+  LocusAnalysis s = analysed_locus(2, {{0, 0, 50}, {1, 1, 50}});
   ASSERT_EQ(s.d_obs, -1.0f);
   run(s, {'y'});
   EXPECT_EQ(state.runs_made, 3200u);
@@ -119,24 +118,25 @@ TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
   EXPECT_EQ(trimmed_row(7), "D(one tail)   -\x10  " + interval);
   EXPECT_EQ(trimmed_row(8), "D(both tails) -\x10  " + interval);
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "3200");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
   EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "0");
 }
 
 // ab:2: every replicate's chi-square and |D| equal the observed ones, so only
 // the one-tailed D test depends on the draws.
 TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
-  McSample s = make_sample(2, {{0, 1, 2}});
-  run(s, {'y', 'x', kEsc});
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
+  run(s, {'y', 'x', kKeyEsc});
   EXPECT_EQ(state.runs_made, 2u);
   EXPECT_EQ(state.hits_hw, 2u);
   EXPECT_EQ(state.hits_d_both, 2u);
   EXPECT_LE(state.hits_d_one, 2u);
-  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.table[c].mc_hits, 2) << c;
+  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(state.cell_hits[c], 2u) << c;
+  EXPECT_TRUE(state.stopped);
   EXPECT_EQ(trimmed_row(14), "  calculations interrupted by user");
   // The first step draws nothing; Esc came before the second: only the
   // closing block stands.
-  EXPECT_EQ(trimmed_row(13), "  \xDB" + std::string(44, '\xB0'));
+  EXPECT_EQ(trimmed_row(13), "  \xDB" + std::string(44, glyph(kGlyphLightShade)));
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "2");
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
   EXPECT_EQ(trimmed_row(3), "for D");
@@ -146,32 +146,36 @@ TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
 }
 
 TEST_F(RunControl, SingleRunFillsOneCellOfTheShortBar) {
-  McSample s = make_sample(2, {{0, 1, 2}});
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
   run(s, typed_runs("1"));
   EXPECT_EQ(state.runs_made, 1u);
   EXPECT_EQ(trimmed_row(13), "  \xDB\xB0");
   EXPECT_EQ(trimmed_row(11), " runs made \x19");
   EXPECT_EQ(trimmed_row(12), std::string(10, ' ') + "1");
-  EXPECT_EQ(state.blocks_done, 1.0f);
-  EXPECT_EQ(state.next_step_at, 0.5f);
+}
+
+TEST_F(RunControl, ZeroRunsEndsTheProgram) {
+  LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
+  con_reset_for_test(typed_runs("0"));
+  EXPECT_EQ(run_monte_carlo(s, state), McScreenStatus::kNoRuns);
+  EXPECT_EQ(state.runs_made, 0u);
 }
 
 TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
-  McSample s =
-      make_sample(39, {{33, 34, 1}, {32, 32, 10}, {36, 38, 25}, {32, 35, 16}, {33, 35, 1}});
+  LocusAnalysis s =
+      analysed_locus(39, {{33, 34, 1}, {32, 32, 10}, {36, 38, 25}, {32, 35, 16}, {33, 35, 1}});
   run(s, {'y'});
   EXPECT_EQ(state.runs_made, 3200u);
   EXPECT_EQ(trimmed_row(17), "  df: 15");
   EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made \x19");
-  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, '\xDB'));
-  EXPECT_EQ(state.blocks_done, 45.0f);
+  EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
   EXPECT_EQ(state.p_hw, static_cast<float>(static_cast<long double>(state.hits_hw) / 3200));
-  int32_t hits = 0;
+  uint32_t hits = 0;
   for (int32_t c = 0; c < s.cells; ++c) {
-    EXPECT_LE(s.table[c].mc_hits, 3200);
-    hits += s.table[c].mc_hits;
+    EXPECT_LE(state.cell_hits[c], 3200u);
+    hits += state.cell_hits[c];
   }
-  EXPECT_GT(hits, 0);
+  EXPECT_GT(hits, 0u);
   // Lines are shown for the probabilities below 1.
   int row = 3;
   if (state.hits_hw != 3200) {

@@ -3,10 +3,13 @@
 #include <vector>
 
 #include "console/console.h"
-#include "montecarlo/progress_bar.h"
-#include "montecarlo/progress_screen.h"
+#include "console/console_script.h"
+#include "app/progress_bar.h"
+#include "app/progress_screen.h"
 
 namespace {
+
+char glyph(int code) { return static_cast<char>(code); }
 
 TEST(RefreshInterval, MatchesTheTableForEverySampleSize) {
   struct Band {
@@ -44,9 +47,9 @@ TEST(BarLength, DrawsTheEmptyBarInCyan) {
   EXPECT_EQ(bar_length_for_runs(0xB0, &x, &y, 151), 20);
   EXPECT_EQ(x, 3);
   EXPECT_EQ(y, 13);
-  EXPECT_EQ(con_row_text(13), "  " + std::string(20, '\xB0') + std::string(58, ' '));
-  EXPECT_EQ(con_cell(3, 13).attr, 3);
-  EXPECT_EQ(con_cell(22, 13).attr, 3);
+  EXPECT_EQ(con_row_text(13), "  " + std::string(20, glyph(kGlyphLightShade)) + std::string(58, ' '));
+  EXPECT_EQ(con_cell(3, 13).attr, kColorCyan);
+  EXPECT_EQ(con_cell(22, 13).attr, kColorCyan);
   EXPECT_EQ(con_model().attribute, 7);
 }
 
@@ -55,10 +58,10 @@ TEST(ProgressScreen, EscNoteInBlueWithEscInWhite) {
   draw_esc_note();
   EXPECT_EQ(con_row_text(2).substr(0, 45), "Press Esc to terminate Monte Carlo simulation");
   EXPECT_EQ(con_row_text(3).substr(0, 32), "(results obtained will be saved)");
-  EXPECT_EQ(con_cell(1, 2).attr, 9);
-  EXPECT_EQ(con_cell(7, 2).attr, 15);
-  EXPECT_EQ(con_cell(10, 2).attr, 9);
-  EXPECT_EQ(con_cell(1, 3).attr, 9);
+  EXPECT_EQ(con_cell(1, 2).attr, kColorLightBlue);
+  EXPECT_EQ(con_cell(7, 2).attr, kColorWhite);
+  EXPECT_EQ(con_cell(10, 2).attr, kColorLightBlue);
+  EXPECT_EQ(con_cell(1, 3).attr, kColorLightBlue);
 }
 
 // The block schedule against the test made at every replicate.

@@ -1,6 +1,7 @@
-#include "montecarlo/progress_screen.h"
+#include "app/progress_screen.h"
 
 #include "console/console.h"
+#include "montecarlo/interval_text.h"
 
 int32_t refresh_interval(int32_t two_n) {
   if (two_n < 5) return 150;
@@ -16,10 +17,10 @@ int32_t refresh_interval(int32_t two_n) {
 }
 
 void draw_frame_line() {
-  con_set_color(9);
+  con_set_color(kColorLightBlue);
   con_goto_clear(3, 18);
-  for (int i = 0; i < 45; ++i) con_printf("%c", 0xDF);
-  con_set_color(15);
+  for (int i = 0; i < 45; ++i) con_printf("%c", kGlyphUpperHalfBlock);
+  con_set_color(kColorWhite);
 }
 
 void draw_progress_labels(int32_t df, int32_t bar_length) {
@@ -27,7 +28,7 @@ void draw_progress_labels(int32_t df, int32_t bar_length) {
   con_printf("df: %d", df);
   con_goto(bar_length, 11);
   con_printf("runs made");
-  con_printf(" %c", 25);
+  con_printf(" %c", kGlyphDownArrow);
   draw_frame_line();
   con_goto_clear(3, 19);
   con_printf("Prob. null hypoth. (chi-sq)        \xCD\x10");
@@ -39,11 +40,11 @@ void draw_progress_labels(int32_t df, int32_t bar_length) {
 
 void draw_esc_note() {
   con_goto_clear(1, 2);
-  con_set_color(9);
+  con_set_color(kColorLightBlue);
   con_printf("Press ");
-  con_set_color(15);
+  con_set_color(kColorWhite);
   con_printf("Esc");
-  con_set_color(9);
+  con_set_color(kColorLightBlue);
   con_printf(" to terminate Monte Carlo simulation\n\r(results obtained will be saved)");
 }
 
@@ -61,18 +62,9 @@ void show_probabilities(float p_hw, float p_d_one, float p_d_both) {
   con_printf("%-g", p_d_both);
 }
 
-void show_confidence_intervals(const McState& s) {
+void show_confidence_intervals(const McResults& s) {
   for (int row = 2; row <= 6; ++row) con_goto_clear(1, row);
   con_goto_clear(1, 2);
   con_printf("95%% confidence intervals for probabilities (P):\r\n");
-  if (s.runs_made != s.hits_hw) {
-    con_printf("for H-W \r\n              -\x10  %-g - %-g;\r\n\n", s.ci_hw_low, s.ci_hw_high);
-  }
-  con_printf("for D\r\n");
-  if (s.runs_made != s.hits_d_one) {
-    con_printf("D(one tail)   -\x10  %-g - %-g;\r\n", s.ci_d_one_low, s.ci_d_one_high);
-  }
-  if (s.runs_made != s.hits_d_both) {
-    con_printf("D(both tails) -\x10  %-g - %-g;\r\n", s.ci_d_both_low, s.ci_d_both_high);
-  }
+  con_printf("%s", format_interval_list(s, IntervalStyle{"for H-W ", "-\x10  ", "\r\n"}).c_str());
 }

@@ -1,3 +1,0 @@
-#include "app/driver.h"
-
-int main(int argc, char** argv) { return run_program(argc, argv); }

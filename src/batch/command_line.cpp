@@ -1,0 +1,191 @@
+#include "batch/command_line.h"
+
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+// A decimal number without sign, space or trailing text, within [low, high].
+std::optional<uint64_t> parse_number(std::string_view text, uint64_t low, uint64_t high) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// Applies a value to the options; false when it is not acceptable.
+using Apply = bool (*)(BatchOptions& o, std::string_view value);
+
+struct OptionSpec {
+  const char* name;
+  bool takes_value;
+  bool built;         // false: recognised, but its front end is not in this program yet
+  const char* range;  // how a value is described in a usage error
+  Apply apply;
+};
+
+const OptionSpec kOptions[] = {
+    {"--runs", true, true, "a number from 1 to 65000",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 1, 65000);
+       if (n) o.runs = static_cast<uint32_t>(*n);
+       return n.has_value();
+     }},
+    {"--seed", true, true, "a number from 0 to 4294967295",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 0, UINT32_MAX);
+       if (n) {
+         o.seed = static_cast<uint32_t>(*n);
+         o.seed_given = true;
+       }
+       return n.has_value();
+     }},
+    {"--report", true, true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.report.assign(v);
+       return !v.empty();
+     }},
+    {"--exact", false, false, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
+    {"--max-tables", true, false, "a number from 0",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 0, UINT64_MAX);
+       if (n) o.max_tables = *n;
+       return n.has_value();
+     }},
+    {"--tables", true, false, "a number from 1",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 1, UINT64_MAX);
+       if (n) o.tables = *n;
+       return n.has_value();
+     }},
+    {"--threads", true, false, "a number from 1",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 1, 1024);
+       if (n) o.threads = static_cast<uint32_t>(*n);
+       return n.has_value();
+     }},
+    {"--genepop", false, false, "",
+     [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
+};
+
+const OptionSpec* find_option(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name) return &spec;
+  }
+  return nullptr;
+}
+
+CommandLine usage_error(std::string message) {
+  CommandLine c;
+  c.kind = CommandKind::kUsageError;
+  c.error = std::move(message);
+  return c;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(int argc, char** argv) {
+  CommandLine c;
+  bool batch = false;
+  bool help = false;
+  bool version = false;
+  const char* batch_only = nullptr;  // the first batch option seen
+  bool options_ended = false;
+
+  for (int i = 1; i < argc; ++i) {
+    char* arg = argv[i];
+    const std::string_view text(arg);
+    if (options_ended || text.size() < 2 || text.substr(0, 2) != "--") {
+      c.operands.push_back(arg);
+      continue;
+    }
+    if (text == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (text == "--help") {
+      help = true;
+      continue;
+    }
+    if (text == "--version") {
+      version = true;
+      continue;
+    }
+    if (text == "--batch") {
+      batch = true;
+      continue;
+    }
+    const size_t equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
+    const OptionSpec* spec = find_option(name);
+    if (spec == nullptr) return usage_error("unknown option '" + std::string(text) + "'");
+    std::string_view value;
+    if (spec->takes_value) {
+      if (equals != std::string_view::npos) {
+        value = text.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        return usage_error("option '" + std::string(name) + "' needs " + spec->range);
+      }
+    } else if (equals != std::string_view::npos) {
+      return usage_error("option '" + std::string(name) + "' takes no value");
+    }
+    if (!spec->built) return usage_error("option '" + std::string(name) + "' is not built in this version");
+    if (!spec->apply(c.options, value))
+      return usage_error("option '" + std::string(name) + "' needs " + spec->range + ", not '" +
+                         std::string(value) + "'");
+    if (batch_only == nullptr) batch_only = spec->name;
+  }
+
+  if (help) {
+    c.kind = CommandKind::kHelp;
+  } else if (version) {
+    c.kind = CommandKind::kVersion;
+  } else if (batch) {
+    c.kind = CommandKind::kBatch;
+    if (c.operands.empty()) return usage_error("no input file");
+  } else if (batch_only != nullptr) {
+    return usage_error("option '" + std::string(batch_only) + "' needs --batch");
+  }
+  return c;
+}
+
+std::string usage_hint(const char* program) {
+  return std::string("usage: ") + program + " [--batch [OPTION]...] FILE... ('" + program +
+         " --help' tells more)";
+}
+
+std::string usage_text(const char* program) {
+  const std::string p = program;
+  return "usage: " + p + " INPUT... [OUTPUT]\n"
+         "       " + p + " --batch [OPTION]... FILE...\n"
+         "\n"
+         "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
+         "(chi-square, Selander's D, Monte Carlo permutations).\n"
+         "\n"
+         "Interactive: each INPUT is analysed on the screen; with two or more\n"
+         "arguments the last one is the OUTPUT file the reports are appended to.\n"
+         "\n"
+         "Batch: never touches the terminal; writes one tab-separated header line\n"
+         "and one row per FILE to standard output. Options:\n"
+         "  --runs N       run a Monte Carlo experiment of N replicates (1-65000)\n"
+         "                for every file\n"
+         "  --seed S       seed every experiment with S (0-4294967295) instead of\n"
+         "                the clock\n"
+         "  --report FILE  append each file's report to FILE\n"
+         "\n"
+         "Both modes:\n"
+         "  --help         show this text\n"
+         "  --version      show the version\n"
+         "  --             end of options\n"
+         "\n"
+         "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted.\n";
+}

@@ -1,0 +1,40 @@
+// The command line of both front ends. Options start with "--"; "--" ends
+// them. Without --batch the remaining arguments keep their interactive
+// meaning (input files, the last one the output file when there are two or
+// more). Option values come as "--name VALUE" or "--name=VALUE".
+//
+// The options live in one table (command_line.cpp); an option whose front
+// end is not built yet is parsed and then refused as a usage error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+  uint32_t runs = 0;           // 0: no experiment
+  bool seed_given = false;
+  uint32_t seed = 0;
+  std::string report;          // empty: no report
+  bool exact = false;
+  uint64_t max_tables = 1000000;
+  uint64_t tables = 100000;
+  uint32_t threads = 0;        // 0: all cores
+  bool genepop = false;
+};
+
+enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };
+
+struct CommandLine {
+  CommandKind kind = CommandKind::kInteractive;
+  BatchOptions options;
+  std::vector<char*> operands;  // files (and, interactive, the output file)
+  std::string error;            // kUsageError: what is wrong, one line
+};
+
+CommandLine parse_command_line(int argc, char** argv);
+
+// The text of --help: both modes and every option.
+std::string usage_text(const char* program);
+// The short line that follows a usage error's message.
+std::string usage_hint(const char* program);

@@ -1,0 +1,27 @@
+// One line of tab-separated values, built cell by cell. Numbers are written
+// the same in every locale ('.' as the decimal point): float32 with nine
+// significant digits, double with seventeen (both round-trip exactly).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct TsvLine {
+  std::string text;
+  bool empty = true;
+};
+
+void add_cell(TsvLine& line, std::string_view cell);
+// A file name or label: tab, line feed, carriage return and backslash
+// written as \t, \n, \r and \\ so that a name cannot break the row.
+void add_text_cell(TsvLine& line, std::string_view text);
+void add_float_cell(TsvLine& line, float value);    // "%.9g"
+void add_double_cell(TsvLine& line, double value);  // "%.17g"
+void add_int_cell(TsvLine& line, int64_t value);
+void add_na_cell(TsvLine& line);
+// Ends the line with a line feed and gives its text.
+std::string finish_line(TsvLine& line);
+
+std::string format_float(float value);
+std::string format_double(double value);

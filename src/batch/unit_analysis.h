@@ -1,0 +1,38 @@
+// The analysis of one batch unit: a genotype table in memory (a count file
+// as read, or later one population at one locus of a larger file) through
+// the statistics and, when asked, the Monte Carlo experiment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "batch/command_line.h"
+#include "genotype/genotype_table.h"
+#include "montecarlo/experiment.h"
+#include "stats/locus_analysis.h"
+
+struct GenotypeUnit {
+  std::string label;    // what the row and a failure name: the file as given
+  GenotypeTable table;  // k(k+1)/2 cells as read
+  int32_t k = 0;        // as read
+  int32_t two_n = 0;
+};
+
+struct UnitResult {
+  bool ok = false;
+  std::string reason;  // when !ok: the failure in the screen's words
+  LocusAnalysis locus;
+  bool with_mc = false;
+  McResults mc;
+  double p_x2 = 0;  // upper tail of chi-square with df degrees of freedom; NaN if none
+};
+
+// The hooks are handed to the experiment (stop and progress). The seed is
+// options.seed, or the clock when none was given.
+UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks);
+
+// P(chi-square with df degrees of freedom >= x2); NaN where it has no value.
+double chi_square_upper_tail(double x2, int32_t df);
+
+// The reason an analysis failed, as the screen words it.
+std::string analysis_failure_reason(AnalysisStatus status);

@@ -1,0 +1,92 @@
+#include "batch/unit_columns.h"
+
+#include <cmath>
+
+const std::vector<const char*> kFileColumns = {"file"};
+const std::vector<const char*> kLocusColumns = {"k", "n"};
+const std::vector<const char*> kStatsColumns = {"x2",    "df", "x2_crit", "p_x2", "h_obs",
+                                                "h_exp", "d",  "knd2",    "seed"};
+const std::vector<const char*> kMonteCarloColumns = {
+    "mc_runs",      "mc_p_x2",       "mc_p_x2_low",  "mc_p_x2_high",
+    "mc_p_d_one",   "mc_p_d_one_low", "mc_p_d_one_high", "mc_p_d_both",
+    "mc_p_d_both_low", "mc_p_d_both_high"};
+
+namespace {
+
+void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t runs, double low,
+                     double high) {
+  if (!made) {
+    for (int i = 0; i < 3; ++i) add_na_cell(line);
+    return;
+  }
+  add_float_cell(line, p);
+  if (hits == runs) {
+    add_na_cell(line);
+    add_na_cell(line);
+  } else {
+    add_double_cell(line, low);
+    add_double_cell(line, high);
+  }
+}
+
+}  // namespace
+
+void add_header_cells(TsvLine& line, const std::vector<const char*>& names) {
+  for (const char* name : names) add_cell(line, name);
+}
+
+std::string count_file_header(const BatchOptions& options) {
+  TsvLine line;
+  add_header_cells(line, kFileColumns);
+  add_header_cells(line, kLocusColumns);
+  add_header_cells(line, kStatsColumns);
+  if (options.runs > 0) add_header_cells(line, kMonteCarloColumns);
+  return finish_line(line);
+}
+
+void add_locus_cells(TsvLine& line, const UnitResult& r) {
+  add_int_cell(line, r.locus.k);
+  add_int_cell(line, r.locus.two_n / 2);
+}
+
+void add_stats_cells(TsvLine& line, const UnitResult& r) {
+  const LocusAnalysis& a = r.locus;
+  add_float_cell(line, a.x2_obs);
+  add_int_cell(line, a.df);
+  add_float_cell(line, a.x2_crit);
+  if (std::isnan(r.p_x2)) {
+    add_na_cell(line);
+  } else {
+    add_double_cell(line, r.p_x2);
+  }
+  add_double_cell(line, observed_heterozygosity(a));
+  add_double_cell(line, expected_heterozygosity(a));
+  add_float_cell(line, a.d_obs);
+  add_double_cell(line, static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)));
+  if (r.with_mc) {
+    add_int_cell(line, r.mc.seed);
+  } else {
+    add_cell(line, "");
+  }
+}
+
+void add_monte_carlo_cells(TsvLine& line, const UnitResult& r) {
+  const McResults& m = r.mc;
+  const bool made = r.with_mc && m.runs_made > 0;
+  add_int_cell(line, m.runs_made);
+  add_probability(line, made, m.p_hw, m.hits_hw, m.runs_made, m.ci_hw_low, m.ci_hw_high);
+  add_probability(line, made, m.p_d_one, m.hits_d_one, m.runs_made, m.ci_d_one_low,
+                  m.ci_d_one_high);
+  add_probability(line, made, m.p_d_both, m.hits_d_both, m.runs_made, m.ci_d_both_low,
+                  m.ci_d_both_high);
+}
+
+std::string count_file_row(const std::string& file, const UnitResult& r,
+                           const BatchOptions& options) {
+  TsvLine line;
+  add_text_cell(line, file);
+  add_locus_cells(line, r);
+  add_stats_cells(line, r);
+  if (options.runs > 0) add_monte_carlo_cells(line, r);
+  return finish_line(line);
+}

@@ -1,0 +1,34 @@
+// The columns of a batch row, in named groups so that further groups can be
+// put in their places: the file, the locus size, the statistics with the
+// seed, and the Monte Carlo group with --runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batch/command_line.h"
+#include "batch/tsv_line.h"
+#include "batch/unit_analysis.h"
+
+// Header names of each group.
+extern const std::vector<const char*> kFileColumns;
+extern const std::vector<const char*> kLocusColumns;
+extern const std::vector<const char*> kStatsColumns;
+extern const std::vector<const char*> kMonteCarloColumns;
+
+void add_header_cells(TsvLine& line, const std::vector<const char*>& names);
+
+// The whole header line for count files with these options.
+std::string count_file_header(const BatchOptions& options);
+
+// k n
+void add_locus_cells(TsvLine& line, const UnitResult& r);
+// x2 df x2_crit p_x2 h_obs h_exp d knd2 seed
+void add_stats_cells(TsvLine& line, const UnitResult& r);
+// mc_runs and the three probabilities with their limits; NA where the
+// report shows no interval (every replicate a hit) or nothing was made.
+void add_monte_carlo_cells(TsvLine& line, const UnitResult& r);
+
+// The whole row of a count file.
+std::string count_file_row(const std::string& file, const UnitResult& r,
+                           const BatchOptions& options);

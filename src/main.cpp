@@ -1,0 +1,50 @@
+// Chooses the front end: batch mode, help and version, or the interactive
+// program with the arguments that remain once the options are taken out.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/driver.h"
+#include "batch/batch_run.h"
+#include "batch/command_line.h"
+
+#ifndef HWMC_VERSION
+#define HWMC_VERSION "0"
+#endif
+
+namespace {
+
+const char* program_name_of(const char* arg0) {
+  if (arg0 == nullptr || *arg0 == '\0') return "hwmc";
+  const char* slash = std::strrchr(arg0, '/');
+  return slash != nullptr ? slash + 1 : arg0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);
+  CommandLine line = parse_command_line(argc, argv);
+  switch (line.kind) {
+    case CommandKind::kUsageError:
+      std::fprintf(stderr, "%s: %s\n%s\n", program, line.error.c_str(),
+                   usage_hint(program).c_str());
+      return 2;
+    case CommandKind::kHelp:
+      std::fputs(usage_text(program).c_str(), stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandKind::kVersion:
+      std::printf("hwmc %s\n", HWMC_VERSION);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandKind::kBatch:
+      return run_batch(line.options, line.operands, program);
+    case CommandKind::kInteractive:
+      break;
+  }
+  std::vector<char*> args;
+  args.push_back(argc > 0 ? argv[0] : const_cast<char*>("hwmc"));
+  args.insert(args.end(), line.operands.begin(), line.operands.end());
+  const int arg_count = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  return run_program(arg_count, args.data());
+}

@@ -1,0 +1,95 @@
+#include "batch/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+CommandLine parse(std::vector<std::string> words) {
+  static std::vector<std::string> storage;
+  storage = std::move(words);
+  storage.insert(storage.begin(), "hwmc");
+  static std::vector<char*> argv;
+  argv.clear();
+  for (std::string& w : storage) argv.push_back(w.data());
+  return parse_command_line(static_cast<int>(argv.size()), argv.data());
+}
+
+std::vector<std::string> operands(const CommandLine& c) {
+  return std::vector<std::string>(c.operands.begin(), c.operands.end());
+}
+
+TEST(CommandLine, WithoutBatchTheArgumentsKeepTheirMeaning) {
+  CommandLine c = parse({"a.txt", "b.txt", "out.txt"});
+  EXPECT_EQ(c.kind, CommandKind::kInteractive);
+  EXPECT_EQ(operands(c), (std::vector<std::string>{"a.txt", "b.txt", "out.txt"}));
+  c = parse({"--", "--odd", "-x", "out"});
+  EXPECT_EQ(c.kind, CommandKind::kInteractive);
+  EXPECT_EQ(operands(c), (std::vector<std::string>{"--odd", "-x", "out"}));
+  EXPECT_EQ(parse({}).kind, CommandKind::kInteractive);
+}
+
+TEST(CommandLine, BatchOptionsInBothFormsAndAnywhereBeforeTheDoubleDash) {
+  CommandLine c = parse({"a.txt", "--runs=200", "--batch", "--seed", "4294967295", "--report",
+                         "r.txt", "--", "--seed"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_EQ(c.options.runs, 200u);
+  EXPECT_TRUE(c.options.seed_given);
+  EXPECT_EQ(c.options.seed, 4294967295u);
+  EXPECT_EQ(c.options.report, "r.txt");
+  EXPECT_EQ(operands(c), (std::vector<std::string>{"a.txt", "--seed"}));
+  c = parse({"--batch", "a"});
+  EXPECT_EQ(c.options.runs, 0u);
+  EXPECT_FALSE(c.options.seed_given);
+  EXPECT_EQ(c.options.max_tables, 1000000u);
+  EXPECT_EQ(c.options.tables, 100000u);
+}
+
+TEST(CommandLine, UsageErrors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--batch"},                        // no input file
+      {"--batch", "--runs", "0", "a"},    // out of range
+      {"--batch", "--runs", "65001", "a"},
+      {"--batch", "--runs", "+5", "a"},   // not a plain number
+      {"--batch", "--runs", " 5", "a"},
+      {"--batch", "--runs", "5x", "a"},
+      {"--batch", "--seed", "4294967296", "a"},
+      {"--batch", "--seed", "99999999999999999999999", "a"},
+      {"--batch", "--seed"},              // value missing
+      {"--batch", "--report=", "a"},
+      {"--batch", "--version=1", "a"},    // unknown with a value
+      {"--batch", "--runs5", "a"},
+      {"--help=me"},
+      {"--runs", "5", "a", "out"},        // batch option without --batch
+      {"--nope", "a", "out"},
+  };
+  for (const auto& words : bad) {
+    const CommandLine c = parse(words);
+    EXPECT_EQ(c.kind, CommandKind::kUsageError) << words[0] << " " << words.size();
+    EXPECT_FALSE(c.error.empty());
+    EXPECT_EQ(c.error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(CommandLine, OptionsNotYetBuiltAreRecognisedAndRefused) {
+  for (const char* option : {"--exact", "--genepop"}) {
+    const CommandLine c = parse({"--batch", option, "a"});
+    EXPECT_EQ(c.kind, CommandKind::kUsageError);
+    EXPECT_NE(c.error.find("not built"), std::string::npos) << c.error;
+  }
+  const CommandLine c = parse({"--batch", "--tables", "10", "a"});
+  EXPECT_NE(c.error.find("not built"), std::string::npos) << c.error;
+}
+
+TEST(CommandLine, HelpAndVersionWinOverEverythingButAUsageError) {
+  EXPECT_EQ(parse({"--batch", "--help"}).kind, CommandKind::kHelp);
+  EXPECT_EQ(parse({"a", "--version", "b"}).kind, CommandKind::kVersion);
+  EXPECT_EQ(parse({"--help", "--bad"}).kind, CommandKind::kUsageError);
+  const std::string text = usage_text("hwmc");
+  EXPECT_NE(text.find("hwmc --batch [OPTION]... FILE..."), std::string::npos);
+  EXPECT_NE(text.find("--seed S"), std::string::npos);
+}
+
+}  // namespace
