@@ -3,18 +3,25 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "batch/genepop_units.h"
 #include "batch/progress_line.h"
 #include "batch/unit_analysis.h"
 #include "batch/unit_columns.h"
+#include "exact/exact_report.h"
+#include "genepop/bh_adjust.h"
+#include "genepop/genepop_reader.h"
 #include "genotype/genotype_reader.h"
 #include "report/file_results.h"
 #include "report/output_trim.h"
 #include "report/report_append.h"
+#include "report/report_text.h"
 
 namespace {
 
@@ -74,6 +81,141 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
 }
 
+// The report of one unit, with the exact section after it, in one append;
+// heading (bare line feeds) goes first. False after telling why.
+bool append_unit_report(const BatchOptions& options, const char* program, const char* name,
+                        const UnitResult& r, const std::string& heading) {
+  const FileResults results{name, &r.locus, r.with_mc ? &r.mc : nullptr};
+  std::string text = heading + build_report_text(results, local_now());
+  if (r.with_exact) text += build_exact_report_text(r.exact);
+  const AppendResult appended = append_to_file(options.report.c_str(), to_crlf(text));
+  if (appended == AppendResult::kDone) return true;
+  report_failure(program, options.report,
+                 appended == AppendResult::kOpenFailed ? "failure at opening"
+                                                       : "failure at writing");
+  return false;
+}
+
+struct BatchState {
+  const BatchOptions& options;
+  const char* program;
+  ProgressLine progress;
+  McHooks hooks;
+  bool with_report = false;
+  bool any_failed = false;
+  bool output_failed = false;  // standard output took no more: stop at once
+};
+
+void run_count_file(BatchState& s, const char* path, size_t number) {
+  GenotypeRead read = read_genotype_file(path);
+  if (read.status != ReadStatus::kOk) {
+    report_failure(s.program, path, read_failure_reason(read));
+    s.any_failed = true;
+    return;
+  }
+  GenotypeUnit unit;
+  unit.label = path;
+  unit.table = std::move(read.parse.table);
+  unit.k = read.parse.k;
+  unit.two_n = read.parse.two_n;
+
+  progress_begin_file(s.progress, number);
+  UnitResult r = analyse_unit(std::move(unit), s.options, s.hooks);
+  progress_erase(s.progress);
+  if (!r.ok) {
+    report_failure(s.program, path, r.reason);
+    s.any_failed = true;
+    return;
+  }
+
+  WriteSection section;
+  if (!write_stdout(count_file_row(path, r, s.options))) {
+    report_failure(s.program, "standard output", "write error");
+    s.output_failed = true;
+    return;
+  }
+  if (s.with_report && !append_unit_report(s.options, s.program, path, r, ""))
+    s.any_failed = true;
+}
+
+// A Genepop row waits for the q values of the whole run.
+struct PendingRow {
+  TsvLine line;
+  double lead = 0;
+};
+
+void run_genepop_file(BatchState& s, const char* path, size_t number,
+                      std::vector<PendingRow>& rows) {
+  const GenepopRead read = read_genepop_file(path);
+  if (read.status != GenepopStatus::kOk) {
+    report_failure(s.program, path, describe_genepop_failure(read));
+    s.any_failed = true;
+    return;
+  }
+  for (const GenepopTally& t : read.data.tallies) {
+    PendingRow row;
+    add_text_cell(row.line, path);
+    add_int_cell(row.line, t.population);
+    add_text_cell(row.line, t.pop_name);
+    add_text_cell(row.line, t.locus_name);
+    add_int_cell(row.line, tally_k(t));
+    add_int_cell(row.line, t.n);
+    add_int_cell(row.line, t.missing);
+    if (!genepop_testable(t)) {
+      add_untested_cells(row.line, s.options);
+      row.lead = std::nan("");
+      rows.push_back(std::move(row));
+      continue;
+    }
+    const std::string unit_name = std::string(path) + ": " + genepop_unit_name(t);
+    GenotypeUnit unit;
+    if (!make_genepop_unit(path, t, unit)) {
+      report_failure(s.program, unit_name, kMemoryErrorText);
+      s.any_failed = true;
+      continue;
+    }
+    progress_begin_file(s.progress, number);
+    const UnitResult r = analyse_unit(std::move(unit), s.options, s.hooks);
+    progress_erase(s.progress);
+    if (!r.ok) {
+      report_failure(s.program, unit_name, r.reason);
+      s.any_failed = true;
+      continue;
+    }
+    add_test_cells(row.line, r, s.options);
+    row.lead = leading_p(r, s.options);
+    rows.push_back(std::move(row));
+
+    if (!s.with_report) continue;
+    if (tally_k(t) > kMaxLetterClasses) {
+      report_failure(s.program, unit_name,
+                     "more than " + std::to_string(kMaxLetterClasses) +
+                         " alleles, not in the report");
+      continue;
+    }
+    WriteSection section;
+    if (!append_unit_report(s.options, s.program, path, r, format_genepop_heading(path, t)))
+      s.any_failed = true;
+  }
+}
+
+bool write_genepop_rows(std::vector<PendingRow>& rows) {
+  std::vector<double> leads;
+  leads.reserve(rows.size());
+  for (const PendingRow& row : rows) leads.push_back(row.lead);
+  const std::vector<double> q = adjust_benjamini_hochberg(leads);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (std::isnan(q[i])) {
+      add_na_cell(rows[i].line);
+    } else {
+      add_double_cell(rows[i].line, q[i]);
+    }
+    WriteSection section;
+    if (!write_stdout(finish_line(rows[i].line))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int run_batch(const BatchOptions& options, const std::vector<char*>& files, const char* program) {
@@ -82,64 +224,38 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     return 1;
   }
   install_interrupt_handler();
-  ProgressLine progress;
-  progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
-  progress.files_total = files.size();
-  progress.runs = options.runs;
-  McHooks hooks;
-  hooks.ctx = &progress;
-  hooks.replicate_done = progress.enabled ? on_replicate : nullptr;
+  BatchState s{options, program, ProgressLine{}, McHooks{}};
+  s.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
+  s.progress.files_total = files.size();
+  s.progress.runs = options.runs;
+  s.hooks.ctx = &s.progress;
+  s.hooks.replicate_done = s.progress.enabled ? on_replicate : nullptr;
 
-  const bool with_report = !options.report.empty();
-  if (with_report) trim_output_tail(options.report.c_str());
+  s.with_report = !options.report.empty();
+  if (s.with_report) trim_output_tail(options.report.c_str());
 
   {
     WriteSection section;
-    if (!write_stdout(count_file_header(options))) {
+    const std::string header =
+        options.genepop ? genepop_header(options) : count_file_header(options);
+    if (!write_stdout(header)) {
       report_failure(program, "standard output", "write error");
       return 1;
     }
   }
 
-  bool any_failed = false;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const char* path = files[i];
-    GenotypeRead read = read_genotype_file(path);
-    if (read.status != ReadStatus::kOk) {
-      report_failure(program, path, read_failure_reason(read));
-      any_failed = true;
-      continue;
-    }
-    GenotypeUnit unit;
-    unit.label = path;
-    unit.table = std::move(read.parse.table);
-    unit.k = read.parse.k;
-    unit.two_n = read.parse.two_n;
-
-    progress_begin_file(progress, i + 1);
-    UnitResult r = analyse_unit(std::move(unit), options, hooks);
-    progress_erase(progress);
-    if (!r.ok) {
-      report_failure(program, path, r.reason);
-      any_failed = true;
-      continue;
-    }
-
-    WriteSection section;
-    if (!write_stdout(count_file_row(path, r, options))) {
-      report_failure(program, "standard output", "write error");
-      return 1;
-    }
-    if (with_report) {
-      const FileResults results{path, &r.locus, r.with_mc ? &r.mc : nullptr};
-      const AppendResult appended = append_report(options.report.c_str(), results, local_now());
-      if (appended != AppendResult::kDone) {
-        report_failure(program, options.report,
-                       appended == AppendResult::kOpenFailed ? "failure at opening"
-                                                             : "failure at writing");
-        any_failed = true;
-      }
+  std::vector<PendingRow> genepop_rows;
+  for (size_t i = 0; i < files.size() && !s.output_failed; ++i) {
+    if (options.genepop) {
+      run_genepop_file(s, files[i], i + 1, genepop_rows);
+    } else {
+      run_count_file(s, files[i], i + 1);
     }
   }
-  return any_failed ? 1 : 0;
+  if (s.output_failed) return 1;
+  if (options.genepop && !write_genepop_rows(genepop_rows)) {
+    report_failure(program, "standard output", "write error");
+    return 1;
+  }
+  return s.any_failed ? 1 : 0;
 }

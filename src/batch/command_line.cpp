@@ -52,26 +52,26 @@ const OptionSpec kOptions[] = {
        o.report.assign(v);
        return !v.empty();
      }},
-    {"--exact", false, false, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
-    {"--max-tables", true, false, "a number from 0",
+    {"--exact", false, true, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
+    {"--max-tables", true, true, "a number from 0",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 0, UINT64_MAX);
        if (n) o.max_tables = *n;
        return n.has_value();
      }},
-    {"--tables", true, false, "a number from 1",
+    {"--tables", true, true, "a number from 1",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 1, UINT64_MAX);
        if (n) o.tables = *n;
        return n.has_value();
      }},
-    {"--threads", true, false, "a number from 1",
+    {"--threads", true, true, "a number from 0 (all cores) to 1024",
      [](BatchOptions& o, std::string_view v) {
-       const auto n = parse_number(v, 1, 1024);
+       const auto n = parse_number(v, 0, 1024);
        if (n) o.threads = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
-    {"--genepop", false, false, "",
+    {"--genepop", false, true, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
 };
 
@@ -169,7 +169,7 @@ std::string usage_text(const char* program) {
          "       " + p + " --batch [OPTION]... FILE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
-         "(chi-square, Selander's D, Monte Carlo permutations).\n"
+         "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
          "\n"
          "Interactive: each INPUT is analysed on the screen; with two or more\n"
          "arguments the last one is the OUTPUT file the reports are appended to.\n"
@@ -181,6 +181,16 @@ std::string usage_text(const char* program) {
          "  --seed S       seed every experiment with S (0-4294967295) instead of\n"
          "                the clock\n"
          "  --report FILE  append each file's report to FILE\n"
+         "  --exact        add the exact tests (probability, X2, G2, heterozygote\n"
+         "                deficit and excess): all tables enumerated, or sampled\n"
+         "                when there are more than --max-tables\n"
+         "  --max-tables M enumerate up to M tables (default 1000000; 0: always\n"
+         "                sample)\n"
+         "  --tables T     tables drawn when sampling (default 100000)\n"
+         "  --threads N    threads of the sampler (default 0: all cores); the\n"
+         "                figures do not depend on it\n"
+         "  --genepop      read every FILE as a Genepop file: one row per\n"
+         "                population and locus, with a Benjamini-Hochberg q_bh\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

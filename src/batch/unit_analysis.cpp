@@ -38,24 +38,53 @@ std::string analysis_failure_reason(AnalysisStatus status) {
   return "";
 }
 
+namespace {
+
+ExactSample exact_sample_of(const LocusAnalysis& a) {
+  ExactSample sample;
+  sample.k = a.k;
+  sample.counts.resize(static_cast<size_t>(a.cells));
+  for (int32_t pos = 0; pos < a.cells; ++pos)
+    sample.counts[static_cast<size_t>(pos)] = a.table[static_cast<size_t>(pos)].count;
+  return sample;
+}
+
+}  // namespace
+
 UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks) {
   UnitResult r;
+  r.seed = options.seed_given ? options.seed : static_cast<uint32_t>(std::time(nullptr));
+  const int32_t mc_max_k = unit.mc_max_k;
   const AnalysisStatus status = analyse_locus(std::move(unit.table), unit.k, unit.two_n, r.locus);
   if (status != AnalysisStatus::kOk) {
     r.reason = analysis_failure_reason(status);
     return r;
   }
   r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
-  if (options.runs > 0) {
+  if (options.runs > 0 && r.locus.k <= mc_max_k) {
     McWorkspace work;
     if (!prepare_workspace(work, r.locus)) {
       r.reason = kMemoryErrorText;
       return r;
     }
-    const uint32_t seed =
-        options.seed_given ? options.seed : static_cast<uint32_t>(std::time(nullptr));
-    run_replicates(r.locus, work, options.runs, seed, hooks, r.mc);
+    run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc);
     r.with_mc = true;
+    r.seed_used = true;
+  }
+  if (options.exact) {
+    ExactOptions exact_options;
+    exact_options.max_tables = options.max_tables;
+    exact_options.tables = options.tables;
+    exact_options.seed = r.seed;
+    exact_options.threads = options.threads;
+    const ExactStatus exact_status =
+        run_exact_tests(exact_sample_of(r.locus), exact_options, r.exact);
+    if (exact_status != ExactStatus::ok) {
+      r.reason = exact_status_message(exact_status);
+      return r;
+    }
+    r.with_exact = true;
+    if (r.exact.method == ExactMethod::sampling) r.seed_used = true;
   }
   r.ok = true;
   return r;

@@ -4,10 +4,13 @@ void het_stats(const GenotypeCell* table, int32_t cells, const int32_t* allele_t
                int32_t two_n, int32_t* het_observed, float* het_expected, float* d_obs) {
   using Ext = long double;
 
+  // Heterozygotes are the cells off the diagonal. Their position says so
+  // whatever the letters: a table of more alleles than there are letters
+  // carries none.
   int32_t observed = 0;
-  for (int32_t pos = 0; pos < cells; ++pos) {
-    if (table[pos].count != 0 && table[pos].allele1 != table[pos].allele2)
-      observed += table[pos].count;
+  for (int32_t i = 0; i < k; ++i) {
+    for (int32_t j = i + 1; j < k && tri_index(i, j, k) < cells; ++j)
+      observed += table[tri_index(i, j, k)].count;
   }
 
   // A 32-bit sum would wrap beyond 65535 allele copies; 64 bits hold any
