@@ -32,7 +32,9 @@ def golden(name):
         return f.read()
 
 
-class Batch(unittest.TestCase):
+class BatchCase(unittest.TestCase):
+    """A temporary folder with two count files, and the binary run in it."""
+
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
@@ -62,6 +64,12 @@ class Batch(unittest.TestCase):
         self.assertEqual(lines[-1], "", "output ends with a line feed")
         return [line.split("\t") for line in lines[:-1]]
 
+    def records(self, result):
+        rows = self.rows(result)
+        return [dict(zip(rows[0], row)) for row in rows[1:]]
+
+
+class Batch(BatchCase):
     def test_columns_and_values_of_the_sample(self):
         r = self.run_batch(["--batch", "sample.txt", "hw.txt"])
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -205,6 +213,167 @@ class Batch(unittest.TestCase):
         # Nothing on standard error when it is not a terminal.
         r = self.run_batch(["--batch", "--runs", "400", "--seed", "1", "big.txt"])
         self.assertEqual(r.stderr, b"")
+
+
+EXACT_HEADER = ["exact_method", "exact_tables"] + [
+    p + suffix for p in ("p_prob", "p_x2e", "p_llr", "p_deficit", "p_excess")
+    for suffix in ("", "_low", "_high")]
+GENEPOP_HEADER = (HEADER[:1] + ["population", "pop_name", "locus"] + HEADER[1:3] + ["missing"]
+                  + HEADER[3:])
+# Two populations, three loci (the last named on its own line), line ends CR
+# LF in the first population; a missing genotype in each population, a
+# locus with one allele in the first.
+SMALL_GEN = ("Test file\r\nL1, L2\r\nMono\r\nPOP\r\n"
+             "a1 , 0101 0102 0303\r\na2 , 0102\t0202 0303\r\n"
+             "a3 , 0202 0000 0303\r\na4 , 0101 0101 0303\r\n"
+             "  pop  \nb1 , 0103 0101 0300\nb2 , 0303 0102 0303\nb3 , 0101 0202 0304\n")
+
+
+def wide_gen(classes):
+    """One population whose first locus has the given number of 3-digit
+    allele classes (each individual pairs two new ones), the second two."""
+    lines = ["wide", "Wide, Two", "Pop"]
+    for i in range(0, classes, 2):
+        lines.append(f"w{i} , {100 + i:03d}{101 + i:03d} 001002")
+    return "\n".join(lines) + "\n"
+
+
+def benjamini_hochberg(ps):
+    order = sorted((p, i) for i, p in enumerate(ps))
+    m = len(ps)
+    q = [0.0] * m
+    running = 1.0
+    for rank in range(m, 0, -1):
+        p, i = order[rank - 1]
+        running = min(running, m / rank * p)
+        q[i] = running
+    return q
+
+
+class ExactAndGenepop(BatchCase):
+    def test_exact_enumeration_of_a_small_sample_by_hand(self):
+        # N = 4, four copies of each allele: the tables with 0, 2 and 4
+        # heterozygotes have probabilities 3/35, 24/35 and 8/35.
+        r = self.run_batch(["--batch", "--exact", "hw.txt"])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.rows(r)[0], HEADER + EXACT_HEADER)
+        row = self.records(r)[0]
+        self.assertEqual((row["exact_method"], row["exact_tables"], row["seed"]),
+                         ("enumeration", "3", ""))
+        for name, value in (("p_prob", 1.0), ("p_deficit", 27 / 35), ("p_excess", 32 / 35)):
+            self.assertAlmostEqual(float(row[name]), value, places=12)
+            self.assertEqual(row[name + "_low"], row[name])
+            self.assertEqual(row[name + "_high"], row[name])
+
+    def test_sampled_figures_follow_the_seed_and_not_the_threads(self):
+        args = ["--batch", "--exact", "--max-tables", "0", "--tables", "30000", "--seed", "12",
+                "sample.txt", "hw.txt"]
+        first = self.run_batch(args)
+        self.assertEqual(first.returncode, 0, first.stderr)
+        for threads in ("1", "2", "5"):
+            again = self.run_batch(args[:1] + ["--threads", threads] + args[1:])
+            self.assertEqual(again.stdout, first.stdout, threads)
+        for row in self.records(first):
+            self.assertEqual((row["exact_method"], row["exact_tables"], row["seed"]),
+                             ("sampling", "30000", "12"))
+            self.assertLessEqual(float(row["p_excess_low"]), float(row["p_excess"]))
+            self.assertLessEqual(float(row["p_excess"]), float(row["p_excess_high"]))
+        hw = self.records(first)[1]
+        self.assertAlmostEqual(float(hw["p_excess"]), 32 / 35, delta=0.01)
+        other = self.run_batch(args[:7] + ["13"] + args[8:])
+        self.assertNotEqual(self.records(other)[1]["p_excess"], hw["p_excess"])
+
+    def test_report_gains_the_exact_section_in_the_same_line_ends(self):
+        plain = self.run_batch(["--batch", "--report", "plain.txt", "hw.txt"], frozen=True)
+        exact = self.run_batch(["--batch", "--exact", "--report", "exact.txt", "hw.txt"],
+                               frozen=True)
+        self.assertEqual((plain.returncode, exact.returncode), (0, 0))
+        section = ("\r\n\r\n\tExact conditional tests:\r\n\t3 tables, complete enumeration:\r\n"
+                   "\t\tprobability test         P = 1\r\n"
+                   "\t\tchi-square (X2)          P = 1\r\n"
+                   "\t\tlikelihood ratio (G2)    P = 1\r\n"
+                   "\t\theterozygote deficit     P = 0.771429\r\n"
+                   "\t\theterozygote excess      P = 0.914286\r\n")
+        self.assertEqual(self.read("exact.txt"), self.read("plain.txt") + section.encode())
+
+    def test_genepop_rows_columns_missing_and_q_values(self):
+        self.write("small.gen", SMALL_GEN)
+        r = self.run_batch(["--batch", "--genepop", "small.gen"])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["q_bh"])
+        rows = self.records(r)
+        self.assertEqual([(x["file"], x["population"], x["pop_name"], x["locus"], x["k"], x["n"],
+                           x["missing"]) for x in rows], [
+            ("small.gen", "1", "a1", "L1", "2", "4", "0"),
+            ("small.gen", "1", "a1", "L2", "2", "3", "1"),
+            ("small.gen", "1", "a1", "Mono", "1", "4", "0"),
+            ("small.gen", "2", "b1", "L1", "2", "3", "0"),
+            ("small.gen", "2", "b1", "L2", "2", "3", "0"),
+            ("small.gen", "2", "b1", "Mono", "2", "2", "1")])
+        # 11:2 12:1 22:1 against 1.5625, 1.875 and 0.5625 expected.
+        self.assertAlmostEqual(float(rows[0]["x2"]), 0.1225 + 0.875 ** 2 / 1.875 + 0.4375 ** 2
+                               / 0.5625, places=5)
+        mono = rows[2]
+        tests = GENEPOP_HEADER[GENEPOP_HEADER.index("x2"):]
+        self.assertEqual([mono[c] for c in tests if c != "seed"], ["NA"] * (len(tests) - 1))
+        self.assertEqual((mono["seed"], mono["q_bh"]), ("", "NA"))
+        tested = [x for x in rows if x is not mono]
+        q = benjamini_hochberg([float(x["p_x2"]) for x in tested])
+        for x, expected in zip(tested, q):
+            self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
+        # With --runs and --exact the q values follow their leading p, over
+        # the rows of every file of the run.
+        self.write("copy.gen", SMALL_GEN)
+        r = self.run_batch(["--batch", "--genepop", "--exact", "--runs", "200", "--seed", "4",
+                            "small.gen", "copy.gen"])
+        rows = [x for x in self.records(r) if x["locus"] != "Mono" or x["population"] == "2"]
+        self.assertEqual(len(rows), 10)
+        q = benjamini_hochberg([float(x["p_prob"]) for x in rows])
+        for x, expected in zip(rows, q):
+            self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
+            self.assertEqual(x["seed"], "4" if x["mc_p_x2"] != "NA" else "")
+
+    def test_a_malformed_genepop_file_among_good_ones(self):
+        self.write("small.gen", SMALL_GEN)
+        self.write("bad.gen", "title\nL1\nL2\nPop\nx , 0101 0102\ny , 0101\n")
+        r = self.run_batch(["--batch", "--genepop", "--report", "out.txt", "small.gen", "bad.gen",
+                            "missing.gen", "small.gen"], frozen=True)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(len(self.rows(r)), 1 + 2 * 6)
+        err = r.stderr.decode().splitlines()
+        self.assertEqual(len(err), 2, err)
+        self.assertTrue(err[0].startswith("hwmc: bad.gen: line 6: "), err)
+        self.assertTrue(err[1].startswith("hwmc: missing.gen: "), err)
+        report = self.read("out.txt").decode()
+        self.assertEqual(report.count("Name of input file: \"SMALL.GEN\""), 2 * 5)
+        self.assertIn('Genepop file "small.gen", population 2 (b1), locus Mono: A=03 B=04\r\n'
+                      '\r\n\tName of input file: "SMALL.GEN"', report)
+        # Without --genepop the same file is a count file, and not one.
+        r = self.run_batch(["--batch", "small.gen"])
+        self.assertEqual((r.returncode, len(self.rows(r))), (1, 1))
+
+    def test_alleles_beyond_the_permutation_test_and_the_letters(self):
+        self.write("w128.gen", wide_gen(128))
+        self.write("w130.gen", wide_gen(130))
+        r = self.run_batch(["--batch", "--genepop", "--runs", "50", "--seed", "2", "--report",
+                            "out.txt", "w128.gen", "w130.gen"], frozen=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr.decode(), "hwmc: w130.gen: population 1, locus Wide: more than "
+                         "128 alleles, not in the report\n")
+        rows = self.records(r)
+        self.assertEqual([(x["file"], x["locus"], x["k"]) for x in rows], [
+            ("w128.gen", "Wide", "128"), ("w128.gen", "Two", "2"),
+            ("w130.gen", "Wide", "130"), ("w130.gen", "Two", "2")])
+        for wide in (rows[0], rows[2]):
+            self.assertEqual((wide["mc_runs"], wide["mc_p_x2"], wide["q_bh"]), ("NA", "NA", "NA"))
+            self.assertEqual(wide["h_obs"], "1")
+            self.assertNotEqual(wide["p_x2"], "NA")
+        self.assertEqual(rows[1]["mc_runs"], "50")
+        # The 128th class takes the last allele character, 192.
+        report = self.read("out.txt").decode("latin-1")
+        self.assertEqual(report.count("Name of input file"), 3)
+        self.assertIn("locus Wide: A=100 B=101 C=102", report)
+        self.assertIn(" \xc0=227\r\n", report)
 
 
 class InteractiveCommandLine(unittest.TestCase):
