@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/genepop_units.h"
+#include "batch/parallel_units.h"
 #include "batch/progress_line.h"
 #include "batch/unit_analysis.h"
 #include "batch/unit_columns.h"
@@ -144,6 +145,24 @@ struct PendingRow {
   double lead = 0;
 };
 
+// The exact tests of a file's units are what takes time: they run side by
+// side, one unit per thread, each on its own seed, so that the figures are
+// those of a unit-by-unit run. With fewer units than threads each unit's
+// sampler gets the threads instead.
+void add_exact_tests_to_units(std::vector<UnitResult>& units, const BatchOptions& options) {
+  std::vector<UnitResult*> tested;
+  for (UnitResult& r : units) {
+    if (r.ok) tested.push_back(&r);
+  }
+  const unsigned workers = resolve_workers(options.threads);
+  if (tested.size() < workers) {
+    for (UnitResult* r : tested) add_exact_tests(*r, options, options.threads);
+    return;
+  }
+  run_in_parallel(tested.size(), workers,
+                  [&](size_t i) { add_exact_tests(*tested[i], options, 1); });
+}
+
 void run_genepop_file(BatchState& s, const char* path, size_t number,
                       std::vector<PendingRow>& rows) {
   const GenepopRead read = read_genepop_file(path);
@@ -152,7 +171,37 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
     s.any_failed = true;
     return;
   }
-  for (const GenepopTally& t : read.data.tallies) {
+  const std::vector<GenepopTally>& tallies = read.data.tallies;
+
+  // The classic statistics and the experiment, unit by unit (the progress
+  // line follows the experiment); a unit with nothing to test stays !ok with
+  // an empty reason.
+  BatchOptions classic = s.options;
+  classic.exact = false;
+  std::vector<UnitResult> units(tallies.size());
+  for (size_t u = 0; u < tallies.size(); ++u) {
+    const GenepopTally& t = tallies[u];
+    if (!genepop_testable(t)) continue;
+    GenotypeUnit unit;
+    if (!make_genepop_unit(path, t, unit)) {
+      units[u].reason = kMemoryErrorText;
+      continue;
+    }
+    progress_begin_file(s.progress, number);
+    units[u] = analyse_unit(std::move(unit), classic, s.hooks);
+    progress_erase(s.progress);
+  }
+  if (s.options.exact) add_exact_tests_to_units(units, s.options);
+
+  for (size_t u = 0; u < tallies.size(); ++u) {
+    const GenepopTally& t = tallies[u];
+    const UnitResult& r = units[u];
+    const std::string unit_name = std::string(path) + ": " + genepop_unit_name(t);
+    if (!r.ok && !r.reason.empty()) {
+      report_failure(s.program, unit_name, r.reason);
+      s.any_failed = true;
+      continue;
+    }
     PendingRow row;
     add_text_cell(row.line, path);
     add_int_cell(row.line, t.population);
@@ -161,25 +210,10 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
     add_int_cell(row.line, tally_k(t));
     add_int_cell(row.line, t.n);
     add_int_cell(row.line, t.missing);
-    if (!genepop_testable(t)) {
+    if (!r.ok) {
       add_untested_cells(row.line, s.options);
       row.lead = std::nan("");
       rows.push_back(std::move(row));
-      continue;
-    }
-    const std::string unit_name = std::string(path) + ": " + genepop_unit_name(t);
-    GenotypeUnit unit;
-    if (!make_genepop_unit(path, t, unit)) {
-      report_failure(s.program, unit_name, kMemoryErrorText);
-      s.any_failed = true;
-      continue;
-    }
-    progress_begin_file(s.progress, number);
-    const UnitResult r = analyse_unit(std::move(unit), s.options, s.hooks);
-    progress_erase(s.progress);
-    if (!r.ok) {
-      report_failure(s.program, unit_name, r.reason);
-      s.any_failed = true;
       continue;
     }
     add_test_cells(row.line, r, s.options);

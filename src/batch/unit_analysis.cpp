@@ -71,21 +71,23 @@ UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const Mc
     r.with_mc = true;
     r.seed_used = true;
   }
-  if (options.exact) {
-    ExactOptions exact_options;
-    exact_options.max_tables = options.max_tables;
-    exact_options.tables = options.tables;
-    exact_options.seed = r.seed;
-    exact_options.threads = options.threads;
-    const ExactStatus exact_status =
-        run_exact_tests(exact_sample_of(r.locus), exact_options, r.exact);
-    if (exact_status != ExactStatus::ok) {
-      r.reason = exact_status_message(exact_status);
-      return r;
-    }
-    r.with_exact = true;
-    if (r.exact.method == ExactMethod::sampling) r.seed_used = true;
-  }
   r.ok = true;
+  if (options.exact) add_exact_tests(r, options, options.threads);
   return r;
+}
+
+void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
+  ExactOptions exact_options;
+  exact_options.max_tables = options.max_tables;
+  exact_options.tables = options.tables;
+  exact_options.seed = r.seed;
+  exact_options.threads = threads;
+  const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, r.exact);
+  if (status != ExactStatus::ok) {
+    r.ok = false;
+    r.reason = exact_status_message(status);
+    return;
+  }
+  r.with_exact = true;
+  if (r.exact.method == ExactMethod::sampling) r.seed_used = true;
 }

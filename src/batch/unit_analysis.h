@@ -41,6 +41,11 @@ struct UnitResult {
 // table with its empty classes dropped; their failure fails the unit.
 UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks);
 
+// The exact tests of a unit analysed without failure, on its table with the
+// empty classes dropped, seeded with its seed, the sampler on `threads`
+// threads (0: one per core). A non-ok status fails the unit.
+void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads);
+
 // P(chi-square with df degrees of freedom >= x2); NaN where it has no value.
 double chi_square_upper_tail(double x2, int32_t df);
 
