@@ -283,6 +283,20 @@ class ExactAndGenepop(BatchCase):
         other = self.run_batch(args[:7] + ["13"] + args[8:])
         self.assertNotEqual(self.records(other)[1]["p_excess"], hw["p_excess"])
 
+        # Units of a Genepop file run side by side: the same figures again.
+        made = subprocess.run(["/usr/bin/python3", os.path.join(
+            os.environ["HWMC_SOURCE_DIR"], "scripts", "make-genepop.py"), "4", "3", "15", "5",
+            "8"], capture_output=True, check=True)
+        with open(os.path.join(self.dir, "made.gen"), "wb") as f:
+            f.write(made.stdout)
+        args = ["--batch", "--genepop", "--exact", "--max-tables", "0", "--tables", "3000",
+                "--seed", "5", "made.gen"]
+        first = self.run_batch(args)
+        self.assertEqual(first.returncode, 0, first.stderr)
+        self.assertEqual(len(self.rows(first)), 1 + 4 * 3)
+        for threads in ("1", "3"):
+            self.assertEqual(self.run_batch(args + ["--threads", threads]).stdout, first.stdout)
+
     def test_report_gains_the_exact_section_in_the_same_line_ends(self):
         plain = self.run_batch(["--batch", "--report", "plain.txt", "hw.txt"], frozen=True)
         exact = self.run_batch(["--batch", "--exact", "--report", "exact.txt", "hw.txt"],
