@@ -5,35 +5,55 @@
 
 namespace {
 
-// Uniform in [0, range) for 1 <= range <= 2^32 from 32 random bits, without
-// bias (Lemire's multiply-and-reject); `bits` caches the other half of a
-// 64-bit output.
-struct Bits32 {
-  uint64_t word = 0;
-  bool half = false;
-};
-
-inline uint32_t next32(Rng64& r, Bits32& b) {
-  if (b.half) {
-    b.half = false;
-    return static_cast<uint32_t>(b.word >> 32);
-  }
-  b.word = rng64_next(r);
-  b.half = true;
-  return static_cast<uint32_t>(b.word);
-}
-
-inline uint32_t below32(Rng64& r, Bits32& b, uint32_t range) {
-  uint64_t m = static_cast<uint64_t>(next32(r, b)) * range;
+// Uniform in [0, range) for 1 <= range < 2^32 from the 32 random bits
+// `bits`, without bias (Lemire's multiply-and-reject); the rare rejected
+// bits are replaced by fresh ones.
+inline uint32_t below32(Rng64& r, uint32_t bits, uint32_t range) {
+  uint64_t m = static_cast<uint64_t>(bits) * range;
   uint32_t low = static_cast<uint32_t>(m);
   if (low < range) {
     const uint32_t threshold = (0u - range) % range;
     while (low < threshold) {
-      m = static_cast<uint64_t>(next32(r, b)) * range;
+      m = static_cast<uint64_t>(static_cast<uint32_t>(rng64_next(r))) * range;
       low = static_cast<uint32_t>(m);
     }
   }
   return static_cast<uint32_t>(m >> 32);
+}
+
+inline int32_t triangle_cell(int32_t a, int32_t b, int32_t k) {
+  return cell_index(std::min(a, b), std::max(a, b), k);
+}
+
+// The last copy left takes a partner uniformly among the m - 1 others
+// (`bits` random); the partner's place is filled by the copy before the
+// last.
+template <bool kSquare>
+inline void pair_last(const PairingPlan& plan, int32_t k, Rng64& r, uint32_t bits, uint32_t m,
+                      int64_t* t, int32_t* work) {
+  const uint32_t j = below32(r, bits, m - 1);
+  const int32_t a = work[m - 1];
+  const int32_t b = work[j];
+  work[j] = work[m - 2];
+  ++t[kSquare ? plan.pair_cell[static_cast<size_t>(a) * k + b] : triangle_cell(a, b, k)];
+}
+
+template <bool kSquare>
+void pair_copies(const TableStats& s, const PairingPlan& plan, Rng64& r, int64_t* t,
+                 int32_t* work) {
+  const int32_t k = s.k;
+  uint32_t m = static_cast<uint32_t>(plan.copies.size());
+  // Two partners from each 64-bit output.
+  for (; m >= 4; m -= 4) {
+    const uint64_t bits = rng64_next(r);
+    pair_last<kSquare>(plan, k, r, static_cast<uint32_t>(bits), m, t, work);
+    pair_last<kSquare>(plan, k, r, static_cast<uint32_t>(bits >> 32), m - 2, t, work);
+  }
+  // The last two copies pair with each other.
+  if (m == 2) {
+    const int32_t a = work[1], b = work[0];
+    ++t[kSquare ? plan.pair_cell[static_cast<size_t>(a) * k + b] : triangle_cell(a, b, k)];
+  }
 }
 
 // Expected cost, in bounded random integers, of one hypergeometric draw of
@@ -65,27 +85,26 @@ bool prefer_pairing(const TableStats& s) {
   return static_cast<double>(s.two_n / 2) * 1.5 <= cost;
 }
 
-std::vector<int32_t> allele_copies(const TableStats& s) {
-  std::vector<int32_t> copies;
-  copies.reserve(static_cast<size_t>(s.two_n));
-  for (int32_t a = 0; a < s.k; ++a) copies.insert(copies.end(), s.allele[a], a);
-  return copies;
+PairingPlan prepare_pairing(const TableStats& s) {
+  PairingPlan plan;
+  plan.copies.reserve(static_cast<size_t>(s.two_n));
+  for (int32_t a = 0; a < s.k; ++a) plan.copies.insert(plan.copies.end(), s.allele[a], a);
+  if (s.k <= kPairCellMaxK) {
+    plan.pair_cell.resize(static_cast<size_t>(s.k) * s.k);
+    for (int32_t a = 0; a < s.k; ++a) {
+      for (int32_t b = 0; b < s.k; ++b) plan.pair_cell[a * s.k + b] = triangle_cell(a, b, s.k);
+    }
+  }
+  return plan;
 }
 
-void draw_table_by_pairing(const TableStats& s, const std::vector<int32_t>& copies, Rng64& r,
-                           int64_t* t, int32_t* work) {
-  const int32_t k = s.k;
+void draw_table_by_pairing(const TableStats& s, const PairingPlan& plan, Rng64& r, int64_t* t,
+                           int32_t* work) {
   std::fill(t, t + s.cell.size(), int64_t{0});
-  std::memcpy(work, copies.data(), copies.size() * sizeof(int32_t));
-  Bits32 bits;
-  // The last copy left takes a partner uniformly among the others; the
-  // partner's place is filled by the copy before the last.
-  for (uint32_t m = static_cast<uint32_t>(copies.size()); m >= 2; m -= 2) {
-    const uint32_t j = below32(r, bits, m - 1);
-    const int32_t a = work[m - 1];
-    const int32_t b = work[j];
-    work[j] = work[m - 2];
-    const int32_t lo = std::min(a, b), hi = std::max(a, b);
-    ++t[cell_index(lo, hi, k)];
+  std::memcpy(work, plan.copies.data(), plan.copies.size() * sizeof(int32_t));
+  if (plan.pair_cell.empty()) {
+    pair_copies<false>(s, plan, r, t, work);
+  } else {
+    pair_copies<true>(s, plan, r, t, work);
   }
 }

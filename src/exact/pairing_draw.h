@@ -22,11 +22,19 @@ constexpr int64_t kPairingMaxCopies = int64_t{1} << 16;
 // draw for these allele counts.
 bool prefer_pairing(const TableStats& s);
 
-// The copies in allele order: allele a (reordered) repeated s.allele[a]
-// times. Requires s.two_n <= kPairingMaxCopies.
-std::vector<int32_t> allele_copies(const TableStats& s);
+struct PairingPlan {
+  // The copies in allele order: allele a (reordered) repeated s.allele[a] times.
+  std::vector<int32_t> copies;
+  // For up to kPairCellMaxK alleles, the cell of alleles a and b at a * k + b.
+  std::vector<int32_t> pair_cell;
+};
+
+constexpr int32_t kPairCellMaxK = 128;
+
+// Requires s.two_n <= kPairingMaxCopies.
+PairingPlan prepare_pairing(const TableStats& s);
 
 // One table in the reordered layout of s (k(k+1)/2 cells written to t).
-// `copies` is allele_copies(s); `work` holds s.two_n entries.
-void draw_table_by_pairing(const TableStats& s, const std::vector<int32_t>& copies, Rng64& r,
-                           int64_t* t, int32_t* work);
+// `work` holds s.two_n entries.
+void draw_table_by_pairing(const TableStats& s, const PairingPlan& plan, Rng64& r, int64_t* t,
+                           int32_t* work);

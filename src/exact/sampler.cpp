@@ -68,14 +68,14 @@ SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, un
   const double log_tie = std::log1p(kTieMargin);
   const TableScorer scorer = prepare_table_scorer(s);
   const bool pairing = prefer_pairing(s);
-  const std::vector<int32_t> copies = pairing ? allele_copies(s) : std::vector<int32_t>{};
+  const PairingPlan plan = pairing ? prepare_pairing(s) : PairingPlan{};
 
   std::atomic<uint64_t> next_chunk{0};
   std::vector<SampleHits> per_thread(threads);
   auto work = [&](unsigned id) {
     std::vector<int64_t> t(s.cell.size());
     std::vector<int64_t> left(s.k);
-    std::vector<int32_t> pair_work(copies.size());
+    std::vector<int32_t> pair_work(plan.copies.size());
     SampleHits& hits = per_thread[id];
     for (;;) {
       const uint64_t c = next_chunk.fetch_add(1, std::memory_order_relaxed);
@@ -84,7 +84,7 @@ SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, un
       const uint64_t end = std::min(tables, (c + 1) * kSampleChunk);
       for (uint64_t n = c * kSampleChunk; n < end; ++n) {
         if (pairing) {
-          draw_table_by_pairing(s, copies, r, t.data(), pair_work.data());
+          draw_table_by_pairing(s, plan, r, t.data(), pair_work.data());
         } else {
           draw_table(s, r, t.data(), left.data());
         }

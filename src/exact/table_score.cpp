@@ -32,24 +32,61 @@ TableScorer prepare_table_scorer(const TableStats& s) {
       for (int64_t t = 0; t <= most; ++t) sc.terms.push_back(compute_score(s.cell[c], t));
     }
   }
+  sc.all_looked_up = std::find(sc.start.begin(), sc.start.end(), -1) == sc.start.end();
   return sc;
 }
 
-TableScore score_table(const TableStats& s, const TableScorer& scorer, const int64_t* t) {
-  double lf = 0, x2 = 0, g2 = 0;
-  int64_t homozygotes = 0;
+namespace {
+
+// Every cell looked up: no branch, and the terms read in place.
+void sum_looked_up(const TableScorer& scorer, size_t cells, const int64_t* t, double* lf,
+                   double* x2, double* g2) {
   const int32_t* start = scorer.start.data();
   const CellScore* terms = scorer.terms.data();
-  const int32_t k = s.k;
-  for (int32_t i = 0, c = 0; i < k; ++i) {
-    homozygotes += t[c];
-    for (int32_t j = i; j < k; ++j, ++c) {
-      const CellScore e = start[c] >= 0 ? terms[start[c] + t[c]] : compute_score(s.cell[c], t[c]);
-      lf += e.lf;
-      x2 += e.x2;
-      g2 += e.g2;
-    }
+  size_t c = 0;
+  for (; c + 1 < cells; c += 2) {
+    const CellScore* e0 = terms + start[c] + t[c];
+    const CellScore* e1 = terms + start[c + 1] + t[c + 1];
+    lf[0] += e0->lf;
+    x2[0] += e0->x2;
+    g2[0] += e0->g2;
+    lf[1] += e1->lf;
+    x2[1] += e1->x2;
+    g2[1] += e1->g2;
   }
+  if (c < cells) {
+    const CellScore* e = terms + start[c] + t[c];
+    lf[0] += e->lf;
+    x2[0] += e->x2;
+    g2[0] += e->g2;
+  }
+}
+
+void sum_mixed(const TableStats& s, const TableScorer& scorer, const int64_t* t, double* lf,
+               double* x2, double* g2) {
+  for (size_t c = 0; c < s.cell.size(); ++c) {
+    const int32_t start = scorer.start[c];
+    const CellScore e = start >= 0 ? scorer.terms[start + t[c]] : compute_score(s.cell[c], t[c]);
+    lf[c & 1] += e.lf;
+    x2[c & 1] += e.x2;
+    g2[c & 1] += e.g2;
+  }
+}
+
+}  // namespace
+
+TableScore score_table(const TableStats& s, const TableScorer& scorer, const int64_t* t) {
+  // Two running sums per statistic, the even and the odd cells, so the
+  // additions of neighbouring cells do not wait for each other.
+  double lf[2] = {0, 0}, x2[2] = {0, 0}, g2[2] = {0, 0};
+  if (scorer.all_looked_up) {
+    sum_looked_up(scorer, s.cell.size(), t, lf, x2, g2);
+  } else {
+    sum_mixed(s, scorer, t, lf, x2, g2);
+  }
+  int64_t homozygotes = 0;
+  for (int32_t i = 0; i < s.k; ++i) homozygotes += t[cell_index(i, i, s.k)];
   const int64_t h = s.two_n / 2 - homozygotes;
-  return {static_cast<double>(h - s.h_sample) * kLn2 + lf, x2, g2, h};
+  return {static_cast<double>(h - s.h_sample) * kLn2 + (lf[0] + lf[1]), x2[0] + x2[1],
+          g2[0] + g2[1], h};
 }

@@ -2,7 +2,8 @@
 // per-cell lookup tables of the terms for every count a cell can hold, so a
 // table costs one load per cell and no logarithm. Cells whose possible counts
 // exceed the tables' budget compute their terms as table_stats.h does; both
-// give the same values.
+// give the same terms, summed in another order (the sums differ from
+// table_x2's and table_g2's by rounding alone, far inside the tie margin).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ struct CellScore {
 struct TableScorer {
   std::vector<int32_t> start;  // per cell: its count 0 in terms, or -1 to compute
   std::vector<CellScore> terms;
+  bool all_looked_up = false;  // no cell computes its terms
 };
 
 struct TableScore {
