@@ -12,6 +12,7 @@
 
 #include "exact/enumerate.h"
 #include "exact/exact_tests.h"
+#include "exact/pairing_draw.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
 #include "montecarlo/replicate.h"
@@ -99,7 +100,23 @@ void BM_DrawTable(benchmark::State& state) {
     benchmark::DoNotOptimize(t.data());
   }
 }
-BENCHMARK(BM_DrawTable)->ArgName("N")->Arg(50)->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_DrawTable)->ArgName("N")->Arg(50)->Arg(200)->Arg(500)->Arg(1000)->Arg(1000000);
+
+// The drawing by pairing copies, whatever the cost rule prefers, against the
+// allele-by-allele draw above: where the two cross.
+void BM_DrawTableByPairing(benchmark::State& state) {
+  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11));
+  const PairingPlan plan = prepare_pairing(s);
+  std::vector<int64_t> t(s.cell.size());
+  std::vector<int32_t> work(plan.copies.size());
+  Rng64 r = rng64_stream(1, 0);
+  for (auto _ : state) {
+    draw_table_by_pairing(s, plan, r, t.data(), work.data());
+    benchmark::DoNotOptimize(t.data());
+  }
+  state.counters["pairing_chosen"] = prefer_pairing(s) ? 1 : 0;
+}
+BENCHMARK(BM_DrawTableByPairing)->ArgName("N")->Arg(50)->Arg(200)->Arg(500)->Arg(1000);
 
 // The same sample of N = 78 000 (k = 6) both ways: one permutation replicate
 // of the classic test, and one table of the sampler with its five tests.
