@@ -279,7 +279,8 @@ void place_het(Walk& w, int32_t i, int32_t j, int64_t left, const Partial& p) {
 // Rows from memo_from on (up to k - 3) keep their counts: the tables of rows
 // i..k-1 depend only on the copies of alleles i..k-1 left, which repeat
 // across the rows placed before, so each distinct state is walked once. The
-// deepest rows whose states all fit within the budget are chosen.
+// deepest rows whose states all fit within the budget are chosen; row 0 is
+// walked once anyway.
 void prepare_memo(Walk& w) {
   const TableStats& s = w.s;
   const int32_t k = s.k;
@@ -287,7 +288,7 @@ void prepare_memo(Walk& w) {
   w.memo.resize(static_cast<size_t>(std::max(k, 0)));
   int64_t size = 1;
   size_t total = 0;
-  for (int32_t i = k - 1; i >= 0; --i) {
+  for (int32_t i = k - 1; i >= 1; --i) {
     size *= s.allele[i] + 1;
     if (i > k - 3) continue;
     if (size > kMemoMax || total + static_cast<size_t>(size) > static_cast<size_t>(kMemoMax)) {
