@@ -275,6 +275,31 @@ TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
   }
 }
 
+// Sampled p values against enumeration, for a sample drawn by pairing copies
+// and one drawn allele by allele.
+TEST(ExactSampler, SampledValuesAgreeWithEnumeration) {
+  for (const ExactSample& sample : {ExactSample{4, {1, 3, 0, 2, 2, 1, 3, 0, 2, 4}},
+                                    ExactSample{3, {30, 66, 120, 50, 184, 150}}}) {
+    SCOPED_TRACE(sample.k);
+    EXPECT_EQ(prefer_pairing(prepare_table_stats(sample)), sample.k == 4);
+    ExactResult exact, drawn;
+    ExactOptions o;
+    o.max_tables = 100000000;
+    ASSERT_EQ(run_exact_tests(sample, o, exact), ExactStatus::ok);
+    ASSERT_EQ(exact.method, ExactMethod::enumeration);
+    o.max_tables = 0;
+    o.tables = 20000;
+    o.seed = 3;
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
+    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+    for (int m = 0; m < 5; ++m) {
+      const double p = want[m]->p;
+      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 20000) + 1e-12) << m;
+    }
+  }
+}
+
 TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
   // Near Hardy-Weinberg proportions, so no p is 0 or 1: a small sample
   // drawn by pairing copies, and one of 72 000 copies drawn allele by allele.
