@@ -2,7 +2,7 @@
 //
 // A uniformly random pairing of the copies into N individuals gives every
 // table exactly its conditional probability (each table arises from
-// N! prod n_i! 2^H / prod t_ij! of the (2N)! / (2^N N!) pairings), so it is
+// prod n_i! 2^H / (2^N prod t_ij!) of the (2N)! / (2^N N!) pairings), so it is
 // an exact draw from the same distribution as the allele-by-allele draw of
 // sampler.h; it costs N bounded integers per table, which beats O(k^2)
 // hypergeometric draws while N is small against k^2, and never otherwise
