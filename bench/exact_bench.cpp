@@ -1,19 +1,26 @@
 // Speed of the exact tests: complete enumeration in tables per second for
 // k = 2..6, the direct sampler's time per table for k = 6 as N grows, and
-// the sampler against one permutation replicate of the same sample.
+// the sampler against one permutation replicate of the same sample, and the
+// whole exact analysis of a Genepop file of 400 population x locus units.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <vector>
 
 #include "exact/enumerate.h"
 #include "exact/exact_tests.h"
+#include "exact/pairing_draw.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
 #include "montecarlo/replicate.h"
 #include "montecarlo/rng.h"
 #include "tests/montecarlo/mc_sample.h"
+#ifdef HWMC_GENEPOP_SAMPLE
+#include "genepop/genepop_reader.h"
+#endif
 
 namespace {
 
@@ -93,7 +100,23 @@ void BM_DrawTable(benchmark::State& state) {
     benchmark::DoNotOptimize(t.data());
   }
 }
-BENCHMARK(BM_DrawTable)->ArgName("N")->Arg(50)->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_DrawTable)->ArgName("N")->Arg(50)->Arg(200)->Arg(500)->Arg(1000)->Arg(1000000);
+
+// The drawing by pairing copies, whatever the cost rule prefers, against the
+// allele-by-allele draw above: where the two cross.
+void BM_DrawTableByPairing(benchmark::State& state) {
+  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11));
+  const PairingPlan plan = prepare_pairing(s);
+  std::vector<int64_t> t(s.cell.size());
+  std::vector<int32_t> work(plan.copies.size());
+  Rng64 r = rng64_stream(1, 0);
+  for (auto _ : state) {
+    draw_table_by_pairing(s, plan, r, t.data(), work.data());
+    benchmark::DoNotOptimize(t.data());
+  }
+  state.counters["pairing_chosen"] = prefer_pairing(s) ? 1 : 0;
+}
+BENCHMARK(BM_DrawTableByPairing)->ArgName("N")->Arg(50)->Arg(200)->Arg(500)->Arg(1000);
 
 // The same sample of N = 78 000 (k = 6) both ways: one permutation replicate
 // of the classic test, and one table of the sampler with its five tests.
@@ -123,6 +146,74 @@ void BM_SampledTable78k(benchmark::State& state) {
   per_table(state);
 }
 BENCHMARK(BM_SampledTable78k);
+
+// A typical microsatellite unit: k = 10 alleles, N = 50, near Hardy-Weinberg
+// proportions; well over a million tables, so it is always sampled.
+void BM_SampleTablesK10N50(benchmark::State& state) {
+  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5));
+  uint64_t seed = 1;
+  for (auto _ : state) benchmark::DoNotOptimize(sample_tables(s, kBatch, seed++, 1));
+  per_table(state);
+}
+BENCHMARK(BM_SampleTablesK10N50);
+
+void BM_CountTablesK10N50(benchmark::State& state) {
+  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5));
+  for (auto _ : state) benchmark::DoNotOptimize(count_tables(s, 1000000));
+}
+BENCHMARK(BM_CountTablesK10N50)->Unit(benchmark::kMicrosecond);
+
+#ifdef HWMC_GENEPOP_SAMPLE
+// The units of the file with at least two alleles, as the exact tests take
+// them (allele classes already restricted to those with copies).
+std::vector<ExactSample> genepop_units() {
+  const GenepopRead read = read_genepop_file(HWMC_GENEPOP_SAMPLE);
+  std::vector<ExactSample> units;
+  for (const GenepopTally& t : read.data.tallies) {
+    if (tally_k(t) < 2) continue;
+    units.push_back(ExactSample{tally_k(t), std::vector<int64_t>(t.genotype_counts.begin(),
+                                                                 t.genotype_counts.end())});
+  }
+  return units;
+}
+
+// run_exact_tests at the default options on every unit, on all cores;
+// counters: the time per unit, and the shares of counting and sampling
+// (measured apart on one thread, once, before the timed loop).
+void BM_GenepopExact20x20x50(benchmark::State& state) {
+  const std::vector<ExactSample> units = genepop_units();
+  const ExactOptions options;
+  using clock = std::chrono::steady_clock;
+  double count_s = 0, sample_s = 0;
+  uint64_t sampled = 0;
+  for (const ExactSample& u : units) {
+    const TableStats s = prepare_table_stats(u);
+    const auto t0 = clock::now();
+    const uint64_t n = count_tables(s, options.max_tables);
+    const auto t1 = clock::now();
+    count_s += std::chrono::duration<double>(t1 - t0).count();
+    if (n > options.max_tables) {
+      ++sampled;
+      benchmark::DoNotOptimize(sample_tables(s, options.tables, 1, 1));
+      sample_s += std::chrono::duration<double>(clock::now() - t1).count();
+    }
+  }
+  for (auto _ : state) {
+    for (const ExactSample& u : units) {
+      ExactResult r;
+      benchmark::DoNotOptimize(run_exact_tests(u, options, r));
+    }
+  }
+  const double n_units = static_cast<double>(units.size());
+  state.counters["units"] = n_units;
+  state.counters["sampled"] = static_cast<double>(sampled);
+  state.counters["per_unit"] = benchmark::Counter(
+      n_units, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["count_1t_s"] = count_s;
+  state.counters["sample_1t_s"] = sample_s;
+}
+BENCHMARK(BM_GenepopExact20x20x50)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+#endif
 
 }  // namespace
 

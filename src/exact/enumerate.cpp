@@ -54,7 +54,15 @@ struct Walk {
   Sums sums;
   std::vector<int64_t> term_start;  // per cell: its first entry in terms, or -1
   std::vector<CellTerm> terms;
+  // counting: per row i >= memo_from, the tables of rows i..k-1 by the copies
+  // of alleles i..k-1 left, kNotCounted until walked once
+  int32_t memo_from = 0;
+  std::vector<std::vector<uint64_t>> memo;
 };
+
+constexpr uint64_t kNotCounted = ~uint64_t{0};
+// Counts kept at most, over all rows (2 MiB).
+constexpr int64_t kMemoMax = int64_t{1} << 18;
 
 long double cell_log_weight(const CellInfo& c, int64_t t) {
   long double lw = -log_factorial_diff_ld(t, c.base);
@@ -268,11 +276,57 @@ void place_het(Walk& w, int32_t i, int32_t j, int64_t left, const Partial& p) {
   }
 }
 
+// Rows from memo_from on (up to k - 3) keep their counts: the tables of rows
+// i..k-1 depend only on the copies of alleles i..k-1 left, which repeat
+// across the rows placed before, so each distinct state is walked once. The
+// deepest rows whose states all fit within the budget are chosen; row 0 is
+// walked once anyway.
+void prepare_memo(Walk& w) {
+  const TableStats& s = w.s;
+  const int32_t k = s.k;
+  w.memo_from = k;
+  w.memo.resize(static_cast<size_t>(std::max(k, 0)));
+  int64_t size = 1;
+  size_t total = 0;
+  for (int32_t i = k - 1; i >= 1; --i) {
+    size *= s.allele[i] + 1;
+    if (i > k - 3) continue;
+    if (size > kMemoMax || total + static_cast<size_t>(size) > static_cast<size_t>(kMemoMax)) {
+      break;
+    }
+    total += static_cast<size_t>(size);
+    w.memo[i].assign(static_cast<size_t>(size), kNotCounted);
+    w.memo_from = i;
+  }
+}
+
+inline size_t memo_index(const Walk& w, int32_t i) {
+  size_t at = 0;
+  for (int32_t a = i; a < w.s.k; ++a) {
+    at = at * static_cast<size_t>(w.s.allele[a] + 1) + static_cast<size_t>(w.rem[a]);
+  }
+  return at;
+}
+
 template <bool kSum>
 void place_row(Walk& w, int32_t i, const Partial& p) {
   if (i == w.s.k - 2) {
     run_last_two<kSum>(w, p);
     return;
+  }
+  if constexpr (!kSum) {
+    if (i >= w.memo_from) {
+      uint64_t& known = w.memo[i][memo_index(w, i)];
+      if (known != kNotCounted) {
+        w.count += known;
+        if (w.count > w.limit) w.stop = true;
+        return;
+      }
+      const uint64_t before = w.count;
+      place_het<kSum>(w, i, i + 1, w.rem[i], p);
+      if (!w.stop) known = w.count - before;
+      return;
+    }
   }
   place_het<kSum>(w, i, i + 1, w.rem[i], p);
 }
@@ -281,8 +335,9 @@ void place_row(Walk& w, int32_t i, const Partial& p) {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}};
+  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
   w.limit = limit;
+  prepare_memo(w);
   place_row<false>(w, 0, Partial{});
   return w.stop ? limit + 1 : w.count;
 }
@@ -290,7 +345,7 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
 ExactPValues enumerate_tables(const TableStats& s) {
   ExactPValues out;
   if (s.k == 1) return out;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}};
+  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
   set_scale(w, 0);
   fill_term_tables(w);
   place_row<true>(w, 0, Partial{});

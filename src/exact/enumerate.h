@@ -26,7 +26,9 @@ struct ExactPValues {
 };
 
 // The number of tables, or limit + 1 when there are more (or when finding out
-// would cost more than visiting that many).
+// would cost more than visiting that many). The tables of the last rows are
+// counted once per distinct set of copies left to them, so the cost follows
+// the number of such states rather than the number of tables.
 uint64_t count_tables(const TableStats& s, uint64_t limit);
 
 ExactPValues enumerate_tables(const TableStats& s);

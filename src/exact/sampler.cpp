@@ -8,29 +8,20 @@
 #include <vector>
 
 #include "exact/hypergeometric.h"
-#include "exact/log_factorial.h"
+#include "exact/pairing_draw.h"
+#include "exact/table_score.h"
 
 namespace {
 
-constexpr double kLn2 = 0.69314718055994530942;
-
-// ln P(t) - ln P(sample): the factorials of the allele counts cancel.
-double log_prob_ratio(const TableStats& s, const int64_t* t, int64_t h) {
-  double sum = static_cast<double>(h - s.h_sample) * kLn2;
-  for (size_t c = 0; c < s.cell.size(); ++c) {
-    sum += log_factorial_diff(s.cell[c].base, t[c]);
-  }
-  return sum;
-}
-
-void count_table(const TableStats& s, const int64_t* t, double log_tie, SampleHits& hits) {
-  const int64_t h = table_heterozygotes(s, t);
+void count_table(const TableStats& s, const TableScorer& scorer, const int64_t* t,
+                 double log_tie, SampleHits& hits) {
+  const TableScore sc = score_table(s, scorer, t);
   ++hits.tables;
-  if (log_prob_ratio(s, t, h) <= log_tie) ++hits.prob;
-  if (table_x2(s, t) >= s.x2_threshold) ++hits.x2e;
-  if (table_g2(s, t) >= s.g2_threshold) ++hits.llr;
-  if (h <= s.h_sample) ++hits.deficit;
-  if (h >= s.h_sample) ++hits.excess;
+  if (sc.log_prob_ratio <= log_tie) ++hits.prob;
+  if (sc.x2 >= s.x2_threshold) ++hits.x2e;
+  if (sc.g2 >= s.g2_threshold) ++hits.llr;
+  if (sc.h <= s.h_sample) ++hits.deficit;
+  if (sc.h >= s.h_sample) ++hits.excess;
 }
 
 void add_hits(SampleHits& to, const SampleHits& from) {
@@ -75,12 +66,16 @@ SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, un
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = static_cast<unsigned>(std::min<uint64_t>(threads, std::max<uint64_t>(chunks, 1)));
   const double log_tie = std::log1p(kTieMargin);
+  const TableScorer scorer = prepare_table_scorer(s);
+  const bool pairing = prefer_pairing(s);
+  const PairingPlan plan = pairing ? prepare_pairing(s) : PairingPlan{};
 
   std::atomic<uint64_t> next_chunk{0};
   std::vector<SampleHits> per_thread(threads);
   auto work = [&](unsigned id) {
     std::vector<int64_t> t(s.cell.size());
     std::vector<int64_t> left(s.k);
+    std::vector<int32_t> pair_work(plan.copies.size());
     SampleHits& hits = per_thread[id];
     for (;;) {
       const uint64_t c = next_chunk.fetch_add(1, std::memory_order_relaxed);
@@ -88,8 +83,12 @@ SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, un
       Rng64 r = rng64_stream(seed, c);
       const uint64_t end = std::min(tables, (c + 1) * kSampleChunk);
       for (uint64_t n = c * kSampleChunk; n < end; ++n) {
-        draw_table(s, r, t.data(), left.data());
-        count_table(s, t.data(), log_tie, hits);
+        if (pairing) {
+          draw_table_by_pairing(s, plan, r, t.data(), pair_work.data());
+        } else {
+          draw_table(s, r, t.data(), left.data());
+        }
+        count_table(s, scorer, t.data(), log_tie, hits);
       }
     }
   };

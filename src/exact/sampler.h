@@ -4,6 +4,8 @@
 // copies left), the allele classes of its heterozygous partners from a
 // multivariate hypergeometric draw (one hypergeometric per later allele),
 // and its copies and its partners' are removed: O(k^2) draws per table.
+// Small samples are drawn by pairing copies instead (pairing_draw.h), when
+// that costs less; the statistics come from table_score.h.
 //
 // The T tables are cut into chunks of kSampleChunk, chunk c drawn from the
 // stream (seed, c); the hit counts are integers, so their sum is the same

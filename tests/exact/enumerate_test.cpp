@@ -102,6 +102,19 @@ TEST(ExactEnumeration, CountsTablesAndHonoursTheLimit) {
   EXPECT_EQ(run(3, s, tables).method, ExactMethod::enumeration);
   EXPECT_EQ(run(3, s, tables - 1).method, ExactMethod::sampling);
   EXPECT_EQ(run(3, s, 0).method, ExactMethod::sampling);
+  // Five and six alleles, where the count reuses the tables of its last rows
+  // across the rows placed before them.
+  for (auto [k, c] : {std::pair<int, std::vector<int64_t>>{5, {1, 2, 0, 1, 1, 1, 1, 0, 1, 2, 1, 0,
+                                                                1, 1, 2}},
+                      {6, {1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0, 1, 1, 0, 1, 1, 2}}}) {
+    SCOPED_TRACE(k);
+    const uint64_t n = exact_reference::reference_p(k, c).tables;
+    EXPECT_GT(n, 1000u) << n;
+    const ExactResult all = run(k, c, n);
+    EXPECT_EQ(all.method, ExactMethod::enumeration);
+    EXPECT_EQ(all.tables, n);
+    EXPECT_EQ(run(k, c, n - 1).method, ExactMethod::sampling);
+  }
   // One allele: one table, every p is 1.
   const ExactResult one = run(1, {7});
   EXPECT_EQ(one.tables, 1u);

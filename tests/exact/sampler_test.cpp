@@ -10,7 +10,10 @@
 
 #include "exact/exact_tests.h"
 #include "exact/hypergeometric.h"
+#include "exact/log_factorial.h"
+#include "exact/pairing_draw.h"
 #include "exact/sampler.h"
+#include "exact/table_score.h"
 #include "exact/table_stats.h"
 #include "exact_reference.h"
 
@@ -122,10 +125,12 @@ TEST(ExactSampler, TwoAlleleHomozygotesFitTheirDistribution) {
   }
 }
 
-// Whole tables against their exact probabilities from the reference.
+// Whole tables against their exact probabilities from the reference, drawn
+// allele by allele and by pairing copies.
 TEST(ExactSampler, DrawnTablesFitTheirExactProbabilities) {
   for (auto [k, counts] : {std::pair<int, std::vector<int64_t>>{3, {1, 2, 1, 3, 2, 1}},
-                          {4, {1, 1, 0, 1, 2, 1, 0, 1, 1, 2}}}) {
+                          {4, {1, 1, 0, 1, 2, 1, 0, 1, 1, 2}},
+                          {5, {0, 1, 0, 2, 1, 1, 0, 1, 0, 0, 1, 0, 1, 0, 2}}}) {
     const TableStats s = prepare_table_stats(ExactSample{k, counts});
     std::map<std::vector<int64_t>, size_t> index;
     std::vector<long double> weight;
@@ -137,18 +142,79 @@ TEST(ExactSampler, DrawnTablesFitTheirExactProbabilities) {
     long double total = 0;
     for (long double w : weight) total += w;
     for (long double& w : weight) w /= total;
-    std::vector<uint64_t> seen(weight.size(), 0);
-    std::vector<int64_t> t(s.cell.size()), work(k);
-    Rng64 r = rng64_stream(42, 0);
-    const uint64_t draws = 300000;
-    for (uint64_t i = 0; i < draws; ++i) {
-      draw_table(s, r, t.data(), work.data());
-      const auto it = index.find(t);
-      ASSERT_NE(it, index.end()) << "a table with other allele counts";
-      ++seen[it->second];
+    const PairingPlan plan = prepare_pairing(s);
+    for (const bool pairing : {false, true}) {
+      SCOPED_TRACE(pairing ? "pairing" : "allele by allele");
+      std::vector<uint64_t> seen(weight.size(), 0);
+      std::vector<int64_t> t(s.cell.size()), work(k);
+      std::vector<int32_t> pair_work(plan.copies.size());
+      Rng64 r = rng64_stream(42, pairing ? 1 : 0);
+      const uint64_t draws = 300000;
+      for (uint64_t i = 0; i < draws; ++i) {
+        if (pairing) {
+          draw_table_by_pairing(s, plan, r, t.data(), pair_work.data());
+        } else {
+          draw_table(s, r, t.data(), work.data());
+        }
+        const auto it = index.find(t);
+        ASSERT_NE(it, index.end()) << "a table with other allele counts";
+        ++seen[it->second];
+      }
+      EXPECT_GT(weight.size(), 20u);
+      EXPECT_GT(fit_p(weight, seen, draws), 1e-4);
     }
-    EXPECT_GT(weight.size(), 20u);
-    EXPECT_GT(fit_p(weight, seen, draws), 1e-4);
+    // Many alleles find their cell by arithmetic instead of the square:
+    // the same tables from the same stream.
+    PairingPlan by_triangle = plan;
+    by_triangle.pair_cell.clear();
+    std::vector<int64_t> t1(s.cell.size()), t2(s.cell.size());
+    std::vector<int32_t> w1(plan.copies.size()), w2(plan.copies.size());
+    Rng64 r1 = rng64_stream(7, 7), r2 = rng64_stream(7, 7);
+    for (int i = 0; i < 1000; ++i) {
+      draw_table_by_pairing(s, plan, r1, t1.data(), w1.data());
+      draw_table_by_pairing(s, by_triangle, r2, t2.data(), w2.data());
+      ASSERT_EQ(t1, t2);
+    }
+  }
+}
+
+// Pairing serves small samples with many alleles, never large ones, so the
+// cost per table stays flat in N.
+TEST(ExactSampler, PairingOnlyForSmallSamples) {
+  auto stats = [](int32_t k, int64_t per_cell) {
+    return prepare_table_stats(
+        ExactSample{k, std::vector<int64_t>(static_cast<size_t>(k) * (k + 1) / 2, per_cell)});
+  };
+  EXPECT_TRUE(prefer_pairing(stats(10, 1)));     // N = 55, k = 10
+  EXPECT_TRUE(prefer_pairing(stats(6, 2)));      // N = 42
+  EXPECT_FALSE(prefer_pairing(stats(2, 500)));   // N = 1500, k = 2
+  EXPECT_FALSE(prefer_pairing(stats(6, 5000)));  // N = 105 000
+  EXPECT_FALSE(prefer_pairing(stats(200, 10)));  // 2^16 copies exceeded
+}
+
+// The scores from the lookup tables against the statistics computed cell by
+// cell, for small counts (looked up) and large ones (computed).
+TEST(ExactSampler, TableScoresMatchTheStatistics) {
+  for (const int64_t scale : {int64_t{1}, int64_t{40}, int64_t{30000}}) {
+    SCOPED_TRACE(scale);
+    std::vector<int64_t> counts = {2, 3, 4, 2, 3, 5, 1, 2, 5, 3, 4, 2, 3, 6, 4, 3, 5, 4, 2, 7, 6};
+    for (int64_t& c : counts) c *= scale;
+    const TableStats s = prepare_table_stats(ExactSample{6, counts});
+    const TableScorer scorer = prepare_table_scorer(s);
+    std::vector<int64_t> t(s.cell.size()), work(s.k);
+    Rng64 r = rng64_stream(5, 5);
+    for (int i = 0; i < 200; ++i) {
+      draw_table(s, r, t.data(), work.data());
+      const TableScore sc = score_table(s, scorer, t.data());
+      const int64_t h = table_heterozygotes(s, t.data());
+      double lp = static_cast<double>(h - s.h_sample) * 0.69314718055994530942;
+      for (size_t c = 0; c < s.cell.size(); ++c) lp += log_factorial_diff(s.cell[c].base, t[c]);
+      ASSERT_EQ(sc.h, h);
+      const double x2 = table_x2(s, t.data()), g2 = table_g2(s, t.data());
+      ASSERT_NEAR(sc.x2, x2, 1e-12 * x2);
+      ASSERT_NEAR(sc.g2, g2, 1e-12 * g2);
+      ASSERT_NEAR(sc.log_prob_ratio, lp, 1e-9 * (1 + std::fabs(lp)));
+    }
   }
 }
 
@@ -209,27 +275,59 @@ TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
   }
 }
 
+// Sampled p values against enumeration, for a sample drawn by pairing copies
+// and one drawn allele by allele.
+TEST(ExactSampler, SampledValuesAgreeWithEnumeration) {
+  for (const ExactSample& sample : {ExactSample{4, {1, 3, 0, 2, 2, 1, 3, 0, 2, 4}},
+                                    ExactSample{3, {30, 66, 120, 50, 184, 150}}}) {
+    SCOPED_TRACE(sample.k);
+    EXPECT_EQ(prefer_pairing(prepare_table_stats(sample)), sample.k == 4);
+    ExactResult exact, drawn;
+    ExactOptions o;
+    o.max_tables = 100000000;
+    ASSERT_EQ(run_exact_tests(sample, o, exact), ExactStatus::ok);
+    ASSERT_EQ(exact.method, ExactMethod::enumeration);
+    o.max_tables = 0;
+    o.tables = 20000;
+    o.seed = 3;
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
+    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+    for (int m = 0; m < 5; ++m) {
+      const double p = want[m]->p;
+      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 20000) + 1e-12) << m;
+    }
+  }
+}
+
 TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
-  // Near Hardy-Weinberg proportions, so no p is 0 or 1.
-  const ExactSample sample{6, {2, 3, 4, 2, 3, 5, 1, 2, 5, 3, 4, 2, 3, 6, 4, 3, 5, 4, 2, 7, 6}};
-  ExactOptions o;
-  o.max_tables = 0;
-  o.tables = 5 * kSampleChunk + 17;  // a partial last chunk
-  o.seed = 123456789;
-  ExactResult one, two, three;
-  o.threads = 1;
-  ASSERT_EQ(run_exact_tests(sample, o, one), ExactStatus::ok);
-  o.threads = 2;
-  ASSERT_EQ(run_exact_tests(sample, o, two), ExactStatus::ok);
-  o.threads = 3;
-  ASSERT_EQ(run_exact_tests(sample, o, three), ExactStatus::ok);
-  EXPECT_EQ(one.tables, o.tables);
-  EXPECT_EQ(std::memcmp(&one.prob, &two.prob, sizeof(ExactP) * 5), 0);
-  EXPECT_EQ(std::memcmp(&one.prob, &three.prob, sizeof(ExactP) * 5), 0);
-  o.seed = 123456790;
-  ExactResult other;
-  ASSERT_EQ(run_exact_tests(sample, o, other), ExactStatus::ok);
-  EXPECT_NE(std::memcmp(&one.prob, &other.prob, sizeof(ExactP) * 5), 0);
+  // Near Hardy-Weinberg proportions, so no p is 0 or 1: a small sample
+  // drawn by pairing copies, and one of 72 000 copies drawn allele by allele.
+  const ExactSample small{6, {2, 3, 4, 2, 3, 5, 1, 2, 5, 3, 4, 2, 3, 6, 4, 3, 5, 4, 2, 7, 6}};
+  const ExactSample large{6, {1010, 2000, 1970, 2000, 2030, 2000, 990, 2000, 2000, 2000, 2000,
+                              1000, 2000, 2000, 2000, 1020, 2000, 2000, 985, 2000, 1000}};
+  for (const ExactSample& sample : {small, large}) {
+    SCOPED_TRACE(sample.counts[0]);
+    EXPECT_EQ(prefer_pairing(prepare_table_stats(sample)), sample.counts == small.counts);
+    ExactOptions o;
+    o.max_tables = 0;
+    o.tables = 5 * kSampleChunk + 17;  // a partial last chunk
+    o.seed = 123456789;
+    ExactResult one, two, three;
+    o.threads = 1;
+    ASSERT_EQ(run_exact_tests(sample, o, one), ExactStatus::ok);
+    o.threads = 2;
+    ASSERT_EQ(run_exact_tests(sample, o, two), ExactStatus::ok);
+    o.threads = 3;
+    ASSERT_EQ(run_exact_tests(sample, o, three), ExactStatus::ok);
+    EXPECT_EQ(one.tables, o.tables);
+    EXPECT_EQ(std::memcmp(&one.prob, &two.prob, sizeof(ExactP) * 5), 0);
+    EXPECT_EQ(std::memcmp(&one.prob, &three.prob, sizeof(ExactP) * 5), 0);
+    o.seed = 123456790;
+    ExactResult other;
+    ASSERT_EQ(run_exact_tests(sample, o, other), ExactStatus::ok);
+    EXPECT_NE(std::memcmp(&one.prob, &other.prob, sizeof(ExactP) * 5), 0);
+  }
 }
 
 }  // namespace

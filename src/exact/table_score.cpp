@@ -1,0 +1,92 @@
+#include "exact/table_score.h"
+
+#include <algorithm>
+
+#include "exact/log_factorial.h"
+
+namespace {
+
+constexpr double kLn2 = 0.69314718055994530942;
+// A cell gets a lookup table when it can hold at most this many; all of them
+// together stay within the budget (384 kB), small enough to stay in cache
+// and to fill in well under the time of the tables drawn.
+constexpr int64_t kCellTableMax = 256;
+constexpr size_t kTermBudget = size_t{1} << 14;
+
+CellScore compute_score(const CellInfo& c, int64_t t) {
+  return {log_factorial_diff(c.base, t), x2_term(c, t), g2_term(c, t)};
+}
+
+}  // namespace
+
+TableScorer prepare_table_scorer(const TableStats& s) {
+  TableScorer sc;
+  sc.start.assign(s.cell.size(), -1);
+  for (int32_t i = 0; i < s.k; ++i) {
+    for (int32_t j = i; j < s.k; ++j) {
+      const int32_t c = cell_index(i, j, s.k);
+      const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+      if (most >= kCellTableMax) continue;
+      if (sc.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) continue;
+      sc.start[c] = static_cast<int32_t>(sc.terms.size());
+      for (int64_t t = 0; t <= most; ++t) sc.terms.push_back(compute_score(s.cell[c], t));
+    }
+  }
+  sc.all_looked_up = std::find(sc.start.begin(), sc.start.end(), -1) == sc.start.end();
+  return sc;
+}
+
+namespace {
+
+// Every cell looked up: no branch, and the terms read in place.
+void sum_looked_up(const TableScorer& scorer, size_t cells, const int64_t* t, double* lf,
+                   double* x2, double* g2) {
+  const int32_t* start = scorer.start.data();
+  const CellScore* terms = scorer.terms.data();
+  size_t c = 0;
+  for (; c + 1 < cells; c += 2) {
+    const CellScore* e0 = terms + start[c] + t[c];
+    const CellScore* e1 = terms + start[c + 1] + t[c + 1];
+    lf[0] += e0->lf;
+    x2[0] += e0->x2;
+    g2[0] += e0->g2;
+    lf[1] += e1->lf;
+    x2[1] += e1->x2;
+    g2[1] += e1->g2;
+  }
+  if (c < cells) {
+    const CellScore* e = terms + start[c] + t[c];
+    lf[0] += e->lf;
+    x2[0] += e->x2;
+    g2[0] += e->g2;
+  }
+}
+
+void sum_mixed(const TableStats& s, const TableScorer& scorer, const int64_t* t, double* lf,
+               double* x2, double* g2) {
+  for (size_t c = 0; c < s.cell.size(); ++c) {
+    const int32_t start = scorer.start[c];
+    const CellScore e = start >= 0 ? scorer.terms[start + t[c]] : compute_score(s.cell[c], t[c]);
+    lf[c & 1] += e.lf;
+    x2[c & 1] += e.x2;
+    g2[c & 1] += e.g2;
+  }
+}
+
+}  // namespace
+
+TableScore score_table(const TableStats& s, const TableScorer& scorer, const int64_t* t) {
+  // Two running sums per statistic, the even and the odd cells, so the
+  // additions of neighbouring cells do not wait for each other.
+  double lf[2] = {0, 0}, x2[2] = {0, 0}, g2[2] = {0, 0};
+  if (scorer.all_looked_up) {
+    sum_looked_up(scorer, s.cell.size(), t, lf, x2, g2);
+  } else {
+    sum_mixed(s, scorer, t, lf, x2, g2);
+  }
+  int64_t homozygotes = 0;
+  for (int32_t i = 0; i < s.k; ++i) homozygotes += t[cell_index(i, i, s.k)];
+  const int64_t h = s.two_n / 2 - homozygotes;
+  return {static_cast<double>(h - s.h_sample) * kLn2 + (lf[0] + lf[1]), x2[0] + x2[1],
+          g2[0] + g2[1], h};
+}
