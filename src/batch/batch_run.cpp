@@ -227,8 +227,11 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
                          " alleles, not in the report");
       continue;
     }
+    // A report without an experiment ends without a line feed: the heading
+    // starts with one, as every report does, to stand on a line of its own.
     WriteSection section;
-    if (!append_unit_report(s.options, s.program, path, r, format_genepop_heading(path, t)))
+    const std::string heading = "\n" + format_genepop_heading(path, t);
+    if (!append_unit_report(s.options, s.program, path, r, heading))
       s.any_failed = true;
   }
 }

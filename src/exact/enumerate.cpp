@@ -289,7 +289,9 @@ void prepare_memo(Walk& w) {
   int64_t size = 1;
   size_t total = 0;
   for (int32_t i = k - 1; i >= 1; --i) {
-    size *= s.allele[i] + 1;
+    // Saturates just above the budget: huge allele counts must not overflow.
+    const int64_t factor = s.allele[i] + 1;
+    size = size > kMemoMax / factor ? kMemoMax + 1 : size * factor;
     if (i > k - 3) continue;
     if (size > kMemoMax || total + static_cast<size_t>(size) > static_cast<size_t>(kMemoMax)) {
       break;

@@ -362,6 +362,8 @@ class ExactAndGenepop(BatchCase):
         self.assertEqual(report.count("Name of input file: \"SMALL.GEN\""), 2 * 5)
         self.assertIn('Genepop file "small.gen", population 2 (b1), locus Mono: A=03 B=04\r\n'
                       '\r\n\tName of input file: "SMALL.GEN"', report)
+        # Each heading on a line of its own, also after a report that ends in "3.841".
+        self.assertEqual(report.count('\r\nGenepop file "small.gen"'), 2 * 5)
         # Without --genepop the same file is a count file, and not one.
         r = self.run_batch(["--batch", "small.gen"])
         self.assertEqual((r.returncode, len(self.rows(r))), (1, 1))
