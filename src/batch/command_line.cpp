@@ -23,22 +23,21 @@ std::optional<uint64_t> parse_number(std::string_view text, uint64_t low, uint64
 // Applies a value to the options; false when it is not acceptable.
 using Apply = bool (*)(BatchOptions& o, std::string_view value);
 
-struct OptionSpec {
+struct BatchOption {
   const char* name;
   bool takes_value;
-  bool built;         // false: recognised, but its front end is not in this program yet
   const char* range;  // how a value is described in a usage error
   Apply apply;
 };
 
-const OptionSpec kOptions[] = {
-    {"--runs", true, true, "a number from 1 to 65000",
+const BatchOption kOptions[] = {
+    {"--runs", true, "a number from 1 to 65000",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 1, 65000);
        if (n) o.runs = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
-    {"--seed", true, true, "a number from 0 to 4294967295",
+    {"--seed", true, "a number from 0 to 4294967295",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 0, UINT32_MAX);
        if (n) {
@@ -47,37 +46,37 @@ const OptionSpec kOptions[] = {
        }
        return n.has_value();
      }},
-    {"--report", true, true, "a file name",
+    {"--report", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.report.assign(v);
        return !v.empty();
      }},
-    {"--exact", false, true, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
-    {"--max-tables", true, true, "a number from 0",
+    {"--exact", false, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
+    {"--max-tables", true, "a number from 0",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 0, UINT64_MAX);
        if (n) o.max_tables = *n;
        return n.has_value();
      }},
-    {"--tables", true, true, "a number from 1",
+    {"--tables", true, "a number from 1",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 1, UINT64_MAX);
        if (n) o.tables = *n;
        return n.has_value();
      }},
-    {"--threads", true, true, "a number from 0 (all cores) to 1024",
+    {"--threads", true, "a number from 0 (all cores) to 1024",
      [](BatchOptions& o, std::string_view v) {
        const auto n = parse_number(v, 0, 1024);
        if (n) o.threads = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
-    {"--genepop", false, true, "",
+    {"--genepop", false, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
 };
 
-const OptionSpec* find_option(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.name) return &spec;
+const BatchOption* find_option(std::string_view name) {
+  for (const BatchOption& option : kOptions) {
+    if (name == option.name) return &option;
   }
   return nullptr;
 }
@@ -124,25 +123,24 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
-    const OptionSpec* spec = find_option(name);
-    if (spec == nullptr) return usage_error("unknown option '" + std::string(text) + "'");
+    const BatchOption* option = find_option(name);
+    if (option == nullptr) return usage_error("unknown option '" + std::string(text) + "'");
     std::string_view value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (equals != std::string_view::npos) {
         value = text.substr(equals + 1);
       } else if (i + 1 < argc) {
         value = argv[++i];
       } else {
-        return usage_error("option '" + std::string(name) + "' needs " + spec->range);
+        return usage_error("option '" + std::string(name) + "' needs " + option->range);
       }
     } else if (equals != std::string_view::npos) {
       return usage_error("option '" + std::string(name) + "' takes no value");
     }
-    if (!spec->built) return usage_error("option '" + std::string(name) + "' is not built in this version");
-    if (!spec->apply(c.options, value))
-      return usage_error("option '" + std::string(name) + "' needs " + spec->range + ", not '" +
+    if (!option->apply(c.options, value))
+      return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
-    if (batch_only == nullptr) batch_only = spec->name;
+    if (batch_only == nullptr) batch_only = option->name;
   }
 
   if (help) {

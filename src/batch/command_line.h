@@ -3,8 +3,8 @@
 // meaning (input files, the last one the output file when there are two or
 // more). Option values come as "--name VALUE" or "--name=VALUE".
 //
-// The options live in one table (command_line.cpp); an option whose front
-// end is not built yet is parsed and then refused as a usage error.
+// The batch options live in one table (command_line.cpp); given without
+// --batch they are a usage error.
 #pragma once
 
 #include <cstdint>
