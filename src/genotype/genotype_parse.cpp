@@ -76,41 +76,33 @@ FilledTable fill_table(ByteScanner& s, GenotypeTable& table, int32_t k) {
   using Status = GenotypeParseStatus;
   FilledTable filled;
   RecordHead head;
+  // The record just read fails: the scanner stands at its end.
+  auto fail = [&](Status status) {
+    filled.failure = failure(status, head, s);
+    return std::move(filled);
+  };
   while (scan_record_head(s, &head) && is_record_separator(head.separator)) {
     int32_t i1 = allele_index(head.c1);
     int32_t i2 = allele_index(head.c2);
     if (i1 < 0 || i2 < 0) {
       scan_count(s);
-      filled.failure = failure(Status::kNoAlleleIndex, head, s);
-      return filled;
+      return fail(Status::kNoAlleleIndex);
     }
     if (i1 > i2) std::swap(i1, i2);
     if (i2 > filled.largest) filled.largest = i2;
     GenotypeCell& cell = table[tri_index(i1, i2, k)];
-    if (cell.count != 0) {
-      filled.failure = failure(Status::kDuplicateEntry, head, s);
-      return filled;
-    }
+    if (cell.count != 0) return fail(Status::kDuplicateEntry);
 
     const ScannedCount count = scan_count(s);
     if (count.found) {
-      if (count.negative && count.magnitude != 0) {
-        filled.failure = failure(Status::kNegativeCount, head, s);
-        return filled;
-      }
-      if (count.magnitude > kInt32Max) {
-        filled.failure = failure(Status::kCountTooLarge, head, s);
-        return filled;
-      }
+      if (count.negative && count.magnitude != 0) return fail(Status::kNegativeCount);
+      if (count.magnitude > kInt32Max) return fail(Status::kCountTooLarge);
       cell.count = static_cast<int32_t>(count.magnitude);
     }
     cell.allele1 = static_cast<char>(i1 + 65);
     cell.allele2 = static_cast<char>(i2 + 65);
     filled.sum += static_cast<uint64_t>(cell.count);
-    if (2 * filled.sum > kInt32Max) {
-      filled.failure = failure(Status::kTotalTooLarge, head, s);
-      return filled;
-    }
+    if (2 * filled.sum > kInt32Max) return fail(Status::kTotalTooLarge);
   }
   return filled;
 }
