@@ -1,7 +1,6 @@
 #include "report/report_append.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include "fileio/fd_io.h"
 #include "fileio/unique_fd.h"
@@ -13,7 +12,7 @@ AppendResult append_to_file(const char* path, const std::string& bytes) {
   if (!write_all(file.fd, bytes.data(), bytes.size())) return AppendResult::kWriteFailed;
   // A delayed write error (a full disk on a network file system, say) may
   // only show at the close.
-  if (::close(file.release()) != 0) return AppendResult::kWriteFailed;
+  if (file.close_now() != 0) return AppendResult::kWriteFailed;
   return AppendResult::kDone;
 }
 
