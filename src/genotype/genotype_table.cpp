@@ -1,6 +1,5 @@
 #include "genotype/genotype_table.h"
 
-
 void clear_genotype_table(GenotypeCell* table, int32_t cells) {
   if (cells <= 0) return;
   table[0].count = 0;
