@@ -37,24 +37,33 @@ struct McSample {
   Buffer<uint32_t> cell_hits;  // counted up by the replicates
 };
 
+// The table as read (k_read alleles) of the records; adds up their copies.
+inline GenotypeTable table_of(int32_t k_read, const std::vector<GenotypeRecord>& records,
+                              int32_t& two_n) {
+  GenotypeTable table;
+  table.allocate_zeroed(static_cast<size_t>(cell_count_for(k_read)));
+  two_n = 0;
+  for (const GenotypeRecord& r : records) {
+    const int32_t lo = std::min(r.i, r.j);
+    const int32_t hi = std::max(r.i, r.j);
+    GenotypeCell& cell = table[tri_index(lo, hi, k_read)];
+    cell.count += r.count;
+    cell.allele1 = static_cast<char>(lo + 65);
+    cell.allele2 = static_cast<char>(hi + 65);
+    two_n += 2 * r.count;
+  }
+  return table;
+}
+
 inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
   McSample s;
   s.k = k_read;
   const int32_t cells_read = cell_count_for(k_read);
-  s.table.allocate_zeroed(cells_read);
+  s.table = table_of(k_read, records, s.two_n);
   s.expected.allocate_zeroed(cells_read);
   s.cell_x2.allocate_zeroed(cells_read);
   s.allele_freq.allocate_zeroed(k_read);
   s.allele_total.allocate_zeroed(k_read);
-  for (const GenotypeRecord& r : records) {
-    const int32_t lo = std::min(r.i, r.j);
-    const int32_t hi = std::max(r.i, r.j);
-    GenotypeCell& cell = s.table[tri_index(lo, hi, k_read)];
-    cell.count += r.count;
-    cell.allele1 = static_cast<char>(lo + 65);
-    cell.allele2 = static_cast<char>(hi + 65);
-    s.two_n += 2 * r.count;
-  }
   s.x2_obs = compute_expected_x2(s.table.data, s.expected.data, s.k, s.two_n, s.allele_freq.data,
                                  s.allele_total.data, s.cell_x2.data);
   s.cells = cell_count_for(s.k);
@@ -68,18 +77,8 @@ inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& r
 
 // The same records through the analysis the program runs.
 inline LocusAnalysis analysed_locus(int32_t k_read, const std::vector<GenotypeRecord>& records) {
-  GenotypeTable table;
-  table.allocate_zeroed(static_cast<size_t>(cell_count_for(k_read)));
   int32_t two_n = 0;
-  for (const GenotypeRecord& r : records) {
-    const int32_t lo = std::min(r.i, r.j);
-    const int32_t hi = std::max(r.i, r.j);
-    GenotypeCell& cell = table[tri_index(lo, hi, k_read)];
-    cell.count += r.count;
-    cell.allele1 = static_cast<char>(lo + 65);
-    cell.allele2 = static_cast<char>(hi + 65);
-    two_n += 2 * r.count;
-  }
+  GenotypeTable table = table_of(k_read, records, two_n);
   LocusAnalysis locus;
   analyse_locus(std::move(table), k_read, two_n, locus);
   return locus;
