@@ -24,6 +24,14 @@ void append_goto(int x, int y, std::string& out) {
 
 bool same(const Cell& a, const Cell& b) { return a.ch == b.ch && a.attr == b.attr; }
 
+// Plain modes and a visible cursor, then the start of the line below row y
+// of the screen (as far as the terminal has rows).
+void append_hand_back(int y, TerminalSize size, std::string& out) {
+  out += "\x1b[0m\x1b[0 q\x1b[?25h";
+  append_goto(1, std::clamp(y, 1, std::max(std::min(size.rows, kScreenHeight), 1)), out);
+  out += "\r\n";
+}
+
 }  // namespace
 
 void append_sgr(uint8_t attr, std::string& out) {
@@ -115,15 +123,11 @@ void render_update(const ConsoleModel& model, TerminalSize size, ShownScreen& sh
 }
 
 void render_close(const ConsoleModel& model, TerminalSize size, std::string& out) {
-  out += "\x1b[0m\x1b[0 q\x1b[?25h";
-  append_goto(1, std::clamp(model.cursor_y, 1, std::max(std::min(size.rows, kScreenHeight), 1)), out);
-  out += "\r\n";
+  append_hand_back(model.cursor_y, size, out);
 }
 
 void render_stop(TerminalSize size, std::string& out) {
-  out += "\x1b[0m\x1b[0 q\x1b[?25h";
-  append_goto(1, std::max(std::min(size.rows, kScreenHeight), 1), out);
-  out += "\r\n";
+  append_hand_back(kScreenHeight, size, out);
 }
 
 void render_stream(const uint8_t* bytes, size_t count, uint8_t attr, int& shown_attr,
