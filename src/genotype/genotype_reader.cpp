@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr size_t kExcerptLimit = 24;
+// A failed parse keeps this many bytes of its record, all a message shows.
+constexpr size_t kExcerptLimit = kRecordTextKept;
 
 GenotypeRead failed(ReadStatus status) {
   GenotypeRead read;
