@@ -117,7 +117,7 @@ inline McSample make_random_sample(int32_t k, int32_t two_n, double homozygote_s
   return make_sample(k, records);
 }
 
-// The replicate's working arrays, as the run control allocates them.
+// The replicate's working arrays, allocated as prepare_workspace allocates them.
 struct McWork {
   Buffer<AlleleSlot> slots;
   Buffer<int32_t> sim_table;
