@@ -18,7 +18,6 @@ int input_ended() {
     } reentry{s.in_input_end_handler};
     s.in_input_end_handler = true;
     s.input_end_handler();
-    return -1;
   }
   return -1;
 }
