@@ -33,21 +33,26 @@ void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t 
   }
 }
 
-}  // namespace
-
 void add_header_cells(TsvLine& line, const std::vector<const char*>& names) {
   for (const char* name : names) add_cell(line, name);
 }
 
-std::string count_file_header(const BatchOptions& options) {
-  TsvLine line;
-  add_header_cells(line, kFileColumns);
-  add_header_cells(line, kLocusColumns);
+// The names of the cells add_test_cells writes with the same options.
+void add_test_header_cells(TsvLine& line, const BatchOptions& options) {
   add_header_cells(line, kStatsColumns);
   if (options.runs > 0) add_header_cells(line, kMonteCarloColumns);
   if (options.exact) {
     for (const std::string& name : exact_column_names()) add_cell(line, name);
   }
+}
+
+}  // namespace
+
+std::string count_file_header(const BatchOptions& options) {
+  TsvLine line;
+  add_header_cells(line, kFileColumns);
+  add_header_cells(line, kLocusColumns);
+  add_test_header_cells(line, options);
   return finish_line(line);
 }
 
@@ -57,11 +62,7 @@ std::string genepop_header(const BatchOptions& options) {
   add_header_cells(line, kGenepopUnitColumns);
   add_header_cells(line, kLocusColumns);
   add_cell(line, "missing");
-  add_header_cells(line, kStatsColumns);
-  if (options.runs > 0) add_header_cells(line, kMonteCarloColumns);
-  if (options.exact) {
-    for (const std::string& name : exact_column_names()) add_cell(line, name);
-  }
+  add_test_header_cells(line, options);
   add_cell(line, "q_bh");
   return finish_line(line);
 }

@@ -18,8 +18,6 @@ extern const std::vector<const char*> kStatsColumns;
 extern const std::vector<const char*> kMonteCarloColumns;
 extern const std::vector<const char*> kGenepopUnitColumns;  // population pop_name locus
 
-void add_header_cells(TsvLine& line, const std::vector<const char*>& names);
-
 // The whole header line for count files with these options.
 std::string count_file_header(const BatchOptions& options);
 // The whole header line for Genepop files with these options.
