@@ -32,7 +32,7 @@ volatile std::sig_atomic_t g_writing = 0;
 volatile std::sig_atomic_t g_interrupted = 0;
 
 void on_interrupt(int) {
-  if (progress_line_shown()) (void)!::write(STDERR_FILENO, "\r\033[K", 4);
+  progress_erase_on_signal();
   if (g_writing == 0) _exit(kInterruptedStatus);
   g_interrupted = 1;
 }
