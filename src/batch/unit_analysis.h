@@ -14,7 +14,6 @@
 #include "stats/locus_analysis.h"
 
 struct GenotypeUnit {
-  std::string label;    // what the row and a failure name: the file as given
   GenotypeTable table;  // k(k+1)/2 cells as read
   int32_t k = 0;        // as read
   int32_t two_n = 0;

@@ -25,7 +25,6 @@ std::vector<std::string> cells(const std::string& line) {
 UnitResult analysed(std::vector<std::pair<int32_t, int32_t>> counts, int32_t k,
                     const BatchOptions& options) {
   GenotypeUnit unit;
-  unit.label = "u";
   unit.k = k;
   unit.table.allocate_zeroed(static_cast<size_t>(cell_count_for(k)));
   for (auto [pos, count] : counts) {

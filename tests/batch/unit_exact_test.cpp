@@ -135,7 +135,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   options.seed_given = true;
   const GenepopTally wide = wide_tally(130);
   GenotypeUnit unit;
-  ASSERT_TRUE(make_genepop_unit("w.gen", wide, unit));
+  ASSERT_TRUE(make_genepop_unit(wide, unit));
   const UnitResult r = analyse_unit(std::move(unit), options, McHooks{});
   ASSERT_TRUE(r.ok) << r.reason;
   EXPECT_EQ(r.locus.k, 130);
@@ -157,10 +157,10 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   // without letters on the cells.
   const GenepopTally named = wide_tally(120);
   GenotypeUnit lettered;
-  ASSERT_TRUE(make_genepop_unit("w.gen", named, lettered));
+  ASSERT_TRUE(make_genepop_unit(named, lettered));
   ASSERT_EQ(lettered.table[1].allele2, 'B');
   GenotypeUnit bare;
-  ASSERT_TRUE(make_genepop_unit("w.gen", named, bare));
+  ASSERT_TRUE(make_genepop_unit(named, bare));
   for (size_t pos = 0; pos < bare.table.size; ++pos)
     bare.table[pos].allele1 = bare.table[pos].allele2 = 0;
   BatchOptions plain;
