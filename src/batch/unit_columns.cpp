@@ -33,6 +33,12 @@ void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t 
   }
 }
 
+// Whether an experiment drew from the unit's seed: the Monte Carlo one, or
+// the exact tests by sampling.
+bool seed_drawn(const UnitResult& r) {
+  return r.with_mc || (r.with_exact && r.exact.method == ExactMethod::sampling);
+}
+
 void add_header_cells(TsvLine& line, const std::vector<const char*>& names) {
   for (const char* name : names) add_cell(line, name);
 }
@@ -86,7 +92,7 @@ void add_stats_cells(TsvLine& line, const UnitResult& r) {
   add_double_cell(line, expected_heterozygosity(a));
   add_float_cell(line, a.d_obs);
   add_double_cell(line, static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)));
-  if (r.seed_used) {
+  if (seed_drawn(r)) {
     add_int_cell(line, r.seed);
   } else {
     add_cell(line, "");
