@@ -44,7 +44,11 @@ void show_duplicate_entry(char c1, char c2, const char* path) {
 
 void show_memory_error(bool with_hint) {
   show_error((std::string("\r\n") + kMemoryErrorText).c_str());
-  if (with_hint) show_error("Try to re-designate alleles. Cut empty allele classes");
+  if (!with_hint) return;
+  show_error("Try to re-designate alleles. Cut empty allele classes");
+  // The hint stands above the first line; the closing lines start after the
+  // first line, so that neither is overwritten or cleared.
+  con_goto(static_cast<int>(sizeof kMemoryErrorText), kScreenHeight);
 }
 
 void show_parse_failure(const GenotypeParse& parse, const std::string& excerpt, const char* path) {

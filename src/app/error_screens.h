@@ -15,7 +15,8 @@ void show_duplicate_entry(char c1, char c2, const char* path);
 void show_parse_failure(const GenotypeParse& parse, const std::string& excerpt, const char* path);
 
 // The memory message on the error line, with the hint to drop empty allele
-// classes where the arrays grow with them.
+// classes where the arrays grow with them; the cursor ends after the message,
+// which is on the last row.
 void show_memory_error(bool with_hint);
 
 // Shows the failure of a read (any status but kOk) and returns the exit

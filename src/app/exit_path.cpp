@@ -5,24 +5,10 @@
 
 #include "console/console.h"
 #include "console/terminal.h"
-#include "genotype/genotype_reader.h"
 #include "runcount/exit_banner.h"
 
 namespace {
 const char* g_arg0 = nullptr;
-
-// The out-of-memory pair puts its first line on row 25 and leaves the cursor
-// after its second, on row 24. The closing lines start after the first line
-// instead, so that neither is overwritten or cleared.
-void step_below_memory_message() {
-  if (con_where_y() >= kScreenHeight) return;
-  const Cell* last_row = con_model().cells[kScreenHeight - 1];
-  const int length = static_cast<int>(sizeof kMemoryErrorText - 1);
-  for (int i = 0; i < length; ++i) {
-    if (last_row[i].ch != static_cast<uint8_t>(kMemoryErrorText[i])) return;
-  }
-  con_goto(length + 1, kScreenHeight);
-}
 }  // namespace
 
 void set_program_name(const char* arg0) { g_arg0 = arg0; }
@@ -40,7 +26,6 @@ void show_error(const char* message) {
 }
 
 void exit_program(int code) {
-  step_below_memory_message();
   exit_banner();
   terminal_close();
   std::exit(code);

@@ -32,7 +32,7 @@ volatile std::sig_atomic_t g_writing = 0;
 volatile std::sig_atomic_t g_interrupted = 0;
 
 void on_interrupt(int) {
-  if (progress_line_shown()) (void)!::write(STDERR_FILENO, "\r\033[K", 4);
+  progress_erase_on_signal();
   if (g_writing == 0) _exit(kInterruptedStatus);
   g_interrupted = 1;
 }
@@ -115,7 +115,6 @@ void run_count_file(BatchState& s, const char* path, size_t number) {
     return;
   }
   GenotypeUnit unit;
-  unit.label = path;
   unit.table = std::move(read.parse.table);
   unit.k = read.parse.k;
   unit.two_n = read.parse.two_n;
@@ -183,7 +182,7 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
     const GenepopTally& t = tallies[u];
     if (!genepop_testable(t)) continue;
     GenotypeUnit unit;
-    if (!make_genepop_unit(path, t, unit)) {
+    if (!make_genepop_unit(t, unit)) {
       units[u].reason = kMemoryErrorText;
       continue;
     }

@@ -1,6 +1,5 @@
 #include "batch/command_line.h"
 
-#include <cstring>
 #include <optional>
 #include <string_view>
 

@@ -19,8 +19,7 @@ bool fill_unnamed_table(const GenepopTally& t, GenotypeTable& table) {
 
 }  // namespace
 
-bool make_genepop_unit(const char* file, const GenepopTally& t, GenotypeUnit& unit) {
-  unit.label = file;
+bool make_genepop_unit(const GenepopTally& t, GenotypeUnit& unit) {
   unit.mc_max_k = kGenepopMcClasses;
   if (tally_k(t) <= kMaxLetterClasses)
     return fill_classic_table(t, unit.table, unit.k, unit.two_n);

@@ -20,7 +20,7 @@ bool genepop_testable(const GenepopTally& t);
 
 // The unit of a testable tally: its counts in a classic table (with letters
 // when there are few enough classes to name). False when memory runs out.
-bool make_genepop_unit(const char* file, const GenepopTally& t, GenotypeUnit& unit);
+bool make_genepop_unit(const GenepopTally& t, GenotypeUnit& unit);
 
 // "population 2, locus Loc3", naming the unit in a message.
 std::string genepop_unit_name(const GenepopTally& t);

@@ -32,7 +32,9 @@ void write_stderr(const char* text, size_t size) {
 
 }  // namespace
 
-bool progress_line_shown() { return g_shown != 0; }
+void progress_erase_on_signal() {
+  if (g_shown != 0) write_stderr(kEraseLine, sizeof kEraseLine - 1);
+}
 
 void progress_begin_file(ProgressLine& p, size_t file_number) {
   p.file_number = file_number;

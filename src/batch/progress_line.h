@@ -29,6 +29,6 @@ void progress_erase(ProgressLine& p);
 void format_progress(char* out, size_t size, const ProgressLine& p, uint32_t done,
                      double runs_per_second);
 
-// Whether a progress line stands on the terminal now (for a signal handler,
-// which can only erase it).
-bool progress_line_shown();
+// Erases the line if one stands on the terminal now; safe in a signal
+// handler.
+void progress_erase_on_signal();

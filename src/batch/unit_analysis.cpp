@@ -69,7 +69,6 @@ UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const Mc
     }
     run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc);
     r.with_mc = true;
-    r.seed_used = true;
   }
   r.ok = true;
   if (options.exact) add_exact_tests(r, options, options.threads);
@@ -89,5 +88,4 @@ void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned thread
     return;
   }
   r.with_exact = true;
-  if (r.exact.method == ExactMethod::sampling) r.seed_used = true;
 }

@@ -14,7 +14,6 @@
 #include "stats/locus_analysis.h"
 
 struct GenotypeUnit {
-  std::string label;    // what the row and a failure name: the file as given
   GenotypeTable table;  // k(k+1)/2 cells as read
   int32_t k = 0;        // as read
   int32_t two_n = 0;
@@ -32,8 +31,7 @@ struct UnitResult {
   double p_x2 = 0;  // upper tail of chi-square with df degrees of freedom; NaN if none
   bool with_exact = false;
   ExactResult exact;
-  uint32_t seed = 0;       // the unit's seed
-  bool seed_used = false;  // an experiment drew from it (Monte Carlo or exact sampling)
+  uint32_t seed = 0;  // the unit's seed
 };
 
 // The hooks are handed to the experiment (stop and progress). The seed is

@@ -4,18 +4,18 @@
 
 #include "exact/exact_report.h"
 
-const std::vector<const char*> kFileColumns = {"file"};
-const std::vector<const char*> kLocusColumns = {"k", "n"};
 const std::vector<const char*> kStatsColumns = {"x2",    "df", "x2_crit", "p_x2", "h_obs",
                                                 "h_exp", "d",  "knd2",    "seed"};
+
+namespace {
+
+const std::vector<const char*> kFileColumns = {"file"};
+const std::vector<const char*> kLocusColumns = {"k", "n"};
 const std::vector<const char*> kMonteCarloColumns = {
     "mc_runs",      "mc_p_x2",       "mc_p_x2_low",  "mc_p_x2_high",
     "mc_p_d_one",   "mc_p_d_one_low", "mc_p_d_one_high", "mc_p_d_both",
     "mc_p_d_both_low", "mc_p_d_both_high"};
-
 const std::vector<const char*> kGenepopUnitColumns = {"population", "pop_name", "locus"};
-
-namespace {
 
 void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t runs, double low,
                      double high) {
@@ -33,44 +33,32 @@ void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t 
   }
 }
 
-}  // namespace
+// Whether an experiment drew from the unit's seed: the Monte Carlo one, or
+// the exact tests by sampling.
+bool seed_drawn(const UnitResult& r) {
+  return r.with_mc || (r.with_exact && r.exact.method == ExactMethod::sampling);
+}
 
 void add_header_cells(TsvLine& line, const std::vector<const char*>& names) {
   for (const char* name : names) add_cell(line, name);
 }
 
-std::string count_file_header(const BatchOptions& options) {
-  TsvLine line;
-  add_header_cells(line, kFileColumns);
-  add_header_cells(line, kLocusColumns);
+// The names of the cells add_test_cells writes with the same options.
+void add_test_header_cells(TsvLine& line, const BatchOptions& options) {
   add_header_cells(line, kStatsColumns);
   if (options.runs > 0) add_header_cells(line, kMonteCarloColumns);
   if (options.exact) {
     for (const std::string& name : exact_column_names()) add_cell(line, name);
   }
-  return finish_line(line);
 }
 
-std::string genepop_header(const BatchOptions& options) {
-  TsvLine line;
-  add_header_cells(line, kFileColumns);
-  add_header_cells(line, kGenepopUnitColumns);
-  add_header_cells(line, kLocusColumns);
-  add_cell(line, "missing");
-  add_header_cells(line, kStatsColumns);
-  if (options.runs > 0) add_header_cells(line, kMonteCarloColumns);
-  if (options.exact) {
-    for (const std::string& name : exact_column_names()) add_cell(line, name);
-  }
-  add_cell(line, "q_bh");
-  return finish_line(line);
-}
-
+// k n
 void add_locus_cells(TsvLine& line, const UnitResult& r) {
   add_int_cell(line, r.locus.k);
   add_int_cell(line, r.locus.two_n / 2);
 }
 
+// x2 df x2_crit p_x2 h_obs h_exp d knd2 seed
 void add_stats_cells(TsvLine& line, const UnitResult& r) {
   const LocusAnalysis& a = r.locus;
   add_float_cell(line, a.x2_obs);
@@ -85,13 +73,15 @@ void add_stats_cells(TsvLine& line, const UnitResult& r) {
   add_double_cell(line, expected_heterozygosity(a));
   add_float_cell(line, a.d_obs);
   add_double_cell(line, static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)));
-  if (r.seed_used) {
+  if (seed_drawn(r)) {
     add_int_cell(line, r.seed);
   } else {
     add_cell(line, "");
   }
 }
 
+// mc_runs and the three probabilities with their limits; NA where the
+// report shows no interval (every replicate a hit) or nothing was made.
 void add_monte_carlo_cells(TsvLine& line, const UnitResult& r) {
   const McResults& m = r.mc;
   const bool made = r.with_mc && m.runs_made > 0;
@@ -107,12 +97,34 @@ void add_monte_carlo_cells(TsvLine& line, const UnitResult& r) {
                   m.ci_d_both_high);
 }
 
+// exact_method ... p_excess_high; NA where the exact tests did not run.
 void add_exact_cells(TsvLine& line, const UnitResult& r) {
   if (!r.with_exact) {
     for (size_t i = 0; i < exact_column_names().size(); ++i) add_na_cell(line);
     return;
   }
   for (const std::string& cell : format_exact_cells(r.exact)) add_cell(line, cell);
+}
+
+}  // namespace
+
+std::string count_file_header(const BatchOptions& options) {
+  TsvLine line;
+  add_header_cells(line, kFileColumns);
+  add_header_cells(line, kLocusColumns);
+  add_test_header_cells(line, options);
+  return finish_line(line);
+}
+
+std::string genepop_header(const BatchOptions& options) {
+  TsvLine line;
+  add_header_cells(line, kFileColumns);
+  add_header_cells(line, kGenepopUnitColumns);
+  add_header_cells(line, kLocusColumns);
+  add_cell(line, "missing");
+  add_test_header_cells(line, options);
+  add_cell(line, "q_bh");
+  return finish_line(line);
 }
 
 void add_test_cells(TsvLine& line, const UnitResult& r, const BatchOptions& options) {

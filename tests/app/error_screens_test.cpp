@@ -5,18 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/screen_rows.h"
 #include "console/console.h"
 #include "console/console_script.h"
 #include "genotype/genotype_reader.h"
 #include "genotype/text_bytes.h"
 
 namespace {
-
-std::string row(int y) {
-  std::string text = con_row_text(y);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
 
 uint8_t attr_at(int x, int y) { return con_cell(x, y).attr; }
 
@@ -33,10 +28,10 @@ void show_failure_for(const std::string& text, const char* path) {
 TEST(DuplicateEntryScreen, HeterozygoteNamesBothOrders) {
   con_reset_for_test();
   show_failure_for("ab:3\nba:2\n", "in.txt");
-  EXPECT_EQ(row(21), "The entry \"ba\" (or \"ab\") is encountered more than once,");
-  EXPECT_EQ(row(22), "check input file \"in.txt\"");
-  EXPECT_EQ(row(23), "\x10\x10\x10");
-  EXPECT_EQ(row(24), "exit");
+  EXPECT_EQ(trimmed_row(21), "The entry \"ba\" (or \"ab\") is encountered more than once,");
+  EXPECT_EQ(trimmed_row(22), "check input file \"in.txt\"");
+  EXPECT_EQ(trimmed_row(23), "\x10\x10\x10");
+  EXPECT_EQ(trimmed_row(24), "exit");
   EXPECT_EQ(attr_at(1, 21), kColorWhite);
   EXPECT_EQ(attr_at(12, 21), kColorWhite);   // b
   EXPECT_EQ(attr_at(26, 21), kColorLightBlue);    // "is encountered"
@@ -52,15 +47,15 @@ TEST(DuplicateEntryScreen, HeterozygoteNamesBothOrders) {
 TEST(DuplicateEntryScreen, HomozygoteShowsLettersAndNameInBlue) {
   con_reset_for_test();
   show_duplicate_entry('a', 'a', "x");
-  EXPECT_EQ(row(21), "The entry \"aa\" is encountered more than once,");
-  EXPECT_EQ(row(22), "check input file \"x\"");
+  EXPECT_EQ(trimmed_row(21), "The entry \"aa\" is encountered more than once,");
+  EXPECT_EQ(trimmed_row(22), "check input file \"x\"");
   EXPECT_EQ(attr_at(1, 21), kColorWhite);
   EXPECT_EQ(attr_at(11, 21), kColorLightBlue);    // the quoted letters
   EXPECT_EQ(attr_at(16, 21), kColorWhite);
   EXPECT_EQ(attr_at(1, 22), kColorWhite);
   EXPECT_EQ(attr_at(18, 22), kColorLightBlue);
   EXPECT_EQ(attr_at(1, 23), kColorLightBlue);
-  EXPECT_EQ(row(24), "exit");
+  EXPECT_EQ(trimmed_row(24), "exit");
 }
 
 TEST(ReaderMessages, NotInputFileOnRow24FromColumn1) {
@@ -68,8 +63,8 @@ TEST(ReaderMessages, NotInputFileOnRow24FromColumn1) {
   con_goto(1, 23);
   con_printf("keep me");
   show_failure_for("hello world", "notes.txt");
-  EXPECT_EQ(row(23), "k");  // cleared from column 2
-  EXPECT_EQ(row(24), "the file \"notes.txt\" is not input file - abort");
+  EXPECT_EQ(trimmed_row(23), "k");  // cleared from column 2
+  EXPECT_EQ(trimmed_row(24), "the file \"notes.txt\" is not input file - abort");
   EXPECT_EQ(attr_at(1, 24), kColorLightRed);
   EXPECT_EQ(con_model().cursor_y, 25);
 }
@@ -91,7 +86,7 @@ TEST(ReaderMessages, RecordProblemsNameTheRecordAndTheFile) {
   for (const Case& c : cases) {
     con_reset_for_test();
     show_failure_for(c.text, "f");
-    EXPECT_EQ(row(24), std::string(9, ' ') + c.message) << c.text;
+    EXPECT_EQ(trimmed_row(24), std::string(9, ' ') + c.message) << c.text;
     EXPECT_EQ(attr_at(10, 24), kColorLightRed);
   }
 }
@@ -101,8 +96,8 @@ TEST(ReaderMessages, MemoryFailureShowsTheTwoLines) {
   GenotypeParse parse;
   parse.status = GenotypeParseStatus::kOutOfMemory;
   show_parse_failure(parse, "", "f");
-  EXPECT_EQ(row(24), "         Try to re-designate alleles. Cut empty allele classes");
-  EXPECT_EQ(row(25), "memory allocation error - program abort");
+  EXPECT_EQ(trimmed_row(24), "         Try to re-designate alleles. Cut empty allele classes");
+  EXPECT_EQ(trimmed_row(25), "memory allocation error - program abort");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/screen_rows.h"
 #include "console/console.h"
 #include "console/console_script.h"
 #include "app/error_screens.h"
@@ -16,12 +17,6 @@
 namespace {
 
 const char kSample[] = HWMC_SOURCE_DIR "/examples/sample.txt";
-
-std::string row(int y) {
-  std::string text = con_row_text(y);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
 
 LocusAnalysis analysed(const char* path) {
   GenotypeRead read = read_genotype_file(path);
@@ -38,10 +33,10 @@ TEST(AnalyseFile, ResultsBlockOfTheSample) {
   const LocusAnalysis a = analysed(kSample);
   EXPECT_EQ(show_results_and_ask(a, kSample), 'y');
 
-  EXPECT_EQ(row(1), std::string("file: \"") + kSample + "\"");
-  EXPECT_EQ(row(2), "X\xFD=169.815521 \x11- chi-sq_05 (15)=24.996");
-  EXPECT_EQ(row(3), "D(Selander's)= 0.086; (k-1)ND\xFD=1.949 \x11- chi-sq_05 (1)=3.841;");
-  EXPECT_EQ(row(4), "wish to perform Monte Carlo experiment? (y/n)");
+  EXPECT_EQ(trimmed_row(1), std::string("file: \"") + kSample + "\"");
+  EXPECT_EQ(trimmed_row(2), "X\xFD=169.815521 \x11- chi-sq_05 (15)=24.996");
+  EXPECT_EQ(trimmed_row(3), "D(Selander's)= 0.086; (k-1)ND\xFD=1.949 \x11- chi-sq_05 (1)=3.841;");
+  EXPECT_EQ(trimmed_row(4), "wish to perform Monte Carlo experiment? (y/n)");
   EXPECT_EQ(con_model().cursor_x, 46);
   EXPECT_EQ(con_model().cursor_y, 4);
   EXPECT_EQ(con_cell(1, 2).attr, kColorWhite);
@@ -51,7 +46,7 @@ TEST(AnalyseFile, AnswerNoClearsTheScreen) {
   con_reset_for_test({'N'});
   const LocusAnalysis a = analysed(kSample);
   EXPECT_EQ(show_results_and_ask(a, kSample), 'n');
-  for (int y = 1; y <= 25; ++y) EXPECT_EQ(row(y), "") << y;
+  for (int y = 1; y <= 25; ++y) EXPECT_EQ(trimmed_row(y), "") << y;
   EXPECT_EQ(con_model().cursor_x, 1);
   EXPECT_EQ(con_model().cursor_y, 1);
 }
@@ -64,9 +59,9 @@ TEST(AnalyseFile, RewritesRowsOneToNineOnly) {
   }
   const LocusAnalysis a = analysed(kSample);
   show_results_and_ask(a, kSample);
-  for (int y = 5; y <= 9; ++y) EXPECT_EQ(row(y), "") << y;
-  EXPECT_EQ(row(10), "previous screen, row 10, a long line to be cleared");
-  EXPECT_EQ(row(12), "previous screen, row 12, a long line to be cleared");
+  for (int y = 5; y <= 9; ++y) EXPECT_EQ(trimmed_row(y), "") << y;
+  EXPECT_EQ(trimmed_row(10), "previous screen, row 10, a long line to be cleared");
+  EXPECT_EQ(trimmed_row(12), "previous screen, row 12, a long line to be cleared");
 }
 
 TEST(WaitYesNo, FoldsCaseAndIgnoresEverythingElse) {
@@ -74,7 +69,7 @@ TEST(WaitYesNo, FoldsCaseAndIgnoresEverythingElse) {
   EXPECT_EQ(wait_yes_no(), 'y');
   con_reset_for_test({'x', '1', kKeyEnter, kKeyEsc, ' ', 'N'});
   EXPECT_EQ(wait_yes_no(), 'n');
-  EXPECT_EQ(row(1), "");  // no echo
+  EXPECT_EQ(trimmed_row(1), "");  // no echo
 }
 
 TEST(WaitYesNo, ScanCodesOfExtendedKeysAreNoAnswer) {
@@ -86,15 +81,15 @@ TEST(WaitYesNo, ScanCodesOfExtendedKeysAreNoAnswer) {
 TEST(AnalysisFailures, WordedOnTheErrorLineWithThePath) {
   con_reset_for_test();
   show_analysis_failure(AnalysisStatus::kOneAllele, "/tmp/one.txt");
-  EXPECT_EQ(row(24), "         only one allele class in file - nothing to test \"/tmp/one.txt\"");
+  EXPECT_EQ(trimmed_row(24), "         only one allele class in file - nothing to test \"/tmp/one.txt\"");
   EXPECT_EQ(con_cell(10, 24).attr, kColorLightRed);
   con_reset_for_test();
   show_analysis_failure(AnalysisStatus::kNoData, "e");
-  EXPECT_EQ(row(24), "         possibly incorrect data in file \"e\"");
+  EXPECT_EQ(trimmed_row(24), "         possibly incorrect data in file \"e\"");
   con_reset_for_test();
   show_analysis_failure(AnalysisStatus::kOutOfMemory, "e");
-  EXPECT_EQ(row(24), "         Try to re-designate alleles. Cut empty allele classes");
-  EXPECT_EQ(row(25), "memory allocation error - program abort");
+  EXPECT_EQ(trimmed_row(24), "         Try to re-designate alleles. Cut empty allele classes");
+  EXPECT_EQ(trimmed_row(25), "memory allocation error - program abort");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/screen_rows.h"
 #include "console/console.h"
 #include "console/console_script.h"
 #include "montecarlo/mc_sample.h"
@@ -16,12 +17,6 @@ namespace {
 
 char glyph(int code) { return static_cast<char>(code); }
 
-
-std::string trimmed_row(int y) {
-  std::string row = con_row_text(y);
-  row.erase(row.find_last_not_of(' ') + 1);
-  return row;
-}
 
 std::string interval_text(float p, double n) {
   double low = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/screen_rows.h"
 #include "console/console.h"
 #include "console/console_script.h"
 
@@ -14,12 +15,6 @@ char glyph(int code) { return static_cast<char>(code); }
 
 constexpr int kLeftArrow = kExtendedKey | kScanLeft;
 const std::string kEntryLine = "enter number of runs -\x10";
-
-std::string trimmed_row(int y) {
-  std::string row = con_row_text(y);
-  row.erase(row.find_last_not_of(' ') + 1);
-  return row;
-}
 
 // The dialogue starts below the results screen's question on row 4.
 void start(const std::vector<int>& keys) {

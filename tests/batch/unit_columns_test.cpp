@@ -5,27 +5,16 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "batch/tsv_cells.h"
 
-std::vector<std::string> cells(const std::string& line) {
-  EXPECT_FALSE(line.empty());
-  EXPECT_EQ(line.back(), '\n');
-  std::vector<std::string> out;
-  std::stringstream in(line.substr(0, line.size() - 1));
-  std::string cell;
-  while (std::getline(in, cell, '\t')) out.push_back(cell);
-  if (!line.empty() && line[line.size() - 2] == '\t') out.push_back("");
-  return out;
-}
+namespace {
 
 UnitResult analysed(std::vector<std::pair<int32_t, int32_t>> counts, int32_t k,
                     const BatchOptions& options) {
   GenotypeUnit unit;
-  unit.label = "u";
   unit.k = k;
   unit.table.allocate_zeroed(static_cast<size_t>(cell_count_for(k)));
   for (auto [pos, count] : counts) {
@@ -82,8 +71,8 @@ TEST(UnitColumns, EveryRowHasTheHeadersCellCount) {
   for (const BatchOptions& options : {plain, runs}) {
     const UnitResult r = analysed({{0, 3}, {1, 4}, {2, 5}}, 2, options);
     ASSERT_TRUE(r.ok) << r.reason;
-    const std::vector<std::string> header = cells(count_file_header(options));
-    const std::vector<std::string> row = cells(count_file_row("f", r, options));
+    const std::vector<std::string> header = tsv_cells(count_file_header(options));
+    const std::vector<std::string> row = tsv_cells(count_file_row("f", r, options));
     EXPECT_EQ(row.size(), header.size());
     EXPECT_EQ(header.size(), options.runs > 0 ? 22u : 12u);
     EXPECT_EQ(row[11], options.runs > 0 ? "9" : "");  // seed

@@ -1,25 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "batch/genepop_units.h"
 #include "batch/unit_analysis.h"
+#include "batch/tsv_cells.h"
 #include "batch/unit_columns.h"
 #include "exact/exact_report.h"
 
 namespace {
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> out;
-  std::stringstream in(line.substr(0, line.size() - 1));
-  std::string cell;
-  while (std::getline(in, cell, '\t')) out.push_back(cell);
-  if (line.size() >= 2 && line[line.size() - 2] == '\t') out.push_back("");
-  return out;
-}
 
 // A count-file unit as read: k classes, letters on every cell named.
 GenotypeUnit count_unit(const std::vector<std::vector<int32_t>>& rows) {
@@ -76,8 +67,8 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::ok);
     expect_same(r.exact, direct);
 
-    const std::vector<std::string> header = split(count_file_header(options));
-    const std::vector<std::string> row = split(count_file_row("f", r, options));
+    const std::vector<std::string> header = tsv_cells(count_file_header(options));
+    const std::vector<std::string> row = tsv_cells(count_file_row("f", r, options));
     ASSERT_EQ(row.size(), header.size());
     ASSERT_EQ(header.size(), 12u + exact_column_names().size());
     EXPECT_EQ(std::vector<std::string>(row.begin() + 12, row.end()), format_exact_cells(direct));
@@ -135,7 +126,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   options.seed_given = true;
   const GenepopTally wide = wide_tally(130);
   GenotypeUnit unit;
-  ASSERT_TRUE(make_genepop_unit("w.gen", wide, unit));
+  ASSERT_TRUE(make_genepop_unit(wide, unit));
   const UnitResult r = analyse_unit(std::move(unit), options, McHooks{});
   ASSERT_TRUE(r.ok) << r.reason;
   EXPECT_EQ(r.locus.k, 130);
@@ -149,7 +140,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
 
   TsvLine line;
   add_test_cells(line, r, options);
-  const std::vector<std::string> cells = split(finish_line(line));
+  const std::vector<std::string> cells = tsv_cells(finish_line(line));
   EXPECT_EQ(cells[kStatsColumns.size()], "NA");  // mc_runs
   EXPECT_EQ(cells[kStatsColumns.size() - 1], "0");  // the seed, used by the sampler
 
@@ -157,10 +148,10 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   // without letters on the cells.
   const GenepopTally named = wide_tally(120);
   GenotypeUnit lettered;
-  ASSERT_TRUE(make_genepop_unit("w.gen", named, lettered));
+  ASSERT_TRUE(make_genepop_unit(named, lettered));
   ASSERT_EQ(lettered.table[1].allele2, 'B');
   GenotypeUnit bare;
-  ASSERT_TRUE(make_genepop_unit("w.gen", named, bare));
+  ASSERT_TRUE(make_genepop_unit(named, bare));
   for (size_t pos = 0; pos < bare.table.size; ++pos)
     bare.table[pos].allele1 = bare.table[pos].allele2 = 0;
   BatchOptions plain;
@@ -176,11 +167,11 @@ TEST(GenepopUnits, UntestedRowsFillEveryColumnAndTheLeadingPFollowsTheOptions) {
   BatchOptions options;
   options.runs = 5;
   options.exact = true;
-  const size_t header = split(genepop_header(options)).size();
+  const size_t header = tsv_cells(genepop_header(options)).size();
   TsvLine line;
   for (int i = 0; i < 7; ++i) add_cell(line, "x");  // file ... missing
   add_untested_cells(line, options);
-  const std::vector<std::string> cells = split(finish_line(line));
+  const std::vector<std::string> cells = tsv_cells(finish_line(line));
   EXPECT_EQ(cells.size() + 1, header);  // all but q_bh
   EXPECT_EQ(cells[7 + kStatsColumns.size() - 1], "");  // seed
   EXPECT_EQ(cells[7], "NA");
