@@ -51,13 +51,13 @@ struct Walk {
   // summing
   long double scale = 0;  // log weight of the unit weight, relative to the sample's
   double tie_weight = 0;  // P(t) <= P(s) within the margin when the weight is at most this
-  Sums sums;
-  std::vector<int64_t> term_start;  // per cell: its first entry in terms, or -1
-  std::vector<CellTerm> terms;
+  Sums sums{};
+  std::vector<int64_t> term_start{};  // per cell: its first entry in terms, or -1
+  std::vector<CellTerm> terms{};
   // counting: per row i >= memo_from, the tables of rows i..k-1 by the copies
   // of alleles i..k-1 left, kNotCounted until walked once
   int32_t memo_from = 0;
-  std::vector<std::vector<uint64_t>> memo;
+  std::vector<std::vector<uint64_t>> memo{};
 };
 
 constexpr uint64_t kNotCounted = ~uint64_t{0};
@@ -337,7 +337,7 @@ void place_row(Walk& w, int32_t i, const Partial& p) {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
+  Walk w{s, s.allele};
   w.limit = limit;
   prepare_memo(w);
   place_row<false>(w, 0, Partial{});
@@ -347,7 +347,7 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
 ExactPValues enumerate_tables(const TableStats& s) {
   ExactPValues out;
   if (s.k == 1) return out;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
+  Walk w{s, s.allele};
   set_scale(w, 0);
   fill_term_tables(w);
   place_row<true>(w, 0, Partial{});
