@@ -80,7 +80,7 @@ void fill_term_tables(Walk& w) {
   for (int32_t i = 0; i < s.k; ++i) {
     for (int32_t j = i; j < s.k; ++j) {
       const int32_t c = cell_index(i, j, s.k);
-      const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+      const int64_t most = cell_capacity(s, i, j);
       if (most >= kTermTableMax) continue;
       if (w.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) return;
       w.term_start[c] = static_cast<int64_t>(w.terms.size());

@@ -10,6 +10,7 @@
 // sum over all cells is half of G2 = 2 sum t ln(t/e) because sum t = sum e.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct TableStats {
 };
 
 inline int32_t cell_index(int32_t i, int32_t j, int32_t k) { return i * k + j - i * (i + 1) / 2; }
+
+// The largest count cell (i, j) can hold with the sample's allele counts.
+inline int64_t cell_capacity(const TableStats& s, int32_t i, int32_t j) {
+  return i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+}
 
 inline double x2_term(const CellInfo& c, int64_t t) {
   const double d = static_cast<double>(t) - c.e;
