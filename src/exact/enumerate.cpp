@@ -51,13 +51,13 @@ struct Walk {
   // summing
   long double scale = 0;  // log weight of the unit weight, relative to the sample's
   double tie_weight = 0;  // P(t) <= P(s) within the margin when the weight is at most this
-  Sums sums;
-  std::vector<int64_t> term_start;  // per cell: its first entry in terms, or -1
-  std::vector<CellTerm> terms;
+  Sums sums{};
+  std::vector<int64_t> term_start{};  // per cell: its first entry in terms, or -1
+  std::vector<CellTerm> terms{};
   // counting: per row i >= memo_from, the tables of rows i..k-1 by the copies
   // of alleles i..k-1 left, kNotCounted until walked once
   int32_t memo_from = 0;
-  std::vector<std::vector<uint64_t>> memo;
+  std::vector<std::vector<uint64_t>> memo{};
 };
 
 constexpr uint64_t kNotCounted = ~uint64_t{0};
@@ -80,7 +80,7 @@ void fill_term_tables(Walk& w) {
   for (int32_t i = 0; i < s.k; ++i) {
     for (int32_t j = i; j < s.k; ++j) {
       const int32_t c = cell_index(i, j, s.k);
-      const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+      const int64_t most = cell_capacity(s, i, j);
       if (most >= kTermTableMax) continue;
       if (w.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) return;
       w.term_start[c] = static_cast<int64_t>(w.terms.size());
@@ -337,7 +337,7 @@ void place_row(Walk& w, int32_t i, const Partial& p) {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
+  Walk w{s, s.allele};
   w.limit = limit;
   prepare_memo(w);
   place_row<false>(w, 0, Partial{});
@@ -347,7 +347,7 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
 ExactPValues enumerate_tables(const TableStats& s) {
   ExactPValues out;
   if (s.k == 1) return out;
-  Walk w{s, s.allele, 0, 0, 0, false, 0, 0, Sums{}, {}, {}, 0, {}};
+  Walk w{s, s.allele};
   set_scale(w, 0);
   fill_term_tables(w);
   place_row<true>(w, 0, Partial{});

@@ -25,6 +25,13 @@ inline int32_t triangle_cell(int32_t a, int32_t b, int32_t k) {
   return cell_index(std::min(a, b), std::max(a, b), k);
 }
 
+// The cell of a pair of alleles a and b: from the square when the plan has
+// one, else by arithmetic.
+template <bool kSquare>
+inline int32_t cell_of_pair(const PairingPlan& plan, int32_t a, int32_t b, int32_t k) {
+  return kSquare ? plan.pair_cell[static_cast<size_t>(a) * k + b] : triangle_cell(a, b, k);
+}
+
 // The last copy left takes a partner uniformly among the m - 1 others
 // (`bits` random); the partner's place is filled by the copy before the
 // last.
@@ -35,7 +42,7 @@ inline void pair_last(const PairingPlan& plan, int32_t k, Rng64& r, uint32_t bit
   const int32_t a = work[m - 1];
   const int32_t b = work[j];
   work[j] = work[m - 2];
-  ++t[kSquare ? plan.pair_cell[static_cast<size_t>(a) * k + b] : triangle_cell(a, b, k)];
+  ++t[cell_of_pair<kSquare>(plan, a, b, k)];
 }
 
 template <bool kSquare>
@@ -50,10 +57,7 @@ void pair_copies(const TableStats& s, const PairingPlan& plan, Rng64& r, int64_t
     pair_last<kSquare>(plan, k, r, static_cast<uint32_t>(bits >> 32), m - 2, t, work);
   }
   // The last two copies pair with each other.
-  if (m == 2) {
-    const int32_t a = work[1], b = work[0];
-    ++t[kSquare ? plan.pair_cell[static_cast<size_t>(a) * k + b] : triangle_cell(a, b, k)];
-  }
+  if (m == 2) ++t[cell_of_pair<kSquare>(plan, work[1], work[0], k)];
 }
 
 // Expected cost, in bounded random integers, of one hypergeometric draw of

@@ -25,7 +25,7 @@ TableScorer prepare_table_scorer(const TableStats& s) {
   for (int32_t i = 0; i < s.k; ++i) {
     for (int32_t j = i; j < s.k; ++j) {
       const int32_t c = cell_index(i, j, s.k);
-      const int64_t most = i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+      const int64_t most = cell_capacity(s, i, j);
       if (most >= kCellTableMax) continue;
       if (sc.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) continue;
       sc.start[c] = static_cast<int32_t>(sc.terms.size());

@@ -24,17 +24,18 @@ TableStats prepare_table_stats(const ExactSample& sample) {
       copies[j] += t;
     }
   }
-  s.order.resize(k);
-  std::iota(s.order.begin(), s.order.end(), 0);
-  std::stable_sort(s.order.begin(), s.order.end(),
+  // order[a]: the input's index of allele a.
+  std::vector<int32_t> order(k);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
                    [&](int32_t a, int32_t b) { return copies[a] < copies[b]; });
   s.allele.resize(k);
-  for (int32_t a = 0; a < k; ++a) s.allele[a] = copies[s.order[a]];
+  for (int32_t a = 0; a < k; ++a) s.allele[a] = copies[order[a]];
   s.two_n = std::accumulate(s.allele.begin(), s.allele.end(), int64_t{0});
 
   const double two_n = static_cast<double>(s.two_n);
   s.cell.resize(static_cast<size_t>(k) * (k + 1) / 2);
-  s.sample.resize(s.cell.size());
+  std::vector<int64_t> reordered(s.cell.size());
   for (int32_t i = 0; i < k; ++i) {
     for (int32_t j = i; j < k; ++j) {
       CellInfo& c = s.cell[cell_index(i, j, k)];
@@ -44,17 +45,15 @@ TableStats prepare_table_stats(const ExactSample& sample) {
       c.e = c.het ? ni * nj / two_n : ni * ni / (2.0 * two_n);
       c.inv_e = 1.0 / c.e;
       c.ln_e = std::log(c.e);
-      const int32_t a = std::min(s.order[i], s.order[j]);
-      const int32_t b = std::max(s.order[i], s.order[j]);
+      const int32_t a = std::min(order[i], order[j]);
+      const int32_t b = std::max(order[i], order[j]);
       c.base = sample.counts[cell_index(a, b, k)];
-      s.sample[cell_index(i, j, k)] = c.base;
+      reordered[cell_index(i, j, k)] = c.base;
     }
   }
-  s.h_sample = table_heterozygotes(s, s.sample.data());
-  s.x2_sample = table_x2(s, s.sample.data());
-  s.g2_sample = table_g2(s, s.sample.data());
-  s.x2_threshold = s.x2_sample * (1.0 - kTieMargin);
-  s.g2_threshold = s.g2_sample * (1.0 - kTieMargin);
+  s.h_sample = table_heterozygotes(s, reordered.data());
+  s.x2_threshold = table_x2(s, reordered.data()) * (1.0 - kTieMargin);
+  s.g2_threshold = table_g2(s, reordered.data()) * (1.0 - kTieMargin);
   return s;
 }
 

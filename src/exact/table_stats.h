@@ -1,7 +1,7 @@
 // One sample prepared for the exact tests: alleles reordered by ascending
 // count (tables only relabelled, so no p changes), each cell's expected count
-// and the sample's statistics with the thresholds a table must reach to count
-// as at least as extreme.
+// and sample count, the sample's heterozygotes and the thresholds a table
+// must reach to count as at least as extreme.
 //
 // A statistic is a sum of per-cell terms that depend on the cell's count and
 // expectation alone, each term non-negative, so tables that are relabellings
@@ -10,6 +10,7 @@
 // sum over all cells is half of G2 = 2 sum t ln(t/e) because sum t = sum e.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -30,17 +31,18 @@ struct TableStats {
   int32_t k = 0;
   int64_t two_n = 0;
   std::vector<int64_t> allele;   // copies per allele, ascending
-  std::vector<int32_t> order;    // order[a] = the input's allele index of allele a
   std::vector<CellInfo> cell;    // triangle of the reordered alleles
-  std::vector<int64_t> sample;   // the sample's table, reordered
   int64_t h_sample = 0;          // heterozygotes of the sample
-  double x2_sample = 0;
-  double g2_sample = 0;          // half of G2 (see above)
   double x2_threshold = 0;       // X2(t) >= this counts
-  double g2_threshold = 0;
+  double g2_threshold = 0;       // half G2(t) >= this counts (see above)
 };
 
 inline int32_t cell_index(int32_t i, int32_t j, int32_t k) { return i * k + j - i * (i + 1) / 2; }
+
+// The largest count cell (i, j) can hold with the sample's allele counts.
+inline int64_t cell_capacity(const TableStats& s, int32_t i, int32_t j) {
+  return i == j ? s.allele[i] / 2 : std::min(s.allele[i], s.allele[j]);
+}
 
 inline double x2_term(const CellInfo& c, int64_t t) {
   const double d = static_cast<double>(t) - c.e;

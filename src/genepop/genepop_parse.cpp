@@ -20,6 +20,15 @@ std::string_view trim(std::string_view s) {
   return s.substr(begin, end - begin);
 }
 
+// The next run of characters other than blanks from pos on, pos moved past
+// it; empty when only blanks are left.
+std::string_view next_word(std::string_view s, size_t& pos) {
+  while (pos < s.size() && is_blank(s[pos])) ++pos;
+  const size_t start = pos;
+  while (pos < s.size() && !is_blank(s[pos])) ++pos;
+  return s.substr(start, pos - start);
+}
+
 bool is_pop_line(std::string_view trimmed) {
   if (trimmed.size() != 3) return false;
   return (trimmed[0] | 0x20) == 'p' && (trimmed[1] | 0x20) == 'o' && (trimmed[2] | 0x20) == 'p';
@@ -115,12 +124,7 @@ bool add_individual(GenepopParser& p, std::string_view line) {
   const std::string_view genotypes = line.substr(comma + 1);
 
   size_t count = 0;
-  for (size_t pos = 0; pos < genotypes.size();) {
-    while (pos < genotypes.size() && is_blank(genotypes[pos])) ++pos;
-    if (pos == genotypes.size()) break;
-    ++count;
-    while (pos < genotypes.size() && !is_blank(genotypes[pos])) ++pos;
-  }
+  for (size_t pos = 0; !next_word(genotypes, pos).empty();) ++count;
   if (count != loci)
     return fail(p, GenepopStatus::kGenotypeCount, p.line,
                 std::to_string(count) + (count == 1 ? " genotype for " : " genotypes for ") +
@@ -128,13 +132,9 @@ bool add_individual(GenepopParser& p, std::string_view line) {
 
   const size_t base = p.codes.size();
   p.codes.resize(base + 2 * loci);
-  size_t l = 0;
-  for (size_t pos = 0; pos < genotypes.size();) {
-    while (pos < genotypes.size() && is_blank(genotypes[pos])) ++pos;
-    if (pos == genotypes.size()) break;
-    const size_t start = pos;
-    while (pos < genotypes.size() && !is_blank(genotypes[pos])) ++pos;
-    const std::string_view g = genotypes.substr(start, pos - start);
+  size_t pos = 0;
+  for (size_t l = 0; l < loci; ++l) {
+    const std::string_view g = next_word(genotypes, pos);
     for (char c : g) {
       if (c < '0' || c > '9')
         return fail(p, GenepopStatus::kGenotypeNotDigits, p.line,
@@ -156,7 +156,6 @@ bool add_individual(GenepopParser& p, std::string_view line) {
     }
     p.codes[base + 2 * l] = code_value(g.substr(0, g.size() / 2));
     p.codes[base + 2 * l + 1] = code_value(g.substr(g.size() / 2));
-    ++l;
   }
   if (p.individuals == 0) p.pop_name = std::string(trim(line.substr(0, comma)));
   ++p.individuals;

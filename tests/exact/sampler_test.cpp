@@ -253,6 +253,16 @@ TEST(ExactSampler, LimitsCoverTheExactValue) {
   }
 }
 
+// Every sampled p within five standard errors of its enumerated value.
+void expect_near_enumeration(const ExactResult& drawn, const ExactResult& exact, double tables) {
+  const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
+  const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
+  for (int m = 0; m < 5; ++m) {
+    const double p = want[m]->p;
+    EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / tables) + 1e-12) << m;
+  }
+}
+
 // Equal allele counts: the relabellings of the sample tie with it in every
 // statistic and must count as hits, a sizeable share of the probability.
 TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
@@ -266,12 +276,7 @@ TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
     o.tables = 40000;
     o.seed = 77;
     ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
-    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
-    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
-    for (int m = 0; m < 5; ++m) {
-      const double p = want[m]->p;
-      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 40000) + 1e-12) << m;
-    }
+    expect_near_enumeration(drawn, exact, 40000);
   }
 }
 
@@ -291,12 +296,7 @@ TEST(ExactSampler, SampledValuesAgreeWithEnumeration) {
     o.tables = 20000;
     o.seed = 3;
     ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
-    const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
-    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
-    for (int m = 0; m < 5; ++m) {
-      const double p = want[m]->p;
-      EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / 20000) + 1e-12) << m;
-    }
+    expect_near_enumeration(drawn, exact, 20000);
   }
 }
 
