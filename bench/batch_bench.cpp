@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
-#include "batch/command_line.h"
+#include "cli/command_line.h"
 
 namespace {
 

@@ -1,26 +1,16 @@
 // Chooses the front end: batch mode, help and version, or the interactive
 // program with the arguments that remain once the options are taken out.
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "app/driver.h"
 #include "batch/batch_run.h"
-#include "batch/command_line.h"
+#include "cli/command_line.h"
+#include "cli/program_name.h"
 
 #ifndef HWMC_VERSION
 #define HWMC_VERSION "0"
 #endif
-
-namespace {
-
-const char* program_name_of(const char* arg0) {
-  if (arg0 == nullptr || *arg0 == '\0') return "hwmc";
-  const char* slash = std::strrchr(arg0, '/');
-  return slash != nullptr ? slash + 1 : arg0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);

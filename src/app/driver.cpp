@@ -14,7 +14,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "genotype/genotype_reader.h"
-#include "report/file_results.h"
+#include "report/unit_result.h"
 #include "report/output_trim.h"
 
 namespace {
@@ -52,7 +52,8 @@ void process_file(int index, int arg_count, char** args) {
   GenotypeRead read = read_genotype_file(path);
   if (read.status != ReadStatus::kOk) end_with_read_failure(read, path);
 
-  LocusAnalysis locus;
+  UnitResult unit;
+  LocusAnalysis& locus = unit.locus;
   const AnalysisStatus status =
       analyse_locus(std::move(read.parse.table), read.parse.k, read.parse.two_n, locus);
   if (status != AnalysisStatus::kOk) {
@@ -60,10 +61,8 @@ void process_file(int index, int arg_count, char** args) {
     exit_program(1);
   }
 
-  McResults mc;
-  const bool with_mc = show_results_and_ask(locus, path) == 'y';
-  if (with_mc) {
-    switch (run_monte_carlo(locus, mc)) {
+  if (show_results_and_ask(locus, path) == 'y') {
+    switch (run_monte_carlo(locus, unit.mc.emplace())) {
       case McScreenStatus::kDone:
         break;
       case McScreenStatus::kNoRuns:
@@ -76,7 +75,7 @@ void process_file(int index, int arg_count, char** args) {
 
   if (output_named) {
     upper_case_in_place(args[index]);
-    write_report(FileResults{args[index], &locus, with_mc ? &mc : nullptr}, output);
+    write_report(args[index], unit, output);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/exit_path.h"
 #include "console/console.h"
+#include "stats/analysis_failure.h"
 
 namespace {
 
@@ -101,10 +102,8 @@ void show_analysis_failure(AnalysisStatus status, const char* path) {
     case AnalysisStatus::kOk:
       return;
     case AnalysisStatus::kNoData:
-      show_error_with_path("possibly incorrect data in file", path);
-      return;
     case AnalysisStatus::kOneAllele:
-      show_error_with_path("only one allele class in file - nothing to test", path);
+      show_error_with_path(analysis_failure_words(status), path);
       return;
     case AnalysisStatus::kOutOfMemory:
       show_memory_error(true);

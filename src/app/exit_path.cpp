@@ -1,8 +1,8 @@
 #include "app/exit_path.h"
 
 #include <cstdlib>
-#include <cstring>
 
+#include "cli/program_name.h"
 #include "console/console.h"
 #include "console/terminal.h"
 #include "runcount/exit_banner.h"
@@ -13,11 +13,7 @@ const char* g_arg0 = nullptr;
 
 void set_program_name(const char* arg0) { g_arg0 = arg0; }
 
-const char* program_name() {
-  if (g_arg0 == nullptr) return "hwmc";
-  const char* slash = std::strrchr(g_arg0, '/');
-  return slash ? slash + 1 : g_arg0;
-}
+const char* program_name() { return program_name_of(g_arg0); }
 
 void show_error(const char* message) {
   con_set_color(kColorLightRed);

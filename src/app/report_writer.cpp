@@ -6,8 +6,8 @@
 #include "console/console.h"
 #include "report/report_append.h"
 
-void write_report(const FileResults& r, const char* path) {
-  switch (append_report(path, r, local_now())) {
+void write_report(const char* input_name, const UnitResult& r, const char* path) {
+  switch (append_report(path, input_name, r, local_now())) {
     case AppendResult::kDone:
       return;
     case AppendResult::kOpenFailed:

@@ -7,6 +7,6 @@
 // ends through exit_program(1). Reports already in the file stay as they were.
 #pragma once
 
-#include "report/file_results.h"
+#include "report/unit_result.h"
 
-void write_report(const FileResults& r, const char* output_path);
+void write_report(const char* input_name, const UnitResult& r, const char* output_path);

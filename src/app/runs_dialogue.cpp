@@ -2,11 +2,11 @@
 
 #include "app/results_screen.h"
 #include "console/console.h"
+#include "montecarlo/run_limit.h"
 
 namespace {
 
 constexpr int32_t kDefaultRuns = 3200;
-constexpr int32_t kMaxRuns = 65000;
 
 bool is_c_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

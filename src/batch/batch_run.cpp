@@ -1,255 +1,18 @@
 #include "batch/batch_run.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "batch/genepop_units.h"
-#include "batch/parallel_units.h"
-#include "batch/progress_line.h"
-#include "batch/unit_analysis.h"
-#include "batch/unit_columns.h"
-#include "exact/exact_report.h"
-#include "genepop/bh_adjust.h"
-#include "genepop/genepop_reader.h"
-#include "genotype/genotype_reader.h"
-#include "report/file_results.h"
+#include "batch/count_file_source.h"
+#include "batch/genepop_source.h"
+#include "batch/row_columns.h"
+#include "batch/unit_driver.h"
+#include "batch/write_guard.h"
 #include "report/output_trim.h"
-#include "report/report_append.h"
-#include "report/report_text.h"
 
 namespace {
 
-constexpr int kInterruptedStatus = 130;
-
-volatile std::sig_atomic_t g_writing = 0;
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void on_interrupt(int) {
-  progress_erase_on_signal();
-  if (g_writing == 0) _exit(kInterruptedStatus);
-  g_interrupted = 1;
-}
-
-void install_interrupt_handler() {
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
-
-// Rows and reports are written whole: an interrupt waits for the end.
-struct WriteSection {
-  WriteSection() { g_writing = 1; }
-  ~WriteSection() {
-    g_writing = 0;
-    if (g_interrupted != 0) {
-      std::fflush(stdout);
-      _exit(kInterruptedStatus);
-    }
-  }
-};
-
-void report_failure(const char* program, const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", program, what.c_str(), reason.c_str());
-}
-
-bool write_stdout(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-         std::fflush(stdout) == 0;
-}
-
-// A standard stream that was closed must not be reopened by accident as a
-// report or input file: rows or messages would land in it. Standard input
-// and error get /dev/null; a closed standard output leaves nowhere to write.
-bool standard_streams_open() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1) continue;
-    if (fd == STDOUT_FILENO) return false;
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null != fd) return false;
-  }
-  return true;
-}
-
 void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
-}
-
-// The report of one unit, with the exact section after it, in one append;
-// heading (bare line feeds) goes first. False after telling why.
-bool append_unit_report(const BatchOptions& options, const char* program, const char* name,
-                        const UnitResult& r, const std::string& heading) {
-  const FileResults results{name, &r.locus, r.with_mc ? &r.mc : nullptr};
-  std::string text = heading + build_report_text(results, local_now());
-  if (r.with_exact) text += build_exact_report_text(r.exact);
-  const AppendResult appended = append_to_file(options.report.c_str(), to_crlf(text));
-  if (appended == AppendResult::kDone) return true;
-  report_failure(program, options.report,
-                 appended == AppendResult::kOpenFailed ? "failure at opening"
-                                                       : "failure at writing");
-  return false;
-}
-
-struct BatchState {
-  const BatchOptions& options;
-  const char* program;
-  ProgressLine progress;
-  McHooks hooks;
-  bool with_report = false;
-  bool any_failed = false;
-  bool output_failed = false;  // standard output took no more: stop at once
-};
-
-void run_count_file(BatchState& s, const char* path, size_t number) {
-  GenotypeRead read = read_genotype_file(path);
-  if (read.status != ReadStatus::kOk) {
-    report_failure(s.program, path, read_failure_reason(read));
-    s.any_failed = true;
-    return;
-  }
-  GenotypeUnit unit;
-  unit.table = std::move(read.parse.table);
-  unit.k = read.parse.k;
-  unit.two_n = read.parse.two_n;
-
-  progress_begin_file(s.progress, number);
-  UnitResult r = analyse_unit(std::move(unit), s.options, s.hooks);
-  progress_erase(s.progress);
-  if (!r.ok) {
-    report_failure(s.program, path, r.reason);
-    s.any_failed = true;
-    return;
-  }
-
-  WriteSection section;
-  if (!write_stdout(count_file_row(path, r, s.options))) {
-    report_failure(s.program, "standard output", "write error");
-    s.output_failed = true;
-    return;
-  }
-  if (s.with_report && !append_unit_report(s.options, s.program, path, r, ""))
-    s.any_failed = true;
-}
-
-// A Genepop row waits for the q values of the whole run.
-struct PendingRow {
-  TsvLine line;
-  double lead = 0;
-};
-
-// The exact tests of a file's units are what takes time: they run side by
-// side, one unit per thread, each on its own seed, so that the figures are
-// those of a unit-by-unit run. With fewer units than threads each unit's
-// sampler gets the threads instead.
-void add_exact_tests_to_units(std::vector<UnitResult>& units, const BatchOptions& options) {
-  std::vector<UnitResult*> tested;
-  for (UnitResult& r : units) {
-    if (r.ok) tested.push_back(&r);
-  }
-  const unsigned workers = resolve_workers(options.threads);
-  if (tested.size() < workers) {
-    for (UnitResult* r : tested) add_exact_tests(*r, options, options.threads);
-    return;
-  }
-  run_in_parallel(tested.size(), workers,
-                  [&](size_t i) { add_exact_tests(*tested[i], options, 1); });
-}
-
-void run_genepop_file(BatchState& s, const char* path, size_t number,
-                      std::vector<PendingRow>& rows) {
-  const GenepopRead read = read_genepop_file(path);
-  if (read.status != GenepopStatus::kOk) {
-    report_failure(s.program, path, describe_genepop_failure(read));
-    s.any_failed = true;
-    return;
-  }
-  const std::vector<GenepopTally>& tallies = read.data.tallies;
-
-  // The classic statistics and the experiment, unit by unit (the progress
-  // line follows the experiment); a unit with nothing to test stays !ok with
-  // an empty reason.
-  BatchOptions classic = s.options;
-  classic.exact = false;
-  std::vector<UnitResult> units(tallies.size());
-  for (size_t u = 0; u < tallies.size(); ++u) {
-    const GenepopTally& t = tallies[u];
-    if (!genepop_testable(t)) continue;
-    GenotypeUnit unit;
-    if (!make_genepop_unit(t, unit)) {
-      units[u].reason = kMemoryErrorText;
-      continue;
-    }
-    progress_begin_file(s.progress, number);
-    units[u] = analyse_unit(std::move(unit), classic, s.hooks);
-    progress_erase(s.progress);
-  }
-  if (s.options.exact) add_exact_tests_to_units(units, s.options);
-
-  for (size_t u = 0; u < tallies.size(); ++u) {
-    const GenepopTally& t = tallies[u];
-    const UnitResult& r = units[u];
-    const std::string unit_name = std::string(path) + ": " + genepop_unit_name(t);
-    if (!r.ok && !r.reason.empty()) {
-      report_failure(s.program, unit_name, r.reason);
-      s.any_failed = true;
-      continue;
-    }
-    PendingRow row;
-    add_text_cell(row.line, path);
-    add_int_cell(row.line, t.population);
-    add_text_cell(row.line, t.pop_name);
-    add_text_cell(row.line, t.locus_name);
-    add_int_cell(row.line, tally_k(t));
-    add_int_cell(row.line, t.n);
-    add_int_cell(row.line, t.missing);
-    if (!r.ok) {
-      add_untested_cells(row.line, s.options);
-      row.lead = std::nan("");
-      rows.push_back(std::move(row));
-      continue;
-    }
-    add_test_cells(row.line, r, s.options);
-    row.lead = leading_p(r, s.options);
-    rows.push_back(std::move(row));
-
-    if (!s.with_report) continue;
-    if (tally_k(t) > kMaxLetterClasses) {
-      report_failure(s.program, unit_name,
-                     "more than " + std::to_string(kMaxLetterClasses) +
-                         " alleles, not in the report");
-      continue;
-    }
-    // A report without an experiment ends without a line feed: the heading
-    // starts with one, as every report does, to stand on a line of its own.
-    WriteSection section;
-    const std::string heading = "\n" + format_genepop_heading(path, t);
-    if (!append_unit_report(s.options, s.program, path, r, heading))
-      s.any_failed = true;
-  }
-}
-
-bool write_genepop_rows(std::vector<PendingRow>& rows) {
-  std::vector<double> leads;
-  leads.reserve(rows.size());
-  for (const PendingRow& row : rows) leads.push_back(row.lead);
-  const std::vector<double> q = adjust_benjamini_hochberg(leads);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (std::isnan(q[i])) {
-      add_na_cell(rows[i].line);
-    } else {
-      add_double_cell(rows[i].line, q[i]);
-    }
-    WriteSection section;
-    if (!write_stdout(finish_line(rows[i].line))) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -260,38 +23,30 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     return 1;
   }
   install_interrupt_handler();
-  BatchState s{options, program, ProgressLine{}, McHooks{}};
-  s.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
-  s.progress.files_total = files.size();
-  s.progress.runs = options.runs;
-  s.hooks.ctx = &s.progress;
-  s.hooks.replicate_done = s.progress.enabled ? on_replicate : nullptr;
+  BatchRun run{options, program, ProgressLine{}, McHooks{}, false, false, {}};
+  run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
+  run.progress.files_total = files.size();
+  run.progress.runs = options.runs;
+  run.hooks.ctx = &run.progress;
+  run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
-  s.with_report = !options.report.empty();
-  if (s.with_report) trim_output_tail(options.report.c_str());
+  if (!options.report.empty()) trim_output_tail(options.report.c_str());
 
+  const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
   {
     WriteSection section;
-    const std::string header =
-        options.genepop ? genepop_header(options) : count_file_header(options);
-    if (!write_stdout(header)) {
+    if (!write_stdout(row_header(kind, options))) {
       report_failure(program, "standard output", "write error");
       return 1;
     }
   }
 
-  std::vector<PendingRow> genepop_rows;
-  for (size_t i = 0; i < files.size() && !s.output_failed; ++i) {
-    if (options.genepop) {
-      run_genepop_file(s, files[i], i + 1, genepop_rows);
-    } else {
-      run_count_file(s, files[i], i + 1);
-    }
-  }
-  if (s.output_failed) return 1;
-  if (options.genepop && !write_genepop_rows(genepop_rows)) {
+  for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
+    run_input_file(run, kind, files[i], i + 1);
+  if (run.output_failed) return 1;
+  if (!write_pending_rows(run)) {
     report_failure(program, "standard output", "write error");
     return 1;
   }
-  return s.any_failed ? 1 : 0;
+  return run.any_failed ? 1 : 0;
 }

@@ -10,6 +10,6 @@
 
 #include <vector>
 
-#include "batch/command_line.h"
+#include "cli/command_line.h"
 
 int run_batch(const BatchOptions& options, const std::vector<char*>& files, const char* program);

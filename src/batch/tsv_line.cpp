@@ -1,24 +1,9 @@
 #include "batch/tsv_line.h"
 
-#include <charconv>
-#include <cmath>
+#include "format/number_format.h"
 
-namespace {
-
-// to_chars never consults the locale; "general" with a precision is %g.
-template <class T>
-std::string general(T value, int precision) {
-  if (std::isnan(value)) return "nan";
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-  return std::string(buffer, result.ptr);
-}
-
-}  // namespace
-
-std::string format_float(float value) { return general(value, 9); }
-std::string format_double(double value) { return general(value, 17); }
+std::string format_float(float value) { return format_general(value, 9); }
+std::string format_double(double value) { return format_general(value, 17); }
 
 void add_cell(TsvLine& line, std::string_view cell) {
   if (!line.empty) line.text += '\t';

@@ -1,42 +1,12 @@
 #include "batch/unit_analysis.h"
 
-#include <boost/math/special_functions/gamma.hpp>
-#include <cmath>
 #include <ctime>
 #include <limits>
 #include <utility>
 
 #include "genotype/genotype_reader.h"
-
-namespace {
-
-// Domain and overflow problems give NaN or infinity instead of throwing.
-using QuietPolicy = boost::math::policies::policy<
-    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
-
-}  // namespace
-
-double chi_square_upper_tail(double x2, int32_t df) {
-  if (df < 1 || !std::isfinite(x2) || x2 < 0) return std::numeric_limits<double>::quiet_NaN();
-  return boost::math::gamma_q(df / 2.0, x2 / 2.0, QuietPolicy());
-}
-
-std::string analysis_failure_reason(AnalysisStatus status) {
-  switch (status) {
-    case AnalysisStatus::kOk:
-      return "";
-    case AnalysisStatus::kNoData:
-      return "possibly incorrect data in file";
-    case AnalysisStatus::kOneAllele:
-      return "only one allele class in file - nothing to test";
-    case AnalysisStatus::kOutOfMemory:
-    case AnalysisStatus::kOutOfMemoryShrink:
-      return kMemoryErrorText;
-  }
-  return "";
-}
+#include "stats/analysis_failure.h"
+#include "stats/chi_square_tail.h"
 
 namespace {
 
@@ -51,41 +21,37 @@ ExactSample exact_sample_of(const LocusAnalysis& a) {
 
 }  // namespace
 
-UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks) {
-  UnitResult r;
+std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
+                         UnitResult& r) {
   r.seed = options.seed_given ? options.seed : static_cast<uint32_t>(std::time(nullptr));
   const int32_t mc_max_k = unit.mc_max_k;
   const AnalysisStatus status = analyse_locus(std::move(unit.table), unit.k, unit.two_n, r.locus);
-  if (status != AnalysisStatus::kOk) {
-    r.reason = analysis_failure_reason(status);
-    return r;
-  }
+  if (status != AnalysisStatus::kOk) return analysis_failure_words(status);
   r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
   if (options.runs > 0 && r.locus.k <= mc_max_k) {
     McWorkspace work;
-    if (!prepare_workspace(work, r.locus)) {
-      r.reason = kMemoryErrorText;
-      return r;
-    }
-    run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc);
-    r.with_mc = true;
+    if (!prepare_workspace(work, r.locus)) return kMemoryErrorText;
+    run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc.emplace());
   }
-  r.ok = true;
-  if (options.exact) add_exact_tests(r, options, options.threads);
-  return r;
+  return "";
 }
 
-void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
+std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
   ExactOptions exact_options;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;
   exact_options.seed = r.seed;
   exact_options.threads = threads;
-  const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, r.exact);
-  if (status != ExactStatus::ok) {
-    r.ok = false;
-    r.reason = exact_status_message(status);
-    return;
-  }
-  r.with_exact = true;
+  ExactResult exact;
+  const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, exact);
+  if (status != ExactStatus::ok) return exact_status_message(status);
+  r.exact = std::move(exact);
+  return "";
+}
+
+double leading_p(const UnitResult& r, const BatchOptions& options) {
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  if (options.exact) return r.exact ? r.exact->prob.p : kNone;
+  if (options.runs > 0) return r.mc && r.mc->runs_made > 0 ? static_cast<double>(r.mc->p_hw) : kNone;
+  return r.p_x2;
 }

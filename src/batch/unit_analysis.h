@@ -1,17 +1,16 @@
-// The analysis of one batch unit: a genotype table in memory (a count file
-// as read, or one population at one locus of a Genepop file) through the
+// The analysis of one batch unit: a genotype table in memory through the
 // statistics and, when asked, the Monte Carlo experiment and the exact
-// tests. Both experiments of a unit share its one seed.
+// tests, into the one record of an analysed unit. Both experiments of a
+// unit share its one seed.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "batch/command_line.h"
-#include "exact/exact_tests.h"
+#include "cli/command_line.h"
 #include "genotype/genotype_table.h"
 #include "montecarlo/experiment.h"
-#include "stats/locus_analysis.h"
+#include "report/unit_result.h"
 
 struct GenotypeUnit {
   GenotypeTable table;  // k(k+1)/2 cells as read
@@ -22,30 +21,19 @@ struct GenotypeUnit {
   int32_t mc_max_k = 128;
 };
 
-struct UnitResult {
-  bool ok = false;
-  std::string reason;  // when !ok: the failure in the screen's words
-  LocusAnalysis locus;
-  bool with_mc = false;
-  McResults mc;
-  double p_x2 = 0;  // upper tail of chi-square with df degrees of freedom; NaN if none
-  bool with_exact = false;
-  ExactResult exact;
-  uint32_t seed = 0;  // the unit's seed
-};
+// The statistics and, with --runs, the experiment (the hooks are handed to
+// it: stop and progress); not the exact tests. The seed is options.seed, or
+// the clock when none was given. Gives the failure in the screen's words,
+// empty when the unit was analysed.
+std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
+                         UnitResult& r);
 
-// The hooks are handed to the experiment (stop and progress). The seed is
-// options.seed, or the clock when none was given. The exact tests run on the
-// table with its empty classes dropped; their failure fails the unit.
-UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks);
+// The exact tests of an analysed unit, on its table with the empty classes
+// dropped, seeded with its seed, the sampler on `threads` threads (0: one per
+// core). Gives the failure that fails the unit, empty on success.
+std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads);
 
-// The exact tests of a unit analysed without failure, on its table with the
-// empty classes dropped, seeded with its seed, the sampler on `threads`
-// threads (0: one per core). A non-ok status fails the unit.
-void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads);
-
-// P(chi-square with df degrees of freedom >= x2); NaN where it has no value.
-double chi_square_upper_tail(double x2, int32_t df);
-
-// The reason an analysis failed, as the screen words it.
-std::string analysis_failure_reason(AnalysisStatus status);
+// The p-value the false discovery rate is controlled on: p_prob with the
+// exact tests, else the Monte Carlo P of X2 with an experiment, else p_x2.
+// NaN where that value does not exist for the unit.
+double leading_p(const UnitResult& r, const BatchOptions& options);

@@ -1,7 +1,8 @@
 #include "exact/exact_report.h"
 
-#include <charconv>
 #include <cstdint>
+
+#include "format/number_format.h"
 
 namespace {
 
@@ -19,32 +20,18 @@ constexpr NamedP kTests[] = {
     {"p_excess", "heterozygote excess      ", &ExactResult::excess},
 };
 
-// printf's "%.{precision}g" in the C locale.
-std::string format_g(double value, int precision) {
-  char text[64];
-  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
-                                 precision);
-  return std::string(text, end.ptr);
-}
-
-std::string format_u64(uint64_t value) {
-  char text[24];
-  const auto end = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, end.ptr);
-}
-
 }  // namespace
 
 const char* exact_method_name(ExactMethod method) {
   return method == ExactMethod::sampling ? "sampling" : "enumeration";
 }
 
-std::string build_exact_report_text(const ExactResult& result) {
+std::string build_exact_report_text(const ExactResult& result, uint64_t seed) {
   const bool sampled = result.method == ExactMethod::sampling;
   std::string out = "\n\n\tExact conditional tests:\n\t";
-  out += format_u64(result.tables);
+  out += format_unsigned(result.tables);
   if (sampled) {
-    out += " tables drawn (seed " + format_u64(result.seed) + "):\n";
+    out += " tables drawn (seed " + format_unsigned(seed) + "):\n";
   } else {
     out += " tables, complete enumeration:\n";
   }
@@ -52,8 +39,8 @@ std::string build_exact_report_text(const ExactResult& result) {
     const ExactP& p = result.*test.member;
     out += "\t\t";
     out += test.title;
-    out += "P = " + format_g(p.p, 6);
-    if (sampled) out += "  (95%: " + format_g(p.low, 6) + " - " + format_g(p.high, 6) + ")";
+    out += "P = " + format_general(p.p, 6);
+    if (sampled) out += "  (95%: " + format_general(p.low, 6) + " - " + format_general(p.high, 6) + ")";
     out += "\n";
   }
   return out;
@@ -72,13 +59,23 @@ const std::vector<std::string>& exact_column_names() {
   return names;
 }
 
-std::vector<std::string> format_exact_cells(const ExactResult& result) {
-  std::vector<std::string> cells = {exact_method_name(result.method), format_u64(result.tables)};
-  for (const NamedP& test : kTests) {
-    const ExactP& p = result.*test.member;
-    cells.push_back(format_g(p.p, 17));
-    cells.push_back(format_g(p.low, 17));
-    cells.push_back(format_g(p.high, 17));
+std::string format_exact_cell(const ExactResult& result, size_t column) {
+  if (column == 0) return exact_method_name(result.method);
+  if (column == 1) return format_unsigned(result.tables);
+  const ExactP& p = result.*kTests[(column - 2) / 3].member;
+  switch ((column - 2) % 3) {
+    case 0:
+      return format_general(p.p, 17);
+    case 1:
+      return format_general(p.low, 17);
+    default:
+      return format_general(p.high, 17);
   }
+}
+
+std::vector<std::string> format_exact_cells(const ExactResult& result) {
+  std::vector<std::string> cells;
+  for (size_t column = 0; column < exact_column_names().size(); ++column)
+    cells.push_back(format_exact_cell(result, column));
   return cells;
 }

@@ -3,6 +3,8 @@
 // numbers are written in the C locale's form whatever the process's locale.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,13 +15,17 @@ const char* exact_method_name(ExactMethod method);
 
 // The section with bare '\n' line ends (the report writer stores them as CR
 // LF), starting with an empty line and ending with a line feed: the method,
-// the number of tables (with the seed when sampled) and each test's P, with
-// its 95% limits when sampled. Probabilities printed as "%-g".
-std::string build_exact_report_text(const ExactResult& result);
+// the number of tables (with the seed they were drawn from when sampled) and
+// each test's P, with its 95% limits when sampled. Probabilities printed as
+// "%-g".
+std::string build_exact_report_text(const ExactResult& result, uint64_t seed);
 
 // exact_method exact_tables p_prob p_prob_low p_prob_high ... p_excess_high
 const std::vector<std::string>& exact_column_names();
 
-// The cells of those columns: the method's name, the number of tables as an
-// integer, every probability as "%.17g".
+// The cell of one of those columns (an index into them): the method's name,
+// the number of tables as an integer, every probability as "%.17g".
+std::string format_exact_cell(const ExactResult& result, size_t column);
+
+// The cells of all those columns.
 std::vector<std::string> format_exact_cells(const ExactResult& result);

@@ -21,9 +21,12 @@ struct ExactSample {
   std::vector<int64_t> counts;  // t_ij, i <= j, at index i*k + j - i*(i+1)/2
 };
 
+inline constexpr uint64_t kDefaultMaxTables = 1000000;
+inline constexpr uint64_t kDefaultTables = 100000;
+
 struct ExactOptions {
-  uint64_t max_tables = 1000000;  // enumerate up to this many; 0 forces sampling
-  uint64_t tables = 100000;       // tables drawn when sampling, >= 1
+  uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling
+  uint64_t tables = kDefaultTables;         // tables drawn when sampling, >= 1
   uint64_t seed = 0;
   unsigned threads = 0;  // 0: one per core
 };

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "exact/hypergeometric.h"
 #include "exact/pairing_draw.h"
 #include "exact/table_score.h"
+#include "parallel/worker_pool.h"
 
 namespace {
 
@@ -63,7 +62,7 @@ void draw_table(const TableStats& s, Rng64& r, int64_t* t, int64_t* left) {
 
 SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, unsigned threads) {
   const uint64_t chunks = (tables + kSampleChunk - 1) / kSampleChunk;
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = resolve_workers(threads);
   threads = static_cast<unsigned>(std::min<uint64_t>(threads, std::max<uint64_t>(chunks, 1)));
   const double log_tie = std::log1p(kTieMargin);
   const TableScorer scorer = prepare_table_scorer(s);
@@ -92,17 +91,8 @@ SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, un
       }
     }
   };
-  std::vector<std::thread> pool;
-  for (unsigned id = 1; id < threads; ++id) {
-    // Without another thread the chunks are simply drawn by fewer.
-    try {
-      pool.emplace_back(work, id);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  work(0);
-  for (std::thread& th : pool) th.join();
+  // Chunks are shared out: a worker that cannot start leaves them to the others.
+  run_on_workers(threads, work);
 
   SampleHits total;
   for (const SampleHits& h : per_thread) add_hits(total, h);

@@ -67,7 +67,7 @@ std::string read_failure_reason(const GenotypeRead& read) {
       return kMemoryErrorText;
     default: {
       const char* words = record_failure_words(p.status);
-      return std::string(words != nullptr ? words : "possibly incorrect data in file") + " \"" +
+      return std::string(words != nullptr ? words : kIncorrectDataText) + " \"" +
              read.excerpt + "\"";
     }
   }

@@ -42,3 +42,6 @@ std::string read_failure_reason(const GenotypeRead& read);
 
 // The memory failure message, as every phase words it.
 inline constexpr const char kMemoryErrorText[] = "memory allocation error - program abort";
+// What data that cannot be read as counts is called, by the reader and the
+// analysis alike.
+inline constexpr const char kIncorrectDataText[] = "possibly incorrect data in file";

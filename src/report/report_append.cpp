@@ -16,8 +16,9 @@ AppendResult append_to_file(const char* path, const std::string& bytes) {
   return AppendResult::kDone;
 }
 
-AppendResult append_report(const char* path, const FileResults& results, const std::tm& when) {
-  return append_to_file(path, build_report_bytes(results, when));
+AppendResult append_report(const char* path, const char* input_name, const UnitResult& results,
+                           const std::tm& when) {
+  return append_to_file(path, build_report_bytes(input_name, results, when));
 }
 
 std::tm local_now() {

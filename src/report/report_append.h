@@ -8,14 +8,15 @@
 #include <ctime>
 #include <string>
 
-#include "report/file_results.h"
+#include "report/unit_result.h"
 
 enum class AppendResult { kDone, kOpenFailed, kWriteFailed };
 
 AppendResult append_to_file(const char* path, const std::string& bytes);
 
-// One file's report, dated when, appended to path in a single write.
-AppendResult append_report(const char* path, const FileResults& results, const std::tm& when);
+// One unit's report, dated when, appended to path in a single write.
+AppendResult append_report(const char* path, const char* input_name, const UnitResult& results,
+                           const std::tm& when);
 
 // The local time now, for dating a report.
 std::tm local_now();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "exact/exact_report.h"
 #include "montecarlo/interval_text.h"
 
 namespace {
@@ -112,14 +113,14 @@ std::string format_table_row(char allele1, char allele2, int32_t count, float ex
   return std::string(row);
 }
 
-std::string build_report_text(const FileResults& r, const std::tm& when) {
-  const LocusAnalysis& a = *r.locus;
-  const McResults* mc = r.mc;
+std::string build_report_text(const char* input_name, const UnitResult& r, const std::tm& when) {
+  const LocusAnalysis& a = r.locus;
+  const McResults* mc = r.mc ? &*r.mc : nullptr;
   const int32_t k = a.k;
   const bool with_mc = mc != nullptr;
   std::string out;
 
-  append_format(out, "\n\tName of input file: \"%-s\"\n\t", upper_ascii(r.input_name).c_str());
+  append_format(out, "\n\tName of input file: \"%-s\"\n\t", upper_ascii(input_name).c_str());
   out.append(34, '-');
   append_format(out, "\n\ncalculated on %s\n\n", format_report_date(when).c_str());
 
@@ -178,6 +179,7 @@ std::string build_report_text(const FileResults& r, const std::tm& when) {
     append_format(out, "\n\n95%% confidence intervals for probabilities (P):\n");
     out += format_interval_list(*mc, IntervalStyle{"for H-W", "-> ", "\n"});
   }
+  if (r.exact) out += build_exact_report_text(*r.exact, r.seed);
   return out;
 }
 
@@ -191,6 +193,6 @@ std::string to_crlf(const std::string& text) {
   return out;
 }
 
-std::string build_report_bytes(const FileResults& r, const std::tm& when) {
-  return to_crlf(build_report_text(r, when));
+std::string build_report_bytes(const char* input_name, const UnitResult& r, const std::tm& when) {
+  return to_crlf(build_report_text(input_name, r, when));
 }

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "report/file_results.h"
+#include "report/unit_result.h"
 
 // Bytes of the table header: three lines after an empty line, 219 in all.
 constexpr size_t kReportHeaderLength = 219;
@@ -31,9 +31,11 @@ std::string format_table_header(bool with_mc);
 std::string format_table_row(char allele1, char allele2, int32_t count, float expected,
                              float cell_x2, const double* mc_probability);
 
-std::string build_report_text(const FileResults& r, const std::tm& when);
+// The report of a unit read from input_name (shown upper-cased), the exact
+// tests' section after it when they ran.
+std::string build_report_text(const char* input_name, const UnitResult& r, const std::tm& when);
 
 // Every line feed becomes the pair 13, 10, as a text-mode file stores it.
 std::string to_crlf(const std::string& text);
 
-std::string build_report_bytes(const FileResults& r, const std::tm& when);
+std::string build_report_bytes(const char* input_name, const UnitResult& r, const std::tm& when);

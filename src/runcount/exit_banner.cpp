@@ -1,8 +1,8 @@
 #include "runcount/exit_banner.h"
 
-#include <cstring>
 #include <string>
 
+#include "cli/program_name.h"
 #include "console/console.h"
 #include "runcount/closing_lines.h"
 #include "runcount/run_counter.h"
@@ -16,8 +16,7 @@ void show_closing_lines(const char* program_path) {
   const uint8_t saved_attribute = info.attribute;
 
   if (counted) {
-    const char* slash = std::strrchr(program_path, '/');
-    const char* name = slash ? slash + 1 : program_path;
+    const char* name = program_name_of(program_path);
     con_set_attr(kAttrBlackOnGray);
     con_printf("\r\nThanks for running %s %ld times!", name, static_cast<long>(runs));
     if (runs % 10 == 0) con_printf(" (set \"read-only\" to supress counting)");

@@ -48,7 +48,7 @@ TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
 }
 
 TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {
-  EXPECT_EQ(build_exact_report_text(sampled_result()),
+  EXPECT_EQ(build_exact_report_text(sampled_result(), sampled_result().seed),
             "\n\n\tExact conditional tests:\n"
             "\t100000 tables drawn (seed 4294967295):\n"
             "\t\tprobability test         P = 0.1  (95%: 0.098 - 0.102)\n"
@@ -59,7 +59,7 @@ TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {
   ExactResult e;
   e.tables = 12;
   e.prob = {0.123456789, 0.123456789, 0.123456789};
-  const std::string text = build_exact_report_text(e);
+  const std::string text = build_exact_report_text(e, e.seed);
   EXPECT_NE(text.find("\t12 tables, complete enumeration:\n"), std::string::npos);
   EXPECT_NE(text.find("probability test         P = 0.123457\n"), std::string::npos);
   EXPECT_EQ(text.find("95%"), std::string::npos);

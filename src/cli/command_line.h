@@ -11,14 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "exact/exact_tests.h"
+
 struct BatchOptions {
   uint32_t runs = 0;           // 0: no experiment
   bool seed_given = false;
   uint32_t seed = 0;
   std::string report;          // empty: no report
   bool exact = false;
-  uint64_t max_tables = 1000000;
-  uint64_t tables = 100000;
+  uint64_t max_tables = kDefaultMaxTables;
+  uint64_t tables = kDefaultTables;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
 };

@@ -1,23 +1,28 @@
-#include "batch/command_line.h"
+#include "cli/command_line.h"
 
+#include <charconv>
 #include <optional>
 #include <string_view>
+
+#include "exact/exact_tests.h"
+#include "montecarlo/run_limit.h"
 
 namespace {
 
 // A decimal number without sign, space or trailing text, within [low, high].
 std::optional<uint64_t> parse_number(std::string_view text, uint64_t low, uint64_t high) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
+  // Longer than any number in range, however many leading zeros: refused.
+  if (text.size() > 20) return std::nullopt;
   uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc{} || stop != end)
+    return std::nullopt;
   if (value < low || value > high) return std::nullopt;
   return value;
 }
+
+const std::string kRunsRange = "a number from 1 to " + std::to_string(kMaxRuns);
 
 // Applies a value to the options; false when it is not acceptable.
 using Apply = bool (*)(BatchOptions& o, std::string_view value);
@@ -30,9 +35,9 @@ struct BatchOption {
 };
 
 const BatchOption kOptions[] = {
-    {"--runs", true, "a number from 1 to 65000",
+    {"--runs", true, kRunsRange.c_str(),
      [](BatchOptions& o, std::string_view v) {
-       const auto n = parse_number(v, 1, 65000);
+       const auto n = parse_number(v, 1, kMaxRuns);
        if (n) o.runs = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
@@ -174,7 +179,8 @@ std::string usage_text(const char* program) {
          "Batch: never touches the terminal; writes one tab-separated header line\n"
          "and one row per FILE (with --genepop, per population and locus) to\n"
          "standard output. Options:\n"
-         "  --runs N       run a Monte Carlo experiment of N replicates (1-65000)\n"
+         "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
+         std::to_string(kMaxRuns) + ")\n"
          "                 for every file\n"
          "  --seed S       seed every experiment with S (0-4294967295) instead of\n"
          "                 the clock\n"
@@ -182,9 +188,11 @@ std::string usage_text(const char* program) {
          "  --exact        add the exact tests (probability, X2, G2, heterozygote\n"
          "                 deficit and excess): all tables enumerated, or sampled\n"
          "                 when there are more than --max-tables\n"
-         "  --max-tables M enumerate up to M tables (default 1000000; 0: always\n"
+         "  --max-tables M enumerate up to M tables (default " +
+         std::to_string(kDefaultMaxTables) + "; 0: always\n"
          "                 sample)\n"
-         "  --tables T     tables drawn when sampling (default 100000)\n"
+         "  --tables T     tables drawn when sampling (default " +
+         std::to_string(kDefaultTables) + ")\n"
          "  --threads N    threads of the exact tests (default 0: all cores);\n"
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"

@@ -1,0 +1,41 @@
+#include "batch/count_file_source.h"
+
+#include <memory>
+#include <utility>
+
+#include "genotype/genotype_reader.h"
+
+namespace {
+
+const IdColumn<std::string> kIdColumns[] = {
+    {"file", [](TsvLine& line, const std::string& path) { add_text_cell(line, path); }},
+};
+
+UnitSource open_count_file(const char* path) {
+  auto done = std::make_shared<bool>(false);
+  return UnitSource{[file = std::string(path), done](std::vector<SourceUnit>& block,
+                                                      std::string& failure) {
+    if (*done) return SourceStatus::kEnd;
+    *done = true;
+    GenotypeRead read = read_genotype_file(file.c_str());
+    if (read.status != ReadStatus::kOk) {
+      failure = read_failure_reason(read);
+      return SourceStatus::kFailed;
+    }
+    block.clear();
+    SourceUnit& unit = block.emplace_back();
+    unit.id = id_cells(kIdColumns, file);
+    unit.name = file;
+    unit.genotypes.table = std::move(read.parse.table);
+    unit.genotypes.k = read.parse.k;
+    unit.genotypes.two_n = read.parse.two_n;
+    return SourceStatus::kUnits;
+  }};
+}
+
+}  // namespace
+
+const InputKind& count_file_input() {
+  static const InputKind kind{id_column_names(kIdColumns), false, false, open_count_file};
+  return kind;
+}

@@ -1,0 +1,201 @@
+#include "batch/row_columns.h"
+
+#include <cmath>
+
+#include "exact/exact_report.h"
+
+namespace {
+
+bool always(const BatchOptions&, const InputKind&) { return true; }
+bool with_missing(const BatchOptions&, const InputKind& kind) { return kind.counts_missing; }
+bool with_runs(const BatchOptions& options, const InputKind&) { return options.runs > 0; }
+bool with_exact(const BatchOptions& options, const InputKind&) { return options.exact; }
+
+Column cell(const char* name, void (*write)(TsvLine&, const UnitResult&)) {
+  return Column{name, [write](TsvLine& line, const RowUnit& u) { write(line, *u.result); }};
+}
+
+// Whether an experiment drew from the unit's seed: the Monte Carlo one, or
+// the exact tests by sampling.
+bool seed_drawn(const UnitResult& r) {
+  return r.mc || (r.exact && r.exact->method == ExactMethod::sampling);
+}
+
+// An analysed unit shows the figures its analysis kept (the classes with
+// copies), an untested one what its source counted.
+ColumnGroup size_group() {
+  return {"size", always,
+          {Column{"k",
+                  [](TsvLine& line, const RowUnit& u) {
+                    add_int_cell(line, u.result != nullptr ? u.result->locus.k : u.unit.k);
+                  },
+                  nullptr},
+           Column{"n",
+                  [](TsvLine& line, const RowUnit& u) {
+                    add_int_cell(line,
+                                 u.result != nullptr ? u.result->locus.two_n / 2 : u.unit.n);
+                  },
+                  nullptr}}};
+}
+
+ColumnGroup missing_group() {
+  return {"missing", with_missing,
+          {Column{"missing",
+                  [](TsvLine& line, const RowUnit& u) { add_int_cell(line, u.unit.missing); },
+                  nullptr}}};
+}
+
+ColumnGroup stats_group() {
+  ColumnGroup g{"statistics", always, {}};
+  g.columns.push_back(cell("x2", [](TsvLine& l, const UnitResult& r) {
+    add_float_cell(l, r.locus.x2_obs);
+  }));
+  g.columns.push_back(cell("df", [](TsvLine& l, const UnitResult& r) {
+    add_int_cell(l, r.locus.df);
+  }));
+  g.columns.push_back(cell("x2_crit", [](TsvLine& l, const UnitResult& r) {
+    add_float_cell(l, r.locus.x2_crit);
+  }));
+  g.columns.push_back(cell("p_x2", [](TsvLine& l, const UnitResult& r) {
+    if (std::isnan(r.p_x2)) {
+      add_na_cell(l);
+    } else {
+      add_double_cell(l, r.p_x2);
+    }
+  }));
+  g.columns.push_back(cell("h_obs", [](TsvLine& l, const UnitResult& r) {
+    add_double_cell(l, observed_heterozygosity(r.locus));
+  }));
+  g.columns.push_back(cell("h_exp", [](TsvLine& l, const UnitResult& r) {
+    add_double_cell(l, expected_heterozygosity(r.locus));
+  }));
+  g.columns.push_back(cell("d", [](TsvLine& l, const UnitResult& r) {
+    add_float_cell(l, r.locus.d_obs);
+  }));
+  g.columns.push_back(cell("knd2", [](TsvLine& l, const UnitResult& r) {
+    const LocusAnalysis& a = r.locus;
+    add_double_cell(l, static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)));
+  }));
+  // Empty where nothing drew from it.
+  Column seed = cell("seed", [](TsvLine& l, const UnitResult& r) {
+    if (seed_drawn(r)) {
+      add_int_cell(l, r.seed);
+    } else {
+      add_cell(l, "");
+    }
+  });
+  seed.untested = "";
+  g.columns.push_back(std::move(seed));
+  return g;
+}
+
+// The three cells of one Monte Carlo probability: P, low and high, NA where
+// nothing was made or the report shows no interval (every replicate a hit).
+struct McProbability {
+  const char* stem;
+  float McResults::*p;
+  uint32_t McResults::*hits;
+  double McResults::*low;
+  double McResults::*high;
+};
+
+constexpr McProbability kMcProbabilities[] = {
+    {"mc_p_x2", &McResults::p_hw, &McResults::hits_hw, &McResults::ci_hw_low,
+     &McResults::ci_hw_high},
+    {"mc_p_d_one", &McResults::p_d_one, &McResults::hits_d_one, &McResults::ci_d_one_low,
+     &McResults::ci_d_one_high},
+    {"mc_p_d_both", &McResults::p_d_both, &McResults::hits_d_both, &McResults::ci_d_both_low,
+     &McResults::ci_d_both_high},
+};
+
+bool mc_made(const UnitResult& r) { return r.mc && r.mc->runs_made > 0; }
+
+bool mc_interval(const UnitResult& r, const McProbability& p) {
+  return mc_made(r) && (*r.mc).*p.hits != r.mc->runs_made;
+}
+
+ColumnGroup monte_carlo_group() {
+  ColumnGroup g{"monte carlo", with_runs, {}};
+  g.columns.push_back(cell("mc_runs", [](TsvLine& l, const UnitResult& r) {
+    if (r.mc) {
+      add_int_cell(l, r.mc->runs_made);
+    } else {
+      add_na_cell(l);
+    }
+  }));
+  for (const McProbability& p : kMcProbabilities) {
+    const std::string stem = p.stem;
+    g.columns.push_back({stem, [&p](TsvLine& l, const RowUnit& u) {
+                           if (mc_made(*u.result)) {
+                             add_float_cell(l, (*u.result->mc).*p.p);
+                           } else {
+                             add_na_cell(l);
+                           }
+                         }});
+    g.columns.push_back({stem + "_low", [&p](TsvLine& l, const RowUnit& u) {
+                           if (mc_interval(*u.result, p)) {
+                             add_double_cell(l, (*u.result->mc).*p.low);
+                           } else {
+                             add_na_cell(l);
+                           }
+                         }});
+    g.columns.push_back({stem + "_high", [&p](TsvLine& l, const RowUnit& u) {
+                           if (mc_interval(*u.result, p)) {
+                             add_double_cell(l, (*u.result->mc).*p.high);
+                           } else {
+                             add_na_cell(l);
+                           }
+                         }});
+  }
+  return g;
+}
+
+// The exact tests' own list gives the names and the cells.
+ColumnGroup exact_group() {
+  ColumnGroup g{"exact", with_exact, {}};
+  const std::vector<std::string>& names = exact_column_names();
+  for (size_t i = 0; i < names.size(); ++i) {
+    g.columns.push_back({names[i], [i](TsvLine& l, const RowUnit& u) {
+                           if (u.result->exact) {
+                             add_cell(l, format_exact_cell(*u.result->exact, i));
+                           } else {
+                             add_na_cell(l);
+                           }
+                         }});
+  }
+  return g;
+}
+
+}  // namespace
+
+const std::vector<ColumnGroup>& column_groups() {
+  static const std::vector<ColumnGroup> groups = {size_group(), missing_group(), stats_group(),
+                                                  monte_carlo_group(), exact_group()};
+  return groups;
+}
+
+std::string row_header(const InputKind& kind, const BatchOptions& options) {
+  TsvLine line;
+  for (const std::string& name : kind.id_columns) add_cell(line, name);
+  for (const ColumnGroup& group : column_groups()) {
+    if (!group.present(options, kind)) continue;
+    for (const Column& column : group.columns) add_cell(line, column.name);
+  }
+  if (kind.adjusts_p) add_cell(line, kQColumn);
+  return finish_line(line);
+}
+
+TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowUnit& row) {
+  TsvLine line = row.unit.id;
+  for (const ColumnGroup& group : column_groups()) {
+    if (!group.present(options, kind)) continue;
+    for (const Column& column : group.columns) {
+      if (row.result == nullptr && column.untested != nullptr) {
+        add_cell(line, column.untested);
+      } else {
+        column.write(line, row);
+      }
+    }
+  }
+  return line;
+}

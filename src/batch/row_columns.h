@@ -1,0 +1,51 @@
+// The columns of a batch row as data: each group says when it is present,
+// and each column its header name, how its cell is written and what an
+// untested unit shows in it. The header and every row are written from the
+// same list.
+//
+// A row: the input kind's identifying columns, then the groups in order
+// (k n [missing], the statistics with the seed, the Monte Carlo group with
+// --runs, the exact group with --exact), then q_bh where the kind adjusts
+// p-values.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/tsv_line.h"
+#include "batch/unit_source.h"
+#include "cli/command_line.h"
+#include "report/unit_result.h"
+
+// What a cell is written from: the unit as its source gave it and, unless
+// it had nothing to test, its analysis.
+struct RowUnit {
+  const SourceUnit& unit;
+  const UnitResult* result;  // null: nothing was tested
+};
+
+struct Column {
+  std::string name;
+  std::function<void(TsvLine&, const RowUnit&)> write;
+  // The cell of a unit with nothing to test; null: write() handles it.
+  const char* untested = "NA";
+};
+
+struct ColumnGroup {
+  const char* name;
+  bool (*present)(const BatchOptions&, const InputKind&);
+  std::vector<Column> columns;
+};
+
+// Every group, present or not, in row order.
+const std::vector<ColumnGroup>& column_groups();
+
+// The header line for this kind of input with these options.
+std::string row_header(const InputKind& kind, const BatchOptions& options);
+
+// A row without q_bh and without its line feed.
+TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowUnit& row);
+
+// The name of the column that ends the rows of a kind that adjusts p.
+inline constexpr const char kQColumn[] = "q_bh";

@@ -1,0 +1,54 @@
+#include "batch/write_guard.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "batch/progress_line.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_writing = 0;
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int) {
+  progress_erase_on_signal();
+  if (g_writing == 0) _exit(kInterruptedStatus);
+  g_interrupted = 1;
+}
+
+}  // namespace
+
+void install_interrupt_handler() {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+WriteSection::WriteSection() { g_writing = 1; }
+
+WriteSection::~WriteSection() {
+  g_writing = 0;
+  if (g_interrupted != 0) {
+    std::fflush(stdout);
+    _exit(kInterruptedStatus);
+  }
+}
+
+bool write_stdout(const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+         std::fflush(stdout) == 0;
+}
+
+bool standard_streams_open() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) continue;
+    if (fd == STDOUT_FILENO) return false;
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null != fd) return false;
+  }
+  return true;
+}

@@ -1,0 +1,26 @@
+// Whole rows and reports under Ctrl-C, and standard output's state. An
+// interrupt ends the process with status 130 at once, except while a
+// WriteSection is open: what is being written is finished first.
+#pragma once
+
+#include <string>
+
+inline constexpr int kInterruptedStatus = 130;
+
+void install_interrupt_handler();
+
+struct WriteSection {
+  WriteSection();
+  ~WriteSection();
+  WriteSection(const WriteSection&) = delete;
+  WriteSection& operator=(const WriteSection&) = delete;
+};
+
+// Writes and flushes; false when standard output took less.
+bool write_stdout(const std::string& text);
+
+// A standard stream that was closed must not be reopened by accident as a
+// report or input file: rows or messages would land in it. Standard input
+// and error get /dev/null; false when standard output is closed, as there is
+// nowhere to write.
+bool standard_streams_open();

@@ -1,0 +1,20 @@
+// The one way work is spread over threads. A thread that cannot be started
+// leaves its share to the others, so the work is always done.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// The number of threads that `workers` (0: one per core) stands for.
+unsigned resolve_workers(unsigned workers);
+
+// Runs body(worker) once for each worker in [0, workers) at the same time,
+// worker 0 on the calling thread; returns when all have returned. A worker
+// whose thread cannot be started is skipped: body must share its work out
+// (as run_in_parallel does) rather than assign it by worker.
+void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>& body);
+
+// Runs work(i) for every i in [0, count) on up to `workers` threads (0: one
+// per core), each thread taking the next index when it is free; returns when
+// all are done. work must only touch what belongs to index i.
+void run_in_parallel(size_t count, unsigned workers, const std::function<void(size_t)>& work);

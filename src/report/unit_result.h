@@ -1,0 +1,21 @@
+// One analysed unit (a count file, or one population at one locus): what
+// both front ends and the report read. The locus statistics always; the
+// Monte Carlo results when an experiment ran, the exact tests when they ran;
+// the asymptotic P of X2; and the one seed both experiments drew from.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "exact/exact_tests.h"
+#include "montecarlo/experiment.h"
+#include "stats/locus_analysis.h"
+
+struct UnitResult {
+  LocusAnalysis locus;  // analysed without failure
+  std::optional<McResults> mc;
+  std::optional<ExactResult> exact;
+  double p_x2 = std::numeric_limits<double>::quiet_NaN();  // NaN where it has no value
+  uint32_t seed = 0;
+};
