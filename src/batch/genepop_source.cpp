@@ -53,7 +53,9 @@ bool make_genotypes(const GenepopTally& t, GenotypeUnit& unit) {
   return true;
 }
 
-SourceUnit make_unit(const std::string& path, const GenepopTally& t) {
+}  // namespace
+
+SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
   SourceUnit unit;
   unit.id = id_cells(kIdColumns, GenepopItem{path, t});
   unit.name = path + ": population " + std::to_string(t.population) + ", locus " + t.locus_name;
@@ -73,6 +75,8 @@ SourceUnit make_unit(const std::string& path, const GenepopTally& t) {
   }
   return unit;
 }
+
+namespace {
 
 // The whole file is parsed at the first pull; its units go out a block at
 // a time.
@@ -100,7 +104,7 @@ UnitSource open_genepop_file(const char* path) {
     if (s.next >= tallies.size()) return SourceStatus::kEnd;
     block.clear();
     const size_t end = std::min(tallies.size(), s.next + kBlockUnits);
-    for (; s.next < end; ++s.next) block.push_back(make_unit(s.path, tallies[s.next]));
+    for (; s.next < end; ++s.next) block.push_back(genepop_unit(s.path, tallies[s.next]));
     return SourceStatus::kUnits;
   }};
 }

@@ -8,9 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "batch/unit_source.h"
+#include "genepop/genepop_data.h"
 
 constexpr int32_t kGenepopMcClasses = 127;
 
 const InputKind& genepop_input();
+
+// The unit of one population at one locus of the file at path: untestable
+// without two allele classes with copies; a failure when memory runs out.
+SourceUnit genepop_unit(const std::string& path, const GenepopTally& t);

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "batch/genepop_units.h"
-#include "batch/unit_analysis.h"
+#include "batch/batch_units.h"
+#include "batch/count_file_source.h"
+#include "batch/genepop_source.h"
+#include "genepop/classic_letters.h"
+#include "batch/row_columns.h"
 #include "batch/tsv_cells.h"
-#include "batch/unit_columns.h"
 #include "exact/exact_report.h"
 
 namespace {
@@ -55,9 +58,10 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     options.tables = 5000;
     options.seed_given = true;
     options.seed = 77;
-    const UnitResult r = analyse_unit(count_unit(kWithEmptyClass), options, McHooks{});
-    ASSERT_TRUE(r.ok) << r.reason;
-    ASSERT_TRUE(r.with_exact);
+    const Analysed a = analysed(count_unit(kWithEmptyClass), options);
+    ASSERT_EQ(a.failure, "");
+    const UnitResult& r = a.result;
+    ASSERT_TRUE(r.exact);
     ExactOptions direct_options;
     direct_options.max_tables = max_tables;
     direct_options.tables = 5000;
@@ -65,10 +69,13 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     direct_options.threads = 1;
     ExactResult direct;
     ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::ok);
-    expect_same(r.exact, direct);
+    expect_same(*r.exact, direct);
 
-    const std::vector<std::string> header = tsv_cells(count_file_header(options));
-    const std::vector<std::string> row = tsv_cells(count_file_row("f", r, options));
+    SourceUnit unit;
+    add_text_cell(unit.id, "f");
+    const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), options));
+    TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &r});
+    const std::vector<std::string> row = tsv_cells(finish_line(line));
     ASSERT_EQ(row.size(), header.size());
     ASSERT_EQ(header.size(), 12u + exact_column_names().size());
     EXPECT_EQ(std::vector<std::string>(row.begin() + 12, row.end()), format_exact_cells(direct));
@@ -85,15 +92,15 @@ TEST(UnitExact, OneSeedForBothExperimentsAndExactFailuresFailTheUnit) {
   options.runs = 20;
   options.seed_given = true;
   options.seed = 4000000000u;
-  const UnitResult r = analyse_unit(count_unit(kWithEmptyClass), options, McHooks{});
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.mc.seed, 4000000000u);
-  EXPECT_EQ(r.exact.seed, 4000000000u);
+  const Analysed a = analysed(count_unit(kWithEmptyClass), options);
+  ASSERT_EQ(a.failure, "");
+  EXPECT_EQ(a.result.seed, 4000000000u);
+  EXPECT_EQ(a.result.mc->seed, 4000000000u);
+  EXPECT_EQ(a.result.exact->seed, 4000000000u);
 
   options.tables = 0;  // only reachable from code: the sampler refuses it
-  const UnitResult refused = analyse_unit(count_unit(kWithEmptyClass), options, McHooks{});
-  EXPECT_FALSE(refused.ok);
-  EXPECT_EQ(refused.reason, exact_status_message(ExactStatus::no_tables));
+  EXPECT_EQ(analysed(count_unit(kWithEmptyClass), options).failure,
+            exact_status_message(ExactStatus::no_tables));
 }
 
 GenepopTally wide_tally(int32_t classes) {
@@ -124,71 +131,67 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   options.max_tables = 0;
   options.tables = 200;
   options.seed_given = true;
-  const GenepopTally wide = wide_tally(130);
-  GenotypeUnit unit;
-  ASSERT_TRUE(make_genepop_unit(wide, unit));
-  const UnitResult r = analyse_unit(std::move(unit), options, McHooks{});
-  ASSERT_TRUE(r.ok) << r.reason;
+  SourceUnit unit = genepop_unit("g", wide_tally(130));
+  ASSERT_TRUE(unit.testable && unit.failure.empty());
+  EXPECT_EQ(unit.not_reported,
+            "more than " + std::to_string(kMaxLetterClasses) + " alleles, not in the report");
+  const Analysed a = analysed(std::move(unit.genotypes), options);
+  ASSERT_EQ(a.failure, "");
+  const UnitResult& r = a.result;
   EXPECT_EQ(r.locus.k, 130);
   EXPECT_EQ(r.locus.df, 130 * 129 / 2);
   EXPECT_EQ(r.locus.het_observed, 65);
   EXPECT_DOUBLE_EQ(observed_heterozygosity(r.locus), 65.0 / 66.0);
-  EXPECT_FALSE(r.with_mc);  // beyond the permutation test's classes
-  EXPECT_TRUE(r.with_exact);
+  EXPECT_FALSE(r.mc);  // beyond the permutation test's classes
+  EXPECT_TRUE(r.exact);
   EXPECT_TRUE(std::isnan(leading_p(r, runs_only(options.runs))));
-  EXPECT_EQ(leading_p(r, options), r.exact.prob.p);
+  EXPECT_EQ(leading_p(r, options), r.exact->prob.p);
 
-  TsvLine line;
-  add_test_cells(line, r, options);
+  const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
+  TsvLine line = row_cells(genepop_input(), options, RowUnit{unit, &r});
   const std::vector<std::string> cells = tsv_cells(finish_line(line));
-  EXPECT_EQ(cells[kStatsColumns.size()], "NA");  // mc_runs
-  EXPECT_EQ(cells[kStatsColumns.size() - 1], "0");  // the seed, used by the sampler
+  const auto column = [&](const char* name) {
+    return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+  };
+  EXPECT_EQ(cells[column("mc_runs")], "NA");
+  EXPECT_EQ(cells[column("seed")], "0");  // used by the sampler
+  EXPECT_EQ(cells[column("k")], "130");
 
   // Within the letters the same counts give the same figures with or
   // without letters on the cells.
   const GenepopTally named = wide_tally(120);
-  GenotypeUnit lettered;
-  ASSERT_TRUE(make_genepop_unit(named, lettered));
-  ASSERT_EQ(lettered.table[1].allele2, 'B');
-  GenotypeUnit bare;
-  ASSERT_TRUE(make_genepop_unit(named, bare));
-  for (size_t pos = 0; pos < bare.table.size; ++pos)
-    bare.table[pos].allele1 = bare.table[pos].allele2 = 0;
+  SourceUnit lettered = genepop_unit("g", named);
+  ASSERT_EQ(lettered.genotypes.table[1].allele2, 'B');
+  EXPECT_EQ(lettered.not_reported, "");
+  EXPECT_EQ(lettered.report_heading.substr(0, 1), "\n");
+  SourceUnit bare = genepop_unit("g", named);
+  for (size_t pos = 0; pos < bare.genotypes.table.size; ++pos)
+    bare.genotypes.table[pos].allele1 = bare.genotypes.table[pos].allele2 = 0;
   BatchOptions plain;
-  const UnitResult a = analyse_unit(std::move(lettered), plain, McHooks{});
-  const UnitResult b = analyse_unit(std::move(bare), plain, McHooks{});
-  ASSERT_TRUE(a.ok && b.ok);
-  EXPECT_EQ(a.locus.het_observed, b.locus.het_observed);
-  EXPECT_EQ(a.locus.d_obs, b.locus.d_obs);
-  EXPECT_EQ(a.locus.x2_obs, b.locus.x2_obs);
+  const Analysed la = analysed(std::move(lettered.genotypes), plain);
+  const Analysed lb = analysed(std::move(bare.genotypes), plain);
+  ASSERT_TRUE(la.failure.empty() && lb.failure.empty());
+  EXPECT_EQ(la.result.locus.het_observed, lb.result.locus.het_observed);
+  EXPECT_EQ(la.result.locus.d_obs, lb.result.locus.d_obs);
+  EXPECT_EQ(la.result.locus.x2_obs, lb.result.locus.x2_obs);
 }
 
-TEST(GenepopUnits, UntestedRowsFillEveryColumnAndTheLeadingPFollowsTheOptions) {
-  BatchOptions options;
-  options.runs = 5;
-  options.exact = true;
-  const size_t header = tsv_cells(genepop_header(options)).size();
-  TsvLine line;
-  for (int i = 0; i < 7; ++i) add_cell(line, "x");  // file ... missing
-  add_untested_cells(line, options);
-  const std::vector<std::string> cells = tsv_cells(finish_line(line));
-  EXPECT_EQ(cells.size() + 1, header);  // all but q_bh
-  EXPECT_EQ(cells[7 + kStatsColumns.size() - 1], "");  // seed
-  EXPECT_EQ(cells[7], "NA");
-
-  EXPECT_FALSE(genepop_testable(GenepopTally{}));
+TEST(GenepopUnits, UntestedTalliesAndTheLeadingPFollowingTheOptions) {
+  EXPECT_FALSE(genepop_unit("g", GenepopTally{}).testable);
   GenepopTally mono;
   mono.allele_codes = {5};
   mono.n = 4;
-  EXPECT_FALSE(genepop_testable(mono));
+  EXPECT_FALSE(genepop_unit("g", mono).testable);
+  EXPECT_EQ(genepop_unit("g", mono).name, "g: population 0, locus ");
 
   UnitResult r;
   r.p_x2 = 0.25;
-  r.with_mc = true;
-  r.mc.runs_made = 10;
-  r.mc.p_hw = 0.5f;
-  r.with_exact = true;
-  r.exact.prob.p = 0.125;
+  r.mc.emplace().runs_made = 10;
+  r.mc->p_hw = 0.5f;
+  r.exact.emplace().prob.p = 0.125;
+  BatchOptions options;
+  options.runs = 5;
+  options.exact = true;
   BatchOptions plain;
   EXPECT_EQ(leading_p(r, plain), 0.25);
   EXPECT_EQ(leading_p(r, runs_only(5)), 0.5);

@@ -53,8 +53,8 @@ TEST(AppendToFile, AFullDeviceIsAWriteFailure) {
 TEST(AppendReport, AppendsTheReportWithTheNameUpperCased) {
   TempDir dir;
   const std::string out = dir.write("out.txt", "earlier\r\n3.841");
-  SampleResults s("Sample-1.txt", out.c_str());
-  EXPECT_EQ(append_report(out.c_str(), s.view(), local_now()), AppendResult::kDone);
+  ReportSample s = sample_results("Sample-1.txt");
+  EXPECT_EQ(append_report(out.c_str(), s.input.c_str(), s.unit, local_now()), AppendResult::kDone);
   const std::string bytes = read_bytes(out);
   ASSERT_GT(bytes.size(), 60u);
   EXPECT_EQ(bytes.substr(0, 54),

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/report_text.h"
+#include "exact/exact_report.h"
 #include "report/sample_results.h"
 
 namespace {
@@ -23,83 +24,52 @@ std::tm frozen_time() {
 
 // A report of k alleles named A, B, ... with frequencies 0.1, 0.2, ... and
 // every cell holding count 1, expected 1 and X2 0.
-struct SyntheticResults {
-  std::vector<char> name{'i', 'n', '\0'};
-  std::vector<char> out{'o', '\0'};
-  std::vector<char*> args;
+ReportSample synthetic_results(int32_t k) {
+  const size_t cells = static_cast<size_t>(cell_count_for(k));
   std::string letters;
   std::vector<float> freq;
-  std::vector<float> expected;
-  std::vector<float> cell_x2;
-  std::vector<GenotypeCell> table;
-  FlatResults r{};
-  ReportModel model;
-
-  const FileResults& view() {
-    r.allele_freq = freq.data();
-    r.expected = expected.data();
-    r.cell_x2 = cell_x2.data();
-    r.table = table.data();
-    return model.build(r);
+  for (int32_t i = 0; i < k; ++i) {
+    letters += static_cast<char>('A' + i);
+    freq.push_back(static_cast<float>(i + 1) / 10.0f);
   }
-
-  explicit SyntheticResults(int32_t k) {
-    args = {const_cast<char*>("hwmc"), name.data(), out.data()};
-    const int32_t cells = cell_count_for(k);
-    for (int32_t i = 0; i < k; ++i) {
-      letters += static_cast<char>('A' + i);
-      freq.push_back(static_cast<float>(i + 1) / 10.0f);
-    }
-    expected.assign(cells, 1.0f);
-    cell_x2.assign(cells, 0.0f);
-    table.assign(cells, GenotypeCell{1, 0, 0});
-    r.arg_count = 3;
-    r.args = args.data();
-    r.allele_count = k;
-    r.file_index = 1;
-    r.allele_letters = letters.c_str();
-    r.allele_freq = freq.data();
-    r.expected = expected.data();
-    r.cell_x2 = cell_x2.data();
-    r.table = table.data();
-    r.two_n = 2 * cells;
-    r.het_expected = 1.0f;
-    r.mc_answer = 'n';
-  }
-};
+  ReportSample s = report_sample("in", letters, std::vector<GenotypeCell>(cells, {1, 0, 0}), freq,
+                                 std::vector<float>(cells, 1.0f), std::vector<float>(cells, 0.0f));
+  s.locus().two_n = 2 * static_cast<int32_t>(cells);
+  s.locus().het_expected = 1.0f;
+  return s;
+}
 
 // The text between " allelic frequencies:\n" and the table header.
-std::string frequency_block(const FileResults& r) {
-  const std::string text = build_report_text(r, frozen_time());
+std::string frequency_block(const ReportSample& r) {
+  const std::string text = r.text(frozen_time());
   const size_t from = text.find(" allelic frequencies:\n") + 22;
   const size_t to = text.find("\n\n----");
   return text.substr(from, to - from);
 }
 
 // The text after the heterozygosity block's last line.
-std::string monte_carlo_block(const FileResults& r) {
-  const std::string text = build_report_text(r, frozen_time());
+std::string monte_carlo_block(const ReportSample& r) {
+  const std::string text = r.text(frozen_time());
   return text.substr(text.find("3.841") + 5);
 }
 
-SampleResults with_monte_carlo() {
-  SampleResults s;
-  s.r.mc_answer = 'y';
-  s.r.runs_made = 100;
-  s.r.hits_hw = 0;
-  s.r.hits_d_one = 40;
-  s.r.hits_d_both = 75;
-  s.r.p_hw = 0.0f;
-  s.r.p_d_one = 0.4f;
-  s.r.p_d_both = 0.75f;
-  s.r.ci_hw_low = 0.0;
-  s.r.ci_hw_high = 0.0095;
-  s.r.ci_d_one_low = 0.305;
-  s.r.ci_d_one_high = 0.499;
-  s.r.ci_d_both_low = 0.656;
-  s.r.ci_d_both_high = 0.832;
-  s.cell_hits.assign(21, 100);
-  s.cell_hits[3] = 7;  // ad
+ReportSample with_monte_carlo() {
+  ReportSample s = sample_results();
+  s.mc().runs_made = 100;
+  s.mc().hits_hw = 0;
+  s.mc().hits_d_one = 40;
+  s.mc().hits_d_both = 75;
+  s.mc().p_hw = 0.0f;
+  s.mc().p_d_one = 0.4f;
+  s.mc().p_d_both = 0.75f;
+  s.mc().ci_hw_low = 0.0;
+  s.mc().ci_hw_high = 0.0095;
+  s.mc().ci_d_one_low = 0.305;
+  s.mc().ci_d_one_high = 0.499;
+  s.mc().ci_d_both_low = 0.656;
+  s.mc().ci_d_both_high = 0.832;
+  fill(s.mc().cell_hits, std::vector<uint32_t>(21, 100));
+  s.mc().cell_hits[3] = 7;  // ad
   return s;
 }
 
@@ -131,7 +101,7 @@ TEST(ReportDate, EnglishNamesTwoDigitDayAndALineFeed) {
 }
 
 TEST(ReportText, GoldenSampleWithoutMonteCarlo) {
-  SampleResults s;
+  ReportSample s = sample_results();
   const std::string expected =
       "\n"
       "\tName of input file: \"SAMPLE.TXT\"\n"
@@ -182,52 +152,53 @@ TEST(ReportText, GoldenSampleWithoutMonteCarlo) {
       "\t\t\tH_exp = 0.74724\n"
       "\t\t Selander's D = 0.08576\n"
       "\t\t  (k-1)*N*D*D = 1.949 <- chi-sq_05 = 3.841";
-  EXPECT_EQ(build_report_text(s.view(), frozen_time()), expected);
+  EXPECT_EQ(s.text(frozen_time()), expected);
 }
 
 TEST(ReportText, SampleValuesAreTheFloat32FiguresOfTheAnalysis) {
   // Guards the hand-entered sample against typing errors.
-  SampleResults s;
-  EXPECT_EQ(static_cast<double>(s.r.x2_obs), 169.81552124023438);
-  EXPECT_EQ(static_cast<double>(s.cell_x2[3]), 18.113454818725586);
+  ReportSample s = sample_results();
+  EXPECT_EQ(static_cast<double>(s.locus().x2_obs), 169.81552124023438);
+  EXPECT_EQ(static_cast<double>(s.locus().cell_x2[3]), 18.113454818725586);
   float x2 = 0.0f;
-  for (float c : s.cell_x2) x2 = static_cast<float>(x2 + c);
-  EXPECT_EQ(x2, s.r.x2_obs);
+  for (size_t i = 0; i < s.locus().cell_x2.size; ++i)
+    x2 = static_cast<float>(x2 + s.locus().cell_x2[i]);
+  EXPECT_EQ(x2, s.locus().x2_obs);
 }
 
 TEST(ReportText, FileNameIsUpperCasedOnlyForAsciiLetters) {
-  SampleResults s("dir-1/Mix_e\xE9z.txt");
-  const std::string text = build_report_text(s.view(), frozen_time());
+  ReportSample s = sample_results("dir-1/Mix_e\xE9z.txt");
+  const std::string text = s.text(frozen_time());
   EXPECT_EQ(text.substr(0, 43), "\n\tName of input file: \"DIR-1/MIX_E\xE9Z.TXT\"\n\t");
   // The record is not the writer's: building the text leaves it alone.
-  EXPECT_STREQ(s.r.args[1], "dir-1/Mix_e\xE9z.txt");
+  EXPECT_EQ(s.input, "dir-1/Mix_e\xE9z.txt");
 }
 
 TEST(ReportText, FrequenciesStandFiveToALineAfterAnEmptyLine) {
-  EXPECT_EQ(frequency_block(SyntheticResults(1).view()), "\n A:0.10000");
-  EXPECT_EQ(frequency_block(SyntheticResults(5).view()),
+  EXPECT_EQ(frequency_block(synthetic_results(1)), "\n A:0.10000");
+  EXPECT_EQ(frequency_block(synthetic_results(5)),
             "\n A:0.10000 B:0.20000 C:0.30000 D:0.40000 E:0.50000");
-  EXPECT_EQ(frequency_block(SyntheticResults(6).view()),
+  EXPECT_EQ(frequency_block(synthetic_results(6)),
             "\n A:0.10000 B:0.20000 C:0.30000 D:0.40000 E:0.50000"
             "\n F:0.60000");
-  EXPECT_EQ(frequency_block(SyntheticResults(10).view()),
+  EXPECT_EQ(frequency_block(synthetic_results(10)),
             "\n A:0.10000 B:0.20000 C:0.30000 D:0.40000 E:0.50000"
             "\n F:0.60000 G:0.70000 H:0.80000 I:0.90000 J:1.00000");
-  EXPECT_EQ(frequency_block(SyntheticResults(11).view()),
+  EXPECT_EQ(frequency_block(synthetic_results(11)),
             "\n A:0.10000 B:0.20000 C:0.30000 D:0.40000 E:0.50000"
             "\n F:0.60000 G:0.70000 H:0.80000 I:0.90000 J:1.00000"
             "\n K:1.10000");
 }
 
 TEST(ReportText, OneAlleleGivesOneRowAndTheTableFollowsTheCellOrder) {
-  SyntheticResults one(1);
-  const std::string text = build_report_text(one.view(), frozen_time());
+  ReportSample one = synthetic_results(1);
+  const std::string text = one.text(frozen_time());
   EXPECT_NE(text.find("---\n  AA        1            1.0000          0.0000\n\n___"),
             std::string::npos);
 
-  SyntheticResults three(3);
+  ReportSample three = synthetic_results(3);
   std::string rows;
-  const std::string t3 = build_report_text(three.view(), frozen_time());
+  const std::string t3 = three.text(frozen_time());
   size_t at = t3.find("------\n  ") + 9;
   for (int n = 0; n < 6; ++n, at = t3.find("\n  ", at) + 3) rows += t3.substr(at, 2) + " ";
   EXPECT_EQ(rows, "AA AB AC BB BC CC ");
@@ -235,48 +206,47 @@ TEST(ReportText, OneAlleleGivesOneRowAndTheTableFollowsTheCellOrder) {
 
 TEST(ReportText, ExpectedCountsAreSummedInFloat32) {
   // 2^24 + 1 + 1 in float32 stays 2^24: each addition rounds.
-  SyntheticResults s(2);
-  s.expected = {16777216.0f, 1.0f, 1.0f};
-  s.r.two_n = 4;
-  const std::string text = build_report_text(s.view(), frozen_time());
+  ReportSample s = synthetic_results(2);
+  fill(s.locus().expected, {16777216.0f, 1.0f, 1.0f});
+  s.locus().two_n = 4;
+  const std::string text = s.text(frozen_time());
   EXPECT_NE(text.find("totals:     2          1.67772e+07             0\n"), std::string::npos);
 }
 
 TEST(ReportText, HeterozygosityIsComputedWideFromTheStoredValues) {
-  SyntheticResults s(3);
-  s.r.two_n = 7;  // N = 3 by integer division
-  s.r.het_observed = 1;
-  s.r.het_expected = 2.0f;
-  s.r.d_obs = -0.5f;
-  const std::string text = build_report_text(s.view(), frozen_time());
+  ReportSample s = synthetic_results(3);
+  s.locus().two_n = 7;  // N = 3 by integer division
+  s.locus().het_observed = 1;
+  s.locus().het_expected = 2.0f;
+  s.locus().d_obs = -0.5f;
+  const std::string text = s.text(frozen_time());
   EXPECT_NE(text.find("H_obs = 0.28571\n\t\t\tH_exp = 0.57143\n"
                       "\t\t Selander's D = -0.50000\n\t\t  (k-1)*N*D*D = 1.500 <- "),
             std::string::npos);
 }
 
 TEST(ReportText, DfLineUsesALeftJustifiedCriticalValue) {
-  SyntheticResults s(2);
-  s.r.df = 1;
-  s.r.x2_obs = 0.0f;
-  s.r.x2_crit = 3.841f;
-  EXPECT_NE(build_report_text(s.view(), frozen_time()).find("\n\ndf = 1, X2 = 0, chi-sq_05 = 3.841  \n"),
+  ReportSample s = synthetic_results(2);
+  s.locus().df = 1;
+  s.locus().x2_obs = 0.0f;
+  s.locus().x2_crit = 3.841f;
+  EXPECT_NE(s.text(frozen_time()).find("\n\ndf = 1, X2 = 0, chi-sq_05 = 3.841  \n"),
             std::string::npos);
-  s.r.x2_crit = 124.342f;
-  EXPECT_NE(build_report_text(s.view(), frozen_time()).find("chi-sq_05 = 124.342\n"),
+  s.locus().x2_crit = 124.342f;
+  EXPECT_NE(s.text(frozen_time()).find("chi-sq_05 = 124.342\n"),
             std::string::npos);
 }
 
 TEST(ReportText, WithoutMonteCarloTheReportEndsAfterTheFixedCriticalValue) {
-  SampleResults s;
-  s.r.runs_made = 0;
-  const std::string text = build_report_text(s.view(), frozen_time());
+  ReportSample s = sample_results();
+  const std::string text = s.text(frozen_time());
   EXPECT_EQ(text.substr(text.size() - 20), "<- chi-sq_05 = 3.841");
   EXPECT_EQ(text.find("Monte Carlo"), std::string::npos);
 }
 
 TEST(ReportText, MonteCarloBlockWithAllIntervals) {
-  SampleResults s = with_monte_carlo();
-  EXPECT_EQ(monte_carlo_block(s.view()),
+  ReportSample s = with_monte_carlo();
+  EXPECT_EQ(monte_carlo_block(s),
             "\n\n\tMonte Carlo testing:\n\t100 runs made:\n"
             "\t\testimated probability (P) of agreement to H-W is 0\n"
             "\t\testimated probability (P) of D=0   (one tail) is 0.4\n"
@@ -289,8 +259,8 @@ TEST(ReportText, MonteCarloBlockWithAllIntervals) {
 }
 
 TEST(ReportText, MonteCarloColumnIsHitsOverRuns) {
-  SampleResults s = with_monte_carlo();
-  const std::string text = build_report_text(s.view(), frozen_time());
+  ReportSample s = with_monte_carlo();
+  const std::string text = s.text(frozen_time());
   EXPECT_NE(text.find("|  M-Carlo Probability\n"), std::string::npos);
   EXPECT_NE(text.find("\n  ad        16           5.7736          18.1135         0.0700\n"),
             std::string::npos);
@@ -298,31 +268,44 @@ TEST(ReportText, MonteCarloColumnIsHitsOverRuns) {
             std::string::npos);
 
   // Hits and runs are unsigned: a count beyond INT32_MAX is not negative.
-  s.cell_hits[0] = 4294967295u;
-  s.r.runs_made = 4294967295u;
-  EXPECT_NE(build_report_text(s.view(), frozen_time()).find("  aa        10           6.1132          2.4712          1.0000\n"),
+  s.mc().cell_hits[0] = 4294967295u;
+  s.mc().runs_made = 4294967295u;
+  EXPECT_NE(s.text(frozen_time()).find("  aa        10           6.1132          2.4712          1.0000\n"),
             std::string::npos);
 }
 
 TEST(ReportText, IntervalLinesAreLeftOutWhereEveryReplicateHit) {
-  SampleResults s = with_monte_carlo();
-  s.r.hits_hw = 100;
-  s.r.hits_d_one = 100;
-  std::string block = monte_carlo_block(s.view());
+  ReportSample s = with_monte_carlo();
+  s.mc().hits_hw = 100;
+  s.mc().hits_d_one = 100;
+  std::string block = monte_carlo_block(s);
   EXPECT_EQ(block.find("for H-W"), std::string::npos);
   EXPECT_EQ(block.find("D(one tail)   ->"), std::string::npos);
   EXPECT_NE(block.find("(P):\nfor D\nD(both tails) -> 0.656 - 0.832;\n"), std::string::npos);
 
-  s.r.hits_d_both = 100;
-  block = monte_carlo_block(s.view());
+  s.mc().hits_d_both = 100;
+  block = monte_carlo_block(s);
   EXPECT_EQ(block.substr(block.size() - 56),
             "\n\n95% confidence intervals for probabilities (P):\nfor D\n");
 }
 
+TEST(ReportText, TheExactSectionFollowsWithTheUnitsSeed) {
+  ReportSample s = sample_results();
+  const std::string classic = s.text(frozen_time());
+  ExactResult& exact = s.unit.exact.emplace();
+  exact.method = ExactMethod::sampling;
+  exact.tables = 500;
+  s.unit.seed = 31;
+  const std::string text = s.text(frozen_time());
+  ASSERT_EQ(text.substr(0, classic.size()), classic);
+  EXPECT_EQ(text.substr(classic.size()), build_exact_report_text(exact, 31));
+  EXPECT_NE(text.find("500 tables drawn (seed 31):"), std::string::npos);
+}
+
 TEST(ReportBytes, EveryLineFeedIsStoredAsCarriageReturnLineFeed) {
-  SampleResults s = with_monte_carlo();
-  const std::string text = build_report_text(s.view(), frozen_time());
-  const std::string bytes = build_report_bytes(s.view(), frozen_time());
+  ReportSample s = with_monte_carlo();
+  const std::string text = s.text(frozen_time());
+  const std::string bytes = s.bytes(frozen_time());
   size_t line_feeds = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] == '\n') {

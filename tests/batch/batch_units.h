@@ -1,0 +1,35 @@
+// Units analysed as the driver analyses them, for the batch tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/unit_analysis.h"
+
+struct Analysed {
+  std::string failure;
+  UnitResult result;
+};
+
+// The statistics, the experiment and, with --exact, the exact tests.
+inline Analysed analysed(GenotypeUnit unit, const BatchOptions& options) {
+  Analysed a;
+  a.failure = analyse_unit(std::move(unit), options, McHooks{}, a.result);
+  if (a.failure.empty() && options.exact) a.failure = add_exact_tests(a.result, options, 0);
+  return a;
+}
+
+// A table of k classes from (cell, count) pairs, without letters.
+inline GenotypeUnit unit_of(const std::vector<std::pair<int32_t, int32_t>>& counts, int32_t k) {
+  GenotypeUnit unit;
+  unit.k = k;
+  unit.table.allocate_zeroed(static_cast<size_t>(cell_count_for(k)));
+  for (auto [pos, count] : counts) {
+    unit.table[pos].count = count;
+    unit.two_n += 2 * count;
+  }
+  return unit;
+}

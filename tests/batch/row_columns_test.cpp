@@ -1,0 +1,168 @@
+#include "batch/row_columns.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "batch/batch_units.h"
+#include "batch/count_file_source.h"
+#include "batch/genepop_source.h"
+#include "batch/tsv_cells.h"
+#include "exact/exact_report.h"
+
+namespace {
+
+TEST(TsvLine, NumbersRoundTripAndIgnoreTheLocale) {
+  // What %.9g and %.17g give in the C locale...
+  const float floats[] = {0.1f, 169.815521f, 0.0f, -2.5e-12f, 3.4e38f, 1e-45f, 16777217.0f};
+  const double doubles[] = {0.1, 1e-300, 2.6619190577638241e-28, 1.0, -0.75, 123456789012.5};
+  std::vector<std::string> expected;
+  for (float f : floats) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(f));
+    expected.push_back(text);
+  }
+  for (double d : doubles) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", d);
+    expected.push_back(text);
+  }
+  // ... whatever the locale: one with a decimal comma, where installed.
+  std::setlocale(LC_ALL, "de_DE.UTF-8");
+  size_t i = 0;
+  for (float f : floats) EXPECT_EQ(format_float(f), expected[i++]);
+  for (double d : doubles) EXPECT_EQ(format_double(d), expected[i++]);
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(format_float(0.1f), "0.100000001");
+  TsvLine line;
+  add_text_cell(line, "a\tb\nc\\d\re");
+  add_int_cell(line, -3);
+  add_na_cell(line);
+  add_cell(line, "");
+  EXPECT_EQ(finish_line(line), "a\\tb\\nc\\\\d\\re\t-3\tNA\t\n");
+}
+
+// The row read by the header's names.
+std::map<std::string, std::string> by_name(const InputKind& kind, const BatchOptions& options,
+                                           const SourceUnit& unit, const UnitResult* r) {
+  const std::vector<std::string> header = tsv_cells(row_header(kind, options));
+  TsvLine line = row_cells(kind, options, RowUnit{unit, r});
+  if (kind.adjusts_p) add_cell(line, "q");
+  const std::vector<std::string> row = tsv_cells(finish_line(line));
+  EXPECT_EQ(row.size(), header.size());
+  std::map<std::string, std::string> cells;
+  for (size_t i = 0; i < header.size() && i < row.size(); ++i) {
+    EXPECT_TRUE(cells.emplace(header[i], row[i]).second) << "twice: " << header[i];
+  }
+  return cells;
+}
+
+SourceUnit count_unit(const std::string& name) {
+  SourceUnit unit;
+  add_text_cell(unit.id, name);
+  unit.name = name;
+  return unit;
+}
+
+TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
+  BatchOptions options;
+  options.runs = 50;
+  options.exact = true;
+  options.max_tables = 0;
+  options.tables = 300;
+  options.seed_given = true;
+  options.seed = 9;
+  const Analysed a = analysed(unit_of({{0, 3}, {1, 4}, {2, 5}}, 2), options);
+  ASSERT_EQ(a.failure, "");
+  const UnitResult& r = a.result;
+  ASSERT_TRUE(r.mc && r.exact);
+
+  std::map<std::string, std::string> c = by_name(count_file_input(), options, count_unit("f"), &r);
+  EXPECT_EQ(c.size(), 3u + 9u + 10u + exact_column_names().size());
+  EXPECT_EQ(c["file"], "f");
+  EXPECT_EQ(c["k"], "2");
+  EXPECT_EQ(c["n"], "12");
+  EXPECT_EQ(c["x2"], format_float(r.locus.x2_obs));
+  EXPECT_EQ(c["df"], std::to_string(r.locus.df));
+  EXPECT_EQ(c["x2_crit"], format_float(r.locus.x2_crit));
+  EXPECT_EQ(c["p_x2"], format_double(r.p_x2));
+  EXPECT_EQ(c["h_obs"], format_double(observed_heterozygosity(r.locus)));
+  EXPECT_EQ(c["h_exp"], format_double(expected_heterozygosity(r.locus)));
+  EXPECT_EQ(c["d"], format_float(r.locus.d_obs));
+  EXPECT_EQ(c["seed"], "9");
+  EXPECT_EQ(c["mc_runs"], "50");
+  EXPECT_EQ(c["mc_p_x2"], format_float(r.mc->p_hw));
+  EXPECT_EQ(c["mc_p_d_one"], format_float(r.mc->p_d_one));
+  EXPECT_EQ(c["mc_p_d_both"], format_float(r.mc->p_d_both));
+  EXPECT_EQ(c["mc_p_d_one_low"], r.mc->hits_d_one == r.mc->runs_made
+                                     ? "NA"
+                                     : format_double(r.mc->ci_d_one_low));
+  EXPECT_EQ(c["mc_p_d_both_high"], r.mc->hits_d_both == r.mc->runs_made
+                                       ? "NA"
+                                       : format_double(r.mc->ci_d_both_high));
+  EXPECT_EQ(c["exact_method"], "sampling");
+  EXPECT_EQ(c["exact_tables"], "300");
+  EXPECT_EQ(c["p_prob"], format_double(r.exact->prob.p));
+  EXPECT_EQ(c["p_excess_high"], format_double(r.exact->excess.high));
+
+  // A Genepop row: its identifying columns in front, missing after k n,
+  // q_bh last; an untested unit shows what its source counted.
+  GenepopTally t;
+  t.population = 3;
+  t.pop_name = "P3";
+  t.locus_name = "L\t1";
+  t.allele_codes = {7};
+  t.n = 4;
+  t.missing = 2;
+  const SourceUnit untested = genepop_unit("g", t);
+  ASSERT_FALSE(untested.testable);
+  c = by_name(genepop_input(), options, untested, nullptr);
+  EXPECT_EQ(c["file"], "g");
+  EXPECT_EQ(c["population"], "3");
+  EXPECT_EQ(c["pop_name"], "P3");
+  EXPECT_EQ(c["locus"], "L\\t1");
+  EXPECT_EQ(c["k"], "1");
+  EXPECT_EQ(c["n"], "4");
+  EXPECT_EQ(c["missing"], "2");
+  EXPECT_EQ(c["seed"], "");
+  EXPECT_EQ(c["x2"], "NA");
+  EXPECT_EQ(c["mc_runs"], "NA");
+  EXPECT_EQ(c["p_prob"], "NA");
+  EXPECT_EQ(c["q_bh"], "q");
+  EXPECT_EQ(tsv_cells(row_header(genepop_input(), options)).back(), kQColumn);
+}
+
+TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
+  BatchOptions plain;
+  const Analysed a = analysed(unit_of({{0, 3}, {1, 4}, {2, 5}}, 2), plain);
+  ASSERT_EQ(a.failure, "");
+  const SourceUnit unit = count_unit("f");
+  for (const ColumnGroup& group : column_groups()) {
+    for (const Column& column : group.columns) {
+      if (std::string(group.name) == "monte carlo" || std::string(group.name) == "exact") continue;
+      TsvLine line;
+      column.write(line, RowUnit{unit, &a.result});
+      EXPECT_FALSE(line.empty) << column.name;  // an empty cell is still a cell
+      EXPECT_EQ(line.text.find('\t'), std::string::npos) << column.name;
+    }
+  }
+  const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), plain));
+  EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "x2", "df", "x2_crit", "p_x2",
+                                              "h_obs", "h_exp", "d", "knd2", "seed"}));
+  // Nothing drew from the seed.
+  EXPECT_EQ(by_name(count_file_input(), plain, unit, &a.result)["seed"], "");
+}
+
+TEST(RowColumns, AnalysisFailuresCarryTheScreensWords) {
+  BatchOptions options;
+  EXPECT_EQ(analysed(unit_of({{0, 0}}, 2), options).failure, "possibly incorrect data in file");
+  EXPECT_EQ(analysed(unit_of({{0, 7}}, 2), options).failure,
+            "only one allele class in file - nothing to test");
+}
+
+}  // namespace
