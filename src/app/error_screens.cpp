@@ -23,14 +23,14 @@ void show_duplicate_entry(char c1, char c2, const char* path) {
     con_set_color(kColorLightBlue);
     con_printf("\"%c%c\"", c1, c2);
     con_set_color(kColorWhite);
-    con_printf(" is encountered more than once,");
+    con_printf("%s,", kRepeatedEntryText);
     con_printf("\n\rcheck input file ");
     con_set_color(kColorLightBlue);
     con_printf("\"%-s\"", path);
   } else {
     con_printf("\"%c%c\" (or \"%c%c\")", c1, c2, c2, c1);
     con_set_color(kColorLightBlue);
-    con_printf(" is encountered more than once,");
+    con_printf("%s,", kRepeatedEntryText);
     con_printf("\n\rcheck input file ");
     con_set_color(kColorWhite);
     con_printf("\"%-s\"", path);
@@ -60,7 +60,7 @@ void show_parse_failure(const GenotypeParse& parse, const std::string& excerpt, 
     case Status::kNotInputFile:
       con_goto_clear(2, 23);
       con_set_color(kColorLightRed);
-      con_printf("\n\rthe file \"%s\" is not input file - abort\n\r", path);
+      con_printf("\n\rthe file \"%s\" %s - abort\n\r", path, kNotInputFileText);
       return;
     case Status::kDuplicateEntry:
       show_duplicate_entry(parse.c1, parse.c2, path);
@@ -83,8 +83,7 @@ int show_read_failure(const GenotypeRead& read, const char* path, bool* at_once)
     case ReadStatus::kOk:
       return 0;
     case ReadStatus::kCannotOpen:
-      con_printf("%s%s%s", "\r\nfailure at opening \"", path,
-                 "\" - the file is possibly missing\r\n");
+      con_printf("\r\n%s \"%s\"%s\r\n", kOpenFailureText, path, kPossiblyMissingText);
       *at_once = true;
       return 1;
     case ReadStatus::kOutOfMemory:

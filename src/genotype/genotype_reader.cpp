@@ -48,7 +48,7 @@ std::string read_failure_reason(const GenotypeRead& read) {
     case ReadStatus::kOk:
       return "";
     case ReadStatus::kCannotOpen:
-      return "failure at opening - the file is possibly missing";
+      return std::string(kOpenFailureText) + kPossiblyMissingText;
     case ReadStatus::kOutOfMemory:
       return kMemoryErrorText;
     case ReadStatus::kParseFailed:
@@ -57,12 +57,12 @@ std::string read_failure_reason(const GenotypeRead& read) {
   const GenotypeParse& p = read.parse;
   switch (p.status) {
     case GenotypeParseStatus::kNotInputFile:
-      return "is not input file";
+      return kNotInputFileText;
     case GenotypeParseStatus::kDuplicateEntry:
       if (p.c1 == p.c2)
-        return std::string("the entry \"") + p.c1 + p.c2 + "\" is encountered more than once";
-      return std::string("the entry \"") + p.c1 + p.c2 + "\" (or \"" + p.c2 + p.c1 +
-             "\") is encountered more than once";
+        return std::string("the entry \"") + p.c1 + p.c2 + "\"" + kRepeatedEntryText;
+      return std::string("the entry \"") + p.c1 + p.c2 + "\" (or \"" + p.c2 + p.c1 + "\")" +
+             kRepeatedEntryText;
     case GenotypeParseStatus::kOutOfMemory:
       return kMemoryErrorText;
     default: {

@@ -42,6 +42,11 @@ std::string read_failure_reason(const GenotypeRead& read);
 
 // The memory failure message, as every phase words it.
 inline constexpr const char kMemoryErrorText[] = "memory allocation error - program abort";
+// The words of the reader's failures, which every front end's message uses.
+inline constexpr const char kOpenFailureText[] = "failure at opening";
+inline constexpr const char kPossiblyMissingText[] = " - the file is possibly missing";
+inline constexpr const char kNotInputFileText[] = "is not input file";
+inline constexpr const char kRepeatedEntryText[] = " is encountered more than once";
 // What data that cannot be read as counts is called, by the reader and the
 // analysis alike.
 inline constexpr const char kIncorrectDataText[] = "possibly incorrect data in file";
