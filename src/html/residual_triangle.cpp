@@ -53,7 +53,8 @@ void append_residual_triangle(std::string& out, const CountFileFigures& f, doubl
                               ", residual " + figure(r[t]));
       out += "</title></rect>";
       if (numbers && !std::isnan(r[t]))
-        append_text(out, x + cell / 2, y + cell / 2 + 4, figure(std::round(r[t] * 10) / 10), "middle",
+        // + 0.0: a residual that rounds to -0 is written 0.
+        append_text(out, x + cell / 2, y + cell / 2 + 4, figure(std::round(r[t] * 10) / 10 + 0.0), "middle",
                     "class=\"small\"");
     }
   if (letters)
