@@ -202,7 +202,7 @@ void add_count_files(PageData& page, Random& rng) {
     UnitFigures u;
     u.kind = InputKind::kCountFile;
     u.file = name;
-    u.alleles = std::string("ABCDEF").substr(0, ks[i]);
+    u.alleles = std::string_view("ABCDEF").substr(0, ks[i]);
     u.k = ks[i];
     u.n = 120;
     u.p = t.p;
