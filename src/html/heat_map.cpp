@@ -6,7 +6,6 @@
 #include "html/colour_scale.h"
 #include "html/svg_figure.h"
 #include "html/svg_number.h"
-#include "html/text_escape.h"
 
 namespace {
 
@@ -18,25 +17,6 @@ std::string population_label(const PopulationLabel& p) {
   std::string s = std::to_string(p.number);
   if (!p.name.empty()) s += " " + p.name;
   return s;
-}
-
-void append_rect(std::string& out, std::string_view cls, double x, double y, double w, double h,
-                 std::string_view fill, std::string_view tooltip) {
-  out += "<rect class=\"";
-  out += cls;
-  out += "\" x=\"";
-  append_coord(out, x);
-  out += "\" y=\"";
-  append_coord(out, y);
-  out += "\" width=\"";
-  append_coord(out, w);
-  out += "\" height=\"";
-  append_coord(out, h);
-  out += "\" fill=\"";
-  out += fill;
-  out += "\"><title>";
-  append_escaped(out, tooltip);
-  out += "</title></rect>";
 }
 
 std::string cell_tooltip(const HeatMapData& map, const HeatCell& c) {
@@ -98,21 +78,12 @@ void append_legend(std::string& out, double x, double y, double top, int id, boo
   for (Direction d : {Direction::kDeficit, Direction::kExcess}) {
     const double x0 = x + stop * 170;
     append_text(out, x0, y + 10, d == Direction::kDeficit ? "deficit" : "excess", "start");
-    out += "<rect x=\"";
-    append_coord(out, x0 + 46);
-    out += "\" y=\"";
-    append_coord(out, y);
-    out += "\" width=\"100\" height=\"12\" fill=\"url(#g" + std::to_string(id) + (stop ? "e" : "d") +
-           ")\"/>";
+    append_rect(out, x0 + 46, y, 100, 12, {}, "url(#g" + std::to_string(id) + (stop ? "e" : "d") + ")");
     append_text(out, x0 + 46, y + 24, "0", "middle");
     append_text(out, x0 + 146, y + 24, figure(top) + "+", "middle");
     ++stop;
   }
-  out += "<rect x=\"";
-  append_coord(out, x + 340);
-  out += "\" y=\"";
-  append_coord(out, y);
-  out += "\" width=\"12\" height=\"12\" fill=\"url(#h" + std::to_string(id) + ")\"/>";
+  append_rect(out, x + 340, y, 12, 12, {}, "url(#h" + std::to_string(id) + ")");
   append_text(out, x + 356, y + 10, "NA", "start");
   if (with_bars)
     append_text(out, x, y + 40, "bars: -log10 q_bh of the combined test, full length " +
@@ -167,9 +138,9 @@ void append_heat_map(std::string& out, const HeatMapData& map,
   for (const HeatCell& c : map.cells) {
     const double x = left + kCell * c.locus, y = head + kCell * c.population;
     if (std::isnan(c.p))
-      append_rect(out, "cell na", x, y, kCell, kCell, hatch, cell_tooltip(map, c));
+      append_rect(out, x, y, kCell, kCell, "cell na", hatch, cell_tooltip(map, c));
     else
-      append_rect(out, "cell", x, y, kCell, kCell,
+      append_rect(out, x, y, kCell, kCell, "cell",
                   css(strength_colour(minus_log10(c.q_bh), top, direction_of(c.f_is, c.d))),
                   cell_tooltip(map, c));
   }
@@ -177,16 +148,16 @@ void append_heat_map(std::string& out, const HeatMapData& map,
     for (size_t j = 0; j < bars.by_locus.size(); ++j) {
       const StoredSummary* s = bars.by_locus[j];
       if (!s) continue;
-      append_rect(out, "bar", left + kCell * static_cast<double>(j) + 2, head + map_h + 4,
-                  kCell - 4, bar_length(*s, bars.top),
+      append_rect(out, left + kCell * static_cast<double>(j) + 2, head + map_h + 4, kCell - 4,
+                  bar_length(*s, bars.top), "bar",
                   css(hue_of(direction_of(s->f_is, kNoValue))),
                   summary_tooltip(*s, "locus " + map.loci[j] + " over its populations"));
     }
     for (size_t i = 0; i < bars.by_population.size(); ++i) {
       const StoredSummary* s = bars.by_population[i];
       if (!s) continue;
-      append_rect(out, "bar", left + map_w + 4, head + kCell * static_cast<double>(i) + 2,
-                  bar_length(*s, bars.top), kCell - 4,
+      append_rect(out, left + map_w + 4, head + kCell * static_cast<double>(i) + 2,
+                  bar_length(*s, bars.top), kCell - 4, "bar",
                   css(hue_of(direction_of(s->f_is, kNoValue))),
                   summary_tooltip(*s, "population " + population_label(map.populations[i]) +
                                           " over its loci"));

@@ -6,7 +6,6 @@
 #include "html/colour_scale.h"
 #include "html/svg_figure.h"
 #include "html/svg_number.h"
-#include "html/text_escape.h"
 
 std::vector<double> pearson_residuals(const CountFileFigures& f) {
   std::vector<double> r(f.observed.size(), kNoValue);
@@ -46,12 +45,10 @@ void append_residual_triangle(std::string& out, const CountFileFigures& f, doubl
       if (t >= r.size()) break;
       const double x = kLeft + cell * i, y = kTop + cell * j;
       const std::string fill = std::isnan(r[t]) ? "url(#r" + std::to_string(id) + ")" : css(residual_colour(r[t], top));
-      out += "<rect class=\"res\" x=\"" + coord(x) + "\" y=\"" + coord(y) + "\" width=\"" +
-             coord(cell) + "\" height=\"" + coord(cell) + "\" fill=\"" + fill + "\"><title>";
-      append_escaped(out, letter(i) + letter(j) + ": observed " + figure(f.observed[t]) +
-                              ", expected " + figure(t < f.expected.size() ? f.expected[t] : kNoValue) +
-                              ", residual " + figure(r[t]));
-      out += "</title></rect>";
+      append_rect(out, x, y, cell, cell, "res", fill,
+                  letter(i) + letter(j) + ": observed " + figure(f.observed[t]) + ", expected " +
+                      figure(t < f.expected.size() ? f.expected[t] : kNoValue) + ", residual " +
+                      figure(r[t]));
       if (numbers && !std::isnan(r[t]))
         // + 0.0: a residual that rounds to -0 is written 0.
         append_text(out, x + cell / 2, y + cell / 2 + 4, figure(std::round(r[t] * 10) / 10 + 0.0), "middle",
@@ -65,8 +62,7 @@ void append_residual_triangle(std::string& out, const CountFileFigures& f, doubl
   // The scale: -top .. 0 .. +top.
   const double ly = kTop + side + 26;
   for (int s = -4; s <= 4; ++s)
-    out += "<rect x=\"" + coord(kLeft + 100 + 14 * s) + "\" y=\"" + coord(ly) +
-           "\" width=\"14\" height=\"10\" fill=\"" + css(residual_colour(top * s / 4, top)) + "\"/>";
+    append_rect(out, kLeft + 100 + 14 * s, ly, 14, 10, {}, css(residual_colour(top * s / 4, top)));
   append_text(out, kLeft + 44, ly + 24, "-" + figure(top), "middle");
   append_text(out, kLeft + 107, ly + 24, "0", "middle");
   append_text(out, kLeft + 170, ly + 24, "+" + figure(top), "middle");

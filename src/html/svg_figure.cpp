@@ -5,18 +5,47 @@
 #include "html/svg_number.h"
 #include "html/text_escape.h"
 
-void open_figure(std::string& out, double width, double height, std::string_view label) {
-  out += "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"";
-  append_coord(out, width);
-  out += "\" height=\"";
-  append_coord(out, height);
-  out += "\" viewBox=\"0 0 ";
-  append_coord(out, width);
+void append_attr(std::string& out, std::string_view name, double value) {
   out += ' ';
-  append_coord(out, height);
-  out += "\" role=\"img\" aria-label=\"";
+  out += name;
+  out += "=\"";
+  append_coord(out, value);
+  out += '"';
+}
+
+void open_figure(std::string& out, double width, double height, std::string_view label) {
+  out += "<figure><svg xmlns=\"http://www.w3.org/2000/svg\"";
+  append_attr(out, "width", width);
+  append_attr(out, "height", height);
+  out += " viewBox=\"0 0 " + coord(width) + ' ' + coord(height) + "\" role=\"img\" aria-label=\"";
   append_escaped(out, label);
   out += "\">";
+}
+
+void append_rect(std::string& out, double x, double y, double width, double height,
+                 std::string_view cls, std::string_view fill, std::string_view tooltip) {
+  out += "<rect";
+  if (!cls.empty()) {
+    out += " class=\"";
+    out += cls;
+    out += '"';
+  }
+  append_attr(out, "x", x);
+  append_attr(out, "y", y);
+  append_attr(out, "width", width);
+  append_attr(out, "height", height);
+  if (!fill.empty()) {
+    out += " fill=\"";
+    out += fill;
+    out += '"';
+  }
+  if (tooltip.empty()) {
+    out += "/>";
+    return;
+  }
+  out += "><title>";
+  append_escaped(out, tooltip);
+  out += "</title></rect>";
 }
 
 void close_figure(std::string& out, std::string_view caption) {
@@ -61,11 +90,9 @@ void append_line(std::string& out, double x1, double y1, double x2, double y2) {
 
 void append_text(std::string& out, double x, double y, std::string_view text,
                  std::string_view anchor, std::string_view extra_attributes) {
-  out += "<text x=\"";
-  append_coord(out, x);
-  out += "\" y=\"";
-  append_coord(out, y);
-  out += '"';
+  out += "<text";
+  append_attr(out, "x", x);
+  append_attr(out, "y", y);
   if (anchor != "start") {
     out += " text-anchor=\"";
     out += anchor;
@@ -82,15 +109,7 @@ void append_text(std::string& out, double x, double y, std::string_view text,
 
 void append_axes(std::string& out, const PlotFrame& f, std::string_view x_title,
                  std::string_view y_title, bool x_ticks) {
-  out += "<rect class=\"frame\" x=\"";
-  append_coord(out, f.left);
-  out += "\" y=\"";
-  append_coord(out, f.top);
-  out += "\" width=\"";
-  append_coord(out, f.width);
-  out += "\" height=\"";
-  append_coord(out, f.height);
-  out += "\"/>";
+  append_rect(out, f.left, f.top, f.width, f.height, "frame", {});
   const double bottom = f.top + f.height;
   if (x_ticks) {
     const double step = tick_step(f.x_max);

@@ -36,6 +36,11 @@ void append_point(std::string& d, double x, double y);
 // <path class="pts" stroke="colour" d="..."/>, nothing when d is empty.
 void append_points_path(std::string& out, std::string_view colour, const std::string& d,
                         std::string_view extra_class = {});
+// ` name="value"`, the value as a coordinate.
+void append_attr(std::string& out, std::string_view name, double value);
+// A rectangle; class, fill and tooltip (a <title> child) only when not empty.
+void append_rect(std::string& out, double x, double y, double width, double height,
+                 std::string_view cls, std::string_view fill, std::string_view tooltip = {});
 // A text element; anchor is "start", "middle" or "end".
 void append_text(std::string& out, double x, double y, std::string_view text,
                  std::string_view anchor, std::string_view extra_attributes = {});

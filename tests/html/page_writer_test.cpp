@@ -8,14 +8,9 @@
 
 #include "html/site_plots.h"
 #include "sample_pages.h"
+#include "text_search.h"
 
 namespace {
-
-size_t count(const std::string& text, const std::string& needle) {
-  size_t n = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
 
 // The figure whose SVG label starts with `label`, the n-th of them.
 std::string figure_labelled(const std::string& page, const std::string& label, int nth = 0) {
@@ -35,7 +30,7 @@ size_t points_in(const std::string& fig) {
   for (size_t at = fig.find(open); at != std::string::npos; at = fig.find(open, at + 1)) {
     const size_t d = fig.find(" d=\"", at) + 4;
     const std::string path = fig.substr(d, fig.find('"', d) - d);
-    n += count(path, "M");
+    n += count_of(path, "M");
   }
   return n;
 }
@@ -75,10 +70,10 @@ Expected expected_sites(int64_t n, int64_t pop, int64_t cap) {
 TEST(PageWriter, TheSmallSampleHoldsItsMarks) {
   const PageData data = small_sample_page(600);
   const std::string page = render_page(data);
-  EXPECT_EQ(count(page, "class=\"cell\""), 11u);
-  EXPECT_EQ(count(page, "class=\"cell na\""), 1u);
-  EXPECT_EQ(count(page, "class=\"bar\""), 7u);
-  EXPECT_EQ(count(page, "class=\"res\""), 3u + 6u + 10u);
+  EXPECT_EQ(count_of(page, "class=\"cell\""), 11u);
+  EXPECT_EQ(count_of(page, "class=\"cell na\""), 1u);
+  EXPECT_EQ(count_of(page, "class=\"bar\""), 7u);
+  EXPECT_EQ(count_of(page, "class=\"res\""), 3u + 6u + 10u);
   for (int pop = 0; pop < 2; ++pop) {
     const Expected e = expected_sites(600, pop, kThinningCap);
     EXPECT_EQ(e.weak_kept, e.weak_seen);
@@ -87,7 +82,7 @@ TEST(PageWriter, TheSmallSampleHoldsItsMarks) {
     EXPECT_EQ(points_in(figure_labelled(page, "de Finetti", pop)), e.biallelic_kept);
     EXPECT_EQ(data.vcf[pop].na_sites, e.na);
   }
-  EXPECT_EQ(count(page, "<figure>"), 1u + 2 * 3 + 3);
+  EXPECT_EQ(count_of(page, "<figure>"), 1u + 2 * 3 + 3);
 }
 
 TEST(PageWriter, AGenomeScalePageIsThinnedAndSmall) {
@@ -132,12 +127,12 @@ TEST(PageWriter, ScalesAreStated) {
   EXPECT_NE(page.find("colour -log10 q_bh from 0 (white) to 5 or more"), std::string::npos);
   EXPECT_NE(page.find("full length 5 or more"), std::string::npos);  // q_bh 10^-5 of population 3
   EXPECT_NE(page.find("full colour at +-"), std::string::npos);
-  EXPECT_EQ(count(page, "<figcaption>"), count(page, "<figure>"));
+  EXPECT_EQ(count_of(page, "<figcaption>"), count_of(page, "<figure>"));
 }
 
 TEST(PageWriter, CountFilesStopAtFiftyWithANote) {
   const std::string page = render_page(count_files_page(52));
-  EXPECT_EQ(count(page, "<figure>"), 50u);
+  EXPECT_EQ(count_of(page, "<figure>"), 50u);
   EXPECT_NE(page.find("The first 50 count files are drawn; 2 more are in the rows only."),
             std::string::npos);
   EXPECT_EQ(render_page(count_files_page(50)).find("more are in the rows only"), std::string::npos);

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "text_search.h"
+
 namespace {
 
 CountFileFigures two_alleles(std::vector<double> observed, std::vector<double> expected) {
@@ -31,9 +33,7 @@ TEST(ResidualTriangle, EachGenotypeIsACellWithItsFiguresAndTheLettersLabelTheSid
   std::string out;
   // Residuals 2.5, -0.04 (written 0, not -0) and none.
   append_residual_triangle(out, two_alleles({9, 24.8, 19}, {4, 25, 0}), 3, 7);
-  size_t cells = 0;
-  for (size_t at = out.find("class=\"res\""); at != std::string::npos; at = out.find("class=\"res\"", at + 1)) ++cells;
-  EXPECT_EQ(cells, 3u);
+  EXPECT_EQ(count_of(out, "class=\"res\""), 3u);
   EXPECT_NE(out.find("<title>AA: observed 9, expected 4, residual 2.5</title>"), std::string::npos);
   EXPECT_NE(out.find("<title>AB: observed 24.8, expected 25, residual -0.04</title>"), std::string::npos);
   EXPECT_NE(out.find("<title>BB: observed 19, expected 0, residual NA</title>"), std::string::npos);
