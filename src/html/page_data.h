@@ -118,7 +118,9 @@ inline constexpr int64_t kMaxCountFilesDrawn = 50;
 
 struct PageData {
   PageHeader header;
-  int64_t thinning_cap = kThinningCap;  // per plot, of the sites with -log10 p < 2
+  // Per plot, of the sites with -log10 p < 2; at least 1, set before the
+  // first site.
+  int64_t thinning_cap = kThinningCap;
   std::vector<HeatMapData> genepop;
   std::vector<SiteGroup> vcf;
   std::vector<CountFileFigures> count_files;  // the first kMaxCountFilesDrawn

@@ -6,6 +6,7 @@
 #include "html/heat_map.h"
 #include "html/residual_triangle.h"
 #include "html/site_plots.h"
+#include "html/svg_number.h"
 #include "html/text_escape.h"
 
 namespace {
@@ -80,6 +81,10 @@ std::string render_page(const PageData& page) {
       append_qq_plot(out, g);
       append_position_plot(out, g);
       append_de_finetti_plot(out, g);
+      for (const StoredSummary& s : page.summaries)
+        if (s.file == g.file && s.scope == SummaryScope::kPopulation && s.name == g.population)
+          out += "<p>Over its " + std::to_string(sites_seen(g.sites)) + " sites: f_is " +
+                 figure(s.f_is) + ".</p>";
       if (g.na_sites > 0)
         out += "<p>" + std::to_string(g.na_sites) + " NA site" + (g.na_sites == 1 ? "" : "s") +
                " (no p-value) left out of the plots.</p>";

@@ -41,7 +41,8 @@ PageData small_sample_page(int64_t sites) {
   page.header = {"hwmc --batch --genepop --vcf --html \"out & <more>.html\" pops.gen sites.vcf.gz",
                  "2026-12-09 03:30:00 UTC", "1.0", "12345"};
   const std::string file = "cattle & co <test>.gen";
-  const std::string names[3] = {"pop<1>", "B&B", "R\xC3\xA9union"};
+  // The third name in Latin-1, as older tools write it: not UTF-8.
+  const std::string names[3] = {"pop<1>", "B&B", "R\xE9union"};
   for (int32_t pop = 1; pop <= 3; ++pop)
     for (int32_t locus = 1; locus <= 4; ++locus) {
       UnitFigures u;
@@ -70,6 +71,7 @@ PageData small_sample_page(int64_t sites) {
                        std::pow(10.0, -2 * pop + 1), 0.05 * pop});
   add_summary(page, {file, SummaryScope::kFile, "", 1e-9, 1e-9, 0.07});
   add_sample_sites(page, sites);
+  add_summary(page, {"sites.vcf.gz", SummaryScope::kPopulation, "north", kNoValue, kNoValue, 0.0123});
   const PageData counts = count_files_page(3);
   page.count_files = counts.count_files;
   return page;

@@ -14,8 +14,9 @@
 double sample_site_p(int64_t i, int64_t n, int64_t population);
 
 // A Genepop file (3 populations x 4 loci, one NA unit, names that need
-// escaping) with its summaries, a variant file of 2 populations x
-// `sites` sites, and 3 count files (k = 2, 3, 4).
+// escaping or are not UTF-8) with its summaries, a variant file of 2
+// populations x `sites` sites with the summary of its first population, and
+// 3 count files (k = 2, 3, 4).
 PageData small_sample_page(int64_t sites = 600);
 // A variant file only: 2 populations x `sites` sites.
 PageData genome_sample_page(int64_t sites);

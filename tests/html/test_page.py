@@ -116,6 +116,15 @@ class PageTest(unittest.TestCase):
         self.assertIn("q_bh NA", na[0].find(SVG + "title").text)
         titles = [r.find(SVG + "title").text for r in rects(root, "cell")]
         self.assertIn("population 1 pop<1>, locus Locus1: k 2, n 31", titles[0])
+        # Hue = direction: red for a deficit (f_is > 0), blue for an excess.
+        for r in rects(root, "cell"):
+            title = r.find(SVG + "title").text
+            f_is = float(title.split("f_is ")[1].split(",")[0])
+            if r.get("fill") == "#ffffff":  # nothing to show: q_bh = 1
+                self.assertIn("q_bh 1,", title)
+                continue
+            red, blue = int(r.get("fill")[1:3], 16), int(r.get("fill")[5:7], 16)
+            self.assertTrue(red > blue if f_is > 0 else blue > red, title)
         self.assertEqual(len(rects(root, "bar")), 4 + 3)
         self.assertEqual(len(rects(root, "res")), 3 + 6 + 10)
         figs = figures(root)
@@ -128,6 +137,9 @@ class PageTest(unittest.TestCase):
         self.assertIn('--html "out & <more>.html"', header)
         self.assertIn("12345", header)
         self.assertIn("cattle & co <test>.gen", "".join(root.itertext()))
+        # A name that is not UTF-8 arrives with U+FFFD in place of its bad byte.
+        self.assertIn("population 3 R\ufffdunion, locus Locus1", titles[7])
+        self.assertIn("Over its 597 sites: f_is 0.0123.", "".join(root.itertext()))
 
     def test_a_genome_scale_page_is_thinned_and_under_five_megabytes(self):
         self.assertLess(os.path.getsize(self.pages["genome"]), 5_000_000)
