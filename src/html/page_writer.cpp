@@ -27,7 +27,7 @@ constexpr const char* kStyle =
     ".tri{fill:#fafafa;stroke:#444}.hw{fill:none;stroke:#222;stroke-width:1.5}"
     ".cell,.res{stroke:#fff;stroke-width:.5}.note{color:#8e0c1f}"
     "@media print{body{margin:0;font-size:11px;max-width:none}figure{break-inside:avoid}"
-    "h2,h3{break-after:avoid}}";
+    "h2,h3{break-after:avoid}.pts{stroke-width:2}}";
 
 void append_header(std::string& out, const PageHeader& h) {
   out += "<header><h1>hwmc: tests of Hardy-Weinberg proportions</h1><dl>";
