@@ -1,0 +1,46 @@
+// The pieces every figure of the page is made of: a <figure> holding one
+// inline SVG and a one-line caption, a plot frame with its axes, and the
+// points of a scatter plot, written as zero-length strokes of one path per
+// colour (about 14 bytes a point, a tenth of a circle element).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Opens <figure> and its <svg> of width x height pixels.
+void open_figure(std::string& out, double width, double height, std::string_view label);
+// Closes the SVG and ends the figure with its caption (escaped here).
+void close_figure(std::string& out, std::string_view caption);
+
+struct PlotFrame {
+  double left = 0, top = 0, width = 0, height = 0;  // the plotting area, in pixels
+  double x_max = 1, y_max = 1;                      // both axes start at 0
+};
+
+double x_at(const PlotFrame& f, double x);
+double y_at(const PlotFrame& f, double y);
+
+// A round step (1, 2 or 5 times a power of ten) giving at most about five
+// ticks from 0 to `top`.
+double tick_step(double top);
+// A nice axis end at or above `top`: a multiple of its tick step.
+double axis_top(double top);
+
+// The frame's box, ticks and numbers on both axes (the x axis's only when
+// x_ticks), and the two axis titles.
+void append_axes(std::string& out, const PlotFrame& f, std::string_view x_title,
+                 std::string_view y_title, bool x_ticks);
+
+// A point as "Mx yh0", to go into the d attribute of a path of class "pts".
+void append_point(std::string& d, double x, double y);
+// <path class="pts" stroke="colour" d="..."/>, nothing when d is empty.
+void append_points_path(std::string& out, std::string_view colour, const std::string& d,
+                        std::string_view extra_class = {});
+// ` name="value"`, the value as a coordinate.
+void append_attr(std::string& out, std::string_view name, double value);
+// A rectangle; class, fill and tooltip (a <title> child) only when not empty.
+void append_rect(std::string& out, double x, double y, double width, double height,
+                 std::string_view cls, std::string_view fill, std::string_view tooltip = {});
+// A text element; anchor is "start", "middle" or "end".
+void append_text(std::string& out, double x, double y, std::string_view text,
+                 std::string_view anchor, std::string_view extra_attributes = {});

@@ -1,0 +1,70 @@
+#include "html/text_escape.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 sequence at the start of s (1 to 4),
+// or 0 when it is not one (overlong forms, surrogates and code points above
+// U+10FFFF included).
+size_t utf8_length(std::string_view s) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  const uint8_t b0 = byte(0);
+  size_t len;
+  uint32_t cp;
+  if (b0 < 0x80) return 1;
+  if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; }
+  else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; }
+  else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; }
+  else return 0;
+  if (s.size() < len) return 0;
+  for (size_t i = 1; i < len; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  }
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
+  // U+FFFE and U+FFFF are not XML characters either.
+  if (cp == 0xFFFE || cp == 0xFFFF) return 0;
+  return len;
+}
+
+}  // namespace
+
+void append_escaped(std::string& out, std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    switch (c) {
+      case '&': out += "&amp;"; ++i; continue;
+      case '<': out += "&lt;"; ++i; continue;
+      case '>': out += "&gt;"; ++i; continue;
+      case '"': out += "&quot;"; ++i; continue;
+      case '\'': out += "&#39;"; ++i; continue;
+      default: break;
+    }
+    const auto u = static_cast<uint8_t>(c);
+    if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    const size_t len = utf8_length(text.substr(i));
+    if (len == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(text.substr(i, len));
+      i += len;
+    }
+  }
+}
+
+std::string escape_text(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  append_escaped(out, text);
+  return out;
+}
