@@ -127,6 +127,8 @@ void run_count_file(BatchState& s, const char* path, size_t number) {
     s.any_failed = true;
     return;
   }
+  if (r.mc_beyond_memory) report_failure(s.program, path, mc_memory_note(r));
+  if (mc_not_uniform(r)) report_failure(s.program, path, kMcUniformNote);
 
   WriteSection section;
   if (!write_stdout(count_file_row(path, r, s.options))) {
@@ -191,6 +193,9 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
     progress_erase(s.progress);
   }
   if (s.options.exact) add_exact_tests_to_units(units, s.options);
+  bool not_uniform = false;
+  for (const UnitResult& r : units) not_uniform = not_uniform || mc_not_uniform(r);
+  if (not_uniform) report_failure(s.program, path, kMcUniformNote);
 
   for (size_t u = 0; u < tallies.size(); ++u) {
     const GenepopTally& t = tallies[u];
@@ -201,6 +206,7 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
       s.any_failed = true;
       continue;
     }
+    if (r.ok && r.mc_beyond_memory) report_failure(s.program, unit_name, mc_memory_note(r));
     PendingRow row;
     add_text_cell(row.line, path);
     add_int_cell(row.line, t.population);

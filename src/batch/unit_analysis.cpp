@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "genotype/genotype_reader.h"
+#include "montecarlo/memory_budget.h"
 
 namespace {
 
@@ -38,6 +39,23 @@ std::string analysis_failure_reason(AnalysisStatus status) {
   return "";
 }
 
+const char* const kMcUniformNote =
+    "more than 32768 allele copies: the permutation test's replicates are not uniform "
+    "permutations (the generator gives 15 bits), so its p values are approximate; "
+    "--exact is exact at any size";
+
+std::string mc_memory_note(const UnitResult& r) {
+  if (!r.mc_beyond_memory) return "";
+  const uint64_t mib = workspace_bytes(r.locus.two_n, r.locus.cells) >> 20;
+  return "the permutation test needs " + std::to_string(mib) +
+         " MiB, more than this process may use: its columns are NA; --exact tests any "
+         "sample size";
+}
+
+bool mc_not_uniform(const UnitResult& r) {
+  return r.with_mc && !replicates_are_uniform(r.locus.two_n);
+}
+
 namespace {
 
 ExactSample exact_sample_of(const LocusAnalysis& a) {
@@ -63,12 +81,18 @@ UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const Mc
   r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
   if (options.runs > 0 && r.locus.k <= mc_max_k) {
     McWorkspace work;
-    if (!prepare_workspace(work, r.locus)) {
-      r.reason = kMemoryErrorText;
-      return r;
+    switch (prepare_workspace(work, r.locus)) {
+      case WorkspaceStatus::kOutOfMemory:
+        r.reason = kMemoryErrorText;
+        return r;
+      case WorkspaceStatus::kBeyondMemory:
+        r.mc_beyond_memory = true;
+        break;
+      case WorkspaceStatus::kReady:
+        run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc);
+        r.with_mc = true;
+        break;
     }
-    run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc);
-    r.with_mc = true;
   }
   r.ok = true;
   if (options.exact) add_exact_tests(r, options, options.threads);

@@ -27,6 +27,7 @@ struct UnitResult {
   std::string reason;  // when !ok: the failure in the screen's words
   LocusAnalysis locus;
   bool with_mc = false;
+  bool mc_beyond_memory = false;  // asked for, but more than the process may use
   McResults mc;
   double p_x2 = 0;  // upper tail of chi-square with df degrees of freedom; NaN if none
   bool with_exact = false;
@@ -49,3 +50,10 @@ double chi_square_upper_tail(double x2, int32_t df);
 
 // The reason an analysis failed, as the screen words it.
 std::string analysis_failure_reason(AnalysisStatus status);
+
+// The notes for standard error on a unit analysed without failure, or on a
+// file (mc_uniform_note once per file whose unit had an experiment above
+// 32768 copies); empty when there is nothing to say.
+std::string mc_memory_note(const UnitResult& r);
+bool mc_not_uniform(const UnitResult& r);
+extern const char* const kMcUniformNote;
