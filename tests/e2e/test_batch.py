@@ -176,7 +176,13 @@ class Batch(BatchCase):
                                 cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         header = proc.stdout.readline()
         first = proc.stdout.readline()
-        time.sleep(0.3)
+        # Interrupted in the second file's experiment: the first one's report
+        # is whole.
+        report_path = os.path.join(self.dir, "out.txt")
+        deadline = time.monotonic() + 10
+        while not (os.path.exists(report_path) and self.read("out.txt").endswith(b";\r\n")):
+            self.assertLess(time.monotonic(), deadline, "the first report is written")
+            time.sleep(0.01)
         proc.send_signal(signal.SIGINT)
         rest, err = proc.communicate(timeout=10)
         self.assertEqual(proc.returncode, 130)
