@@ -83,8 +83,7 @@ TEST(SimChiSquare, ObservedTableHitsEveryCellAndTiesWithItself) {
 
 // Tables whose chi-square is mathematically equal: the sample ac:1 bb:4 bd:3
 // be:1 dd:3 and the same with alleles c and e or a and e (one copy each)
-// exchanged. The float32 sums of the classic figures differ in the fifth
-// decimal; the double sums agree far inside the tie margin.
+// exchanged. The double sums agree far inside the tie margin.
 TEST(SimChiSquare, RelabelledTablesTie) {
   McSample s = make_sample(5, {{0, 2, 1}, {1, 1, 4}, {1, 3, 3}, {1, 4, 1}, {3, 3, 3}});
   const LocusAnalysis& a = s.locus;
