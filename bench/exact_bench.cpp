@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "exact/enumerate.h"
@@ -124,20 +125,13 @@ McSample replicate_sample() { return make_random_sample(6, 156000, 0.1, 2024u); 
 
 void BM_PermutationReplicate78k(benchmark::State& state) {
   McSample s = replicate_sample();
-  McWork w{s};
   rng_seed(12345);
-  float d_sim = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(mc_replicate(s.two_n, s.k, s.allele_total.data, s.expected.data,
-                                          w.slots.data, w.sim_table.data, s.cells,
-                                          s.het_expected, &d_sim, s.reference_x2.data,
-                                          s.cell_hits.data, &w.slots_filled));
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(mc_replicate(s.locus, s.work).x2);
 }
 BENCHMARK(BM_PermutationReplicate78k)->Unit(benchmark::kMicrosecond);
 
 void BM_SampledTable78k(benchmark::State& state) {
-  McSample m = replicate_sample();
+  const LocusAnalysis m = std::move(replicate_sample().locus);
   ExactSample e{m.k, std::vector<int64_t>(static_cast<size_t>(m.cells))};
   for (int32_t c = 0; c < m.cells; ++c) e.counts[c] = m.table[c].count;
   const TableStats s = prepare_table_stats(e);

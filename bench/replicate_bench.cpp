@@ -40,53 +40,39 @@ void per_copy(benchmark::State& state, int32_t two_n) {
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-using ReplicateFn = float (*)(int32_t, int32_t, const int32_t*, const float*, AlleleSlot*,
-                              int32_t*, int32_t, float, float*, const float*, uint32_t*, bool*);
-
-void time_replicates(benchmark::State& state, ReplicateFn replicate) {
+template <class Replicate>
+void time_replicates(benchmark::State& state, Replicate replicate) {
   const auto k = static_cast<int32_t>(state.range(0));
   const auto two_n = static_cast<int32_t>(state.range(1));
   McSample s = make_bench_sample(k, two_n);
-  McWork w{s};
   rng_seed(12345);
-  float d_sim = 0;
   for (auto _ : state) {
-    const float x2 = replicate(s.two_n, s.k, s.allele_total.data, s.expected.data, w.slots.data,
-                               w.sim_table.data, s.cells, s.het_expected, &d_sim,
-                               s.reference_x2.data, s.cell_hits.data, &w.slots_filled);
-    benchmark::DoNotOptimize(x2);
-    benchmark::DoNotOptimize(d_sim);
+    const ReplicateScores scores = replicate(s);
+    benchmark::DoNotOptimize(scores.x2);
+    benchmark::DoNotOptimize(scores.d);
   }
   per_copy(state, two_n);
-}
-
-float replicate_without_stop(int32_t two_n, int32_t k, const int32_t* allele_total,
-                             const float* expected, AlleleSlot* slots, int32_t* sim_table,
-                             int32_t cells, float het_expected, float* d_sim,
-                             const float* reference_x2, uint32_t* cell_hits, bool* slots_filled) {
-  return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
-                      d_sim, reference_x2, cell_hits, slots_filled);
 }
 
 // With a stop check that is never granted, as a front end's Esc or Ctrl-C
 // check asks it: the cost of asking within the replicate.
 bool never_stop(void*) { return false; }
-float replicate_with_stop_check(int32_t two_n, int32_t k, const int32_t* allele_total,
-                                const float* expected, AlleleSlot* slots, int32_t* sim_table,
-                                int32_t cells, float het_expected, float* d_sim,
-                                const float* reference_x2, uint32_t* cell_hits,
-                                bool* slots_filled) {
-  ReplicateStop stop{never_stop, nullptr, false};
-  return mc_replicate(two_n, k, allele_total, expected, slots, sim_table, cells, het_expected,
-                      d_sim, reference_x2, cell_hits, slots_filled, &stop);
-}
 
-void BM_Replicate(benchmark::State& state) { time_replicates(state, replicate_without_stop); }
+void BM_Replicate(benchmark::State& state) {
+  time_replicates(state, [](McSample& s) { return mc_replicate(s.locus, s.work); });
+}
 void BM_ReplicateStopCheck(benchmark::State& state) {
-  time_replicates(state, replicate_with_stop_check);
+  time_replicates(state, [](McSample& s) {
+    ReplicateStop stop{never_stop, nullptr, false};
+    return mc_replicate(s.locus, s.work, &stop);
+  });
 }
 void BM_ReplicateReference(benchmark::State& state) {
-  time_replicates(state, reference_mc_replicate);
+  time_replicates(state, [](McSample& s) {
+    McWorkspace& w = s.work;
+    return reference_mc_replicate(s.locus, w.slots.data, w.sim_table.data, w.reference_x2.data,
+                                  w.cell_hits.data, &w.slots_filled);
+  });
 }
 
 void BM_GeneratorFloor(benchmark::State& state) {

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
+#include "app/closing_lines.h"
 #include "cli/program_name.h"
 #include "console/console.h"
 #include "console/terminal.h"
-#include "runcount/exit_banner.h"
 
 namespace {
 const char* g_arg0 = nullptr;
@@ -22,7 +22,7 @@ void show_error(const char* message) {
 }
 
 void exit_program(int code) {
-  exit_banner();
+  show_closing_lines_of_this_program();
   terminal_close();
   std::exit(code);
 }

@@ -63,7 +63,10 @@ McScreenStatus run_monte_carlo(LocusAnalysis& locus, McResults& results) {
   draw_progress_labels(locus.df, v.bar_length);
 
   McWorkspace work;
-  if (!prepare_workspace(work, locus)) return McScreenStatus::kOutOfMemory;
+  // An experiment beyond the memory the process may use gets the message of
+  // one that could not allocate, before it could take the machine down.
+  if (prepare_workspace(work, locus) != WorkspaceStatus::kReady)
+    return McScreenStatus::kOutOfMemory;
 
   draw_esc_note();
   const uint32_t seed = static_cast<uint32_t>(std::time(nullptr));

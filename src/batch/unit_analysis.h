@@ -37,3 +37,10 @@ std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned
 // exact tests, else the Monte Carlo P of X2 with an experiment, else p_x2.
 // NaN where that value does not exist for the unit.
 double leading_p(const UnitResult& r, const BatchOptions& options);
+
+// The notes for standard error: on a unit whose permutation test would need
+// more memory than the process may use (empty when there is nothing to say),
+// and once per file whose units had an experiment above 32768 copies.
+std::string mc_memory_note(const UnitResult& r);
+bool mc_not_uniform(const UnitResult& r);
+extern const char* const kMcUniformNote;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "montecarlo/memory_budget.h"
 #include "montecarlo/rng.h"
 #include "stats/expected_x2.h"
 #include "stats/prob_ci.h"
@@ -15,16 +16,23 @@ void interval(float p, uint32_t hits, double runs, double* low, double* high) {
 
 }  // namespace
 
-bool prepare_workspace(McWorkspace& work, const LocusAnalysis& locus) {
+WorkspaceStatus prepare_workspace(McWorkspace& work, const LocusAnalysis& locus) {
   work.slots_filled = false;
+  if (workspace_bytes(locus.two_n, locus.cells) > usable_memory_bytes())
+    return WorkspaceStatus::kBeyondMemory;
   const size_t cells = static_cast<size_t>(locus.cells);
   if (!work.slots.allocate_zeroed(static_cast<size_t>(locus.two_n)) ||
       !work.sim_table.allocate(cells) || !work.reference_x2.allocate(cells) ||
-      !work.cell_hits.allocate_zeroed(cells))
-    return false;
+      !work.expectation.allocate(cells) || !work.cell_hits.allocate_zeroed(cells))
+    return WorkspaceStatus::kOutOfMemory;
   reference_contributions(locus.table.data, locus.expected.data, locus.cells,
                           work.reference_x2.data);
-  return true;
+  fill_cell_expectations(locus.allele_total.data, locus.k, locus.two_n, work.expectation.data);
+  // The observed counts pass through sim_table, so that they are summed
+  // exactly as a replicate's are.
+  for (int32_t c = 0; c < locus.cells; ++c) work.sim_table[c] = locus.table[c].count;
+  work.x2_obs = table_chi_square(work.sim_table.data, work.expectation.data, locus.cells);
+  return WorkspaceStatus::kReady;
 }
 
 float mc_proportion(uint32_t hits, uint32_t runs) {
@@ -35,7 +43,7 @@ void run_replicates(const LocusAnalysis& locus, McWorkspace& work, uint32_t runs
                     const McHooks& hooks, McResults& results) {
   results.seed = seed;
   rng_seed(seed);
-  const ObservedScaled observed = scale_observed(locus.x2_obs, locus.d_obs);
+  const ObservedScaled observed = scale_observed(work.x2_obs, locus.d_obs);
   ReplicateStop stop{hooks.stop_requested, hooks.ctx, false};
   ReplicateStop* inner_stop = hooks.stop_requested != nullptr ? &stop : nullptr;
 
@@ -43,18 +51,13 @@ void run_replicates(const LocusAnalysis& locus, McWorkspace& work, uint32_t runs
   HitCounts hits{results.hits_hw, results.hits_d_one, results.hits_d_both};
   uint32_t made = runs;
   for (uint32_t i = 0; i < runs; ++i) {
-    float d_sim = 0.0f;
-    const float x2_sim = mc_replicate(locus.two_n, locus.k, locus.allele_total.data,
-                                      locus.expected.data, work.slots.data, work.sim_table.data,
-                                      locus.cells, locus.het_expected, &d_sim,
-                                      work.reference_x2.data, work.cell_hits.data,
-                                      &work.slots_filled, inner_stop);
+    const ReplicateScores scores = mc_replicate(locus, work, inner_stop);
     if (stop.stopped) {
       made = i;
       results.stopped = true;
       break;
     }
-    count_replicate_hits(observed, x2_sim, d_sim, hits);
+    count_replicate_hits(observed, scores, hits);
     if (hooks.stop_requested != nullptr && hooks.stop_requested(hooks.ctx)) {
       made = i + 1;
       results.stopped = true;

@@ -27,19 +27,16 @@ struct McResults {
   Buffer<uint32_t> cell_hits;  // one per genotype cell
 };
 
-// The replicates' working arrays: one slot per allele copy, a table of
-// simulated counts, each cell's reference contribution and hit count.
-struct McWorkspace {
-  Buffer<AlleleSlot> slots;
-  Buffer<int32_t> sim_table;
-  Buffer<float> reference_x2;
-  Buffer<uint32_t> cell_hits;
-  bool slots_filled = false;
+enum class WorkspaceStatus {
+  kReady,
+  kOutOfMemory,   // an allocation failed
+  kBeyondMemory,  // more than the process may use (memory_budget.h); nothing allocated
 };
 
-// Allocates the arrays and computes the reference contributions. False when
-// out of memory.
-bool prepare_workspace(McWorkspace& work, const LocusAnalysis& locus);
+// Allocates the replicates' arrays (McWorkspace, replicate.h) and computes the
+// reference contributions, the cells' expectations and the observed
+// chi-square in double.
+WorkspaceStatus prepare_workspace(McWorkspace& work, const LocusAnalysis& locus);
 
 struct McHooks {
   void* ctx = nullptr;

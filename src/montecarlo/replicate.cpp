@@ -178,46 +178,76 @@ int32_t permute_slots(AlleleSlot* slots, int32_t two_n, int32_t k, int32_t* sim_
   return permute_into_triangle(slots, two_n, k, sim_table, stop);
 }
 
-float sim_chi_square(const int32_t* sim_table, const float* expected, int32_t cells,
-                     const float* reference_x2, uint32_t* cell_hits) {
-  float sum = 0.0f;
+void fill_cell_expectations(const int32_t* allele_total, int32_t k, int32_t two_n,
+                            CellExpectation* out) {
+  const double copies = static_cast<double>(two_n);
+  for (int32_t i = 0; i < k; ++i) {
+    const double ni = static_cast<double>(allele_total[i]);
+    for (int32_t j = i; j < k; ++j) {
+      const double nj = static_cast<double>(allele_total[j]);
+      const double e = i == j ? ni * ni / (2.0 * copies) : ni * nj / copies;
+      out[tri_index(i, j, k)] = CellExpectation{e, 1.0 / e};
+    }
+  }
+}
+
+namespace {
+
+// An empty cell contributes its expected count, exactly.
+inline double x2_term(const CellExpectation& c, int32_t t) {
+  if (t == 0) return c.e;
+  const double d = static_cast<double>(t) - c.e;
+  return d * d * c.inv_e;
+}
+
+}  // namespace
+
+double table_chi_square(const int32_t* counts, const CellExpectation* expectation,
+                        int32_t cells) {
+  double x2 = 0.0;
+  for (int32_t c = cells - 1; c >= 0; --c) x2 += x2_term(expectation[c], counts[c]);
+  return x2;
+}
+
+double sim_chi_square(const int32_t* sim_table, const float* expected,
+                      const CellExpectation* expectation, int32_t cells,
+                      const float* reference_x2, uint32_t* cell_hits) {
+  double x2 = 0.0;
   for (int32_t c = cells - 1; c >= 0; --c) {
-    const float e = expected[c];
     const int32_t n = sim_table[c];
+    x2 += x2_term(expectation[c], n);
     float v_rounded;
     if (n == 0) {
       // diff is -e exactly and e * e (48 bits) is exact in extended precision,
-      // so v = e * e / e is e itself; and a sum of two floats rounded first to
-      // 64 bits and then to 24 equals the float sum rounded once. So an empty
-      // cell, the common case when there are many genotypes, needs neither the
-      // division nor the x87 unit.
-      v_rounded = e;
-      sum = sum + e;
+      // so v = e * e / e is e itself: an empty cell, the common case when
+      // there are many genotypes, needs neither the division nor the x87 unit.
+      v_rounded = expected[c];
     } else {
+      const float e = expected[c];
       const float diff = static_cast<float>(static_cast<long double>(n) - e);
-      const long double v = static_cast<long double>(diff) * diff / e;
-      sum = static_cast<float>(v + sum);
-      v_rounded = static_cast<float>(v);
+      v_rounded = static_cast<float>(static_cast<long double>(diff) * diff / e);
     }
     cell_hits[c] += reaches(v_rounded, reference_x2[c]);
   }
-  return sum;
+  return x2;
 }
 
-float mc_replicate(int32_t two_n, int32_t k, const int32_t* allele_total, const float* expected,
-                   AlleleSlot* slots, int32_t* sim_table, int32_t cells, float het_expected,
-                   float* d_sim, const float* reference_x2, uint32_t* cell_hits,
-                   bool* slots_filled, ReplicateStop* stop) {
-  if (!*slots_filled) {
+ReplicateScores mc_replicate(const LocusAnalysis& locus, McWorkspace& work, ReplicateStop* stop) {
+  AlleleSlot* slots = work.slots.data;
+  if (!work.slots_filled) {
     int32_t i = 0;
-    for (int32_t j = 0; j < k; ++j) {
-      for (int32_t c = 0; c < allele_total[j]; ++c) slots[i++].allele = static_cast<int8_t>(j);
+    for (int32_t j = 0; j < locus.k; ++j) {
+      for (int32_t c = 0; c < locus.allele_total[j]; ++c)
+        slots[i++].allele = static_cast<int8_t>(j);
     }
   }
-  *slots_filled = true;
-  const int32_t het_sim = permute_slots(slots, two_n, k, sim_table, stop);
-  if (stop != nullptr && stop->stopped) return 0.0f;
-  const float x2_sim = sim_chi_square(sim_table, expected, cells, reference_x2, cell_hits);
-  *d_sim = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
-  return x2_sim;
+  work.slots_filled = true;
+  const int32_t het_sim = permute_slots(slots, locus.two_n, locus.k, work.sim_table.data, stop);
+  if (stop != nullptr && stop->stopped) return ReplicateScores{0.0, 0.0f};
+  ReplicateScores scores;
+  scores.x2 = sim_chi_square(work.sim_table.data, locus.expected.data, work.expectation.data,
+                             locus.cells, work.reference_x2.data, work.cell_hits.data);
+  const float het_expected = locus.het_expected;
+  scores.d = static_cast<float>((static_cast<long double>(het_sim) - het_expected) / het_expected);
+  return scores;
 }

@@ -1,15 +1,17 @@
 // Whether a replicate's chi-square and D are at least as extreme as the
-// observed ones, decided on the scaled integers of scaled_value.h: chi-square
-// upward; D one-tailed in the direction of the observed deviation (every
-// replicate counts when the observed D rounds to 0) and two-tailed by size.
+// observed ones. Chi-square upward on the double sums, at least the observed
+// value less the tie margin; D on the scaled integers of scaled_value.h,
+// one-tailed in the direction of the observed deviation (every replicate
+// counts when the observed D rounds to 0) and two-tailed by size.
 #pragma once
 
 #include <cstdint>
 
+#include "montecarlo/replicate.h"
 #include "montecarlo/scaled_value.h"
 
 struct ObservedScaled {
-  int64_t x2;
+  double x2_threshold;
   int64_t d;
   int64_t d_abs;
 };
@@ -20,15 +22,16 @@ struct HitCounts {
   uint32_t d_both = 0;
 };
 
-inline ObservedScaled scale_observed(float x2_obs, float d_obs) {
+// x2_obs: the observed table's chi-square in double (table_chi_square).
+inline ObservedScaled scale_observed(double x2_obs, float d_obs) {
   const int64_t d = scale_d(d_obs);
-  return ObservedScaled{scale_chi_square(x2_obs), d, d < 0 ? -d : d};
+  return ObservedScaled{x2_obs * (1.0 - kX2TieMargin), d, d < 0 ? -d : d};
 }
 
-inline void count_replicate_hits(const ObservedScaled& obs, float x2_sim, float d_sim,
+inline void count_replicate_hits(const ObservedScaled& obs, const ReplicateScores& sim,
                                  HitCounts& hits) {
-  hits.hw += scale_chi_square(x2_sim) >= obs.x2;
-  const int64_t d = scale_d(d_sim);
+  hits.hw += sim.x2 >= obs.x2_threshold;
+  const int64_t d = scale_d(sim.d);
   if (obs.d > 0) {
     hits.d_one += d >= obs.d;
   } else if (obs.d < 0) {

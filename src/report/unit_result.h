@@ -15,6 +15,7 @@
 struct UnitResult {
   LocusAnalysis locus;  // analysed without failure
   std::optional<McResults> mc;
+  bool mc_beyond_memory = false;  // asked for, but more than the process may use
   std::optional<ExactResult> exact;
   double p_x2 = std::numeric_limits<double>::quiet_NaN();  // NaN where it has no value
   uint32_t seed = 0;

@@ -30,7 +30,7 @@ TEST(DuplicateEntryScreen, HeterozygoteNamesBothOrders) {
   show_failure_for("ab:3\nba:2\n", "in.txt");
   EXPECT_EQ(trimmed_row(21), "The entry \"ba\" (or \"ab\") is encountered more than once,");
   EXPECT_EQ(trimmed_row(22), "check input file \"in.txt\"");
-  EXPECT_EQ(trimmed_row(23), "\x10\x10\x10");
+  EXPECT_EQ(trimmed_row(23), std::string(3, glyph(kGlyphRightTriangle)));
   EXPECT_EQ(trimmed_row(24), "exit");
   EXPECT_EQ(attr_at(1, 21), kColorWhite);
   EXPECT_EQ(attr_at(12, 21), kColorWhite);   // b

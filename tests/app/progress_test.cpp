@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/screen_rows.h"
 #include "console/console.h"
 #include "console/console_script.h"
 #include "app/progress_bar.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-char glyph(int code) { return static_cast<char>(code); }
 
 TEST(RefreshInterval, MatchesTheTableForEverySampleSize) {
   struct Band {
@@ -44,13 +44,13 @@ TEST(BarLength, DrawsTheEmptyBarInCyan) {
   con_reset_for_test();
   int32_t x = 0;
   int32_t y = 0;
-  EXPECT_EQ(bar_length_for_runs(0xB0, &x, &y, 151), 20);
+  EXPECT_EQ(bar_length_for_runs(kGlyphLightShade, &x, &y, 151), 20);
   EXPECT_EQ(x, 3);
   EXPECT_EQ(y, 13);
   EXPECT_EQ(con_row_text(13), "  " + std::string(20, glyph(kGlyphLightShade)) + std::string(58, ' '));
   EXPECT_EQ(con_cell(3, 13).attr, kColorCyan);
   EXPECT_EQ(con_cell(22, 13).attr, kColorCyan);
-  EXPECT_EQ(con_model().attribute, 7);
+  EXPECT_EQ(con_model().attribute, kColorLightGray);
 }
 
 TEST(ProgressScreen, EscNoteInBlueWithEscInWhite) {

@@ -15,7 +15,10 @@
 
 namespace {
 
-char glyph(int code) { return static_cast<char>(code); }
+// The arrows of the progress labels and of the interval lines.
+const std::string kLabelArrow = glyphs({kGlyphDoubleHorizontal, kGlyphRightTriangle});
+const std::string kIntervalArrow = glyphs({kGlyphRightTriangle});
+
 
 
 std::string interval_text(float p, double n) {
@@ -64,15 +67,15 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(trimmed_row(3), "for D");
   for (int row = 4; row <= 10; ++row) EXPECT_EQ(trimmed_row(row), "") << row;
   // 25 runs: a bar of 10 cells, full at the end.
-  EXPECT_EQ(trimmed_row(11), std::string(9, ' ') + "runs made \x19");
+  EXPECT_EQ(trimmed_row(11), std::string(9, ' ') + "runs made " + glyph(kGlyphDownArrow));
   EXPECT_EQ(trimmed_row(12), std::string(18, ' ') + "25");
   EXPECT_EQ(trimmed_row(13), "  " + std::string(10, glyph(kGlyphFullBlock)));
   EXPECT_EQ(trimmed_row(14), "");
   EXPECT_EQ(trimmed_row(17), "  df: 1");
   EXPECT_EQ(trimmed_row(18), "  " + std::string(45, glyph(kGlyphUpperHalfBlock)));
-  EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "1");
-  EXPECT_EQ(trimmed_row(20), "  Prob. null hypoth. (D, one tail)   \xCD\x10" "1");
-  EXPECT_EQ(trimmed_row(21), "  Prob. null hypoth. (D, both tails) \xCD\x10" "1");
+  EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        " + kLabelArrow + "1");
+  EXPECT_EQ(trimmed_row(20), "  Prob. null hypoth. (D, one tail)   " + kLabelArrow + "1");
+  EXPECT_EQ(trimmed_row(21), "  Prob. null hypoth. (D, both tails) " + kLabelArrow + "1");
   const std::string elapsed = trimmed_row(16);
   const std::string lead = "  time elapsed since beginning of randomization: ";
   ASSERT_GT(elapsed.size(), lead.size() + 4);
@@ -86,7 +89,7 @@ TEST_F(RunControl, EveryReplicateAHitLeavesTheIntervalsOut) {
   EXPECT_EQ(con_cell(3, 19).attr, kColorWhite);
   EXPECT_EQ(con_cell(40, 21).attr, kColorWhite);
   EXPECT_EQ(con_model().cursor_type, kCursorNormal);
-  EXPECT_EQ(con_model().attribute, 15);
+  EXPECT_EQ(con_model().attribute, kColorWhite);
 }
 
 // aa:50 bb:50: no random pairing of 100 copies of each allele comes near
@@ -107,14 +110,14 @@ TEST_F(RunControl, NoHitShowsIntervalsFromZero) {
   const std::string interval = interval_text(0.0f, 3200);
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
   EXPECT_EQ(trimmed_row(3), "for H-W");
-  EXPECT_EQ(trimmed_row(4), "              -\x10  " + interval);
+  EXPECT_EQ(trimmed_row(4), "              -" + kIntervalArrow + "  " + interval);
   EXPECT_EQ(trimmed_row(5), "");
   EXPECT_EQ(trimmed_row(6), "for D");
-  EXPECT_EQ(trimmed_row(7), "D(one tail)   -\x10  " + interval);
-  EXPECT_EQ(trimmed_row(8), "D(both tails) -\x10  " + interval);
+  EXPECT_EQ(trimmed_row(7), "D(one tail)   -" + kIntervalArrow + "  " + interval);
+  EXPECT_EQ(trimmed_row(8), "D(both tails) -" + kIntervalArrow + "  " + interval);
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "3200");
   EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
-  EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        \xCD\x10" "0");
+  EXPECT_EQ(trimmed_row(19), "  Prob. null hypoth. (chi-sq)        " + kLabelArrow + "0");
 }
 
 // ab:2: every replicate's chi-square and |D| equal the observed ones, so only
@@ -131,12 +134,12 @@ TEST_F(RunControl, EscAfterTheSecondReplicateKeepsBothRuns) {
   EXPECT_EQ(trimmed_row(14), "  calculations interrupted by user");
   // The first step draws nothing; Esc came before the second: only the
   // closing block stands.
-  EXPECT_EQ(trimmed_row(13), "  \xDB" + std::string(44, glyph(kGlyphLightShade)));
+  EXPECT_EQ(trimmed_row(13), "  " + glyphs({kGlyphFullBlock}) + std::string(44, glyph(kGlyphLightShade)));
   EXPECT_EQ(trimmed_row(12), std::string(53, ' ') + "2");
   EXPECT_EQ(trimmed_row(2), "95% confidence intervals for probabilities (P):");
   EXPECT_EQ(trimmed_row(3), "for D");
   if (state.hits_d_one != 2) {
-    EXPECT_EQ(trimmed_row(4), "D(one tail)   -\x10  " + interval_text(state.p_d_one, 2));
+    EXPECT_EQ(trimmed_row(4), "D(one tail)   -" + kIntervalArrow + "  " + interval_text(state.p_d_one, 2));
   }
 }
 
@@ -144,8 +147,8 @@ TEST_F(RunControl, SingleRunFillsOneCellOfTheShortBar) {
   LocusAnalysis s = analysed_locus(2, {{0, 1, 2}});
   run(s, typed_runs("1"));
   EXPECT_EQ(state.runs_made, 1u);
-  EXPECT_EQ(trimmed_row(13), "  \xDB\xB0");
-  EXPECT_EQ(trimmed_row(11), " runs made \x19");
+  EXPECT_EQ(trimmed_row(13), "  " + glyphs({kGlyphFullBlock, kGlyphLightShade}));
+  EXPECT_EQ(trimmed_row(11), " runs made " + glyphs({kGlyphDownArrow}));
   EXPECT_EQ(trimmed_row(12), std::string(10, ' ') + "1");
 }
 
@@ -162,7 +165,7 @@ TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
   run(s, {'y'});
   EXPECT_EQ(state.runs_made, 3200u);
   EXPECT_EQ(trimmed_row(17), "  df: 15");
-  EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made \x19");
+  EXPECT_EQ(trimmed_row(11), std::string(44, ' ') + "runs made " + glyph(kGlyphDownArrow));
   EXPECT_EQ(trimmed_row(13), "  " + std::string(45, glyph(kGlyphFullBlock)));
   EXPECT_EQ(state.p_hw, static_cast<float>(static_cast<long double>(state.hits_hw) / 3200));
   uint32_t hits = 0;
@@ -175,7 +178,7 @@ TEST_F(RunControl, HelpScreenSampleWithTheDefaultRuns) {
   int row = 3;
   if (state.hits_hw != 3200) {
     EXPECT_EQ(trimmed_row(row), "for H-W");
-    EXPECT_EQ(trimmed_row(row + 1), "              -\x10  " + interval_text(state.p_hw, 3200));
+    EXPECT_EQ(trimmed_row(row + 1), "              -" + kIntervalArrow + "  " + interval_text(state.p_hw, 3200));
     row += 3;
   }
   EXPECT_EQ(trimmed_row(row), "for D");

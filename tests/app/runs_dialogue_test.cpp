@@ -11,10 +11,9 @@
 
 namespace {
 
-char glyph(int code) { return static_cast<char>(code); }
 
 constexpr int kLeftArrow = kExtendedKey | kScanLeft;
-const std::string kEntryLine = "enter number of runs -\x10";
+const std::string kEntryLine = "enter number of runs -" + glyphs({kGlyphRightTriangle});
 
 // The dialogue starts below the results screen's question on row 4.
 void start(const std::vector<int>& keys) {

@@ -43,6 +43,7 @@ import sys
 import tempfile
 import termios
 import time
+import unittest
 
 import pyte
 from pyte import graphics
@@ -171,6 +172,7 @@ class Session:
         self.fd = None
         self.status = None
         self.raw = bytearray()
+        self.read_target = 0
 
     # -- files -------------------------------------------------------------
     def write_file(self, name, content, mode=None):
@@ -284,21 +286,73 @@ class Session:
                 raise AssertionError(
                     "program ended before %r appeared; screen:\n%s" % (text, self.text()))
 
-    def settle(self, quiet=0.3, timeout=5.0):
-        """Reads output until the program has been quiet for `quiet` seconds."""
-        deadline = time.monotonic() + timeout
-        last = len(self.raw)
-        quiet_since = time.monotonic()
-        while time.monotonic() < deadline:
-            alive = self._pump(0.05)
-            if len(self.raw) != last:
-                last = len(self.raw)
-                quiet_since = time.monotonic()
-            elif time.monotonic() - quiet_since >= quiet or not alive:
+    def drain(self):
+        """Feeds everything the program has written so far to the emulator."""
+        while self.fd is not None and select.select([self.fd], [], [], 0)[0]:
+            try:
+                data = os.read(self.fd, 65536)
+            except OSError:
                 return
+            if not data:
+                return
+            self.raw.extend(data)
+            self.stream.feed(data)
+
+    def keys_pending(self):
+        """Bytes sent to the program that it has not read yet."""
+        buf = fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0")
+        return struct.unpack("i", buf)[0]
+
+    def waiting_for_key(self):
+        """True while the program blocks for a key with every key sent read:
+        it waits in poll(2) without a timeout (or ppoll(2) without one), so
+        everything it drew is already written to the terminal."""
+        try:
+            with open("/proc/%d/syscall" % self.pid) as f:
+                fields = f.read().split()
+        except OSError:
+            return False
+        if len(fields) < 4 or self.keys_pending() or self.bytes_read() < self.read_target:
+            return False
+        if fields[0] == "7":  # poll(fds, nfds, timeout), an int: -1
+            return int(fields[3], 16) & 0xFFFFFFFF == 0xFFFFFFFF
+        if fields[0] == "271":  # ppoll(fds, nfds, timeout pointer, ...)
+            return int(fields[3], 16) == 0
+        return False
+
+    def wait_until(self, predicate, what, timeout=10.0):
+        """Reads the program's output until `predicate()` holds."""
+        deadline = time.monotonic() + timeout
+        while not predicate():
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting until %s; screen:\n%s"
+                                     % (what, self.text()))
+            self._pump(0.02)
+
+    def wait_idle(self, timeout=10.0):
+        """Waits until the program has taken every key sent and waits for the
+        next one (or has ended), then reads all it drew."""
+        self.wait_until(lambda: self.proc.poll() is not None or self.waiting_for_key(),
+                        "the program waits for a key", timeout)
+        self.drain()
+
+    def bytes_read(self):
+        """What the program has read so far (rchar: terminal and files)."""
+        try:
+            with open("/proc/%d/io" % self.pid) as f:
+                for line in f:
+                    if line.startswith("rchar:"):
+                        return int(line.split()[1])
+        except OSError:
+            pass
+        return 0
 
     def send(self, keys):
-        os.write(self.fd, keys.encode("latin-1") if isinstance(keys, str) else keys)
+        data = keys.encode("latin-1") if isinstance(keys, str) else keys
+        # The terminal hands keys on to the program a moment after they are
+        # written: a key wait counts only once the program has read them.
+        self.read_target = max(self.read_target, self.bytes_read()) + len(data)
+        os.write(self.fd, data)
 
     def signal(self, sig):
         os.kill(self.pid, sig)
@@ -380,6 +434,12 @@ class Session:
     def cursor_hidden(self):
         return self.screen.cursor.hidden
 
+    def runs_shown(self):
+        """The count of runs made on the progress screen of more than 1000
+        runs (0 before the first refresh)."""
+        field = self.row(12)[53:].split()
+        return int(field[0]) if field and field[0].isdigit() else 0
+
     def find(self, text):
         """(column, row) of the first occurrence of `text`, or None."""
         for y, line in enumerate(self.screen.display, start=1):
@@ -428,7 +488,12 @@ class TmuxSession:
         self.tmux("set-option", "-g", "remain-on-exit", "on")
         self.tmux("set-option", "-g", "status", "off")
         self.started = True
-        time.sleep(0.3)
+        # The shell reads what is typed once its prompt stands.
+        deadline = time.monotonic() + 10
+        while not self.text().strip():
+            if time.monotonic() > deadline:
+                raise AssertionError("the shell shows no prompt")
+            time.sleep(0.02)
 
     def start(self, args, frozen_time=None):
         """Runs the program directly as the pane's command."""
@@ -500,6 +565,20 @@ class TmuxSession:
 
     def __exit__(self, *exc):
         self.close()
+
+
+class SessionCase(unittest.TestCase):
+    """A test with a fresh ``Session`` in ``self.s``, closed after the test
+    whatever its outcome; ``files`` (name -> content) are written into its
+    folder first."""
+
+    files = {}
+
+    def setUp(self):
+        self.s = Session()
+        self.addCleanup(self.s.close)
+        for name, content in self.files.items():
+            self.s.write_file(name, content)
 
 
 def open_runs_entry(session, files, frozen_time=None, job_control=False):

@@ -25,7 +25,7 @@ def run_user_session(s, checkpoints=None):
     screens = {}
 
     def keep(name):
-        s.settle(quiet=0.2)
+        s.wait_idle()
         screens[name] = [s.row(y)[:80] for y in range(1, 26)]
 
     s.start(["first.txt", "big.txt", "third.txt", "report.txt"], frozen_time=FROZEN)
@@ -119,7 +119,7 @@ class UserSession(unittest.TestCase):
                 s.write_file("sample.txt", SAMPLE)
                 s.start(["sample.txt"])
                 s.wait_for("press any key")
-                s.settle(quiet=0.2)
+                s.wait_idle()
                 shots.append(([s.row(y)[:80] for y in range(1, 26)], s.cursor(),
                               [[(s.fg(x, y), s.bg(x, y)) for x in range(1, 81)]
                                for y in range(1, 26)]))
@@ -174,9 +174,9 @@ class KeyForms(unittest.TestCase):
                     s.write_file("sample.txt", SAMPLE)
                     open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
                     s.send("17")
-                    s.settle(quiet=0.1)
+                    s.wait_idle()
                     s.send(erase)
-                    s.settle(quiet=0.15)
+                    s.wait_idle()
                     self.assertEqual(s.row(8).rstrip(), "enter number of runs -\u25ba 1",
                                      repr(erase))
                     s.send("2" + enter)
@@ -192,7 +192,7 @@ class KeyForms(unittest.TestCase):
                 s.wait_for("press any key")
                 s.send(key)
                 s.wait_for("(y/n)")
-                s.settle(quiet=0.2)
+                s.wait_idle()
                 self.assertIsNone(s.proc.poll(), repr(key))
                 s.send("n")
                 self.assertEqual(s.wait_exit(), 0, repr(key))
@@ -206,7 +206,10 @@ class KeyForms(unittest.TestCase):
             s.wait_for("runs made")
             for key in ("\x1b[A", "\x1bOP", "\x1b[[B"):
                 s.send(key)
-            s.settle(quiet=0.3)
+            # One key is taken per replicate: two refreshes later all three are.
+            s.wait_until(lambda: s.keys_pending() == 0, "the program reads the keys")
+            taken = s.runs_shown()
+            s.wait_until(lambda: s.runs_shown() >= taken + 20, "the run goes on past the keys")
             self.assertNotIn("interrupted", s.text())
             s.send(ESC)
             s.wait_for("calculations interrupted by user")

@@ -176,7 +176,13 @@ class Batch(BatchCase):
                                 cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         header = proc.stdout.readline()
         first = proc.stdout.readline()
-        time.sleep(0.3)
+        # Interrupted in the second file's experiment: the first one's report
+        # is whole.
+        report_path = os.path.join(self.dir, "out.txt")
+        deadline = time.monotonic() + 10
+        while not (os.path.exists(report_path) and self.read("out.txt").endswith(b";\r\n")):
+            self.assertLess(time.monotonic(), deadline, "the first report is written")
+            time.sleep(0.01)
         proc.send_signal(signal.SIGINT)
         rest, err = proc.communicate(timeout=10)
         self.assertEqual(proc.returncode, 130)
@@ -208,12 +214,19 @@ class Batch(BatchCase):
         self.assertEqual(os.waitstatus_to_exitcode(status), 0)
         self.assertIn(b"hwmc: file 1 of 1, ", seen)
         self.assertIn(b" runs/s, ", seen)
-        self.assertTrue(seen.endswith(b"\r\x1b[K"), seen[-40:])
+        # Erased before the note on samples above 32768 copies (once).
+        self.assertTrue(seen.endswith(b"\r\x1b[K" + NOT_UNIFORM_NOTE.replace(b"\n", b"\r\n")),
+                        seen[-40:])
         self.assertEqual(len(self.read("rows.tsv").splitlines()), 2)
-        # Nothing on standard error when it is not a terminal.
+        # Only the note on standard error when it is not a terminal.
         r = self.run_batch(["--batch", "--runs", "400", "--seed", "1", "big.txt"])
-        self.assertEqual(r.stderr, b"")
+        self.assertEqual(r.stderr, NOT_UNIFORM_NOTE)
 
+
+NOT_UNIFORM_NOTE = (
+    b"hwmc: big.txt: more than 32768 allele copies: the permutation test's replicates are not "
+    b"uniform permutations (the generator gives 15 bits), so its p values are approximate; "
+    b"--exact is exact at any size\n")
 
 EXACT_HEADER = ["exact_method", "exact_tables"] + [
     p + suffix for p in ("p_prob", "p_x2e", "p_llr", "p_deficit", "p_excess")
@@ -390,6 +403,52 @@ class ExactAndGenepop(BatchCase):
         self.assertEqual(report.count("Name of input file"), 3)
         self.assertIn("locus Wide: A=100 B=101 C=102", report)
         self.assertIn(" \xc0=227\r\n", report)
+
+
+# P(X2 >= observed) = 0.048428 exactly, with many tables tied in X2.
+TIES = "ac:1\nbb:4\nbd:3\nbe:1\ndd:3\n"
+# Two thousand million allele copies: the permutation array (16 GB) is far
+# beyond the address space allowed below.
+HUGE = "aa:500000000\nbb:500000000\nab:1\n"
+
+
+class PermutationTest(BatchCase):
+    def test_the_interactive_program_counts_the_hits_of_batch_with_its_second(self):
+        with Session() as s:
+            s.write_file("ties.txt", TIES)
+            s.start(["ties.txt", "out.txt"], frozen_time=FROZEN)
+            s.wait_for("(y/n)")
+            s.send("y")
+            s.wait_for("select key")
+            s.send("n")
+            s.wait_for("enter number of runs")
+            s.send("65000\r")
+            s.wait_for("confidence intervals")
+            self.assertEqual(s.wait_exit(), 0)
+            screen_p = float(s.row(19)[39:].split()[0])
+            interactive_report = s.read_file("out.txt")
+        self.write("ties.txt", TIES)
+        r = self.run_batch(["--batch", "--runs", "65000", "--seed", FROZEN_EPOCH, "--report",
+                            "out.txt", "ties.txt"], frozen=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        batch_p = float(self.records(r)[0]["mc_p_x2"])
+        self.assertEqual(round(screen_p * 65000), round(batch_p * 65000))
+        self.assertEqual(self.read("out.txt"), interactive_report)
+
+    def test_an_experiment_beyond_the_memory_allowed_is_na_with_a_note(self):
+        self.write("huge.txt", HUGE)
+        r = subprocess.run(["/bin/sh", "-c", 'ulimit -v 1000000; exec "$0" "$@"', BINARY,
+                            "--batch", "--runs", "10", "--seed", "1", "huge.txt", "hw.txt"],
+                           cwd=self.dir, capture_output=True, timeout=120)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        huge, hw = self.records(r)
+        self.assertEqual(huge["n"], "1000000001")
+        self.assertEqual([huge[c] for c in MC_HEADER], ["NA"] * len(MC_HEADER))
+        self.assertEqual(huge["seed"], "")
+        self.assertEqual(hw["mc_runs"], "10")
+        self.assertEqual(r.stderr, b"hwmc: huge.txt: the permutation test needs 15258 MiB, more "
+                         b"than this process may use: its columns are NA; --exact tests any "
+                         b"sample size\n")
 
 
 class InteractiveCommandLine(unittest.TestCase):

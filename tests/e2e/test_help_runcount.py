@@ -4,7 +4,7 @@ a terminal."""
 import os
 import unittest
 
-from harness import (LEFT, SAMPLE, Session, TmuxSession, set_stored_run_count,
+from harness import (LEFT, SAMPLE, Session, SessionCase, TmuxSession, set_stored_run_count,
                      stored_run_count)
 
 HINT = ' (set "read-only" to supress counting)'
@@ -24,13 +24,8 @@ EMBLEM = [
 
 
 
-class HelpScreen(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class HelpScreen(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def test_one_argument_shows_the_help_then_analyses_the_file(self):
         s = self.s
@@ -59,7 +54,7 @@ class HelpScreen(unittest.TestCase):
         s.send(LEFT)
         s.wait_for("(y/n)")
         self.assertNotIn("press any key", s.text())
-        s.settle()
+        s.wait_idle()
         self.assertIsNone(s.proc.poll())
         s.send("n")
         self.assertEqual(s.wait_exit(), 0)
@@ -93,13 +88,8 @@ class HelpWithoutArguments(unittest.TestCase):
             self.assertEqual(stored_run_count(t.binary), "1")
 
 
-class CreditsAndClosingLines(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class CreditsAndClosingLines(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def run_to_the_end(self):
         s = self.s

@@ -3,7 +3,7 @@ screen, Esc and the final display, with the clock frozen."""
 
 import unittest
 
-from harness import BACKSPACE, ENTER, ESC, LEFT, SAMPLE, Session, open_runs_entry
+from harness import BACKSPACE, ENTER, ESC, LEFT, SAMPLE, Session, SessionCase, open_runs_entry
 
 FROZEN = "2026-01-02 03:04:05"
 # Large enough that an experiment lasts long enough to be watched and stopped.
@@ -17,24 +17,19 @@ def start_dialogue(s, files=("sample.txt",)):
     s.wait_for("select key")
 
 
-class RunsDialogue(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class RunsDialogue(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def test_dialogue_layout(self):
         s = self.s
         start_dialogue(s)
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(5).rstrip(), "number of runs is 3200:")
         self.assertEqual(s.row(6).rstrip(), "(Y)es or (N)ot  - select key")
         self.assertEqual(s.row(7).rstrip(), "\u2500" * 29)
         s.send("n")
         s.wait_for("enter number of runs")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(8), "enter number of runs -\u25ba ".ljust(80))
         self.assertEqual(s.cursor(), (25, 8))
 
@@ -87,10 +82,10 @@ class RunsDialogue(unittest.TestCase):
         # typed 4: 14 runs.
         for key in ("1", "2", BACKSPACE, "3", LEFT, "4"):
             s.send(key)
-            s.settle(quiet=0.1)
+            s.wait_idle()
         self.assertEqual(s.row(8).rstrip(), "enter number of runs -\u25ba 14")
         s.send("56789")  # only five characters fit
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(8).rstrip(), "enter number of runs -\u25ba 14567")
         for _ in range(3):
             s.send(BACKSPACE)
@@ -106,7 +101,7 @@ class RunsDialogue(unittest.TestCase):
         open_runs_entry(s, ["sample.txt", "out.txt"], FROZEN)
         s.send("65001" + ENTER)
         s.wait_for("too long: maximal number is 65000, please, enter new")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(9).rstrip(),
                          "too long: maximal number is 65000, please, enter new")
         self.assertEqual(s.row(8).rstrip(), "enter number of runs -\u25ba")
@@ -114,9 +109,9 @@ class RunsDialogue(unittest.TestCase):
         # No number, then a negative one: both erased and read again.
         for entry in ("ab", "-5"):
             s.send(entry)
-            s.settle(quiet=0.1)
+            s.wait_idle()
             s.send(ENTER)
-            s.settle(quiet=0.2)
+            s.wait_idle()
             self.assertEqual(s.row(8).rstrip(), "enter number of runs -\u25ba")
         s.send("65000" + ENTER)
         s.wait_for("runs made")
@@ -134,21 +129,16 @@ class RunsDialogue(unittest.TestCase):
         self.assertTrue(s.modes_restored())
 
 
-class ProgressAndEsc(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("big.txt", BIG)
-
-    def tearDown(self):
-        self.s.close()
+class ProgressAndEsc(SessionCase):
+    files = {"big.txt": BIG}
 
     def test_progress_screen_and_esc(self):
         s = self.s
         open_runs_entry(s, ["big.txt", "out.txt"], FROZEN)
         s.send("65000" + ENTER)
-        s.wait_for("runs made")
-        s.settle(quiet=0.2)
-        # The progress screen while the replicates run.
+        # The progress screen while the replicates run, from the first count
+        # of runs on.
+        s.wait_until(lambda: s.runs_shown() > 0, "runs are counted")
         self.assertEqual(s.row(2).rstrip(), "Press Esc to terminate Monte Carlo simulation")
         self.assertEqual(s.fg(1, 2), 9)
         self.assertEqual(s.fg(7, 2), 15)

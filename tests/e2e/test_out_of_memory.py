@@ -4,7 +4,7 @@ below it, counted or not."""
 import os
 import unittest
 
-from harness import Session, set_stored_run_count, stored_run_count
+from harness import Session, SessionCase, set_stored_run_count, stored_run_count
 
 # Two thousand million allele copies: the Monte Carlo permutation array does
 # not fit in the address space the shell allows.
@@ -13,13 +13,8 @@ MEMORY = "memory allocation error - program abort"
 RE_DESIGNATE = "Try to re-designate alleles. Cut empty allele classes"
 
 
-class OutOfMemory(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("huge.txt", HUGE)
-
-    def tearDown(self):
-        self.s.close()
+class OutOfMemory(SessionCase):
+    files = {"huge.txt": HUGE}
 
     def run_out_of_memory(self):
         s = self.s

@@ -8,7 +8,7 @@ set; existing golden files are only ever compared, never overwritten."""
 import os
 import unittest
 
-from harness import SAMPLE, Session, stored_run_count
+from harness import SAMPLE, Session, SessionCase, stored_run_count
 
 FROZEN = "2026-01-02 03:04:05"
 GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden")
@@ -29,13 +29,8 @@ def golden(name):
 
 
 
-class ReportTestCase(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class ReportTestCase(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def answer_files(self, args, answers, program=None, frozen=True):
         """Runs the program on `args`, answering each file's Monte Carlo
@@ -54,9 +49,9 @@ class ReportTestCase(unittest.TestCase):
                 s.wait_for("select key")
                 s.send("y")
                 s.wait_for("95% confidence intervals", timeout=60)
-            # The next file's question may stand on the screen only after the
-            # previous one's was cleared away.
-            s.settle(quiet=0.2)
+            # The next file's question, or the end: the previous question
+            # is still on the screen until the next file clears it.
+            s.wait_idle()
         return s.wait_exit(timeout=60)
 
     def assertGolden(self, data, name):

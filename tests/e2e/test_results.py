@@ -2,26 +2,21 @@
 
 import unittest
 
-from harness import SAMPLE, Session
+from harness import SAMPLE, Session, SessionCase
 
 ROW2 = "X\u00b2=169.815521 \u25c4- chi-sq_05 (15)=24.996"
 ROW3 = "D(Selander's)= 0.086; (k-1)ND\u00b2=1.949 \u25c4- chi-sq_05 (1)=3.841;"
 ROW4 = "wish to perform Monte Carlo experiment? (y/n)"
 
 
-class ResultsScreen(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class ResultsScreen(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def test_results_block_of_the_sample(self):
         s = self.s
         s.start(["sample.txt", "out.txt"])
         s.wait_for("(y/n)")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(1).rstrip(), 'file: "sample.txt"')
         self.assertEqual(s.row(2).rstrip(), ROW2)
         self.assertEqual(s.row(3).rstrip(), ROW3)
@@ -37,10 +32,10 @@ class ResultsScreen(unittest.TestCase):
         s = self.s
         s.start(["sample.txt", "out.txt"])
         s.wait_for("(y/n)")
-        s.settle()
+        s.wait_idle()
         before = s.text()
         s.send("x1 q\r\x1b[A")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.text(), before)
         self.assertEqual(s.cursor(), (len(ROW4) + 1, 4))
         s.send("N")
@@ -53,7 +48,7 @@ class ResultsScreen(unittest.TestCase):
         s.write_file("upper.txt", SAMPLE.upper())
         s.start(["upper.txt", "out.txt"])
         s.wait_for("(y/n)")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(2).rstrip(), ROW2)
         self.assertEqual(s.row(3).rstrip(), ROW3)
         s.send("n")
@@ -69,7 +64,7 @@ class ResultsScreen(unittest.TestCase):
         s.send("y")
         s.wait_for('file: "two.txt"')
         s.wait_for("(y/n)")
-        s.settle()
+        s.wait_idle()
         self.assertEqual(s.row(1).rstrip(), 'file: "two.txt"')
         for y in range(5, 10):
             self.assertEqual(s.row(y).strip(), "", "row %d" % y)

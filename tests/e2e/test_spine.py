@@ -6,18 +6,13 @@ import shutil
 import signal
 import unittest
 
-from harness import SAMPLE, Session, run_piped, stored_run_count
+from harness import SAMPLE, Session, SessionCase, run_piped, stored_run_count
 
 
 
 
 
-class RejectedInputFiles(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-
-    def tearDown(self):
-        self.s.close()
+class RejectedInputFiles(SessionCase):
 
     def test_missing_file_ends_at_once_without_counting(self):
         s = self.s
@@ -95,13 +90,8 @@ class RejectedInputFiles(unittest.TestCase):
         self.assertTrue(report.endswith(b"3.841"))
 
 
-class ScreenAndExit(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-        self.s.write_file("sample.txt", SAMPLE)
-
-    def tearDown(self):
-        self.s.close()
+class ScreenAndExit(SessionCase):
+    files = {"sample.txt": SAMPLE}
 
     def test_screen_starts_top_left_and_prompt_comes_below(self):
         s = self.s

@@ -3,10 +3,9 @@ going on (fg): the terminal is the user's while the program is stopped, and
 the program's own again, redrawn, afterwards."""
 
 import signal
-import time
 import unittest
 
-from harness import ENTER, ESC, SAMPLE, Session, open_runs_entry
+from harness import ENTER, ESC, SAMPLE, Session, SessionCase, open_runs_entry
 
 # An experiment on this lasts long enough to be stopped in the middle.
 BIG = "ab:60000\naa:50000\nbb:40000\ncc:30000\nac:20000\n"
@@ -14,26 +13,14 @@ BIG = "ab:60000\naa:50000\nbb:40000\ncc:30000\nac:20000\n"
 SHELL_LINES = b"\r\n[1]+  Stopped                 hwmc\r\n$ fg\r\n\x1b[2J$ "
 
 
-def wait_until(predicate, what, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting until " + what)
-        time.sleep(0.02)
-
-
-class StopAndContinue(unittest.TestCase):
-    def setUp(self):
-        self.s = Session()
-
-    def tearDown(self):
-        self.s.close()
+class StopAndContinue(SessionCase):
 
     def stop(self):
         s = self.s
         s.signal(signal.SIGTSTP)
-        wait_until(s.stopped, "the program is stopped")
-        s.settle(quiet=0.2)
+        s.wait_until(s.stopped, "the program is stopped")
+        # It gave the terminal back before it stopped.
+        s.drain()
         # The user's terminal: modes, visible cursor, default colours, and the
         # cursor below the program's screen for the shell's lines.
         self.assertTrue(s.modes_restored())
@@ -42,11 +29,16 @@ class StopAndContinue(unittest.TestCase):
         self.assertEqual(s.cursor(), (1, 25))
         s.stream.feed(SHELL_LINES)
 
-    def go_on(self):
+    def go_on(self, redrawn=None):
+        """Continues the program and waits until `redrawn()` holds (by default
+        until it waits for a key again)."""
         s = self.s
         s.signal(signal.SIGCONT)
-        wait_until(lambda: not s.stopped(), "the program goes on")
-        s.settle(quiet=0.3)
+        s.wait_until(lambda: not s.stopped(), "the program goes on")
+        if redrawn is None:
+            s.wait_idle()
+        else:
+            s.wait_until(redrawn, "the screen is drawn again")
         self.assertTrue(s.in_program_modes())
 
     def test_stop_at_a_key_wait(self):
@@ -54,7 +46,7 @@ class StopAndContinue(unittest.TestCase):
         s.write_file("data.txt", SAMPLE)
         s.start(["data.txt", "out.txt"], job_control=True)
         s.wait_for("(y/n)")
-        s.settle(quiet=0.2)
+        s.wait_idle()
         screen = s.text()
         colours = [(s.fg(x, 1), s.bg(x, 1)) for x in range(1, 81)]
         self.stop()
@@ -73,17 +65,17 @@ class StopAndContinue(unittest.TestCase):
         s.write_file("big.txt", BIG)
         open_runs_entry(s, ["big.txt", "out.txt"], job_control=True)
         s.send("65000" + ENTER)
-        s.wait_for("runs made")
-        s.settle(quiet=0.2)
+        s.wait_until(lambda: s.runs_shown() > 0, "runs are counted")
         self.stop()
-        self.go_on()
+        self.go_on(lambda: s.in_program_modes() and s.cursor_hidden()
+                   and "Press Esc to terminate Monte Carlo simulation" in s.text()
+                   and s.runs_shown() > 0)
         # The progress screen again, and the experiment goes on from where it
         # was: Esc (a raw key again) ends it with the runs made so far.
         self.assertIn("Press Esc to terminate Monte Carlo simulation", s.text())
         self.assertTrue(s.cursor_hidden())
-        first = int(s.row(12)[53:].split()[0])
-        wait_until(lambda: s.settle(quiet=0.1) or int(s.row(12)[53:].split()[0]) > first,
-                   "the run counter moves on")
+        first = s.runs_shown()
+        s.wait_until(lambda: s.runs_shown() > first, "the run counter moves on")
         s.send(ESC)
         s.wait_for("95% confidence intervals")
         self.assertEqual(s.wait_exit(), 0)

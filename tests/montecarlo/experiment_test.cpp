@@ -21,7 +21,7 @@ std::vector<uint32_t> cell_hits(const McResults& r) {
 
 McResults run(LocusAnalysis& a, uint32_t runs, uint32_t seed, const McHooks& hooks = {}) {
   McWorkspace work;
-  EXPECT_TRUE(prepare_workspace(work, a));
+  EXPECT_EQ(prepare_workspace(work, a), WorkspaceStatus::kReady);
   McResults r;
   run_replicates(a, work, runs, seed, hooks, r);
   return r;

@@ -1,9 +1,10 @@
 // Samples for the Monte Carlo tests, prepared by the real statistics exactly
-// as the analysis phase prepares them: compaction, expected counts, D and the
-// cells' reference contributions.
+// as the analysis phase prepares them (compaction, expected counts, D), with
+// the replicates' workspace as the experiment prepares it.
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <random>
 #include <utility>
@@ -11,6 +12,7 @@
 
 #include "genotype/buffer.h"
 #include "genotype/genotype_table.h"
+#include "montecarlo/experiment.h"
 #include "montecarlo/replicate.h"
 #include "stats/expected_x2.h"
 #include "stats/heterozygosity.h"
@@ -18,23 +20,6 @@
 
 struct GenotypeRecord {
   int32_t i, j, count;  // allele indices as read, any order
-};
-
-struct McSample {
-  int32_t k = 0;
-  int32_t two_n = 0;
-  int32_t cells = 0;
-  GenotypeTable table;
-  Buffer<float> expected;
-  Buffer<float> allele_freq;
-  Buffer<int32_t> allele_total;
-  Buffer<float> cell_x2;
-  float x2_obs = 0;
-  int32_t het_observed = 0;
-  float het_expected = 0;
-  float d_obs = 0;
-  Buffer<float> reference_x2;
-  Buffer<uint32_t> cell_hits;  // counted up by the replicates
 };
 
 // The table as read (k_read alleles) of the records; adds up their copies.
@@ -55,26 +40,6 @@ inline GenotypeTable table_of(int32_t k_read, const std::vector<GenotypeRecord>&
   return table;
 }
 
-inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
-  McSample s;
-  s.k = k_read;
-  const int32_t cells_read = cell_count_for(k_read);
-  s.table = table_of(k_read, records, s.two_n);
-  s.expected.allocate_zeroed(cells_read);
-  s.cell_x2.allocate_zeroed(cells_read);
-  s.allele_freq.allocate_zeroed(k_read);
-  s.allele_total.allocate_zeroed(k_read);
-  s.x2_obs = compute_expected_x2(s.table.data, s.expected.data, s.k, s.two_n, s.allele_freq.data,
-                                 s.allele_total.data, s.cell_x2.data);
-  s.cells = cell_count_for(s.k);
-  het_stats(s.table.data, s.cells, s.allele_total.data, s.k, s.two_n, &s.het_observed,
-            &s.het_expected, &s.d_obs);
-  s.reference_x2.allocate(static_cast<size_t>(s.cells));
-  reference_contributions(s.table.data, s.expected.data, s.cells, s.reference_x2.data);
-  s.cell_hits.allocate_zeroed(static_cast<size_t>(s.cells));
-  return s;
-}
-
 // The same records through the analysis the program runs.
 inline LocusAnalysis analysed_locus(int32_t k_read, const std::vector<GenotypeRecord>& records) {
   int32_t two_n = 0;
@@ -88,6 +53,18 @@ inline LocusAnalysis analysed_locus(int32_t k_read, const std::vector<GenotypeRe
 // present, with skewed allele frequencies; homozygote_share of the
 // individuals are forced homozygous so that samples also stray from
 // Hardy-Weinberg proportions.
+struct McSample {
+  LocusAnalysis locus;
+  McWorkspace work;
+};
+
+inline McSample make_sample(int32_t k_read, const std::vector<GenotypeRecord>& records) {
+  McSample s;
+  s.locus = analysed_locus(k_read, records);
+  if (prepare_workspace(s.work, s.locus) != WorkspaceStatus::kReady) std::abort();
+  return s;
+}
+
 inline McSample make_random_sample(int32_t k, int32_t two_n, double homozygote_share,
                                    uint32_t seed) {
   std::mt19937 gen(seed);
@@ -117,14 +94,3 @@ inline McSample make_random_sample(int32_t k, int32_t two_n, double homozygote_s
   return make_sample(k, records);
 }
 
-// The replicate's working arrays, allocated as prepare_workspace allocates them.
-struct McWork {
-  Buffer<AlleleSlot> slots;
-  Buffer<int32_t> sim_table;
-  bool slots_filled = false;
-
-  explicit McWork(const McSample& s) {
-    slots.allocate_zeroed(static_cast<size_t>(s.two_n));
-    sim_table.allocate(static_cast<size_t>(s.cells));
-  }
-};

@@ -58,17 +58,21 @@ TEST(ScaledValue, DoubleEvaluationEqualsExtendedAndThe32BitForms) {
   }
 }
 
-HitCounts count(const ObservedScaled& obs, float x2_sim, float d_sim) {
+HitCounts count(const ObservedScaled& obs, double x2_sim, float d_sim) {
   HitCounts h;
-  count_replicate_hits(obs, x2_sim, d_sim, h);
+  count_replicate_hits(obs, ReplicateScores{x2_sim, d_sim}, h);
   return h;
 }
 
-TEST(ReplicateHits, ChiSquareCountsFromTheRoundedObservedValueUp) {
-  const ObservedScaled obs = scale_observed(169.81552f, 0.1f);
-  EXPECT_EQ(count(obs, 169.81552f, 0).hw, 1u);
-  EXPECT_EQ(count(obs, 169.815515f, 0).hw, 1u);  // the same 0.00001
-  EXPECT_EQ(count(obs, 169.8155f, 0).hw, 0u);
+TEST(ReplicateHits, ChiSquareCountsFromTheObservedValueLessTheTieMargin) {
+  const double x2 = 169.8155213;
+  const ObservedScaled obs = scale_observed(x2, 0.1f);
+  EXPECT_EQ(count(obs, x2, 0).hw, 1u);
+  EXPECT_EQ(count(obs, x2 * (1 - 0.9e-7), 0).hw, 1u);  // a tie
+  EXPECT_EQ(count(obs, x2 * (1 - 1.1e-7), 0).hw, 0u);
+  // Values once alike at five decimals are no longer ties.
+  const ObservedScaled small = scale_observed(1.23456, 0.1f);
+  EXPECT_EQ(count(small, 1.234555, 0).hw, 0u);
 }
 
 TEST(ReplicateHits, OneTailFollowsTheSignOfTheObservedD) {

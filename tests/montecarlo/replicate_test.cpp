@@ -30,18 +30,12 @@ McSample help_screen_sample() {
   return make_sample(39, {{33, 34, 1}, {32, 32, 10}, {36, 38, 25}, {32, 35, 16}, {33, 35, 1}});
 }
 
-float replicate(McSample& s, McWork& w, float* d_sim) {
-  return mc_replicate(s.two_n, s.k, s.allele_total.data, s.expected.data, w.slots.data,
-                      w.sim_table.data, s.cells, s.het_expected, d_sim, s.reference_x2.data,
-                      s.cell_hits.data, &w.slots_filled);
-}
-
 // The file "ab:2": k = 2, two_n = 4, expected 0.5, 1, 0.5, het_expected 1.
 TEST(Replicate, ThreeReplicatesOfAbTwoFromStateOne) {
   McSample s = make_sample(2, {{0, 1, 2}});
-  ASSERT_EQ(s.two_n, 4);
-  ASSERT_EQ(s.het_expected, 1.0f);
-  McWork w{s};
+  ASSERT_EQ(s.locus.two_n, 4);
+  ASSERT_EQ(s.locus.het_expected, 1.0f);
+  McWorkspace& w = s.work;
   struct Expected {
     std::vector<int32_t> targets;
     std::vector<int> alleles;
@@ -53,9 +47,9 @@ TEST(Replicate, ThreeReplicatesOfAbTwoFromStateOne) {
                                  {{0, 2, 2, 3}, {1, 1, 0, 0}, {1, 0, 1}, -1.0f}};
   rng_seed(1);
   for (const Expected& want : replicates) {
-    float d_sim = 0;
-    EXPECT_EQ(replicate(s, w, &d_sim), 2.0f);
-    EXPECT_EQ(d_sim, want.d);
+    const ReplicateScores scores = mc_replicate(s.locus, w);
+    EXPECT_EQ(scores.x2, 2.0);
+    EXPECT_EQ(scores.d, want.d);
     EXPECT_TRUE(w.slots_filled);
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(w.slots[i].target, want.targets[i]) << i;
@@ -63,7 +57,7 @@ TEST(Replicate, ThreeReplicatesOfAbTwoFromStateOne) {
     }
     for (int c = 0; c < 3; ++c) EXPECT_EQ(w.sim_table[c], want.sim[c]) << c;
   }
-  for (int32_t c = 0; c < 3; ++c) EXPECT_EQ(s.cell_hits[c], 3u) << "cell " << c;
+  for (int32_t c = 0; c < 3; ++c) EXPECT_EQ(w.cell_hits[c], 3u) << "cell " << c;
   // Four draws per replicate, the last slot's included.
   const uint32_t after_three = rng_state;
   rng_seed(1);
@@ -71,20 +65,40 @@ TEST(Replicate, ThreeReplicatesOfAbTwoFromStateOne) {
   EXPECT_EQ(rng_state, after_three);
 }
 
-TEST(SimChiSquare, ObservedTableHitsEveryCell) {
+TEST(SimChiSquare, ObservedTableHitsEveryCellAndTiesWithItself) {
   McSample s = help_screen_sample();
+  const LocusAnalysis& a = s.locus;
   std::vector<int32_t> observed;
-  for (int32_t c = 0; c < s.cells; ++c) observed.push_back(s.table[c].count);
-  std::vector<uint32_t> ref_hits(static_cast<size_t>(s.cells), 0);
-  const float x2 = sim_chi_square(observed.data(), s.expected.data, s.cells, s.reference_x2.data,
-                                  s.cell_hits.data);
-  for (int32_t c = 0; c < s.cells; ++c) EXPECT_EQ(s.cell_hits[c], 1u) << "cell " << c;
-  EXPECT_EQ(std::bit_cast<uint32_t>(x2),
-            std::bit_cast<uint32_t>(reference_sim_chi_square(observed.data(), s.expected.data,
-                                                              s.cells, s.reference_x2.data,
-                                                              ref_hits.data())));
-  // Summed from the last cell down, close to X2 but not necessarily equal.
-  EXPECT_NEAR(x2, s.x2_obs, 1e-3);
+  for (int32_t c = 0; c < a.cells; ++c) observed.push_back(a.table[c].count);
+  std::vector<uint32_t> hits(static_cast<size_t>(a.cells), 0);
+  const double x2 = sim_chi_square(observed.data(), a.expected.data, s.work.expectation.data,
+                                   a.cells, s.work.reference_x2.data, hits.data());
+  for (int32_t c = 0; c < a.cells; ++c) EXPECT_EQ(hits[c], 1u) << "cell " << c;
+  EXPECT_EQ(std::bit_cast<uint64_t>(x2), std::bit_cast<uint64_t>(s.work.x2_obs));
+  EXPECT_NEAR(x2, reference_table_x2(observed.data(), a.allele_total.data, a.k, a.two_n),
+              1e-12 * x2);
+  // The float32 figure is the same statistic, rounded.
+  EXPECT_NEAR(x2, a.x2_obs, 1e-3);
+}
+
+// Tables whose chi-square is mathematically equal: the sample ac:1 bb:4 bd:3
+// be:1 dd:3 and the same with alleles c and e or a and e (one copy each)
+// exchanged. The double sums agree far inside the tie margin.
+TEST(SimChiSquare, RelabelledTablesTie) {
+  McSample s = make_sample(5, {{0, 2, 1}, {1, 1, 4}, {1, 3, 3}, {1, 4, 1}, {3, 3, 3}});
+  const LocusAnalysis& a = s.locus;
+  auto x2_of = [&](std::vector<GenotypeRecord> records) {
+    std::vector<int32_t> t(static_cast<size_t>(a.cells), 0);
+    for (const GenotypeRecord& r : records) t[tri_index(r.i, r.j, a.k)] = r.count;
+    return table_chi_square(t.data(), s.work.expectation.data, a.cells);
+  };
+  const double obs = x2_of({{0, 2, 1}, {1, 1, 4}, {1, 3, 3}, {1, 4, 1}, {3, 3, 3}});
+  EXPECT_EQ(obs, s.work.x2_obs);
+  for (const double tied : {x2_of({{0, 4, 1}, {1, 1, 4}, {1, 3, 3}, {1, 2, 1}, {3, 3, 3}}),
+                            x2_of({{2, 4, 1}, {1, 1, 4}, {1, 3, 3}, {0, 1, 1}, {3, 3, 3}})}) {
+    EXPECT_NEAR(tied, obs, obs * 1e-12);
+    EXPECT_GE(tied, obs * (1.0 - kX2TieMargin));
+  }
 }
 
 TEST(SimChiSquare, HitTestAgreesWithTheReferenceNearTheObservedValue) {
@@ -99,8 +113,9 @@ TEST(SimChiSquare, HitTestAgreesWithTheReferenceNearTheObservedValue) {
       const float reference = v + static_cast<float>(step) * 1e-7f * (1.0f + v);
       uint32_t fast = 0;
       uint32_t ref = 0;
-      sim_chi_square(&counts[n], &expected[n], 1, &reference, &fast);
-      reference_sim_chi_square(&counts[n], &expected[n], 1, &reference, &ref);
+      const CellExpectation cell{expected[n], 1.0 / expected[n]};
+      sim_chi_square(&counts[n], &expected[n], &cell, 1, &reference, &fast);
+      reference_cell_hits(&counts[n], &expected[n], 1, &reference, &ref);
       ASSERT_EQ(fast, ref) << "v " << v << " x2 " << reference;
     }
   }
@@ -114,41 +129,40 @@ TEST(SimChiSquare, HitTestComparesBeyondThe32BitRange) {
   const float expected = 0.0001f;
   const float t = static_cast<float>(static_cast<long double>(3) - expected);
   const float reference = static_cast<float>(static_cast<long double>(t) * t / expected);
-  for (const int32_t sim : {2, 3, 4}) sim_chi_square(&sim, &expected, 1, &reference, &hits);
+  const CellExpectation cell{expected, 1.0 / expected};
+  for (const int32_t sim : {2, 3, 4})
+    sim_chi_square(&sim, &expected, &cell, 1, &reference, &hits);
   EXPECT_EQ(hits, 2u);
 }
 
 // --- the program's replicate against the step-by-step reference ---
 
 void expect_same_as_reference(McSample& s, int replicates, uint32_t seed) {
-  McWork fast{s};
-  McWork ref{s};
-  std::vector<uint32_t> ref_hits(s.cell_hits.data, s.cell_hits.data + s.cells);
+  const LocusAnalysis& a = s.locus;
+  McWorkspace& fast = s.work;
+  McWorkspace ref;
+  ASSERT_EQ(prepare_workspace(ref, a), WorkspaceStatus::kReady);
   rng_seed(seed);
   for (int r = 0; r < replicates; ++r) {
     const uint32_t start = rng_state;
-    float d_ref = 0;
-    const float x2_ref = reference_mc_replicate(
-        s.two_n, s.k, s.allele_total.data, s.expected.data, ref.slots.data, ref.sim_table.data,
-        s.cells, s.het_expected, &d_ref, s.reference_x2.data, ref_hits.data(),
-        &ref.slots_filled);
+    const ReplicateScores want =
+        reference_mc_replicate(a, ref.slots.data, ref.sim_table.data, ref.reference_x2.data,
+                               ref.cell_hits.data, &ref.slots_filled);
     const uint32_t after_ref = rng_state;
     rng_state = start;
-    float d_fast = 0;
-    const float x2_fast = replicate(s, fast, &d_fast);
+    const ReplicateScores got = mc_replicate(a, fast);
     ASSERT_EQ(rng_state, after_ref) << "replicate " << r;
-    ASSERT_EQ(std::bit_cast<uint32_t>(x2_fast), std::bit_cast<uint32_t>(x2_ref)) << r;
-    ASSERT_EQ(std::bit_cast<uint32_t>(d_fast), std::bit_cast<uint32_t>(d_ref)) << r;
+    ASSERT_NEAR(got.x2, want.x2, 1e-12 * want.x2) << r;
+    ASSERT_EQ(std::bit_cast<uint32_t>(got.d), std::bit_cast<uint32_t>(want.d)) << r;
     ASSERT_EQ(0, std::memcmp(fast.sim_table.data, ref.sim_table.data,
-                             sizeof(int32_t) * static_cast<size_t>(s.cells)))
+                             sizeof(int32_t) * static_cast<size_t>(a.cells)))
         << "replicate " << r;
-    for (int32_t i = 0; i < s.two_n; ++i) {
+    for (int32_t i = 0; i < a.two_n; ++i) {
       ASSERT_EQ(fast.slots[i].target, ref.slots[i].target) << "replicate " << r << " slot " << i;
       ASSERT_EQ(fast.slots[i].allele, ref.slots[i].allele) << "replicate " << r << " slot " << i;
     }
-    for (int32_t c = 0; c < s.cells; ++c) {
-      ASSERT_EQ(s.cell_hits[c], ref_hits[static_cast<size_t>(c)])
-          << "replicate " << r << " cell " << c;
+    for (int32_t c = 0; c < a.cells; ++c) {
+      ASSERT_EQ(fast.cell_hits[c], ref.cell_hits[c]) << "replicate " << r << " cell " << c;
     }
   }
 }
@@ -168,8 +182,8 @@ class ReplicateEquivalence : public ::testing::TestWithParam<EquivalenceCase> {}
 TEST_P(ReplicateEquivalence, SameSlotsTablesHitsAndStatistics) {
   const EquivalenceCase& c = GetParam();
   McSample s = make_random_sample(c.k, c.two_n, c.homozygote_share, 1234u + c.k + c.two_n);
-  ASSERT_EQ(s.k, c.k);
-  ASSERT_EQ(s.two_n, c.two_n);
+  ASSERT_EQ(s.locus.k, c.k);
+  ASSERT_EQ(s.locus.two_n, c.two_n);
   expect_same_as_reference(s, c.replicates, 0xC0FFEEu + static_cast<uint32_t>(c.two_n));
 }
 

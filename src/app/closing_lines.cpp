@@ -1,10 +1,9 @@
-#include "runcount/exit_banner.h"
+#include "app/closing_lines.h"
 
 #include <string>
 
 #include "cli/program_name.h"
 #include "console/console.h"
-#include "runcount/closing_lines.h"
 #include "runcount/run_counter.h"
 
 void show_closing_lines(const char* program_path) {
@@ -29,7 +28,7 @@ void show_closing_lines(const char* program_path) {
   con_clear_eol();
 }
 
-void exit_banner() {
+void show_closing_lines_of_this_program() {
   const std::string path = program_file_path();
   show_closing_lines(path.c_str());
 }

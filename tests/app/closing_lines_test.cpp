@@ -1,4 +1,4 @@
-#include "runcount/closing_lines.h"
+#include "app/closing_lines.h"
 
 #include <sys/stat.h>
 
@@ -43,7 +43,7 @@ TEST_F(ClosingLines, ThankTheUserWithTheNewCount) {
   EXPECT_EQ(con_cell(1, 3).attr, kColorWhite);
   EXPECT_EQ(con_model().cursor_x, 1);
   EXPECT_EQ(con_model().cursor_y, 3);
-  EXPECT_EQ(con_model().attribute, 15);
+  EXPECT_EQ(con_model().attribute, kColorWhite);
 }
 
 TEST_F(ClosingLines, EveryTenthCountHintsAtTheReadOnlyMark) {
