@@ -9,90 +9,75 @@
 #include "stats/analysis_failure.h"
 #include "stats/chi_square_tail.h"
 
-const char *const kMcUniformNote =
-    "more than 32768 allele copies: the permutation test's replicates are not "
-    "uniform "
-    "permutations (the generator gives 15 bits), so its p values are "
-    "approximate; "
+const char* const kMcUniformNote =
+    "more than 32768 allele copies: the permutation test's replicates are not uniform "
+    "permutations (the generator gives 15 bits), so its p values are approximate; "
     "--exact is exact at any size";
 
-std::string mc_memory_note(const UnitResult &r) {
-  if (!r.mc_beyond_memory)
-    return "";
+std::string mc_memory_note(const UnitResult& r) {
+  if (!r.mc_beyond_memory) return "";
   const uint64_t mib = workspace_bytes(r.locus.two_n, r.locus.cells) >> 20;
   return "the permutation test needs " + std::to_string(mib) +
-         " MiB, more than this process may use: its columns are NA; --exact "
-         "tests any "
+         " MiB, more than this process may use: its columns are NA; --exact tests any "
          "sample size";
 }
 
-bool mc_not_uniform(const UnitResult &r) {
+bool mc_not_uniform(const UnitResult& r) {
   return r.mc.has_value() && !replicates_are_uniform(r.locus.two_n);
 }
 
 namespace {
 
-ExactSample exact_sample_of(const LocusAnalysis &a) {
+ExactSample exact_sample_of(const LocusAnalysis& a) {
   ExactSample sample;
   sample.k = a.k;
   sample.counts.resize(static_cast<size_t>(a.cells));
   for (int32_t pos = 0; pos < a.cells; ++pos)
-    sample.counts[static_cast<size_t>(pos)] =
-        a.table[static_cast<size_t>(pos)].count;
+    sample.counts[static_cast<size_t>(pos)] = a.table[static_cast<size_t>(pos)].count;
   return sample;
 }
 
-} // namespace
+}  // namespace
 
-std::string analyse_unit(GenotypeUnit unit, const BatchOptions &options,
-                         const McHooks &hooks, UnitResult &r) {
-  r.seed = options.seed_given ? options.seed
-                              : static_cast<uint32_t>(std::time(nullptr));
+std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
+                         UnitResult& r) {
+  r.seed = options.seed_given ? options.seed : static_cast<uint32_t>(std::time(nullptr));
   const int32_t mc_max_k = unit.mc_max_k;
-  const AnalysisStatus status =
-      analyse_locus(std::move(unit.table), unit.k, unit.two_n, r.locus);
-  if (status != AnalysisStatus::kOk)
-    return analysis_failure_words(status);
+  const AnalysisStatus status = analyse_locus(std::move(unit.table), unit.k, unit.two_n, r.locus);
+  if (status != AnalysisStatus::kOk) return analysis_failure_words(status);
   r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
   if (options.runs > 0 && r.locus.k <= mc_max_k) {
     McWorkspace work;
     switch (prepare_workspace(work, r.locus)) {
-    case WorkspaceStatus::kOutOfMemory:
-      return kMemoryErrorText;
-    case WorkspaceStatus::kBeyondMemory:
-      r.mc_beyond_memory = true;
-      break;
-    case WorkspaceStatus::kReady:
-      run_replicates(r.locus, work, options.runs, r.seed, hooks,
-                     r.mc.emplace());
-      break;
+      case WorkspaceStatus::kOutOfMemory:
+        return kMemoryErrorText;
+      case WorkspaceStatus::kBeyondMemory:
+        r.mc_beyond_memory = true;
+        break;
+      case WorkspaceStatus::kReady:
+        run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc.emplace());
+        break;
     }
   }
   return "";
 }
 
-std::string add_exact_tests(UnitResult &r, const BatchOptions &options,
-                            unsigned threads) {
+std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
   ExactOptions exact_options;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;
   exact_options.seed = r.seed;
   exact_options.threads = threads;
   ExactResult exact;
-  const ExactStatus status =
-      run_exact_tests(exact_sample_of(r.locus), exact_options, exact);
-  if (status != ExactStatus::ok)
-    return exact_status_message(status);
+  const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, exact);
+  if (status != ExactStatus::ok) return exact_status_message(status);
   r.exact = std::move(exact);
   return "";
 }
 
-double leading_p(const UnitResult &r, const BatchOptions &options) {
+double leading_p(const UnitResult& r, const BatchOptions& options) {
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  if (options.exact)
-    return r.exact ? r.exact->prob.p : kNone;
-  if (options.runs > 0)
-    return r.mc && r.mc->runs_made > 0 ? static_cast<double>(r.mc->p_hw)
-                                       : kNone;
+  if (options.exact) return r.exact ? r.exact->prob.p : kNone;
+  if (options.runs > 0) return r.mc && r.mc->runs_made > 0 ? static_cast<double>(r.mc->p_hw) : kNone;
   return r.p_x2;
 }

@@ -12,8 +12,7 @@
 #include "report/report_append.h"
 #include "report/report_text.h"
 
-void report_failure(const char *program, const std::string &what,
-                    const std::string &reason) {
+void report_failure(const char* program, const std::string& what, const std::string& reason) {
   std::fprintf(stderr, "%s: %s: %s\n", program, what.c_str(), reason.c_str());
 }
 
@@ -30,17 +29,14 @@ struct Analysed {
 // thread, each on its own seed, so that the figures are those of a
 // unit-by-unit run. With fewer units than threads each unit's sampler gets
 // the threads instead.
-void add_exact_tests_to_block(std::vector<Analysed> &block,
-                              const BatchOptions &options) {
-  std::vector<Analysed *> tested;
-  for (Analysed &a : block) {
-    if (a.tested && a.failure.empty())
-      tested.push_back(&a);
+void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& options) {
+  std::vector<Analysed*> tested;
+  for (Analysed& a : block) {
+    if (a.tested && a.failure.empty()) tested.push_back(&a);
   }
   const unsigned workers = resolve_workers(options.threads);
   if (tested.size() < workers) {
-    for (Analysed *a : tested)
-      a->failure = add_exact_tests(a->result, options, options.threads);
+    for (Analysed* a : tested) a->failure = add_exact_tests(a->result, options, options.threads);
     return;
   }
   run_in_parallel(tested.size(), workers, [&](size_t i) {
@@ -50,36 +46,30 @@ void add_exact_tests_to_block(std::vector<Analysed> &block,
 
 // The statistics and the experiment unit by unit (the progress line follows
 // the experiment), then the exact tests.
-std::vector<Analysed>
-analyse_block(BatchRun &run, std::vector<SourceUnit> &units, size_t number) {
+std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& units,
+                                    size_t number) {
   std::vector<Analysed> block(units.size());
   for (size_t u = 0; u < units.size(); ++u) {
-    SourceUnit &unit = units[u];
-    Analysed &a = block[u];
+    SourceUnit& unit = units[u];
+    Analysed& a = block[u];
     a.failure = unit.failure;
-    if (!a.failure.empty() || !unit.testable)
-      continue;
+    if (!a.failure.empty() || !unit.testable) continue;
     a.tested = true;
     progress_begin_file(run.progress, number);
-    a.failure = analyse_unit(std::move(unit.genotypes), run.options, run.hooks,
-                             a.result);
+    a.failure = analyse_unit(std::move(unit.genotypes), run.options, run.hooks, a.result);
     progress_erase(run.progress);
   }
-  if (run.options.exact)
-    add_exact_tests_to_block(block, run.options);
+  if (run.options.exact) add_exact_tests_to_block(block, run.options);
   return block;
 }
 
 // The report of one unit, headed by its source's heading, in one append.
 // False after telling why.
-bool append_unit_report(const BatchRun &run, const char *path,
-                        const SourceUnit &unit, const UnitResult &r) {
-  const std::string text =
-      unit.report_heading + build_report_text(path, r, local_now());
-  const AppendResult appended =
-      append_to_file(run.options.report.c_str(), to_crlf(text));
-  if (appended == AppendResult::kDone)
-    return true;
+bool append_unit_report(const BatchRun& run, const char* path, const SourceUnit& unit,
+                        const UnitResult& r) {
+  const std::string text = unit.report_heading + build_report_text(path, r, local_now());
+  const AppendResult appended = append_to_file(run.options.report.c_str(), to_crlf(text));
+  if (appended == AppendResult::kDone) return true;
   report_failure(run.program, run.options.report,
                  appended == AppendResult::kOpenFailed ? "failure at opening"
                                                        : "failure at writing");
@@ -87,19 +77,18 @@ bool append_unit_report(const BatchRun &run, const char *path,
 }
 
 // Rows and reports in unit order; false when standard output failed.
-bool write_block(BatchRun &run, const InputKind &kind, const char *path,
-                 const std::vector<SourceUnit> &units,
-                 const std::vector<Analysed> &block) {
-  const BatchOptions &options = run.options;
+bool write_block(BatchRun& run, const InputKind& kind, const char* path,
+                 const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
+  const BatchOptions& options = run.options;
   for (size_t u = 0; u < units.size(); ++u) {
-    const SourceUnit &unit = units[u];
-    const Analysed &a = block[u];
+    const SourceUnit& unit = units[u];
+    const Analysed& a = block[u];
     if (!a.failure.empty()) {
       report_failure(run.program, unit.name, a.failure);
       run.any_failed = true;
       continue;
     }
-    const UnitResult *r = a.tested ? &a.result : nullptr;
+    const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
     TsvLine line = row_cells(kind, options, RowUnit{unit, r});
@@ -112,8 +101,7 @@ bool write_block(BatchRun &run, const InputKind &kind, const char *path,
       run.output_failed = true;
       return false;
     }
-    if (r == nullptr || options.report.empty())
-      continue;
+    if (r == nullptr || options.report.empty()) continue;
     if (!unit.not_reported.empty()) {
       report_failure(run.program, unit.name, unit.not_reported);
     } else if (!append_unit_report(run, path, unit, *r)) {
@@ -123,10 +111,9 @@ bool write_block(BatchRun &run, const InputKind &kind, const char *path,
   return true;
 }
 
-} // namespace
+}  // namespace
 
-void run_input_file(BatchRun &run, const InputKind &kind, const char *path,
-                    size_t number) {
+void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
   UnitSource source = kind.open(path);
   const size_t pending_before = run.pending.size();
   bool noted_not_uniform = false;
@@ -134,45 +121,41 @@ void run_input_file(BatchRun &run, const InputKind &kind, const char *path,
   std::string failure;
   for (;;) {
     switch (source.next(units, failure)) {
-    case SourceStatus::kEnd:
-      return;
-    case SourceStatus::kFailed:
-      report_failure(run.program, path, failure);
-      run.any_failed = true;
-      run.pending.resize(pending_before);
-      return;
-    case SourceStatus::kUnits:
-      break;
+      case SourceStatus::kEnd:
+        return;
+      case SourceStatus::kFailed:
+        report_failure(run.program, path, failure);
+        run.any_failed = true;
+        run.pending.resize(pending_before);
+        return;
+      case SourceStatus::kUnits:
+        break;
     }
     const std::vector<Analysed> block = analyse_block(run, units, number);
-    for (const Analysed &a : block) {
-      if (noted_not_uniform || !a.tested || !a.failure.empty() ||
-          !mc_not_uniform(a.result))
-        continue;
+    for (const Analysed& a : block) {
+      if (noted_not_uniform || !a.tested || !a.failure.empty()) continue;
+      if (!mc_not_uniform(a.result)) continue;
       report_failure(run.program, path, kMcUniformNote);
       noted_not_uniform = true;
     }
-    if (!write_block(run, kind, path, units, block))
-      return;
+    if (!write_block(run, kind, path, units, block)) return;
   }
 }
 
-bool write_pending_rows(BatchRun &run) {
+bool write_pending_rows(BatchRun& run) {
   std::vector<double> leads;
   leads.reserve(run.pending.size());
-  for (const PendingRow &row : run.pending)
-    leads.push_back(row.lead);
+  for (const PendingRow& row : run.pending) leads.push_back(row.lead);
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
   for (size_t i = 0; i < run.pending.size(); ++i) {
-    TsvLine &line = run.pending[i].line;
+    TsvLine& line = run.pending[i].line;
     if (std::isnan(q[i])) {
       add_na_cell(line);
     } else {
       add_double_cell(line, q[i]);
     }
     WriteSection section;
-    if (!write_stdout(finish_line(line)))
-      return false;
+    if (!write_stdout(finish_line(line))) return false;
   }
   return true;
 }
