@@ -33,7 +33,7 @@ ExactSample hw_sample(int32_t k, int64_t n, uint32_t seed) {
   for (int64_t m = 0; m < n; ++m) {
     int32_t a = allele(gen), b = allele(gen);
     if (a > b) std::swap(a, b);
-    ++s.counts[cell_index(a, b, k)];
+    ++s.counts[tri_index(a, b, k)];
   }
   return s;
 }

@@ -35,7 +35,7 @@ std::string genepop_unit_name(const GenepopTally& t) {
 
 double leading_p(const UnitResult& r, const BatchOptions& options) {
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  if (options.exact) return r.with_exact ? r.exact.prob.p : kNone;
+  if (options.exact) return r.with_exact ? r.exact.test[ExactTest::kProb].p : kNone;
   if (options.runs > 0)
     return r.with_mc && r.mc.runs_made > 0 ? static_cast<double>(r.mc.p_hw) : kNone;
   return r.p_x2;

@@ -82,7 +82,7 @@ void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned thread
   exact_options.seed = r.seed;
   exact_options.threads = threads;
   const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, r.exact);
-  if (status != ExactStatus::ok) {
+  if (status != ExactStatus::kOk) {
     r.ok = false;
     r.reason = exact_status_message(status);
     return;

@@ -36,7 +36,7 @@ void add_probability(TsvLine& line, bool made, float p, uint32_t hits, uint32_t 
 // Whether an experiment drew from the unit's seed: the Monte Carlo one, or
 // the exact tests by sampling.
 bool seed_drawn(const UnitResult& r) {
-  return r.with_mc || (r.with_exact && r.exact.method == ExactMethod::sampling);
+  return r.with_mc || (r.with_exact && r.exact.method == ExactMethod::kSampling);
 }
 
 void add_header_cells(TsvLine& line, const std::vector<const char*>& names) {

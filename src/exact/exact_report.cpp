@@ -8,15 +8,15 @@ namespace {
 struct NamedP {
   const char* column;  // the batch columns' stem
   const char* title;   // the report's label, padded to one width
-  ExactP ExactResult::*member;
+  ExactTest test;
 };
 
 constexpr NamedP kTests[] = {
-    {"p_prob", "probability test         ", &ExactResult::prob},
-    {"p_x2e", "chi-square (X2)          ", &ExactResult::x2e},
-    {"p_llr", "likelihood ratio (G2)    ", &ExactResult::llr},
-    {"p_deficit", "heterozygote deficit     ", &ExactResult::deficit},
-    {"p_excess", "heterozygote excess      ", &ExactResult::excess},
+    {"p_prob", "probability test         ", ExactTest::kProb},
+    {"p_x2e", "chi-square (X2)          ", ExactTest::kX2e},
+    {"p_llr", "likelihood ratio (G2)    ", ExactTest::kLlr},
+    {"p_deficit", "heterozygote deficit     ", ExactTest::kDeficit},
+    {"p_excess", "heterozygote excess      ", ExactTest::kExcess},
 };
 
 // printf's "%.{precision}g" in the C locale.
@@ -36,11 +36,11 @@ std::string format_u64(uint64_t value) {
 }  // namespace
 
 const char* exact_method_name(ExactMethod method) {
-  return method == ExactMethod::sampling ? "sampling" : "enumeration";
+  return method == ExactMethod::kSampling ? "sampling" : "enumeration";
 }
 
 std::string build_exact_report_text(const ExactResult& result) {
-  const bool sampled = result.method == ExactMethod::sampling;
+  const bool sampled = result.method == ExactMethod::kSampling;
   std::string out = "\n\n\tExact conditional tests:\n\t";
   out += format_u64(result.tables);
   if (sampled) {
@@ -49,7 +49,7 @@ std::string build_exact_report_text(const ExactResult& result) {
     out += " tables, complete enumeration:\n";
   }
   for (const NamedP& test : kTests) {
-    const ExactP& p = result.*test.member;
+    const ExactP& p = result.test[test.test];
     out += "\t\t";
     out += test.title;
     out += "P = " + format_g(p.p, 6);
@@ -75,7 +75,7 @@ const std::vector<std::string>& exact_column_names() {
 std::vector<std::string> format_exact_cells(const ExactResult& result) {
   std::vector<std::string> cells = {exact_method_name(result.method), format_u64(result.tables)};
   for (const NamedP& test : kTests) {
-    const ExactP& p = result.*test.member;
+    const ExactP& p = result.test[test.test];
     cells.push_back(format_g(p.p, 17));
     cells.push_back(format_g(p.low, 17));
     cells.push_back(format_g(p.high, 17));

@@ -14,24 +14,24 @@ constexpr int64_t kMaxCopies = int64_t{1} << 50;
 ExactStatus check_sample(const ExactSample& sample) {
   const int32_t k = sample.k;
   if (k < 1 || sample.counts.size() != static_cast<size_t>(k) * (k + 1) / 2) {
-    return ExactStatus::no_alleles;
+    return ExactStatus::kNoAlleles;
   }
   for (int64_t t : sample.counts) {
-    if (t < 0) return ExactStatus::negative_count;
-    if (t > kMaxCopies) return ExactStatus::too_large;
+    if (t < 0) return ExactStatus::kNegativeCount;
+    if (t > kMaxCopies) return ExactStatus::kTooLarge;
   }
   int64_t two_n = 0;
   for (int32_t i = 0; i < k; ++i) {
     int64_t copies = 0;
     for (int32_t j = 0; j < k; ++j) {
-      copies += sample.counts[cell_index(std::min(i, j), std::max(i, j), k)] * (i == j ? 2 : 1);
-      if (copies > kMaxCopies) return ExactStatus::too_large;
+      copies += sample.counts[tri_index(std::min(i, j), std::max(i, j), k)] * (i == j ? 2 : 1);
+      if (copies > kMaxCopies) return ExactStatus::kTooLarge;
     }
-    if (copies == 0) return ExactStatus::empty_class;
+    if (copies == 0) return ExactStatus::kEmptyClass;
     two_n += copies;
-    if (two_n > kMaxCopies) return ExactStatus::too_large;
+    if (two_n > kMaxCopies) return ExactStatus::kTooLarge;
   }
-  return ExactStatus::ok;
+  return ExactStatus::kOk;
 }
 
 ExactP sampled(uint64_t hits, uint64_t tables) {
@@ -45,17 +45,17 @@ ExactP exact(double p) { return {p, p, p}; }
 
 const char* exact_status_message(ExactStatus status) {
   switch (status) {
-    case ExactStatus::ok:
+    case ExactStatus::kOk:
       return "ok";
-    case ExactStatus::no_alleles:
+    case ExactStatus::kNoAlleles:
       return "no genotype counts for the exact tests";
-    case ExactStatus::negative_count:
+    case ExactStatus::kNegativeCount:
       return "negative genotype count";
-    case ExactStatus::empty_class:
+    case ExactStatus::kEmptyClass:
       return "allele class without copies";
-    case ExactStatus::too_large:
+    case ExactStatus::kTooLarge:
       return "sample too large for the exact tests";
-    case ExactStatus::no_tables:
+    case ExactStatus::kNoTables:
       return "number of tables to draw must be at least 1";
   }
   return "unknown status";
@@ -64,7 +64,7 @@ const char* exact_status_message(ExactStatus status) {
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
   const ExactStatus status = check_sample(sample);
-  if (status != ExactStatus::ok) return status;
+  if (status != ExactStatus::kOk) return status;
   const TableStats stats = prepare_table_stats(sample);
 
   // A limit beyond 2^62 tables is no limit any enumeration could reach.
@@ -73,26 +73,18 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   if (limit > 0 && count <= limit) {
     const ExactPValues p = enumerate_tables(stats);
     result = ExactResult{};
-    result.method = ExactMethod::enumeration;
+    result.method = ExactMethod::kEnumeration;
     result.tables = count;
     result.seed = options.seed;
-    result.prob = exact(p.prob);
-    result.x2e = exact(p.x2e);
-    result.llr = exact(p.llr);
-    result.deficit = exact(p.deficit);
-    result.excess = exact(p.excess);
-    return ExactStatus::ok;
+    for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
+    return ExactStatus::kOk;
   }
-  if (options.tables == 0) return ExactStatus::no_tables;
+  if (options.tables == 0) return ExactStatus::kNoTables;
   const SampleHits hits = sample_tables(stats, options.tables, options.seed, options.threads);
   result = ExactResult{};
-  result.method = ExactMethod::sampling;
+  result.method = ExactMethod::kSampling;
   result.tables = hits.tables;
   result.seed = options.seed;
-  result.prob = sampled(hits.prob, hits.tables);
-  result.x2e = sampled(hits.x2e, hits.tables);
-  result.llr = sampled(hits.llr, hits.tables);
-  result.deficit = sampled(hits.deficit, hits.tables);
-  result.excess = sampled(hits.excess, hits.tables);
-  return ExactStatus::ok;
+  for (ExactTest test : kExactTests) result.test[test] = sampled(hits.hits[test], hits.tables);
+  return ExactStatus::kOk;
 }

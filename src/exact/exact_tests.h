@@ -13,6 +13,8 @@
 // figures depend on the seed only, never on the number of threads.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -28,7 +30,22 @@ struct ExactOptions {
   unsigned threads = 0;  // 0: one per core
 };
 
-enum class ExactMethod { enumeration, sampling };
+enum class ExactMethod { kEnumeration, kSampling };
+
+// The five tests, in the order of the report and the batch columns.
+enum class ExactTest { kProb, kX2e, kLlr, kDeficit, kExcess };
+constexpr size_t kExactTestCount = 5;
+constexpr ExactTest kExactTests[kExactTestCount] = {ExactTest::kProb, ExactTest::kX2e,
+                                                    ExactTest::kLlr, ExactTest::kDeficit,
+                                                    ExactTest::kExcess};
+
+// One value per test, indexed by the test.
+template <typename T>
+struct PerTest {
+  std::array<T, kExactTestCount> value{};
+  T& operator[](ExactTest t) { return value[static_cast<size_t>(t)]; }
+  const T& operator[](ExactTest t) const { return value[static_cast<size_t>(t)]; }
+};
 
 struct ExactP {
   double p = 0;
@@ -37,25 +54,25 @@ struct ExactP {
 };
 
 struct ExactResult {
-  ExactMethod method = ExactMethod::enumeration;
+  ExactMethod method = ExactMethod::kEnumeration;
   uint64_t tables = 0;  // enumerated or drawn
   uint64_t seed = 0;    // the sampler's seed (meaningless under enumeration)
-  ExactP prob, x2e, llr, deficit, excess;
+  PerTest<ExactP> test;
 };
 
 enum class ExactStatus {
-  ok,
-  no_alleles,       // k < 1 or the count vector does not have k(k+1)/2 cells
-  negative_count,   // a genotype count below zero
-  empty_class,      // an allele class without copies
-  too_large,        // 2N beyond 2^50 copies
-  no_tables,        // sampling asked for zero tables
+  kOk,
+  kNoAlleles,      // k < 1 or the count vector does not have k(k+1)/2 cells
+  kNegativeCount,  // a genotype count below zero
+  kEmptyClass,     // an allele class without copies
+  kTooLarge,       // 2N beyond 2^50 copies
+  kNoTables,       // sampling asked for zero tables
 };
 
 // A short message for a status, for a line on standard error.
 const char* exact_status_message(ExactStatus status);
 
 // Checks the sample and options, then enumerates or samples. On any status
-// but ok the result is left untouched.
+// but kOk the result is left untouched.
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result);

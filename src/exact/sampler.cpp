@@ -16,21 +16,14 @@ namespace {
 void count_table(const TableStats& s, const TableScorer& scorer, const int64_t* t,
                  double log_tie, SampleHits& hits) {
   const TableScore sc = score_table(s, scorer, t);
+  const PerTest<bool> hit = extreme_tests(s, sc.log_prob_ratio <= log_tie, sc.x2, sc.g2, sc.h);
   ++hits.tables;
-  if (sc.log_prob_ratio <= log_tie) ++hits.prob;
-  if (sc.x2 >= s.x2_threshold) ++hits.x2e;
-  if (sc.g2 >= s.g2_threshold) ++hits.llr;
-  if (sc.h <= s.h_sample) ++hits.deficit;
-  if (sc.h >= s.h_sample) ++hits.excess;
+  for (ExactTest test : kExactTests) hits.hits[test] += hit[test] ? 1 : 0;
 }
 
 void add_hits(SampleHits& to, const SampleHits& from) {
   to.tables += from.tables;
-  to.prob += from.prob;
-  to.x2e += from.x2e;
-  to.llr += from.llr;
-  to.deficit += from.deficit;
-  to.excess += from.excess;
+  for (ExactTest test : kExactTests) to.hits[test] += from.hits[test];
 }
 
 }  // namespace
@@ -43,22 +36,22 @@ void draw_table(const TableStats& s, Rng64& r, int64_t* t, int64_t* left) {
     const int64_t a = left[i];
     const int64_t others = copies - a;
     const int64_t x = draw_two_allele_homozygotes(r, a, others);
-    t[cell_index(i, i, k)] = x;
+    t[tri_index(i, i, k)] = x;
     // The allele's heterozygous partners among the copies of later alleles.
     int64_t partners = a - 2 * x;
     int64_t pool = others;
     copies = others - partners;
     for (int32_t j = i + 1; j + 1 < k; ++j) {
       const int64_t d = draw_hypergeometric(r, partners, left[j], pool);
-      t[cell_index(i, j, k)] = d;
+      t[tri_index(i, j, k)] = d;
       pool -= left[j];
       left[j] -= d;
       partners -= d;
     }
-    t[cell_index(i, k - 1, k)] = partners;
+    t[tri_index(i, k - 1, k)] = partners;
     left[k - 1] -= partners;
   }
-  t[cell_index(k - 1, k - 1, k)] = left[k - 1] / 2;
+  t[tri_index(k - 1, k - 1, k)] = left[k - 1] / 2;
 }
 
 SampleHits sample_tables(const TableStats& s, uint64_t tables, uint64_t seed, unsigned threads) {

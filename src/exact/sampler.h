@@ -21,7 +21,7 @@ constexpr uint64_t kSampleChunk = 1024;
 
 struct SampleHits {
   uint64_t tables = 0;
-  uint64_t prob = 0, x2e = 0, llr = 0, deficit = 0, excess = 0;
+  PerTest<uint64_t> hits{};
 };
 
 // One table in the reordered layout of s (k(k+1)/2 cells written to t).

@@ -64,7 +64,7 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     direct_options.seed = 77;
     direct_options.threads = 1;
     ExactResult direct;
-    ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::kOk);
     expect_same(r.exact, direct);
 
     const std::vector<std::string> header = tsv_cells(count_file_header(options));
@@ -93,7 +93,7 @@ TEST(UnitExact, OneSeedForBothExperimentsAndExactFailuresFailTheUnit) {
   options.tables = 0;  // only reachable from code: the sampler refuses it
   const UnitResult refused = analyse_unit(count_unit(kWithEmptyClass), options, McHooks{});
   EXPECT_FALSE(refused.ok);
-  EXPECT_EQ(refused.reason, exact_status_message(ExactStatus::no_tables));
+  EXPECT_EQ(refused.reason, exact_status_message(ExactStatus::kNoTables));
 }
 
 GenepopTally wide_tally(int32_t classes) {
@@ -136,7 +136,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   EXPECT_FALSE(r.with_mc);  // beyond the permutation test's classes
   EXPECT_TRUE(r.with_exact);
   EXPECT_TRUE(std::isnan(leading_p(r, runs_only(options.runs))));
-  EXPECT_EQ(leading_p(r, options), r.exact.prob.p);
+  EXPECT_EQ(leading_p(r, options), r.exact.test[ExactTest::kProb].p);
 
   TsvLine line;
   add_test_cells(line, r, options);
@@ -188,7 +188,7 @@ TEST(GenepopUnits, UntestedRowsFillEveryColumnAndTheLeadingPFollowsTheOptions) {
   r.mc.runs_made = 10;
   r.mc.p_hw = 0.5f;
   r.with_exact = true;
-  r.exact.prob.p = 0.125;
+  r.exact.test[ExactTest::kProb].p = 0.125;
   BatchOptions plain;
   EXPECT_EQ(leading_p(r, plain), 0.25);
   EXPECT_EQ(leading_p(r, runs_only(5)), 0.5);

@@ -3,7 +3,6 @@
 #include <boost/math/special_functions/gamma.hpp>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <vector>
@@ -227,39 +226,38 @@ TEST(ExactSampler, LimitsCoverTheExactValue) {
     run_exact_tests(ExactSample{3, counts}, ExactOptions{}, r);
     return r;
   }();
-  ASSERT_EQ(exact.method, ExactMethod::enumeration);
+  ASSERT_EQ(exact.method, ExactMethod::kEnumeration);
   ExactOptions o;
   o.max_tables = 0;
   o.tables = 1000;
   o.threads = 1;
-  int covered[5] = {0, 0, 0, 0, 0};
+  PerTest<int> covered{};
   const int rounds = 200;
   for (int i = 0; i < rounds; ++i) {
     o.seed = 1000 + i;
     ExactResult r;
-    ASSERT_EQ(run_exact_tests(ExactSample{3, counts}, o, r), ExactStatus::ok);
-    ASSERT_EQ(r.method, ExactMethod::sampling);
+    ASSERT_EQ(run_exact_tests(ExactSample{3, counts}, o, r), ExactStatus::kOk);
+    ASSERT_EQ(r.method, ExactMethod::kSampling);
     ASSERT_EQ(r.tables, 1000u);
-    const ExactP* got[5] = {&r.prob, &r.x2e, &r.llr, &r.deficit, &r.excess};
-    const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
-    for (int m = 0; m < 5; ++m) {
-      EXPECT_LE(got[m]->low, got[m]->p);
-      EXPECT_GE(got[m]->high, got[m]->p);
-      if (got[m]->low <= want[m]->p && want[m]->p <= got[m]->high) ++covered[m];
+    for (ExactTest test : kExactTests) {
+      const ExactP& got = r.test[test];
+      const double want = exact.test[test].p;
+      EXPECT_LE(got.low, got.p);
+      EXPECT_GE(got.high, got.p);
+      if (got.low <= want && want <= got.high) ++covered[test];
     }
   }
-  for (int m = 0; m < 5; ++m) {
-    EXPECT_GE(covered[m], rounds * 90 / 100) << m;
+  for (ExactTest test : kExactTests) {
+    EXPECT_GE(covered[test], rounds * 90 / 100) << static_cast<int>(test);
   }
 }
 
 // Every sampled p within five standard errors of its enumerated value.
 void expect_near_enumeration(const ExactResult& drawn, const ExactResult& exact, double tables) {
-  const ExactP* got[5] = {&drawn.prob, &drawn.x2e, &drawn.llr, &drawn.deficit, &drawn.excess};
-  const ExactP* want[5] = {&exact.prob, &exact.x2e, &exact.llr, &exact.deficit, &exact.excess};
-  for (int m = 0; m < 5; ++m) {
-    const double p = want[m]->p;
-    EXPECT_NEAR(got[m]->p, p, 5 * std::sqrt(p * (1 - p) / tables) + 1e-12) << m;
+  for (ExactTest test : kExactTests) {
+    const double p = exact.test[test].p;
+    EXPECT_NEAR(drawn.test[test].p, p, 5 * std::sqrt(p * (1 - p) / tables) + 1e-12)
+        << static_cast<int>(test);
   }
 }
 
@@ -270,12 +268,12 @@ TEST(ExactSampler, TiesWithTheSampleCountAsHits) {
        {std::vector<int64_t>{3, 2, 2, 3, 2, 3}, std::vector<int64_t>{1, 4, 4, 1, 4, 1}}) {
     const ExactSample sample{3, counts};
     ExactResult exact, drawn;
-    ASSERT_EQ(run_exact_tests(sample, ExactOptions{}, exact), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, ExactOptions{}, exact), ExactStatus::kOk);
     ExactOptions o;
     o.max_tables = 0;
     o.tables = 40000;
     o.seed = 77;
-    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::kOk);
     expect_near_enumeration(drawn, exact, 40000);
   }
 }
@@ -290,14 +288,24 @@ TEST(ExactSampler, SampledValuesAgreeWithEnumeration) {
     ExactResult exact, drawn;
     ExactOptions o;
     o.max_tables = 100000000;
-    ASSERT_EQ(run_exact_tests(sample, o, exact), ExactStatus::ok);
-    ASSERT_EQ(exact.method, ExactMethod::enumeration);
+    ASSERT_EQ(run_exact_tests(sample, o, exact), ExactStatus::kOk);
+    ASSERT_EQ(exact.method, ExactMethod::kEnumeration);
     o.max_tables = 0;
     o.tables = 20000;
     o.seed = 3;
-    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, o, drawn), ExactStatus::kOk);
     expect_near_enumeration(drawn, exact, 20000);
   }
+}
+
+// Every p and limit of every test, bit for bit.
+bool same_figures(const ExactResult& a, const ExactResult& b) {
+  for (ExactTest test : kExactTests) {
+    const ExactP& x = a.test[test];
+    const ExactP& y = b.test[test];
+    if (x.p != y.p || x.low != y.low || x.high != y.high) return false;
+  }
+  return true;
 }
 
 TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
@@ -315,18 +323,18 @@ TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
     o.seed = 123456789;
     ExactResult one, two, three;
     o.threads = 1;
-    ASSERT_EQ(run_exact_tests(sample, o, one), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, o, one), ExactStatus::kOk);
     o.threads = 2;
-    ASSERT_EQ(run_exact_tests(sample, o, two), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, o, two), ExactStatus::kOk);
     o.threads = 3;
-    ASSERT_EQ(run_exact_tests(sample, o, three), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(sample, o, three), ExactStatus::kOk);
     EXPECT_EQ(one.tables, o.tables);
-    EXPECT_EQ(std::memcmp(&one.prob, &two.prob, sizeof(ExactP) * 5), 0);
-    EXPECT_EQ(std::memcmp(&one.prob, &three.prob, sizeof(ExactP) * 5), 0);
+    EXPECT_TRUE(same_figures(one, two));
+    EXPECT_TRUE(same_figures(one, three));
     o.seed = 123456790;
     ExactResult other;
-    ASSERT_EQ(run_exact_tests(sample, o, other), ExactStatus::ok);
-    EXPECT_NE(std::memcmp(&one.prob, &other.prob, sizeof(ExactP) * 5), 0);
+    ASSERT_EQ(run_exact_tests(sample, o, other), ExactStatus::kOk);
+    EXPECT_FALSE(same_figures(one, other));
   }
 }
 
