@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exact/enumerate.h"
+#include "tests/exact/full_log_factorials.h"
 #include "exact/exact_tests.h"
 #include "exact/pairing_draw.h"
 #include "exact/sampler.h"
@@ -51,7 +52,7 @@ int64_t enumeration_size(int32_t k) {
 
 void BM_EnumerateTables(benchmark::State& state) {
   const auto k = static_cast<int32_t>(state.range(0));
-  const TableStats s = prepare_table_stats(hw_sample(k, enumeration_size(k), 7));
+  const TableStats s = prepare_table_stats(hw_sample(k, enumeration_size(k), 7), full_log_factorials());
   const uint64_t tables = count_tables(s, uint64_t{1} << 40);
   for (auto _ : state) benchmark::DoNotOptimize(enumerate_tables(s));
   state.counters["tables"] = static_cast<double>(tables);
@@ -62,7 +63,7 @@ BENCHMARK(BM_EnumerateTables)->DenseRange(2, 6)->ArgName("k")->Unit(benchmark::k
 
 void BM_CountTables(benchmark::State& state) {
   const auto k = static_cast<int32_t>(state.range(0));
-  const TableStats s = prepare_table_stats(hw_sample(k, enumeration_size(k), 7));
+  const TableStats s = prepare_table_stats(hw_sample(k, enumeration_size(k), 7), full_log_factorials());
   for (auto _ : state) benchmark::DoNotOptimize(count_tables(s, uint64_t{1} << 40));
 }
 BENCHMARK(BM_CountTables)->DenseRange(2, 6)->ArgName("k")->Unit(benchmark::kMillisecond);
@@ -77,7 +78,7 @@ void per_table(benchmark::State& state) {
 
 // One thread: drawing and scoring kBatch tables per iteration.
 void BM_SampleTables(benchmark::State& state) {
-  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11));
+  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11), full_log_factorials());
   uint64_t seed = 1;
   for (auto _ : state) benchmark::DoNotOptimize(sample_tables(s, kBatch, seed++, 1));
   per_table(state);
@@ -92,7 +93,7 @@ BENCHMARK(BM_SampleTables)
 
 // The drawing alone, without the statistics.
 void BM_DrawTable(benchmark::State& state) {
-  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11));
+  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11), full_log_factorials());
   std::vector<int64_t> t(s.cell.size()), work(s.k);
   Rng64 r = rng64_stream(1, 0);
   for (auto _ : state) {
@@ -105,7 +106,7 @@ BENCHMARK(BM_DrawTable)->ArgName("N")->Arg(50)->Arg(200)->Arg(500)->Arg(1000)->A
 // The drawing by pairing copies, whatever the cost rule prefers, against the
 // allele-by-allele draw above: where the two cross.
 void BM_DrawTableByPairing(benchmark::State& state) {
-  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11));
+  const TableStats s = prepare_table_stats(hw_sample(6, state.range(0), 11), full_log_factorials());
   const PairingPlan plan = prepare_pairing(s);
   std::vector<int64_t> t(s.cell.size());
   std::vector<int32_t> work(plan.copies.size());
@@ -140,7 +141,7 @@ void BM_SampledTable78k(benchmark::State& state) {
   McSample m = replicate_sample();
   ExactSample e{m.k, std::vector<int64_t>(static_cast<size_t>(m.cells))};
   for (int32_t c = 0; c < m.cells; ++c) e.counts[c] = m.table[c].count;
-  const TableStats s = prepare_table_stats(e);
+  const TableStats s = prepare_table_stats(e, full_log_factorials());
   uint64_t seed = 1;
   for (auto _ : state) benchmark::DoNotOptimize(sample_tables(s, kBatch, seed++, 1));
   per_table(state);
@@ -150,7 +151,7 @@ BENCHMARK(BM_SampledTable78k);
 // A typical microsatellite unit: k = 10 alleles, N = 50, near Hardy-Weinberg
 // proportions; well over a million tables, so it is always sampled.
 void BM_SampleTablesK10N50(benchmark::State& state) {
-  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5));
+  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5), full_log_factorials());
   uint64_t seed = 1;
   for (auto _ : state) benchmark::DoNotOptimize(sample_tables(s, kBatch, seed++, 1));
   per_table(state);
@@ -158,7 +159,7 @@ void BM_SampleTablesK10N50(benchmark::State& state) {
 BENCHMARK(BM_SampleTablesK10N50);
 
 void BM_CountTablesK10N50(benchmark::State& state) {
-  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5));
+  const TableStats s = prepare_table_stats(hw_sample(10, 50, 5), full_log_factorials());
   for (auto _ : state) benchmark::DoNotOptimize(count_tables(s, 1000000));
 }
 BENCHMARK(BM_CountTablesK10N50)->Unit(benchmark::kMicrosecond);
@@ -187,7 +188,7 @@ void BM_GenepopExact20x20x50(benchmark::State& state) {
   double count_s = 0, sample_s = 0;
   uint64_t sampled = 0;
   for (const ExactSample& u : units) {
-    const TableStats s = prepare_table_stats(u);
+    const TableStats s = prepare_table_stats(u, full_log_factorials());
     const auto t0 = clock::now();
     const uint64_t n = count_tables(s, options.max_tables);
     const auto t1 = clock::now();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -153,13 +154,16 @@ void add_exact_tests_to_units(std::vector<UnitResult>& units, const BatchOptions
   for (UnitResult& r : units) {
     if (r.ok) tested.push_back(&r);
   }
+  int64_t max_two_n = 0;
+  for (const UnitResult* r : tested) max_two_n = std::max<int64_t>(max_two_n, r->locus.two_n);
+  const ExactTables prepared = prepare_exact_tables(max_two_n);
   const unsigned workers = resolve_workers(options.threads);
   if (tested.size() < workers) {
-    for (UnitResult* r : tested) add_exact_tests(*r, options, options.threads);
+    for (UnitResult* r : tested) add_exact_tests(*r, options, options.threads, &prepared);
     return;
   }
   run_in_parallel(tested.size(), workers,
-                  [&](size_t i) { add_exact_tests(*tested[i], options, 1); });
+                  [&](size_t i) { add_exact_tests(*tested[i], options, 1, &prepared); });
 }
 
 void run_genepop_file(BatchState& s, const char* path, size_t number,

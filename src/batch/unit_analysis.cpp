@@ -75,8 +75,10 @@ UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const Mc
   return r;
 }
 
-void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
+void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
+                     const ExactTables* prepared) {
   ExactOptions exact_options;
+  exact_options.prepared = prepared;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;
   exact_options.seed = r.seed;

@@ -41,8 +41,10 @@ UnitResult analyse_unit(GenotypeUnit unit, const BatchOptions& options, const Mc
 
 // The exact tests of a unit analysed without failure, on its table with the
 // empty classes dropped, seeded with its seed, the sampler on `threads`
-// threads (0: one per core). A non-ok status fails the unit.
-void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads);
+// threads (0: one per core), with the run's prepared tables when given. A
+// non-ok status fails the unit.
+void add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
+                     const ExactTables* prepared = nullptr);
 
 // P(chi-square with df degrees of freedom >= x2); NaN where it has no value.
 double chi_square_upper_tail(double x2, int32_t df);

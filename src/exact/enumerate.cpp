@@ -104,8 +104,8 @@ struct CellTerm {
 // tables together within 8 MiB.
 constexpr TermTableLimits kWalkTableLimits{4096, size_t{1} << 18};
 
-CellTerm compute_term(const CellInfo& c, int64_t t) {
-  long double lw = -log_factorial_diff_ld(t, c.base);
+CellTerm compute_term(const LogFactorials& lf, const CellInfo& c, int64_t t) {
+  long double lw = -log_factorial_diff_ld(lf, t, c.base);
   if (c.het) lw += static_cast<long double>(t - c.base) * kLn2;
   return {lw, x2_term(c, t), g2_term(c, t)};
 }
@@ -125,7 +125,7 @@ struct SumWalk {
 
 inline CellTerm term(const SumWalk& w, int32_t c, int64_t t) {
   const int32_t start = w.table.start[c];
-  return start >= 0 ? w.table.terms[start + t] : compute_term(w.s.cell[c], t);
+  return start >= 0 ? w.table.terms[start + t] : compute_term(*w.s.log_factorials, w.s.cell[c], t);
 }
 
 // The statistics' terms alone, for the tables of a run.
@@ -344,7 +344,10 @@ ExactPValues enumerate_tables(const TableStats& s) {
     out.prob_ties = 1;
     return out;
   }
-  SumWalk w{s, build_cell_term_table<CellTerm>(s, kWalkTableLimits, compute_term)};
+  const LogFactorials& lf = *s.log_factorials;
+  SumWalk w{s, build_cell_term_table<CellTerm>(s, kWalkTableLimits, [&](const CellInfo& c, int64_t t) {
+              return compute_term(lf, c, t);
+            })};
   set_scale(w, 0);
   const std::vector<Level> levels = placement_levels(k);
   const size_t depth = levels.size();

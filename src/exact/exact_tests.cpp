@@ -34,6 +34,13 @@ ExactStatus check_sample(const ExactSample& sample) {
   return ExactStatus::kOk;
 }
 
+// 2N of a checked sample.
+int64_t sample_copies(const ExactSample& sample) {
+  int64_t two_n = 0;
+  for (int64_t t : sample.counts) two_n += 2 * t;
+  return two_n;
+}
+
 ExactP sampled(uint64_t hits, uint64_t tables) {
   const ProportionLimits limits = clopper_pearson_95(hits, tables);
   return {static_cast<double>(hits) / static_cast<double>(tables), limits.low, limits.high};
@@ -61,11 +68,25 @@ const char* exact_status_message(ExactStatus status) {
   return "unknown status";
 }
 
+ExactTables prepare_exact_tables(int64_t max_two_n) {
+  ExactTables t;
+  t.max_two_n = max_two_n;
+  t.log_factorials = build_log_factorials(max_two_n);
+  return t;
+}
+
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
   const ExactStatus status = check_sample(sample);
   if (status != ExactStatus::kOk) return status;
-  const TableStats stats = prepare_table_stats(sample);
+  const int64_t two_n = sample_copies(sample);
+  ExactTables own;
+  const ExactTables* tables = options.prepared;
+  if (tables == nullptr || tables->max_two_n < two_n) {
+    own = prepare_exact_tables(two_n);
+    tables = &own;
+  }
+  const TableStats stats = prepare_table_stats(sample, tables->log_factorials);
 
   // A limit beyond 2^62 tables is no limit any enumeration could reach.
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);

@@ -18,16 +18,31 @@
 #include <cstdint>
 #include <vector>
 
+#include "exact/log_factorial.h"
+
 struct ExactSample {
   int32_t k = 0;                // allele classes, each with at least one copy
   std::vector<int64_t> counts;  // t_ij, i <= j, at index i*k + j - i*(i+1)/2
 };
+
+// What the exact tests build once per run rather than per sample: the
+// log-factorial table, sized to the largest sample of the run (2N copies).
+// Build it before any worker thread starts; samples share it read-only.
+struct ExactTables {
+  int64_t max_two_n = 0;
+  LogFactorials log_factorials;
+};
+
+ExactTables prepare_exact_tables(int64_t max_two_n);
 
 struct ExactOptions {
   uint64_t max_tables = 1000000;  // enumerate up to this many; 0 forces sampling
   uint64_t tables = 100000;       // tables drawn when sampling, >= 1
   uint64_t seed = 0;
   unsigned threads = 0;  // 0: one per core
+  // From prepare_exact_tables; when null, or too small for the sample, the
+  // tests build a table of their own for it.
+  const ExactTables* prepared = nullptr;
 };
 
 enum class ExactMethod { kEnumeration, kSampling };

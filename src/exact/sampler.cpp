@@ -30,19 +30,20 @@ void add_hits(SampleHits& to, const SampleHits& from) {
 
 void draw_table(const TableStats& s, Rng64& r, int64_t* t, int64_t* left) {
   const int32_t k = s.k;
+  const LogFactorials& lf = *s.log_factorials;
   std::copy(s.allele.begin(), s.allele.end(), left);
   int64_t copies = s.two_n;
   for (int32_t i = 0; i + 1 < k; ++i) {
     const int64_t a = left[i];
     const int64_t others = copies - a;
-    const int64_t x = draw_two_allele_homozygotes(r, a, others);
+    const int64_t x = draw_two_allele_homozygotes(lf, r, a, others);
     t[tri_index(i, i, k)] = x;
     // The allele's heterozygous partners among the copies of later alleles.
     int64_t partners = a - 2 * x;
     int64_t pool = others;
     copies = others - partners;
     for (int32_t j = i + 1; j + 1 < k; ++j) {
-      const int64_t d = draw_hypergeometric(r, partners, left[j], pool);
+      const int64_t d = draw_hypergeometric(lf, r, partners, left[j], pool);
       t[tri_index(i, j, k)] = d;
       pool -= left[j];
       left[j] -= d;

@@ -12,14 +12,16 @@ constexpr double kLn2 = 0.69314718055994530942;
 // and to fill in well under the time of the tables drawn.
 constexpr TermTableLimits kScoreTableLimits{256, size_t{1} << 14};
 
-CellScore compute_score(const CellInfo& c, int64_t t) {
-  return {log_factorial_diff(c.base, t), x2_term(c, t), g2_term(c, t)};
+CellScore compute_score(const LogFactorials& lf, const CellInfo& c, int64_t t) {
+  return {log_factorial_diff(lf, c.base, t), x2_term(c, t), g2_term(c, t)};
 }
 
 }  // namespace
 
 TableScorer prepare_table_scorer(const TableStats& s) {
-  return build_cell_term_table<CellScore>(s, kScoreTableLimits, compute_score);
+  const LogFactorials& lf = *s.log_factorials;
+  return build_cell_term_table<CellScore>(
+      s, kScoreTableLimits, [&](const CellInfo& c, int64_t t) { return compute_score(lf, c, t); });
 }
 
 namespace {
@@ -50,9 +52,11 @@ void sum_looked_up(const TableScorer& scorer, size_t cells, const int64_t* t, do
 
 void sum_mixed(const TableStats& s, const TableScorer& scorer, const int64_t* t, double* lf,
                double* x2, double* g2) {
+  const LogFactorials& table = *s.log_factorials;
   for (size_t c = 0; c < s.cell.size(); ++c) {
     const int32_t start = scorer.start[c];
-    const CellScore e = start >= 0 ? scorer.terms[start + t[c]] : compute_score(s.cell[c], t[c]);
+    const CellScore e =
+        start >= 0 ? scorer.terms[start + t[c]] : compute_score(table, s.cell[c], t[c]);
     lf[c & 1] += e.lf;
     x2[c & 1] += e.x2;
     g2[c & 1] += e.g2;

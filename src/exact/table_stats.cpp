@@ -31,8 +31,9 @@ double g2_term(const CellInfo& c, int64_t t) {
   return c.e * relative_entropy_term(u);
 }
 
-TableStats prepare_table_stats(const ExactSample& sample) {
+TableStats prepare_table_stats(const ExactSample& sample, const LogFactorials& lf) {
   TableStats s;
+  s.log_factorials = &lf;
   const int32_t k = sample.k;
   s.k = k;
   std::vector<int64_t> copies(k, 0);

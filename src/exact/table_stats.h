@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "exact/exact_tests.h"
+#include "exact/log_factorial.h"
 #include "genotype/genotype_table.h"
 
 // Relative margin within which a table ties with the sample.
@@ -38,6 +39,7 @@ struct TableStats {
   int64_t h_sample = 0;          // heterozygotes of the sample
   double x2_threshold = 0;       // X2(t) >= this counts
   double g2_threshold = 0;       // half G2(t) >= this counts (see above)
+  const LogFactorials* log_factorials = nullptr;  // covering two_n, owned by the caller
 };
 
 // The largest count cell (i, j) can hold with the sample's allele counts.
@@ -65,8 +67,9 @@ inline PerTest<bool> extreme_tests(const TableStats& s, bool improbable, double 
   return e;
 }
 
-// Fills the record from a sample that run_exact_tests has validated.
-TableStats prepare_table_stats(const ExactSample& sample);
+// Fills the record from a sample that run_exact_tests has validated; the
+// record refers to lf, which must outlive it.
+TableStats prepare_table_stats(const ExactSample& sample, const LogFactorials& lf);
 
 // X2, half G2 and H of a whole table in the reordered layout.
 double table_x2(const TableStats& s, const int64_t* t);
