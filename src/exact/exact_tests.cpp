@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <boost/math/special_functions/beta.hpp>
+#include <limits>
+
 #include "exact/clopper_pearson.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
@@ -48,7 +51,24 @@ ExactP sampled(uint64_t hits, uint64_t tables) {
 
 ExactP exact(double p) { return {p, p, p}; }
 
+// Stopped at the b-th hit at draw l: p = b/l, and the limits of inverse
+// binomial sampling, [B^-1(0.025; b, l - b + 1), B^-1(0.975; b, l - b)].
+ExactP sequential(uint64_t hits, uint64_t tables) {
+  const double b = static_cast<double>(hits);
+  const double l = static_cast<double>(tables);
+  const double high = hits < tables ? boost::math::ibeta_inv(b, l - b, 0.975) : 1.0;
+  return {b / l, boost::math::ibeta_inv(b, l - b + 1.0, 0.025), high};
+}
+
 }  // namespace
+
+double exact_leading_p(const ExactResult& result) {
+  const ExactP& p = result.test[ExactTest::kProb];
+  if (result.method == ExactMethod::kEnumeration) return p.p;
+  if (result.stop == SamplingStop::kSequentialHits) return p.p;
+  const double b = static_cast<double>(result.hits[ExactTest::kProb]);
+  return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
+}
 
 const char* exact_status_message(ExactStatus status) {
   switch (status) {
@@ -64,6 +84,8 @@ const char* exact_status_message(ExactStatus status) {
       return "sample too large for the exact tests";
     case ExactStatus::kNoTables:
       return "number of tables to draw must be at least 1";
+    case ExactStatus::kTooManyTables:
+      return "number of tables to draw beyond 1000000000000000";
   }
   return "unknown status";
 }
@@ -98,14 +120,31 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
     result.tables = count;
     result.seed = options.seed;
     for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
+    result.prob_mid = std::max(0.0, p.p[ExactTest::kProb] - 0.5 * p.prob_ties);
     return ExactStatus::kOk;
   }
   if (options.tables == 0) return ExactStatus::kNoTables;
-  const SampleHits hits = sample_tables(stats, options.tables, options.seed, options.threads);
+  if (options.tables > kMaxExactTables) return ExactStatus::kTooManyTables;
+  SampleHits hits;
+  SamplingStop stop = SamplingStop::kFixedCount;
+  if (options.tables_auto) {
+    const SequentialHits seq = sample_until_hits(stats, options.tables, kSequentialHits,
+                                                 options.seed, options.threads, options.stream_key);
+    hits = seq.hits;
+    stop = seq.reached ? SamplingStop::kSequentialHits : SamplingStop::kSequentialLimit;
+  } else {
+    hits = sample_tables(stats, options.tables, options.seed, options.threads, options.stream_key);
+  }
   result = ExactResult{};
   result.method = ExactMethod::kSampling;
   result.tables = hits.tables;
   result.seed = options.seed;
+  result.hits = hits.hits;
+  result.stop = stop;
+  result.prob_mid = std::numeric_limits<double>::quiet_NaN();
   for (ExactTest test : kExactTests) result.test[test] = sampled(hits.hits[test], hits.tables);
+  if (stop == SamplingStop::kSequentialHits) {
+    result.test[ExactTest::kProb] = sequential(hits.hits[ExactTest::kProb], hits.tables);
+  }
   return ExactStatus::kOk;
 }

@@ -8,9 +8,12 @@
 // p_deficit H(t) <= H(s), p_excess H(t) >= H(s).
 //
 // With at most max_tables tables they are all enumerated and every p is within
-// 1e-9 of its exact value; otherwise `tables` tables are drawn from exactly
-// that distribution and each p carries its 95% Clopper-Pearson limits. The
-// figures depend on the seed only, never on the number of threads.
+// 1e-9 of its exact value (p_prob also relative to itself, down to 1e-300),
+// with the mid-p of p_prob beside it; otherwise `tables` tables are drawn
+// from exactly that distribution and each p carries its 95% Clopper-Pearson
+// limits. With tables_auto the draws stop at the 20th table that hits p_prob
+// (Besag and Clifford's sequential p-value). The figures depend on the seed
+// and the stream key only, never on the number of threads.
 #pragma once
 
 #include <array>
@@ -35,10 +38,20 @@ struct ExactTables {
 
 ExactTables prepare_exact_tables(int64_t max_two_n);
 
+// The most tables a sample may be given to draw: hit counts stay exact in a
+// double and no count of chunks or draws can overflow.
+constexpr uint64_t kMaxExactTables = 1000000000000000;  // 10^15
+
 struct ExactOptions {
   uint64_t max_tables = 1000000;  // enumerate up to this many; 0 forces sampling
-  uint64_t tables = 100000;       // tables drawn when sampling, >= 1
+  uint64_t tables = 100000;       // tables drawn when sampling, 1..kMaxExactTables
   uint64_t seed = 0;
+  // Mixed into every stream of the sample (for example a variant site's
+  // identity under the run's seed); 0 gives the streams of the seed alone.
+  uint64_t stream_key = 0;
+  // Sampling stops at the kSequentialHits-th table that hits p_prob, or at
+  // `tables` draws without that many.
+  bool tables_auto = false;
   unsigned threads = 0;  // 0: one per core
   // From prepare_exact_tables; when null, or too small for the sample, the
   // tests build a table of their own for it.
@@ -68,12 +81,37 @@ struct ExactP {
   double high = 0;
 };
 
+// The hits of p_prob at which sequential sampling stops.
+constexpr uint64_t kSequentialHits = 20;
+
+// How the draws of a sampled result ended.
+enum class SamplingStop {
+  kFixedCount,       // all `tables` drawn, as asked
+  kSequentialHits,   // tables_auto: stopped at the kSequentialHits-th hit of p_prob
+  kSequentialLimit,  // tables_auto: `tables` drawn with fewer hits
+};
+
 struct ExactResult {
   ExactMethod method = ExactMethod::kEnumeration;
-  uint64_t tables = 0;  // enumerated or drawn
+  uint64_t tables = 0;  // enumerated, or drawn (up to the stop)
   uint64_t seed = 0;    // the sampler's seed (meaningless under enumeration)
+  // Each test's p: under enumeration exact; sampled, hits / tables (for
+  // p_prob stopped at its 20th hit, 20 / tables, with the limits of inverse
+  // binomial sampling; the other tests then estimates from the same draws).
   PerTest<ExactP> test;
+  PerTest<uint64_t> hits{};  // sampled: the tables that hit each test
+  SamplingStop stop = SamplingStop::kFixedCount;
+  // Mid-p of p_prob: p_prob less half the probability of the tables exactly
+  // as probable as the sample (within the tie margin); NaN when sampled.
+  double prob_mid = 0;
 };
+
+// The p of the probability test that is valid as a p-value, for further
+// computation (multiple-testing adjustment): enumerated, p_prob itself;
+// sampled to a fixed count m with b hits, (b + 1)/(m + 1); stopped at the
+// 20th hit at draw l, 20/l; drawn to the limit T without 20 hits,
+// (b + 1)/(T + 1).
+double exact_leading_p(const ExactResult& result);
 
 enum class ExactStatus {
   kOk,
@@ -82,6 +120,7 @@ enum class ExactStatus {
   kEmptyClass,     // an allele class without copies
   kTooLarge,       // 2N beyond 2^50 copies
   kNoTables,       // sampling asked for zero tables
+  kTooManyTables,  // sampling asked for more than kMaxExactTables
 };
 
 // A short message for a status, for a line on standard error.

@@ -28,6 +28,7 @@ void expect_matches_reference(int k, const std::vector<int64_t>& counts) {
   EXPECT_NEAR(r.test[ExactTest::kLlr].p, ref.llr, 1e-9);
   EXPECT_NEAR(r.test[ExactTest::kDeficit].p, ref.deficit, 1e-9);
   EXPECT_NEAR(r.test[ExactTest::kExcess].p, ref.excess, 1e-9);
+  EXPECT_NEAR(r.prob_mid, ref.prob_mid, 1e-9);
   EXPECT_EQ(r.test[ExactTest::kProb].low, r.test[ExactTest::kProb].p);
   EXPECT_EQ(r.test[ExactTest::kExcess].high, r.test[ExactTest::kExcess].p);
 }
@@ -52,6 +53,9 @@ TEST(ExactEnumeration, TwoAlleleWorkedExamples) {
   EXPECT_NEAR(r.test[ExactTest::kExcess].p, 112.0 / 323.0, 1e-15);
   EXPECT_NEAR(r.test[ExactTest::kDeficit].p, 1.0, 1e-15);
   EXPECT_NEAR(r.test[ExactTest::kProb].p, 155.0 / 323.0, 1e-15);  // weights 112, 42 and 1
+  // The sample (weight 112) is the only table as probable as itself.
+  EXPECT_NEAR(r.prob_mid, (155.0 - 56.0) / 323.0, 1e-15);
+  EXPECT_EQ(exact_leading_p(r), r.test[ExactTest::kProb].p);
 }
 
 TEST(ExactEnumeration, MatchesExactFractionsOnChosenSamples) {
