@@ -40,7 +40,6 @@ CellTermTable<Term> build_cell_term_table(const TableStats& s, TermTableLimits l
       for (int64_t t = 0; t <= most; ++t) table.terms.push_back(compute(s.cell[c], t));
     }
   }
-  table.all_looked_up =
-      std::find(table.start.begin(), table.start.end(), -1) == table.start.end();
+  table.all_looked_up = std::find(table.start.begin(), table.start.end(), -1) == table.start.end();
   return table;
 }

@@ -44,6 +44,71 @@ inline int64_t last_pair_low(int64_t left, int64_t last) {
   return d > 0 ? (d + 1) / 2 : 0;
 }
 
+// The walk's position: the value placed at each level and the copies left.
+// Both walks move through it depth first, iteratively.
+struct Placement {
+  const TableStats& s;
+  std::vector<Level> levels;
+  std::vector<int64_t> rem;    // copies of each allele not yet placed
+  std::vector<int64_t> value;  // per level: the value placed
+  std::vector<int64_t> high;   // and its highest
+  std::vector<int64_t> left;   // the row's copies left on entering the level
+
+  explicit Placement(const TableStats& stats)
+      : s(stats),
+        levels(placement_levels(stats.k)),
+        rem(stats.allele),
+        value(levels.size()),
+        high(levels.size()),
+        left(levels.size() + 1) {}
+
+  size_t depth() const { return levels.size(); }
+
+  bool first_of_row(size_t d) const {
+    return !levels[d].last_pair && levels[d].col == levels[d].row + 1;
+  }
+
+  // The cell count a level's value stands for: its heterozygotes.
+  int64_t partners(size_t d) const {
+    return levels[d].last_pair ? left[d] - 2 * value[d] : value[d];
+  }
+
+  void apply(size_t d) {
+    const int64_t t = partners(d);
+    rem[levels[d].col] -= t;
+    left[d + 1] = left[d] - t;
+  }
+
+  // Places level d at its lowest value; false (nothing placed) when the
+  // copies left allow none.
+  bool enter(size_t d) {
+    const Level& lv = levels[d];
+    if (first_of_row(d)) left[d] = rem[lv.row];
+    int64_t lo = 0, hi = 0;
+    if (lv.last_pair) {
+      lo = last_pair_low(left[d], rem[s.k - 1]);
+      hi = left[d] / 2;
+      if (lo > hi) return false;
+    } else {
+      hi = std::min(left[d], rem[lv.col]);
+    }
+    value[d] = lo;
+    high[d] = hi;
+    apply(d);
+    return true;
+  }
+
+  // Moves level d to its next value; false (level d taken away) after its
+  // highest.
+  bool advance(size_t d) {
+    rem[levels[d].col] += partners(d);
+    if (value[d] == high[d]) return false;
+    ++value[d];
+    apply(d);
+    return true;
+  }
+};
+
 // ---- counting ---------------------------------------------------------
 
 constexpr uint64_t kNotCounted = ~uint64_t{0};
@@ -101,8 +166,10 @@ struct CellTerm {
 };
 
 // Cells that can hold fewer than 4096 get their terms from a table, all
-// tables together within 8 MiB.
+// tables together within 8 MiB. Two alleles make a single run that meets
+// each table once, so there a table would cost more than it saves.
 constexpr TermTableLimits kWalkTableLimits{4096, size_t{1} << 18};
+constexpr TermTableLimits kNoTermTables{0, 0};
 
 CellTerm compute_term(const LogFactorials& lf, const CellInfo& c, int64_t t) {
   long double lw = -log_factorial_diff_ld(lf, t, c.base);
@@ -251,87 +318,51 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (k == 1) return 1;
   std::vector<std::vector<uint64_t>> memo;
   const int32_t memo_from = prepare_memo(s, memo);
-  const std::vector<Level> levels = placement_levels(k);
-  const size_t depth = levels.size();
-  std::vector<int64_t> rem = s.allele;
-  // Per level: the value placed, its highest, the row's copies left on entry.
-  std::vector<int64_t> value(depth), high(depth), left(depth + 1);
+  Placement at(s);
   // Per memoised row: where its count goes and the count before its walk.
   std::vector<size_t> memo_at(static_cast<size_t>(k));
   std::vector<uint64_t> before(static_cast<size_t>(k));
   uint64_t count = 0;
   uint64_t dead_ends = 0;
 
-  auto apply = [&](size_t d) {
-    const Level& lv = levels[d];
-    const int64_t t = lv.last_pair ? left[d] - 2 * value[d] : value[d];
-    rem[lv.col] -= t;
-    left[d + 1] = left[d] - t;
-  };
-  auto undo = [&](size_t d) {
-    const Level& lv = levels[d];
-    rem[lv.col] += lv.last_pair ? left[d] - 2 * value[d] : value[d];
-  };
-  auto first_of_row = [&](size_t d) { return levels[d].col == levels[d].row + 1 && !levels[d].last_pair; };
-
   size_t d = 0;
   bool down = true;
   for (;;) {
     if (down) {
-      if (d == depth) {
-        const int64_t a = rem[k - 2], b = rem[k - 1];
+      down = false;
+      if (d == at.depth()) {
+        const int64_t a = at.rem[k - 2], b = at.rem[k - 1];
         count += static_cast<uint64_t>(a / 2 - (a > b ? (a - b) / 2 : 0) + 1);
         if (count > limit) return limit + 1;
-        down = false;
         continue;
       }
-      const Level& lv = levels[d];
-      if (first_of_row(d)) {
-        left[d] = rem[lv.row];
-        if (lv.row >= memo_from) {
-          memo_at[lv.row] = memo_index(s, rem, lv.row);
-          const uint64_t known = memo[lv.row][memo_at[lv.row]];
-          if (known != kNotCounted) {
-            count += known;
-            if (count > limit) return limit + 1;
-            down = false;
-            continue;
-          }
-          before[lv.row] = count;
-        }
-      }
-      int64_t lo = 0, hi = 0;
-      if (lv.last_pair) {
-        lo = last_pair_low(left[d], rem[k - 1]);
-        hi = left[d] / 2;
-        if (lo > hi) {
-          if (++dead_ends > limit + 1024) return limit + 1;
-          down = false;
+      const int32_t row = at.levels[d].row;
+      if (at.first_of_row(d) && row >= memo_from) {
+        memo_at[row] = memo_index(s, at.rem, row);
+        const uint64_t known = memo[row][memo_at[row]];
+        if (known != kNotCounted) {
+          count += known;
+          if (count > limit) return limit + 1;
           continue;
         }
-      } else {
-        hi = std::min(left[d], rem[lv.col]);
+        before[row] = count;
       }
-      value[d] = lo;
-      high[d] = hi;
-      apply(d);
+      if (!at.enter(d)) {
+        if (++dead_ends > limit + 1024) return limit + 1;
+        continue;
+      }
       ++d;
+      down = true;
       continue;
     }
     // Up: level d is not placed; move level d - 1 to its next value.
     if (d == 0) break;
     --d;
-    undo(d);
-    if (value[d] < high[d]) {
-      ++value[d];
-      apply(d);
+    if (at.advance(d)) {
       ++d;
       down = true;
-      continue;
-    }
-    const Level& lv = levels[d];
-    if (first_of_row(d) && lv.row >= memo_from) {
-      memo[lv.row][memo_at[lv.row]] = count - before[lv.row];
+    } else if (at.first_of_row(d) && at.levels[d].row >= memo_from) {
+      memo[at.levels[d].row][memo_at[at.levels[d].row]] = count - before[at.levels[d].row];
     }
   }
   return count;
@@ -345,72 +376,42 @@ ExactPValues enumerate_tables(const TableStats& s) {
     return out;
   }
   const LogFactorials& lf = *s.log_factorials;
-  SumWalk w{s, build_cell_term_table<CellTerm>(s, kWalkTableLimits, [&](const CellInfo& c, int64_t t) {
-              return compute_term(lf, c, t);
-            })};
+  SumWalk w{s, build_cell_term_table<CellTerm>(
+                   s, k > 2 ? kWalkTableLimits : kNoTermTables,
+                   [&](const CellInfo& c, int64_t t) { return compute_term(lf, c, t); })};
   set_scale(w, 0);
-  const std::vector<Level> levels = placement_levels(k);
-  const size_t depth = levels.size();
-  std::vector<int64_t> rem = s.allele;
-  std::vector<int64_t> value(depth), high(depth), left(depth + 1);
-  std::vector<Partial> partial(depth + 1);
-
-  auto apply = [&](size_t d) {
-    const Level& lv = levels[d];
+  Placement at(s);
+  std::vector<Partial> partial(at.depth() + 1);
+  // The cells level d's value fixes: a heterozygote, or the row's
+  // homozygotes and its partners of the last allele.
+  auto fix_cells = [&](size_t d) {
+    const Level& lv = at.levels[d];
     const int32_t i = lv.row;
     if (lv.last_pair) {
-      const int64_t x = value[d];
-      const int64_t t = left[d] - 2 * x;
-      rem[k - 1] -= t;
-      partial[d + 1] = with_cell(w, with_cell(w, partial[d], tri_index(i, i, k), x),
-                                 tri_index(i, k - 1, k), t);
+      partial[d + 1] = with_cell(w, with_cell(w, partial[d], tri_index(i, i, k), at.value[d]),
+                                 tri_index(i, k - 1, k), at.partners(d));
     } else {
-      const int64_t t = value[d];
-      rem[lv.col] -= t;
-      left[d + 1] = left[d] - t;
-      partial[d + 1] = with_cell(w, partial[d], tri_index(i, lv.col, k), t);
+      partial[d + 1] = with_cell(w, partial[d], tri_index(i, lv.col, k), at.value[d]);
     }
-  };
-  auto undo = [&](size_t d) {
-    const Level& lv = levels[d];
-    rem[lv.col] += lv.last_pair ? left[d] - 2 * value[d] : value[d];
   };
 
   size_t d = 0;
   bool down = true;
   for (;;) {
     if (down) {
-      if (d == depth) {
-        sum_last_two(w, rem[k - 2], rem[k - 1], partial[depth]);
-        down = false;
-        continue;
+      down = false;
+      if (d == at.depth()) {
+        sum_last_two(w, at.rem[k - 2], at.rem[k - 1], partial[d]);
+      } else if (at.enter(d)) {
+        fix_cells(d++);
+        down = true;
       }
-      const Level& lv = levels[d];
-      if (lv.col == lv.row + 1 && !lv.last_pair) left[d] = rem[lv.row];
-      int64_t lo = 0, hi = 0;
-      if (lv.last_pair) {
-        lo = last_pair_low(left[d], rem[k - 1]);
-        hi = left[d] / 2;
-        if (lo > hi) {
-          down = false;
-          continue;
-        }
-      } else {
-        hi = std::min(left[d], rem[lv.col]);
-      }
-      value[d] = lo;
-      high[d] = hi;
-      apply(d);
-      ++d;
       continue;
     }
     if (d == 0) break;
     --d;
-    undo(d);
-    if (value[d] < high[d]) {
-      ++value[d];
-      apply(d);
-      ++d;
+    if (at.advance(d)) {
+      fix_cells(d++);
       down = true;
     }
   }

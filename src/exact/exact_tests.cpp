@@ -1,8 +1,8 @@
 #include "exact/exact_tests.h"
 
-#include <algorithm>
-
 #include <boost/math/special_functions/beta.hpp>
+
+#include <algorithm>
 #include <limits>
 
 #include "exact/clopper_pearson.h"

@@ -63,9 +63,8 @@ enum class ExactMethod { kEnumeration, kSampling };
 // The five tests, in the order of the report and the batch columns.
 enum class ExactTest { kProb, kX2e, kLlr, kDeficit, kExcess };
 constexpr size_t kExactTestCount = 5;
-constexpr ExactTest kExactTests[kExactTestCount] = {ExactTest::kProb, ExactTest::kX2e,
-                                                    ExactTest::kLlr, ExactTest::kDeficit,
-                                                    ExactTest::kExcess};
+constexpr ExactTest kExactTests[kExactTestCount] = {
+    ExactTest::kProb, ExactTest::kX2e, ExactTest::kLlr, ExactTest::kDeficit, ExactTest::kExcess};
 
 // One value per test, indexed by the test.
 template <typename T>

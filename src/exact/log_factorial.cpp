@@ -41,7 +41,8 @@ F log_gamma_diff_large(F zx, F zy) {
 // ln x! for a small x: from the table, or (for an argument beyond what the
 // table was sized for) the same lgammal the table holds.
 inline long double small_lf(const LogFactorials& t, int64_t x) {
-  return x < static_cast<int64_t>(t.lf.size()) ? t.lf[x] : lgammal(static_cast<long double>(x) + 1.0L);
+  return x < static_cast<int64_t>(t.lf.size()) ? t.lf[x]
+                                               : lgammal(static_cast<long double>(x) + 1.0L);
 }
 
 template <typename F>

@@ -73,8 +73,14 @@ struct SamplerSetup {
 
 SamplerSetup prepare_sampler(const TableStats& s, uint64_t tables, uint64_t seed, uint64_t key) {
   const bool pairing = prefer_pairing(s);
-  return {s,      prepare_table_scorer(s), pairing, pairing ? prepare_pairing(s) : PairingPlan{},
-          std::log1p(kTieMargin), tables,  seed,    key};
+  return {s,
+          prepare_table_scorer(s),
+          pairing,
+          pairing ? prepare_pairing(s) : PairingPlan{},
+          std::log1p(kTieMargin),
+          tables,
+          seed,
+          key};
 }
 
 struct DrawSpace {

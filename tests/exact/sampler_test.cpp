@@ -1,7 +1,9 @@
+#include "exact/sampler.h"
+
 #include <gtest/gtest.h>
 
-#include <boost/math/special_functions/gamma.hpp>
 #include <algorithm>
+#include <boost/math/special_functions/gamma.hpp>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -11,7 +13,6 @@
 #include "exact/hypergeometric.h"
 #include "exact/log_factorial.h"
 #include "exact/pairing_draw.h"
-#include "exact/sampler.h"
 #include "exact/table_score.h"
 #include "exact/table_stats.h"
 #include "exact_reference.h"
@@ -183,7 +184,8 @@ TEST(ExactSampler, DrawnTablesFitTheirExactProbabilities) {
 TEST(ExactSampler, PairingOnlyForSmallSamples) {
   auto stats = [](int32_t k, int64_t per_cell) {
     return prepare_table_stats(
-        ExactSample{k, std::vector<int64_t>(static_cast<size_t>(k) * (k + 1) / 2, per_cell)}, full_log_factorials());
+        ExactSample{k, std::vector<int64_t>(static_cast<size_t>(k) * (k + 1) / 2, per_cell)},
+        full_log_factorials());
   };
   EXPECT_TRUE(prefer_pairing(stats(10, 1)));     // N = 55, k = 10
   EXPECT_TRUE(prefer_pairing(stats(6, 2)));      // N = 42
@@ -208,7 +210,8 @@ TEST(ExactSampler, TableScoresMatchTheStatistics) {
       const TableScore sc = score_table(s, scorer, t.data());
       const int64_t h = table_heterozygotes(s, t.data());
       double lp = static_cast<double>(h - s.h_sample) * 0.69314718055994530942;
-      for (size_t c = 0; c < s.cell.size(); ++c) lp += log_factorial_diff(full_log_factorials(), s.cell[c].base, t[c]);
+      for (size_t c = 0; c < s.cell.size(); ++c)
+        lp += log_factorial_diff(full_log_factorials(), s.cell[c].base, t[c]);
       ASSERT_EQ(sc.h, h);
       const double x2 = table_x2(s, t.data()), g2 = table_g2(s, t.data());
       ASSERT_NEAR(sc.x2, x2, 1e-12 * x2);
@@ -317,7 +320,8 @@ TEST(ExactSampler, FiguresDependOnTheSeedOnly) {
                               1000, 2000, 2000, 2000, 1020, 2000, 2000, 985, 2000, 1000}};
   for (const ExactSample& sample : {small, large}) {
     SCOPED_TRACE(sample.counts[0]);
-    EXPECT_EQ(prefer_pairing(prepare_table_stats(sample, full_log_factorials())), sample.counts == small.counts);
+    EXPECT_EQ(prefer_pairing(prepare_table_stats(sample, full_log_factorials())),
+              sample.counts == small.counts);
     ExactOptions o;
     o.max_tables = 0;
     o.tables = 5 * kSampleChunk + 17;  // a partial last chunk

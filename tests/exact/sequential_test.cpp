@@ -64,8 +64,7 @@ TEST(ExactSequential, StopsAtTheTwentiethHitInStreamOrder) {
     using boost::math::binomial;
     EXPECT_NEAR(cdf(complement(binomial(static_cast<double>(l), p.low), 19.0)), 0.025, 1e-9);
     if (l > kSequentialHits) {
-      EXPECT_NEAR(cdf(complement(binomial(static_cast<double>(l - 1), p.high), 19.0)), 0.975,
-                  1e-9);
+      EXPECT_NEAR(cdf(complement(binomial(static_cast<double>(l - 1), p.high), 19.0)), 0.975, 1e-9);
     } else {
       EXPECT_EQ(p.high, 1.0);  // every draw a hit
     }
@@ -147,9 +146,8 @@ TEST(ExactSequential, TinyTwoAllelePValuesKeepTheirDigits) {
     return static_cast<double>(prob / total);
   };
   // AA AB BB with N = 1000 and N = 2000: p near 1e-87, 1e-140 and 1e-281.
-  for (auto [aa, ab, bb] : {std::tuple<int64_t, int64_t, int64_t>{150, 100, 750},
-                            {100, 0, 900},
-                            {200, 0, 1800}}) {
+  for (auto [aa, ab, bb] :
+       {std::tuple<int64_t, int64_t, int64_t>{150, 100, 750}, {100, 0, 900}, {200, 0, 1800}}) {
     SCOPED_TRACE(aa);
     ExactResult r;
     ASSERT_EQ(run_exact_tests(ExactSample{2, {aa, ab, bb}}, ExactOptions{}, r), ExactStatus::kOk);

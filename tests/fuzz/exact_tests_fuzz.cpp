@@ -1,7 +1,8 @@
 // Small random genotype tables through the exact tests: counted, enumerated
 // (and compared with the exact-fraction reference), and sampled. Every p
 // lies in [0, 1] between its limits, and the sampled p agree with the
-// enumerated ones within a wide binomial interval. A broken invariant
+// enumerated ones within a wide binomial interval; drawn until the 20th hit,
+// the stop is where a fixed count finds it. A broken invariant
 // traps, so the fuzzer keeps the input as a crash.
 //
 // Input: byte 0 chooses k (2 to 5), byte 1 the seed, bytes 2.. the cells of
@@ -12,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "exact/exact_tests.h"
 #include "exact/exact_reference.h"  // tests/exact
+#include "exact/exact_tests.h"
 
 namespace {
 
@@ -97,5 +98,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       require(within_wide_interval(enumerated.test[test].p, drawn.test[test].p, drawn.tables));
     }
   }
+  const double valid = exact_leading_p(drawn);
+  require(valid > 0.0 && valid <= 1.0);
+
+  // Sequential stopping: the stop is the draw of the 20th hit of p_prob, or
+  // the limit; a fixed count of that many draws gives the very same hits.
+  o.tables_auto = true;
+  ExactResult seq;
+  require(run_exact_tests(sample, o, seq) == ExactStatus::kOk);
+  require_probabilities(seq);
+  require(seq.tables >= 1 && seq.tables <= o.tables);
+  if (seq.stop == SamplingStop::kSequentialHits) {
+    require(seq.hits[ExactTest::kProb] == kSequentialHits);
+    require(exact_leading_p(seq) == seq.test[ExactTest::kProb].p);
+  } else {
+    require(seq.stop == SamplingStop::kSequentialLimit && seq.tables == o.tables);
+    require(seq.hits[ExactTest::kProb] < kSequentialHits);
+  }
+  o.tables_auto = false;
+  o.tables = seq.tables;
+  ExactResult same;
+  require(run_exact_tests(sample, o, same) == ExactStatus::kOk);
+  require(same.hits.value == seq.hits.value);
   return 0;
 }
