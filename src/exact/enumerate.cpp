@@ -109,6 +109,49 @@ struct Placement {
   }
 };
 
+enum class WalkStep { kContinue, kSkip, kStop };
+
+// Every placement depth first, without recursion. The visitor hears of each
+// complete placement of the rows (leaf: the run of the last two alleles is
+// left), of each row about to be placed (row_entry, which may skip the
+// row's placements), of each placement that cannot go on (dead_end), of
+// each value placed (placed) and of each row done (row_done); any step but
+// placed may stop the walk. Returns false when stopped.
+template <typename Visitor>
+bool walk_placements(Placement& at, Visitor& visit) {
+  size_t d = 0;
+  bool down = true;
+  for (;;) {
+    if (down) {
+      down = false;
+      WalkStep step = WalkStep::kContinue;
+      if (d == at.depth()) {
+        step = visit.leaf();
+      } else {
+        if (at.first_of_row(d)) step = visit.row_entry(d);
+        if (step == WalkStep::kContinue) {
+          if (at.enter(d)) {
+            visit.placed(d++);
+            down = true;
+          } else {
+            step = visit.dead_end();
+          }
+        }
+      }
+      if (step == WalkStep::kStop) return false;
+      continue;
+    }
+    if (d == 0) return true;
+    --d;
+    if (at.advance(d)) {
+      visit.placed(d++);
+      down = true;
+    } else if (at.first_of_row(d)) {
+      visit.row_done(d);
+    }
+  }
+}
+
 // ---- counting ---------------------------------------------------------
 
 constexpr uint64_t kNotCounted = ~uint64_t{0};
@@ -313,60 +356,92 @@ void sum_last_two(SumWalk& w, int64_t a, int64_t b, const Partial& p) {
 
 }  // namespace
 
-uint64_t count_tables(const TableStats& s, uint64_t limit) {
-  const int32_t k = s.k;
-  if (k == 1) return 1;
-  std::vector<std::vector<uint64_t>> memo;
-  const int32_t memo_from = prepare_memo(s, memo);
-  Placement at(s);
+namespace {
+
+struct CountVisitor {
+  const TableStats& s;
+  const Placement& at;
+  uint64_t limit;
+  std::vector<std::vector<uint64_t>> memo{};
+  int32_t memo_from = 0;
   // Per memoised row: where its count goes and the count before its walk.
-  std::vector<size_t> memo_at(static_cast<size_t>(k));
-  std::vector<uint64_t> before(static_cast<size_t>(k));
+  std::vector<size_t> memo_at{};
+  std::vector<uint64_t> before{};
   uint64_t count = 0;
   uint64_t dead_ends = 0;
 
-  size_t d = 0;
-  bool down = true;
-  for (;;) {
-    if (down) {
-      down = false;
-      if (d == at.depth()) {
-        const int64_t a = at.rem[k - 2], b = at.rem[k - 1];
-        count += static_cast<uint64_t>(a / 2 - (a > b ? (a - b) / 2 : 0) + 1);
-        if (count > limit) return limit + 1;
-        continue;
-      }
-      const int32_t row = at.levels[d].row;
-      if (at.first_of_row(d) && row >= memo_from) {
-        memo_at[row] = memo_index(s, at.rem, row);
-        const uint64_t known = memo[row][memo_at[row]];
-        if (known != kNotCounted) {
-          count += known;
-          if (count > limit) return limit + 1;
-          continue;
-        }
-        before[row] = count;
-      }
-      if (!at.enter(d)) {
-        if (++dead_ends > limit + 1024) return limit + 1;
-        continue;
-      }
-      ++d;
-      down = true;
-      continue;
+  WalkStep add(uint64_t tables) {
+    count += tables;
+    return count > limit ? WalkStep::kStop : WalkStep::kContinue;
+  }
+  WalkStep leaf() {
+    const int64_t a = at.rem[s.k - 2], b = at.rem[s.k - 1];
+    return add(static_cast<uint64_t>(a / 2 - (a > b ? (a - b) / 2 : 0) + 1));
+  }
+  WalkStep row_entry(size_t d) {
+    const int32_t row = at.levels[d].row;
+    if (row < memo_from) return WalkStep::kContinue;
+    memo_at[row] = memo_index(s, at.rem, row);
+    const uint64_t known = memo[row][memo_at[row]];
+    if (known == kNotCounted) {
+      before[row] = count;
+      return WalkStep::kContinue;
     }
-    // Up: level d is not placed; move level d - 1 to its next value.
-    if (d == 0) break;
-    --d;
-    if (at.advance(d)) {
-      ++d;
-      down = true;
-    } else if (at.first_of_row(d) && at.levels[d].row >= memo_from) {
-      memo[at.levels[d].row][memo_at[at.levels[d].row]] = count - before[at.levels[d].row];
+    return add(known) == WalkStep::kStop ? WalkStep::kStop : WalkStep::kSkip;
+  }
+  WalkStep dead_end() {
+    return ++dead_ends > limit + 1024 ? WalkStep::kStop : WalkStep::kContinue;
+  }
+  void placed(size_t) {}
+  void row_done(size_t d) {
+    const int32_t row = at.levels[d].row;
+    if (row >= memo_from) memo[row][memo_at[row]] = count - before[row];
+  }
+};
+
+}  // namespace
+
+uint64_t count_tables(const TableStats& s, uint64_t limit) {
+  if (s.k == 1) return 1;
+  Placement at(s);
+  CountVisitor visit{s, at, limit};
+  visit.memo_from = prepare_memo(s, visit.memo);
+  visit.memo_at.resize(static_cast<size_t>(s.k));
+  visit.before.resize(static_cast<size_t>(s.k));
+  return walk_placements(at, visit) ? visit.count : limit + 1;
+}
+
+namespace {
+
+struct SumVisitor {
+  SumWalk& w;
+  const Placement& at;
+  std::vector<Partial> partial;  // per level: the cells fixed before it
+
+  WalkStep leaf() {
+    const int32_t k = w.s.k;
+    sum_last_two(w, at.rem[k - 2], at.rem[k - 1], partial[at.depth()]);
+    return WalkStep::kContinue;
+  }
+  WalkStep row_entry(size_t) { return WalkStep::kContinue; }
+  WalkStep dead_end() { return WalkStep::kContinue; }
+  // The cells level d's value fixes: a heterozygote, or the row's
+  // homozygotes and its partners of the last allele.
+  void placed(size_t d) {
+    const int32_t k = w.s.k;
+    const Level& lv = at.levels[d];
+    const int32_t i = lv.row;
+    if (lv.last_pair) {
+      partial[d + 1] = with_cell(w, with_cell(w, partial[d], tri_index(i, i, k), at.value[d]),
+                                 tri_index(i, k - 1, k), at.partners(d));
+    } else {
+      partial[d + 1] = with_cell(w, partial[d], tri_index(i, lv.col, k), at.value[d]);
     }
   }
-  return count;
-}
+  void row_done(size_t) {}
+};
+
+}  // namespace
 
 ExactPValues enumerate_tables(const TableStats& s) {
   ExactPValues out;
@@ -381,40 +456,8 @@ ExactPValues enumerate_tables(const TableStats& s) {
                    [&](const CellInfo& c, int64_t t) { return compute_term(lf, c, t); })};
   set_scale(w, 0);
   Placement at(s);
-  std::vector<Partial> partial(at.depth() + 1);
-  // The cells level d's value fixes: a heterozygote, or the row's
-  // homozygotes and its partners of the last allele.
-  auto fix_cells = [&](size_t d) {
-    const Level& lv = at.levels[d];
-    const int32_t i = lv.row;
-    if (lv.last_pair) {
-      partial[d + 1] = with_cell(w, with_cell(w, partial[d], tri_index(i, i, k), at.value[d]),
-                                 tri_index(i, k - 1, k), at.partners(d));
-    } else {
-      partial[d + 1] = with_cell(w, partial[d], tri_index(i, lv.col, k), at.value[d]);
-    }
-  };
-
-  size_t d = 0;
-  bool down = true;
-  for (;;) {
-    if (down) {
-      down = false;
-      if (d == at.depth()) {
-        sum_last_two(w, at.rem[k - 2], at.rem[k - 1], partial[d]);
-      } else if (at.enter(d)) {
-        fix_cells(d++);
-        down = true;
-      }
-      continue;
-    }
-    if (d == 0) break;
-    --d;
-    if (at.advance(d)) {
-      fix_cells(d++);
-      down = true;
-    }
-  }
+  SumVisitor visit{w, at, std::vector<Partial>(at.depth() + 1)};
+  walk_placements(at, visit);
 
   auto ratio = [&](long double part) {
     return std::clamp(static_cast<double>(part / w.total), 0.0, 1.0);
