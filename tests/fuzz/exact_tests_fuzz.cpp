@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   o.max_tables = 0;
-  o.tables = 3000;
+  o.tables = 1000;
   ExactResult drawn;
   require(run_exact_tests(sample, o, drawn) == ExactStatus::kOk);
   require(drawn.method == ExactMethod::kSampling && drawn.tables == o.tables);
