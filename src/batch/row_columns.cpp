@@ -18,7 +18,7 @@ Column cell(const char* name, void (*write)(TsvLine&, const UnitResult&)) {
 // Whether an experiment drew from the unit's seed: the Monte Carlo one, or
 // the exact tests by sampling.
 bool seed_drawn(const UnitResult& r) {
-  return r.mc || (r.exact && r.exact->method == ExactMethod::sampling);
+  return r.mc || (r.exact && r.exact->method == ExactMethod::kSampling);
 }
 
 // An analysed unit shows the figures its analysis kept (the classes with

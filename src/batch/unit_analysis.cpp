@@ -62,22 +62,24 @@ std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const M
   return "";
 }
 
-std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads) {
+std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
+                            const ExactTables* prepared) {
   ExactOptions exact_options;
+  exact_options.prepared = prepared;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;
   exact_options.seed = r.seed;
   exact_options.threads = threads;
   ExactResult exact;
   const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, exact);
-  if (status != ExactStatus::ok) return exact_status_message(status);
+  if (status != ExactStatus::kOk) return exact_status_message(status);
   r.exact = std::move(exact);
   return "";
 }
 
 double leading_p(const UnitResult& r, const BatchOptions& options) {
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  if (options.exact) return r.exact ? r.exact->prob.p : kNone;
+  if (options.exact) return r.exact ? r.exact->test[ExactTest::kProb].p : kNone;
   if (options.runs > 0) return r.mc && r.mc->runs_made > 0 ? static_cast<double>(r.mc->p_hw) : kNone;
   return r.p_x2;
 }

@@ -30,8 +30,10 @@ std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const M
 
 // The exact tests of an analysed unit, on its table with the empty classes
 // dropped, seeded with its seed, the sampler on `threads` threads (0: one per
-// core). Gives the failure that fails the unit, empty on success.
-std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads);
+// core), with the run's prepared tables when given. Gives the failure that
+// fails the unit, empty on success.
+std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
+                            const ExactTables* prepared = nullptr);
 
 // The p-value the false discovery rate is controlled on: p_prob with the
 // exact tests, else the Monte Carlo P of X2 with an experiment, else p_x2.

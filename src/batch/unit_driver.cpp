@@ -1,5 +1,6 @@
 #include "batch/unit_driver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -34,13 +35,18 @@ void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& 
   for (Analysed& a : block) {
     if (a.tested && a.failure.empty()) tested.push_back(&a);
   }
+  // The log-factorials are built once, before any worker starts.
+  int64_t max_two_n = 0;
+  for (const Analysed* a : tested) max_two_n = std::max<int64_t>(max_two_n, a->result.locus.two_n);
+  const ExactTables prepared = prepare_exact_tables(max_two_n);
   const unsigned workers = resolve_workers(options.threads);
   if (tested.size() < workers) {
-    for (Analysed* a : tested) a->failure = add_exact_tests(a->result, options, options.threads);
+    for (Analysed* a : tested)
+      a->failure = add_exact_tests(a->result, options, options.threads, &prepared);
     return;
   }
   run_in_parallel(tested.size(), workers, [&](size_t i) {
-    tested[i]->failure = add_exact_tests(tested[i]->result, options, 1);
+    tested[i]->failure = add_exact_tests(tested[i]->result, options, 1, &prepared);
   });
 }
 

@@ -62,9 +62,10 @@ const BatchOption kOptions[] = {
        if (n) o.max_tables = *n;
        return n.has_value();
      }},
-    {"--tables", true, "a number from 1",
+    {"--tables", true, "a number from 1 to 1000000000000000",
      [](BatchOptions& o, std::string_view v) {
-       const auto n = parse_number(v, 1, UINT64_MAX);
+       static_assert(kMaxExactTables == 1000000000000000);
+       const auto n = parse_number(v, 1, kMaxExactTables);
        if (n) o.tables = *n;
        return n.has_value();
      }},

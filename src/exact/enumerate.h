@@ -8,7 +8,12 @@
 // neighbour's times a ratio of counts; only the entry is taken from the
 // log-factorials. Weights are kept relative to a moving scale (at first the
 // sample's probability) so nothing overflows, and a table below 1e-40 of the
-// scale is left out of the sums (together under 1e-20 of the total).
+// sample's weight is left out of the sums (together under 1e-20 of the total,
+// and of any p_prob, which holds the sample's own weight: a tiny p_prob keeps
+// its relative accuracy down to the end of the double range).
+//
+// Both walks are iterative, one level per cell placed, so the depth of the
+// search costs no stack whatever the number of alleles.
 //
 // Accuracy: a run is summed in double from its mode outwards and added to
 // extended-precision totals; the cutoff keeps a run to some 30 standard
@@ -22,7 +27,8 @@
 #include "exact/table_stats.h"
 
 struct ExactPValues {
-  double prob = 1, x2e = 1, llr = 1, deficit = 1, excess = 1;
+  PerTest<double> p{{1, 1, 1, 1, 1}};
+  double prob_ties = 0;  // the probability of the tables as probable as the sample
 };
 
 // The number of tables, or limit + 1 when there are more (or when finding out

@@ -9,25 +9,25 @@ namespace {
 struct NamedP {
   const char* column;  // the batch columns' stem
   const char* title;   // the report's label, padded to one width
-  ExactP ExactResult::*member;
+  ExactTest test;
 };
 
 constexpr NamedP kTests[] = {
-    {"p_prob", "probability test         ", &ExactResult::prob},
-    {"p_x2e", "chi-square (X2)          ", &ExactResult::x2e},
-    {"p_llr", "likelihood ratio (G2)    ", &ExactResult::llr},
-    {"p_deficit", "heterozygote deficit     ", &ExactResult::deficit},
-    {"p_excess", "heterozygote excess      ", &ExactResult::excess},
+    {"p_prob", "probability test         ", ExactTest::kProb},
+    {"p_x2e", "chi-square (X2)          ", ExactTest::kX2e},
+    {"p_llr", "likelihood ratio (G2)    ", ExactTest::kLlr},
+    {"p_deficit", "heterozygote deficit     ", ExactTest::kDeficit},
+    {"p_excess", "heterozygote excess      ", ExactTest::kExcess},
 };
 
 }  // namespace
 
 const char* exact_method_name(ExactMethod method) {
-  return method == ExactMethod::sampling ? "sampling" : "enumeration";
+  return method == ExactMethod::kSampling ? "sampling" : "enumeration";
 }
 
 std::string build_exact_report_text(const ExactResult& result, uint64_t seed) {
-  const bool sampled = result.method == ExactMethod::sampling;
+  const bool sampled = result.method == ExactMethod::kSampling;
   std::string out = "\n\n\tExact conditional tests:\n\t";
   out += format_unsigned(result.tables);
   if (sampled) {
@@ -36,7 +36,7 @@ std::string build_exact_report_text(const ExactResult& result, uint64_t seed) {
     out += " tables, complete enumeration:\n";
   }
   for (const NamedP& test : kTests) {
-    const ExactP& p = result.*test.member;
+    const ExactP& p = result.test[test.test];
     out += "\t\t";
     out += test.title;
     out += "P = " + format_general(p.p, 6);
@@ -62,7 +62,7 @@ const std::vector<std::string>& exact_column_names() {
 std::string format_exact_cell(const ExactResult& result, size_t column) {
   if (column == 0) return exact_method_name(result.method);
   if (column == 1) return format_unsigned(result.tables);
-  const ExactP& p = result.*kTests[(column - 2) / 3].member;
+  const ExactP& p = result.test[kTests[(column - 2) / 3].test];
   switch ((column - 2) % 3) {
     case 0:
       return format_general(p.p, 17);

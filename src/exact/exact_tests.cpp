@@ -1,6 +1,9 @@
 #include "exact/exact_tests.h"
 
+#include <boost/math/special_functions/beta.hpp>
+
 #include <algorithm>
+#include <limits>
 
 #include "exact/clopper_pearson.h"
 #include "exact/enumerate.h"
@@ -14,24 +17,31 @@ constexpr int64_t kMaxCopies = int64_t{1} << 50;
 ExactStatus check_sample(const ExactSample& sample) {
   const int32_t k = sample.k;
   if (k < 1 || sample.counts.size() != static_cast<size_t>(k) * (k + 1) / 2) {
-    return ExactStatus::no_alleles;
+    return ExactStatus::kNoAlleles;
   }
   for (int64_t t : sample.counts) {
-    if (t < 0) return ExactStatus::negative_count;
-    if (t > kMaxCopies) return ExactStatus::too_large;
+    if (t < 0) return ExactStatus::kNegativeCount;
+    if (t > kMaxCopies) return ExactStatus::kTooLarge;
   }
   int64_t two_n = 0;
   for (int32_t i = 0; i < k; ++i) {
     int64_t copies = 0;
     for (int32_t j = 0; j < k; ++j) {
-      copies += sample.counts[cell_index(std::min(i, j), std::max(i, j), k)] * (i == j ? 2 : 1);
-      if (copies > kMaxCopies) return ExactStatus::too_large;
+      copies += sample.counts[tri_index(std::min(i, j), std::max(i, j), k)] * (i == j ? 2 : 1);
+      if (copies > kMaxCopies) return ExactStatus::kTooLarge;
     }
-    if (copies == 0) return ExactStatus::empty_class;
+    if (copies == 0) return ExactStatus::kEmptyClass;
     two_n += copies;
-    if (two_n > kMaxCopies) return ExactStatus::too_large;
+    if (two_n > kMaxCopies) return ExactStatus::kTooLarge;
   }
-  return ExactStatus::ok;
+  return ExactStatus::kOk;
+}
+
+// 2N of a checked sample.
+int64_t sample_copies(const ExactSample& sample) {
+  int64_t two_n = 0;
+  for (int64_t t : sample.counts) two_n += 2 * t;
+  return two_n;
 }
 
 ExactP sampled(uint64_t hits, uint64_t tables) {
@@ -41,31 +51,64 @@ ExactP sampled(uint64_t hits, uint64_t tables) {
 
 ExactP exact(double p) { return {p, p, p}; }
 
+// Stopped at the b-th hit at draw l: p = b/l, and the limits of inverse
+// binomial sampling, [B^-1(0.025; b, l - b + 1), B^-1(0.975; b, l - b)].
+ExactP sequential(uint64_t hits, uint64_t tables) {
+  const double b = static_cast<double>(hits);
+  const double l = static_cast<double>(tables);
+  const double high = hits < tables ? boost::math::ibeta_inv(b, l - b, 0.975) : 1.0;
+  return {b / l, boost::math::ibeta_inv(b, l - b + 1.0, 0.025), high};
+}
+
 }  // namespace
+
+double exact_leading_p(const ExactResult& result) {
+  const ExactP& p = result.test[ExactTest::kProb];
+  if (result.method == ExactMethod::kEnumeration) return p.p;
+  if (result.stop == SamplingStop::kSequentialHits) return p.p;
+  const double b = static_cast<double>(result.hits[ExactTest::kProb]);
+  return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
+}
 
 const char* exact_status_message(ExactStatus status) {
   switch (status) {
-    case ExactStatus::ok:
+    case ExactStatus::kOk:
       return "ok";
-    case ExactStatus::no_alleles:
+    case ExactStatus::kNoAlleles:
       return "no genotype counts for the exact tests";
-    case ExactStatus::negative_count:
+    case ExactStatus::kNegativeCount:
       return "negative genotype count";
-    case ExactStatus::empty_class:
+    case ExactStatus::kEmptyClass:
       return "allele class without copies";
-    case ExactStatus::too_large:
+    case ExactStatus::kTooLarge:
       return "sample too large for the exact tests";
-    case ExactStatus::no_tables:
+    case ExactStatus::kNoTables:
       return "number of tables to draw must be at least 1";
+    case ExactStatus::kTooManyTables:
+      return "number of tables to draw beyond 1000000000000000";
   }
   return "unknown status";
+}
+
+ExactTables prepare_exact_tables(int64_t max_two_n) {
+  ExactTables t;
+  t.max_two_n = max_two_n;
+  t.log_factorials = build_log_factorials(max_two_n);
+  return t;
 }
 
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
   const ExactStatus status = check_sample(sample);
-  if (status != ExactStatus::ok) return status;
-  const TableStats stats = prepare_table_stats(sample);
+  if (status != ExactStatus::kOk) return status;
+  const int64_t two_n = sample_copies(sample);
+  ExactTables own;
+  const ExactTables* tables = options.prepared;
+  if (tables == nullptr || tables->max_two_n < two_n) {
+    own = prepare_exact_tables(two_n);
+    tables = &own;
+  }
+  const TableStats stats = prepare_table_stats(sample, tables->log_factorials);
 
   // A limit beyond 2^62 tables is no limit any enumeration could reach.
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);
@@ -73,26 +116,35 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   if (limit > 0 && count <= limit) {
     const ExactPValues p = enumerate_tables(stats);
     result = ExactResult{};
-    result.method = ExactMethod::enumeration;
+    result.method = ExactMethod::kEnumeration;
     result.tables = count;
     result.seed = options.seed;
-    result.prob = exact(p.prob);
-    result.x2e = exact(p.x2e);
-    result.llr = exact(p.llr);
-    result.deficit = exact(p.deficit);
-    result.excess = exact(p.excess);
-    return ExactStatus::ok;
+    for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
+    result.prob_mid = std::max(0.0, p.p[ExactTest::kProb] - 0.5 * p.prob_ties);
+    return ExactStatus::kOk;
   }
-  if (options.tables == 0) return ExactStatus::no_tables;
-  const SampleHits hits = sample_tables(stats, options.tables, options.seed, options.threads);
+  if (options.tables == 0) return ExactStatus::kNoTables;
+  if (options.tables > kMaxExactTables) return ExactStatus::kTooManyTables;
+  SampleHits hits;
+  SamplingStop stop = SamplingStop::kFixedCount;
+  if (options.tables_auto) {
+    const SequentialHits seq = sample_until_hits(stats, options.tables, kSequentialHits,
+                                                 options.seed, options.threads, options.stream_key);
+    hits = seq.hits;
+    stop = seq.reached ? SamplingStop::kSequentialHits : SamplingStop::kSequentialLimit;
+  } else {
+    hits = sample_tables(stats, options.tables, options.seed, options.threads, options.stream_key);
+  }
   result = ExactResult{};
-  result.method = ExactMethod::sampling;
+  result.method = ExactMethod::kSampling;
   result.tables = hits.tables;
   result.seed = options.seed;
-  result.prob = sampled(hits.prob, hits.tables);
-  result.x2e = sampled(hits.x2e, hits.tables);
-  result.llr = sampled(hits.llr, hits.tables);
-  result.deficit = sampled(hits.deficit, hits.tables);
-  result.excess = sampled(hits.excess, hits.tables);
-  return ExactStatus::ok;
+  result.hits = hits.hits;
+  result.stop = stop;
+  result.prob_mid = std::numeric_limits<double>::quiet_NaN();
+  for (ExactTest test : kExactTests) result.test[test] = sampled(hits.hits[test], hits.tables);
+  if (stop == SamplingStop::kSequentialHits) {
+    result.test[ExactTest::kProb] = sequential(hits.hits[ExactTest::kProb], hits.tables);
+  }
+  return ExactStatus::kOk;
 }

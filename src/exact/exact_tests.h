@@ -8,13 +8,20 @@
 // p_deficit H(t) <= H(s), p_excess H(t) >= H(s).
 //
 // With at most max_tables tables they are all enumerated and every p is within
-// 1e-9 of its exact value; otherwise `tables` tables are drawn from exactly
-// that distribution and each p carries its 95% Clopper-Pearson limits. The
-// figures depend on the seed only, never on the number of threads.
+// 1e-9 of its exact value (p_prob also relative to itself, down to 1e-300),
+// with the mid-p of p_prob beside it; otherwise `tables` tables are drawn
+// from exactly that distribution and each p carries its 95% Clopper-Pearson
+// limits. With tables_auto the draws stop at the 20th table that hits p_prob
+// (Besag and Clifford's sequential p-value). The figures depend on the seed
+// and the stream key only, never on the number of threads.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "exact/log_factorial.h"
 
 struct ExactSample {
   int32_t k = 0;                // allele classes, each with at least one copy
@@ -24,14 +31,51 @@ struct ExactSample {
 inline constexpr uint64_t kDefaultMaxTables = 1000000;
 inline constexpr uint64_t kDefaultTables = 100000;
 
-struct ExactOptions {
-  uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling
-  uint64_t tables = kDefaultTables;         // tables drawn when sampling, >= 1
-  uint64_t seed = 0;
-  unsigned threads = 0;  // 0: one per core
+// What the exact tests build once per run rather than per sample: the
+// log-factorial table, sized to the largest sample of the run (2N copies).
+// Build it before any worker thread starts; samples share it read-only.
+struct ExactTables {
+  int64_t max_two_n = 0;
+  LogFactorials log_factorials;
 };
 
-enum class ExactMethod { enumeration, sampling };
+ExactTables prepare_exact_tables(int64_t max_two_n);
+
+// The most tables a sample may be given to draw: hit counts stay exact in a
+// double and no count of chunks or draws can overflow.
+constexpr uint64_t kMaxExactTables = 1000000000000000;  // 10^15
+
+struct ExactOptions {
+  uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling
+  uint64_t tables = kDefaultTables;         // tables drawn when sampling, 1..kMaxExactTables
+  uint64_t seed = 0;
+  // Mixed into every stream of the sample (for example a variant site's
+  // identity under the run's seed); 0 gives the streams of the seed alone.
+  uint64_t stream_key = 0;
+  // Sampling stops at the kSequentialHits-th table that hits p_prob, or at
+  // `tables` draws without that many.
+  bool tables_auto = false;
+  unsigned threads = 0;  // 0: one per core
+  // From prepare_exact_tables; when null, or too small for the sample, the
+  // tests build a table of their own for it.
+  const ExactTables* prepared = nullptr;
+};
+
+enum class ExactMethod { kEnumeration, kSampling };
+
+// The five tests, in the order of the report and the batch columns.
+enum class ExactTest { kProb, kX2e, kLlr, kDeficit, kExcess };
+constexpr size_t kExactTestCount = 5;
+constexpr ExactTest kExactTests[kExactTestCount] = {
+    ExactTest::kProb, ExactTest::kX2e, ExactTest::kLlr, ExactTest::kDeficit, ExactTest::kExcess};
+
+// One value per test, indexed by the test.
+template <typename T>
+struct PerTest {
+  std::array<T, kExactTestCount> value{};
+  T& operator[](ExactTest t) { return value[static_cast<size_t>(t)]; }
+  const T& operator[](ExactTest t) const { return value[static_cast<size_t>(t)]; }
+};
 
 struct ExactP {
   double p = 0;
@@ -39,26 +83,52 @@ struct ExactP {
   double high = 0;
 };
 
-struct ExactResult {
-  ExactMethod method = ExactMethod::enumeration;
-  uint64_t tables = 0;  // enumerated or drawn
-  uint64_t seed = 0;    // the sampler's seed (meaningless under enumeration)
-  ExactP prob, x2e, llr, deficit, excess;
+// The hits of p_prob at which sequential sampling stops.
+constexpr uint64_t kSequentialHits = 20;
+
+// How the draws of a sampled result ended.
+enum class SamplingStop {
+  kFixedCount,       // all `tables` drawn, as asked
+  kSequentialHits,   // tables_auto: stopped at the kSequentialHits-th hit of p_prob
+  kSequentialLimit,  // tables_auto: `tables` drawn with fewer hits
 };
 
+struct ExactResult {
+  ExactMethod method = ExactMethod::kEnumeration;
+  uint64_t tables = 0;  // enumerated, or drawn (up to the stop)
+  uint64_t seed = 0;    // the sampler's seed (meaningless under enumeration)
+  // Each test's p: under enumeration exact; sampled, hits / tables (for
+  // p_prob stopped at its 20th hit, 20 / tables, with the limits of inverse
+  // binomial sampling; the other tests then estimates from the same draws).
+  PerTest<ExactP> test;
+  PerTest<uint64_t> hits{};  // sampled: the tables that hit each test
+  SamplingStop stop = SamplingStop::kFixedCount;
+  // Mid-p of p_prob: p_prob less half the probability of the tables exactly
+  // as probable as the sample (within the tie margin); NaN when sampled.
+  double prob_mid = 0;
+};
+
+// The p of the probability test that is valid as a p-value, for further
+// computation (multiple-testing adjustment): enumerated, p_prob itself;
+// sampled to a fixed count m with b hits, (b + 1)/(m + 1); stopped at the
+// 20th hit at draw l, 20/l; drawn to the limit T without 20 hits,
+// (b + 1)/(T + 1).
+double exact_leading_p(const ExactResult& result);
+
 enum class ExactStatus {
-  ok,
-  no_alleles,       // k < 1 or the count vector does not have k(k+1)/2 cells
-  negative_count,   // a genotype count below zero
-  empty_class,      // an allele class without copies
-  too_large,        // 2N beyond 2^50 copies
-  no_tables,        // sampling asked for zero tables
+  kOk,
+  kNoAlleles,      // k < 1 or the count vector does not have k(k+1)/2 cells
+  kNegativeCount,  // a genotype count below zero
+  kEmptyClass,     // an allele class without copies
+  kTooLarge,       // 2N beyond 2^50 copies
+  kNoTables,       // sampling asked for zero tables
+  kTooManyTables,  // sampling asked for more than kMaxExactTables
 };
 
 // A short message for a status, for a line on standard error.
 const char* exact_status_message(ExactStatus status);
 
 // Checks the sample and options, then enumerates or samples. On any status
-// but ok the result is left untouched.
+// but kOk the result is left untouched.
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result);

@@ -25,9 +25,10 @@ int64_t draw_sequential(Rng64& r, int64_t n, int64_t good, int64_t total) {
 }
 
 // ln f(z) - ln f(m) for f(z) = 1 / (z! (good - z)! (n - z)! (bad - n + z)!).
-double log_density_ratio(int64_t z, int64_t m, int64_t n, int64_t good, int64_t bad) {
-  return log_factorial_diff(m, z) + log_factorial_diff(good - m, good - z) +
-         log_factorial_diff(n - m, n - z) + log_factorial_diff(bad - n + m, bad - n + z);
+double log_density_ratio(const LogFactorials& lf, int64_t z, int64_t m, int64_t n, int64_t good,
+                         int64_t bad) {
+  return log_factorial_diff(lf, m, z) + log_factorial_diff(lf, good - m, good - z) +
+         log_factorial_diff(lf, n - m, n - z) + log_factorial_diff(lf, bad - n + m, bad - n + z);
 }
 
 // Arguments from which Stirling's series with its 1/(12 z) term alone is
@@ -95,7 +96,8 @@ bool log_density_ratio_large(const ModeLogs& l, int64_t z, int64_t m, double& t)
 
 // Requires n <= total / 2 and good <= total / 2 (so bad >= n and no lower
 // bound but 0).
-int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total) {
+int64_t draw_ratio_of_uniforms(const LogFactorials& lf, Rng64& r, int64_t n, int64_t good,
+                               int64_t total) {
   const int64_t bad = total - good;
   const double nt = static_cast<double>(total);
   const double nn = static_cast<double>(n);
@@ -116,7 +118,7 @@ int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total)
     const int64_t z = static_cast<int64_t>(w);
     double t;
     if (!large || !log_density_ratio_large(logs, z, mode, t)) {
-      t = log_density_ratio(z, mode, n, good, bad);
+      t = log_density_ratio(lf, z, mode, n, good, bad);
     }
     if (u * (4.0 - u) - 3.0 <= t) return z;  // quick accept: below 2 ln u
     if (u * (u - t) >= 1.0) continue;        // quick reject: above 2 ln u
@@ -126,7 +128,8 @@ int64_t draw_ratio_of_uniforms(Rng64& r, int64_t n, int64_t good, int64_t total)
 
 }  // namespace
 
-int64_t draw_hypergeometric(Rng64& r, int64_t n, int64_t good, int64_t total) {
+int64_t draw_hypergeometric(const LogFactorials& lf, Rng64& r, int64_t n, int64_t good,
+                            int64_t total) {
   if (n == 0 || good == 0) return 0;
   if (good == total) return n;
   if (n == total) return good;
@@ -138,13 +141,13 @@ int64_t draw_hypergeometric(Rng64& r, int64_t n, int64_t good, int64_t total) {
   const int64_t small = std::min(n1, g1);
   const int64_t large = std::max(n1, g1);
   const int64_t x = small <= kSequentialMax ? draw_sequential(r, small, large, total)
-                                            : draw_ratio_of_uniforms(r, small, large, total);
+                                            : draw_ratio_of_uniforms(lf, r, small, large, total);
   const int64_t x1 = flip_good ? n1 - x : x;
   return flip_n ? good - x1 : x1;
 }
 
-int64_t draw_two_allele_homozygotes(Rng64& r, int64_t a, int64_t b) {
+int64_t draw_two_allele_homozygotes(const LogFactorials& lf, Rng64& r, int64_t a, int64_t b) {
   const int64_t pairs = (a + b) / 2;
-  const int64_t odd = draw_hypergeometric(r, a, pairs, a + b);
-  return draw_hypergeometric(r, a - odd, odd, pairs);
+  const int64_t odd = draw_hypergeometric(lf, r, a, pairs, a + b);
+  return draw_hypergeometric(lf, r, a - odd, odd, pairs);
 }

@@ -1,37 +1,13 @@
 #include "exact/log_factorial.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr int64_t kTableSize = 1 << 16;
-
-struct SplitValue {
-  double high;
-  double low;
-};
-
-struct Tables {
-  long double lf[kTableSize];
-  SplitValue lf_split[kTableSize];
-  double ln[kTableSize];
-  Tables() {
-    for (int64_t i = 0; i < kTableSize; ++i) {
-      lf[i] = lgammal(static_cast<long double>(i) + 1.0L);
-      lf_split[i].high = static_cast<double>(lf[i]);
-      lf_split[i].low = static_cast<double>(lf[i] - static_cast<long double>(lf_split[i].high));
-      ln[i] = i == 0 ? 0.0 : std::log(static_cast<double>(i));
-    }
-  }
-};
-
-const Tables& tables() {
-  static const Tables t;
-  return t;
-}
-// Filled during static initialisation, before any thread asks for it, so the
-// hot paths test no guard (a guard costs the sampler a fifth of its time).
-const Tables& kTables = tables();
+// Arguments below this come from the table, the others from Stirling's
+// series (exact to 1e-27 from here on).
+constexpr int64_t kTableSize = LogFactorials::kMaxEntries;
 
 // Stirling's series of ln Gamma(z) without the (z - 1/2) ln z - z part, for
 // z >= 2^16: the next term, 1/(1260 z^5), is below 1e-27.
@@ -62,38 +38,62 @@ F log_gamma_diff_large(F zx, F zy) {
   return (zx - F(0.5)) * log1p(d / zy) + d * log(zy) - d + (stirling_tail(zx) - stirling_tail(zy));
 }
 
+// ln x! for a small x: from the table, or (for an argument beyond what the
+// table was sized for) the same lgammal the table holds.
+inline long double small_lf(const LogFactorials& t, int64_t x) {
+  return x < static_cast<int64_t>(t.lf.size()) ? t.lf[x]
+                                               : lgammal(static_cast<long double>(x) + 1.0L);
+}
+
 template <typename F>
-F lf_diff(int64_t x, int64_t y, const F* table) {
+F lf_diff(const LogFactorials& t, int64_t x, int64_t y) {
   if (x == y) return F(0);
   const bool x_small = x < kTableSize;
   const bool y_small = y < kTableSize;
-  if (x_small && y_small) return table[x] - table[y];
+  if (x_small && y_small) return static_cast<F>(small_lf(t, x) - small_lf(t, y));
   const F zx = static_cast<F>(x) + F(1);
   const F zy = static_cast<F>(y) + F(1);
   if (!x_small && !y_small) return log_gamma_diff_large(zx, zy);
-  const F lx = x_small ? table[x] : log_gamma_large(zx);
-  const F ly = y_small ? table[y] : log_gamma_large(zy);
+  const F lx = x_small ? static_cast<F>(small_lf(t, x)) : log_gamma_large(zx);
+  const F ly = y_small ? static_cast<F>(small_lf(t, y)) : log_gamma_large(zy);
   return lx - ly;
 }
 
 }  // namespace
 
-double log_factorial_diff(int64_t x, int64_t y) {
-  if (x < kTableSize && y < kTableSize) {
+LogFactorials build_log_factorials(int64_t max_arg) {
+  LogFactorials t;
+  const size_t size = static_cast<size_t>(std::clamp<int64_t>(max_arg + 1, 1, kTableSize));
+  t.lf.resize(size);
+  t.lf_split.resize(size);
+  for (size_t i = 0; i < size; ++i) {
+    t.lf[i] = lgammal(static_cast<long double>(i) + 1.0L);
+    t.lf_split[i].high = static_cast<double>(t.lf[i]);
+    t.lf_split[i].low = static_cast<double>(t.lf[i] - static_cast<long double>(t.lf_split[i].high));
+  }
+  return t;
+}
+
+double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y) {
+  const int64_t size = static_cast<int64_t>(t.lf_split.size());
+  if (x < size && y < size) {
     // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
     // rounded value and its remainder, and the two differences added.
-    const SplitValue& a = kTables.lf_split[x];
-    const SplitValue& b = kTables.lf_split[y];
+    const LogFactorials::Split& a = t.lf_split[x];
+    const LogFactorials::Split& b = t.lf_split[y];
     return (a.high - b.high) + (a.low - b.low);
   }
-  if (x >= kTableSize && y >= kTableSize) return lf_diff<double>(x, y, nullptr);
-  return static_cast<double>(lf_diff<long double>(x, y, kTables.lf));
+  if (x >= kTableSize && y >= kTableSize) return lf_diff<double>(t, x, y);
+  if (x < kTableSize && y < kTableSize) {
+    // Beyond the table's size: the same split of the same values.
+    const long double lx = small_lf(t, x), ly = small_lf(t, y);
+    const double hx = static_cast<double>(lx), hy = static_cast<double>(ly);
+    return (hx - hy) + (static_cast<double>(lx - static_cast<long double>(hx)) -
+                        static_cast<double>(ly - static_cast<long double>(hy)));
+  }
+  return static_cast<double>(lf_diff<long double>(t, x, y));
 }
 
-long double log_factorial_diff_ld(int64_t x, int64_t y) {
-  return lf_diff<long double>(x, y, kTables.lf);
-}
-
-double log_count(int64_t t) {
-  return t < kTableSize ? kTables.ln[t] : std::log(static_cast<double>(t));
+long double log_factorial_diff_ld(const LogFactorials& t, int64_t x, int64_t y) {
+  return lf_diff<long double>(t, x, y);
 }

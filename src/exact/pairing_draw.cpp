@@ -22,7 +22,7 @@ inline uint32_t below32(Rng64& r, uint32_t bits, uint32_t range) {
 }
 
 inline int32_t triangle_cell(int32_t a, int32_t b, int32_t k) {
-  return cell_index(std::min(a, b), std::max(a, b), k);
+  return tri_index(std::min(a, b), std::max(a, b), k);
 }
 
 // The cell of a pair of alleles a and b: from the square when the plan has

@@ -1,7 +1,8 @@
 // The sampler's generator: xoshiro256** (Blackman and Vigna), its state
 // filled by splitmix64. Each chunk of tables gets its own stream, derived
-// from the seed and the chunk's index alone, so the tables drawn never
-// depend on which thread draws them.
+// from the seed, the chunk's index and a key alone, so the tables drawn
+// never depend on which thread draws them; the key (for example a variant
+// site's identity) gives a unit streams of its own under one run seed.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +18,15 @@ inline uint64_t splitmix64_next(uint64_t& x) {
   return z ^ (z >> 31);
 }
 
-inline Rng64 rng64_stream(uint64_t seed, uint64_t stream) {
-  // The seed is mixed first, so streams of neighbouring seeds share nothing.
+inline Rng64 rng64_stream(uint64_t seed, uint64_t stream, uint64_t key = 0) {
+  // The seed is mixed first, so streams of neighbouring seeds share nothing;
+  // key 0 leaves the streams as they were before keys existed.
   uint64_t mixer = seed;
   uint64_t x = splitmix64_next(mixer) ^ (stream * 0xD1B54A32D192ED03ull);
+  if (key != 0) {
+    uint64_t key_mixer = key ^ 0x6A09E667F3BCC909ull;
+    x ^= splitmix64_next(key_mixer);
+  }
   Rng64 r;
   for (uint64_t& word : r.s) word = splitmix64_next(x);
   return r;

@@ -7,33 +7,21 @@
 namespace {
 
 constexpr double kLn2 = 0.69314718055994530942;
-// A cell gets a lookup table when it can hold at most this many; all of them
+// A cell gets a lookup table when it can hold fewer than 256; all of them
 // together stay within the budget (384 kB), small enough to stay in cache
 // and to fill in well under the time of the tables drawn.
-constexpr int64_t kCellTableMax = 256;
-constexpr size_t kTermBudget = size_t{1} << 14;
+constexpr TermTableLimits kScoreTableLimits{256, size_t{1} << 14};
 
-CellScore compute_score(const CellInfo& c, int64_t t) {
-  return {log_factorial_diff(c.base, t), x2_term(c, t), g2_term(c, t)};
+CellScore compute_score(const LogFactorials& lf, const CellInfo& c, int64_t t) {
+  return {log_factorial_diff(lf, c.base, t), x2_term(c, t), g2_term(c, t)};
 }
 
 }  // namespace
 
 TableScorer prepare_table_scorer(const TableStats& s) {
-  TableScorer sc;
-  sc.start.assign(s.cell.size(), -1);
-  for (int32_t i = 0; i < s.k; ++i) {
-    for (int32_t j = i; j < s.k; ++j) {
-      const int32_t c = cell_index(i, j, s.k);
-      const int64_t most = cell_capacity(s, i, j);
-      if (most >= kCellTableMax) continue;
-      if (sc.terms.size() + static_cast<size_t>(most) + 1 > kTermBudget) continue;
-      sc.start[c] = static_cast<int32_t>(sc.terms.size());
-      for (int64_t t = 0; t <= most; ++t) sc.terms.push_back(compute_score(s.cell[c], t));
-    }
-  }
-  sc.all_looked_up = std::find(sc.start.begin(), sc.start.end(), -1) == sc.start.end();
-  return sc;
+  const LogFactorials& lf = *s.log_factorials;
+  return build_cell_term_table<CellScore>(
+      s, kScoreTableLimits, [&](const CellInfo& c, int64_t t) { return compute_score(lf, c, t); });
 }
 
 namespace {
@@ -64,9 +52,11 @@ void sum_looked_up(const TableScorer& scorer, size_t cells, const int64_t* t, do
 
 void sum_mixed(const TableStats& s, const TableScorer& scorer, const int64_t* t, double* lf,
                double* x2, double* g2) {
+  const LogFactorials& table = *s.log_factorials;
   for (size_t c = 0; c < s.cell.size(); ++c) {
     const int32_t start = scorer.start[c];
-    const CellScore e = start >= 0 ? scorer.terms[start + t[c]] : compute_score(s.cell[c], t[c]);
+    const CellScore e =
+        start >= 0 ? scorer.terms[start + t[c]] : compute_score(table, s.cell[c], t[c]);
     lf[c & 1] += e.lf;
     x2[c & 1] += e.x2;
     g2[c & 1] += e.g2;
@@ -85,7 +75,7 @@ TableScore score_table(const TableStats& s, const TableScorer& scorer, const int
     sum_mixed(s, scorer, t, lf, x2, g2);
   }
   int64_t homozygotes = 0;
-  for (int32_t i = 0; i < s.k; ++i) homozygotes += t[cell_index(i, i, s.k)];
+  for (int32_t i = 0; i < s.k; ++i) homozygotes += t[tri_index(i, i, s.k)];
   const int64_t h = s.two_n / 2 - homozygotes;
   return {static_cast<double>(h - s.h_sample) * kLn2 + (lf[0] + lf[1]), x2[0] + x2[1],
           g2[0] + g2[1], h};

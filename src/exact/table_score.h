@@ -1,14 +1,14 @@
 // The statistics of one drawn table for the sampler's five tests, from
 // per-cell lookup tables of the terms for every count a cell can hold, so a
-// table costs one load per cell and no logarithm. Cells whose possible counts
-// exceed the tables' budget compute their terms as table_stats.h does; both
-// give the same terms, summed in another order (the sums differ from
-// table_x2's and table_g2's by rounding alone, far inside the tie margin).
+// table costs one load per cell and no logarithm (cell_terms.h). The sums
+// differ from table_x2's and table_g2's by the order of the additions alone,
+// far inside the tie margin.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "exact/cell_terms.h"
 #include "exact/table_stats.h"
 
 struct CellScore {
@@ -17,11 +17,7 @@ struct CellScore {
   double g2;  // g2_term
 };
 
-struct TableScorer {
-  std::vector<int32_t> start;  // per cell: its count 0 in terms, or -1 to compute
-  std::vector<CellScore> terms;
-  bool all_looked_up = false;  // no cell computes its terms
-};
+using TableScorer = CellTermTable<CellScore>;
 
 struct TableScore {
   double log_prob_ratio;  // ln P(t) - ln P(sample)

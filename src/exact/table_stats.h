@@ -8,6 +8,9 @@
 // of each other differ only by the order of the additions (far inside the
 // 1e-7 tie margin): X2 terms (t - e)^2 / e, G2 terms t ln(t/e) - t + e, whose
 // sum over all cells is half of G2 = 2 sum t ln(t/e) because sum t = sum e.
+// A G2 term is written e ((1 + u) ln(1 + u) - u) with u = (t - e)/e, which
+// stays exact to rounding near t = e where t ln(t/e) and t - e cancel; so a
+// sample at its expectations ties with every table at any size.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +18,8 @@
 #include <vector>
 
 #include "exact/exact_tests.h"
+#include "exact/log_factorial.h"
+#include "genotype/genotype_table.h"
 
 // Relative margin within which a table ties with the sample.
 constexpr double kTieMargin = 1e-7;
@@ -22,7 +27,6 @@ constexpr double kTieMargin = 1e-7;
 struct CellInfo {
   double e;       // expected count: n_i^2/(4N) on the diagonal, n_i n_j/(2N) off it
   double inv_e;   // 1 / e
-  double ln_e;    // ln e
   int64_t base;   // the sample's count in this cell
   bool het;       // i != j
 };
@@ -35,9 +39,8 @@ struct TableStats {
   int64_t h_sample = 0;          // heterozygotes of the sample
   double x2_threshold = 0;       // X2(t) >= this counts
   double g2_threshold = 0;       // half G2(t) >= this counts (see above)
+  const LogFactorials* log_factorials = nullptr;  // covering two_n, owned by the caller
 };
-
-inline int32_t cell_index(int32_t i, int32_t j, int32_t k) { return i * k + j - i * (i + 1) / 2; }
 
 // The largest count cell (i, j) can hold with the sample's allele counts.
 inline int64_t cell_capacity(const TableStats& s, int32_t i, int32_t j) {
@@ -51,8 +54,22 @@ inline double x2_term(const CellInfo& c, int64_t t) {
 
 double g2_term(const CellInfo& c, int64_t t);
 
-// Fills the record from a sample that run_exact_tests has validated.
-TableStats prepare_table_stats(const ExactSample& sample);
+// Which tests count a table as at least as extreme as the sample;
+// `improbable` says whether it is at most as probable, within the margin.
+inline PerTest<bool> extreme_tests(const TableStats& s, bool improbable, double x2, double g2,
+                                   int64_t h) {
+  PerTest<bool> e;
+  e[ExactTest::kProb] = improbable;
+  e[ExactTest::kX2e] = x2 >= s.x2_threshold;
+  e[ExactTest::kLlr] = g2 >= s.g2_threshold;
+  e[ExactTest::kDeficit] = h <= s.h_sample;
+  e[ExactTest::kExcess] = h >= s.h_sample;
+  return e;
+}
+
+// Fills the record from a sample that run_exact_tests has validated; the
+// record refers to lf, which must outlive it.
+TableStats prepare_table_stats(const ExactSample& sample, const LogFactorials& lf);
 
 // X2, half G2 and H of a whole table in the reordered layout.
 double table_x2(const TableStats& s, const int64_t* t);

@@ -107,8 +107,8 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
                                        : format_double(r.mc->ci_d_both_high));
   EXPECT_EQ(c["exact_method"], "sampling");
   EXPECT_EQ(c["exact_tables"], "300");
-  EXPECT_EQ(c["p_prob"], format_double(r.exact->prob.p));
-  EXPECT_EQ(c["p_excess_high"], format_double(r.exact->excess.high));
+  EXPECT_EQ(c["p_prob"], format_double(r.exact->test[ExactTest::kProb].p));
+  EXPECT_EQ(c["p_excess_high"], format_double(r.exact->test[ExactTest::kExcess].high));
 
   // A Genepop row: its identifying columns in front, missing after k n,
   // q_bh last; an untested unit shows what its source counted.

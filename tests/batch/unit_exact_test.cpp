@@ -68,7 +68,7 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     direct_options.seed = 77;
     direct_options.threads = 1;
     ExactResult direct;
-    ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::ok);
+    ASSERT_EQ(run_exact_tests(kCompacted, direct_options, direct), ExactStatus::kOk);
     expect_same(*r.exact, direct);
 
     SourceUnit unit;
@@ -100,7 +100,7 @@ TEST(UnitExact, OneSeedForBothExperimentsAndExactFailuresFailTheUnit) {
 
   options.tables = 0;  // only reachable from code: the sampler refuses it
   EXPECT_EQ(analysed(count_unit(kWithEmptyClass), options).failure,
-            exact_status_message(ExactStatus::no_tables));
+            exact_status_message(ExactStatus::kNoTables));
 }
 
 GenepopTally wide_tally(int32_t classes) {
@@ -145,7 +145,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   EXPECT_FALSE(r.mc);  // beyond the permutation test's classes
   EXPECT_TRUE(r.exact);
   EXPECT_TRUE(std::isnan(leading_p(r, runs_only(options.runs))));
-  EXPECT_EQ(leading_p(r, options), r.exact->prob.p);
+  EXPECT_EQ(leading_p(r, options), r.exact->test[ExactTest::kProb].p);
 
   const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
   TsvLine line = row_cells(genepop_input(), options, RowUnit{unit, &r});
@@ -188,7 +188,7 @@ TEST(GenepopUnits, UntestedTalliesAndTheLeadingPFollowingTheOptions) {
   r.p_x2 = 0.25;
   r.mc.emplace().runs_made = 10;
   r.mc->p_hw = 0.5f;
-  r.exact.emplace().prob.p = 0.125;
+  r.exact.emplace().test[ExactTest::kProb].p = 0.125;
   BatchOptions options;
   options.runs = 5;
   options.exact = true;

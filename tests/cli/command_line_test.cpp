@@ -82,12 +82,16 @@ TEST(CommandLine, ExactAndGenepopOptionsReachTheBatchOptions) {
   EXPECT_EQ(c.options.max_tables, 0u);
   EXPECT_EQ(c.options.tables, 7u);
   EXPECT_EQ(c.options.threads, 3u);
+  EXPECT_EQ(parse({"--batch", "--tables", "1000000000000000", "a"}).options.tables,
+            1000000000000000u);
   const BatchOptions defaults = parse({"--batch", "a"}).options;
   EXPECT_EQ(defaults.max_tables, 1000000u);
   EXPECT_EQ(defaults.tables, 100000u);
   EXPECT_EQ(defaults.threads, 0u);
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"--batch", "--tables", "0", "a"},
+        std::vector<std::string>{"--batch", "--tables", "1000000000000001", "a"},
+        std::vector<std::string>{"--batch", "--tables", "18446744073709551615", "a"},
         std::vector<std::string>{"--batch", "--threads", "1025", "a"},
         std::vector<std::string>{"--batch", "--exact=1", "a"},
         std::vector<std::string>{"--genepop", "a", "b"}}) {

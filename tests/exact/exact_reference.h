@@ -72,6 +72,7 @@ inline void for_each_table(int k, const std::vector<int64_t>& copies,
 struct Reference {
   uint64_t tables = 0;
   double prob = 0, x2e = 0, llr = 0, deficit = 0, excess = 0;
+  double prob_mid = 0;  // prob less half the weight of the tables tying with the sample
 };
 
 inline Reference reference_p(int k, const std::vector<int64_t>& sample) {
@@ -120,12 +121,13 @@ inline Reference reference_p(int k, const std::vector<int64_t>& sample) {
   const i128 x2_s = scaled_x2(sample);
   const long double g2_s = g2(sample);
   const int64_t h_s = hets(sample);
-  u128 total = 0, prob = 0, x2 = 0, llr = 0, def = 0, exc = 0;
+  u128 total = 0, prob = 0, x2 = 0, llr = 0, def = 0, exc = 0, ties = 0;
   Reference r;
   for_each_table(k, n, [&](const std::vector<int64_t>& t, u128 w) {
     ++r.tables;
     total += w;
     if (w <= w_sample + w_sample / 10000000) prob += w;
+    if (w <= w_sample + w_sample / 10000000 && w >= w_sample - w_sample / 10000000) ties += w;
     if (scaled_x2(t) * 10000000 >= x2_s * 9999999) x2 += w;
     if (g2(t) >= g2_s * (1 - 1e-7L)) llr += w;
     const int64_t h = hets(t);
@@ -140,6 +142,9 @@ inline Reference reference_p(int k, const std::vector<int64_t>& sample) {
   r.llr = ratio(llr);
   r.deficit = ratio(def);
   r.excess = ratio(exc);
+  // 2 prob - ties is an exact integer: the halving is exact too.
+  r.prob_mid = static_cast<double>((static_cast<long double>(2 * prob - ties) / 2.0L) /
+                                   static_cast<long double>(total));
   return r;
 }
 

@@ -9,14 +9,14 @@ namespace {
 
 ExactResult sampled_result() {
   ExactResult r;
-  r.method = ExactMethod::sampling;
+  r.method = ExactMethod::kSampling;
   r.tables = 100000;
   r.seed = 4294967295u;
-  r.prob = {0.1, 0.098, 0.102};
-  r.x2e = {0.25, 0.2473, 0.2527};
-  r.llr = {1e-5, 2.5e-6, 3.3e-5};
-  r.deficit = {0, 0, 3.6888e-05};
-  r.excess = {1, 0.99996311, 1};
+  r.test[ExactTest::kProb] = {0.1, 0.098, 0.102};
+  r.test[ExactTest::kX2e] = {0.25, 0.2473, 0.2527};
+  r.test[ExactTest::kLlr] = {1e-5, 2.5e-6, 3.3e-5};
+  r.test[ExactTest::kDeficit] = {0, 0, 3.6888e-05};
+  r.test[ExactTest::kExcess] = {1, 0.99996311, 1};
   return r;
 }
 
@@ -38,9 +38,9 @@ TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
   EXPECT_EQ(cells[16], "1");
 
   ExactResult e;
-  e.method = ExactMethod::enumeration;
+  e.method = ExactMethod::kEnumeration;
   e.tables = 18446744073709551615u;
-  e.prob = {0.5, 0.5, 0.5};
+  e.test[ExactTest::kProb] = {0.5, 0.5, 0.5};
   const std::vector<std::string> ec = format_exact_cells(e);
   EXPECT_EQ(ec[0], "enumeration");
   EXPECT_EQ(ec[1], "18446744073709551615");
@@ -58,7 +58,7 @@ TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {
             "\t\theterozygote excess      P = 1  (95%: 0.999963 - 1)\n");
   ExactResult e;
   e.tables = 12;
-  e.prob = {0.123456789, 0.123456789, 0.123456789};
+  e.test[ExactTest::kProb] = {0.123456789, 0.123456789, 0.123456789};
   const std::string text = build_exact_report_text(e, e.seed);
   EXPECT_NE(text.find("\t12 tables, complete enumeration:\n"), std::string::npos);
   EXPECT_NE(text.find("probability test         P = 0.123457\n"), std::string::npos);

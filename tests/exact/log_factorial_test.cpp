@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
+
+#include "full_log_factorials.h"
 
 namespace {
 
@@ -16,23 +19,47 @@ TEST(LogFactorial, DifferencesStayExactAtAnySize) {
     SCOPED_TRACE(x);
     // One step is one logarithm.
     const double step = std::log(static_cast<double>(x + 1));
-    EXPECT_NEAR(log_factorial_diff(x + 1, x), step, 1e-12 * std::max(1.0, step));
-    EXPECT_NEAR(static_cast<double>(log_factorial_diff_ld(x + 1, x)), step,
+    EXPECT_NEAR(log_factorial_diff(full_log_factorials(), x + 1, x), step,
+                1e-12 * std::max(1.0, step));
+    EXPECT_NEAR(static_cast<double>(log_factorial_diff_ld(full_log_factorials(), x + 1, x)), step,
                 1e-13 * std::max(1.0, step));
-    EXPECT_EQ(log_factorial_diff(x, x), 0.0);
+    EXPECT_EQ(log_factorial_diff(full_log_factorials(), x, x), 0.0);
   }
   // Across the table's end and against lgamma where it is still exact enough.
   for (auto [x, y] : {std::pair<int64_t, int64_t>{70000, 60000}, {65536, 3}, {200000, 100000}}) {
     const long double want = lgammal(x + 1.0L) - lgammal(y + 1.0L);
-    EXPECT_NEAR(log_factorial_diff(x, y), static_cast<double>(want), 1e-9) << x << " " << y;
-    EXPECT_NEAR(log_factorial_diff(y, x), -static_cast<double>(want), 1e-9) << x << " " << y;
+    EXPECT_NEAR(log_factorial_diff(full_log_factorials(), x, y), static_cast<double>(want), 1e-9)
+        << x << " " << y;
+    EXPECT_NEAR(log_factorial_diff(full_log_factorials(), y, x), -static_cast<double>(want), 1e-9)
+        << x << " " << y;
   }
   // A sum of a thousand single steps at 10^9.
   const int64_t base = 1000000000;
   long double sum = 0;
   for (int64_t m = base + 1; m <= base + 1000; ++m) sum += logl(static_cast<long double>(m));
-  EXPECT_NEAR(log_factorial_diff(base + 1000, base), static_cast<double>(sum), 1e-9);
-  EXPECT_NEAR(static_cast<double>(log_factorial_diff_ld(base + 1000, base) - sum), 0.0, 1e-12);
+  EXPECT_NEAR(log_factorial_diff(full_log_factorials(), base + 1000, base),
+              static_cast<double>(sum), 1e-9);
+  EXPECT_NEAR(
+      static_cast<double>(log_factorial_diff_ld(full_log_factorials(), base + 1000, base) - sum),
+      0.0, 1e-12);
+}
+
+// A table sized to a small sample gives the very bits of the full one, for
+// arguments inside it and (computed on the spot) beyond it, so preparing
+// tables per run never changes a figure.
+TEST(LogFactorial, SmallTablesGiveTheFullTablesBits) {
+  const LogFactorials small = build_log_factorials(40);
+  const LogFactorials& full = full_log_factorials();
+  EXPECT_EQ(small.lf.size(), 41u);
+  EXPECT_EQ(full.lf.size(), static_cast<size_t>(LogFactorials::kMaxEntries));
+  for (int64_t x : {int64_t{0}, int64_t{3}, int64_t{40}, int64_t{41}, int64_t{1000}, int64_t{65535},
+                    int64_t{65536}, int64_t{1} << 30}) {
+    for (int64_t y : {int64_t{0}, int64_t{17}, int64_t{40}, int64_t{999}, int64_t{65536}}) {
+      SCOPED_TRACE(std::to_string(x) + " " + std::to_string(y));
+      EXPECT_EQ(log_factorial_diff(small, x, y), log_factorial_diff(full, x, y));
+      EXPECT_EQ(log_factorial_diff_ld(small, x, y), log_factorial_diff_ld(full, x, y));
+    }
+  }
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ double enumerated_p_x2(const LocusAnalysis& locus) {
   sample.k = locus.k;
   for (int32_t c = 0; c < locus.cells; ++c) sample.counts.push_back(locus.table[c].count);
   ExactResult result;
-  EXPECT_EQ(run_exact_tests(sample, ExactOptions{}, result), ExactStatus::ok);
-  EXPECT_EQ(result.method, ExactMethod::enumeration);
-  return result.x2e.p;
+  EXPECT_EQ(run_exact_tests(sample, ExactOptions{}, result), ExactStatus::kOk);
+  EXPECT_EQ(result.method, ExactMethod::kEnumeration);
+  return result.test[ExactTest::kX2e].p;
 }
 
 // The sample of the report that found the lost ties: P(X2 >= observed) is

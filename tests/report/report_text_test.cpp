@@ -293,7 +293,7 @@ TEST(ReportText, TheExactSectionFollowsWithTheUnitsSeed) {
   ReportSample s = sample_results();
   const std::string classic = s.text(frozen_time());
   ExactResult& exact = s.unit.exact.emplace();
-  exact.method = ExactMethod::sampling;
+  exact.method = ExactMethod::kSampling;
   exact.tables = 500;
   s.unit.seed = 31;
   const std::string text = s.text(frozen_time());

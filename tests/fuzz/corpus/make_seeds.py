@@ -245,9 +245,19 @@ op(s, "resize")
 size(s, 65535, 65535)
 SCREENS["small_and_huge_terminal"] = s.bytes()
 
+# exact_tests_fuzz: k - 2, the seed, then the triangle's cells (0 to 3).
+EXACT = {
+    "two_alleles": bytes([0, 1, 2, 1, 3]),
+    "two_alleles_all_homozygous": bytes([0, 2, 3, 0, 3]),
+    "three_alleles_equal": bytes([1, 3, 3, 2, 2, 3, 2, 3]),
+    "four_alleles": bytes([2, 4, 2, 1, 1, 1, 2, 1, 1, 2, 1, 2]),
+    "five_alleles_sparse": bytes([3, 5, 0, 1, 0, 2, 1, 1, 0, 1, 0, 0, 1, 0, 1, 0, 2]),
+    "empty_class": bytes([1, 6, 3, 0, 0, 0, 0, 2]),
+}
+
 if __name__ == "__main__":
     for target in ("genotype_parse_fuzz", "genepop_parse_fuzz", "key_decoder_fuzz",
-                   "screen_writer_fuzz"):
+                   "screen_writer_fuzz", "exact_tests_fuzz"):
         shutil.rmtree(HERE / target, ignore_errors=True)
     for name, data in GENOTYPE.items():
         write("genotype_parse_fuzz", name, data)
@@ -265,3 +275,5 @@ if __name__ == "__main__":
     write("key_decoder_fuzz", "split_crlf", key_seed(b"a\r\nb", [(2, False), (1, True)]))
     for name, data in SCREENS.items():
         write("screen_writer_fuzz", name, data)
+    for name, data in EXACT.items():
+        write("exact_tests_fuzz", name, data)
