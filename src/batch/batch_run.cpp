@@ -30,9 +30,11 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
-  if (!options.report.empty()) trim_output_tail(options.report.c_str());
-
+  // Without the temporary file for the rows nothing is written or touched.
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
+
+  if (!options.report.empty()) trim_output_tail(options.report.c_str());
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -44,9 +46,6 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, kind, files[i], i + 1);
   if (run.output_failed) return 1;
-  if (!write_pending_rows(run)) {
-    report_failure(program, "standard output", "write error");
-    return 1;
-  }
+  if (!write_pending_rows(run)) return 1;
   return run.any_failed ? 1 : 0;
 }
