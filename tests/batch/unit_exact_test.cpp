@@ -126,12 +126,8 @@ GenepopTally wide_tally(int32_t classes) {
 }
 
 TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
-  BatchOptions options;
+  BatchOptions options = sampling_options(200, 0);
   options.runs = 10;
-  options.exact = true;
-  options.max_tables = 0;
-  options.tables = 200;
-  options.seed_given = true;
   SourceUnit unit = genepop_unit("g", wide_tally(130));
   ASSERT_TRUE(unit.testable && unit.failure.empty());
   EXPECT_EQ(unit.not_reported,
@@ -207,11 +203,7 @@ TEST(GenepopUnits, AQValueIsNeverZeroWhenTheLeadingPWasDrawn) {
   // Sampled tables and permutations that never hit: the bare estimate is 0,
   // the p entering q_bh is not.
   GenotypeUnit far = unit_of({{0, 40}, {2, 40}}, 2);  // no heterozygote among 80
-  BatchOptions sampled;
-  sampled.exact = true;
-  sampled.max_tables = 0;
-  sampled.tables = 999;
-  sampled.seed_given = true;
+  BatchOptions sampled = sampling_options(999, 0);
   const Analysed e = analysed(std::move(far), sampled);
   ASSERT_EQ(e.failure, "");
   ASSERT_EQ(e.result.exact->test[ExactTest::kProb].p, 0.0);
@@ -233,13 +225,8 @@ TEST(GenepopUnits, AQValueIsNeverZeroWhenTheLeadingPWasDrawn) {
 }
 
 TEST(UnitExact, TablesAutoStopsAtTheTwentiethHitAndShowsTheDrawsMade) {
-  BatchOptions options;
-  options.exact = true;
-  options.max_tables = 0;
+  BatchOptions options = sampling_options(100000, 5);
   options.tables_auto = true;
-  options.tables = 100000;
-  options.seed_given = true;
-  options.seed = 5;
   // In Hardy-Weinberg proportions: most tables hit, the 20th comes early.
   const Analysed a = analysed(count_unit(kWithEmptyClass), options);
   ASSERT_EQ(a.failure, "");
