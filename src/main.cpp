@@ -1,5 +1,6 @@
-// Chooses the front end: batch mode, help and version, or the interactive
-// program with the arguments that remain once the options are taken out.
+// Chooses the front end: batch mode, the merge of row tables, help and
+// version, or the interactive program with the arguments that remain once
+// the options are taken out.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "app/driver.h"
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
+#include "batch/merge_run.h"
 
 #ifndef HWMC_VERSION
 #define HWMC_VERSION "0"
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandKind::kBatch:
       return run_batch(line.options, line.operands, program);
+    case CommandKind::kMerge:
+      return run_merge(line.operands, program);
     case CommandKind::kInteractive:
       break;
   }

@@ -235,17 +235,24 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
   }
 }
 
+void add_p_cell(TsvLine& line, double p) {
+  if (std::isnan(p)) {
+    add_na_cell(line);
+  } else {
+    add_double_cell(line, p);
+  }
+}
+
+// p_lead, the p exactly as it entered the adjustment, lets --merge adjust
+// the rows of several runs together.
 bool write_genepop_rows(std::vector<PendingRow>& rows) {
   std::vector<double> leads;
   leads.reserve(rows.size());
   for (const PendingRow& row : rows) leads.push_back(row.lead);
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (std::isnan(q[i])) {
-      add_na_cell(rows[i].line);
-    } else {
-      add_double_cell(rows[i].line, q[i]);
-    }
+    add_p_cell(rows[i].line, rows[i].lead);
+    add_p_cell(rows[i].line, q[i]);
     WriteSection section;
     if (!write_stdout(finish_line(rows[i].line))) return false;
   }

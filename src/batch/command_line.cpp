@@ -92,6 +92,7 @@ CommandLine usage_error(std::string message) {
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine c;
   bool batch = false;
+  bool merge = false;
   bool help = false;
   bool version = false;
   const char* batch_only = nullptr;  // the first batch option seen
@@ -120,6 +121,10 @@ CommandLine parse_command_line(int argc, char** argv) {
       batch = true;
       continue;
     }
+    if (text == "--merge") {
+      merge = true;
+      continue;
+    }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const BatchOption* option = find_option(name);
@@ -146,6 +151,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     c.kind = CommandKind::kHelp;
   } else if (version) {
     c.kind = CommandKind::kVersion;
+  } else if (merge) {
+    if (batch || batch_only != nullptr)
+      return usage_error("option '--merge' takes no other option than files");
+    c.kind = CommandKind::kMerge;
+    if (c.operands.empty()) return usage_error("no input file");
   } else if (batch) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -164,6 +174,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " --batch [OPTION]... FILE...\n"
+         "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -189,6 +200,13 @@ std::string usage_text(const char* program) {
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with a Benjamini-Hochberg q_bh\n"
+         "                 of each row's leading p, p_lead\n"
+         "\n"
+         "Merge: --merge writes the row tables TABLE... (parts of one run, with\n"
+         "p_lead and q_bh, say one per region) as one table to standard output:\n"
+         "one header, the rows in the order given, q_bh adjusted again over all\n"
+         "rows; every other cell as it was. Differing headers or a file that is\n"
+         "not such a table: an error, and nothing written.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

@@ -123,6 +123,7 @@ std::string genepop_header(const BatchOptions& options) {
   add_header_cells(line, kLocusColumns);
   add_cell(line, "missing");
   add_test_header_cells(line, options);
+  add_cell(line, "p_lead");
   add_cell(line, "q_bh");
   return finish_line(line);
 }

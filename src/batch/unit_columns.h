@@ -1,7 +1,7 @@
 // The columns of a batch row, in named groups: the file, the locus size,
 // the statistics with the seed, the Monte Carlo group with --runs and the
 // exact group with --exact. Genepop rows add the population and locus after
-// the file, `missing` after the locus size and q_bh at the end.
+// the file, `missing` after the locus size and p_lead, q_bh at the end.
 #pragma once
 
 #include <string>

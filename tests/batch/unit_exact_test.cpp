@@ -172,7 +172,7 @@ TEST(GenepopUnits, UntestedRowsFillEveryColumnAndTheLeadingPFollowsTheOptions) {
   for (int i = 0; i < 7; ++i) add_cell(line, "x");  // file ... missing
   add_untested_cells(line, options);
   const std::vector<std::string> cells = tsv_cells(finish_line(line));
-  EXPECT_EQ(cells.size() + 1, header);  // all but q_bh
+  EXPECT_EQ(cells.size() + 2, header);  // all but p_lead and q_bh
   EXPECT_EQ(cells[7 + kStatsColumns.size() - 1], "");  // seed
   EXPECT_EQ(cells[7], "NA");
 

@@ -314,7 +314,7 @@ class ExactAndGenepop(BatchCase):
         self.write("small.gen", SMALL_GEN)
         r = self.run_batch(["--batch", "--genepop", "small.gen"])
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["q_bh"])
+        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["p_lead", "q_bh"])
         rows = self.records(r)
         self.assertEqual([(x["file"], x["population"], x["pop_name"], x["locus"], x["k"], x["n"],
                            x["missing"]) for x in rows], [
@@ -330,10 +330,11 @@ class ExactAndGenepop(BatchCase):
         mono = rows[2]
         tests = GENEPOP_HEADER[GENEPOP_HEADER.index("x2"):]
         self.assertEqual([mono[c] for c in tests if c != "seed"], ["NA"] * (len(tests) - 1))
-        self.assertEqual((mono["seed"], mono["q_bh"]), ("", "NA"))
+        self.assertEqual((mono["seed"], mono["p_lead"], mono["q_bh"]), ("", "NA", "NA"))
         tested = [x for x in rows if x is not mono]
         q = benjamini_hochberg([float(x["p_x2"]) for x in tested])
         for x, expected in zip(tested, q):
+            self.assertEqual(x["p_lead"], x["p_x2"])
             self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
         # With --runs and --exact the q values follow their leading p, over
         # the rows of every file of the run.
@@ -344,6 +345,7 @@ class ExactAndGenepop(BatchCase):
         self.assertEqual(len(rows), 10)
         q = benjamini_hochberg([float(x["p_prob"]) for x in rows])
         for x, expected in zip(rows, q):
+            self.assertEqual(float(x["p_lead"]), float(x["p_prob"]))
             self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
             self.assertEqual(x["seed"], "4" if x["mc_p_x2"] != "NA" else "")
 
