@@ -1,5 +1,6 @@
 #include "merge/row_merge.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,9 +29,7 @@ std::string_view without_line_feed(std::string_view line) {
 }
 
 size_t count_cells(std::string_view row) {
-  size_t cells = 1;
-  for (char c : row) cells += c == '\t' ? 1 : 0;
-  return cells;
+  return 1 + static_cast<size_t>(std::count(row.begin(), row.end(), '\t'));
 }
 
 // Where cell `index` of the row starts and ends (before its tab).
