@@ -68,26 +68,35 @@ std::optional<double> parse_lead(std::string_view cell) {
   return value;
 }
 
-// The next row of a table into `row` (line feed dropped); false at the end
-// or on a failure, which is then set.
-bool next_row(TableFile& table, const std::string& path, size_t cells, std::string_view& row,
-              MergeFailure& failure) {
+// The next line of a table, which must end in a line feed; nothing at the
+// end of the table or on a failure, which is then set.
+std::optional<std::string_view> next_line(TableFile& table, const std::string& path,
+                                          MergeFailure& failure) {
   std::string_view line;
   std::string error;
   switch (read_table_line(table, line, error)) {
     case LineStatus::kEnd:
-      return false;
+      return std::nullopt;
     case LineStatus::kError:
       failure = table_failure(path, error);
-      return false;
+      return std::nullopt;
     case LineStatus::kLine:
       break;
   }
   if (line.back() != '\n') {
     failure = table_failure(path, line_reason(table.line_number, "no line feed at the end"));
-    return false;
+    return std::nullopt;
   }
-  row = without_line_feed(line);
+  return line;
+}
+
+// The next row of a table into `row` (line feed dropped); false at the end
+// or on a failure, which is then set.
+bool next_row(TableFile& table, const std::string& path, size_t cells, std::string_view& row,
+              MergeFailure& failure) {
+  const std::optional<std::string_view> line = next_line(table, path, failure);
+  if (!line) return false;
+  row = without_line_feed(*line);
   const size_t found = count_cells(row);
   if (found != cells) {
     failure = table_failure(path, line_reason(table.line_number,
@@ -106,22 +115,12 @@ bool open_with_header(const std::string& path, TableFile& table, std::string& he
     failure = table_failure(path, std::move(reason));
     return false;
   }
-  std::string_view line;
-  switch (read_table_line(table, line, reason)) {
-    case LineStatus::kEnd:
-      failure = table_failure(path, "empty file");
-      return false;
-    case LineStatus::kError:
-      failure = table_failure(path, reason);
-      return false;
-    case LineStatus::kLine:
-      break;
-  }
-  if (line.back() != '\n') {
-    failure = table_failure(path, std::string(kNotATable));
+  const std::optional<std::string_view> line = next_line(table, path, failure);
+  if (!line) {
+    if (!failure.failed) failure = table_failure(path, "empty file");
     return false;
   }
-  header.assign(line);
+  header.assign(*line);
   return true;
 }
 

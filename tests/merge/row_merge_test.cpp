@@ -88,7 +88,7 @@ TEST(RowMerge, TablesThatCannotBeMergedNameTheFileAndTheReason) {
   EXPECT_EQ(scan_failure({dir.write("twice.tsv", "p_lead\tq_bh\tp_lead\n")}),
             dir.file("twice.tsv") + ": not an hwmc row table (no p_lead and q_bh columns)");
   EXPECT_EQ(scan_failure({dir.write("noend.tsv", "p_lead\tq_bh")}),
-            dir.file("noend.tsv") + ": not an hwmc row table (no p_lead and q_bh columns)");
+            dir.file("noend.tsv") + ": line 1: no line feed at the end");
   EXPECT_EQ(fails(kHeader + "f\tL\t1\t0.5\t0.5\tn\nf\tL\t1\t0.5\t0.5\n"),
             bad + "line 3: 5 cells, the header has 6");
   EXPECT_EQ(fails(kHeader + "f\tL\t1\t0.5\t0.5\tn"), bad + "line 2: no line feed at the end");
