@@ -35,6 +35,7 @@ def take(name):
     return value
 args.remove("--vcf")
 count, region, seed = take("--list-regions"), take("--region"), take("--seed")
+take("--threads")
 path = args[-1]
 sites = [l.split("\t")[:5] for l in open(path) if not l.startswith("#")]
 if count is not None:
@@ -126,7 +127,9 @@ class WorkflowConfig(WorkflowCase):
                               (dict(base, seed="9", options="--exact --seed 3"),
                                "must not contain --seed"),
                               (dict(base, seed="x"), "seed must be a number"),
-                              (dict(base, seed="1", shards="0"), "shards must be")):
+                              (dict(base, seed="1", shards="0"), "shards must be"),
+                              (dict(base, seed="1", options="--threads=2"),
+                               "must not contain --threads")):
             r = self.snakemake(config)
             self.assertNotEqual(r.returncode, 0, config)
             self.assertIn(words, (r.stdout + r.stderr).decode(), config)
