@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -20,8 +21,10 @@
 #include "genepop/genepop_reader.h"
 #include "genotype/genotype_reader.h"
 #include "report/file_results.h"
-#include "report/output_trim.h"
+#include "fileio/output_stream.h"
+#include "fileio/text_escape.h"
 #include "report/report_append.h"
+#include "report/report_sink.h"
 #include "report/report_text.h"
 
 namespace {
@@ -42,6 +45,7 @@ void install_interrupt_handler() {
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
 }
 
 // Rows and reports are written whole: an interrupt waits for the end.
@@ -57,12 +61,17 @@ struct WriteSection {
 };
 
 void report_failure(const char* program, const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", program, what.c_str(), reason.c_str());
+  std::fprintf(stderr, "%s: %s: %s\n", program, escape_text(what).c_str(), reason.c_str());
 }
 
 bool write_stdout(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-         std::fflush(stdout) == 0;
+  switch (write_stream(STDOUT_FILENO, text, g_interrupted)) {
+    case StreamWrite::kDone: return true;
+    case StreamWrite::kReaderGone: _exit(kReaderGoneStatus);
+    case StreamWrite::kInterrupted: _exit(kInterruptedStatus);
+    case StreamWrite::kFailed: break;
+  }
+  return false;
 }
 
 // A standard stream that was closed must not be reopened by accident as a
@@ -84,16 +93,15 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
 
 // The report of one unit, with the exact section after it, in one append;
 // heading (bare line feeds) goes first. False after telling why.
-bool append_unit_report(const BatchOptions& options, const char* program, const char* name,
-                        const UnitResult& r, const std::string& heading) {
+bool append_unit_report(ReportSink& sink, const BatchOptions& options, const char* program,
+                        const char* name, const UnitResult& r, const std::string& heading) {
   const FileResults results{name, &r.locus, r.with_mc ? &r.mc : nullptr};
   std::string text = heading + build_report_text(results, local_now());
   if (r.with_exact) text += build_exact_report_text(r.exact);
-  const AppendResult appended = append_to_file(options.report.c_str(), to_crlf(text));
-  if (appended == AppendResult::kDone) return true;
-  report_failure(program, options.report,
-                 appended == AppendResult::kOpenFailed ? "failure at opening"
-                                                       : "failure at writing");
+  const SinkResult appended = append_to_sink(sink, to_crlf(text));
+  if (appended.status == AppendResult::kDone) return true;
+  report_failure(program, "report " + options.report,
+                 std::generic_category().message(appended.error));
   return false;
 }
 
@@ -102,7 +110,8 @@ struct BatchState {
   const char* program;
   ProgressLine progress;
   McHooks hooks;
-  bool with_report = false;
+  bool with_report = false;  // until the report fails: said once, then no more
+  ReportSink report{};
   bool any_failed = false;
   bool output_failed = false;  // standard output took no more: stop at once
 };
@@ -134,8 +143,10 @@ void run_count_file(BatchState& s, const char* path, size_t number) {
     s.output_failed = true;
     return;
   }
-  if (s.with_report && !append_unit_report(s.options, s.program, path, r, ""))
+  if (s.with_report && !append_unit_report(s.report, s.options, s.program, path, r, "")) {
     s.any_failed = true;
+    s.with_report = false;
+  }
 }
 
 // A Genepop row waits for the q values of the whole run.
@@ -230,8 +241,10 @@ void run_genepop_file(BatchState& s, const char* path, size_t number,
     // starts with one, as every report does, to stand on a line of its own.
     WriteSection section;
     const std::string heading = "\n" + format_genepop_heading(path, t);
-    if (!append_unit_report(s.options, s.program, path, r, heading))
+    if (!append_unit_report(s.report, s.options, s.program, path, r, heading)) {
       s.any_failed = true;
+      s.with_report = false;
+    }
   }
 }
 
@@ -268,7 +281,15 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   s.hooks.replicate_done = s.progress.enabled ? on_replicate : nullptr;
 
   s.with_report = !options.report.empty();
-  if (s.with_report) trim_output_tail(options.report.c_str());
+  if (s.with_report) {
+    const SinkResult opened = open_report_sink(s.report, options.report.c_str(), true);
+    if (opened.status != AppendResult::kDone) {
+      report_failure(program, "report " + options.report,
+                     std::generic_category().message(opened.error));
+      s.any_failed = true;
+      s.with_report = false;
+    }
+  }
 
   {
     WriteSection section;
@@ -292,6 +313,14 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (options.genepop && !write_genepop_rows(genepop_rows)) {
     report_failure(program, "standard output", "write error");
     return 1;
+  }
+  if (s.with_report) {
+    const SinkResult closed = close_report_sink(s.report);
+    if (closed.status != AppendResult::kDone) {
+      report_failure(program, "report " + options.report,
+                     std::generic_category().message(closed.error));
+      s.any_failed = true;
+    }
   }
   return s.any_failed ? 1 : 0;
 }
