@@ -37,10 +37,12 @@ bool is_pop_word(std::string_view word) {
 
 bool is_pop_line(std::string_view trimmed) { return is_pop_word(trimmed); }
 
-// "Pop 1", "POP north": a Pop line meant, with words after it.
+// "Pop 1", "POP north": a Pop line meant, with words after it. With a
+// comma it is an individual named "pop ...".
 bool is_pop_with_words(std::string_view trimmed) {
   size_t pos = 0;
-  return is_pop_word(next_word(trimmed, pos)) && pos < trimmed.size();
+  return is_pop_word(next_word(trimmed, pos)) && pos < trimmed.size() &&
+         trimmed.find(',') == std::string_view::npos;
 }
 
 bool is_genotype_word(std::string_view word) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 #include "genotype/genotype_table.h"
 
@@ -16,6 +17,25 @@ uint32_t genotype_key(uint16_t a, uint16_t b) {
   return uint32_t{a} * kCodeSlots + b;
 }
 
+size_t first_slot(uint32_t key, size_t mask) {
+  return static_cast<size_t>((key * 2654435761u) >> 7) & mask;
+}
+
+GenotypeSlot& slot_for(std::vector<GenotypeSlot>& slots, uint32_t key) {
+  const size_t mask = slots.size() - 1;
+  size_t i = first_slot(key, mask);
+  while (slots[i].key != 0 && slots[i].key != key) i = (i + 1) & mask;
+  return slots[i];
+}
+
+void grow(LocusCounter& counter) {
+  std::vector<GenotypeSlot> old = std::move(counter.slots);
+  counter.slots.assign(old.empty() ? 16 : 2 * old.size(), GenotypeSlot{});
+  for (const GenotypeSlot& s : old) {
+    if (s.key != 0) slot_for(counter.slots, s.key) = s;
+  }
+}
+
 }  // namespace
 
 void count_genotype(LocusCounter& counter, uint16_t a, uint16_t b) {
@@ -23,7 +43,13 @@ void count_genotype(LocusCounter& counter, uint16_t a, uint16_t b) {
     ++counter.missing;
     return;
   }
-  ++counter.genotypes[genotype_key(a, b)];
+  if (2 * (counter.used + 1) > counter.slots.size()) grow(counter);
+  GenotypeSlot& slot = slot_for(counter.slots, genotype_key(a, b));
+  if (slot.key == 0) {
+    slot.key = genotype_key(a, b);
+    ++counter.used;
+  }
+  ++slot.count;
 }
 
 void append_population_tallies(GenepopData& data, int32_t population, const std::string& pop_name,
@@ -44,12 +70,13 @@ void append_population_tallies(GenepopData& data, int32_t population, const std:
     t.missing = counter.missing;
     uint32_t lowest = kCodeSlots;
     uint32_t highest = 0;
-    for (const auto& [key, count] : counter.genotypes) {
-      const uint32_t a = key / kCodeSlots;
-      const uint32_t b = key % kCodeSlots;
-      t.n += count;
-      copies[a] += count;
-      copies[b] += count;
+    for (const GenotypeSlot& s : counter.slots) {
+      if (s.key == 0) continue;
+      const uint32_t a = s.key / kCodeSlots;
+      const uint32_t b = s.key % kCodeSlots;
+      t.n += s.count;
+      copies[a] += s.count;
+      copies[b] += s.count;
       lowest = std::min(lowest, a);
       highest = std::max(highest, b);
     }
@@ -62,12 +89,16 @@ void append_population_tallies(GenepopData& data, int32_t population, const std:
     }
     const int32_t k = tally_k(t);
     t.genotype_counts.assign(static_cast<size_t>(cell_count_for(k)), 0);
-    for (const auto& [key, count] : counter.genotypes) {
-      const int32_t i = class_of[key / kCodeSlots];
-      const int32_t j = class_of[key % kCodeSlots];
-      t.genotype_counts[static_cast<size_t>(tri_index(i, j, k))] += count;
+    for (const GenotypeSlot& s : counter.slots) {
+      if (s.key == 0) continue;
+      const int32_t i = class_of[s.key / kCodeSlots];
+      const int32_t j = class_of[s.key % kCodeSlots];
+      t.genotype_counts[static_cast<size_t>(tri_index(i, j, k))] += s.count;
     }
     data.tallies.push_back(std::move(t));
-    counter = LocusCounter{};
+    // Kept for the next population, which likely meets the same genotypes.
+    std::fill(counter.slots.begin(), counter.slots.end(), GenotypeSlot{});
+    counter.used = 0;
+    counter.missing = 0;
   }
 }

@@ -5,13 +5,20 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "genepop/genepop_data.h"
 
+// Open addressing on the pair of codes (lower first; 0 marks a free slot):
+// a locus holds a few genotypes, met again and again.
+struct GenotypeSlot {
+  uint32_t key = 0;
+  int32_t count = 0;
+};
+
 struct LocusCounter {
-  std::unordered_map<uint32_t, int32_t> genotypes;  // by the pair of codes, lower first
+  std::vector<GenotypeSlot> slots;  // a power of two, at most half used
+  size_t used = 0;
   int32_t missing = 0;  // individuals lacking one or both alleles
 };
 

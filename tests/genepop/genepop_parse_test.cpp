@@ -190,10 +190,12 @@ TEST(GenepopParse, ReasonsShowInputOnlyAsShortEscapedText) {
 TEST(GenepopParse, NumberedLociAndPopWordsInNamesAreNoMistakes) {
   // Numbered loci in a comma list, and a locus whose name starts "Pop"
   // without being the word, stay locus names.
+  // An individual may be called "pop 2".
   const GenepopRead r =
-      parse_genepop_text("T\n1001, 1002\nPopulus\nPop\na , 0101 0102 0202\n");
+      parse_genepop_text("T\n1001, 1002\nPopulus\nPop\npop 2 , 0101 0102 0202\n");
   ASSERT_EQ(r.status, Status::kOk) << describe_genepop_failure(r);
   EXPECT_EQ(r.data.loci, (std::vector<std::string>{"1001", "1002", "Populus"}));
+  EXPECT_EQ(r.data.tallies[0].pop_name, "pop 2");
 }
 
 TEST(GenepopParse, LinesBeyondTheLimitAreRefusedAtTheirLine) {
