@@ -17,12 +17,12 @@
 #include "batch/unit_analysis.h"
 #include "batch/unit_columns.h"
 #include "exact/exact_report.h"
+#include "fileio/output_stream.h"
+#include "fileio/text_escape.h"
 #include "genepop/bh_adjust.h"
 #include "genepop/genepop_reader.h"
 #include "genotype/genotype_reader.h"
 #include "report/file_results.h"
-#include "fileio/output_stream.h"
-#include "fileio/text_escape.h"
 #include "report/report_append.h"
 #include "report/report_sink.h"
 #include "report/report_text.h"
@@ -64,6 +64,11 @@ void report_failure(const char* program, const std::string& what, const std::str
   std::fprintf(stderr, "%s: %s: %s\n", program, escape_text(what).c_str(), reason.c_str());
 }
 
+// "hwmc: report FILE: Is a directory", once for the run.
+void report_sink_failure(const char* program, const BatchOptions& options, const SinkResult& r) {
+  report_failure(program, "report " + options.report, std::generic_category().message(r.error));
+}
+
 bool write_stdout(const std::string& text) {
   switch (write_stream(STDOUT_FILENO, text, g_interrupted)) {
     case StreamWrite::kDone: return true;
@@ -100,8 +105,7 @@ bool append_unit_report(ReportSink& sink, const BatchOptions& options, const cha
   if (r.with_exact) text += build_exact_report_text(r.exact);
   const SinkResult appended = append_to_sink(sink, to_crlf(text));
   if (appended.status == AppendResult::kDone) return true;
-  report_failure(program, "report " + options.report,
-                 std::generic_category().message(appended.error));
+  report_sink_failure(program, options, appended);
   return false;
 }
 
@@ -284,8 +288,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (s.with_report) {
     const SinkResult opened = open_report_sink(s.report, options.report.c_str(), true);
     if (opened.status != AppendResult::kDone) {
-      report_failure(program, "report " + options.report,
-                     std::generic_category().message(opened.error));
+      report_sink_failure(program, options, opened);
       s.any_failed = true;
       s.with_report = false;
     }
@@ -317,8 +320,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (s.with_report) {
     const SinkResult closed = close_report_sink(s.report);
     if (closed.status != AppendResult::kDone) {
-      report_failure(program, "report " + options.report,
-                     std::generic_category().message(closed.error));
+      report_sink_failure(program, options, closed);
       s.any_failed = true;
     }
   }
