@@ -1,6 +1,7 @@
 // The front end of --merge: the row tables merged to standard output
 // (merge/row_merge.h), a failure as "PROGRAM: FILE: reason" on standard
-// error. Returns the exit status: 0, or 1 after a failure.
+// error, the file name escaped. Returns the exit status: 0, 1 after a
+// failure, kReaderGoneStatus (quietly) when standard output's reader went.
 #pragma once
 
 #include <vector>

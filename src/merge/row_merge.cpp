@@ -1,6 +1,7 @@
 #include "merge/row_merge.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "fileio/text_escape.h"
 #include "genepop/bh_adjust.h"
 
 namespace {
@@ -16,8 +18,10 @@ constexpr std::string_view kLeadColumn = "p_lead";
 constexpr std::string_view kQColumn = "q_bh";
 
 MergeFailure table_failure(const std::string& file, std::string reason) {
-  return MergeFailure{true, false, file, std::move(reason)};
+  return MergeFailure{true, false, 0, file, std::move(reason)};
 }
+
+MergeFailure output_failure() { return MergeFailure{true, true, errno, "", "write error"}; }
 
 std::string line_reason(uint64_t line, std::string_view what) {
   return "line " + std::to_string(line) + ": " + std::string(what);
@@ -145,7 +149,7 @@ std::optional<Columns> row_table_columns(std::string_view header,
   std::vector<std::string_view> sorted = names;
   std::sort(sorted.begin(), sorted.end());
   const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
-  if (twice != sorted.end()) return not_a_table("column '" + std::string(*twice) + "' twice");
+  if (twice != sorted.end()) return not_a_table("column '" + escape_text(*twice) + "' twice");
   for (const std::string& name : every_row)
     if (!find_column(names, name)) return not_a_table("no column '" + name + "'");
   const Columns columns{names.size(), find_column(names, kLeadColumn),
@@ -181,7 +185,7 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       scan.q_column = columns->q;
       lead_column = columns->lead;
     } else if (header != scan.header) {
-      scan.failure = table_failure(path, "header differs from that of " + paths.front());
+      scan.failure = table_failure(path, "header differs from that of " + escape_text(paths.front()));
       return scan;
     }
     uint64_t rows = 0;
@@ -193,8 +197,8 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       const std::optional<double> lead = parse_lead(cell);
       if (!lead) {
         scan.failure = table_failure(
-            path, line_reason(table.line_number, "p_lead is not a p-value: '" +
-                                                     std::string(cell) + "'"));
+            path, line_reason(table.line_number,
+                              "p_lead is not a p-value: '" + escape_text(cell) + "'"));
         return scan;
       }
       leads.push_back(*lead);
@@ -211,8 +215,9 @@ MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string>
                                std::FILE* out, std::string (*format_q)(double)) {
   MergeFailure failure;
   const auto write = [&](std::string_view bytes) {
+    errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
-    failure = MergeFailure{true, true, "", "write error"};
+    failure = output_failure();
     return false;
   };
   if (!write(scan.header)) return failure;
@@ -241,6 +246,7 @@ MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string>
     if (failure.failed) return failure;
     if (rows != scan.rows[t]) return changed;
   }
-  if (std::fflush(out) != 0) failure = MergeFailure{true, true, "", "write error"};
+  errno = 0;
+  if (std::fflush(out) != 0) failure = output_failure();
   return failure;
 }

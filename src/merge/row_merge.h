@@ -23,10 +23,12 @@
 
 #include "merge/table_file.h"
 
-// Where a merge failed: a table (file and reason) or the output.
+// Where a merge failed: a table (file and reason) or the output. Text from
+// a table (a cell) is escaped in the reason; the file name is not.
 struct MergeFailure {
   bool failed = false;
   bool output = false;  // the output took no more
+  int error = 0;        // the output's errno
   std::string file;
   std::string reason;
 };

@@ -5,6 +5,7 @@ import os
 import subprocess
 import unittest
 
+from harness import BINARY
 from test_batch import SMALL_GEN, BatchCase
 
 
@@ -122,6 +123,21 @@ class Merge(BatchCase):
         # A table with its own rows only merges to itself.
         r = self.run_batch(["--merge", "good.tsv"])
         self.assertEqual((r.returncode, r.stdout.decode()), (0, good))
+
+    def test_names_are_escaped_and_a_reader_gone_ends_quietly(self):
+        r = self.run_batch(["--merge", "no\tsuch\x01.tsv"])
+        self.assertEqual((r.returncode, r.stdout), (1, b""))
+        self.assertEqual(r.stderr.decode(),
+                         "hwmc: no\\tsuch\\x01.tsv: cannot open file: No such file or directory\n")
+        self.save("good.tsv", self.run_batch(["--batch", "sample.txt", "hw.txt"]))
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        try:
+            r = subprocess.run([BINARY, "--merge", "good.tsv", "good.tsv"], cwd=self.dir,
+                               stdout=write_end, stderr=subprocess.PIPE, timeout=60)
+        finally:
+            os.close(write_end)
+        self.assertEqual((r.returncode, r.stderr), (141, b""))
 
     def test_merge_takes_only_tables(self):
         for args in (["--merge"], ["--merge", "--exact", "a.tsv"], ["--batch", "--merge", "a"]):

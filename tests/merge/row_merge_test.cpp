@@ -128,6 +128,11 @@ TEST(RowMerge, TablesThatCannotBeMergedNameTheFileAndTheReason) {
     EXPECT_EQ(fails(kHeader + "f\tL\t1\t" + lead + "\t0.5\tn\n"),
               bad + "line 2: p_lead is not a p-value: '" + lead + "'")
         << lead;
+  // A cell from the table is escaped in the reason.
+  EXPECT_EQ(fails(kHeader + "f\tL\t1\t0.5\x01\xff\t0.5\tn\n"),
+            bad + "line 2: p_lead is not a p-value: '0.5\\x01\\xFF'");
+  EXPECT_EQ(not_a_table("file\tx2\tx\r\tx\r"),
+            other + "not an hwmc row table (column 'x\\r' twice)");
   EXPECT_EQ(fails(kHeader + "f\tL\t1\t0\t0\tn\nf\tL\t1\t1\t1\tn\nf\tL\t1\t1e-300\t1\tn\n"), "");
   EXPECT_EQ(scan_failure({good, dir.file("missing.tsv")}),
             dir.file("missing.tsv") + ": cannot open file: No such file or directory");
