@@ -50,8 +50,7 @@ std::string_view cell_at(std::string_view row, size_t index) {
 }
 
 // The column of `name`, if the header has it.
-std::optional<size_t> find_column(std::span<const std::string_view> names,
-                                  std::string_view name) {
+std::optional<size_t> find_column(std::span<const std::string_view> names, std::string_view name) {
   const auto found = std::find(names.begin(), names.end(), name);
   if (found == names.end()) return std::nullopt;
   return static_cast<size_t>(found - names.begin());
@@ -59,8 +58,7 @@ std::optional<size_t> find_column(std::span<const std::string_view> names,
 
 std::vector<std::string_view> header_names(std::string_view names) {
   std::vector<std::string_view> cells;
-  for (size_t i = 0, count = count_cells(names); i < count; ++i)
-    cells.push_back(cell_at(names, i));
+  for (size_t i = 0, count = count_cells(names); i < count; ++i) cells.push_back(cell_at(names, i));
   return cells;
 }
 
@@ -69,8 +67,8 @@ std::optional<double> parse_lead(std::string_view cell) {
   if (cell == "NA") return std::numeric_limits<double>::quiet_NaN();
   double value = 0;
   const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (error != std::errc{} || end != cell.data() + cell.size() ||
-      std::signbit(value) || !(value <= 1))
+  if (error != std::errc{} || end != cell.data() + cell.size() || std::signbit(value) ||
+      !(value <= 1))
     return std::nullopt;
   return value;
 }
@@ -106,9 +104,9 @@ bool next_row(TableFile& table, const std::string& path, size_t cells, std::stri
   row = without_line_feed(*line);
   const size_t found = count_cells(row);
   if (found != cells) {
-    failure = table_failure(path, line_reason(table.line_number,
-                                              std::to_string(found) + " cells, the header has " +
-                                                  std::to_string(cells)));
+    failure = table_failure(
+        path, line_reason(table.line_number, std::to_string(found) + " cells, the header has " +
+                                                 std::to_string(cells)));
     return false;
   }
   return true;
@@ -185,7 +183,8 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       scan.q_column = columns->q;
       lead_column = columns->lead;
     } else if (header != scan.header) {
-      scan.failure = table_failure(path, "header differs from that of " + escape_text(paths.front()));
+      scan.failure =
+          table_failure(path, "header differs from that of " + escape_text(paths.front()));
       return scan;
     }
     uint64_t rows = 0;
@@ -197,8 +196,8 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       const std::optional<double> lead = parse_lead(cell);
       if (!lead) {
         scan.failure = table_failure(
-            path, line_reason(table.line_number,
-                              "p_lead is not a p-value: '" + escape_text(cell) + "'"));
+            path,
+            line_reason(table.line_number, "p_lead is not a p-value: '" + escape_text(cell) + "'"));
         return scan;
       }
       leads.push_back(*lead);

@@ -35,8 +35,8 @@ struct MergeFailure {
 
 struct RowScan {
   MergeFailure failure;
-  std::string header;  // the tables' header line, line feed included
-  size_t cells = 0;    // per row
+  std::string header;              // the tables' header line, line feed included
+  size_t cells = 0;                // per row
   std::optional<size_t> q_column;  // none: the rows are copied whole
   std::vector<double> q;           // per row, in output order; NaN: NA
   std::vector<uint64_t> rows;      // per table
@@ -48,8 +48,7 @@ struct RowScan {
 // no column twice, with p_lead and q_bh both or neither; every line ends in
 // a line feed with as many cells as the header, every p_lead is NA or a
 // number from 0 to 1.
-RowScan scan_row_tables(std::span<const std::string> paths,
-                        std::span<const std::string> every_row);
+RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row);
 
 // The merged table to `out`; format_q writes a q value as the row writer
 // does (NA is written here). A table that changed since the scan fails the
