@@ -191,6 +191,11 @@ RowScan scan_row_tables(std::span<const std::string> paths,
     std::string_view row;
     while (next_row(table, path, scan.cells, row, scan.failure)) {
       ++rows;
+      // Tables joined by hand: without q_bh nothing else would notice.
+      if (row == without_line_feed(scan.header)) {
+        scan.failure = table_failure(path, line_reason(table.line_number, "the header again"));
+        return scan;
+      }
       if (!lead_column) continue;
       const std::string_view cell = cell_at(row, *lead_column);
       const std::optional<double> lead = parse_lead(cell);

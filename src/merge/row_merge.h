@@ -46,8 +46,8 @@ struct RowScan {
 // The tables must be regular files with the same header, one that names
 // every column in `every_row` (the columns hwmc writes in any row table) and
 // no column twice, with p_lead and q_bh both or neither; every line ends in
-// a line feed with as many cells as the header, every p_lead is NA or a
-// number from 0 to 1.
+// a line feed with as many cells as the header and is not the header
+// again, every p_lead is NA or a number from 0 to 1.
 RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row);
 
 // The merged table to `out`; format_q writes a q value as the row writer

@@ -93,6 +93,8 @@ TEST(RowMerge, TablesWithoutQAreJoinedUnderOneHeader) {
             dir.file("short.tsv") + ": line 2: 2 cells, the header has 3");
   EXPECT_EQ(scan_failure({a, dir.write("open.tsv", header + "c\t0\t1")}),
             dir.file("open.tsv") + ": line 2: no line feed at the end");
+  EXPECT_EQ(scan_failure({a, dir.write("cat.tsv", header + "c\t0\t1\n" + header)}),
+            dir.file("cat.tsv") + ": line 3: the header again");
   EXPECT_EQ(scan_failure({a, dir.write("q.tsv", kHeader)}),
             dir.file("q.tsv") + ": header differs from that of " + a);
 }
