@@ -7,7 +7,7 @@
 #include "batch/row_columns.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
-#include "report/output_trim.h"
+#include "report/report_sink.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     return 1;
   }
   install_interrupt_handler();
-  BatchRun run{options, program, ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, program, ProgressLine{}, McHooks{}};
   run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
   run.progress.files_total = files.size();
   run.progress.runs = options.runs;
@@ -34,7 +34,17 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
 
-  if (!options.report.empty()) trim_output_tail(options.report.c_str());
+  // One sink for the whole run: a FIFO gets every report, in order.
+  if (!options.report.empty()) {
+    const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
+    if (opened.status == AppendResult::kDone) {
+      run.with_report = true;
+    } else {
+      report_sink_failure(run, opened);
+      run.any_failed = true;
+    }
+  }
+
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -47,5 +57,12 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     run_input_file(run, kind, files[i], i + 1);
   if (run.output_failed) return 1;
   if (!write_pending_rows(run)) return 1;
+  if (run.with_report) {
+    const SinkResult closed = close_report_sink(run.report);
+    if (closed.status != AppendResult::kDone) {
+      report_sink_failure(run, closed);
+      run.any_failed = true;
+    }
+  }
   return run.any_failed ? 1 : 0;
 }

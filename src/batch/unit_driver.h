@@ -17,6 +17,7 @@
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
 #include "montecarlo/experiment.h"
+#include "report/report_sink.h"
 
 struct BatchRun {
   const BatchOptions& options;
@@ -24,13 +25,20 @@ struct BatchRun {
   ProgressLine progress;
   McHooks hooks;
   bool any_failed = false;
+  // Open from the start of the run until the first failure, which is said
+  // once; no report is written after it.
+  bool with_report = false;
+  ReportSink report{};
   // Standard output or the temporary file took no more: stop at once.
   bool output_failed = false;
   // Rows of a kind that adjusts p; open before the first file is run.
-  RowSpool pending;
+  RowSpool pending{};
 };
 
+// WHAT (a file name) is escaped as in the rows: a name cannot forge a line.
 void report_failure(const char* program, const std::string& what, const std::string& reason);
+// "PROGRAM: report FILE: the system's reason".
+void report_sink_failure(const BatchRun& run, const SinkResult& result);
 
 // The temporary file the rows wait in, for a kind that adjusts p. False
 // after telling why it could not be made.

@@ -107,6 +107,7 @@ CommandLine usage_error(std::string message) {
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine c;
   bool batch = false;
+  bool merge = false;
   bool help = false;
   bool version = false;
   bool batch_option = false;  // an option of the table was given
@@ -135,6 +136,10 @@ CommandLine parse_command_line(int argc, char** argv) {
       batch = true;
       continue;
     }
+    if (text == "--merge") {
+      merge = true;
+      continue;
+    }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const BatchOption* option = find_option(name);
@@ -161,6 +166,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     c.kind = CommandKind::kHelp;
   } else if (version) {
     c.kind = CommandKind::kVersion;
+  } else if (merge) {
+    if (batch || batch_option)
+      return usage_error("option '--merge' takes no other option than files");
+    c.kind = CommandKind::kMerge;
+    if (c.operands.empty()) return usage_error("no input file");
   } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -177,6 +187,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " [--batch] [OPTION]... FILE...\n"
+         "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -221,10 +232,17 @@ std::string usage_text(const char* program) {
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"
          "enters as (b+1)/(m+1), never 0; exact and asymptotic p as they are.\n"
          "\n"
+         "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
+         "one per region) as one table to standard output: one header, the rows\n"
+         "in the order given, q_bh (where there is one) adjusted again over all\n"
+         "rows from p_lead; every other cell as it was. Differing headers or a\n"
+         "file that is not such a table: an error, and nothing written.\n"
+         "\n"
          "Both modes:\n"
          "  --help         show this text\n"
          "  --version      show the version\n"
          "  --             end of options\n"
          "\n"
-         "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted.\n";
+         "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted;\n"
+         "141 standard output closed by its reader.\n";
 }

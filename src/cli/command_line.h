@@ -5,7 +5,8 @@
 //
 // The batch options live in one table (command_line.cpp): any option of it
 // selects batch mode by itself, as --batch does, so a new option added
-// there needs nothing else to do so.
+// there needs nothing else to do so. --merge is a mode of its own and takes
+// only files (row tables).
 #pragma once
 
 #include <cstdint>
@@ -28,7 +29,7 @@ struct BatchOptions {
   bool genepop = false;
 };
 
-enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };
+enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
 
 struct CommandLine {
   CommandKind kind = CommandKind::kInteractive;

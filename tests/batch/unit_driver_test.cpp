@@ -50,7 +50,7 @@ const InputKind kScripted{{"name"}, false, true, open_scripted};
 
 TEST(UnitDriver, RowsWaitInUnitOrderAndAFailedFileLosesItsOwn) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   ASSERT_TRUE(open_pending_rows(run));
   g_script = std::make_shared<Script>(Script{{{"a", "-"}, {"b"}}, Script::kEnd});
   run_input_file(run, kScripted, "one", 1);
@@ -123,7 +123,7 @@ TEST(UnitDriver, RowsFromTheTemporaryFileAreThoseOfMemory) {
     for (int u = 0; u < 60; ++u)
       blocks.back().push_back(u % 7 == 3 ? "-" : "unit " + std::to_string(b * 60 + u));
   }
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   ASSERT_TRUE(open_pending_rows(run));
   g_script = std::make_shared<Script>(Script{blocks, Script::kEnd});
   run_input_file(run, kScripted, "f", 1);
