@@ -1,6 +1,5 @@
 #include "batch/genepop_source.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -78,34 +77,47 @@ SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
 
 namespace {
 
-// The whole file is parsed at the first pull; its units go out a block at
-// a time.
+// The file is read a population at a time; its units go out a block at a
+// time, so that only one population's tallies are held.
 struct GenepopStream {
   std::string path;
-  bool read = false;
-  GenepopRead data;
-  size_t next = 0;
+  GenepopFileReader reader;
+  std::vector<GenepopTally> population;  // the population being handed out
+  size_t next = 0;                       // its next tally
 };
+
+// Fills block up to kBlockUnits from the populations in file order.
+SourceStatus pull_genepop_block(GenepopStream& s, std::vector<SourceUnit>& block,
+                                std::string& failure) {
+  block.clear();
+  while (block.size() < kBlockUnits) {
+    if (s.next >= s.population.size()) {
+      s.next = 0;
+      switch (next_genepop_population(s.reader, s.population)) {
+        case GenepopPull::kPopulation:
+          continue;
+        case GenepopPull::kFailed:
+          // Units already in the block are dropped; the driver takes back
+          // the rows of the file's earlier blocks.
+          block.clear();
+          failure = describe_genepop_failure(s.reader.outcome);
+          return SourceStatus::kFailed;
+        case GenepopPull::kEnd:
+          return block.empty() ? SourceStatus::kEnd : SourceStatus::kUnits;
+      }
+    }
+    block.push_back(genepop_unit(s.path, s.population[s.next]));
+    ++s.next;
+  }
+  return SourceStatus::kUnits;
+}
 
 UnitSource open_genepop_file(const char* path) {
   auto stream = std::make_shared<GenepopStream>();
   stream->path = path;
+  open_genepop_reader(stream->reader, path);
   return UnitSource{[stream](std::vector<SourceUnit>& block, std::string& failure) {
-    GenepopStream& s = *stream;
-    if (!s.read) {
-      s.read = true;
-      s.data = read_genepop_file(s.path.c_str());
-      if (s.data.status != GenepopStatus::kOk) {
-        failure = describe_genepop_failure(s.data);
-        return SourceStatus::kFailed;
-      }
-    }
-    const std::vector<GenepopTally>& tallies = s.data.data.tallies;
-    if (s.next >= tallies.size()) return SourceStatus::kEnd;
-    block.clear();
-    const size_t end = std::min(tallies.size(), s.next + kBlockUnits);
-    for (; s.next < end; ++s.next) block.push_back(genepop_unit(s.path, tallies[s.next]));
-    return SourceStatus::kUnits;
+    return pull_genepop_block(*stream, block, failure);
   }};
 }
 

@@ -491,6 +491,38 @@ class ExactAndGenepop(BatchCase):
         r = self.run_batch(["--batch", "small.gen"])
         self.assertEqual((r.returncode, len(self.rows(r))), (1, 1))
 
+    def test_a_fault_in_the_last_population_drops_the_whole_file(self):
+        # The file is read a population at a time: its first populations are
+        # analysed (over more than one block of units) before the fault is met.
+        many = "Many\nL1, L2\n" + "".join(
+            f"Pop\nx{p} , 0101 0102\ny , 0202 0102\nz , 0102 0101\n" for p in range(200))
+        self.write("small.gen", SMALL_GEN)
+        self.write("late.gen", many + "Pop\nlast , 0101 0101\nbad , 0101\n")
+        alone = self.run_batch(["--batch", "--genepop", "--seed", "3", "--runs", "20",
+                                "small.gen", "small.gen"])
+        r = self.run_batch(["--batch", "--genepop", "--seed", "3", "--runs", "20",
+                            "small.gen", "late.gen", "small.gen"])
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stderr.decode(), "hwmc: late.gen: line 805: 1 genotype for 2 loci\n")
+        rows = self.records(r)
+        self.assertEqual({x["file"] for x in rows}, {"small.gen"})
+        self.assertEqual(len(rows), 2 * 6)
+        # q_bh is over the rows kept only, as if the bad file had not been given.
+        self.assertEqual(rows, self.records(alone))
+
+    def test_a_population_beyond_memory_is_out_of_memory_and_the_others_go_on(self):
+        # A million loci: one population's tallies alone pass the limit.
+        loci = 1000000
+        self.write("wide.gen", "t\n" + ",".join(f"L{i}" for i in range(loci)) + "\nPop\na , " +
+                   " ".join(["0102"] * loci) + "\nb , " + " ".join(["0101"] * loci) + "\n")
+        self.write("small.gen", SMALL_GEN)
+        r = subprocess.run(["/bin/sh", "-c", 'ulimit -v 300000; exec "$0" "$@"', BINARY, "--batch",
+                            "--genepop", "wide.gen", "small.gen"],
+                           cwd=self.dir, capture_output=True, timeout=120)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stderr.decode(), "hwmc: wide.gen: out of memory\n")
+        self.assertEqual({x["file"] for x in self.records(r)}, {"small.gen"})
+
     def test_alleles_beyond_the_permutation_test_and_the_letters(self):
         self.write("w128.gen", wide_gen(128))
         self.write("w130.gen", wide_gen(130))

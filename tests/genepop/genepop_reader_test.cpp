@@ -66,6 +66,59 @@ TEST(GenepopReader, FailureFarDownNamesItsLine) {
   EXPECT_TRUE(r.data.tallies.empty());
 }
 
+// The reader hands out one population at a time, as soon as the next Pop
+// line closes it: what it holds never grows with the populations.
+TEST(GenepopReader, HandsOutOnePopulationAtATime) {
+  TempDir dir;
+  const std::string text = long_file(3000);
+  const std::string path = dir.write("long.gen", text);
+  const GenepopRead whole = parse_genepop_text(text);
+  ASSERT_EQ(whole.status, GenepopStatus::kOk);
+  GenepopFileReader reader;
+  open_genepop_reader(reader, path.c_str());
+  std::vector<GenepopTally> population;
+  size_t seen = 0;
+  for (int32_t pop = 1; pop <= 6; ++pop) {
+    ASSERT_EQ(next_genepop_population(reader, population), GenepopPull::kPopulation) << pop;
+    ASSERT_EQ(population.size(), 2u);
+    EXPECT_TRUE(reader.parser.result.data.tallies.empty());
+    for (const GenepopTally& t : population) {
+      EXPECT_EQ(t.population, pop);
+      EXPECT_EQ(t.genotype_counts, whole.data.tallies[seen].genotype_counts) << seen;
+      EXPECT_EQ(t.locus, whole.data.tallies[seen].locus) << seen;
+      ++seen;
+    }
+    // Only the population handed out has been read, not the next one.
+    if (pop < 6) {
+      EXPECT_EQ(reader.parser.individuals, 0) << pop;
+    }
+  }
+  EXPECT_EQ(next_genepop_population(reader, population), GenepopPull::kEnd);
+  EXPECT_TRUE(population.empty());
+  EXPECT_EQ(next_genepop_population(reader, population), GenepopPull::kEnd);
+  EXPECT_EQ(reader.outcome.data.loci, (std::vector<std::string>{"L1", "L2"}));
+}
+
+TEST(GenepopReader, AFailureInTheLastPopulationComesAfterTheEarlierOnes) {
+  TempDir dir;
+  const std::string path = dir.write("bad.gen", long_file(3000) + "\r\nlast , 0101\r\n");
+  GenepopFileReader reader;
+  open_genepop_reader(reader, path.c_str());
+  std::vector<GenepopTally> population;
+  for (int pop = 1; pop <= 5; ++pop)
+    ASSERT_EQ(next_genepop_population(reader, population), GenepopPull::kPopulation) << pop;
+  EXPECT_EQ(next_genepop_population(reader, population), GenepopPull::kFailed);
+  EXPECT_TRUE(population.empty());
+  EXPECT_EQ(describe_genepop_failure(reader.outcome), "line 3009: 1 genotype for 2 loci");
+  EXPECT_FALSE(reader.file);  // closed at once
+  EXPECT_EQ(next_genepop_population(reader, population), GenepopPull::kFailed);
+
+  GenepopFileReader absent;
+  open_genepop_reader(absent, dir.file("absent.gen").c_str());
+  EXPECT_EQ(next_genepop_population(absent, population), GenepopPull::kFailed);
+  EXPECT_EQ(describe_genepop_failure(absent.outcome), "cannot open file: No such file or directory");
+}
+
 TEST(GenepopReader, UnreadableFilesAreStatuses) {
   TempDir dir;
   const GenepopRead missing = read_genepop_file(dir.file("absent.gen").c_str());
