@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "exact/exact_report.h"
+#include "stats/unit_heterozygosity.h"
 
 namespace {
 
@@ -45,6 +46,14 @@ ColumnGroup missing_group() {
                   nullptr}}};
 }
 
+void add_double_or_na_cell(TsvLine& line, double value) {
+  if (std::isnan(value)) {
+    add_na_cell(line);
+  } else {
+    add_double_cell(line, value);
+  }
+}
+
 ColumnGroup stats_group() {
   ColumnGroup g{"statistics", always, {}};
   g.columns.push_back(cell("x2", [](TsvLine& l, const UnitResult& r) {
@@ -57,17 +66,19 @@ ColumnGroup stats_group() {
     add_float_cell(l, r.locus.x2_crit);
   }));
   g.columns.push_back(cell("p_x2", [](TsvLine& l, const UnitResult& r) {
-    if (std::isnan(r.p_x2)) {
-      add_na_cell(l);
-    } else {
-      add_double_cell(l, r.p_x2);
-    }
+    add_double_or_na_cell(l, r.p_x2);
   }));
   g.columns.push_back(cell("h_obs", [](TsvLine& l, const UnitResult& r) {
     add_double_cell(l, observed_heterozygosity(r.locus));
   }));
   g.columns.push_back(cell("h_exp", [](TsvLine& l, const UnitResult& r) {
     add_double_cell(l, expected_heterozygosity(r.locus));
+  }));
+  g.columns.push_back(cell("he", [](TsvLine& l, const UnitResult& r) {
+    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).he);
+  }));
+  g.columns.push_back(cell("f_is", [](TsvLine& l, const UnitResult& r) {
+    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).f_is);
   }));
   g.columns.push_back(cell("d", [](TsvLine& l, const UnitResult& r) {
     add_float_cell(l, r.locus.d_obs);

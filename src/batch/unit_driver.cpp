@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "batch/row_columns.h"
+#include "batch/summary_output.h"
 #include "batch/unit_analysis.h"
 #include "batch/write_guard.h"
 #include "genepop/bh_adjust.h"
@@ -82,10 +83,18 @@ bool append_unit_report(const BatchRun& run, const char* path, const SourceUnit&
   return false;
 }
 
+// The path as the rows' file cell shows it.
+std::string file_cell(const char* path) {
+  TsvLine line;
+  add_text_cell(line, path);
+  return std::move(line.text);
+}
+
 // Rows and reports in unit order; false when standard output failed.
 bool write_block(BatchRun& run, const InputKind& kind, const char* path,
                  const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
   const BatchOptions& options = run.options;
+  const std::string file = run.summary ? file_cell(path) : std::string();
   for (size_t u = 0; u < units.size(); ++u) {
     const SourceUnit& unit = units[u];
     const Analysed& a = block[u];
@@ -98,6 +107,7 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
     TsvLine line = row_cells(kind, options, RowUnit{unit, r});
+    if (run.summary) add_summary_unit(*run.summary, summary_unit_of(file, unit, r, options));
     WriteSection section;
     if (kind.adjusts_p) {
       const double lead = r != nullptr ? leading_p(*r, options) : std::nan("");
@@ -133,6 +143,7 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
         report_failure(run.program, path, failure);
         run.any_failed = true;
         run.pending.resize(pending_before);
+        if (run.summary) drop_summary_file(*run.summary, file_cell(path));
         return;
       case SourceStatus::kUnits:
         break;

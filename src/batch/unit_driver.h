@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
 #include "montecarlo/experiment.h"
+#include "summary/summary_table.h"
 
 // A row waiting for q_bh: its cells and what q_bh needs of it.
 struct PendingRow {
@@ -29,6 +31,8 @@ struct BatchRun {
   bool any_failed = false;
   bool output_failed = false;  // standard output took no more: stop at once
   std::vector<PendingRow> pending;
+  // With --summary: every unit with a row, as its row is written.
+  std::optional<SummaryTable> summary;
 };
 
 void report_failure(const char* program, const std::string& what, const std::string& reason);

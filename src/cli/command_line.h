@@ -23,6 +23,7 @@ struct BatchOptions {
   uint64_t tables = kDefaultTables;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
+  std::string summary;         // empty: no summary table
 };
 
 enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };

@@ -41,11 +41,11 @@ UnitSource open_scripted(const char*) {
   }};
 }
 
-const InputKind kScripted{{"name"}, false, true, open_scripted};
+const InputKind kScripted{{"name"}, false, true, open_scripted, {}};
 
 TEST(UnitDriver, RowsWaitInUnitOrderAndAFailedFileLosesItsOwn) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}, std::nullopt};
   g_script = std::make_shared<Script>(Script{{{"a", "-"}, {"b"}}, false});
   run_input_file(run, kScripted, "one", 1);
   ASSERT_EQ(run.pending.size(), 3u);
