@@ -20,9 +20,10 @@ void add_to(ScopeSums& sums, const SummaryUnit& unit) {
 }
 
 ScopeSums& scope_named(NamedScopes& scopes, std::string_view name) {
-  const auto [it, added] = scopes.index.try_emplace(std::string(name), scopes.scopes.size());
-  if (added) scopes.scopes.emplace_back(std::string(name), ScopeSums{});
-  return scopes.scopes[it->second].second;
+  const auto it = scopes.index.find(name);
+  if (it != scopes.index.end()) return scopes.scopes[it->second].second;
+  scopes.index.emplace(std::string(name), scopes.scopes.size());
+  return scopes.scopes.emplace_back(std::string(name), ScopeSums{}).second;
 }
 
 CombinedP combined(const FisherSums& sums, bool combine) {
@@ -70,9 +71,13 @@ void add_summary_unit(SummaryTable& table, const SummaryUnit& unit) {
   // Units come file by file: the last file is nearly always the one.
   size_t f = table.files.size();
   if (f == 0 || table.files.back().file != unit.file) {
-    const auto [it, added] = table.file_index.try_emplace(std::string(unit.file), f);
-    if (added) table.files.push_back(FileScopes{std::string(unit.file), {}, {}, {}});
-    f = it->second;
+    const auto it = table.file_index.find(unit.file);
+    if (it != table.file_index.end()) {
+      f = it->second;
+    } else {
+      table.file_index.emplace(std::string(unit.file), f);
+      table.files.push_back(FileScopes{std::string(unit.file), {}, {}, {}});
+    }
   } else {
     f = f - 1;
   }
@@ -83,7 +88,7 @@ void add_summary_unit(SummaryTable& table, const SummaryUnit& unit) {
 }
 
 void drop_summary_file(SummaryTable& table, std::string_view file) {
-  const auto it = table.file_index.find(std::string(file));
+  const auto it = table.file_index.find(file);
   if (it == table.file_index.end()) return;
   table.files.erase(table.files.begin() + static_cast<std::ptrdiff_t>(it->second));
   table.file_index.clear();

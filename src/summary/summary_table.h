@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,9 +60,16 @@ struct ScopeSums {
   HeterozygositySums het;
 };
 
+// Looked up by a view of the unit's cell, without making a string of it.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+using NameIndex = std::unordered_map<std::string, size_t, NameHash, std::equal_to<>>;
+
 struct NamedScopes {
   std::vector<std::pair<std::string, ScopeSums>> scopes;  // in order of first appearance
-  std::unordered_map<std::string, size_t> index;
+  NameIndex index;
 };
 
 struct FileScopes {
@@ -74,7 +82,7 @@ struct FileScopes {
 struct SummaryTable {
   SummaryLayout layout;
   std::vector<FileScopes> files;  // in order of first appearance
-  std::unordered_map<std::string, size_t> file_index;
+  NameIndex file_index;
 };
 
 void add_summary_unit(SummaryTable& table, const SummaryUnit& unit);
