@@ -21,7 +21,7 @@ void BM_GenepopRun(benchmark::State& state) {
   options.seed_given = true;
   size_t summary_bytes = 0;
   for (auto _ : state) {
-    BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}, std::nullopt};
+    BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
     if (with_summary) run.summary = SummaryTable{summary_layout(genepop_input(), options), {}, {}};
     run_input_file(run, genepop_input(), HWMC_GENEPOP_SAMPLE, 1);
     if (run.any_failed) state.SkipWithError("the sample file failed");

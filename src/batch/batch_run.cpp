@@ -13,7 +13,7 @@
 #include "batch/write_guard.h"
 #include "fileio/fd_io.h"
 #include "fileio/unique_fd.h"
-#include "report/output_trim.h"
+#include "report/report_sink.h"
 
 namespace {
 
@@ -37,14 +37,12 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     return 1;
   }
   install_interrupt_handler();
-  BatchRun run{options, program, ProgressLine{}, McHooks{}, false, false, {}, std::nullopt};
+  BatchRun run{options, program, ProgressLine{}, McHooks{}};
   run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
   run.progress.files_total = files.size();
   run.progress.runs = options.runs;
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
-
-  if (!options.report.empty()) trim_output_tail(options.report.c_str());
 
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
   // Opened before any work, so that a summary that cannot be written is
@@ -59,6 +57,17 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     }
     run.summary = SummaryTable{summary_layout(kind, options), {}, {}};
   }
+  // One sink for the whole run: a FIFO gets every report, in order.
+  if (!options.report.empty()) {
+    const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
+    if (opened.status == AppendResult::kDone) {
+      run.with_report = true;
+    } else {
+      report_sink_failure(run, opened);
+      run.any_failed = true;
+    }
+  }
+
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -73,6 +82,13 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (!write_pending_rows(run)) {
     report_failure(program, "standard output", "write error");
     return 1;
+  }
+  if (run.with_report) {
+    const SinkResult closed = close_report_sink(run.report);
+    if (closed.status != AppendResult::kDone) {
+      report_sink_failure(run, closed);
+      run.any_failed = true;
+    }
   }
   if (run.summary && !write_summary(run, summary_file)) return 1;
   return run.any_failed ? 1 : 0;

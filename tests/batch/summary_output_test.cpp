@@ -54,7 +54,7 @@ TEST(UnitColumns, HeAndFisFollowHExpAndMeetTheirDefinitions) {
 
 TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}, std::nullopt};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   run.summary = SummaryTable{summary_layout(genepop_input(), options), {}, {}};
   const std::string path = HWMC_SOURCE_DIR "/examples/sample.gen";
   run_input_file(run, genepop_input(), path.c_str(), 1);

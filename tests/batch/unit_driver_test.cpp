@@ -45,7 +45,7 @@ const InputKind kScripted{{"name"}, false, true, open_scripted, {}};
 
 TEST(UnitDriver, RowsWaitInUnitOrderAndAFailedFileLosesItsOwn) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}, std::nullopt};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   g_script = std::make_shared<Script>(Script{{{"a", "-"}, {"b"}}, false});
   run_input_file(run, kScripted, "one", 1);
   ASSERT_EQ(run.pending.size(), 3u);
