@@ -46,14 +46,6 @@ ColumnGroup missing_group() {
                   nullptr}}};
 }
 
-void add_double_or_na_cell(TsvLine& line, double value) {
-  if (std::isnan(value)) {
-    add_na_cell(line);
-  } else {
-    add_double_cell(line, value);
-  }
-}
-
 ColumnGroup stats_group() {
   ColumnGroup g{"statistics", always, {}};
   g.columns.push_back(cell("x2", [](TsvLine& l, const UnitResult& r) {

@@ -10,25 +10,17 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-void add_figure(TsvLine& line, double value) {
-  if (std::isnan(value)) {
-    add_na_cell(line);
-  } else {
-    add_double_cell(line, value);
-  }
-}
-
 void add_combined(TsvLine& line, const CombinedP& c, bool with_statistic) {
-  add_figure(line, c.p);
+  add_double_or_na_cell(line, c.p);
   if (with_statistic) {
-    add_figure(line, c.x2);
+    add_double_or_na_cell(line, c.x2);
     if (c.df > 0) {
       add_int_cell(line, c.df);
     } else {
       add_na_cell(line);
     }
   }
-  add_figure(line, c.q);
+  add_double_or_na_cell(line, c.q);
 }
 
 double exact_p(const UnitResult& r, ExactTest test) {
@@ -74,9 +66,9 @@ std::string summary_text(const SummaryTable& table) {
     add_cell(line, row.name);
     add_int_cell(line, row.units);
     add_combined(line, row.lead, true);
-    add_figure(line, row.f_is);
-    add_figure(line, row.h_obs);
-    add_figure(line, row.he);
+    add_double_or_na_cell(line, row.f_is);
+    add_double_or_na_cell(line, row.h_obs);
+    add_double_or_na_cell(line, row.he);
     if (directional) {
       add_combined(line, row.deficit, false);
       add_combined(line, row.excess, false);

@@ -172,11 +172,7 @@ bool write_pending_rows(BatchRun& run) {
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
   for (size_t i = 0; i < run.pending.size(); ++i) {
     TsvLine& line = run.pending[i].line;
-    if (std::isnan(q[i])) {
-      add_na_cell(line);
-    } else {
-      add_double_cell(line, q[i]);
-    }
+    add_double_or_na_cell(line, q[i]);
     WriteSection section;
     if (!write_stdout(finish_line(line))) return false;
   }
