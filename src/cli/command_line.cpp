@@ -103,6 +103,7 @@ CommandLine usage_error(std::string message) {
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine c;
   bool batch = false;
+  bool merge = false;
   bool help = false;
   bool version = false;
   const char* batch_only = nullptr;  // the first batch option seen
@@ -131,6 +132,10 @@ CommandLine parse_command_line(int argc, char** argv) {
       batch = true;
       continue;
     }
+    if (text == "--merge") {
+      merge = true;
+      continue;
+    }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const BatchOption* option = find_option(name);
@@ -157,6 +162,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     c.kind = CommandKind::kHelp;
   } else if (version) {
     c.kind = CommandKind::kVersion;
+  } else if (merge) {
+    if (batch || batch_only != nullptr)
+      return usage_error("option '--merge' takes no other option than files");
+    c.kind = CommandKind::kMerge;
+    if (c.operands.empty()) return usage_error("no input file");
   } else if (batch) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -175,6 +185,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " --batch [OPTION]... FILE...\n"
+         "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -207,6 +218,12 @@ std::string usage_text(const char* program) {
          "                 population and per file with Fisher's method over the\n"
          "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
          "                 its file row only)\n"
+         "\n"
+         "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
+         "one per region) as one table to standard output: one header, the rows\n"
+         "in the order given, q_bh (where there is one) adjusted again over all\n"
+         "rows from p_lead; every other cell as it was. Differing headers or a\n"
+         "file that is not such a table: an error, and nothing written.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"
