@@ -164,7 +164,7 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
 TEST(RowColumns, TheColumnsOfEveryRowAreTheAlwaysPresentGroups) {
   EXPECT_EQ(columns_of_every_row(),
             (std::vector<std::string>{"k", "n", "x2", "df", "x2_crit", "p_x2", "h_obs", "h_exp",
-                                      "d", "knd2", "seed"}));
+                                      "he", "f_is", "d", "knd2", "seed"}));
 }
 
 TEST(RowColumns, AnalysisFailuresCarryTheScreensWords) {
