@@ -35,8 +35,8 @@ SummaryLayout summary_layout(const InputKind& kind, const BatchOptions& options)
   return layout;
 }
 
-SummaryUnit summary_unit_of(std::string_view file_cell, const SourceUnit& unit,
-                            const UnitResult* r, const BatchOptions& options) {
+SummaryUnit summary_unit_of(std::string_view file_cell, const SourceUnit& unit, const UnitResult* r,
+                            const BatchOptions& options) {
   SummaryUnit s{file_cell, unit.population, unit.locus, kNaN, kNaN, kNaN, kNaN, kNaN, 0};
   if (r == nullptr) return s;
   s.p_lead = leading_p(*r, options);

@@ -20,8 +20,8 @@ SummaryLayout summary_layout(const InputKind& kind, const BatchOptions& options)
 
 // A unit's figures; r null where nothing was tested. The views point into
 // file_cell and unit.
-SummaryUnit summary_unit_of(std::string_view file_cell, const SourceUnit& unit,
-                            const UnitResult* r, const BatchOptions& options);
+SummaryUnit summary_unit_of(std::string_view file_cell, const SourceUnit& unit, const UnitResult* r,
+                            const BatchOptions& options);
 
 // The header and every row, each ending in a line feed.
 std::string summary_text(const SummaryTable& table);

@@ -34,8 +34,16 @@ CombinedP combined(const FisherSums& sums, bool combine) {
 
 SummaryRow row_of(const SummaryLayout& layout, const std::string& file, SummaryScope scope,
                   const std::string& name, const ScopeSums& sums) {
-  SummaryRow row{file, scope, name, sums.lead.count, combined(sums.lead, layout.combine_p),
-                 {kNaN, 0, kNaN, kNaN}, {kNaN, 0, kNaN, kNaN}, kNaN, kNaN, kNaN};
+  SummaryRow row{file,
+                 scope,
+                 name,
+                 sums.lead.count,
+                 combined(sums.lead, layout.combine_p),
+                 {kNaN, 0, kNaN, kNaN},
+                 {kNaN, 0, kNaN, kNaN},
+                 kNaN,
+                 kNaN,
+                 kNaN};
   if (layout.directional) {
     row.deficit = combined(sums.deficit, layout.combine_p);
     row.excess = combined(sums.excess, layout.combine_p);
@@ -52,7 +60,8 @@ SummaryRow row_of(const SummaryLayout& layout, const std::string& file, SummaryS
 
 // q_bh of one combined p over the rows of each scope.
 void adjust_by_scope(std::vector<SummaryRow>& rows, CombinedP SummaryRow::*which) {
-  for (SummaryScope scope : {SummaryScope::kLocus, SummaryScope::kPopulation, SummaryScope::kFile}) {
+  for (SummaryScope scope :
+       {SummaryScope::kLocus, SummaryScope::kPopulation, SummaryScope::kFile}) {
     std::vector<size_t> members;
     std::vector<double> p;
     for (size_t i = 0; i < rows.size(); ++i) {

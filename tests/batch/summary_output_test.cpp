@@ -46,9 +46,9 @@ TEST(UnitColumns, HeAndFisFollowHExpAndMeetTheirDefinitions) {
   // f_is = 1/(2n - 1).
   EXPECT_EQ(row_cell({{0, 1}, {1, 2}, {2, 1}}, "he"), format_double(7.0 / 12));
   EXPECT_EQ(row_cell({{0, 1}, {1, 2}, {2, 1}}, "f_is"), format_double(1.0 / 7));
-  EXPECT_EQ(row_cell({{0, 2}, {2, 2}}, "f_is"), "1");     // no heterozygotes
-  EXPECT_EQ(row_cell({{1, 4}}, "f_is"), "-1");            // all: -1 here
-  EXPECT_EQ(row_cell({{1, 1}}, "he"), "NA");               // one individual
+  EXPECT_EQ(row_cell({{0, 2}, {2, 2}}, "f_is"), "1");  // no heterozygotes
+  EXPECT_EQ(row_cell({{1, 4}}, "f_is"), "-1");         // all: -1 here
+  EXPECT_EQ(row_cell({{1, 1}}, "he"), "NA");           // one individual
   EXPECT_EQ(row_cell({{1, 1}}, "f_is"), "NA");
 }
 

@@ -30,9 +30,9 @@ FisherSums sums_of(std::initializer_list<double> ps) {
 }
 
 TEST(FisherMethod, AgreesWithTheClosedFormForEvenDegreesOfFreedom) {
-  for (auto ps : {std::initializer_list<double>{0.01, 0.2, 0.5},
-                  std::initializer_list<double>{0.9, 0.75},
-                  std::initializer_list<double>{1e-30, 0.4, 0.6, 0.05, 0.33}}) {
+  for (auto ps :
+       {std::initializer_list<double>{0.01, 0.2, 0.5}, std::initializer_list<double>{0.9, 0.75},
+        std::initializer_list<double>{1e-30, 0.4, 0.6, 0.05, 0.33}}) {
     const FisherCombination c = combine_fisher(sums_of(ps));
     long double log_product = 0;
     for (double p : ps) log_product += std::log(static_cast<long double>(p));

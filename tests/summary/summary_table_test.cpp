@@ -38,9 +38,9 @@ TEST(SummaryTable, RowsPerLocusPopulationAndFileWithTheirOwnUnits) {
   const std::vector<SummaryRow> rows = summary_rows(study({.loci = true, .populations = true}));
   std::vector<std::string> labels;
   for (const SummaryRow& r : rows) labels.push_back(label(r));
-  EXPECT_EQ(labels, (std::vector<std::string>{"f/locus/A", "f/locus/B", "f/population/1",
-                                              "f/population/2", "f/file/", "g/locus/A",
-                                              "g/population/1", "g/file/"}));
+  EXPECT_EQ(labels,
+            (std::vector<std::string>{"f/locus/A", "f/locus/B", "f/population/1", "f/population/2",
+                                      "f/file/", "g/locus/A", "g/population/1", "g/file/"}));
   const std::vector<int64_t> units = {1, 2, 2, 1, 3, 1, 1, 1};
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].units, units[i]) << labels[i];
 
@@ -64,7 +64,8 @@ TEST(SummaryTable, RowsPerLocusPopulationAndFileWithTheirOwnUnits) {
   EXPECT_NEAR(rows[1].f_is, 0.8, 1e-15);
 
   // q_bh over the rows of one scope across the files, never across scopes.
-  for (SummaryScope scope : {SummaryScope::kLocus, SummaryScope::kPopulation, SummaryScope::kFile}) {
+  for (SummaryScope scope :
+       {SummaryScope::kLocus, SummaryScope::kPopulation, SummaryScope::kFile}) {
     std::vector<double> p;
     std::vector<double> q;
     for (const SummaryRow& r : rows) {
