@@ -44,7 +44,10 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
+  // Without the temporary file for the rows nothing is written or touched.
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
+
   // Opened before any work, so that a summary that cannot be written is
   // known at once, not after hours of analysis.
   UniqueFd summary_file(-1);
@@ -79,10 +82,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, kind, files[i], i + 1);
   if (run.output_failed) return 1;
-  if (!write_pending_rows(run)) {
-    report_failure(program, "standard output", "write error");
-    return 1;
-  }
+  if (!write_pending_rows(run)) return 1;
   if (run.with_report) {
     const SinkResult closed = close_report_sink(run.report);
     if (closed.status != AppendResult::kDone) {

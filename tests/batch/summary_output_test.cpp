@@ -56,6 +56,7 @@ TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   BatchOptions options;
   BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   run.summary = SummaryTable{summary_layout(genepop_input(), options), {}, {}};
+  ASSERT_TRUE(open_pending_rows(run));
   const std::string path = HWMC_SOURCE_DIR "/examples/sample.gen";
   run_input_file(run, genepop_input(), path.c_str(), 1);
   ASSERT_FALSE(run.any_failed);
@@ -76,7 +77,7 @@ TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   EXPECT_NEAR(loc2.f_is, 77.0 / 2237, 1e-15);
   // Its p: Fisher's method over the three units' leading p (rows are
   // population by population, five loci each).
-  const double leads[] = {run.pending[1].lead, run.pending[6].lead, run.pending[11].lead};
+  const double leads[] = {run.pending.leads[1], run.pending.leads[6], run.pending.leads[11]};
   EXPECT_NEAR(loc2.lead.x2, -2 * (std::log(leads[0]) + std::log(leads[1]) + std::log(leads[2])),
               1e-12);
   EXPECT_EQ(loc2.lead.df, 6);
