@@ -86,6 +86,11 @@ const BatchOption kOptions[] = {
      }},
     {"--genepop", false, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
+    {"--summary", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.summary.assign(v);
+       return !v.empty();
+     }},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -227,6 +232,10 @@ std::string usage_text(const char* program) {
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with p_lead and a\n"
          "                 Benjamini-Hochberg q_bh\n"
+         "  --summary FILE write the combined tests to FILE: a row per locus, per\n"
+         "                 population and per file with Fisher's method over the\n"
+         "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
+         "                 its file row only)\n"
          "  --batch        batch mode without any other option\n"
          "\n"
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"
