@@ -10,6 +10,13 @@ namespace {
 
 constexpr size_t kBlock = 1 << 16;
 
+GenepopRead out_of_memory() {
+  GenepopRead r;
+  r.status = GenepopStatus::kOutOfMemory;
+  r.reason = "out of memory";
+  return r;
+}
+
 GenepopPull fail_io(GenepopFileReader& r, GenepopStatus status, const char* what, int error) {
   r.outcome = GenepopRead{};
   r.outcome.status = status;
@@ -100,9 +107,7 @@ GenepopPull next_genepop_population(GenepopFileReader& reader,
   } catch (const std::bad_alloc&) {
     tallies = {};
     reader.parser = GenepopParser{};
-    reader.outcome = GenepopRead{};
-    reader.outcome.status = GenepopStatus::kOutOfMemory;
-    reader.outcome.reason = "out of memory";
+    reader.outcome = out_of_memory();
     reader.ended = true;
     reader.file.reset();
     return GenepopPull::kFailed;
@@ -129,10 +134,7 @@ GenepopRead read_genepop_file(const char* path) {
       break;
     }
   } catch (const std::bad_alloc&) {
-    GenepopRead r;
-    r.status = GenepopStatus::kOutOfMemory;
-    r.reason = "out of memory";
-    return r;
+    return out_of_memory();
   }
   GenepopRead r = std::move(reader.outcome);
   r.data.tallies = std::move(all);

@@ -547,9 +547,9 @@ class ExactAndGenepop(BatchCase):
         self.write("small.gen", SMALL_GEN)
         self.write("late.gen", many + "Pop\nlast , 0101 0101\nbad , 0101\n")
         alone = self.run_batch(["--batch", "--genepop", "--seed", "3", "--runs", "20",
-                                "small.gen", "small.gen"])
+                                "--summary", "alone.tsv", "small.gen", "small.gen"])
         r = self.run_batch(["--batch", "--genepop", "--seed", "3", "--runs", "20",
-                            "small.gen", "late.gen", "small.gen"])
+                            "--summary", "late.tsv", "small.gen", "late.gen", "small.gen"])
         self.assertEqual(r.returncode, 1)
         self.assertEqual(r.stderr.decode(), "hwmc: late.gen: line 805: 1 genotype for 2 loci\n")
         rows = self.records(r)
@@ -557,6 +557,7 @@ class ExactAndGenepop(BatchCase):
         self.assertEqual(len(rows), 2 * 6)
         # q_bh is over the rows kept only, as if the bad file had not been given.
         self.assertEqual(rows, self.records(alone))
+        self.assertEqual(self.read("late.tsv"), self.read("alone.tsv"))
 
     def test_a_population_beyond_memory_is_out_of_memory_and_the_others_go_on(self):
         # A million loci: one population's tallies alone pass the limit.
