@@ -2,11 +2,17 @@
 
 #include <unistd.h>
 
+#include <ctime>
+#include <fstream>
+#include <optional>
+
 #include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
+#include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
+#include "html/page_writer.h"
 #include "report/output_trim.h"
 
 namespace {
@@ -33,6 +39,20 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (!options.report.empty()) trim_output_tail(options.report.c_str());
 
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  // The page's file is opened first, so that a run never ends without the
+  // page it was asked for.
+  std::ofstream page_file;
+  std::optional<ResultsPage> page;
+  if (!options.html.empty()) {
+    page_file.open(options.html, std::ios::binary | std::ios::trunc);
+    if (!page_file) {
+      report_failure(program, options.html, "failure at opening");
+      return 1;
+    }
+    page.emplace(ResultsPage{kind, PageData{}, {}});
+    page->data.header = page_header(options, std::time(nullptr));
+    run.page = &*page;
+  }
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -47,6 +67,16 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (!write_pending_rows(run)) {
     report_failure(program, "standard output", "write error");
     return 1;
+  }
+  // TODO(summary): once the combined tests are written (--summary), each of
+  // their rows goes to the page here, add_summary(page->data, ...), so that
+  // the heat maps get their bars.
+  if (page) {
+    WriteSection section;
+    if (!write_page(page_file, page->data)) {
+      report_failure(program, options.html, "failure at writing");
+      return 1;
+    }
   }
   return run.any_failed ? 1 : 0;
 }

@@ -112,6 +112,7 @@ UnitSource open_genepop_file(const char* path) {
 }  // namespace
 
 const InputKind& genepop_input() {
-  static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file};
+  static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file,
+                              UnitKind::kGenepop};
   return kind;
 }

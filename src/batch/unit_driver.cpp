@@ -98,14 +98,20 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
     TsvLine line = row_cells(kind, options, RowUnit{unit, r});
+    const double lead = r != nullptr ? leading_p(*r, options) : std::nan("");
     WriteSection section;
     if (kind.adjusts_p) {
-      const double lead = r != nullptr ? leading_p(*r, options) : std::nan("");
+      // The page takes the unit with its q_bh, when the row is written.
+      if (run.page != nullptr) run.page->waiting.push_back(page_row(unit, r));
       run.pending.push_back(PendingRow{std::move(line), lead});
-    } else if (!write_stdout(finish_line(line))) {
-      report_failure(run.program, "standard output", "write error");
-      run.output_failed = true;
-      return false;
+    } else {
+      if (run.page != nullptr)
+        add_row_to_page(*run.page, line.text, page_row(unit, r), lead, kNoValue, r);
+      if (!write_stdout(finish_line(line))) {
+        report_failure(run.program, "standard output", "write error");
+        run.output_failed = true;
+        return false;
+      }
     }
     if (r == nullptr || options.report.empty()) continue;
     if (!unit.not_reported.empty()) {
@@ -133,6 +139,7 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
         report_failure(run.program, path, failure);
         run.any_failed = true;
         run.pending.resize(pending_before);
+        if (run.page != nullptr) run.page->waiting.resize(pending_before);
         return;
       case SourceStatus::kUnits:
         break;
@@ -160,6 +167,9 @@ bool write_pending_rows(BatchRun& run) {
     } else {
       add_double_cell(line, q[i]);
     }
+    if (run.page != nullptr)
+      add_row_to_page(*run.page, line.text, run.page->waiting[i], run.pending[i].lead, q[i],
+                      nullptr);
     WriteSection section;
     if (!write_stdout(finish_line(line))) return false;
   }

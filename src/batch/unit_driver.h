@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/progress_line.h"
+#include "batch/results_page.h"
 #include "batch/tsv_line.h"
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
@@ -29,6 +30,7 @@ struct BatchRun {
   bool any_failed = false;
   bool output_failed = false;  // standard output took no more: stop at once
   std::vector<PendingRow> pending;
+  ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
 };
 
 void report_failure(const char* program, const std::string& what, const std::string& reason);
@@ -37,5 +39,6 @@ void report_failure(const char* program, const std::string& what, const std::str
 // cannot be read further loses the rows it had set aside.
 void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number);
 
-// The rows set aside, each with its q_bh; false when standard output failed.
+// The rows set aside, each with its q_bh (and to the page); false when
+// standard output failed.
 bool write_pending_rows(BatchRun& run);

@@ -16,6 +16,7 @@
 #include "batch/tsv_line.h"
 #include "batch/unit_analysis.h"
 #include "cli/command_line.h"
+#include "html/page_data.h"
 
 struct SourceUnit {
   TsvLine id;        // the identifying cells, as the kind's id_columns name them
@@ -48,6 +49,10 @@ struct InputKind {
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
   UnitSource (*open)(const char* path) = nullptr;
+  // How the results page draws the units. It reads their identifying cells
+  // by column name: `file`; `population` (a number, or with kVcf the
+  // population's name), `pop_name`, `locus`; `chrom`, `pos`, `id`.
+  UnitKind page_kind = UnitKind::kCountFile;
 };
 
 // One identifying column of a source, over the source's own record of a

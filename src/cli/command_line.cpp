@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/command_text.h"
 #include "exact/exact_tests.h"
 #include "montecarlo/run_limit.h"
 
@@ -77,6 +78,11 @@ const BatchOption kOptions[] = {
      }},
     {"--genepop", false, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
+    {"--html", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.html.assign(v);
+       return !v.empty();
+     }},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -155,6 +161,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   } else if (batch) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
+    c.options.command_text = command_text(argc, argv);
   } else if (batch_only != nullptr) {
     return usage_error("option '" + std::string(batch_only) + "' needs --batch");
   }
@@ -198,6 +205,9 @@ std::string usage_text(const char* program) {
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with a Benjamini-Hochberg q_bh\n"
+         "  --html FILE    write a results page to FILE after the rows: one\n"
+         "                 self-contained HTML file of pictures (heat maps of\n"
+         "                 Genepop files, residual triangles of count files)\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

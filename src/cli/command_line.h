@@ -23,6 +23,8 @@ struct BatchOptions {
   uint64_t tables = kDefaultTables;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
+  std::string html;          // empty: no results page
+  std::string command_text;  // the whole command line, for the page's header
 };
 
 enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };

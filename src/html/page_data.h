@@ -15,7 +15,7 @@
 
 #include "html/site_thinning.h"
 
-enum class InputKind { kCountFile, kGenepop, kVcf };
+enum class UnitKind { kCountFile, kGenepop, kVcf };
 enum class SummaryScope { kLocus, kPopulation, kFile };
 
 inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -30,7 +30,7 @@ struct PageHeader {
 // One row as the driver holds it. The views need to live only for the call;
 // the fields a kind does not have are left as they are.
 struct UnitFigures {
-  InputKind kind = InputKind::kCountFile;
+  UnitKind kind = UnitKind::kCountFile;
   std::string_view file;
   int32_t population = 0;             // Genepop: the population's number
   std::string_view population_name;   // Genepop and VCF
