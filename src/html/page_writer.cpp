@@ -16,7 +16,7 @@ constexpr const char* kStyle =
     "h1{font-size:1.4em;margin:0 0 .4em}h2{font-size:1.2em;margin:1.2em 0 .4em;border-bottom:1px solid #ccc}"
     "h3{font-size:1em;margin:.8em 0 .3em}"
     "dl{display:grid;grid-template-columns:max-content auto;gap:.1em 1em;margin:0}dt{color:#555}dd{margin:0;"
-    "font-family:monospace;word-break:break-all}"
+    "font-family:monospace;overflow-wrap:anywhere}"
     // A caption as wide as its picture: the figure is a table, the caption
     // its caption.
     "figure{display:inline-table;vertical-align:top;margin:0 1.2em 1.2em 0}"
