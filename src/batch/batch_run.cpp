@@ -13,7 +13,7 @@
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
 #include "html/page_writer.h"
-#include "report/output_trim.h"
+#include "report/report_sink.h"
 
 namespace {
 
@@ -29,18 +29,16 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     return 1;
   }
   install_interrupt_handler();
-  BatchRun run{options, program, ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, program, ProgressLine{}, McHooks{}};
   run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
   run.progress.files_total = files.size();
   run.progress.runs = options.runs;
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
-  if (!options.report.empty()) trim_output_tail(options.report.c_str());
-
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
-  // The page's file is opened first, so that a run never ends without the
-  // page it was asked for.
+  // The page's file is opened before anything is written, so that a run
+  // never ends without the page it was asked for.
   std::ofstream page_file;
   std::optional<ResultsPage> page;
   if (!options.html.empty()) {
@@ -53,6 +51,17 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     page->data.header = page_header(options, std::time(nullptr));
     run.page = &*page;
   }
+  // One sink for the whole run: a FIFO gets every report, in order.
+  if (!options.report.empty()) {
+    const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
+    if (opened.status == AppendResult::kDone) {
+      run.with_report = true;
+    } else {
+      report_sink_failure(run, opened);
+      run.any_failed = true;
+    }
+  }
+
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -67,6 +76,13 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   if (!write_pending_rows(run)) {
     report_failure(program, "standard output", "write error");
     return 1;
+  }
+  if (run.with_report) {
+    const SinkResult closed = close_report_sink(run.report);
+    if (closed.status != AppendResult::kDone) {
+      report_sink_failure(run, closed);
+      run.any_failed = true;
+    }
   }
   // TODO(summary): once the combined tests are written (--summary), each of
   // their rows goes to the page here, add_summary(page->data, ...), so that

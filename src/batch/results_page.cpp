@@ -1,6 +1,8 @@
 #include "batch/results_page.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "cli/program_version.h"
 #include "stats/unit_heterozygosity.h"
@@ -25,7 +27,8 @@ PageRow page_row(const SourceUnit& unit, const UnitResult* r) {
 
 namespace {
 
-// A text cell as its source named it: the escapes of add_text_cell undone.
+// A text cell as its source named it: the escapes of add_text_cell undone
+// (the page escapes what it must itself, and shows a bad byte as U+FFFD).
 std::string unescape_cell(std::string_view cell) {
   std::string out;
   out.reserve(cell.size());
@@ -38,6 +41,19 @@ std::string unescape_cell(std::string_view cell) {
       case 't': out += '\t'; break;
       case 'n': out += '\n'; break;
       case 'r': out += '\r'; break;
+      case 'x': {
+        unsigned byte = 0;
+        const char* digits = cell.data() + i + 1;
+        const char* stop = cell.data() + std::min(cell.size(), i + 3);
+        const auto [end, error] = std::from_chars(digits, stop, byte, 16);
+        if (error == std::errc{} && end == digits + 2) {
+          out += static_cast<char>(byte);
+          i += 2;
+        } else {
+          out += "\\x";
+        }
+        break;
+      }
       default: out += cell[i];
     }
   }

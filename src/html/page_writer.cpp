@@ -37,7 +37,7 @@ void append_header(std::string& out, const PageHeader& h) {
     out += "<dt>";
     out += name;
     out += "</dt><dd>";
-    append_escaped(out, *value);
+    append_markup(out, *value);
     out += "</dd>";
   }
   out += "</dl></header>\n";
@@ -47,7 +47,7 @@ void append_heading(std::string& out, const char* level, std::string_view text) 
   out += '<';
   out += level;
   out += '>';
-  append_escaped(out, text);
+  append_markup(out, text);
   out += "</";
   out += level;
   out += ">\n";

@@ -57,7 +57,7 @@ const InputKind kVcfLike{{"file", "chrom", "pos", "id", "ref", "alt", "populatio
 
 struct PageRun {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   ResultsPage page;
   explicit PageRun(const InputKind& kind) : page{kind, PageData{}, {}} { run.page = &page; }
   // Writes the waiting rows (standard output captured); their text.
@@ -80,7 +80,7 @@ TEST(ResultsPage, GenepopUnitsArriveWithTheirQAndAFailedFileLeavesNothing) {
   PageRun r(kGenepopLike);
   g_script = std::make_shared<Script>(Script{
       {{{"g\\1.gen", "1", "north\tside", "L1"}, {12, 3, 9}},
-       {{"g\\1.gen", "1", "north\tside", "L2"}, {0, 0, 0}},
+       {{"g\\1.gen", "1", "north\tside", "L\x01\xff"}, {0, 0, 0}},
        {{"g\\1.gen", "2", "south", "L1"}, {5, 10, 5}}},
       false});
   run_input_file(r.run, kGenepopLike, "one", 1);
@@ -103,7 +103,7 @@ TEST(ResultsPage, GenepopUnitsArriveWithTheirQAndAFailedFileLeavesNothing) {
   EXPECT_EQ(map.populations[0].number, 1);
   EXPECT_EQ(map.populations[0].name, "north\tside");
   EXPECT_EQ(map.populations[1].number, 2);
-  EXPECT_EQ(map.loci, (std::vector<std::string>{"L1", "L2"}));
+  EXPECT_EQ(map.loci, (std::vector<std::string>{"L1", "L\x01\xff"}));
   ASSERT_EQ(map.cells.size(), 3u);
   const HeatCell& first = map.cells[0];
   EXPECT_EQ(first.k, 2);
