@@ -104,6 +104,7 @@ CommandLine usage_error(std::string message) {
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine c;
   bool batch = false;
+  bool merge = false;
   bool help = false;
   bool version = false;
   const char* batch_only = nullptr;  // the first batch option seen
@@ -132,6 +133,10 @@ CommandLine parse_command_line(int argc, char** argv) {
       batch = true;
       continue;
     }
+    if (text == "--merge") {
+      merge = true;
+      continue;
+    }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const BatchOption* option = find_option(name);
@@ -158,6 +163,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     c.kind = CommandKind::kHelp;
   } else if (version) {
     c.kind = CommandKind::kVersion;
+  } else if (merge) {
+    if (batch || batch_only != nullptr)
+      return usage_error("option '--merge' takes no other option than files");
+    c.kind = CommandKind::kMerge;
+    if (c.operands.empty()) return usage_error("no input file");
   } else if (batch) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -177,6 +187,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " --batch [OPTION]... FILE...\n"
+         "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -208,6 +219,12 @@ std::string usage_text(const char* program) {
          "  --html FILE    write a results page to FILE after the rows: one\n"
          "                 self-contained HTML file of pictures (heat maps of\n"
          "                 Genepop files, residual triangles of count files)\n"
+         "\n"
+         "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
+         "one per region) as one table to standard output: one header, the rows\n"
+         "in the order given, q_bh (where there is one) adjusted again over all\n"
+         "rows from p_lead; every other cell as it was. Differing headers or a\n"
+         "file that is not such a table: an error, and nothing written.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

@@ -4,7 +4,7 @@
 // more). Option values come as "--name VALUE" or "--name=VALUE".
 //
 // The batch options live in one table (command_line.cpp); given without
-// --batch they are a usage error.
+// --batch they are a usage error. --merge takes only files (row tables).
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ struct BatchOptions {
   std::string command_text;  // the whole command line, for the page's header
 };
 
-enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };
+enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
 
 struct CommandLine {
   CommandKind kind = CommandKind::kInteractive;
