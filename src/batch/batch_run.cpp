@@ -1,9 +1,9 @@
 #include "batch/batch_run.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <ctime>
-#include <fstream>
 #include <optional>
 
 #include "batch/count_file_source.h"
@@ -12,7 +12,7 @@
 #include "batch/row_columns.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
-#include "html/page_writer.h"
+#include "fileio/unique_fd.h"
 #include "report/report_sink.h"
 
 namespace {
@@ -38,12 +38,14 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
 
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
   // The page's file is opened before anything is written, so that a run
-  // never ends without the page it was asked for.
-  std::ofstream page_file;
+  // never ends without the page it was asked for; what it holds stays until
+  // the new page is written over it, so a run that fails keeps the old one.
+  UniqueFd page_file(options.html.empty()
+                         ? -1
+                         : ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   std::optional<ResultsPage> page;
   if (!options.html.empty()) {
-    page_file.open(options.html, std::ios::binary | std::ios::trunc);
-    if (!page_file) {
+    if (!page_file.is_open()) {
       report_failure(program, options.html, "failure at opening");
       return 1;
     }
@@ -89,7 +91,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   // the heat maps get their bars.
   if (page) {
     WriteSection section;
-    if (!write_page(page_file, page->data)) {
+    if (!write_page_over(page_file, page->data)) {
       report_failure(program, options.html, "failure at writing");
       return 1;
     }

@@ -4,7 +4,12 @@
 #include <charconv>
 #include <cstdio>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cli/program_version.h"
+#include "fileio/fd_io.h"
+#include "html/page_writer.h"
 #include "stats/unit_heterozygosity.h"
 
 PageRow page_row(const SourceUnit& unit, const UnitResult* r) {
@@ -144,4 +149,13 @@ PageHeader page_header(const BatchOptions& options, std::time_t now) {
   h.seed = options.seed_given ? std::to_string(options.seed)
                               : "from the clock, unit by unit (each row's seed column)";
   return h;
+}
+
+bool write_page_over(UniqueFd& file, const PageData& page) {
+  const std::string text = render_page(page);
+  struct stat st {};
+  if (::fstat(file.fd, &st) != 0) return false;
+  if (S_ISREG(st.st_mode) && ::ftruncate(file.fd, 0) != 0) return false;
+  const bool written = write_all(file.fd, text.data(), text.size());
+  return file.close_now() == 0 && written;
 }

@@ -14,6 +14,7 @@
 
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
+#include "fileio/unique_fd.h"
 #include "html/page_data.h"
 #include "report/unit_result.h"
 
@@ -45,3 +46,7 @@ void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& r
 std::string english_date(std::time_t t);
 
 PageHeader page_header(const BatchOptions& options, std::time_t now);
+
+// The page replaces what the file held (a regular file is cut to it), and
+// the file is closed; false when any of it failed.
+bool write_page_over(UniqueFd& file, const PageData& page);

@@ -164,6 +164,21 @@ class PageRun(unittest.TestCase):
         self.assertEqual(r.stdout, b"")
         self.assertEqual(r.stderr.decode(), "hwmc: no/such/folder/p.html: failure at opening\n")
 
+    def test_a_run_that_fails_keeps_the_page_that_was_there(self):
+        old = os.path.join(self.dir, "p.html")
+        with open(old, "w") as f:
+            f.write("the page of an earlier run, longer than nothing\n")
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run([BINARY, "--batch", "--html", "p.html", COUNTS], cwd=self.dir,
+                               stdout=full, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(r.returncode, 1)
+        with open(old) as f:
+            self.assertEqual(f.read(), "the page of an earlier run, longer than nothing\n")
+        # A run that ends well writes its page over it, cut to its length.
+        self.page([COUNTS], name="p.html")
+        with open(old) as f:
+            self.assertTrue(f.read().endswith("</body></html>\n"))
+
     def test_a_failed_file_leaves_the_others_on_the_page(self):
         with open(os.path.join(self.dir, "bad.gen"), "w") as f:
             f.write("title\nL1\nPop\nx , 0101\ny , 01\n")
