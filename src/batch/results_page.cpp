@@ -1,11 +1,11 @@
 #include "batch/results_page.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cli/program_version.h"
 #include "fileio/fd_io.h"
