@@ -36,7 +36,9 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
+  // Without the temporary file for the rows nothing is written or touched.
   const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
   // The page's file is opened before anything is written, so that a run
   // never ends without the page it was asked for; what it holds stays until
   // the new page is written over it, so a run that fails keeps the old one.
@@ -53,6 +55,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     page->data.header = page_header(options, std::time(nullptr));
     run.page = &*page;
   }
+
   // One sink for the whole run: a FIFO gets every report, in order.
   if (!options.report.empty()) {
     const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
@@ -75,10 +78,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, kind, files[i], i + 1);
   if (run.output_failed) return 1;
-  if (!write_pending_rows(run)) {
-    report_failure(program, "standard output", "write error");
-    return 1;
-  }
+  if (!write_pending_rows(run)) return 1;
   if (run.with_report) {
     const SinkResult closed = close_report_sink(run.report);
     if (closed.status != AppendResult::kDone) {

@@ -12,8 +12,9 @@
 #include "html/page_writer.h"
 #include "stats/unit_heterozygosity.h"
 
-PageRow page_row(const SourceUnit& unit, const UnitResult* r) {
+PageRow page_row(const SourceUnit& unit, const UnitResult* r, double lead) {
   PageRow row;
+  row.p = lead;
   if (r == nullptr) {
     row.k = unit.k;
     row.n = unit.n;
@@ -74,8 +75,8 @@ Int cell_number(std::string_view cell) {
 
 }  // namespace
 
-void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double p,
-                     double q_bh, const UnitResult* r) {
+void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double q_bh,
+                     const UnitResult* r) {
   UnitFigures u;
   u.kind = page.kind.page_kind;
   // The names, read while the row's text is at hand; the views below point
@@ -108,7 +109,7 @@ void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& r
   u.id = id;
   u.k = row.k;
   u.n = row.n;
-  u.p = p;
+  u.p = row.p;
   u.q_bh = q_bh;
   u.f_is = row.f_is;
   u.d = row.d;

@@ -18,8 +18,9 @@
 #include "html/page_data.h"
 #include "report/unit_result.h"
 
-// What the page needs of a row besides its cells and its p and q_bh.
+// What the page needs of a row besides its cells and its q_bh.
 struct PageRow {
+  double p = kNoValue;  // the leading p, as q_bh takes it; NaN where none
   int32_t k = 0;
   int32_t n = 0;
   float f_is = kNoValue;  // NaN where it has no value
@@ -34,13 +35,13 @@ struct ResultsPage {
 };
 
 // r null: the unit had nothing to test (an NA row).
-PageRow page_row(const SourceUnit& unit, const UnitResult* r);
+PageRow page_row(const SourceUnit& unit, const UnitResult* r, double lead);
 
 // One unit to the page: its row's cells (tab-separated, the identifying
-// ones first), its leading p and q_bh (NaN where they have none) and, for a
-// count file, its analysis for the genotype triangle.
-void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double p,
-                     double q_bh, const UnitResult* r);
+// ones first), its q_bh (NaN where it has none) and, for a count file, its
+// analysis for the genotype triangle.
+void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double q_bh,
+                     const UnitResult* r);
 
 // "Wednesday 9 December 2026, 04:19:06 UTC", the same in every locale.
 std::string english_date(std::time_t t);

@@ -1,8 +1,12 @@
 #include "batch/unit_driver.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -87,7 +91,20 @@ bool append_unit_report(BatchRun& run, const char* path, const SourceUnit& unit,
   return false;
 }
 
-// Rows and reports in unit order; false when standard output failed.
+void report_spool_failure(const BatchRun& run, int error) {
+  report_failure(run.program, "temporary file in " + run.pending.directory, std::strerror(error));
+}
+
+// A file that failed loses the rows it had set aside.
+void drop_rows_after(BatchRun& run, SpoolMark before) {
+  if (run.page != nullptr) run.page->waiting.resize(before.rows);
+  if (spool_rollback(run.pending, before)) return;
+  report_spool_failure(run, errno);
+  run.output_failed = true;
+}
+
+// Rows and reports in unit order; false when standard output or the
+// temporary file failed.
 bool write_block(BatchRun& run, const InputKind& kind, const char* path,
                  const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
   const BatchOptions& options = run.options;
@@ -102,16 +119,21 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
     const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
-    TsvLine line = row_cells(kind, options, RowUnit{unit, r});
-    const double lead = r != nullptr ? leading_p(*r, options) : std::nan("");
+    const RowUnit row{unit, r};
+    TsvLine line = row_cells(kind, options, row);
+    const double lead = row_lead(options, row);
     WriteSection section;
     if (kind.adjusts_p) {
+      if (!spool_row(run.pending, line.text, lead)) {
+        report_spool_failure(run, errno);
+        run.output_failed = true;
+        return false;
+      }
       // The page takes the unit with its q_bh, when the row is written.
-      if (run.page != nullptr) run.page->waiting.push_back(page_row(unit, r));
-      run.pending.push_back(PendingRow{std::move(line), lead});
+      if (run.page != nullptr) run.page->waiting.push_back(page_row(unit, r, lead));
     } else {
       if (run.page != nullptr)
-        add_row_to_page(*run.page, line.text, page_row(unit, r), lead, kNoValue, r);
+        add_row_to_page(*run.page, line.text, page_row(unit, r, lead), kNoValue, r);
       if (!write_stdout(finish_line(line))) {
         report_failure(run.program, "standard output", "write error");
         run.output_failed = true;
@@ -131,9 +153,19 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
 
 }  // namespace
 
-void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
+bool open_pending_rows(BatchRun& run) {
+  const int error = open_row_spool(run.pending);
+  if (error == 0) return true;
+  report_spool_failure(run, error);
+  return false;
+}
+
+namespace {
+
+// A file's units, analysed, written and set aside block by block.
+void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t number,
+                SpoolMark before) {
   UnitSource source = kind.open(path);
-  const size_t pending_before = run.pending.size();
   bool noted_not_uniform = false;
   std::vector<SourceUnit> units;
   std::string failure;
@@ -144,8 +176,7 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
       case SourceStatus::kFailed:
         report_failure(run.program, path, failure);
         run.any_failed = true;
-        run.pending.resize(pending_before);
-        if (run.page != nullptr) run.page->waiting.resize(pending_before);
+        drop_rows_after(run, before);
         return;
       case SourceStatus::kUnits:
         break;
@@ -161,23 +192,55 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
   }
 }
 
-bool write_pending_rows(BatchRun& run) {
-  std::vector<double> leads;
-  leads.reserve(run.pending.size());
-  for (const PendingRow& row : run.pending) leads.push_back(row.lead);
-  const std::vector<double> q = adjust_benjamini_hochberg(leads);
-  for (size_t i = 0; i < run.pending.size(); ++i) {
-    TsvLine& line = run.pending[i].line;
-    if (std::isnan(q[i])) {
-      add_na_cell(line);
-    } else {
-      add_double_cell(line, q[i]);
-    }
-    if (run.page != nullptr)
-      add_row_to_page(*run.page, line.text, run.page->waiting[i], run.pending[i].lead, q[i],
-                      nullptr);
-    WriteSection section;
-    if (!write_stdout(finish_line(line))) return false;
+}  // namespace
+
+void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
+  const SpoolMark before = spool_mark(run.pending);
+  try {
+    run_blocks(run, kind, path, number, before);
+  } catch (const std::bad_alloc&) {
+    progress_erase(run.progress);
+    report_failure(run.program, path, "out of memory");
+    run.any_failed = true;
+    drop_rows_after(run, before);
   }
-  return true;
+}
+
+bool write_pending_rows(BatchRun& run) {
+  RowSpool& spool = run.pending;
+  if (!spool.file.is_open()) return true;
+  try {
+    // The leads become their q values; each row's p_lead is in its text.
+    adjust_benjamini_hochberg_in_place(spool.leads);
+  } catch (const std::bad_alloc&) {
+    report_failure(run.program, kQColumn, "out of memory");
+    return false;
+  }
+  bool written = true;
+  std::string out;
+  const int error = spool_replay(spool, [&](std::string_view rows, size_t first) {
+    out.clear();
+    size_t i = first;
+    for (size_t start = 0; start < rows.size(); ++i) {
+      const size_t end = rows.find('\n', start);
+      out.append(rows.substr(start, end - start));
+      const double q = spool.leads[i];
+      if (run.page != nullptr)
+        add_row_to_page(*run.page, rows.substr(start, end - start), run.page->waiting[i], q,
+                        nullptr);
+      out += '\t';
+      out += std::isnan(q) ? std::string("NA") : format_double(q);
+      out += '\n';
+      start = end + 1;
+    }
+    WriteSection section;
+    written = write_stdout(out);
+    return written;
+  });
+  if (error != 0) {
+    report_spool_failure(run, error);
+    return false;
+  }
+  if (!written) report_failure(run.program, "standard output", "write error");
+  return written;
 }

@@ -59,7 +59,10 @@ struct PageRun {
   BatchOptions options;
   BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
   ResultsPage page;
-  explicit PageRun(const InputKind& kind) : page{kind, PageData{}, {}} { run.page = &page; }
+  explicit PageRun(const InputKind& kind) : page{kind, PageData{}, {}} {
+    run.page = &page;
+    EXPECT_TRUE(open_pending_rows(run));
+  }
   // Writes the waiting rows (standard output captured); their text.
   std::string finish() {
     testing::internal::CaptureStdout();
@@ -89,10 +92,9 @@ TEST(ResultsPage, GenepopUnitsArriveWithTheirQAndAFailedFileLeavesNothing) {
   testing::internal::CaptureStderr();
   run_input_file(r.run, kGenepopLike, "two", 2);
   testing::internal::GetCapturedStderr();
-  ASSERT_EQ(r.page.waiting.size(), r.run.pending.size());
+  ASSERT_EQ(r.page.waiting.size(), r.run.pending.leads.size());
 
-  std::vector<double> leads;
-  for (const PendingRow& row : r.run.pending) leads.push_back(row.lead);
+  const std::vector<double> leads = r.run.pending.leads;
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
   r.finish();
 
@@ -152,7 +154,7 @@ TEST(ResultsPage, ACountFileGivesItsTriangleInRowOrder) {
   add_text_cell(unit.id, "counts.txt");
   static const InputKind kCounts{{"file"}, false, false, nullptr};
   ResultsPage page{kCounts, PageData{}, {}};
-  add_row_to_page(page, unit.id.text, page_row(unit, &a.result), 0.25, kNoValue, &a.result);
+  add_row_to_page(page, unit.id.text, page_row(unit, &a.result, 0.25), kNoValue, &a.result);
   ASSERT_EQ(page.data.count_files.size(), 1u);
   const CountFileFigures& f = page.data.count_files[0];
   EXPECT_EQ(f.file, "counts.txt");
