@@ -5,13 +5,16 @@
 
 #include <ctime>
 #include <optional>
+#include <string>
 
 #include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
+#include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
+#include "fileio/fd_io.h"
 #include "fileio/unique_fd.h"
 #include "report/report_sink.h"
 
@@ -19,6 +22,14 @@ namespace {
 
 void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
+}
+
+// The summary after the rows; false after telling why.
+bool write_summary(const BatchRun& run, UniqueFd& file) {
+  const std::string text = summary_text(*run.summary);
+  if (write_all(file.fd, text.data(), text.size()) && file.close_now() == 0) return true;
+  report_failure(run.program, run.options.summary, "failure at writing");
+  return false;
 }
 
 }  // namespace
@@ -56,6 +67,18 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
     run.page = &*page;
   }
 
+  // Opened before any work, so that a summary that cannot be written is
+  // known at once, not after hours of analysis.
+  UniqueFd summary_file(-1);
+  if (!options.summary.empty()) {
+    summary_file.fd =
+        ::open(options.summary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (!summary_file.is_open()) {
+      report_failure(program, options.summary, "failure at opening");
+      return 1;
+    }
+    run.summary = SummaryTable{summary_layout(kind, options), {}, {}};
+  }
   // One sink for the whole run: a FIFO gets every report, in order.
   if (!options.report.empty()) {
     const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
@@ -86,10 +109,9 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
       run.any_failed = true;
     }
   }
-  // TODO(summary): once the combined tests are written (--summary), each of
-  // their rows goes to the page here, add_summary(page->data, ...), so that
-  // the heat maps get their bars.
+  if (run.summary && !write_summary(run, summary_file)) return 1;
   if (page) {
+    if (run.summary) add_summary_rows(page->data, *run.summary);
     WriteSection section;
     if (!write_page_over(page_file, page->data)) {
       report_failure(program, options.html, "failure at writing");

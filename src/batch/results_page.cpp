@@ -128,6 +128,23 @@ void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& r
   add_unit(page.data, u);
 }
 
+void add_summary_rows(PageData& page, const SummaryTable& summary) {
+  for (const SummaryRow& row : summary_rows(summary)) {
+    SummaryFigures s;
+    s.file = row.file;
+    switch (row.scope) {
+      case SummaryScope::kLocus: s.scope = PageScope::kLocus; break;
+      case SummaryScope::kPopulation: s.scope = PageScope::kPopulation; break;
+      case SummaryScope::kFile: s.scope = PageScope::kFile; break;
+    }
+    s.name = row.name;
+    s.p_fisher = row.lead.p;
+    s.q_bh = row.lead.q;
+    s.f_is = row.f_is;
+    add_summary(page, s);
+  }
+}
+
 std::string english_date(std::time_t t) {
   static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};

@@ -17,6 +17,7 @@
 #include "fileio/unique_fd.h"
 #include "html/page_data.h"
 #include "report/unit_result.h"
+#include "summary/summary_table.h"
 
 // What the page needs of a row besides its cells and its q_bh.
 struct PageRow {
@@ -42,6 +43,10 @@ PageRow page_row(const SourceUnit& unit, const UnitResult* r, double lead);
 // analysis for the genotype triangle.
 void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double q_bh,
                      const UnitResult* r);
+
+// Every row of the run's summary (--summary) to the page: the bars beside
+// the heat maps.
+void add_summary_rows(PageData& page, const SummaryTable& summary);
 
 // "Wednesday 9 December 2026, 04:19:06 UTC", the same in every locale.
 std::string english_date(std::time_t t);

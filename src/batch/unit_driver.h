@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "cli/command_line.h"
 #include "montecarlo/experiment.h"
 #include "report/report_sink.h"
+#include "summary/summary_table.h"
 
 struct BatchRun {
   const BatchOptions& options;
@@ -34,6 +36,8 @@ struct BatchRun {
   bool output_failed = false;
   // Rows of a kind that adjusts p; open before the first file is run.
   RowSpool pending{};
+  // With --summary: every unit with a row, as its row is written.
+  std::optional<SummaryTable> summary{};
   ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
 };
 

@@ -17,6 +17,7 @@
 #include "batch/unit_analysis.h"
 #include "cli/command_line.h"
 #include "html/page_data.h"
+#include "summary/summary_table.h"
 
 struct SourceUnit {
   TsvLine id;        // the identifying cells, as the kind's id_columns name them
@@ -32,6 +33,10 @@ struct SourceUnit {
   int32_t missing = 0;      // individuals not typed, where the kind counts them
   std::string report_heading;  // written before the unit's report
   std::string not_reported;    // why the unit gets no report (a note, not a failure)
+  // The unit's population and locus as its row shows them, for the summary
+  // (empty where the kind has none).
+  std::string population;
+  std::string locus;
 };
 
 enum class SourceStatus { kUnits, kEnd, kFailed };
@@ -49,6 +54,9 @@ struct InputKind {
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
   UnitSource (*open)(const char* path) = nullptr;
+  // The rows of --summary for this kind (the driver adds the exact tests'
+  // directions): by default the file rows only.
+  SummaryLayout summary{};
   // How the results page draws the units. It reads their identifying cells
   // by column name: `file`; `population` (a number, or with kVcf the
   // population's name), `pop_name`, `locus`; `chrom`, `pos`, `id`.

@@ -92,6 +92,11 @@ const BatchOption kOptions[] = {
        o.html.assign(v);
        return !v.empty();
      }},
+    {"--summary", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.summary.assign(v);
+       return !v.empty();
+     }},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -237,6 +242,10 @@ std::string usage_text(const char* program) {
          "  --html FILE    write a results page to FILE after the rows: one\n"
          "                 self-contained HTML file of pictures (heat maps of\n"
          "                 Genepop files, residual triangles of count files)\n"
+         "  --summary FILE write the combined tests to FILE: a row per locus, per\n"
+         "                 population and per file with Fisher's method over the\n"
+         "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
+         "                 its file row only)\n"
          "  --batch        batch mode without any other option\n"
          "\n"
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"

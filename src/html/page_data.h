@@ -16,7 +16,7 @@
 #include "html/site_thinning.h"
 
 enum class UnitKind { kCountFile, kGenepop, kVcf };
-enum class SummaryScope { kLocus, kPopulation, kFile };
+enum class PageScope { kLocus, kPopulation, kFile };
 
 inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
@@ -56,7 +56,7 @@ struct UnitFigures {
 
 struct SummaryFigures {
   std::string_view file;
-  SummaryScope scope = SummaryScope::kFile;
+  PageScope scope = PageScope::kFile;
   std::string_view name;  // the locus, the population's number, or empty
   double p_fisher = kNoValue;
   double q_bh = kNoValue;
@@ -109,7 +109,7 @@ struct CountFileFigures {
 
 struct StoredSummary {
   std::string file;
-  SummaryScope scope = SummaryScope::kFile;
+  PageScope scope = PageScope::kFile;
   std::string name;
   double p_fisher = kNoValue, q_bh = kNoValue, f_is = kNoValue;
 };

@@ -82,7 +82,7 @@ std::string render_page(const PageData& page) {
       append_position_plot(out, g);
       append_de_finetti_plot(out, g);
       for (const StoredSummary& s : page.summaries)
-        if (s.file == g.file && s.scope == SummaryScope::kPopulation && s.name == g.population)
+        if (s.file == g.file && s.scope == PageScope::kPopulation && s.name == g.population)
           out += "<p>Over its " + std::to_string(sites_seen(g.sites)) + " sites: f_is " +
                  figure(s.f_is) + ".</p>";
       if (g.na_sites > 0)

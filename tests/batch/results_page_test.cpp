@@ -51,9 +51,9 @@ UnitSource open_scripted(const char*) {
 }
 
 const InputKind kGenepopLike{{"file", "population", "pop_name", "locus"}, true, true,
-                             open_scripted, UnitKind::kGenepop};
+                             open_scripted, SummaryLayout{}, UnitKind::kGenepop};
 const InputKind kVcfLike{{"file", "chrom", "pos", "id", "ref", "alt", "population"}, true, true,
-                         open_scripted, UnitKind::kVcf};
+                         open_scripted, SummaryLayout{}, UnitKind::kVcf};
 
 struct PageRun {
   BatchOptions options;

@@ -132,6 +132,25 @@ class PageRun(unittest.TestCase):
         self.assertEqual(facts["command line"],
                          BINARY + " --batch --html page.html --genepop --seed 7 --exact " + GENEPOP)
 
+    def test_with_the_summary_the_loci_and_populations_get_their_bars(self):
+        rows, root = self.page(["--genepop", "--summary", "sum.tsv", GENEPOP])
+        with open(os.path.join(self.dir, "sum.tsv")) as f:
+            lines = f.read().splitlines()
+        header = lines[0].split("\t")
+        summary = [dict(zip(header, line.split("\t"))) for line in lines[1:]]
+        bars = [r for r in root.iter(SVG + "rect") if r.get("class") == "bar"]
+        self.assertEqual(len(bars), 5 + 3)  # one per locus, one per population
+        tips = [b.find(SVG + "title").text for b in bars]
+        loci = [s for s in summary if s["scope"] == "locus"]
+        self.assertEqual(len(loci), 5)
+        for tip, s in zip(tips, loci):
+            self.assertTrue(tip.startswith("locus " + s["name"] + " over its populations"), tip)
+            self.assertTrue(close(tip.split("q_bh ")[1].split(",")[0], float(s["q_bh"])), tip)
+        whole = [s for s in summary if s["scope"] == "file"][0]
+        self.assertIn("Whole file: combined: p_fisher ", self.captions(root)[0])
+        self.assertTrue(close(self.captions(root)[0].split("p_fisher ")[1].split(",")[0],
+                              float(whole["p_fisher"])))
+
     def test_count_files_give_their_genotype_triangles(self):
         with open(os.path.join(self.dir, "odd & <name>.txt"), "w") as f:
             f.write("aa:3\nab:9\nbb:4\n")

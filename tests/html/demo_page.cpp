@@ -147,9 +147,9 @@ void add_genepop(PageData& page, Random& rng) {
   for (double x : fisher_pop) p_pop.push_back(boost::math::gamma_q(15.0, x / 2));
   const auto q_locus = benjamini_hochberg(p_locus), q_pop = benjamini_hochberg(p_pop);
   for (int l = 0; l < 15; ++l)
-    add_summary(page, {file, SummaryScope::kLocus, loci[l], p_locus[l], q_locus[l], fis_locus[l]});
+    add_summary(page, {file, PageScope::kLocus, loci[l], p_locus[l], q_locus[l], fis_locus[l]});
   for (int pop = 0; pop < 10; ++pop)
-    add_summary(page, {file, SummaryScope::kPopulation, std::to_string(pop + 1), p_pop[pop], q_pop[pop], fis_pop[pop]});
+    add_summary(page, {file, PageScope::kPopulation, std::to_string(pop + 1), p_pop[pop], q_pop[pop], fis_pop[pop]});
 }
 
 void add_sites(PageData& page, Random& rng) {

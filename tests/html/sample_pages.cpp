@@ -63,15 +63,15 @@ PageData small_sample_page(int64_t sites) {
     }
   for (int32_t locus = 1; locus <= 4; ++locus) {
     const std::string name = "Locus" + std::to_string(locus);
-    add_summary(page, {file, SummaryScope::kLocus, name, std::pow(10.0, -locus), std::pow(10.0, -locus + 0.5),
+    add_summary(page, {file, PageScope::kLocus, name, std::pow(10.0, -locus), std::pow(10.0, -locus + 0.5),
                        locus % 2 ? 0.2 : -0.2});
   }
   for (int32_t pop = 1; pop <= 3; ++pop)
-    add_summary(page, {file, SummaryScope::kPopulation, std::to_string(pop), std::pow(10.0, -2 * pop),
+    add_summary(page, {file, PageScope::kPopulation, std::to_string(pop), std::pow(10.0, -2 * pop),
                        std::pow(10.0, -2 * pop + 1), 0.05 * pop});
-  add_summary(page, {file, SummaryScope::kFile, "", 1e-9, 1e-9, 0.07});
+  add_summary(page, {file, PageScope::kFile, "", 1e-9, 1e-9, 0.07});
   add_sample_sites(page, sites);
-  add_summary(page, {"sites.vcf.gz", SummaryScope::kPopulation, "north", kNoValue, kNoValue, 0.0123});
+  add_summary(page, {"sites.vcf.gz", PageScope::kPopulation, "north", kNoValue, kNoValue, 0.0123});
   const PageData counts = count_files_page(3);
   page.count_files = counts.count_files;
   return page;
