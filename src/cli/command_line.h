@@ -28,6 +28,8 @@ struct BatchOptions {
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
   std::string summary;         // empty: no summary table
+  std::string html;          // empty: no results page
+  std::string command_text;  // the whole command line, for the page's header
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
