@@ -196,12 +196,12 @@ class MergeSummary(BatchCase):
         table = self.save("good.tsv", self.run_batch(["--batch", "--genepop", "a.gen"]))
         lines = table.split("\n")
         he = lines[0].split("\t").index("he")
-        self.write("no_he.tsv", "".join("\t".join(c for i, c in enumerate(line.split("\t"))
-                                                  if i != he) + "\n" for line in lines[:-1]))
+        # A count file's rows with --runs: no p_lead, and p_x2 is not their leading p.
+        self.save("runs.tsv", self.run_batch(["--batch", "--runs", "10", "hw.txt"]))
         cells = lines[1].split("\t")
         cells[he] = "x"
         self.write("bad_he.tsv", "\n".join([lines[0], "\t".join(cells)] + lines[2:]))
-        cases = [("no_he.tsv", "no column 'he', which the summary needs"),
+        cases = [("runs.tsv", "no column 'p_lead', which the summary needs"),
                  ("bad_he.tsv", "line 2: he is not a number: 'x'")]
         for name, reason in cases:
             r = self.run_batch(["--merge", "--summary", "s.tsv", name])
