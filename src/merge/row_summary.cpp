@@ -130,8 +130,8 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
     if (!tables) return not_a_number("exact_tables", cells[columns.exact_tables]);
     const auto valid = [&](size_t column, double& p) -> std::string {
       const std::optional<double> point = parse_figure(cells[column]);
-      if (!point) return not_a_number(column == columns.deficit ? "p_deficit" : "p_excess",
-                                      cells[column]);
+      if (!point)
+        return not_a_number(column == columns.deficit ? "p_deficit" : "p_excess", cells[column]);
       p = *point;
       // b hits of the tables: (b + 1)/(tables + 1), never 0.
       if (sampled && !std::isnan(p)) p = (std::round(p * *tables) + 1.0) / (*tables + 1.0);
