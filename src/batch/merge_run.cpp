@@ -1,16 +1,24 @@
 #include "batch/merge_run.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "batch/row_columns.h"
+#include "batch/summary_output.h"
 #include "batch/tsv_line.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
+#include "fileio/fd_io.h"
 #include "fileio/output_stream.h"
+#include "fileio/unique_fd.h"
 #include "merge/row_merge.h"
+#include "merge/row_summary.h"
 
 namespace {
 
@@ -23,19 +31,47 @@ int report(const char* program, const MergeFailure& failure) {
 
 }  // namespace
 
-int run_merge(const std::vector<char*>& tables, const char* program) {
+int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
+              const char* program) {
   if (!standard_streams_open()) {
     report_failure(program, "standard output", "not open");
     return 1;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
   const std::vector<std::string> paths(tables.begin(), tables.end());
-  const RowScan scan = scan_row_tables(paths, columns_of_every_row());
+  // The summary is fed as the scan reads the rows, so that a table it
+  // cannot read fails the merge before anything is written.
+  const bool with_summary = !summary_path.empty();
+  SummaryTable summary;
+  std::optional<RowSummaryColumns> summary_columns;
+  RowVisitor visitor;
+  if (with_summary) {
+    visitor.header = [&](std::string_view header) {
+      std::string reason;
+      summary_columns = row_summary_columns(header, summary, reason);
+      return reason;
+    };
+    visitor.row = [&](std::string_view row) {
+      return add_row_to_summary(summary, *summary_columns, row);
+    };
+  }
+  const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
   if (scan.failure.failed) return report(program, scan.failure);
+  UniqueFd summary_file(-1);
+  if (with_summary) {
+    summary_file.fd = ::open(summary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (!summary_file.is_open()) {
+      report_failure(program, summary_path, "failure at opening");
+      return 1;
+    }
+  }
   // q_bh in the row writer's format, so that it reads as a single run's.
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
   if (written.failed) return report(program, written);
-  // A summary (--summary) of the merged rows would be recomputed here, from
-  // the merged table's p_lead, h_obs and he.
-  return 0;
+  if (!with_summary) return 0;
+  const std::string text = summary_text(summary);
+  if (write_all(summary_file.fd, text.data(), text.size()) && summary_file.close_now() == 0)
+    return 0;
+  report_failure(program, summary_path, "failure at writing");
+  return 1;
 }

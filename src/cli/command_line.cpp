@@ -122,6 +122,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   bool help = false;
   bool version = false;
   bool batch_option = false;  // an option of the table was given
+  bool row_option = false;    // one that changes the rows (all but --summary)
   bool options_ended = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -171,6 +172,7 @@ CommandLine parse_command_line(int argc, char** argv) {
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
     batch_option = true;
+    if (name != "--summary") row_option = true;
   }
 
   if (help) {
@@ -178,8 +180,8 @@ CommandLine parse_command_line(int argc, char** argv) {
   } else if (version) {
     c.kind = CommandKind::kVersion;
   } else if (merge) {
-    if (batch || batch_option)
-      return usage_error("option '--merge' takes no other option than files");
+    if (batch || row_option)
+      return usage_error("option '--merge' takes no other option than '--summary' and files");
     c.kind = CommandKind::kMerge;
     if (c.operands.empty()) return usage_error("no input file");
   } else if (batch || batch_option) {
@@ -199,7 +201,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " [--batch] [OPTION]... FILE...\n"
-         "       " + p + " --merge TABLE...\n"
+         "       " + p + " --merge [--summary FILE] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -256,6 +258,7 @@ std::string usage_text(const char* program) {
          "in the order given, q_bh (where there is one) adjusted again over all\n"
          "rows from p_lead; every other cell as it was. Differing headers or a\n"
          "file that is not such a table: an error, and nothing written.\n"
+         "With --summary FILE the summary is recomputed from the merged rows.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

@@ -163,7 +163,7 @@ std::optional<Columns> row_table_columns(std::string_view header,
 }  // namespace
 
 RowScan scan_row_tables(std::span<const std::string> paths,
-                        std::span<const std::string> every_row) {
+                        std::span<const std::string> every_row, const RowVisitor& visitor) {
   RowScan scan;
   std::optional<size_t> lead_column;
   std::vector<double> leads;
@@ -182,6 +182,13 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       scan.cells = columns->cells;
       scan.q_column = columns->q;
       lead_column = columns->lead;
+      if (visitor.header) {
+        reason = visitor.header(without_line_feed(scan.header));
+        if (!reason.empty()) {
+          scan.failure = table_failure(path, std::move(reason));
+          return scan;
+        }
+      }
     } else if (header != scan.header) {
       scan.failure =
           table_failure(path, "header differs from that of " + escape_text(paths.front()));
@@ -195,6 +202,13 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       if (row == without_line_feed(scan.header)) {
         scan.failure = table_failure(path, line_reason(table.line_number, "the header again"));
         return scan;
+      }
+      if (visitor.row) {
+        reason = visitor.row(row);
+        if (!reason.empty()) {
+          scan.failure = table_failure(path, line_reason(table.line_number, reason));
+          return scan;
+        }
       }
       if (!lead_column) continue;
       const std::string_view cell = cell_at(row, *lead_column);

@@ -10,15 +10,17 @@
 // Two passes, so that memory grows by a number per row rather than by the
 // rows: scan_row_tables checks every table and adjusts the p values;
 // write_merged_rows reads the tables again and writes. When the scan fails
-// nothing has been written. (A summary table recomputed from the merged rows
-// belongs after the write: it reads their p_lead, h_obs and he.)
+// nothing has been written; a summary recomputed from the rows is fed during
+// the scan (RowVisitor), so that its failures too come before any output.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "merge/table_file.h"
@@ -43,12 +45,21 @@ struct RowScan {
   std::vector<TableStamp> stamps;  // per table, to see a change between passes
 };
 
+// Sees the scan's rows: the header line (line feed dropped) once, then every
+// row of every table in output order. A non-empty reason fails the scan at
+// that table (and line, for a row). Either may be empty.
+struct RowVisitor {
+  std::function<std::string(std::string_view header)> header;
+  std::function<std::string(std::string_view row)> row;
+};
+
 // The tables must be regular files with the same header, one that names
 // every column in `every_row` (the columns hwmc writes in any row table) and
 // no column twice, with p_lead and q_bh both or neither; every line ends in
 // a line feed with as many cells as the header and is not the header
 // again, every p_lead is NA or a number from 0 to 1.
-RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row);
+RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row,
+                        const RowVisitor& visitor = {});
 
 // The merged table to `out`; format_q writes a q value as the row writer
 // does (NA is written here). A table that changed since the scan fails the

@@ -146,5 +146,71 @@ class Merge(BatchCase):
             self.assertIn(b"usage:", r.stderr)
 
 
+class MergeSummary(BatchCase):
+    """--merge --summary: the summary recomputed from the merged rows is the
+    one a single run over all the data writes."""
+
+    save = Merge.save
+
+    def setUp(self):
+        super().setUp()
+        self.write("small.gen", SMALL_GEN)
+        self.write("a.gen", make_genepop(3, 2, 12, 4, 1))
+        self.write("b.gen", make_genepop(3, 3, 12, 4, 2))
+
+    def test_summary_of_genepop_parts_is_that_of_one_run(self):
+        for options in ([], ["--runs", "300"], ["--exact", "--max-tables", "0", "--tables",
+                                                "500"]):
+            common = ["--batch", "--genepop", "--seed", "11"] + options
+            whole = self.run_batch(common + ["--summary", "whole_s.tsv", "a.gen", "small.gen",
+                                             "b.gen"])
+            self.assertEqual(whole.returncode, 0, whole.stderr)
+            self.save("part1.tsv", self.run_batch(common + ["--summary", "s1.tsv", "a.gen"]))
+            self.save("part2.tsv", self.run_batch(common + ["--summary", "s2.tsv", "small.gen",
+                                                            "b.gen"]))
+            merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
+                                     "part2.tsv"])
+            self.assertEqual((merged.returncode, merged.stderr), (0, b""), options)
+            self.assertEqual(merged.stdout, whole.stdout, options)
+            expected = self.read("whole_s.tsv")
+            self.assertEqual(self.read("merged_s.tsv"), expected, options)
+            # Population, locus and file rows, each part's alone differing.
+            self.assertIn(b"\tlocus\t", expected)
+            self.assertIn(b"\tpopulation\t", expected)
+            self.assertNotEqual(self.read("s1.tsv"), expected)
+            if options and options[0] == "--exact":
+                self.assertIn(b"p_fisher_deficit", expected)
+
+    def test_summary_of_count_file_parts_is_that_of_one_run(self):
+        common = ["--batch", "--seed", "11"]
+        whole = self.run_batch(common + ["--summary", "whole_s.tsv", "sample.txt", "hw.txt"])
+        self.assertEqual(whole.returncode, 0, whole.stderr)
+        self.save("part1.tsv", self.run_batch(common + ["sample.txt"]))
+        self.save("part2.tsv", self.run_batch(common + ["hw.txt"]))
+        merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
+                                 "part2.tsv"])
+        self.assertEqual((merged.returncode, merged.stderr), (0, b""))
+        self.assertEqual(self.read("merged_s.tsv"), self.read("whole_s.tsv"))
+
+    def test_a_table_the_summary_cannot_read_writes_nothing(self):
+        table = self.save("good.tsv", self.run_batch(["--batch", "--genepop", "a.gen"]))
+        lines = table.split("\n")
+        he = lines[0].split("\t").index("he")
+        # A count file's rows with --runs: no p_lead, and p_x2 is not their leading p.
+        self.save("runs.tsv", self.run_batch(["--batch", "--runs", "10", "hw.txt"]))
+        cells = lines[1].split("\t")
+        cells[he] = "x"
+        self.write("bad_he.tsv", "\n".join([lines[0], "\t".join(cells)] + lines[2:]))
+        cases = [("runs.tsv", "no column 'p_lead', which the summary needs"),
+                 ("bad_he.tsv", "line 2: he is not a number: 'x'")]
+        for name, reason in cases:
+            r = self.run_batch(["--merge", "--summary", "s.tsv", name])
+            self.assertEqual((r.returncode, r.stdout), (1, b""), name)
+            self.assertEqual(r.stderr.decode(), "hwmc: %s: %s\n" % (name, reason))
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "s.tsv")), name)
+        r = self.run_batch(["--merge", "--runs", "5", "good.tsv"])
+        self.assertEqual(r.returncode, 2)
+
+
 if __name__ == "__main__":
     unittest.main()
