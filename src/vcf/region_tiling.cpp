@@ -49,6 +49,7 @@ void cut_contig(const IndexView& v, const ContigShare& c, std::vector<VcfRegion>
   const double start = offset_at(v, c.tid, 1, 0);
   const double end = static_cast<double>(last >> 16) + static_cast<double>(last & 0xFFFF) / 65536.0;
   int64_t from = 1;
+  double from_offset = start;
   for (int32_t i = 1; i < c.pieces; ++i) {
     const double target = start + (end - start) * i / c.pieces;
     // The first position whose records start at or beyond the target.
@@ -59,8 +60,12 @@ void cut_contig(const IndexView& v, const ContigShare& c, std::vector<VcfRegion>
       else lo = mid + 1;
     }
     if (lo >= kLastPosition) break;
+    // A cut the index cannot tell from the last one would give an empty region.
+    const double offset = offset_at(v, c.tid, lo, end);
+    if (offset <= from_offset) continue;
     out.push_back(VcfRegion{c.name, from, lo - 1, false});
     from = lo;
+    from_offset = offset;
   }
   out.push_back(VcfRegion{c.name, from, kLastPosition, from == 1});
 }

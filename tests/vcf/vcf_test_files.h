@@ -3,6 +3,7 @@
 // and the reader's output flattened for comparisons.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <htslib/bgzf.h>
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
@@ -43,9 +44,9 @@ inline bool convert_to_bcf(const std::string& from, const std::string& to) {
 
 inline VcfTriple make_vcf_triple(const TempDir& dir, const std::string& name, const std::string& text) {
   VcfTriple t{dir.write(name + ".vcf", text), dir.file(name + ".vcf.gz"), dir.file(name + ".bcf")};
-  bgzip_to(text, t.gz);
-  tbx_index_build(t.gz.c_str(), 0, &tbx_conf_vcf);
-  convert_to_bcf(t.vcf, t.bcf);
+  EXPECT_TRUE(bgzip_to(text, t.gz));
+  EXPECT_EQ(tbx_index_build(t.gz.c_str(), 0, &tbx_conf_vcf), 0);
+  EXPECT_TRUE(convert_to_bcf(t.vcf, t.bcf)) << "htslib would not write " << t.bcf;
   return t;
 }
 
