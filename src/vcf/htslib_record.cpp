@@ -1,6 +1,30 @@
 #include "vcf/htslib_record.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Two values per sample of type T, as BCF stores GT: (allele + 1) << 1 |
+// phased, 0 for '.', and the type's missing and vector-end values. Without
+// branches on the alleles: (value >> 1) - 1 is the allele when it is at
+// least 0, and negative for '.', missing and the end of a haploid call.
+template <class T>
+void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele& largest) {
+  for (int j = 0; j < samples; ++j) {
+    T v[2];
+    std::memcpy(v, p + 2 * sizeof(T) * static_cast<size_t>(j), sizeof v);
+    const int64_t a = (static_cast<int64_t>(v[0]) >> 1) - 1, b = (static_cast<int64_t>(v[1]) >> 1) - 1;
+    const int64_t swap = (b - a) & -static_cast<int64_t>(b < a);
+    const bool counted = (a | b) >= 0;
+    calls[2 * j] = counted ? static_cast<int32_t>(a + swap) : kNoCall;
+    calls[2 * j + 1] = counted ? static_cast<int32_t>(b - swap) : kNoCall;
+    const int64_t top = b - swap;
+    if (top > largest.allele) [[unlikely]] largest = {static_cast<int32_t>(top), j};
+  }
+}
+
+}  // namespace
 
 RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, std::string& alt_text,
                                  int32_t* calls, SiteText& s, LargestAllele& largest) {
@@ -25,6 +49,26 @@ RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, 
   if (s.pos < 1) return {RecordProblem::kBadPosition, -1, 0, 0};
   if (s.n_allele == 0) return {RecordProblem::kNoRef, -1, 0, 0};
 
+  // Diploid GT straight from the record's typed values, without the copy
+  // into 32-bit values that bcf_get_genotypes makes; it serves the rest.
+  if (bcf_unpack(rec, BCF_UN_FMT) < 0) return {RecordProblem::kUnreadable, -1, 0, 0};
+  const bcf_fmt_t* fmt = bcf_get_fmt(hdr, rec, "GT");
+  if (fmt && fmt->n == 2 && fmt->p) {
+    s.has_gt = true;
+    switch (fmt->type) {
+      case BCF_BT_INT8:
+        decode_diploid<int8_t>(fmt->p, samples, calls, largest);
+        return {};
+      case BCF_BT_INT16:
+        decode_diploid<int16_t>(fmt->p, samples, calls, largest);
+        return {};
+      case BCF_BT_INT32:
+        decode_diploid<int32_t>(fmt->p, samples, calls, largest);
+        return {};
+      default:
+        break;
+    }
+  }
   int got = bcf_get_genotypes(hdr, rec, &gt.data, &gt.size);
   if (got == -1 || got == -3 || samples == 0) return {};
   if (got < 0) return {RecordProblem::kUnreadable, -1, 0, 0};

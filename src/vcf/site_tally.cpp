@@ -43,14 +43,21 @@ void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations
   w.cells.assign(populations * cells, 0);
   w.counted.assign(populations, 0);
   if (s.has_gt) {
+    // Local pointers: the stores into the cells would otherwise make the
+    // compiler reload every vector's data at every sample.
+    const int32_t* of_sample = pops.of_sample.data();
+    int32_t* table = w.cells.data();
+    int32_t* counted = w.counted.data();
+    const int32_t k = s.n_allele;
+    const int32_t per_population = static_cast<int32_t>(cells);
     const size_t samples = pops.of_sample.size();
     for (size_t j = 0; j < samples; ++j) {
-      int32_t p = pops.of_sample[j];
-      int32_t a = calls[2 * j];
+      const int32_t p = of_sample[j];
+      const int32_t a = calls[2 * j];
       if (p < 0 || a == kNoCall) continue;
-      ++w.cells[static_cast<size_t>(p) * cells +
-                tri_cell(static_cast<size_t>(a), static_cast<size_t>(calls[2 * j + 1]), n_allele)];
-      ++w.counted[static_cast<size_t>(p)];
+      const int32_t b = calls[2 * j + 1];
+      ++table[p * per_population + a * k + b - a * (a + 1) / 2];
+      ++counted[p];
     }
   }
 
