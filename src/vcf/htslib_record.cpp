@@ -10,7 +10,8 @@ namespace {
 // branches on the alleles: (value >> 1) - 1 is the allele when it is at
 // least 0, and negative for '.', missing and the end of a haploid call.
 template <class T>
-void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele& largest) {
+void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele& result) {
+  LargestAllele largest = result;  // a local: the stores into calls cannot touch it
   for (int j = 0; j < samples; ++j) {
     T v[2];
     std::memcpy(v, p + 2 * sizeof(T) * static_cast<size_t>(j), sizeof v);
@@ -22,6 +23,7 @@ void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele
     const int64_t top = b - swap;
     if (top > largest.allele) [[unlikely]] largest = {static_cast<int32_t>(top), j};
   }
+  result = largest;
 }
 
 }  // namespace

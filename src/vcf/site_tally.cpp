@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr int32_t kPresent = -2;  // an allele with copies, not yet ranked
+constexpr int32_t kPresent = -2;
+constexpr size_t kCopies = 4;  // an allele with copies, not yet ranked
 
 inline size_t triangle(size_t k) { return k * (k + 1) / 2; }
 
@@ -40,7 +41,11 @@ void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations
   const uint32_t site_index = static_cast<uint32_t>(b.sites.size());
   b.sites.push_back(site);
 
-  w.cells.assign(populations * cells, 0);
+  // Four copies of the tables, taken in turn by consecutive samples: one
+  // table would make every increment wait for the previous one to the same
+  // cell, and a site has only three cells when biallelic.
+  const size_t tables = populations * cells;
+  w.cells.assign(kCopies * tables, 0);
   w.counted.assign(populations, 0);
   if (s.has_gt) {
     // Local pointers: the stores into the cells would otherwise make the
@@ -56,9 +61,14 @@ void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations
       const int32_t a = calls[2 * j];
       if (p < 0 || a == kNoCall) continue;
       const int32_t b = calls[2 * j + 1];
-      ++table[p * per_population + a * k + b - a * (a + 1) / 2];
-      ++counted[p];
+      ++table[(j % kCopies) * tables + static_cast<size_t>(p * per_population + a * k + b - a * (a + 1) / 2)];
     }
+    for (size_t c = 1; c < kCopies; ++c)
+      for (size_t i = 0; i < tables; ++i) table[i] += table[c * tables + i];
+    // Individuals counted: the sum of the cells, not a counter bumped per
+    // sample (another chain of increments to one place).
+    for (size_t p = 0; p < populations; ++p)
+      for (size_t i = 0; i < cells; ++i) counted[p] += table[p * cells + i];
   }
 
   const std::string occurrence_text = std::to_string(occurrence);
