@@ -17,6 +17,8 @@ std::string record_fault_text(const RecordFault& f, const std::string& sample_id
   switch (f.problem) {
     case RecordProblem::kNone:
       return "";
+    case RecordProblem::kEmptyLine:
+      return "empty line";
     case RecordProblem::kNoRef:
       return "no REF column";
     case RecordProblem::kNoSampleColumns:

@@ -23,6 +23,7 @@ inline void note_allele(LargestAllele& m, int32_t allele, int32_t sample) {
 // What is wrong with a record, worded once for both decoders.
 enum class RecordProblem {
   kNone,
+  kEmptyLine,         // htslib takes it for a record and rejects it
   kNoRef,             // no REF column
   kNoSampleColumns,   // a FORMAT column but no sample column
   kMissingSamples,    // fewer sample columns than the header's samples

@@ -93,6 +93,7 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
   largest = {};
   f = VcfTextFields{};
   for (int32_t i = 0; i < 2 * samples; ++i) calls[i] = kNoCall;
+  if (length == 0) return {RecordProblem::kEmptyLine, -1, 0, 0};
 
   // CHROM POS ID REF ALT QUAL FILTER INFO: the first five kept, three skipped.
   std::string_view fixed[5];

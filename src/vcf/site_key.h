@@ -5,6 +5,8 @@
 // (decimal, no leading zeros), ref, alt (the ALT column as written, "." when
 // there is none), the population name, and the occurrence (decimal): 1 for
 // the first record with these chrom, pos, ref and alt, 2 for the second...
+// (the reader counts them among the records of one position that follow each
+// other, which in a sorted file are all of them).
 // With mix(x) the splitmix64 step (x += 0x9E3779B97F4A7C15, then
 // x = (x ^ x>>30) * 0xBF58476D1CE4E5B9, x = (x ^ x>>27) * 0x94D049BB133111EB,
 // x ^ x>>31), starting from h = 0, every field does h = mix(h ^ length) and

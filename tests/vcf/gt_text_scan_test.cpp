@@ -48,16 +48,28 @@ class GtScanVersusHtslib : public ::testing::Test {
     VcfTextFields f;
     d.calls.assign(2 * kSamples, 99);
     RecordFault fault = scan_vcf_line(line.data(), line.size(), kSamples, f, d.calls.data(), d.largest);
+    std::string scratch;
+    SiteText s;
+    s.chrom = f.chrom;
+    s.ref = f.ref;
+    s.alt = alt_as_htslib(f.alt, scratch);
+    s.pos = f.pos;
+    s.n_allele = f.n_allele;
+    s.has_gt = f.has_gt;
+    take_site(d, fault, s);
+    return d;
+  }
+
+  // The outcome and the site's fields, copied out of the decoder's views.
+  static void take_site(Decoded& d, const RecordFault& fault, const SiteText& s) {
     d.problem = fault.problem;
     d.ok = fault.problem == RecordProblem::kNone;
-    d.pos = f.pos;
-    d.n_allele = f.n_allele;
-    d.has_gt = f.has_gt;
-    d.chrom = f.chrom;
-    d.ref = f.ref;
-    std::string scratch;
-    d.alt = alt_as_htslib(f.alt, scratch);
-    return d;
+    d.pos = s.pos;
+    d.n_allele = s.n_allele;
+    d.has_gt = s.has_gt;
+    d.chrom = s.chrom;
+    d.ref = s.ref;
+    d.alt = s.alt;
   }
 
   Decoded parse(const std::string& line) {
@@ -70,14 +82,7 @@ class GtScanVersusHtslib : public ::testing::Test {
     std::string alt;
     HtsIntBuffer gt;
     RecordFault fault = decode_htslib_record(header_.get(), record_.get(), gt, alt, d.calls.data(), s, d.largest);
-    d.problem = fault.problem;
-    d.ok = fault.problem == RecordProblem::kNone;
-    d.pos = s.pos;
-    d.n_allele = s.n_allele;
-    d.has_gt = s.has_gt;
-    d.chrom = s.chrom;
-    d.ref = s.ref;
-    d.alt = s.alt;
+    take_site(d, fault, s);
     return d;
   }
 

@@ -51,6 +51,8 @@ TEST(VcfFailure, RecordsAtFaultAreNamedByLineRecordOrPosition) {
   const VcfTriple pos = make_vcf_triple(dir, "pos", kHeader + "chr1\tten\t.\tA\tC\t.\t.\t.\tGT\t0/1\t0/0\n");
   EXPECT_EQ(describe(read_flat(pos.vcf)), "line 5: POS is not a positive number");
   EXPECT_EQ(describe(read_flat(pos.vcf, full)), "line 5: POS is not a positive number");
+  const std::string blank = dir.write("blank.vcf", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\n\n");
+  EXPECT_EQ(describe(read_flat(blank)), "line 6: empty line");
 }
 
 TEST(VcfFailure, FilesThatAreNotVcf) {
