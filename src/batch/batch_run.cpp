@@ -2,10 +2,15 @@
 
 #include <unistd.h>
 
+#include <ctime>
+#include <memory>
+#include <optional>
+
 #include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
 #include "batch/row_columns.h"
 #include "batch/unit_driver.h"
+#include "batch/vcf_source.h"
 #include "batch/write_guard.h"
 #include "report/output_trim.h"
 
@@ -17,7 +22,21 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
 
 }  // namespace
 
-int run_batch(const BatchOptions& options, const std::vector<char*>& files, const char* program) {
+int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
+  if (given.vcf && given.list_regions > 0) return list_vcf_regions(files, given.list_regions, program);
+  BatchOptions options = given;
+  std::optional<InputKind> vcf_kind;
+  if (options.vcf) {
+    auto settings = std::make_shared<VcfRunSettings>();
+    bool usage = false;
+    if (!prepare_vcf_run(options, program, *settings, usage)) return usage ? 2 : 1;
+    vcf_kind = vcf_input(std::move(settings));
+    // Every site's streams are keyed under one seed for the whole run.
+    if (!options.seed_given) {
+      options.seed = static_cast<uint32_t>(std::time(nullptr));
+      options.seed_given = true;
+    }
+  }
   if (!standard_streams_open()) {
     report_failure(program, "standard output", "not open");
     return 1;
@@ -32,7 +51,7 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
 
   if (!options.report.empty()) trim_output_tail(options.report.c_str());
 
-  const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  const InputKind& kind = vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {

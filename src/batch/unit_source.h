@@ -47,7 +47,7 @@ struct InputKind {
   bool counts_missing = false;          // a `missing` column after `k n`
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
-  UnitSource (*open)(const char* path) = nullptr;
+  std::function<UnitSource(const char* path)> open;
 };
 
 // One identifying column of a source, over the source's own record of a

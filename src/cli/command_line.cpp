@@ -62,11 +62,16 @@ const BatchOption kOptions[] = {
        if (n) o.max_tables = *n;
        return n.has_value();
      }},
-    {"--tables", true, "a number from 1 to 1000000000000000",
+    {"--tables", true, "'auto' or a number from 1 to 1000000000000000",
      [](BatchOptions& o, std::string_view v) {
        static_assert(kMaxExactTables == 1000000000000000);
+       o.tables_given = true;
+       if (v == "auto") return o.tables_auto = true;
        const auto n = parse_number(v, 1, kMaxExactTables);
-       if (n) o.tables = *n;
+       if (n) {
+         o.tables = *n;
+         o.tables_auto = false;
+       }
        return n.has_value();
      }},
     {"--threads", true, "a number from 0 (all cores) to 1024",
@@ -77,7 +82,34 @@ const BatchOption kOptions[] = {
      }},
     {"--genepop", false, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
+    {"--vcf", false, "", [](BatchOptions& o, std::string_view) { return o.vcf = true; }},
+    {"--pops", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.pops.assign(v);
+       return !v.empty();
+     }},
+    {"--region", true, "CHR or CHR:FROM-TO",
+     [](BatchOptions& o, std::string_view v) {
+       o.regions.emplace_back(v);
+       return !v.empty();
+     }},
+    {"--list-regions", true, "a number from 1 to 1000000",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 1, 1000000);
+       if (n) o.list_regions = static_cast<uint32_t>(*n);
+       return n.has_value();
+     }},
 };
+
+// Options that only mean something for VCF input.
+constexpr const char* kVcfOnly[] = {"--pops", "--region", "--list-regions"};
+
+bool vcf_only(const char* name) {
+  for (const char* v : kVcfOnly) {
+    if (std::string_view(v) == name) return true;
+  }
+  return false;
+}
 
 const BatchOption* find_option(std::string_view name) {
   for (const BatchOption& option : kOptions) {
@@ -101,6 +133,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   bool help = false;
   bool version = false;
   const char* batch_only = nullptr;  // the first batch option seen
+  const char* vcf_needed = nullptr;  // the first VCF-only option seen
   bool options_ended = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -146,6 +179,17 @@ CommandLine parse_command_line(int argc, char** argv) {
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
     if (batch_only == nullptr) batch_only = option->name;
+    if (vcf_needed == nullptr && vcf_only(option->name)) vcf_needed = option->name;
+  }
+  BatchOptions& o = c.options;
+  if (o.vcf) {
+    batch = true;
+    if (o.genepop) return usage_error("options '--vcf' and '--genepop' exclude each other");
+    // A VCF unit has no classic report to append.
+    if (!o.report.empty()) return usage_error("option '--report' is not available with '--vcf'");
+    if (!o.tables_given) o.tables_auto = true;
+  } else if (vcf_needed != nullptr) {
+    return usage_error("option '" + std::string(vcf_needed) + "' needs --vcf");
   }
 
   if (help) {
@@ -162,7 +206,7 @@ CommandLine parse_command_line(int argc, char** argv) {
 }
 
 std::string usage_hint(const char* program) {
-  return std::string("usage: ") + program + " [--batch [OPTION]...] FILE... ('" + program +
+  return std::string("usage: ") + program + " [--batch|--vcf [OPTION]...] FILE... ('" + program +
          " --help' tells more)";
 }
 
@@ -170,6 +214,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " --batch [OPTION]... FILE...\n"
+         "       " + p + " --vcf [OPTION]... FILE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -193,11 +238,23 @@ std::string usage_text(const char* program) {
          std::to_string(kDefaultMaxTables) + "; 0: always\n"
          "                 sample)\n"
          "  --tables T     tables drawn when sampling (default " +
-         std::to_string(kDefaultTables) + ")\n"
+         std::to_string(kDefaultTables) + ");\n"
+         "                 'auto': stop at the 20th table that hits p_prob, at most\n"
+         "                 " + std::to_string(kDefaultTables) + " (the default with --vcf)\n"
          "  --threads N    threads of the exact tests (default 0: all cores);\n"
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with a Benjamini-Hochberg q_bh\n"
+         "\n"
+         "VCF and BCF files (--vcf, batch mode without --batch): one row per site\n"
+         "and population, with a Benjamini-Hochberg q_bh. Options:\n"
+         "  --vcf          read every FILE as VCF (plain or bgzipped) or BCF\n"
+         "  --pops FILE    sample ID and population name per line; samples not\n"
+         "                 in FILE are left out (default: one population 'all')\n"
+         "  --region R     only the sites with POS in R (CHR or CHR:FROM-TO),\n"
+         "                 through the file's index; repeatable\n"
+         "  --list-regions N  print N regions that tile each FILE's sites, one per\n"
+         "                 line, and test nothing\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

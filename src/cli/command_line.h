@@ -23,6 +23,15 @@ struct BatchOptions {
   uint64_t tables = kDefaultTables;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
+  // --tables auto: sequential stopping where tables are sampled (the default
+  // for --vcf unless --tables gives a count).
+  bool tables_auto = false;
+  bool tables_given = false;
+  // VCF and BCF input: implies batch mode.
+  bool vcf = false;
+  std::string pops;                  // --pops FILE; empty: one population "all"
+  std::vector<std::string> regions;  // --region, as given (checked when the run starts)
+  uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
 };
 
 enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };

@@ -109,3 +109,30 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingButAUsageError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
+  CommandLine c = parse({"--vcf", "--exact", "--pops", "p.txt", "--region", "1:5-9", "--region=2",
+                         "a.vcf.gz"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_TRUE(c.options.vcf);
+  EXPECT_TRUE(c.options.tables_auto);
+  EXPECT_EQ(c.options.pops, "p.txt");
+  EXPECT_EQ(c.options.regions, (std::vector<std::string>{"1:5-9", "2"}));
+  EXPECT_FALSE(parse({"--vcf", "--tables", "500", "a.vcf"}).options.tables_auto);
+  EXPECT_EQ(parse({"--vcf", "--tables", "500", "a.vcf"}).options.tables, 500u);
+  EXPECT_FALSE(parse({"--batch", "--exact", "a.txt"}).options.tables_auto);
+  EXPECT_TRUE(parse({"--batch", "--tables=auto", "a.txt"}).options.tables_auto);
+  EXPECT_EQ(parse({"--vcf", "--list-regions", "8", "a.vcf.gz"}).options.list_regions, 8u);
+
+  EXPECT_EQ(parse({"--batch", "--pops", "p.txt", "a.txt"}).error, "option '--pops' needs --vcf");
+  EXPECT_EQ(parse({"--batch", "--region", "1", "a.txt"}).error, "option '--region' needs --vcf");
+  EXPECT_EQ(parse({"--vcf", "--genepop", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--list-regions", "0", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--tables", "autox", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf"}).error, "no input file");
+}
+
+}  // namespace
