@@ -12,7 +12,7 @@
 #include "batch/unit_driver.h"
 #include "batch/vcf_source.h"
 #include "batch/write_guard.h"
-#include "report/output_trim.h"
+#include "report/report_sink.h"
 
 namespace {
 
@@ -42,14 +42,23 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
     return 1;
   }
   install_interrupt_handler();
-  BatchRun run{options, program, ProgressLine{}, McHooks{}, false, false, {}};
+  BatchRun run{options, program, ProgressLine{}, McHooks{}};
   run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
   run.progress.files_total = files.size();
   run.progress.runs = options.runs;
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
-  if (!options.report.empty()) trim_output_tail(options.report.c_str());
+  // One sink for the whole run: a FIFO gets every report, in order.
+  if (!options.report.empty()) {
+    const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
+    if (opened.status == AppendResult::kDone) {
+      run.with_report = true;
+    } else {
+      report_sink_failure(run, opened);
+      run.any_failed = true;
+    }
+  }
 
   const InputKind& kind = vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   {
@@ -66,6 +75,13 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   if (!write_pending_rows(run)) {
     report_failure(program, "standard output", "write error");
     return 1;
+  }
+  if (run.with_report) {
+    const SinkResult closed = close_report_sink(run.report);
+    if (closed.status != AppendResult::kDone) {
+      report_sink_failure(run, closed);
+      run.any_failed = true;
+    }
   }
   return run.any_failed ? 1 : 0;
 }

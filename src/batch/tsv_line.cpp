@@ -1,5 +1,6 @@
 #include "batch/tsv_line.h"
 
+#include "fileio/text_escape.h"
 #include "format/number_format.h"
 
 std::string format_float(float value) { return format_general(value, 9); }
@@ -11,20 +12,7 @@ void add_cell(TsvLine& line, std::string_view cell) {
   line.empty = false;
 }
 
-void add_text_cell(TsvLine& line, std::string_view text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '\t': escaped += "\\t"; break;
-      case '\n': escaped += "\\n"; break;
-      case '\r': escaped += "\\r"; break;
-      case '\\': escaped += "\\\\"; break;
-      default: escaped += c;
-    }
-  }
-  add_cell(line, escaped);
-}
+void add_text_cell(TsvLine& line, std::string_view text) { add_cell(line, escape_text(text)); }
 
 void add_float_cell(TsvLine& line, float value) { add_cell(line, format_float(value)); }
 void add_double_cell(TsvLine& line, double value) { add_cell(line, format_double(value)); }

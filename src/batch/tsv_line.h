@@ -13,8 +13,8 @@ struct TsvLine {
 };
 
 void add_cell(TsvLine& line, std::string_view cell);
-// A file name or label: tab, line feed, carriage return and backslash
-// written as \t, \n, \r and \\ so that a name cannot break the row.
+// A file name or label, escaped (text_escape.h) so that it cannot break the
+// row.
 void add_text_cell(TsvLine& line, std::string_view text);
 void add_float_cell(TsvLine& line, float value);    // "%.9g"
 void add_double_cell(TsvLine& line, double value);  // "%.17g"

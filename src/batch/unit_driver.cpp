@@ -3,18 +3,25 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
 #include "batch/row_columns.h"
 #include "batch/unit_analysis.h"
 #include "batch/write_guard.h"
+#include "fileio/text_escape.h"
 #include "genepop/bh_adjust.h"
 #include "parallel/worker_pool.h"
 #include "report/report_append.h"
 #include "report/report_text.h"
 
 void report_failure(const char* program, const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", program, what.c_str(), reason.c_str());
+  std::fprintf(stderr, "%s: %s: %s\n", program, escape_text(what).c_str(), reason.c_str());
+}
+
+void report_sink_failure(const BatchRun& run, const SinkResult& result) {
+  report_failure(run.program, "report " + run.options.report,
+                 std::generic_category().message(result.error));
 }
 
 namespace {
@@ -71,14 +78,12 @@ std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& unit
 
 // The report of one unit, headed by its source's heading, in one append.
 // False after telling why.
-bool append_unit_report(const BatchRun& run, const char* path, const SourceUnit& unit,
+bool append_unit_report(BatchRun& run, const char* path, const SourceUnit& unit,
                         const UnitResult& r) {
   const std::string text = unit.report_heading + build_report_text(path, r, local_now());
-  const AppendResult appended = append_to_file(run.options.report.c_str(), to_crlf(text));
-  if (appended == AppendResult::kDone) return true;
-  report_failure(run.program, run.options.report,
-                 appended == AppendResult::kOpenFailed ? "failure at opening"
-                                                       : "failure at writing");
+  const SinkResult appended = append_to_sink(run.report, to_crlf(text));
+  if (appended.status == AppendResult::kDone) return true;
+  report_sink_failure(run, appended);
   return false;
 }
 
@@ -107,11 +112,12 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
       run.output_failed = true;
       return false;
     }
-    if (r == nullptr || options.report.empty()) continue;
+    if (r == nullptr || !run.with_report) continue;
     if (!unit.not_reported.empty()) {
       report_failure(run.program, unit.name, unit.not_reported);
     } else if (!append_unit_report(run, path, unit, *r)) {
       run.any_failed = true;
+      run.with_report = false;
     }
   }
   return true;

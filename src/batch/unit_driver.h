@@ -14,6 +14,7 @@
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
 #include "montecarlo/experiment.h"
+#include "report/report_sink.h"
 
 // A row waiting for q_bh: its cells and what q_bh needs of it.
 struct PendingRow {
@@ -27,11 +28,18 @@ struct BatchRun {
   ProgressLine progress;
   McHooks hooks;
   bool any_failed = false;
+  // Open from the start of the run until the first failure, which is said
+  // once; no report is written after it.
+  bool with_report = false;
+  ReportSink report{};
   bool output_failed = false;  // standard output took no more: stop at once
-  std::vector<PendingRow> pending;
+  std::vector<PendingRow> pending{};
 };
 
+// WHAT (a file name) is escaped as in the rows: a name cannot forge a line.
 void report_failure(const char* program, const std::string& what, const std::string& reason);
+// "PROGRAM: report FILE: the system's reason".
+void report_sink_failure(const BatchRun& run, const SinkResult& result);
 
 // Every unit of one input file (the number-th of the run). A file that
 // cannot be read further loses the rows it had set aside.

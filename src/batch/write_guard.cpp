@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "batch/progress_line.h"
+#include "fileio/output_stream.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ void install_interrupt_handler() {
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
 }
 
 WriteSection::WriteSection() { g_writing = 1; }
@@ -39,8 +41,17 @@ WriteSection::~WriteSection() {
 }
 
 bool write_stdout(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-         std::fflush(stdout) == 0;
+  switch (write_stream(STDOUT_FILENO, text, g_interrupted)) {
+    case StreamWrite::kDone:
+      return true;
+    case StreamWrite::kReaderGone:
+      _exit(kReaderGoneStatus);
+    case StreamWrite::kInterrupted:
+      _exit(kInterruptedStatus);
+    case StreamWrite::kFailed:
+      break;
+  }
+  return false;
 }
 
 bool standard_streams_open() {

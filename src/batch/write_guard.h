@@ -16,7 +16,8 @@ struct WriteSection {
   WriteSection& operator=(const WriteSection&) = delete;
 };
 
-// Writes and flushes; false when standard output took less.
+// Writes every byte; false on a write error. A reader gone ends the process
+// quietly with kReaderGoneStatus, an interrupt during the write with 130.
 bool write_stdout(const std::string& text);
 
 // A standard stream that was closed must not be reopened by accident as a

@@ -261,5 +261,6 @@ std::string usage_text(const char* program) {
          "  --version      show the version\n"
          "  --             end of options\n"
          "\n"
-         "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted.\n";
+         "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted;\n"
+         "141 standard output closed by its reader.\n";
 }

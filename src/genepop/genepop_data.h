@@ -54,6 +54,9 @@ enum class GenepopStatus {
   kGenotypeWidth,        // a genotype that is not 4 or 6 digits
   kMixedWidth,           // 2- and 3-digit codes at one locus
   kTooManyIndividuals,   // copies of one population would overflow int32
+  kLineTooLong,          // beyond genepop_line_limit (a file without line feeds)
+  kPopLineWithText,      // "Pop 1"
+  kIndividualBeforePop,  // "NAME , 0101 0202" among the locus names
 };
 
 // The outcome of reading one file. On failure data is empty, line is the

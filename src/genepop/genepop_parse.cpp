@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "fileio/text_escape.h"
 #include "genepop/genepop_tally.h"
 
 namespace {
@@ -29,9 +30,44 @@ std::string_view next_word(std::string_view s, size_t& pos) {
   return s.substr(start, pos - start);
 }
 
-bool is_pop_line(std::string_view trimmed) {
-  if (trimmed.size() != 3) return false;
-  return (trimmed[0] | 0x20) == 'p' && (trimmed[1] | 0x20) == 'o' && (trimmed[2] | 0x20) == 'p';
+bool is_pop_word(std::string_view word) {
+  if (word.size() != 3) return false;
+  return (word[0] | 0x20) == 'p' && (word[1] | 0x20) == 'o' && (word[2] | 0x20) == 'p';
+}
+
+bool is_pop_line(std::string_view trimmed) { return is_pop_word(trimmed); }
+
+// "Pop 1", "POP north": a Pop line meant, with words after it. With a
+// comma it is an individual named "pop ...".
+bool is_pop_with_words(std::string_view trimmed) {
+  size_t pos = 0;
+  return is_pop_word(next_word(trimmed, pos)) && pos < trimmed.size() &&
+         trimmed.find(',') == std::string_view::npos;
+}
+
+bool is_genotype_word(std::string_view word) {
+  if (word.size() != 4 && word.size() != 6) return false;
+  for (char c : word) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// "NAME , 0101 0202": a name, one comma, then genotypes. Two genotypes at
+// least, so that a comma-separated pair of numbered loci ("1001, 1002")
+// stays a list of locus names.
+bool looks_like_individual(std::string_view line) {
+  const size_t comma = line.find(',');
+  if (comma == std::string_view::npos) return false;
+  const std::string_view rest = line.substr(comma + 1);
+  if (rest.find(',') != std::string_view::npos) return false;
+  size_t words = 0;
+  size_t pos = 0;
+  for (std::string_view w = next_word(rest, pos); !w.empty(); w = next_word(rest, pos)) {
+    if (!is_genotype_word(w)) return false;
+    ++words;
+  }
+  return words >= 2;
 }
 
 bool fail(GenepopParser& p, GenepopStatus status, size_t line, std::string reason) {
@@ -41,16 +77,19 @@ bool fail(GenepopParser& p, GenepopStatus status, size_t line, std::string reaso
   return false;
 }
 
-// Input quoted in a reason: the reason ends up on a terminal, so bytes that
-// are not printable ASCII show as '?', and a long run of junk is cut short.
+// Input quoted in a reason: the reason ends up on a line of its own, so its
+// bytes are escaped as in the rows, and a long run of junk is cut short.
 std::string quoted(std::string_view s) {
   constexpr size_t kShown = 20;
-  std::string q = "\"";
-  for (size_t i = 0; i < s.size() && i < kShown; ++i)
-    q += (s[i] >= 0x20 && s[i] < 0x7F) ? s[i] : '?';
+  std::string q = "\"" + escape_text(s.substr(0, kShown));
   if (s.size() > kShown) q += "...";
   return q + "\"";
 }
+
+// A title is a line of text; any other line holds at most the genotypes
+// of some hundred thousand loci.
+constexpr size_t kMaxTitleBytes = size_t{64} * 1024;
+constexpr size_t kMaxLineBytes = size_t{16} * 1024 * 1024;
 
 // Individuals a population may hold: twice their number, the copies at one
 // locus, must fit int32.
@@ -61,11 +100,9 @@ bool close_population(GenepopParser& p) {
     return fail(p, GenepopStatus::kEmptyPopulation, p.pop_line, "Pop line without individuals");
   GenepopData& data = p.result.data;
   ++data.populations;
-  append_population_tallies(data, data.populations, p.pop_name, p.digits, p.codes,
-                            p.individuals);
+  append_population_tallies(data, data.populations, p.pop_name, p.digits, p.counters);
   p.individuals = 0;
   p.pop_name.clear();
-  p.codes.clear();
   return true;
 }
 
@@ -76,6 +113,7 @@ bool open_population(GenepopParser& p) {
                   "no locus names before the first Pop line");
     p.digits.assign(p.result.data.loci.size(), 0);
     p.digits_line.assign(p.result.data.loci.size(), 0);
+    p.counters.assign(p.result.data.loci.size(), LocusCounter{});
     p.stage = GenepopParser::Stage::kIndividuals;
   } else if (!close_population(p)) {
     return false;
@@ -130,8 +168,6 @@ bool add_individual(GenepopParser& p, std::string_view line) {
                 std::to_string(count) + (count == 1 ? " genotype for " : " genotypes for ") +
                     std::to_string(loci) + (loci == 1 ? " locus" : " loci"));
 
-  const size_t base = p.codes.size();
-  p.codes.resize(base + 2 * loci);
   size_t pos = 0;
   for (size_t l = 0; l < loci; ++l) {
     const std::string_view g = next_word(genotypes, pos);
@@ -154,8 +190,9 @@ bool add_individual(GenepopParser& p, std::string_view line) {
                       std::to_string(p.digits_line[l]) + " has " +
                       std::to_string(p.digits[l]) + "-digit alleles");
     }
-    p.codes[base + 2 * l] = code_value(g.substr(0, g.size() / 2));
-    p.codes[base + 2 * l + 1] = code_value(g.substr(g.size() / 2));
+    // A later failure stops the whole parse: what was counted never shows.
+    count_genotype(p.counters[l], code_value(g.substr(0, g.size() / 2)),
+                   code_value(g.substr(g.size() / 2)));
   }
   if (p.individuals == 0) p.pop_name = std::string(trim(line.substr(0, comma)));
   ++p.individuals;
@@ -165,6 +202,8 @@ bool add_individual(GenepopParser& p, std::string_view line) {
 bool feed_line(GenepopParser& p, std::string_view line) {
   ++p.line;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.size() > genepop_line_limit(p))
+    return fail(p, GenepopStatus::kLineTooLong, p.line, "line too long");
   if (line.find('\r') != std::string_view::npos)
     return fail(p, GenepopStatus::kStrayCarriageReturn, p.line,
                 "carriage return inside the line (only LF or CR LF may end a line)");
@@ -176,7 +215,15 @@ bool feed_line(GenepopParser& p, std::string_view line) {
   const std::string_view trimmed = trim(line);
   if (trimmed.empty()) return true;
   if (is_pop_line(trimmed)) return open_population(p);
-  if (p.stage == GenepopParser::Stage::kLoci) return add_locus_names(p, trimmed);
+  if (is_pop_with_words(trimmed))
+    return fail(p, GenepopStatus::kPopLineWithText, p.line,
+                quoted(trimmed) + ": a Pop line holds the word Pop alone");
+  if (p.stage == GenepopParser::Stage::kLoci) {
+    if (looks_like_individual(trimmed))
+      return fail(p, GenepopStatus::kIndividualBeforePop, p.line,
+                  "an individual before the first Pop line (is it missing?)");
+    return add_locus_names(p, trimmed);
+  }
   return add_individual(p, line);
 }
 
@@ -189,12 +236,16 @@ GenepopRead take_result(GenepopParser& p) {
 
 bool out_of_memory(GenepopParser& p) {
   // Release what the failed parse holds before recording the failure.
-  p.codes = std::vector<uint16_t>{};
+  p.counters = std::vector<LocusCounter>{};
   p.result.data = GenepopData{};
   return fail(p, GenepopStatus::kOutOfMemory, 0, "out of memory");
 }
 
 }  // namespace
+
+size_t genepop_line_limit(const GenepopParser& p) {
+  return p.stage == GenepopParser::Stage::kTitle ? kMaxTitleBytes : kMaxLineBytes;
+}
 
 bool feed_genepop_line(GenepopParser& p, std::string_view line) {
   if (p.result.status != GenepopStatus::kOk) return false;

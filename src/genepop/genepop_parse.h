@@ -8,7 +8,9 @@
 // Lines end in LF or CR LF; blank lines after the title carry nothing.
 //
 // Nothing is guessed: anything else stops the parse with the line and the
-// reason. Memory is the tallies plus the codes of one population.
+// reason, among them a line longer than genepop_line_limit, a "Pop" line
+// with more words, and an individual's line before the first Pop line.
+// Memory is the tallies plus the distinct genotypes of one population.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "genepop/genepop_data.h"
+#include "genepop/genepop_tally.h"
 
 struct GenepopParser {
   enum class Stage { kTitle, kLoci, kIndividuals };
@@ -30,8 +33,12 @@ struct GenepopParser {
   size_t pop_line = 0;
   int32_t individuals = 0;
   std::string pop_name;
-  std::vector<uint16_t> codes;  // two per locus per individual, as written
+  std::vector<LocusCounter> counters;  // one per locus
 };
+
+// The longest line (without its line end) the parser takes next: a reader
+// need not gather more of a line than one byte beyond it.
+size_t genepop_line_limit(const GenepopParser& p);
 
 // Feeds one line without its LF (a final CR is allowed). False once the
 // parse has failed; later lines are then ignored.

@@ -50,6 +50,9 @@ GenepopRead read_genepop_file(const char* path) {
         const size_t end = bytes.find('\n', start);
         if (end == std::string_view::npos) {
           partial.append(bytes.substr(start));
+          // A line without an end in sight is refused before it fills memory.
+          if (partial.size() > genepop_line_limit(parser) + 1)
+            going = feed_genepop_line(parser, partial);
           break;
         }
         if (partial.empty()) {

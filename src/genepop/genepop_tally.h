@@ -1,4 +1,6 @@
-// Turns the allele codes of one population into one tally per locus.
+// The genotypes of one population, counted as its individuals are read, and
+// turned into one tally per locus when the population ends. Memory follows
+// the distinct genotypes met, not the number of individuals.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +9,25 @@
 
 #include "genepop/genepop_data.h"
 
-// codes holds, individual after individual, two codes per locus (0 =
-// missing); digits the code width of every locus. Appends data.loci.size()
-// tallies for population number population.
+// Open addressing on the pair of codes (lower first; 0 marks a free slot):
+// a locus holds a few genotypes, met again and again.
+struct GenotypeSlot {
+  uint32_t key = 0;
+  int32_t count = 0;
+};
+
+struct LocusCounter {
+  std::vector<GenotypeSlot> slots;  // a power of two, at most half used
+  size_t used = 0;
+  int32_t missing = 0;  // individuals lacking one or both alleles
+};
+
+// One individual's genotype at a locus; a code 0 is missing.
+void count_genotype(LocusCounter& counter, uint16_t a, uint16_t b);
+
+// Appends one tally per locus (counters holds one counter per locus of
+// data.loci, digits their code widths) for population number population,
+// and empties the counters for the next population.
 void append_population_tallies(GenepopData& data, int32_t population, const std::string& pop_name,
                                const std::vector<int32_t>& digits,
-                               const std::vector<uint16_t>& codes, int32_t individuals);
+                               std::vector<LocusCounter>& counters);

@@ -1,6 +1,9 @@
 #include "genotype/genotype_reader.h"
 
+#include <string_view>
 #include <utility>
+
+#include "fileio/text_escape.h"
 
 #include "genotype/genotype_file.h"
 
@@ -13,6 +16,16 @@ GenotypeRead failed(ReadStatus status) {
   GenotypeRead read;
   read.status = status;
   return read;
+}
+
+// The record for a line of text rather than the screen: its bytes escaped.
+std::string escaped_excerpt(const GenotypeParse& p) {
+  const size_t length = p.record_end - p.record_start;
+  const size_t kept = length < kExcerptLimit ? length : kExcerptLimit;
+  std::string text =
+      escape_text(std::string_view(reinterpret_cast<const char*>(p.record_text), kept));
+  if (length > kExcerptLimit) text += "...";
+  return text;
 }
 
 }  // namespace
@@ -68,7 +81,7 @@ std::string read_failure_reason(const GenotypeRead& read) {
     default: {
       const char* words = record_failure_words(p.status);
       return std::string(words != nullptr ? words : kIncorrectDataText) + " \"" +
-             read.excerpt + "\"";
+             escaped_excerpt(p) + "\"";
     }
   }
 }

@@ -37,7 +37,8 @@ std::string record_excerpt(const unsigned char* data, size_t start, size_t end);
 const char* record_failure_words(GenotypeParseStatus status);
 
 // "failure at opening - the file is possibly missing", "is not input file",
-// "negative count in record \"bb:-1\"", ... for any status but kOk.
+// "negative count in record \"bb:-1\"", ... for any status but kOk; the
+// record's bytes escaped (text_escape.h), as a line of text needs them.
 std::string read_failure_reason(const GenotypeRead& read);
 
 // The memory failure message, as every phase words it.

@@ -1,19 +1,14 @@
 #include "report/report_append.h"
 
-#include <fcntl.h>
-
-#include "fileio/fd_io.h"
-#include "fileio/unique_fd.h"
 #include "report/report_text.h"
 
 AppendResult append_to_file(const char* path, const std::string& bytes) {
-  UniqueFd file(::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
-  if (!file.is_open()) return AppendResult::kOpenFailed;
-  if (!write_all(file.fd, bytes.data(), bytes.size())) return AppendResult::kWriteFailed;
-  // A delayed write error (a full disk on a network file system, say) may
-  // only show at the close.
-  if (file.close_now() != 0) return AppendResult::kWriteFailed;
-  return AppendResult::kDone;
+  ReportSink sink;
+  SinkResult result = open_report_sink(sink, path, false);
+  if (result.status == AppendResult::kDone) result = append_to_sink(sink, bytes);
+  const SinkResult closed = close_report_sink(sink);
+  if (result.status == AppendResult::kDone) result = closed;
+  return result.status;
 }
 
 AppendResult append_report(const char* path, const char* input_name, const UnitResult& results,

@@ -1,16 +1,14 @@
-// Appends bytes to the end of a file, creating it (mode 0666 less the umask)
-// when it is missing. An existing file must be open for reading and writing,
-// as the report has always required; its contents are never truncated.
-// Write and close errors are results, so nothing claims success that the
-// file did not take.
+// Appends bytes to the end of a file in one go: the file is opened as a
+// report sink (report_sink.h), takes the bytes whole or not at all, and is
+// closed again. Write and close errors are results, so nothing claims
+// success that the file did not take.
 #pragma once
 
 #include <ctime>
 #include <string>
 
+#include "report/report_sink.h"
 #include "report/unit_result.h"
-
-enum class AppendResult { kDone, kOpenFailed, kWriteFailed };
 
 AppendResult append_to_file(const char* path, const std::string& bytes);
 

@@ -8,6 +8,7 @@ import signal
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -449,6 +450,71 @@ class PermutationTest(BatchCase):
         self.assertEqual(r.stderr, b"hwmc: huge.txt: the permutation test needs 15258 MiB, more "
                          b"than this process may use: its columns are NA; --exact tests any "
                          b"sample size\n")
+
+
+class ReportsAndOutputStreams(BatchCase):
+    """Where reports and rows go when the file or the reader is not the usual."""
+
+    def test_a_fifo_as_report_gets_every_report_in_order(self):
+        fifo = os.path.join(self.dir, "reports.fifo")
+        os.mkfifo(fifo)
+        received = []
+
+        def read_all():
+            with open(fifo, "rb") as f:
+                received.append(f.read())
+
+        reader = threading.Thread(target=read_all)
+        reader.start()
+        r = self.run_batch(["--batch", "--report", "reports.fifo", "sample.txt", "sample.txt",
+                            "sample.txt"], frozen=True)
+        reader.join(timeout=60)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(received, [golden("sample_no_mc.txt") * 3])
+
+    def test_a_report_that_cannot_be_opened_is_named_once_with_the_reason(self):
+        os.mkdir(os.path.join(self.dir, "d"))
+        r = self.run_batch(["--batch", "--report", "d", "sample.txt", "hw.txt"])
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stderr.decode(), "hwmc: report d: Is a directory\n")
+        self.assertEqual([row[0] for row in self.rows(r)], ["file", "sample.txt", "hw.txt"])
+
+    def test_names_and_records_on_standard_error_are_escaped(self):
+        self.write("bad\nhwmc: forged.txt", "aa:1\nab:\t-2\n")
+        self.write("gp\x1b.gen", "T\nL1\nL2\nL3\nind1 , 0101 0101 0202\n")
+        r = self.run_batch(["--batch", "bad\nhwmc: forged.txt"])
+        self.assertEqual(r.stderr.decode(),
+                         'hwmc: bad\\nhwmc: forged.txt: negative count in record "ab:\\t-2"\n')
+        r = self.run_batch(["--batch", "--genepop", "gp\x1b.gen"])
+        self.assertEqual(r.stderr.decode(), "hwmc: gp\\x1B.gen: line 5: an individual before the "
+                         "first Pop line (is it missing?)\n")
+
+    def test_genepop_input_without_line_feeds_stops_at_once(self):
+        r = self.run_batch(["--batch", "--genepop", "/dev/zero"])
+        self.assertEqual((r.returncode, r.stderr), (1, b"hwmc: /dev/zero: line 1: line too long\n"))
+
+    def test_a_reader_gone_ends_the_run_quietly_with_141(self):
+        many = ["hw.txt"] * 50
+        for ignore_sigpipe in (False, True):
+            read_end, write_end = os.pipe()
+            os.close(read_end)
+            preexec = (lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe \
+                else None
+            proc = subprocess.run([BINARY, "--batch"] + many, cwd=self.dir, stdout=write_end,
+                                  stderr=subprocess.PIPE, preexec_fn=preexec, timeout=60)
+            os.close(write_end)
+            self.assertEqual((proc.returncode, proc.stderr), (141, b""), ignore_sigpipe)
+
+    def test_ctrl_c_while_the_output_is_blocked_says_nothing_of_a_write_error(self):
+        # Nobody reads the rows: once the pipe is full the program waits.
+        proc = subprocess.Popen([BINARY, "--batch"] + ["hw.txt"] * 5000, cwd=self.dir,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(1.5)
+        proc.send_signal(signal.SIGINT)
+        out, err = proc.communicate(timeout=30)
+        self.assertEqual(proc.returncode, 130)
+        self.assertEqual(err, b"")
+        self.assertGreater(len(out), 60000)
 
 
 class InteractiveCommandLine(unittest.TestCase):

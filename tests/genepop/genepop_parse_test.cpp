@@ -107,7 +107,9 @@ TEST_P(MalformedFile, NamesTheLineAndGivesNoData) {
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedFile,
     ::testing::Values(
-        Malformed{"no_pop.gen", Status::kNoPopLine, 4, "line 4: no Pop line"},
+        // The individual's line is blamed, not the end of the file.
+        Malformed{"no_pop.gen", Status::kIndividualBeforePop, 4,
+                  "line 4: an individual before the first Pop line (is it missing?)"},
         Malformed{"empty_pop.gen", Status::kEmptyPopulation, 5,
                   "line 5: Pop line without individuals"},
         Malformed{"bad_width.gen", Status::kGenotypeWidth, 6,
@@ -156,8 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadText{"EmptyNameBetweenCommas", "T\nL1,,L2\nPop\na , 0101 0101\n", Status::kEmptyLocusName, 2},
         BadText{"LeadingComma", "T\n, L1\nPop\na , 0101\n", Status::kEmptyLocusName, 2},
         BadText{"LoneComma", "T\nL1\n,\nPop\na , 0101\n", Status::kEmptyLocusName, 3},
-        // "Pop" must be the line's only word.
-        BadText{"PopWithANumber", "T\nL1\nPop\na , 0101\nPop 2\nb , 0101\n", Status::kMissingComma, 5},
+        // "Pop" must be the line's only word, the first Pop line too.
+        BadText{"PopWithANumber", "T\nL1\nPop\na , 0101\nPop 2\nb , 0101\n", Status::kPopLineWithText, 5},
+        BadText{"FirstPopWithANumber", "T\nL1\nL2\nPop 1\na , 0101 0101\n", Status::kPopLineWithText, 4},
+        BadText{"MissingFirstPop", "T\nL1\nL2\nL3\na , 0101 0101 0202\n", Status::kIndividualBeforePop, 5},
+        BadText{"TitleWithoutLineFeed", "T", Status::kNoPopLine, 1},
         BadText{"EmptyLastPopulation", "T\nL1\nPop\na , 0101\nPop\n\n  \n", Status::kEmptyPopulation, 5},
         BadText{"NoGenotypes", "T\nL1\nPop\na , \n", Status::kGenotypeCount, 4},
         BadText{"DashInGenotype", "T\nL1\nPop\na , 01-1\n", Status::kGenotypeNotDigits, 4},
@@ -169,11 +174,44 @@ INSTANTIATE_TEST_SUITE_P(
         BadText{"CarriageReturnLineEnds", "Old\rMac\rfile\r", Status::kStrayCarriageReturn, 1}),
     [](const ::testing::TestParamInfo<BadText>& info) { return std::string(info.param.name); });
 
-TEST(GenepopParse, ReasonsShowInputOnlyAsShortPrintableText) {
+TEST(GenepopParse, ReasonsShowInputOnlyAsShortEscapedText) {
   const GenepopRead r =
       parse_genepop_text("T\nL1\nPop\na , 01\x1b[2J\x07" + std::string(100, '9') + "\n");
   EXPECT_EQ(describe_genepop_failure(r),
-            "line 4: genotype \"01?[2J?9999999999999...\" has a character that is not a digit");
+            "line 4: genotype \"01\\x1B[2J\\x079999999999999...\" has a character that is not a "
+            "digit");
+  // A tab cannot reach a quote (it separates genotypes), a locus name can.
+  const GenepopRead mixed = parse_genepop_text("T\nL\\1\xff\nPop\na , 0101\nb , 001001\n");
+  EXPECT_EQ(describe_genepop_failure(mixed),
+            "line 5: genotype \"001001\" at locus \"L\\\\1\\xFF\" has 3-digit alleles, line 4 has "
+            "2-digit alleles");
+}
+
+TEST(GenepopParse, NumberedLociAndPopWordsInNamesAreNoMistakes) {
+  // Numbered loci in a comma list, and a locus whose name starts "Pop"
+  // without being the word, stay locus names.
+  // An individual may be called "pop 2".
+  const GenepopRead r =
+      parse_genepop_text("T\n1001, 1002\nPopulus\nPop\npop 2 , 0101 0102 0202\n");
+  ASSERT_EQ(r.status, Status::kOk) << describe_genepop_failure(r);
+  EXPECT_EQ(r.data.loci, (std::vector<std::string>{"1001", "1002", "Populus"}));
+  EXPECT_EQ(r.data.tallies[0].pop_name, "pop 2");
+}
+
+TEST(GenepopParse, LinesBeyondTheLimitAreRefusedAtTheirLine) {
+  GenepopParser p;
+  const size_t title_limit = genepop_line_limit(p);
+  EXPECT_FALSE(feed_genepop_line(p, std::string(title_limit + 1, 'T')));
+  EXPECT_EQ(describe_genepop_failure(finish_genepop(p)), "line 1: line too long");
+
+  // The title may reach its limit; a later line may be longer than a title.
+  GenepopParser q;
+  EXPECT_TRUE(feed_genepop_line(q, std::string(title_limit, 'T') + "\r"));
+  const size_t limit = genepop_line_limit(q);
+  EXPECT_GT(limit, title_limit);
+  EXPECT_TRUE(feed_genepop_line(q, std::string(limit, 'L')));
+  EXPECT_FALSE(feed_genepop_line(q, std::string(limit + 1, 'L')));
+  EXPECT_EQ(describe_genepop_failure(finish_genepop(q)), "line 3: line too long");
 }
 
 TEST(GenepopParse, PopLinesInAnyCaseWithBlanksAndBlankLinesBetween) {

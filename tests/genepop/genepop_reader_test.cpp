@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
+#include <vector>
 
 #include "genepop/genepop_parse.h"
 #include "report/temp_dir.h"
@@ -72,6 +75,32 @@ TEST(GenepopReader, UnreadableFilesAreStatuses) {
   EXPECT_EQ(folder.status, GenepopStatus::kReadError);
   EXPECT_EQ(folder.line, 0u);
   EXPECT_EQ(read_genepop_file(dir.write("empty.gen", "").c_str()).status, GenepopStatus::kEmptyFile);
+}
+
+TEST(GenepopReader, InputWithoutLineFeedsStopsAtTheFirstLine) {
+  TempDir dir;
+  const GenepopRead one_line =
+      read_genepop_file(dir.write("one_line.gen", std::string(300000, 'x')).c_str());
+  EXPECT_EQ(describe_genepop_failure(one_line), "line 1: line too long");
+  // An endless one is refused as soon, and in the same bounded memory.
+  if (::access("/dev/zero", R_OK) != 0) GTEST_SKIP() << "no /dev/zero";
+  EXPECT_EQ(describe_genepop_failure(read_genepop_file("/dev/zero")), "line 1: line too long");
+}
+
+TEST(GenepopReader, APopulationHoldsItsGenotypesNotItsIndividuals) {
+  GenepopParser p;
+  for (const char* line : {"T", "L1, L2", "Pop"}) ASSERT_TRUE(feed_genepop_line(p, line));
+  for (int i = 0; i < 20000; ++i)
+    ASSERT_TRUE(feed_genepop_line(p, i % 2 == 0 ? "a , 0102 0303" : "b , 0201 0000"));
+  ASSERT_EQ(p.counters.size(), 2u);
+  EXPECT_EQ(p.counters[0].used, 1u);  // 01/02 and 02/01 are one genotype
+  EXPECT_EQ(p.counters[1].used, 1u);
+  EXPECT_LE(p.counters[0].slots.size(), 16u);
+  const GenepopRead r = finish_genepop(p);
+  ASSERT_EQ(r.status, GenepopStatus::kOk);
+  EXPECT_EQ(r.data.tallies[0].genotype_counts, (std::vector<int32_t>{0, 20000, 0}));
+  EXPECT_EQ(r.data.tallies[1].n, 10000);
+  EXPECT_EQ(r.data.tallies[1].missing, 10000);
 }
 
 }  // namespace

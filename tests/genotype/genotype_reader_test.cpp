@@ -57,7 +57,7 @@ TEST_F(ReadGenotypeFileFailure, EveryFailureIsAStatusWithItsReason) {
       {file_with("ab:1\nb1:1\n"), ReadStatus::kParseFailed,
        "invalid allele character in record \"b1:1\""},
       {file_with("ab:1\nbb:\n-1\n"), ReadStatus::kParseFailed,
-       "negative count in record \"bb: -1\""},
+       "negative count in record \"bb:\\n-1\""},
   };
   for (const Case& c : cases) {
     const GenotypeRead read = read_genotype_file(c.path);

@@ -1,0 +1,12 @@
+// Text from outside (file names, labels, record excerpts) made safe for one
+// line of a row or a message: tab, line feed, carriage return and backslash
+// become \t, \n, \r and \\; every other control byte, and every byte that is
+// not part of a well-formed UTF-8 character, becomes \xNN (two upper-case
+// hexadecimal digits). Printable ASCII and well-formed UTF-8 (C1 controls
+// aside) stay as they are, so the escaping can be undone exactly.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::string escape_text(std::string_view text);
