@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
-"""Times hwmc's VCF decoding beside the peer tools on the same files.
+"""Times hwmc beside the peer tools on the same files.
 
     bench/vcf_compare.py DIR [BUILD_DIR]
 
 DIR is a folder made by bench/make-vcf-bench.sh (sites.vcf.gz, sites.bcf);
-BUILD_DIR holds bench/vcf_bench (default: build). For each file it prints
-the best of three runs, wall-clock and CPU (user + system, all threads), of
-hwmc's decoding (bench/vcf_bench: every site into per-population genotype
-counts, no tests) and of `bcftools view` (htslib's full parser), `plink1.9
---hardy` and `plink2 --hardy` where they are installed, and each peer's
-ratio to hwmc. The machine should be otherwise quiet.
+BUILD_DIR holds uncounted/hwmc and bench/vcf_bench (default: build). For each
+file it prints the best of three runs, wall-clock and CPU (user + system, all
+threads), of the full `hwmc --vcf --exact` run (a copy of the program, rows to
+/dev/null), of hwmc's decoding alone (bench/vcf_bench: every site into
+per-population genotype counts, no tests), and of `bcftools view` (htslib's
+full parser), `bcftools +fill-tags -t HWE`, `plink1.9 --hardy` and `plink2
+--hardy` where they are installed, and each one's ratio to the full hwmc run.
+The machine should be otherwise quiet; the load average is printed.
 """
 import json
 import os
@@ -58,6 +60,10 @@ def main(argv):
     if not os.access(bench, os.X_OK):
         sys.exit(f"{bench} not built (it needs the benchmark package)")
     out = tempfile.mkdtemp(prefix="hwmc-vcf-compare-")
+    # A copy outside the tree: the run counter of the build's program stays.
+    hwmc = os.path.join(out, "hwmc")
+    shutil.copy(os.path.join(build, "uncounted", "hwmc"), hwmc)
+    print("load average before: %.2f %.2f %.2f" % os.getloadavg())
     try:
         for kind, name, hwmc_bench in (("VCF", "sites.vcf.gz", "BM_VcfGzScan/1/"),
                                         ("BCF", "sites.bcf", "BM_Bcf/1/")):
@@ -66,9 +72,12 @@ def main(argv):
                 print(f"{kind}: {path} missing, skipped")
                 continue
             flag = "--vcf" if kind == "VCF" else "--bcf"
-            rows = [("hwmc decode (1 extra BGZF thread)", hwmc_times(bench, data_dir, hwmc_bench))]
+            rows = [("hwmc --vcf --exact", timed([hwmc, "--vcf", "--exact", "--seed", "1", path])),
+                    ("hwmc decode (1 extra BGZF thread)", hwmc_times(bench, data_dir, hwmc_bench))]
             peers = [
                 ("bcftools view", "bcftools", ["bcftools", "view", "-Ou", "-o", "/dev/null", path]),
+                ("bcftools +fill-tags -t HWE", "bcftools",
+                 ["bcftools", "+fill-tags", path, "-Ou", "-o", "/dev/null", "--", "-t", "HWE"]),
                 ("plink1.9 --hardy", "plink1.9", ["plink1.9", flag, path, "--hardy", "--threads", "1",
                                                   "--allow-extra-chr", "--out", os.path.join(out, "p1")]),
                 ("plink2 --hardy", "plink2", ["plink2", flag, path, "--hardy", "--allow-extra-chr",
@@ -84,6 +93,7 @@ def main(argv):
             print(f"{'':36} {'wall s':>8} {'cpu s':>8} {'wall/hwmc':>10} {'cpu/hwmc':>9}")
             for label, (wall, cpu) in rows:
                 print(f"{label:36} {wall:8.3f} {cpu:8.3f} {wall / wall0:10.2f} {cpu / cpu0:9.2f}")
+        print("load average after: %.2f %.2f %.2f" % os.getloadavg())
     finally:
         shutil.rmtree(out, ignore_errors=True)
 
