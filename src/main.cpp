@@ -1,10 +1,12 @@
-// Chooses the front end: batch mode, help and version, or the interactive
-// program with the arguments that remain once the options are taken out.
+// Chooses the front end: batch mode, the merge of row tables, help and
+// version, or the interactive program with the arguments that remain once
+// the options are taken out.
 #include <cstdio>
 #include <vector>
 
 #include "app/driver.h"
 #include "batch/batch_run.h"
+#include "batch/merge_run.h"
 #include "cli/command_line.h"
 #include "cli/program_name.h"
 
@@ -28,6 +30,8 @@ int main(int argc, char** argv) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandKind::kBatch:
       return run_batch(line.options, line.operands, program);
+    case CommandKind::kMerge:
+      return run_merge(line.operands, program);
     case CommandKind::kInteractive:
       break;
   }

@@ -174,6 +174,15 @@ const std::vector<ColumnGroup>& column_groups() {
   return groups;
 }
 
+std::vector<std::string> columns_of_every_row() {
+  std::vector<std::string> names;
+  for (const ColumnGroup& group : column_groups()) {
+    if (group.present != always) continue;
+    for (const Column& column : group.columns) names.push_back(column.name);
+  }
+  return names;
+}
+
 std::string row_header(const InputKind& kind, const BatchOptions& options) {
   TsvLine line;
   for (const std::string& name : kind.id_columns) add_cell(line, name);

@@ -41,6 +41,10 @@ struct ColumnGroup {
 // Every group, present or not, in row order.
 const std::vector<ColumnGroup>& column_groups();
 
+// The columns of every row, whatever the kind and options: those of the
+// groups always present. What --merge takes for a row table.
+std::vector<std::string> columns_of_every_row();
+
 // The header line for this kind of input with these options.
 std::string row_header(const InputKind& kind, const BatchOptions& options);
 

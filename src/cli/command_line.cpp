@@ -130,6 +130,7 @@ CommandLine usage_error(std::string message) {
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine c;
   bool batch = false;
+  bool merge = false;
   bool help = false;
   bool version = false;
   const char* batch_only = nullptr;  // the first batch option seen
@@ -157,6 +158,10 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     if (text == "--batch") {
       batch = true;
+      continue;
+    }
+    if (text == "--merge") {
+      merge = true;
       continue;
     }
     const size_t equals = text.find('=');
@@ -196,6 +201,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     c.kind = CommandKind::kHelp;
   } else if (version) {
     c.kind = CommandKind::kVersion;
+  } else if (merge) {
+    if (batch || batch_only != nullptr)
+      return usage_error("option '--merge' takes no other option than files");
+    c.kind = CommandKind::kMerge;
+    if (c.operands.empty()) return usage_error("no input file");
   } else if (batch) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -215,6 +225,7 @@ std::string usage_text(const char* program) {
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " --batch [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
+         "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -255,6 +266,11 @@ std::string usage_text(const char* program) {
          "                 through the file's index; repeatable\n"
          "  --list-regions N  print N regions that tile each FILE's sites, one per\n"
          "                 line, and test nothing\n"
+         "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
+         "one per region) as one table to standard output: one header, the rows\n"
+         "in the order given, q_bh (where there is one) adjusted again over all\n"
+         "rows from p_lead; every other cell as it was. Differing headers or a\n"
+         "file that is not such a table: an error, and nothing written.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

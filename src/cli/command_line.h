@@ -4,7 +4,7 @@
 // more). Option values come as "--name VALUE" or "--name=VALUE".
 //
 // The batch options live in one table (command_line.cpp); given without
-// --batch they are a usage error.
+// --batch they are a usage error. --merge takes only files (row tables).
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,7 @@ struct BatchOptions {
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
 };
 
-enum class CommandKind { kInteractive, kBatch, kHelp, kVersion, kUsageError };
+enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
 
 struct CommandLine {
   CommandKind kind = CommandKind::kInteractive;

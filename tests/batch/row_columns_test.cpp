@@ -158,6 +158,14 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
   EXPECT_EQ(by_name(count_file_input(), plain, unit, &a.result)["seed"], "");
 }
 
+// --merge takes a header for a row table's when it names these: the size
+// and the statistics, none of the optional groups nor a kind's own columns.
+TEST(RowColumns, TheColumnsOfEveryRowAreTheAlwaysPresentGroups) {
+  EXPECT_EQ(columns_of_every_row(),
+            (std::vector<std::string>{"k", "n", "x2", "df", "x2_crit", "p_x2", "h_obs", "h_exp",
+                                      "d", "knd2", "seed"}));
+}
+
 TEST(RowColumns, AnalysisFailuresCarryTheScreensWords) {
   BatchOptions options;
   EXPECT_EQ(analysed(unit_of({{0, 0}}, 2), options).failure, "possibly incorrect data in file");

@@ -108,6 +108,16 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingButAUsageError) {
   EXPECT_NE(text.find("--seed S"), std::string::npos);
 }
 
+TEST(CommandLine, MergeTakesTablesAndNoBatchOption) {
+  CommandLine c = parse({"a.tsv", "--merge", "--", "--b.tsv"});
+  ASSERT_EQ(c.kind, CommandKind::kMerge) << c.error;
+  EXPECT_EQ(operands(c), (std::vector<std::string>{"a.tsv", "--b.tsv"}));
+  EXPECT_EQ(parse({"--merge", "--help"}).kind, CommandKind::kHelp);
+  for (const auto& words : std::vector<std::vector<std::string>>{
+           {"--merge"}, {"--merge", "--seed", "3", "a.tsv"}, {"--batch", "--merge", "a.tsv"}})
+    EXPECT_EQ(parse(words).kind, CommandKind::kUsageError) << words.back();
+}
+
 }  // namespace
 
 namespace {

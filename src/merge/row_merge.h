@@ -1,0 +1,57 @@
+// Row tables that hwmc wrote in parts (say one per region of a file) merged
+// into the table one run over all the parts writes: one header, the rows in
+// the order of the tables, every cell copied byte for byte except q_bh.
+// A table with q_bh (its kind adjusts p) also has p_lead, the p as it
+// entered the run's adjustment: q_bh is adjusted again (Benjamini-Hochberg)
+// over all rows together from p_lead, and a row whose p_lead is NA stays out
+// and gets NA. That is the single run's q_bh as long as no unit is in two
+// parts. A table without either (a count-file run) is only joined.
+//
+// Two passes, so that memory grows by a number per row rather than by the
+// rows: scan_row_tables checks every table and adjusts the p values;
+// write_merged_rows reads the tables again and writes. When the scan fails
+// nothing has been written. (A summary table recomputed from the merged rows
+// belongs after the write: it reads their p_lead, h_obs and he.)
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "merge/table_file.h"
+
+// Where a merge failed: a table (file and reason) or the output. Text from
+// a table (a cell) is escaped in the reason; the file name is not.
+struct MergeFailure {
+  bool failed = false;
+  bool output = false;  // the output took no more
+  int error = 0;        // the output's errno
+  std::string file;
+  std::string reason;
+};
+
+struct RowScan {
+  MergeFailure failure;
+  std::string header;              // the tables' header line, line feed included
+  size_t cells = 0;                // per row
+  std::optional<size_t> q_column;  // none: the rows are copied whole
+  std::vector<double> q;           // per row, in output order; NaN: NA
+  std::vector<uint64_t> rows;      // per table
+  std::vector<TableStamp> stamps;  // per table, to see a change between passes
+};
+
+// The tables must be regular files with the same header, one that names
+// every column in `every_row` (the columns hwmc writes in any row table) and
+// no column twice, with p_lead and q_bh both or neither; every line ends in
+// a line feed with as many cells as the header and is not the header
+// again, every p_lead is NA or a number from 0 to 1.
+RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row);
+
+// The merged table to `out`; format_q writes a q value as the row writer
+// does (NA is written here). A table that changed since the scan fails the
+// merge part-way.
+MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string> paths,
+                               std::FILE* out, std::string (*format_q)(double));

@@ -1,0 +1,227 @@
+"""workflow/Snakefile run locally: its config checks, its plumbing (regions,
+parts in order, the merge) with a stand-in for hwmc --vcf, and the real
+thing: 4 parts of small VCFs merge to the table of one hwmc --vcf run."""
+
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SOURCE_DIR = os.environ.get(
+    "HWMC_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+BUILD_DIR = os.environ.get("HWMC_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
+BINARY = os.environ.get("HWMC_BINARY", os.path.join(BUILD_DIR, "uncounted", "hwmc"))
+SNAKEFILE = os.path.join(SOURCE_DIR, "workflow", "Snakefile")
+SNAKEMAKE = shutil.which("snakemake", path="/usr/bin:/bin")
+ENV = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": tempfile.gettempdir()}
+
+# Stands in for hwmc --vcf (plain-text VCF, a made-up p per site from the
+# seed and the site) and hands --merge to the real program: what the
+# workflow does with the parts does not depend on the statistics.
+STAND_IN = r'''#!/usr/bin/python3
+import hashlib, os, sys
+args = sys.argv[1:]
+if "--merge" in args:
+    os.execv(os.environ["REAL_HWMC"], ["hwmc"] + args)
+def take(name):
+    if name not in args:
+        return None
+    i = args.index(name)
+    value = args[i + 1]
+    del args[i:i + 2]
+    return value
+args.remove("--vcf")
+count, region, seed = take("--list-regions"), take("--region"), take("--seed")
+take("--threads")
+path = args[-1]
+sites = [l.split("\t")[:5] for l in open(path) if not l.startswith("#")]
+if count is not None:
+    per, run = -(-len(sites) // int(count)), []
+    for s in sites + [None]:
+        if run and (s is None or s[0] != run[0][0] or len(run) == per):
+            print("%s:%s-%s" % (run[0][0], run[0][1], run[-1][1]))
+            run = []
+        run.append(s)
+    sys.exit(0)
+if region:
+    chrom, span = region.split(":")
+    low, high = map(int, span.split("-"))
+    sites = [s for s in sites if s[0] == chrom and low <= int(s[1]) <= high]
+leads = []
+for s in sites:
+    h = int(hashlib.sha256(("%s|%s" % (seed, "|".join(s))).encode()).hexdigest()[:12], 16)
+    leads.append(float("nan") if h % 7 == 0 else h / 2.0 ** 48)
+order = sorted((i for i, p in enumerate(leads) if p == p), key=lambda i: leads[i])
+q, running = [float("nan")] * len(leads), 1.0
+for rank in range(len(order), 0, -1):
+    i = order[rank - 1]
+    running = min(running, float(len(order)) / rank * leads[i])
+    q[i] = running
+cell = lambda v: "NA" if v != v else "%.17g" % v
+# hwmc's columns of every row, then p_lead and q_bh; figures made up.
+print("file\tchrom\tpos\tid\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\td\tknd2\tseed"
+      "\tp_lead\tq_bh")
+for s, p, x in zip(sites, leads, q):
+    print("\t".join([path] + s[:3] + ["2", "4"] + ["NA"] * 8 + [seed, cell(p), cell(x)]))
+'''
+
+
+def missing_vcf_option():
+    """The first option of the workflow's region listing this hwmc does not
+    know, or None: the comparison with a real run waits for them."""
+    r = subprocess.run([BINARY, "--vcf", "--list-regions", "1", "/nonexistent.vcf.gz"],
+                       capture_output=True, env=ENV)
+    for option in ("--vcf", "--list-regions"):
+        if ("unknown option '%s'" % option).encode() in r.stderr:
+            return option
+    return None
+
+
+def write_vcf(path, rng, chroms, sites, samples, spacing=50):
+    lines = ["##fileformat=VCFv4.2"] + ["##contig=<ID=%s>" % c for c in chroms]
+    lines.append('##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">')
+    lines.append("\t".join(["#CHROM", "POS", "ID", "REF", "ALT", "QUAL", "FILTER", "INFO",
+                            "FORMAT"] + ["s%d" % i for i in range(samples)]))
+    for chrom in chroms:
+        pos = 0
+        for _ in range(sites):
+            pos += rng.randint(1, spacing)
+            alts = rng.choice([["G"], ["G"], ["G"], ["G", "T"], ["G", "T", "C"]])
+            k = len(alts) + 1
+            calls = []
+            for _ in range(samples):
+                if rng.random() < 0.03:
+                    calls.append("./.")
+                else:
+                    a = min(int(rng.expovariate(1.2)), k - 1)
+                    b = a if rng.random() < 0.3 else min(int(rng.expovariate(1.2)), k - 1)
+                    calls.append("%d/%d" % (a, b))
+            lines.append("\t".join([chrom, str(pos), ".", "A", ",".join(alts), ".", "PASS", ".",
+                                    "GT"] + calls))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+class WorkflowCase(unittest.TestCase):
+    def setUp(self):
+        if SNAKEMAKE is None:
+            self.skipTest("snakemake is not installed (Debian package snakemake)")
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+        self.hwmc = os.path.join(self.dir, "hwmc")
+        shutil.copy(BINARY, self.hwmc)
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def start_snakemake(self, config, env=None):
+        return subprocess.Popen(
+            [SNAKEMAKE, "-s", SNAKEFILE, "--cores", "2", "--directory", self.dir, "--quiet",
+             "--config"] + ["%s=%s" % kv for kv in config.items()],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=dict(ENV, **(env or {})))
+
+    @staticmethod
+    def finish(process):
+        stdout, stderr = process.communicate(timeout=600)
+        return subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr)
+
+    def snakemake(self, config, env=None):
+        return self.finish(self.start_snakemake(config, env))
+
+    def read(self, name):
+        with open(os.path.join(self.dir, name), "rb") as f:
+            return f.read()
+
+
+class WorkflowConfig(WorkflowCase):
+    def test_a_missing_seed_or_a_seed_in_the_options_is_refused(self):
+        base = {"vcf": "a.vcf.gz", "shards": "4", "out": "all.tsv", "hwmc": self.hwmc}
+        cases = []
+        for config, words in ((base, "no seed"),
+                              (dict(base, seed="9", options="--exact --seed 3"),
+                               "must not contain --seed"),
+                              (dict(base, seed="x"), "seed must be a number"),
+                              (dict(base, seed="1", shards="0"), "shards must be"),
+                              (dict(base, seed="1", options="--threads=2"),
+                               "must not contain --threads")):
+            cases.append((config, words, self.start_snakemake(config)))
+        # Side by side: most of each run is Snakemake's own start.
+        for config, words, process in cases:
+            r = self.finish(process)
+            self.assertNotEqual(r.returncode, 0, config)
+            self.assertIn(words, (r.stdout + r.stderr).decode(), config)
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "all.tsv")))
+
+
+class WorkflowPlumbing(WorkflowCase):
+    def test_parts_of_two_files_come_back_in_order_with_q_over_all(self):
+        stand_in = os.path.join(self.dir, "stand-in")
+        with open(stand_in, "w") as f:
+            f.write(STAND_IN)
+        os.chmod(stand_in, 0o755)
+        rng = random.Random(3)
+        write_vcf(os.path.join(self.dir, "a.vcf"), rng, ["1", "2"], 25, 4)
+        write_vcf(os.path.join(self.dir, "b.vcf"), rng, ["7"], 9, 4)
+        env = {"REAL_HWMC": self.hwmc}
+        r = self.snakemake({"vcf": "[a.vcf,b.vcf]", "shards": "4", "seed": "9",
+                            "out": "all.tsv", "hwmc": stand_in}, env)
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        whole = [subprocess.run([stand_in, "--vcf", "--seed", "9", name], cwd=self.dir,
+                                capture_output=True, check=True).stdout
+                 for name in ("a.vcf", "b.vcf")]
+        rows = whole[0] + whole[1][whole[1].index(b"\n") + 1:]
+        merged = self.read("all.tsv")
+        # The same rows; q_bh is the merge's, over both files' rows.
+        cut = lambda t: [l.rsplit(b"\t", 1)[0] for l in t.split(b"\n")]
+        self.assertEqual(cut(merged), cut(rows))
+        self.assertEqual(len(os.listdir(os.path.join(self.dir, "all.tsv.parts", "regions"))), 2)
+        with open(os.path.join(self.dir, "all.tsv.parts", "regions", "0.txt")) as f:
+            self.assertEqual(len(f.read().split()), 4)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "all.tsv.parts", "parts", "0",
+                                                     "0.tsv")))
+
+
+class WorkflowWithVcf(WorkflowCase):
+    def setUp(self):
+        super().setUp()
+        missing = missing_vcf_option()
+        if missing is not None:
+            self.skipTest("this hwmc has no %s yet" % missing)
+        for tool in ("bgzip", "tabix"):
+            if shutil.which(tool, path="/usr/bin:/bin") is None:
+                self.skipTest("%s is not installed (Debian package tabix)" % tool)
+
+    def indexed_vcf(self, name, rng, chroms, sites, samples):
+        path = os.path.join(self.dir, name)
+        # Sites far apart, so that even an index of coarse bins tells regions.
+        write_vcf(path, rng, chroms, sites, samples, spacing=60000)
+        subprocess.run(["bgzip", "-f", path], check=True, env=ENV)
+        subprocess.run(["tabix", "-p", "vcf", path + ".gz"], check=True, env=ENV)
+        return name + ".gz"
+
+    def test_four_parts_merge_to_one_run_over_the_whole(self):
+        rng = random.Random(7)
+        a = self.indexed_vcf("a.vcf", rng, ["1", "2"], 40, 30)
+        b = self.indexed_vcf("b.vcf", rng, ["X"], 15, 30)
+        with open(os.path.join(self.dir, "pops.txt"), "w") as f:
+            f.write("".join("s%d\t%s\n" % (i, "north" if i % 3 else "south")
+                            for i in range(30)))
+        options = "--exact --max-tables 0 --tables 400 --runs 200"
+        r = self.snakemake({"vcf": "[%s,%s]" % (a, b), "pops": "pops.txt", "shards": "4",
+                            "options": options, "seed": "9", "out": "all.tsv",
+                            "hwmc": self.hwmc})
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        regions = self.read(os.path.join("all.tsv.parts", "regions", "0.txt")).split()
+        self.assertIn(len(regions), range(2, 5))
+        whole = subprocess.run([self.hwmc, "--vcf", "--seed", "9", "--pops", "pops.txt"]
+                               + options.split() + [a, b], cwd=self.dir, capture_output=True,
+                               env=ENV)
+        self.assertEqual(whole.returncode, 0, whole.stderr.decode())
+        self.assertEqual(self.read("all.tsv").decode(), whole.stdout.decode())
+
+
+if __name__ == "__main__":
+    unittest.main()
