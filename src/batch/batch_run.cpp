@@ -49,6 +49,11 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   run.hooks.ctx = &run.progress;
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
+  // Without the temporary file for the rows nothing is written or touched.
+  const InputKind& kind =
+      vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
+  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
+
   // One sink for the whole run: a FIFO gets every report, in order.
   if (!options.report.empty()) {
     const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
@@ -60,7 +65,6 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
     }
   }
 
-  const InputKind& kind = vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   {
     WriteSection section;
     if (!write_stdout(row_header(kind, options))) {
@@ -72,10 +76,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, kind, files[i], i + 1);
   if (run.output_failed) return 1;
-  if (!write_pending_rows(run)) {
-    report_failure(program, "standard output", "write error");
-    return 1;
-  }
+  if (!write_pending_rows(run)) return 1;
   if (run.with_report) {
     const SinkResult closed = close_report_sink(run.report);
     if (closed.status != AppendResult::kDone) {

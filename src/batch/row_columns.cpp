@@ -1,8 +1,11 @@
 #include "batch/row_columns.h"
 
 #include <cmath>
+#include <limits>
 
 #include "exact/exact_report.h"
+#include "stats/clopper_pearson.h"
+#include "stats/unit_heterozygosity.h"
 
 namespace {
 
@@ -66,8 +69,10 @@ ColumnGroup stats_group() {
   g.columns.push_back(cell("h_obs", [](TsvLine& l, const UnitResult& r) {
     add_double_cell(l, observed_heterozygosity(r.locus));
   }));
+  // From the integer counts in double, without the report's float32 rounding.
   g.columns.push_back(cell("h_exp", [](TsvLine& l, const UnitResult& r) {
-    add_double_cell(l, expected_heterozygosity(r.locus));
+    const LocusAnalysis& a = r.locus;
+    add_double_cell(l, unit_heterozygosity(a.allele_total.data, a.k, a.two_n, a.het_observed).h_exp);
   }));
   g.columns.push_back(cell("d", [](TsvLine& l, const UnitResult& r) {
     add_float_cell(l, r.locus.d_obs);
@@ -89,29 +94,32 @@ ColumnGroup stats_group() {
   return g;
 }
 
-// The three cells of one Monte Carlo probability: P, low and high, NA where
-// nothing was made or the report shows no interval (every replicate a hit).
+// The three cells of one Monte Carlo probability: P, and the 95%
+// Clopper-Pearson limits of its hits out of the replicates made (defined at
+// no hit and at every replicate a hit, unlike the report's classic
+// intervals); NA where no replicate was made.
 struct McProbability {
   const char* stem;
   float McResults::*p;
   uint32_t McResults::*hits;
-  double McResults::*low;
-  double McResults::*high;
 };
 
 constexpr McProbability kMcProbabilities[] = {
-    {"mc_p_x2", &McResults::p_hw, &McResults::hits_hw, &McResults::ci_hw_low,
-     &McResults::ci_hw_high},
-    {"mc_p_d_one", &McResults::p_d_one, &McResults::hits_d_one, &McResults::ci_d_one_low,
-     &McResults::ci_d_one_high},
-    {"mc_p_d_both", &McResults::p_d_both, &McResults::hits_d_both, &McResults::ci_d_both_low,
-     &McResults::ci_d_both_high},
+    {"mc_p_x2", &McResults::p_hw, &McResults::hits_hw},
+    {"mc_p_d_one", &McResults::p_d_one, &McResults::hits_d_one},
+    {"mc_p_d_both", &McResults::p_d_both, &McResults::hits_d_both},
 };
 
 bool mc_made(const UnitResult& r) { return r.mc && r.mc->runs_made > 0; }
 
-bool mc_interval(const UnitResult& r, const McProbability& p) {
-  return mc_made(r) && (*r.mc).*p.hits != r.mc->runs_made;
+// One limit of a probability's interval, or NA.
+void add_mc_limit(TsvLine& l, const UnitResult& r, const McProbability& p,
+                  double ProportionLimits::*limit) {
+  if (!mc_made(r)) {
+    add_na_cell(l);
+    return;
+  }
+  add_double_cell(l, clopper_pearson_95((*r.mc).*p.hits, r.mc->runs_made).*limit);
 }
 
 ColumnGroup monte_carlo_group() {
@@ -133,18 +141,10 @@ ColumnGroup monte_carlo_group() {
                            }
                          }});
     g.columns.push_back({stem + "_low", [&p](TsvLine& l, const RowUnit& u) {
-                           if (mc_interval(*u.result, p)) {
-                             add_double_cell(l, (*u.result->mc).*p.low);
-                           } else {
-                             add_na_cell(l);
-                           }
+                           add_mc_limit(l, *u.result, p, &ProportionLimits::low);
                          }});
     g.columns.push_back({stem + "_high", [&p](TsvLine& l, const RowUnit& u) {
-                           if (mc_interval(*u.result, p)) {
-                             add_double_cell(l, (*u.result->mc).*p.high);
-                           } else {
-                             add_na_cell(l);
-                           }
+                           add_mc_limit(l, *u.result, p, &ProportionLimits::high);
                          }});
   }
   return g;
@@ -190,7 +190,10 @@ std::string row_header(const InputKind& kind, const BatchOptions& options) {
     if (!group.present(options, kind)) continue;
     for (const Column& column : group.columns) add_cell(line, column.name);
   }
-  if (kind.adjusts_p) add_cell(line, kQColumn);
+  if (kind.adjusts_p) {
+    add_cell(line, kLeadColumn);
+    add_cell(line, kQColumn);
+  }
   return finish_line(line);
 }
 
@@ -206,5 +209,18 @@ TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowU
       }
     }
   }
+  if (kind.adjusts_p) {
+    const double lead = row_lead(options, row);
+    if (std::isnan(lead)) {
+      add_na_cell(line);
+    } else {
+      add_double_cell(line, lead);
+    }
+  }
   return line;
+}
+
+double row_lead(const BatchOptions& options, const RowUnit& row) {
+  return row.result != nullptr ? leading_p(*row.result, options)
+                               : std::numeric_limits<double>::quiet_NaN();
 }

@@ -5,8 +5,8 @@
 //
 // A row: the input kind's identifying columns, then the groups in order
 // (k n [missing], the statistics with the seed, the Monte Carlo group with
-// --runs, the exact group with --exact), then q_bh where the kind adjusts
-// p-values.
+// --runs, the exact group with --exact), then, where the kind adjusts
+// p-values, p_lead (the p exactly as it enters the adjustment) and q_bh.
 #pragma once
 
 #include <functional>
@@ -48,8 +48,14 @@ std::vector<std::string> columns_of_every_row();
 // The header line for this kind of input with these options.
 std::string row_header(const InputKind& kind, const BatchOptions& options);
 
-// A row without q_bh and without its line feed.
+// A row without q_bh and without its line feed (with p_lead where the kind
+// adjusts p).
 TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowUnit& row);
 
-// The name of the column that ends the rows of a kind that adjusts p.
+// The p the row's q_bh is computed from (leading_p), NaN where nothing was
+// tested: what its p_lead cell shows.
+double row_lead(const BatchOptions& options, const RowUnit& row);
+
+// The names of the two columns that end the rows of a kind that adjusts p.
+inline constexpr const char kLeadColumn[] = "p_lead";
 inline constexpr const char kQColumn[] = "q_bh";

@@ -3,8 +3,8 @@
 #include "fileio/text_escape.h"
 #include "format/number_format.h"
 
-std::string format_float(float value) { return format_general(value, 9); }
-std::string format_double(double value) { return format_general(value, 17); }
+std::string format_float(float value) { return format_shortest(value); }
+std::string format_double(double value) { return format_shortest(value); }
 
 void add_cell(TsvLine& line, std::string_view cell) {
   if (!line.empty) line.text += '\t';

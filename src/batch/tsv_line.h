@@ -1,6 +1,7 @@
 // One line of tab-separated values, built cell by cell. Numbers are written
-// the same in every locale ('.' as the decimal point): float32 with nine
-// significant digits, double with seventeen (both round-trip exactly).
+// the same in every locale ('.' as the decimal point), each as the shortest
+// decimal that reads back to the same value of its type: a float32 figure
+// as a float32 (7.815, not 7.81500006), a double as a double.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,8 @@ void add_cell(TsvLine& line, std::string_view cell);
 // A file name or label, escaped (text_escape.h) so that it cannot break the
 // row.
 void add_text_cell(TsvLine& line, std::string_view text);
-void add_float_cell(TsvLine& line, float value);    // "%.9g"
-void add_double_cell(TsvLine& line, double value);  // "%.17g"
+void add_float_cell(TsvLine& line, float value);
+void add_double_cell(TsvLine& line, double value);
 void add_int_cell(TsvLine& line, int64_t value);
 void add_na_cell(TsvLine& line);
 // Ends the line with a line feed and gives its text.

@@ -76,9 +76,9 @@ std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned
   exact_options.prepared = prepared;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;
+  exact_options.tables_auto = options.tables_auto;
   exact_options.seed = r.seed;
   exact_options.stream_key = r.stream_key;
-  exact_options.tables_auto = options.tables_auto;
   exact_options.threads = threads;
   ExactResult exact;
   const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, exact);
@@ -89,7 +89,12 @@ std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned
 
 double leading_p(const UnitResult& r, const BatchOptions& options) {
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  if (options.exact) return r.exact ? r.exact->test[ExactTest::kProb].p : kNone;
-  if (options.runs > 0) return r.mc && r.mc->runs_made > 0 ? static_cast<double>(r.mc->p_hw) : kNone;
+  if (options.exact) return r.exact ? exact_leading_p(*r.exact) : kNone;
+  if (options.runs > 0) {
+    if (!r.mc || r.mc->runs_made == 0) return kNone;
+    // b hits of m replicates: (b + 1)/(m + 1), never 0.
+    return (static_cast<double>(r.mc->hits_hw) + 1.0) /
+           (static_cast<double>(r.mc->runs_made) + 1.0);
+  }
   return r.p_x2;
 }

@@ -42,9 +42,12 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
                             const ExactTables* prepared = nullptr);
 
-// The p-value the false discovery rate is controlled on: p_prob with the
-// exact tests, else the Monte Carlo P of X2 with an experiment, else p_x2.
-// NaN where that value does not exist for the unit.
+// The p-value the false discovery rate is controlled on, valid as a
+// p-value: with the exact tests exact_leading_p (p_prob enumerated, else the
+// sampled or sequential valid p), else with an experiment the permutation
+// test's (b + 1)/(m + 1) for b hits of X2 among m replicates, else p_x2.
+// Never 0 where it was estimated from draws. NaN where that value does not
+// exist for the unit.
 double leading_p(const UnitResult& r, const BatchOptions& options);
 
 // The notes for standard error: on a unit whose permutation test would need

@@ -1,8 +1,12 @@
 #include "batch/unit_driver.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -87,7 +91,19 @@ bool append_unit_report(BatchRun& run, const char* path, const SourceUnit& unit,
   return false;
 }
 
-// Rows and reports in unit order; false when standard output failed.
+void report_spool_failure(const BatchRun& run, int error) {
+  report_failure(run.program, "temporary file in " + run.pending.directory, std::strerror(error));
+}
+
+// A file that failed loses the rows it had set aside.
+void drop_rows_after(BatchRun& run, SpoolMark before) {
+  if (spool_rollback(run.pending, before)) return;
+  report_spool_failure(run, errno);
+  run.output_failed = true;
+}
+
+// Rows and reports in unit order; false when standard output or the
+// temporary file failed.
 bool write_block(BatchRun& run, const InputKind& kind, const char* path,
                  const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
   const BatchOptions& options = run.options;
@@ -102,11 +118,15 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
     const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
-    TsvLine line = row_cells(kind, options, RowUnit{unit, r});
+    const RowUnit row{unit, r};
+    TsvLine line = row_cells(kind, options, row);
     WriteSection section;
     if (kind.adjusts_p) {
-      const double lead = r != nullptr ? leading_p(*r, options) : std::nan("");
-      run.pending.push_back(PendingRow{std::move(line), lead});
+      if (!spool_row(run.pending, line.text, row_lead(options, row))) {
+        report_spool_failure(run, errno);
+        run.output_failed = true;
+        return false;
+      }
     } else if (!write_stdout(finish_line(line))) {
       report_failure(run.program, "standard output", "write error");
       run.output_failed = true;
@@ -125,9 +145,19 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
 
 }  // namespace
 
-void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
+bool open_pending_rows(BatchRun& run) {
+  const int error = open_row_spool(run.pending);
+  if (error == 0) return true;
+  report_spool_failure(run, error);
+  return false;
+}
+
+namespace {
+
+// A file's units, analysed, written and set aside block by block.
+void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t number,
+                SpoolMark before) {
   UnitSource source = kind.open(path);
-  const size_t pending_before = run.pending.size();
   bool noted_not_uniform = false;
   std::vector<SourceUnit> units;
   std::string failure;
@@ -138,7 +168,7 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
       case SourceStatus::kFailed:
         report_failure(run.program, path, failure);
         run.any_failed = true;
-        run.pending.resize(pending_before);
+        drop_rows_after(run, before);
         return;
       case SourceStatus::kUnits:
         break;
@@ -154,20 +184,52 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
   }
 }
 
+}  // namespace
+
+void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
+  const SpoolMark before = spool_mark(run.pending);
+  try {
+    run_blocks(run, kind, path, number, before);
+  } catch (const std::bad_alloc&) {
+    progress_erase(run.progress);
+    report_failure(run.program, path, "out of memory");
+    run.any_failed = true;
+    drop_rows_after(run, before);
+  }
+}
+
 bool write_pending_rows(BatchRun& run) {
-  std::vector<double> leads;
-  leads.reserve(run.pending.size());
-  for (const PendingRow& row : run.pending) leads.push_back(row.lead);
-  const std::vector<double> q = adjust_benjamini_hochberg(leads);
-  for (size_t i = 0; i < run.pending.size(); ++i) {
-    TsvLine& line = run.pending[i].line;
-    if (std::isnan(q[i])) {
-      add_na_cell(line);
-    } else {
-      add_double_cell(line, q[i]);
+  RowSpool& spool = run.pending;
+  if (!spool.file.is_open()) return true;
+  try {
+    // The leads become their q values; each row's p_lead is in its text.
+    adjust_benjamini_hochberg_in_place(spool.leads);
+  } catch (const std::bad_alloc&) {
+    report_failure(run.program, kQColumn, "out of memory");
+    return false;
+  }
+  bool written = true;
+  std::string out;
+  const int error = spool_replay(spool, [&](std::string_view rows, size_t first) {
+    out.clear();
+    size_t i = first;
+    for (size_t start = 0; start < rows.size(); ++i) {
+      const size_t end = rows.find('\n', start);
+      out.append(rows.substr(start, end - start));
+      const double q = spool.leads[i];
+      out += '\t';
+      out += std::isnan(q) ? std::string("NA") : format_double(q);
+      out += '\n';
+      start = end + 1;
     }
     WriteSection section;
-    if (!write_stdout(finish_line(line))) return false;
+    written = write_stdout(out);
+    return written;
+  });
+  if (error != 0) {
+    report_spool_failure(run, error);
+    return false;
   }
-  return true;
+  if (!written) report_failure(run.program, "standard output", "write error");
+  return written;
 }

@@ -34,6 +34,7 @@ struct BatchOption {
   Apply apply;
 };
 
+// Every option of batch mode, and only those: each selects batch mode.
 const BatchOption kOptions[] = {
     {"--runs", true, kRunsRange.c_str(),
      [](BatchOptions& o, std::string_view v) {
@@ -62,11 +63,15 @@ const BatchOption kOptions[] = {
        if (n) o.max_tables = *n;
        return n.has_value();
      }},
-    {"--tables", true, "'auto' or a number from 1 to 1000000000000000",
+    {"--tables", true, "a number from 1 to 1000000000000000, or auto",
      [](BatchOptions& o, std::string_view v) {
        static_assert(kMaxExactTables == 1000000000000000);
        o.tables_given = true;
-       if (v == "auto") return o.tables_auto = true;
+       if (v == "auto") {
+         o.tables_auto = true;
+         o.tables = kDefaultTables;
+         return true;
+       }
        const auto n = parse_number(v, 1, kMaxExactTables);
        if (n) {
          o.tables = *n;
@@ -133,7 +138,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   bool merge = false;
   bool help = false;
   bool version = false;
-  const char* batch_only = nullptr;  // the first batch option seen
+  bool batch_option = false;  // an option of the table was given
   const char* vcf_needed = nullptr;  // the first VCF-only option seen
   bool options_ended = false;
 
@@ -183,7 +188,7 @@ CommandLine parse_command_line(int argc, char** argv) {
     if (!option->apply(c.options, value))
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
-    if (batch_only == nullptr) batch_only = option->name;
+    batch_option = true;
     if (vcf_needed == nullptr && vcf_only(option->name)) vcf_needed = option->name;
   }
   BatchOptions& o = c.options;
@@ -202,43 +207,46 @@ CommandLine parse_command_line(int argc, char** argv) {
   } else if (version) {
     c.kind = CommandKind::kVersion;
   } else if (merge) {
-    if (batch || batch_only != nullptr)
+    if (batch || batch_option)
       return usage_error("option '--merge' takes no other option than files");
     c.kind = CommandKind::kMerge;
     if (c.operands.empty()) return usage_error("no input file");
-  } else if (batch) {
+  } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
-  } else if (batch_only != nullptr) {
-    return usage_error("option '" + std::string(batch_only) + "' needs --batch");
   }
   return c;
 }
 
 std::string usage_hint(const char* program) {
-  return std::string("usage: ") + program + " [--batch|--vcf [OPTION]...] FILE... ('" + program +
+  return std::string("usage: ") + program + " [--batch|--vcf] [OPTION]... FILE... ('" + program +
          " --help' tells more)";
 }
 
 std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
-         "       " + p + " --batch [OPTION]... FILE...\n"
+         "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --merge TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
          "\n"
-         "Interactive: each INPUT is analysed on the screen; with two or more\n"
-         "arguments the last one is the OUTPUT file the reports are appended to.\n"
+         "Interactive (no option given): each INPUT is analysed on the screen;\n"
+         "with two or more arguments the last one is the OUTPUT file the reports\n"
+         "are appended to.\n"
          "\n"
-         "Batch: never touches the terminal; writes one tab-separated header line\n"
-         "and one row per FILE (with --genepop, per population and locus) to\n"
-         "standard output. Options:\n"
+         "Batch (--batch, or any option below): never touches the terminal;\n"
+         "writes one tab-separated header line and one row per FILE (with\n"
+         "--genepop, per population and locus) to standard output. Numbers are\n"
+         "written as the shortest decimal that reads back to the same value.\n"
+         "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"
-         "                 for every file\n"
+         "                 for every file; the mc_*_low/_high columns are 95%\n"
+         "                 Clopper-Pearson limits of the hits (the report keeps\n"
+         "                 its classic intervals)\n"
          "  --seed S       seed every experiment with S (0-4294967295) instead of\n"
          "                 the clock\n"
          "  --report FILE  append each file's report to FILE\n"
@@ -249,13 +257,22 @@ std::string usage_text(const char* program) {
          std::to_string(kDefaultMaxTables) + "; 0: always\n"
          "                 sample)\n"
          "  --tables T     tables drawn when sampling (default " +
-         std::to_string(kDefaultTables) + ");\n"
-         "                 'auto': stop at the 20th table that hits p_prob, at most\n"
-         "                 " + std::to_string(kDefaultTables) + " (the default with --vcf)\n"
+         std::to_string(kDefaultTables) + ")\n"
+         "  --tables auto  when sampling, stop at the " + std::to_string(kSequentialHits) +
+         "th table that hits p_prob\n"
+         "                 (sequential p-value " + std::to_string(kSequentialHits) +
+         "/l), or after " + std::to_string(kDefaultTables) + " tables;\n"
+         "                 the other four tests are then estimates\n"
+         "                 (the default with --vcf)\n"
          "  --threads N    threads of the exact tests (default 0: all cores);\n"
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"
-         "                 population and locus, with a Benjamini-Hochberg q_bh\n"
+         "                 population and locus, with p_lead and a\n"
+         "                 Benjamini-Hochberg q_bh\n"
+         "  --batch        batch mode without any other option\n"
+         "\n"
+         "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"
+         "enters as (b+1)/(m+1), never 0; exact and asymptotic p as they are.\n"
          "\n"
          "VCF and BCF files (--vcf, batch mode without --batch): one row per site\n"
          "and population, with a Benjamini-Hochberg q_bh. Options:\n"

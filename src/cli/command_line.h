@@ -1,10 +1,12 @@
 // The command line of both front ends. Options start with "--"; "--" ends
-// them. Without --batch the remaining arguments keep their interactive
-// meaning (input files, the last one the output file when there are two or
-// more). Option values come as "--name VALUE" or "--name=VALUE".
+// them. Without any option the arguments keep their interactive meaning
+// (input files, the last one the output file when there are two or more).
+// Option values come as "--name VALUE" or "--name=VALUE".
 //
-// The batch options live in one table (command_line.cpp); given without
-// --batch they are a usage error. --merge takes only files (row tables).
+// The batch options live in one table (command_line.cpp): any option of it
+// selects batch mode by itself, as --batch does, so a new option added
+// there needs nothing else to do so. --merge is a mode of its own and takes
+// only files (row tables).
 #pragma once
 
 #include <cstdint>
@@ -21,11 +23,11 @@ struct BatchOptions {
   bool exact = false;
   uint64_t max_tables = kDefaultMaxTables;
   uint64_t tables = kDefaultTables;
+  // --tables auto: sequential stopping, with `tables` as the limit.
+  bool tables_auto = false;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
-  // --tables auto: sequential stopping where tables are sampled (the default
-  // for --vcf unless --tables gives a count).
-  bool tables_auto = false;
+  // --tables given at all: without it --vcf samples with --tables auto.
   bool tables_given = false;
   // VCF and BCF input: implies batch mode.
   bool vcf = false;

@@ -1,5 +1,6 @@
 #include "exact/exact_report.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "format/number_format.h"
@@ -46,31 +47,64 @@ std::string build_exact_report_text(const ExactResult& result, uint64_t seed) {
   return out;
 }
 
+namespace {
+
+// One column of the exact group: its name and how its cell is written.
+struct ExactColumn {
+  std::string name;
+  std::string (*cell)(const ExactResult& result, ExactTest test);
+  ExactTest test = ExactTest::kProb;
+};
+
+// A probability as the shortest decimal that reads back; NA where it has
+// no value.
+std::string probability_cell(double p) { return std::isnan(p) ? "NA" : format_shortest(p); }
+
+const std::vector<ExactColumn>& exact_columns() {
+  static const std::vector<ExactColumn> columns = [] {
+    std::vector<ExactColumn> c = {
+        {"exact_method", [](const ExactResult& r, ExactTest) -> std::string {
+           return exact_method_name(r.method);
+         }},
+        {"exact_tables",
+         [](const ExactResult& r, ExactTest) { return format_unsigned(r.tables); }},
+    };
+    for (const NamedP& test : kTests) {
+      const std::string stem = test.column;
+      c.push_back({stem, [](const ExactResult& r, ExactTest t) {
+                     return probability_cell(r.test[t].p);
+                   }, test.test});
+      c.push_back({stem + "_low", [](const ExactResult& r, ExactTest t) {
+                     return probability_cell(r.test[t].low);
+                   }, test.test});
+      c.push_back({stem + "_high", [](const ExactResult& r, ExactTest t) {
+                     return probability_cell(r.test[t].high);
+                   }, test.test});
+      if (test.test == ExactTest::kProb) {
+        c.push_back({"p_prob_mid", [](const ExactResult& r, ExactTest) {
+                       return probability_cell(r.prob_mid);
+                     }});
+      }
+    }
+    return c;
+  }();
+  return columns;
+}
+
+}  // namespace
+
 const std::vector<std::string>& exact_column_names() {
   static const std::vector<std::string> names = [] {
-    std::vector<std::string> n = {"exact_method", "exact_tables"};
-    for (const NamedP& test : kTests) {
-      n.push_back(test.column);
-      n.push_back(std::string(test.column) + "_low");
-      n.push_back(std::string(test.column) + "_high");
-    }
+    std::vector<std::string> n;
+    for (const ExactColumn& column : exact_columns()) n.push_back(column.name);
     return n;
   }();
   return names;
 }
 
 std::string format_exact_cell(const ExactResult& result, size_t column) {
-  if (column == 0) return exact_method_name(result.method);
-  if (column == 1) return format_unsigned(result.tables);
-  const ExactP& p = result.test[kTests[(column - 2) / 3].test];
-  switch ((column - 2) % 3) {
-    case 0:
-      return format_general(p.p, 17);
-    case 1:
-      return format_general(p.low, 17);
-    default:
-      return format_general(p.high, 17);
-  }
+  const ExactColumn& c = exact_columns()[column];
+  return c.cell(result, c.test);
 }
 
 std::vector<std::string> format_exact_cells(const ExactResult& result) {

@@ -20,11 +20,14 @@ const char* exact_method_name(ExactMethod method);
 // "%-g".
 std::string build_exact_report_text(const ExactResult& result, uint64_t seed);
 
-// exact_method exact_tables p_prob p_prob_low p_prob_high ... p_excess_high
+// exact_method exact_tables p_prob p_prob_low p_prob_high p_prob_mid p_x2e
+// ... p_excess_high
 const std::vector<std::string>& exact_column_names();
 
 // The cell of one of those columns (an index into them): the method's name,
-// the number of tables as an integer, every probability as "%.17g".
+// the number of tables as an integer (drawn up to the stop when sampled),
+// every probability as the shortest decimal that reads back to the same
+// double; p_prob_mid is NA when the tables were sampled.
 std::string format_exact_cell(const ExactResult& result, size_t column);
 
 // The cells of all those columns.

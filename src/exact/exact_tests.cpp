@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "exact/clopper_pearson.h"
+#include "stats/clopper_pearson.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"

@@ -14,10 +14,20 @@ std::string general(T value, int precision) {
   return std::string(buffer, result.ptr);
 }
 
+template <class T>
+std::string shortest(T value) {
+  if (std::isnan(value)) return "nan";
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace
 
 std::string format_general(double value, int precision) { return general(value, precision); }
 std::string format_general(float value, int precision) { return general(value, precision); }
+std::string format_shortest(double value) { return shortest(value); }
+std::string format_shortest(float value) { return shortest(value); }
 
 std::string format_unsigned(uint64_t value) {
   char text[24];

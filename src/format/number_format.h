@@ -8,4 +8,12 @@
 // printf's "%.{precision}g" in the C locale; "nan" for NaN.
 std::string format_general(double value, int precision);
 std::string format_general(float value, int precision);
+
+// The shortest decimal that reads back to the same value in its own type
+// (a float as a float, a double as a double), in fixed or exponent form,
+// whichever is shorter (fixed on a tie): 7.815f gives "7.815", 1e-5 gives
+// "1e-05", 0.0001 "0.0001". "nan" for NaN.
+std::string format_shortest(double value);
+std::string format_shortest(float value);
+
 std::string format_unsigned(uint64_t value);

@@ -3,22 +3,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 
-std::vector<double> adjust_benjamini_hochberg(std::span<const double> p) {
-  std::vector<double> q(p.size(), std::numeric_limits<double>::quiet_NaN());
+void adjust_benjamini_hochberg_in_place(std::vector<double>& p) {
   std::vector<size_t> order;
   order.reserve(p.size());
   for (size_t i = 0; i < p.size(); ++i)
     if (!std::isnan(p[i])) order.push_back(i);
-  // Stable, so equal values keep input order; their q is equal either way.
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return p[a] < p[b]; });
+  // Equal values in input order (their q is equal either way); std::sort
+  // needs no buffer, unlike a stable sort.
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return p[a] < p[b] || (p[a] == p[b] && a < b); });
   const double m = static_cast<double>(order.size());
   double running = 1.0;
   for (size_t rank = order.size(); rank > 0; --rank) {
     const size_t i = order[rank - 1];
     running = std::min(running, m / static_cast<double>(rank) * p[i]);
-    q[i] = running;
+    p[i] = running;
   }
+}
+
+std::vector<double> adjust_benjamini_hochberg(std::span<const double> p) {
+  std::vector<double> q(p.begin(), p.end());
+  adjust_benjamini_hochberg_in_place(q);
   return q;
 }

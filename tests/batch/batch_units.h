@@ -22,6 +22,17 @@ inline Analysed analysed(GenotypeUnit unit, const BatchOptions& options) {
   return a;
 }
 
+// The exact tests always sampled, `tables` of them, from a given seed.
+inline BatchOptions sampling_options(uint64_t tables, uint32_t seed) {
+  BatchOptions options;
+  options.exact = true;
+  options.max_tables = 0;
+  options.tables = tables;
+  options.seed_given = true;
+  options.seed = seed;
+  return options;
+}
+
 // A table of k classes from (cell, count) pairs, without letters.
 inline GenotypeUnit unit_of(const std::vector<std::pair<int32_t, int32_t>>& counts, int32_t k) {
   GenotypeUnit unit;

@@ -14,37 +14,24 @@
 #include "batch/genepop_source.h"
 #include "batch/tsv_cells.h"
 #include "exact/exact_report.h"
+#include "stats/clopper_pearson.h"
 
 namespace {
 
-TEST(TsvLine, NumbersRoundTripAndIgnoreTheLocale) {
-  // What %.9g and %.17g give in the C locale...
-  const float floats[] = {0.1f, 169.815521f, 0.0f, -2.5e-12f, 3.4e38f, 1e-45f, 16777217.0f};
-  const double doubles[] = {0.1, 1e-300, 2.6619190577638241e-28, 1.0, -0.75, 123456789012.5};
-  std::vector<std::string> expected;
-  for (float f : floats) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(f));
-    expected.push_back(text);
-  }
-  for (double d : doubles) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", d);
-    expected.push_back(text);
-  }
-  // ... whatever the locale: one with a decimal comma, where installed.
-  std::setlocale(LC_ALL, "de_DE.UTF-8");
-  size_t i = 0;
-  for (float f : floats) EXPECT_EQ(format_float(f), expected[i++]);
-  for (double d : doubles) EXPECT_EQ(format_double(d), expected[i++]);
-  std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(format_float(0.1f), "0.100000001");
+TEST(TsvLine, NumbersAreTheShortestThatReadBackInTheirType) {
+  // float32 figures as float32, doubles as doubles.
+  EXPECT_EQ(format_float(7.815f), "7.815");
+  EXPECT_EQ(format_float(169.815521f), "169.81552");
+  EXPECT_EQ(format_double(0.011057), "0.011057");
+  EXPECT_EQ(format_double(2.6619190577638241e-28), "2.661919057763824e-28");
   TsvLine line;
   add_text_cell(line, "a\tb\nc\\d\re");
   add_int_cell(line, -3);
   add_na_cell(line);
+  add_float_cell(line, 0.1f);
+  add_double_cell(line, 0.1);
   add_cell(line, "");
-  EXPECT_EQ(finish_line(line), "a\\tb\\nc\\\\d\\re\t-3\tNA\t\n");
+  EXPECT_EQ(finish_line(line), "a\\tb\\nc\\\\d\\re\t-3\tNA\t0.1\t0.1\t\n");
 }
 
 // The row read by the header's names.
@@ -92,19 +79,19 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   EXPECT_EQ(c["x2_crit"], format_float(r.locus.x2_crit));
   EXPECT_EQ(c["p_x2"], format_double(r.p_x2));
   EXPECT_EQ(c["h_obs"], format_double(observed_heterozygosity(r.locus)));
-  EXPECT_EQ(c["h_exp"], format_double(expected_heterozygosity(r.locus)));
+  // 3 AA, 4 AB, 5 BB: 10 and 14 of 24 copies, h_exp = 1 - (100 + 196)/576 =
+  // 280/576 rounded once in double, not the report's float32 figure.
+  EXPECT_EQ(c["h_exp"], format_double(280.0 / 576.0));
+  EXPECT_EQ(c["h_exp"], "0.4861111111111111");
   EXPECT_EQ(c["d"], format_float(r.locus.d_obs));
   EXPECT_EQ(c["seed"], "9");
   EXPECT_EQ(c["mc_runs"], "50");
   EXPECT_EQ(c["mc_p_x2"], format_float(r.mc->p_hw));
   EXPECT_EQ(c["mc_p_d_one"], format_float(r.mc->p_d_one));
   EXPECT_EQ(c["mc_p_d_both"], format_float(r.mc->p_d_both));
-  EXPECT_EQ(c["mc_p_d_one_low"], r.mc->hits_d_one == r.mc->runs_made
-                                     ? "NA"
-                                     : format_double(r.mc->ci_d_one_low));
-  EXPECT_EQ(c["mc_p_d_both_high"], r.mc->hits_d_both == r.mc->runs_made
-                                       ? "NA"
-                                       : format_double(r.mc->ci_d_both_high));
+  EXPECT_EQ(c["mc_p_d_one_low"], format_double(clopper_pearson_95(r.mc->hits_d_one, 50).low));
+  EXPECT_EQ(c["mc_p_d_both_high"],
+            format_double(clopper_pearson_95(r.mc->hits_d_both, 50).high));
   EXPECT_EQ(c["exact_method"], "sampling");
   EXPECT_EQ(c["exact_tables"], "300");
   EXPECT_EQ(c["p_prob"], format_double(r.exact->test[ExactTest::kProb].p));
@@ -133,8 +120,15 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   EXPECT_EQ(c["x2"], "NA");
   EXPECT_EQ(c["mc_runs"], "NA");
   EXPECT_EQ(c["p_prob"], "NA");
+  EXPECT_EQ(c["p_lead"], "NA");
   EXPECT_EQ(c["q_bh"], "q");
-  EXPECT_EQ(tsv_cells(row_header(genepop_input(), options)).back(), kQColumn);
+  const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
+  EXPECT_EQ(header.back(), kQColumn);
+  EXPECT_EQ(header[header.size() - 2], "p_lead");
+  // A tested unit's p_lead is its leading p, to the last bit.
+  c = by_name(genepop_input(), options, untested, &r);
+  EXPECT_EQ(std::stod(c["p_lead"]), leading_p(r, options));
+  EXPECT_EQ(c["p_lead"], format_double(exact_leading_p(*r.exact)));
 }
 
 TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
@@ -156,6 +150,47 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
                                               "h_obs", "h_exp", "d", "knd2", "seed"}));
   // Nothing drew from the seed.
   EXPECT_EQ(by_name(count_file_input(), plain, unit, &a.result)["seed"], "");
+}
+
+// The three Monte Carlo limits of a result whose X2, D one-tail and D
+// two-tail probabilities hit as given.
+std::vector<std::string> mc_limits(UnitResult& r, uint32_t runs, uint32_t x2, uint32_t one,
+                                   uint32_t both) {
+  r.mc->runs_made = runs;
+  r.mc->hits_hw = x2;
+  r.mc->hits_d_one = one;
+  r.mc->hits_d_both = both;
+  BatchOptions options;
+  options.runs = 65000;
+  std::map<std::string, std::string> c =
+      by_name(count_file_input(), options, count_unit("f"), &r);
+  return {c["mc_p_x2_low"], c["mc_p_x2_high"], c["mc_p_d_one_low"], c["mc_p_d_one_high"],
+          c["mc_p_d_both_low"], c["mc_p_d_both_high"]};
+}
+
+TEST(RowColumns, MonteCarloLimitsAreClopperPearsonAtEveryHitCount) {
+  BatchOptions options;
+  options.runs = 10;
+  options.seed_given = true;
+  Analysed a = analysed(unit_of({{0, 3}, {1, 4}, {2, 5}}, 2), options);
+  ASSERT_TRUE(a.failure.empty() && a.result.mc);
+  // No hit, every replicate a hit, and between: defined everywhere, as
+  // 1 - 0.025^(1/n) and 0.025^(1/n) at the ends.
+  std::vector<std::string> l = mc_limits(a.result, 3200, 0, 3200, 1600);
+  EXPECT_EQ(l[0], "0");
+  EXPECT_NEAR(std::stod(l[1]), 1 - std::pow(0.025, 1.0 / 3200), 1e-15);
+  EXPECT_NEAR(std::stod(l[2]), std::pow(0.025, 1.0 / 3200), 1e-15);
+  EXPECT_EQ(l[3], "1");
+  EXPECT_NEAR(std::stod(l[4]), 0.4826, 1e-4);
+  EXPECT_NEAR(std::stod(l[5]), 0.5174, 1e-4);
+  // One replicate made.
+  l = mc_limits(a.result, 1, 1, 0, 1);
+  EXPECT_NEAR(std::stod(l[0]), 0.025, 1e-15);
+  EXPECT_EQ((std::vector<std::string>{l[1], l[2]}), (std::vector<std::string>{"1", "0"}));
+  EXPECT_NEAR(std::stod(l[3]), 0.975, 1e-15);
+  // None made: NA, as is the probability.
+  l = mc_limits(a.result, 0, 0, 0, 0);
+  EXPECT_EQ(l, std::vector<std::string>(6, "NA"));
 }
 
 // --merge takes a header for a row table's when it names these: the size

@@ -12,6 +12,7 @@
 #include "batch/row_columns.h"
 #include "batch/tsv_cells.h"
 #include "exact/exact_report.h"
+#include "genepop/bh_adjust.h"
 
 namespace {
 
@@ -125,12 +126,8 @@ GenepopTally wide_tally(int32_t classes) {
 }
 
 TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
-  BatchOptions options;
+  BatchOptions options = sampling_options(200, 0);
   options.runs = 10;
-  options.exact = true;
-  options.max_tables = 0;
-  options.tables = 200;
-  options.seed_given = true;
   SourceUnit unit = genepop_unit("g", wide_tally(130));
   ASSERT_TRUE(unit.testable && unit.failure.empty());
   EXPECT_EQ(unit.not_reported,
@@ -145,7 +142,10 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   EXPECT_FALSE(r.mc);  // beyond the permutation test's classes
   EXPECT_TRUE(r.exact);
   EXPECT_TRUE(std::isnan(leading_p(r, runs_only(options.runs))));
-  EXPECT_EQ(leading_p(r, options), r.exact->test[ExactTest::kProb].p);
+  // Sampled: the valid p, never the bare estimate.
+  EXPECT_EQ(leading_p(r, options), exact_leading_p(*r.exact));
+  EXPECT_EQ(leading_p(r, options),
+            (static_cast<double>(r.exact->hits[ExactTest::kProb]) + 1) / 201);
 
   const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
   TsvLine line = row_cells(genepop_input(), options, RowUnit{unit, &r});
@@ -187,6 +187,7 @@ TEST(GenepopUnits, UntestedTalliesAndTheLeadingPFollowingTheOptions) {
   UnitResult r;
   r.p_x2 = 0.25;
   r.mc.emplace().runs_made = 10;
+  r.mc->hits_hw = 5;
   r.mc->p_hw = 0.5f;
   r.exact.emplace().test[ExactTest::kProb].p = 0.125;
   BatchOptions options;
@@ -194,8 +195,69 @@ TEST(GenepopUnits, UntestedTalliesAndTheLeadingPFollowingTheOptions) {
   options.exact = true;
   BatchOptions plain;
   EXPECT_EQ(leading_p(r, plain), 0.25);
-  EXPECT_EQ(leading_p(r, runs_only(5)), 0.5);
-  EXPECT_EQ(leading_p(r, options), 0.125);
+  EXPECT_EQ(leading_p(r, runs_only(5)), 6.0 / 11.0);  // (b + 1)/(m + 1), not 0.5
+  EXPECT_EQ(leading_p(r, options), 0.125);            // enumerated: as it is
+}
+
+TEST(GenepopUnits, AQValueIsNeverZeroWhenTheLeadingPWasDrawn) {
+  // Sampled tables and permutations that never hit: the bare estimate is 0,
+  // the p entering q_bh is not.
+  GenotypeUnit far = unit_of({{0, 40}, {2, 40}}, 2);  // no heterozygote among 80
+  BatchOptions sampled = sampling_options(999, 0);
+  const Analysed e = analysed(std::move(far), sampled);
+  ASSERT_EQ(e.failure, "");
+  ASSERT_EQ(e.result.exact->test[ExactTest::kProb].p, 0.0);
+  EXPECT_EQ(leading_p(e.result, sampled), 1.0 / 1000);
+  sampled.tables_auto = true;  // no 20th hit by the limit: (0 + 1)/(T + 1)
+  sampled.tables = 499;
+  const Analysed s = analysed(unit_of({{0, 40}, {2, 40}}, 2), sampled);
+  ASSERT_EQ(s.failure, "");
+  EXPECT_EQ(s.result.exact->tables, 499u);
+  EXPECT_EQ(leading_p(s.result, sampled), 1.0 / 500);
+
+  const Analysed m = analysed(unit_of({{0, 40}, {2, 40}}, 2), runs_only(99));
+  ASSERT_EQ(m.failure, "");
+  ASSERT_EQ(m.result.mc->p_hw, 0.0f);
+  EXPECT_EQ(leading_p(m.result, runs_only(99)), 1.0 / 100);
+  const std::vector<double> q = adjust_benjamini_hochberg(std::vector<double>{
+      leading_p(e.result, sampled), leading_p(m.result, runs_only(99)), 0.5});
+  for (double value : q) EXPECT_GT(value, 0.0);
+}
+
+TEST(UnitExact, TablesAutoStopsAtTheTwentiethHitAndShowsTheDrawsMade) {
+  BatchOptions options = sampling_options(100000, 5);
+  options.tables_auto = true;
+  // In Hardy-Weinberg proportions: most tables hit, the 20th comes early.
+  const Analysed a = analysed(count_unit(kWithEmptyClass), options);
+  ASSERT_EQ(a.failure, "");
+  const ExactResult& x = *a.result.exact;
+  EXPECT_EQ(x.stop, SamplingStop::kSequentialHits);
+  EXPECT_EQ(x.hits[ExactTest::kProb], kSequentialHits);
+  EXPECT_LT(x.tables, 1000u);
+  EXPECT_EQ(x.test[ExactTest::kProb].p, 20.0 / static_cast<double>(x.tables));
+  EXPECT_EQ(leading_p(a.result, options), x.test[ExactTest::kProb].p);
+
+  SourceUnit unit;
+  add_text_cell(unit.id, "f");
+  const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), options));
+  TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &a.result});
+  const std::vector<std::string> row = tsv_cells(finish_line(line));
+  const auto cell = [&](const char* name) {
+    return row[static_cast<size_t>(std::find(header.begin(), header.end(), name) -
+                                   header.begin())];
+  };
+  EXPECT_EQ(cell("exact_tables"), std::to_string(x.tables));  // l, the draws made
+  EXPECT_EQ(cell("p_prob_mid"), "NA");                         // sampled
+  // Enumerated: the mid-p after p_prob's limits.
+  options.max_tables = 1000000;
+  const Analysed e = analysed(count_unit(kWithEmptyClass), options);
+  line = row_cells(count_file_input(), options, RowUnit{unit, &e.result});
+  const std::vector<std::string> enumerated = tsv_cells(finish_line(line));
+  const size_t mid = static_cast<size_t>(
+      std::find(header.begin(), header.end(), "p_prob_mid") - header.begin());
+  EXPECT_EQ(header[mid - 1], "p_prob_high");
+  EXPECT_EQ(enumerated[mid], format_double(e.result.exact->prob_mid));
+  EXPECT_LT(e.result.exact->prob_mid, e.result.exact->test[ExactTest::kProb].p);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST(CommandLine, UsageErrors) {
       {"--batch", "--version=1", "a"},    // unknown with a value
       {"--batch", "--runs5", "a"},
       {"--help=me"},
-      {"--runs", "5", "a", "out"},        // batch option without --batch
+      {"--runs", "5"},                    // batch by its option, without a file
       {"--nope", "a", "out"},
   };
   for (const auto& words : bad) {
@@ -94,9 +94,61 @@ TEST(CommandLine, ExactAndGenepopOptionsReachTheBatchOptions) {
         std::vector<std::string>{"--batch", "--tables", "18446744073709551615", "a"},
         std::vector<std::string>{"--batch", "--threads", "1025", "a"},
         std::vector<std::string>{"--batch", "--exact=1", "a"},
-        std::vector<std::string>{"--genepop", "a", "b"}}) {
+        std::vector<std::string>{"--batch", "--tables", "Auto", "a"},
+        std::vector<std::string>{"--batch", "--tables", "auto:5", "a"}}) {
     EXPECT_EQ(parse(words).kind, CommandKind::kUsageError) << words[1];
   }
+}
+
+TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
+  // Each option of batch mode, alone, with a value where it takes one.
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"--runs", "10"}, {"--seed", "1"}, {"--report", "r"}, {"--exact"},
+           {"--max-tables", "5"}, {"--tables", "9"}, {"--tables=auto"}, {"--threads", "2"},
+           {"--genepop"}, {"--batch"}}) {
+    std::vector<std::string> with_files = words;
+    with_files.push_back("data.gen");
+    with_files.push_back("out.txt");
+    const CommandLine c = parse(with_files);
+    EXPECT_EQ(c.kind, CommandKind::kBatch) << words[0] << " " << c.error;
+    // Both arguments are input files, none an output file.
+    EXPECT_EQ(operands(c), (std::vector<std::string>{"data.gen", "out.txt"})) << words[0];
+  }
+  // Every option --help names selects it (a new option in the table does so
+  // without more ado).
+  const std::string text = usage_text("hwmc");
+  for (size_t at = text.find("\n  --"); at != std::string::npos; at = text.find("\n  --", at + 1)) {
+    const size_t end = text.find_first_of(" \n", at + 3);
+    const std::string name = text.substr(at + 3, end - at - 3);
+    if (name == "--help" || name == "--version" || name == "--") continue;
+    std::vector<std::string> words = {name};
+    if (text.compare(end, 2, " N") == 0 || text.compare(end, 2, " S") == 0 ||
+        text.compare(end, 2, " M") == 0 || text.compare(end, 2, " T") == 0)
+      words.push_back("1");
+    if (text.compare(end, 5, " FILE") == 0) words.push_back("r");
+    if (text.compare(end, 5, " auto") == 0) words.push_back("auto");
+    if (text.compare(end, 2, " R") == 0) words.push_back("1:1-9");
+    // The options of VCF input mean something only beside --vcf.
+    if (name == "--pops" || name == "--region" || name == "--list-regions")
+      words.insert(words.begin(), "--vcf");
+    words.push_back("a");
+    EXPECT_EQ(parse(words).kind, CommandKind::kBatch) << name;
+  }
+}
+
+TEST(CommandLine, TablesAutoOrACount) {
+  CommandLine c = parse({"--exact", "--tables", "auto", "a"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_TRUE(c.options.tables_auto);
+  EXPECT_EQ(c.options.tables, 100000u);  // the limit without 20 hits
+  // The last of the two forms counts.
+  c = parse({"--tables", "auto", "--tables", "500", "a"});
+  EXPECT_FALSE(c.options.tables_auto);
+  EXPECT_EQ(c.options.tables, 500u);
+  c = parse({"--tables", "500", "--tables=auto", "a"});
+  EXPECT_TRUE(c.options.tables_auto);
+  EXPECT_EQ(c.options.tables, 100000u);
+  EXPECT_FALSE(parse({"--batch", "a"}).options.tables_auto);
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingButAUsageError) {
@@ -104,7 +156,7 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingButAUsageError) {
   EXPECT_EQ(parse({"a", "--version", "b"}).kind, CommandKind::kVersion);
   EXPECT_EQ(parse({"--help", "--bad"}).kind, CommandKind::kUsageError);
   const std::string text = usage_text("hwmc");
-  EXPECT_NE(text.find("hwmc --batch [OPTION]... FILE..."), std::string::npos);
+  EXPECT_NE(text.find("hwmc [--batch] [OPTION]... FILE..."), std::string::npos);
   EXPECT_NE(text.find("--seed S"), std::string::npos);
 }
 

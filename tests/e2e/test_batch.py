@@ -82,7 +82,7 @@ class Batch(BatchCase):
         # The interactive screen's figures, to their last bit.
         self.assertEqual(sample["file"], "sample.txt")
         self.assertEqual((sample["k"], sample["n"], sample["df"]), ("6", "53", "15"))
-        self.assertEqual(sample["x2"], "169.815521")
+        self.assertEqual(sample["x2"], "169.81552")  # the shortest that reads back
         self.assertEqual(float32(float(sample["x2_crit"])), float32(24.996))
         self.assertEqual(float32(float(sample["d"])), float.fromhex("0x1.5f40b8p-4"))
         self.assertAlmostEqual(float(sample["h_obs"]), 43 / 53, places=15)
@@ -103,11 +103,14 @@ class Batch(BatchCase):
         self.assertEqual(values["seed"], FROZEN_EPOCH)
         self.assertEqual(values["mc_runs"], "3200")
         self.assertEqual(values["mc_p_x2"], "0")
+        # Clopper-Pearson limits of 0 hits in 3200: 0 and 1 - 0.025^(1/3200).
         self.assertEqual(values["mc_p_x2_low"], "0")
-        self.assertAlmostEqual(float(values["mc_p_x2_high"]), 0.000300095, places=9)
-        # Every replicate of hw.txt is a hit: no interval, as in the report.
+        self.assertAlmostEqual(float(values["mc_p_x2_high"]), 1 - 0.025 ** (1 / 3200), places=15)
+        # Every replicate of hw.txt is a hit: still an interval (the report
+        # shows none).
         hw = dict(zip(rows[0], rows[2]))
-        self.assertEqual((hw["mc_p_x2"], hw["mc_p_x2_low"], hw["mc_p_x2_high"]), ("1", "NA", "NA"))
+        self.assertEqual((hw["mc_p_x2"], hw["mc_p_x2_high"]), ("1", "1"))
+        self.assertAlmostEqual(float(hw["mc_p_x2_low"]), 0.025 ** (1 / 3200), places=15)
         self.assertEqual(self.read("out.txt"),
                          golden("sample_mc.txt") + golden("all_hits_mc.txt"))
 
@@ -145,7 +148,7 @@ class Batch(BatchCase):
                      ["--batch", "--seed", "-1", "sample.txt"],
                      ["--batch", "--frobnicate", "sample.txt"],
                      ["--batch", "--report", "out.txt", "--runs"],
-                     ["--runs", "5", "sample.txt", "out.txt"],
+                     ["--runs", "5"],
                      ["--frobnicate", "sample.txt", "out.txt"]):
             r = self.run_batch(args)
             self.assertEqual(r.returncode, 2, args)
@@ -154,12 +157,57 @@ class Batch(BatchCase):
             self.assertLessEqual(len(r.stderr.splitlines()), 2, args)
             self.assertFalse(os.path.exists(os.path.join(self.dir, "out.txt")), args)
 
+    def test_any_batch_option_selects_batch_mode(self):
+        r = self.run_batch(["--batch", "--seed", "1", "--runs", "20", "sample.txt", "hw.txt"])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        # Without --batch: both arguments are input files, not an output file.
+        same = self.run_batch(["--seed", "1", "--runs", "20", "sample.txt", "hw.txt"])
+        self.assertEqual((same.returncode, same.stdout, same.stderr), (0, r.stdout, b""))
+        self.write("small.gen", SMALL_GEN)
+        gen = self.run_batch(["--genepop", "small.gen"])
+        self.assertEqual(gen.returncode, 0, gen.stderr)
+        self.assertEqual(gen.stdout, self.run_batch(["--batch", "--genepop", "small.gen"]).stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "hw.txt.rep")))
+
+    def test_every_number_has_no_more_digits_than_it_needs(self):
+        self.write("small.gen", SMALL_GEN)
+        runs = self.run_batch(["--runs", "300", "--seed", "8", "--exact", "--max-tables", "0",
+                               "--tables", "700", "sample.txt", "hw.txt"])
+        gen = self.run_batch(["--genepop", "--exact", "--runs", "50", "--seed", "3",
+                              "small.gen"])
+        checked = 0
+        for r in (runs, gen):
+            self.assertEqual(r.returncode, 0, r.stderr)
+            for row in self.records(r):
+                for name, cell in row.items():
+                    if name in ("file", "pop_name", "locus", "exact_method") or cell in ("", "NA"):
+                        continue
+                    if "." not in cell and "e" not in cell:
+                        continue  # an integer, every digit needed
+                    self.assert_shortest(name, cell, as_float32=name in FLOAT32_COLUMNS)
+                    checked += 1
+        self.assertGreater(checked, 100)
+
+    def assert_shortest(self, name, cell, as_float32):
+        mantissa = cell.split("e")[0]
+        digits = len(mantissa.replace("-", "").replace(".", "").lstrip("0")) or 1
+        value = float32(float(cell)) if as_float32 else float(cell)
+        self.assertEqual(float32(value) if as_float32 else value, value, name)
+        if digits > 1:
+            shorter = float("%.*g" % (digits - 1, value))
+            if as_float32:
+                shorter = float32(shorter)
+            self.assertNotEqual(shorter, value, f"{name} {cell} could be shorter")
+
     def test_help_and_version(self):
         for args in (["--help"], ["--batch", "--help"]):
             r = self.run_batch(args)
             self.assertEqual(r.returncode, 0)
-            self.assertIn(b"--batch [OPTION]... FILE...", r.stdout)
-            self.assertIn(b"--runs N", r.stdout)
+            self.assertIn(b"[--batch] [OPTION]... FILE...", r.stdout)
+            for option in (b"--runs N", b"--tables auto", b"p_lead", b"(b+1)/(m+1)",
+                           b"Clopper-Pearson"):
+                self.assertIn(option, r.stdout)
+            self.assertLessEqual(max(len(line) for line in r.stdout.splitlines()), 79)
         r = self.run_batch(["--version"])
         self.assertEqual(r.returncode, 0)
         self.assertRegex(r.stdout.decode(), r"^hwmc \d+\.\d+\n$")
@@ -231,7 +279,9 @@ NOT_UNIFORM_NOTE = (
 
 EXACT_HEADER = ["exact_method", "exact_tables"] + [
     p + suffix for p in ("p_prob", "p_x2e", "p_llr", "p_deficit", "p_excess")
-    for suffix in ("", "_low", "_high")]
+    for suffix in ("", "_low", "_high") + (("_mid",) if p == "p_prob" else ())]
+# Columns of float32 figures: the shortest decimal that reads back as a float32.
+FLOAT32_COLUMNS = {"x2", "x2_crit", "d", "mc_p_x2", "mc_p_d_one", "mc_p_d_both"}
 GENEPOP_HEADER = (HEADER[:1] + ["population", "pop_name", "locus"] + HEADER[1:3] + ["missing"]
                   + HEADER[3:])
 # Two populations, three loci (the last named on its own line), line ends CR
@@ -278,6 +328,8 @@ class ExactAndGenepop(BatchCase):
             self.assertAlmostEqual(float(row[name]), value, places=12)
             self.assertEqual(row[name + "_low"], row[name])
             self.assertEqual(row[name + "_high"], row[name])
+        # The mid-p: less half of the sample's own probability, 24/35.
+        self.assertAlmostEqual(float(row["p_prob_mid"]), 1 - 12 / 35, places=12)
 
     def test_sampled_figures_follow_the_seed_and_not_the_threads(self):
         args = ["--batch", "--exact", "--max-tables", "0", "--tables", "30000", "--seed", "12",
@@ -328,7 +380,7 @@ class ExactAndGenepop(BatchCase):
         self.write("small.gen", SMALL_GEN)
         r = self.run_batch(["--batch", "--genepop", "small.gen"])
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["q_bh"])
+        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["p_lead", "q_bh"])
         rows = self.records(r)
         self.assertEqual([(x["file"], x["population"], x["pop_name"], x["locus"], x["k"], x["n"],
                            x["missing"]) for x in rows], [
@@ -344,8 +396,9 @@ class ExactAndGenepop(BatchCase):
         mono = rows[2]
         tests = GENEPOP_HEADER[GENEPOP_HEADER.index("x2"):]
         self.assertEqual([mono[c] for c in tests if c != "seed"], ["NA"] * (len(tests) - 1))
-        self.assertEqual((mono["seed"], mono["q_bh"]), ("", "NA"))
+        self.assertEqual((mono["seed"], mono["p_lead"], mono["q_bh"]), ("", "NA", "NA"))
         tested = [x for x in rows if x is not mono]
+        self.assertEqual([x["p_lead"] for x in tested], [x["p_x2"] for x in tested])
         q = benjamini_hochberg([float(x["p_x2"]) for x in tested])
         for x, expected in zip(tested, q):
             self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
@@ -356,10 +409,66 @@ class ExactAndGenepop(BatchCase):
                             "small.gen", "copy.gen"])
         rows = [x for x in self.records(r) if x["locus"] != "Mono" or x["population"] == "2"]
         self.assertEqual(len(rows), 10)
+        # Enumerated: p_prob enters as it is.
+        self.assertEqual([x["p_lead"] for x in rows], [x["p_prob"] for x in rows])
         q = benjamini_hochberg([float(x["p_prob"]) for x in rows])
         for x, expected in zip(rows, q):
             self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
             self.assertEqual(x["seed"], "4" if x["mc_p_x2"] != "NA" else "")
+        # Permutations: (b + 1)/(m + 1) enters, never the bare estimate.
+        r = self.run_batch(["--genepop", "--runs", "200", "--seed", "4", "small.gen"])
+        rows = [x for x in self.records(r) if x["mc_p_x2"] != "NA"]
+        self.assertEqual(len(rows), 5)
+        for x in rows:
+            hits = round(float(x["mc_p_x2"]) * 200)
+            self.assertEqual(float(x["p_lead"]), (hits + 1) / 201)
+        q = benjamini_hochberg([float(x["p_lead"]) for x in rows])
+        for x, expected in zip(rows, q):
+            self.assertAlmostEqual(float(x["q_bh"]), expected, places=15)
+
+    def test_tables_auto_stops_early_and_never_depends_on_the_threads(self):
+        self.write("small.gen", SMALL_GEN)
+        args = ["--exact", "--max-tables", "0", "--tables", "auto", "--seed", "6", "sample.txt",
+                "hw.txt"]
+        r = self.run_batch(args)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        sample, hw = self.records(r)
+        # sample.txt is far from the proportions: no 20th hit by the limit.
+        self.assertEqual((sample["exact_tables"], sample["p_prob"]), ("100000", "0"))
+        # hw.txt hits with every table: the 20th comes at the 20th draw.
+        self.assertEqual((hw["exact_tables"], hw["p_prob"], hw["p_prob_mid"]), ("20", "1", "NA"))
+        for threads in ("1", "3"):
+            self.assertEqual(self.run_batch(["--threads", threads] + args).stdout, r.stdout)
+        gen = self.run_batch(["--genepop", "--exact", "--max-tables", "0", "--tables", "auto",
+                              "--seed", "6", "small.gen"])
+        for x in self.records(gen):
+            if x["p_prob"] == "NA":
+                continue
+            self.assertEqual(float(x["p_prob"]), 20 / int(x["exact_tables"]))
+            self.assertEqual(x["p_lead"], x["p_prob"])  # 20/l is itself valid
+        # Where the tables are enumerated, auto changes nothing.
+        plain = self.run_batch(["--exact", "--seed", "6", "hw.txt"])
+        self.assertEqual(self.run_batch(["--exact", "--tables", "auto", "--seed", "6", "hw.txt"])
+                         .stdout, plain.stdout)
+
+    def test_rows_wait_in_a_temporary_file_and_without_one_nothing_is_done(self):
+        self.write("small.gen", SMALL_GEN)
+        env_tmp = os.path.join(self.dir, "tmp")
+        os.mkdir(env_tmp)
+        args = [BINARY, "--genepop", "--report", "out.txt", "small.gen"]
+        env = {"PATH": "/usr/bin:/bin", "TMPDIR": env_tmp}
+        good = subprocess.run(args, cwd=self.dir, env=env, capture_output=True, timeout=60)
+        self.assertEqual(good.returncode, 0, good.stderr)
+        self.assertEqual(os.listdir(env_tmp), [])  # unlinked at once
+        self.assertEqual(len(good.stdout.splitlines()), 7)
+        os.remove(os.path.join(self.dir, "out.txt"))
+        env["TMPDIR"] = os.path.join(self.dir, "none")
+        bad = subprocess.run(args, cwd=self.dir, env=env, capture_output=True, timeout=60)
+        self.assertEqual(bad.returncode, 1)
+        self.assertEqual(bad.stdout, b"")
+        self.assertEqual(bad.stderr.decode(), "hwmc: temporary file in %s: No such file or "
+                         "directory\n" % env["TMPDIR"])
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out.txt")))
 
     def test_a_malformed_genepop_file_among_good_ones(self):
         self.write("small.gen", SMALL_GEN)

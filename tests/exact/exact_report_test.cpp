@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -22,29 +23,38 @@ ExactResult sampled_result() {
 
 TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
   const std::vector<std::string> names = {
-      "exact_method", "exact_tables", "p_prob",   "p_prob_low",   "p_prob_high",  "p_x2e",
-      "p_x2e_low",    "p_x2e_high",   "p_llr",    "p_llr_low",    "p_llr_high",   "p_deficit",
-      "p_deficit_low", "p_deficit_high", "p_excess", "p_excess_low", "p_excess_high"};
+      "exact_method",  "exact_tables",   "p_prob",   "p_prob_low",   "p_prob_high",
+      "p_prob_mid",    "p_x2e",          "p_x2e_low", "p_x2e_high",  "p_llr",
+      "p_llr_low",     "p_llr_high",     "p_deficit", "p_deficit_low", "p_deficit_high",
+      "p_excess",      "p_excess_low",   "p_excess_high"};
   EXPECT_EQ(exact_column_names(), names);
 
-  const std::vector<std::string> cells = format_exact_cells(sampled_result());
+  ExactResult sampled = sampled_result();
+  sampled.prob_mid = std::nan("");
+  const std::vector<std::string> cells = format_exact_cells(sampled);
   ASSERT_EQ(cells.size(), names.size());
   EXPECT_EQ(cells[0], "sampling");
   EXPECT_EQ(cells[1], "100000");
-  EXPECT_EQ(cells[2], "0.10000000000000001");  // %.17g
-  EXPECT_EQ(cells[5], "0.25");
-  EXPECT_EQ(cells[8], "1.0000000000000001e-05");
-  EXPECT_EQ(cells[11], "0");
-  EXPECT_EQ(cells[16], "1");
+  // Shortest decimals that read back to the same double, not %.17g's
+  // 0.10000000000000001 and 1.0000000000000001e-05.
+  EXPECT_EQ(cells[2], "0.1");
+  EXPECT_EQ(cells[3], "0.098");
+  EXPECT_EQ(cells[5], "NA");  // no mid-p from sampled tables
+  EXPECT_EQ(cells[6], "0.25");
+  EXPECT_EQ(cells[9], "1e-05");
+  EXPECT_EQ(cells[12], "0");
+  EXPECT_EQ(cells[17], "1");
 
   ExactResult e;
   e.method = ExactMethod::kEnumeration;
   e.tables = 18446744073709551615u;
   e.test[ExactTest::kProb] = {0.5, 0.5, 0.5};
+  e.prob_mid = 0.375;
   const std::vector<std::string> ec = format_exact_cells(e);
   EXPECT_EQ(ec[0], "enumeration");
   EXPECT_EQ(ec[1], "18446744073709551615");
   EXPECT_EQ(ec[3], "0.5");
+  EXPECT_EQ(ec[5], "0.375");
 }
 
 TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {

@@ -1,4 +1,4 @@
-#include "exact/clopper_pearson.h"
+#include "stats/clopper_pearson.h"
 
 #include <boost/math/special_functions/beta.hpp>
 

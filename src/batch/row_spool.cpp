@@ -1,0 +1,99 @@
+#include "batch/row_spool.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "fileio/fd_io.h"
+
+namespace {
+
+constexpr size_t kChunk = size_t{1} << 16;
+
+bool flush_unwritten(RowSpool& spool) {
+  if (spool.unwritten.empty()) return true;
+  errno = 0;
+  if (!write_all(spool.file.fd, spool.unwritten.data(), spool.unwritten.size())) {
+    if (errno == 0) errno = EIO;
+    return false;
+  }
+  spool.written += spool.unwritten.size();
+  spool.unwritten.clear();
+  return true;
+}
+
+}  // namespace
+
+int open_row_spool(RowSpool& spool) {
+  const char* tmpdir = std::getenv("TMPDIR");
+  spool.directory = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  std::string path = spool.directory + "/hwmc-rows-XXXXXX";
+  const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd < 0) return errno;
+  spool.file.close_now();
+  spool.file.fd = fd;
+  ::unlink(path.c_str());
+  spool.unwritten.clear();
+  spool.unwritten.reserve(kChunk);
+  spool.written = 0;
+  spool.leads.clear();
+  return 0;
+}
+
+bool spool_row(RowSpool& spool, std::string_view row, double lead) {
+  spool.leads.push_back(lead);
+  spool.unwritten.append(row);
+  spool.unwritten += '\n';
+  if (spool.unwritten.size() < kChunk) return true;
+  return flush_unwritten(spool);
+}
+
+SpoolMark spool_mark(const RowSpool& spool) {
+  return SpoolMark{spool.written + spool.unwritten.size(), spool.leads.size()};
+}
+
+bool spool_rollback(RowSpool& spool, SpoolMark mark) {
+  spool.leads.resize(std::min(spool.leads.size(), mark.rows));
+  if (mark.bytes >= spool.written) {
+    spool.unwritten.resize(static_cast<size_t>(mark.bytes - spool.written));
+    return true;
+  }
+  spool.unwritten.clear();
+  if (::ftruncate(spool.file.fd, static_cast<off_t>(mark.bytes)) != 0 ||
+      ::lseek(spool.file.fd, static_cast<off_t>(mark.bytes), SEEK_SET) < 0)
+    return false;
+  spool.written = mark.bytes;
+  return true;
+}
+
+int spool_replay(
+    RowSpool& spool,
+    const std::function<bool(std::string_view rows, size_t first)>& each) {
+  if (!flush_unwritten(spool)) return errno;
+  std::string chunk;
+  uint64_t offset = 0;
+  size_t row = 0;
+  while (offset < spool.written) {
+    // What is left of the last chunk's partial row, then the next bytes.
+    const size_t kept = chunk.size();
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, spool.written - offset));
+    chunk.resize(kept + want);
+    errno = 0;
+    if (!read_exact_at(spool.file.fd, chunk.data() + kept, want, static_cast<off_t>(offset))) {
+      return errno != 0 ? errno : EIO;
+    }
+    offset += want;
+    const size_t end = chunk.rfind('\n');
+    if (end == std::string::npos) continue;  // a row longer than a chunk
+    const std::string_view rows(chunk.data(), end + 1);
+    const size_t count = static_cast<size_t>(std::count(rows.begin(), rows.end(), '\n'));
+    if (!each(rows, row)) return 0;
+    row += count;
+    chunk.erase(0, end + 1);
+  }
+  return 0;
+}
