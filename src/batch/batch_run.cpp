@@ -1,23 +1,36 @@
 #include "batch/batch_run.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
 #include "batch/row_columns.h"
+#include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "batch/vcf_source.h"
 #include "batch/write_guard.h"
+#include "fileio/fd_io.h"
+#include "fileio/unique_fd.h"
 #include "report/report_sink.h"
 
 namespace {
 
 void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
+}
+
+// The summary after the rows; false after telling why.
+bool write_summary(const BatchRun& run, UniqueFd& file) {
+  const std::string text = summary_text(*run.summary);
+  if (write_all(file.fd, text.data(), text.size()) && file.close_now() == 0) return true;
+  report_failure(run.program, run.options.summary, "failure at writing");
+  return false;
 }
 
 }  // namespace
@@ -54,6 +67,18 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
       vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
 
+  // Opened before any work, so that a summary that cannot be written is
+  // known at once, not after hours of analysis.
+  UniqueFd summary_file(-1);
+  if (!options.summary.empty()) {
+    summary_file.fd =
+        ::open(options.summary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (!summary_file.is_open()) {
+      report_failure(program, options.summary, "failure at opening");
+      return 1;
+    }
+    run.summary = SummaryTable{summary_layout(kind, options), {}, {}};
+  }
   // One sink for the whole run: a FIFO gets every report, in order.
   if (!options.report.empty()) {
     const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
@@ -84,5 +109,6 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
       run.any_failed = true;
     }
   }
+  if (run.summary && !write_summary(run, summary_file)) return 1;
   return run.any_failed ? 1 : 0;
 }

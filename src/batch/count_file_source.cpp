@@ -36,6 +36,6 @@ UnitSource open_count_file(const char* path) {
 }  // namespace
 
 const InputKind& count_file_input() {
-  static const InputKind kind{id_column_names(kIdColumns), false, false, open_count_file};
+  static const InputKind kind{id_column_names(kIdColumns), false, false, open_count_file, {}};
   return kind;
 }

@@ -62,6 +62,10 @@ SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
   unit.k = tally_k(t);
   unit.n = t.n;
   unit.missing = t.missing;
+  unit.population = std::to_string(t.population);
+  TsvLine locus;
+  add_text_cell(locus, t.locus_name);
+  unit.locus = std::move(locus.text);
   unit.testable = testable(t);
   if (!unit.testable) return unit;
   if (!make_genotypes(t, unit.genotypes)) unit.failure = kMemoryErrorText;
@@ -112,6 +116,7 @@ UnitSource open_genepop_file(const char* path) {
 }  // namespace
 
 const InputKind& genepop_input() {
-  static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file};
+  static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file,
+                              SummaryLayout{.loci = true, .populations = true}};
   return kind;
 }

@@ -60,11 +60,7 @@ ColumnGroup stats_group() {
     add_float_cell(l, r.locus.x2_crit);
   }));
   g.columns.push_back(cell("p_x2", [](TsvLine& l, const UnitResult& r) {
-    if (std::isnan(r.p_x2)) {
-      add_na_cell(l);
-    } else {
-      add_double_cell(l, r.p_x2);
-    }
+    add_double_or_na_cell(l, r.p_x2);
   }));
   g.columns.push_back(cell("h_obs", [](TsvLine& l, const UnitResult& r) {
     add_double_cell(l, observed_heterozygosity(r.locus));
@@ -73,6 +69,12 @@ ColumnGroup stats_group() {
   g.columns.push_back(cell("h_exp", [](TsvLine& l, const UnitResult& r) {
     const LocusAnalysis& a = r.locus;
     add_double_cell(l, unit_heterozygosity(a.allele_total.data, a.k, a.two_n, a.het_observed).h_exp);
+  }));
+  g.columns.push_back(cell("he", [](TsvLine& l, const UnitResult& r) {
+    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).he);
+  }));
+  g.columns.push_back(cell("f_is", [](TsvLine& l, const UnitResult& r) {
+    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).f_is);
   }));
   g.columns.push_back(cell("d", [](TsvLine& l, const UnitResult& r) {
     add_float_cell(l, r.locus.d_obs);

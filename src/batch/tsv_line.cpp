@@ -1,5 +1,7 @@
 #include "batch/tsv_line.h"
 
+#include <cmath>
+
 #include "fileio/text_escape.h"
 #include "format/number_format.h"
 
@@ -16,6 +18,14 @@ void add_text_cell(TsvLine& line, std::string_view text) { add_cell(line, escape
 
 void add_float_cell(TsvLine& line, float value) { add_cell(line, format_float(value)); }
 void add_double_cell(TsvLine& line, double value) { add_cell(line, format_double(value)); }
+
+void add_double_or_na_cell(TsvLine& line, double value) {
+  if (std::isnan(value)) {
+    add_na_cell(line);
+  } else {
+    add_double_cell(line, value);
+  }
+}
 void add_int_cell(TsvLine& line, int64_t value) { add_cell(line, std::to_string(value)); }
 void add_na_cell(TsvLine& line) { add_cell(line, "NA"); }
 

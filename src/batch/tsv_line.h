@@ -20,6 +20,8 @@ void add_text_cell(TsvLine& line, std::string_view text);
 void add_float_cell(TsvLine& line, float value);
 void add_double_cell(TsvLine& line, double value);
 void add_int_cell(TsvLine& line, int64_t value);
+// NaN (a figure without a value) as NA.
+void add_double_or_na_cell(TsvLine& line, double value);
 void add_na_cell(TsvLine& line);
 // Ends the line with a line feed and gives its text.
 std::string finish_line(TsvLine& line);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "batch/row_columns.h"
+#include "batch/summary_output.h"
 #include "batch/unit_analysis.h"
 #include "batch/write_guard.h"
 #include "fileio/text_escape.h"
@@ -91,6 +92,13 @@ bool append_unit_report(BatchRun& run, const char* path, const SourceUnit& unit,
   return false;
 }
 
+// The path as the rows' file cell shows it.
+std::string file_cell(const char* path) {
+  TsvLine line;
+  add_text_cell(line, path);
+  return std::move(line.text);
+}
+
 void report_spool_failure(const BatchRun& run, int error) {
   report_failure(run.program, "temporary file in " + run.pending.directory, std::strerror(error));
 }
@@ -107,6 +115,7 @@ void drop_rows_after(BatchRun& run, SpoolMark before) {
 bool write_block(BatchRun& run, const InputKind& kind, const char* path,
                  const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
   const BatchOptions& options = run.options;
+  const std::string file = run.summary ? file_cell(path) : std::string();
   for (size_t u = 0; u < units.size(); ++u) {
     const SourceUnit& unit = units[u];
     const Analysed& a = block[u];
@@ -120,6 +129,7 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
       report_failure(run.program, unit.name, mc_memory_note(*r));
     const RowUnit row{unit, r};
     TsvLine line = row_cells(kind, options, row);
+    if (run.summary) add_summary_unit(*run.summary, summary_unit_of(file, unit, r, options));
     WriteSection section;
     if (kind.adjusts_p) {
       if (!spool_row(run.pending, line.text, row_lead(options, row))) {
@@ -169,6 +179,7 @@ void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t n
         report_failure(run.program, path, failure);
         run.any_failed = true;
         drop_rows_after(run, before);
+        if (run.summary) drop_summary_file(*run.summary, file_cell(path));
         return;
       case SourceStatus::kUnits:
         break;
@@ -195,6 +206,7 @@ void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size
     report_failure(run.program, path, "out of memory");
     run.any_failed = true;
     drop_rows_after(run, before);
+    if (run.summary) drop_summary_file(*run.summary, file_cell(path));
   }
 }
 

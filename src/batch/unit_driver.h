@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "cli/command_line.h"
 #include "montecarlo/experiment.h"
 #include "report/report_sink.h"
+#include "summary/summary_table.h"
 
 struct BatchRun {
   const BatchOptions& options;
@@ -33,6 +35,8 @@ struct BatchRun {
   bool output_failed = false;
   // Rows of a kind that adjusts p; open before the first file is run.
   RowSpool pending{};
+  // With --summary: every unit with a row, as its row is written.
+  std::optional<SummaryTable> summary{};
 };
 
 // WHAT (a file name) is escaped as in the rows: a name cannot forge a line.

@@ -16,6 +16,7 @@
 #include "batch/tsv_line.h"
 #include "batch/unit_analysis.h"
 #include "cli/command_line.h"
+#include "summary/summary_table.h"
 
 struct SourceUnit {
   TsvLine id;        // the identifying cells, as the kind's id_columns name them
@@ -31,6 +32,10 @@ struct SourceUnit {
   int32_t missing = 0;      // individuals not typed, where the kind counts them
   std::string report_heading;  // written before the unit's report
   std::string not_reported;    // why the unit gets no report (a note, not a failure)
+  // The unit's population and locus as its row shows them, for the summary
+  // (empty where the kind has none).
+  std::string population;
+  std::string locus;
 };
 
 enum class SourceStatus { kUnits, kEnd, kFailed };
@@ -48,6 +53,9 @@ struct InputKind {
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
   std::function<UnitSource(const char* path)> open;
+  // The rows of --summary for this kind (the driver adds the exact tests'
+  // directions): by default the file rows only.
+  SummaryLayout summary{};
 };
 
 // One identifying column of a source, over the source's own record of a

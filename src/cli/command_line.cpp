@@ -104,6 +104,11 @@ const BatchOption kOptions[] = {
        if (n) o.list_regions = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
+    {"--summary", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.summary.assign(v);
+       return !v.empty();
+     }},
 };
 
 // Options that only mean something for VCF input.
@@ -269,6 +274,10 @@ std::string usage_text(const char* program) {
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with p_lead and a\n"
          "                 Benjamini-Hochberg q_bh\n"
+         "  --summary FILE write the combined tests to FILE: a row per locus, per\n"
+         "                 population and per file with Fisher's method over the\n"
+         "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
+         "                 its file row only)\n"
          "  --batch        batch mode without any other option\n"
          "\n"
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"

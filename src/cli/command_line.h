@@ -34,6 +34,7 @@ struct BatchOptions {
   std::string pops;                  // --pops FILE; empty: one population "all"
   std::vector<std::string> regions;  // --region, as given (checked when the run starts)
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
+  std::string summary;         // empty: no summary table
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };

@@ -70,6 +70,13 @@ double exact_leading_p(const ExactResult& result) {
   return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
 }
 
+double exact_valid_p(const ExactResult& result, ExactTest test) {
+  if (test == ExactTest::kProb) return exact_leading_p(result);
+  if (result.method == ExactMethod::kEnumeration) return result.test[test].p;
+  const double b = static_cast<double>(result.hits[test]);
+  return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
+}
+
 const char* exact_status_message(ExactStatus status) {
   switch (status) {
     case ExactStatus::kOk:

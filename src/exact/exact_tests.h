@@ -115,6 +115,11 @@ struct ExactResult {
 // (b + 1)/(T + 1).
 double exact_leading_p(const ExactResult& result);
 
+// The same for any test: p_prob as exact_leading_p; every other test
+// enumerated as it is, sampled (b + 1)/(m + 1) with its own b hits of the m
+// tables drawn (up to the stop).
+double exact_valid_p(const ExactResult& result, ExactTest test);
+
 enum class ExactStatus {
   kOk,
   kNoAlleles,      // k < 1 or the count vector does not have k(k+1)/2 cells

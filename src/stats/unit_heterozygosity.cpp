@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "stats/locus_analysis.h"
+
 UnitHeterozygosity unit_heterozygosity(const int32_t* allele_total, int32_t k, int64_t two_n,
                                        int64_t het_observed) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -21,4 +23,8 @@ UnitHeterozygosity unit_heterozygosity(const int32_t* allele_total, int32_t k, i
                static_cast<double>(he_numerator);
   }
   return out;
+}
+
+UnitHeterozygosity unit_heterozygosity_of(const LocusAnalysis& a) {
+  return unit_heterozygosity(a.allele_total.data, a.k, a.two_n, a.het_observed);
 }

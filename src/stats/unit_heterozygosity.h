@@ -21,3 +21,7 @@ struct UnitHeterozygosity {
 // heterozygous individuals.
 UnitHeterozygosity unit_heterozygosity(const int32_t* allele_total, int32_t k, int64_t two_n,
                                        int64_t het_observed);
+
+struct LocusAnalysis;
+// The same from an analysed locus's counts.
+UnitHeterozygosity unit_heterozygosity_of(const LocusAnalysis& a);

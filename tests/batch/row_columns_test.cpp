@@ -70,7 +70,7 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   ASSERT_TRUE(r.mc && r.exact);
 
   std::map<std::string, std::string> c = by_name(count_file_input(), options, count_unit("f"), &r);
-  EXPECT_EQ(c.size(), 3u + 9u + 10u + exact_column_names().size());
+  EXPECT_EQ(c.size(), 3u + 11u + 10u + exact_column_names().size());
   EXPECT_EQ(c["file"], "f");
   EXPECT_EQ(c["k"], "2");
   EXPECT_EQ(c["n"], "12");
@@ -147,7 +147,8 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
   }
   const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), plain));
   EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "x2", "df", "x2_crit", "p_x2",
-                                              "h_obs", "h_exp", "d", "knd2", "seed"}));
+                                              "h_obs", "h_exp", "he", "f_is", "d", "knd2",
+                                              "seed"}));
   // Nothing drew from the seed.
   EXPECT_EQ(by_name(count_file_input(), plain, unit, &a.result)["seed"], "");
 }
@@ -198,7 +199,7 @@ TEST(RowColumns, MonteCarloLimitsAreClopperPearsonAtEveryHitCount) {
 TEST(RowColumns, TheColumnsOfEveryRowAreTheAlwaysPresentGroups) {
   EXPECT_EQ(columns_of_every_row(),
             (std::vector<std::string>{"k", "n", "x2", "df", "x2_crit", "p_x2", "h_obs", "h_exp",
-                                      "d", "knd2", "seed"}));
+                                      "he", "f_is", "d", "knd2", "seed"}));
 }
 
 TEST(RowColumns, AnalysisFailuresCarryTheScreensWords) {

@@ -46,7 +46,7 @@ UnitSource open_scripted(const char*) {
   }};
 }
 
-const InputKind kScripted{{"name"}, false, true, open_scripted};
+const InputKind kScripted{{"name"}, false, true, open_scripted, {}};
 
 TEST(UnitDriver, RowsWaitInUnitOrderAndAFailedFileLosesItsOwn) {
   BatchOptions options;

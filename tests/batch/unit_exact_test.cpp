@@ -78,10 +78,10 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
     TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &r});
     const std::vector<std::string> row = tsv_cells(finish_line(line));
     ASSERT_EQ(row.size(), header.size());
-    ASSERT_EQ(header.size(), 12u + exact_column_names().size());
-    EXPECT_EQ(std::vector<std::string>(row.begin() + 12, row.end()), format_exact_cells(direct));
+    ASSERT_EQ(header.size(), 14u + exact_column_names().size());
+    EXPECT_EQ(std::vector<std::string>(row.begin() + 14, row.end()), format_exact_cells(direct));
     // Only a sampled run drew from the seed.
-    EXPECT_EQ(row[11], max_tables == 0 ? "77" : "");
+    EXPECT_EQ(row[13], max_tables == 0 ? "77" : "");
   }
 }
 

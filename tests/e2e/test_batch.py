@@ -2,6 +2,7 @@
 statuses, reproducible experiments and reports byte for byte as the
 interactive program appends them (the golden files)."""
 
+import math
 import os
 import pty
 import signal
@@ -17,7 +18,7 @@ from harness import BINARY, FAKETIME_LIB, SAMPLE, Session
 GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden")
 FROZEN = "2026-01-02 03:04:05"
 FROZEN_EPOCH = "1767323045"  # FROZEN in UTC: the interactive program's seed
-HEADER = ("file\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\td\tknd2\tseed").split("\t")
+HEADER = ("file\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\the\tf_is\td\tknd2\tseed").split("\t")
 MC_HEADER = ("mc_runs mc_p_x2 mc_p_x2_low mc_p_x2_high mc_p_d_one mc_p_d_one_low "
              "mc_p_d_one_high mc_p_d_both mc_p_d_both_low mc_p_d_both_high").split()
 # Large enough that an experiment of many runs lasts some seconds.
@@ -469,6 +470,53 @@ class ExactAndGenepop(BatchCase):
         self.assertEqual(bad.stderr.decode(), "hwmc: temporary file in %s: No such file or "
                          "directory\n" % env["TMPDIR"])
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out.txt")))
+
+    def test_summary_after_the_rows_and_a_summary_that_cannot_be_written(self):
+        self.write("small.gen", SMALL_GEN)
+        self.write("copy.gen", SMALL_GEN)
+        self.write("bad.gen", "title\nL1\nPop\nx , 0101\ny , 0101 0102\n")
+        files = ["small.gen", "bad.gen", "copy.gen"]
+        plain = self.run_batch(["--batch", "--genepop"] + files)
+        r = self.run_batch(["--batch", "--genepop", "--summary", "s.tsv"] + files)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stdout, plain.stdout)  # the rows do not change
+        lines = self.read("s.tsv").decode().split("\n")
+        self.assertEqual(lines[-1], "")
+        table = [line.split("\t") for line in lines[:-1]]
+        self.assertEqual(table[0], "file scope name units p_fisher fisher_x2 fisher_df q_bh "
+                                   "f_is h_obs he".split())
+        summary = [dict(zip(table[0], row)) for row in table[1:]]
+        # The failed file has no rows; each good file its loci, populations, itself.
+        self.assertEqual([(x["file"], x["scope"], x["name"], x["units"]) for x in summary],
+                         [(f, scope, name, units) for f in ("small.gen", "copy.gen")
+                          for scope, name, units in (("locus", "L1", "2"), ("locus", "L2", "2"),
+                                                     ("locus", "Mono", "1"),
+                                                     ("population", "1", "2"),
+                                                     ("population", "2", "3"),
+                                                     ("file", "", "5"))])
+        # Fisher's method by its closed form for even degrees of freedom,
+        # over the rows' p (p_x2 without --runs and --exact).
+        rows = [x for x in self.records(plain) if x["file"] == "small.gen"]
+        ps = [float(x["p_x2"]) for x in rows if x["p_x2"] != "NA"]
+        y = -sum(math.log(p) for p in ps)
+        expected = math.exp(-y) * sum(y ** j / math.factorial(j) for j in range(len(ps)))
+        whole = summary[5]
+        self.assertAlmostEqual(float(whole["fisher_x2"]), 2 * y, places=12)
+        self.assertEqual(whole["fisher_df"], str(2 * len(ps)))
+        self.assertAlmostEqual(float(whole["p_fisher"]), expected, places=14)
+        # The ratio of sums over the units with a he.
+        het = [x for x in rows if x["he"] != "NA"]
+        ho = sum(float(x["h_obs"]) for x in het)
+        he = sum(float(x["he"]) for x in het)
+        self.assertAlmostEqual(float(whole["f_is"]), 1 - ho / he, places=14)
+        self.assertAlmostEqual(float(whole["he"]), he / len(het), places=14)
+        # The same file twice: the two file rows share q_bh over their scope.
+        self.assertEqual(summary[5]["q_bh"], summary[11]["q_bh"])
+
+        r = self.run_batch(["--batch", "--summary", "missing/s.tsv", "sample.txt"])
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stdout, b"")
+        self.assertEqual(r.stderr.decode(), "hwmc: missing/s.tsv: failure at opening\n")
 
     def test_a_malformed_genepop_file_among_good_ones(self):
         self.write("small.gen", SMALL_GEN)

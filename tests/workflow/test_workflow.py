@@ -62,10 +62,10 @@ for rank in range(len(order), 0, -1):
     q[i] = running
 cell = lambda v: "NA" if v != v else "%.17g" % v
 # hwmc's columns of every row, then p_lead and q_bh; figures made up.
-print("file\tchrom\tpos\tid\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\td\tknd2\tseed"
+print("file\tchrom\tpos\tid\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\the\tf_is\td\tknd2\tseed"
       "\tp_lead\tq_bh")
 for s, p, x in zip(sites, leads, q):
-    print("\t".join([path] + s[:3] + ["2", "4"] + ["NA"] * 8 + [seed, cell(p), cell(x)]))
+    print("\t".join([path] + s[:3] + ["2", "4"] + ["NA"] * 10 + [seed, cell(p), cell(x)]))
 '''
 
 
