@@ -9,10 +9,7 @@
 #include "batch/merge_run.h"
 #include "cli/command_line.h"
 #include "cli/program_name.h"
-
-#ifndef HWMC_VERSION
-#define HWMC_VERSION "0"
-#endif
+#include "cli/program_version.h"
 
 int main(int argc, char** argv) {
   const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);
@@ -26,7 +23,7 @@ int main(int argc, char** argv) {
       std::fputs(usage_text(program).c_str(), stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandKind::kVersion:
-      std::printf("hwmc %s\n", HWMC_VERSION);
+      std::printf("hwmc %s\n", program_version());
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandKind::kBatch:
       return run_batch(line.options, line.operands, program);

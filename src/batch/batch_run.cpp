@@ -10,6 +10,7 @@
 
 #include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
+#include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
@@ -66,6 +67,22 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   const InputKind& kind =
       vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
+  // The page's file is opened before anything is written, so that a run
+  // never ends without the page it was asked for; what it holds stays until
+  // the new page is written over it, so a run that fails keeps the old one.
+  UniqueFd page_file(options.html.empty()
+                         ? -1
+                         : ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  std::optional<ResultsPage> page;
+  if (!options.html.empty()) {
+    if (!page_file.is_open()) {
+      report_failure(program, options.html, "failure at opening");
+      return 1;
+    }
+    page.emplace(ResultsPage{kind, PageData{}, {}});
+    page->data.header = page_header(options, std::time(nullptr));
+    run.page = &*page;
+  }
 
   // Opened before any work, so that a summary that cannot be written is
   // known at once, not after hours of analysis.
@@ -110,5 +127,13 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
     }
   }
   if (run.summary && !write_summary(run, summary_file)) return 1;
+  if (page) {
+    if (run.summary) add_summary_rows(page->data, *run.summary);
+    WriteSection section;
+    if (!write_page_over(page_file, page->data)) {
+      report_failure(program, options.html, "failure at writing");
+      return 1;
+    }
+  }
   return run.any_failed ? 1 : 0;
 }

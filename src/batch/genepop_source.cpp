@@ -117,6 +117,7 @@ UnitSource open_genepop_file(const char* path) {
 
 const InputKind& genepop_input() {
   static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file,
-                              SummaryLayout{.loci = true, .populations = true}};
+                              SummaryLayout{.loci = true, .populations = true},
+                              UnitKind::kGenepop};
   return kind;
 }

@@ -105,6 +105,7 @@ void report_spool_failure(const BatchRun& run, int error) {
 
 // A file that failed loses the rows it had set aside.
 void drop_rows_after(BatchRun& run, SpoolMark before) {
+  if (run.page != nullptr) run.page->waiting.resize(before.rows);
   if (spool_rollback(run.pending, before)) return;
   report_spool_failure(run, errno);
   run.output_failed = true;
@@ -129,18 +130,25 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
       report_failure(run.program, unit.name, mc_memory_note(*r));
     const RowUnit row{unit, r};
     TsvLine line = row_cells(kind, options, row);
+    const double lead = row_lead(options, row);
     if (run.summary) add_summary_unit(*run.summary, summary_unit_of(file, unit, r, options));
     WriteSection section;
     if (kind.adjusts_p) {
-      if (!spool_row(run.pending, line.text, row_lead(options, row))) {
+      if (!spool_row(run.pending, line.text, lead)) {
         report_spool_failure(run, errno);
         run.output_failed = true;
         return false;
       }
-    } else if (!write_stdout(finish_line(line))) {
-      report_failure(run.program, "standard output", "write error");
-      run.output_failed = true;
-      return false;
+      // The page takes the unit with its q_bh, when the row is written.
+      if (run.page != nullptr) run.page->waiting.push_back(page_row(unit, r, lead));
+    } else {
+      if (run.page != nullptr)
+        add_row_to_page(*run.page, line.text, page_row(unit, r, lead), kNoValue, r);
+      if (!write_stdout(finish_line(line))) {
+        report_failure(run.program, "standard output", "write error");
+        run.output_failed = true;
+        return false;
+      }
     }
     if (r == nullptr || !run.with_report) continue;
     if (!unit.not_reported.empty()) {
@@ -229,6 +237,9 @@ bool write_pending_rows(BatchRun& run) {
       const size_t end = rows.find('\n', start);
       out.append(rows.substr(start, end - start));
       const double q = spool.leads[i];
+      if (run.page != nullptr)
+        add_row_to_page(*run.page, rows.substr(start, end - start), run.page->waiting[i], q,
+                        nullptr);
       out += '\t';
       out += std::isnan(q) ? std::string("NA") : format_double(q);
       out += '\n';

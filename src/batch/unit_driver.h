@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "batch/progress_line.h"
+#include "batch/results_page.h"
 #include "batch/row_spool.h"
 #include "batch/tsv_line.h"
 #include "batch/unit_source.h"
@@ -37,6 +38,7 @@ struct BatchRun {
   RowSpool pending{};
   // With --summary: every unit with a row, as its row is written.
   std::optional<SummaryTable> summary{};
+  ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
 };
 
 // WHAT (a file name) is escaped as in the rows: a name cannot forge a line.
@@ -52,6 +54,7 @@ bool open_pending_rows(BatchRun& run);
 // cannot be read further loses the rows it had set aside.
 void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number);
 
-// The rows set aside, each with its p_lead and q_bh; false after telling
-// what failed (standard output, the temporary file, memory).
+// The rows set aside, each with its p_lead and q_bh (and to the page);
+// false after telling what failed (standard output, the temporary file,
+// memory).
 bool write_pending_rows(BatchRun& run);

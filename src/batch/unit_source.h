@@ -16,6 +16,7 @@
 #include "batch/tsv_line.h"
 #include "batch/unit_analysis.h"
 #include "cli/command_line.h"
+#include "html/page_data.h"
 #include "summary/summary_table.h"
 
 struct SourceUnit {
@@ -56,6 +57,10 @@ struct InputKind {
   // The rows of --summary for this kind (the driver adds the exact tests'
   // directions): by default the file rows only.
   SummaryLayout summary{};
+  // How the results page draws the units. It reads their identifying cells
+  // by column name: `file`; `population` (a number, or with kVcf the
+  // population's name), `pop_name`, `locus`; `chrom`, `pos`, `id`.
+  UnitKind page_kind = UnitKind::kCountFile;
 };
 
 // One identifying column of a source, over the source's own record of a

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/command_text.h"
 #include "exact/exact_tests.h"
 #include "montecarlo/run_limit.h"
 
@@ -103,6 +104,11 @@ const BatchOption kOptions[] = {
        const auto n = parse_number(v, 1, 1000000);
        if (n) o.list_regions = static_cast<uint32_t>(*n);
        return n.has_value();
+     }},
+    {"--html", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.html.assign(v);
+       return !v.empty();
      }},
     {"--summary", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
@@ -219,6 +225,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
+    c.options.command_text = command_text(argc, argv);
   }
   return c;
 }
@@ -274,6 +281,9 @@ std::string usage_text(const char* program) {
          "  --genepop      read every FILE as a Genepop file: one row per\n"
          "                 population and locus, with p_lead and a\n"
          "                 Benjamini-Hochberg q_bh\n"
+         "  --html FILE    write a results page to FILE after the rows: one\n"
+         "                 self-contained HTML file of pictures (heat maps of\n"
+         "                 Genepop files, residual triangles of count files)\n"
          "  --summary FILE write the combined tests to FILE: a row per locus, per\n"
          "                 population and per file with Fisher's method over the\n"
          "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"

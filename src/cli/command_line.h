@@ -35,6 +35,8 @@ struct BatchOptions {
   std::vector<std::string> regions;  // --region, as given (checked when the run starts)
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
   std::string summary;         // empty: no summary table
+  std::string html;          // empty: no results page
+  std::string command_text;  // the whole command line, for the page's header
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };

@@ -45,12 +45,12 @@ Bars summary_bars(const HeatMapData& map, std::span<const StoredSummary> summari
   double largest = 0;
   for (const StoredSummary& s : summaries) {
     if (s.file != map.file) continue;
-    if (s.scope == SummaryScope::kFile) {
+    if (s.scope == PageScope::kFile) {
       b.whole_file = &s;
       continue;
     }
     bool placed = false;
-    if (s.scope == SummaryScope::kLocus) {
+    if (s.scope == PageScope::kLocus) {
       for (size_t i = 0; i < map.loci.size(); ++i)
         if (map.loci[i] == s.name) b.by_locus[i] = &s, placed = true;
     } else {

@@ -78,9 +78,9 @@ void add_count_file(PageData& page, const UnitFigures& u) {
 
 void add_unit(PageData& page, const UnitFigures& unit) {
   switch (unit.kind) {
-    case InputKind::kGenepop: add_genepop_unit(page, unit); break;
-    case InputKind::kVcf: add_vcf_site(page, unit); break;
-    case InputKind::kCountFile: add_count_file(page, unit); break;
+    case UnitKind::kGenepop: add_genepop_unit(page, unit); break;
+    case UnitKind::kVcf: add_vcf_site(page, unit); break;
+    case UnitKind::kCountFile: add_count_file(page, unit); break;
   }
 }
 

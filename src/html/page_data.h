@@ -15,8 +15,8 @@
 
 #include "html/site_thinning.h"
 
-enum class InputKind { kCountFile, kGenepop, kVcf };
-enum class SummaryScope { kLocus, kPopulation, kFile };
+enum class UnitKind { kCountFile, kGenepop, kVcf };
+enum class PageScope { kLocus, kPopulation, kFile };
 
 inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
@@ -30,7 +30,7 @@ struct PageHeader {
 // One row as the driver holds it. The views need to live only for the call;
 // the fields a kind does not have are left as they are.
 struct UnitFigures {
-  InputKind kind = InputKind::kCountFile;
+  UnitKind kind = UnitKind::kCountFile;
   std::string_view file;
   int32_t population = 0;             // Genepop: the population's number
   std::string_view population_name;   // Genepop and VCF
@@ -56,7 +56,7 @@ struct UnitFigures {
 
 struct SummaryFigures {
   std::string_view file;
-  SummaryScope scope = SummaryScope::kFile;
+  PageScope scope = PageScope::kFile;
   std::string_view name;  // the locus, the population's number, or empty
   double p_fisher = kNoValue;
   double q_bh = kNoValue;
@@ -109,7 +109,7 @@ struct CountFileFigures {
 
 struct StoredSummary {
   std::string file;
-  SummaryScope scope = SummaryScope::kFile;
+  PageScope scope = PageScope::kFile;
   std::string name;
   double p_fisher = kNoValue, q_bh = kNoValue, f_is = kNoValue;
 };

@@ -16,7 +16,7 @@ constexpr const char* kStyle =
     "h1{font-size:1.4em;margin:0 0 .4em}h2{font-size:1.2em;margin:1.2em 0 .4em;border-bottom:1px solid #ccc}"
     "h3{font-size:1em;margin:.8em 0 .3em}"
     "dl{display:grid;grid-template-columns:max-content auto;gap:.1em 1em;margin:0}dt{color:#555}dd{margin:0;"
-    "font-family:monospace;word-break:break-all}"
+    "font-family:monospace;overflow-wrap:anywhere}"
     // A caption as wide as its picture: the figure is a table, the caption
     // its caption.
     "figure{display:inline-table;vertical-align:top;margin:0 1.2em 1.2em 0}"
@@ -37,7 +37,7 @@ void append_header(std::string& out, const PageHeader& h) {
     out += "<dt>";
     out += name;
     out += "</dt><dd>";
-    append_escaped(out, *value);
+    append_markup(out, *value);
     out += "</dd>";
   }
   out += "</dl></header>\n";
@@ -47,7 +47,7 @@ void append_heading(std::string& out, const char* level, std::string_view text) 
   out += '<';
   out += level;
   out += '>';
-  append_escaped(out, text);
+  append_markup(out, text);
   out += "</";
   out += level;
   out += ">\n";
@@ -82,7 +82,7 @@ std::string render_page(const PageData& page) {
       append_position_plot(out, g);
       append_de_finetti_plot(out, g);
       for (const StoredSummary& s : page.summaries)
-        if (s.file == g.file && s.scope == SummaryScope::kPopulation && s.name == g.population)
+        if (s.file == g.file && s.scope == PageScope::kPopulation && s.name == g.population)
           out += "<p>Over its " + std::to_string(sites_seen(g.sites)) + " sites: f_is " +
                  figure(s.f_is) + ".</p>";
       if (g.na_sites > 0)

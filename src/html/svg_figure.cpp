@@ -18,7 +18,7 @@ void open_figure(std::string& out, double width, double height, std::string_view
   append_attr(out, "width", width);
   append_attr(out, "height", height);
   out += " viewBox=\"0 0 " + coord(width) + ' ' + coord(height) + "\" role=\"img\" aria-label=\"";
-  append_escaped(out, label);
+  append_markup(out, label);
   out += "\">";
 }
 
@@ -44,13 +44,13 @@ void append_rect(std::string& out, double x, double y, double width, double heig
     return;
   }
   out += "><title>";
-  append_escaped(out, tooltip);
+  append_markup(out, tooltip);
   out += "</title></rect>";
 }
 
 void close_figure(std::string& out, std::string_view caption) {
   out += "</svg><figcaption>";
-  append_escaped(out, caption);
+  append_markup(out, caption);
   out += "</figcaption></figure>\n";
 }
 
@@ -103,7 +103,7 @@ void append_text(std::string& out, double x, double y, std::string_view text,
     out += extra_attributes;
   }
   out += '>';
-  append_escaped(out, text);
+  append_markup(out, text);
   out += "</text>";
 }
 

@@ -33,7 +33,7 @@ size_t utf8_length(std::string_view s) {
 
 }  // namespace
 
-void append_escaped(std::string& out, std::string_view text) {
+void append_markup(std::string& out, std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
@@ -62,9 +62,9 @@ void append_escaped(std::string& out, std::string_view text) {
   }
 }
 
-std::string escape_text(std::string_view text) {
+std::string escape_markup(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  append_escaped(out, text);
+  append_markup(out, text);
   return out;
 }

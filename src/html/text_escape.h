@@ -8,5 +8,5 @@
 #include <string>
 #include <string_view>
 
-std::string escape_text(std::string_view text);
-void append_escaped(std::string& out, std::string_view text);
+std::string escape_markup(std::string_view text);
+void append_markup(std::string& out, std::string_view text);

@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/command_text.h"
 
 #include <gtest/gtest.h>
 
@@ -198,3 +199,25 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
 }
 
 }  // namespace
+TEST(CommandLine, TheResultsPageIsABatchOptionAndTheCommandIsKeptQuoted) {
+  CommandLine c = parse({"--batch", "--html", "my page.html", "--genepop", "a.gen"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch);
+  EXPECT_EQ(c.options.html, "my page.html");
+  EXPECT_EQ(c.options.command_text, "hwmc --batch --html \"my page.html\" --genepop a.gen");
+  EXPECT_EQ(parse({"--batch", "--html=", "a.gen"}).kind, CommandKind::kUsageError);
+  c = parse({"--html", "p.html", "a.txt"});  // selects batch mode, as every batch option
+  EXPECT_EQ(c.kind, CommandKind::kBatch);
+  EXPECT_EQ(c.options.command_text, "hwmc --html p.html a.txt");
+}
+
+TEST(CommandLine, WordsAreQuotedOnlyWhereAShellWouldSplitOrExpandThem) {
+  EXPECT_EQ(shell_word("data/x_1.gen"), "data/x_1.gen");
+  EXPECT_EQ(shell_word("--seed=7"), "--seed=7");
+  EXPECT_EQ(shell_word(""), "\"\"");
+  EXPECT_EQ(shell_word("a b"), "\"a b\"");
+  EXPECT_EQ(shell_word("out & <more>.html"), "\"out & <more>.html\"");
+  EXPECT_EQ(shell_word("$HOME \"q\" `x` \\"), "\"\\$HOME \\\"q\\\" \\`x\\` \\\\\"");
+  EXPECT_EQ(shell_word("it's"), "\"it's\"");
+  EXPECT_EQ(shell_word("two\nlines 'q'"), "'two\nlines '\\''q'\\'''");
+  EXPECT_EQ(shell_word("caf\xc3\xa9"), "caf\xc3\xa9");
+}

@@ -111,7 +111,7 @@ void add_genepop(PageData& page, Random& rng) {
       Tested t = simulate(rng, frequencies(rng, 3 + (l * 7 + pop) % 6), f, pop == 8 ? 20 : 50);
       if (pop == 6 && l % 4 == 1) t = simulate(rng, frequencies(rng, 3), -0.6, 50);
       UnitFigures u;
-      u.kind = InputKind::kGenepop;
+      u.kind = UnitKind::kGenepop;
       u.population = pop + 1;
       u.k = 3 + (l * 7 + pop) % 6;
       u.n = pop == 8 ? 20 : 50;
@@ -147,9 +147,9 @@ void add_genepop(PageData& page, Random& rng) {
   for (double x : fisher_pop) p_pop.push_back(boost::math::gamma_q(15.0, x / 2));
   const auto q_locus = benjamini_hochberg(p_locus), q_pop = benjamini_hochberg(p_pop);
   for (int l = 0; l < 15; ++l)
-    add_summary(page, {file, SummaryScope::kLocus, loci[l], p_locus[l], q_locus[l], fis_locus[l]});
+    add_summary(page, {file, PageScope::kLocus, loci[l], p_locus[l], q_locus[l], fis_locus[l]});
   for (int pop = 0; pop < 10; ++pop)
-    add_summary(page, {file, SummaryScope::kPopulation, std::to_string(pop + 1), p_pop[pop], q_pop[pop], fis_pop[pop]});
+    add_summary(page, {file, PageScope::kPopulation, std::to_string(pop + 1), p_pop[pop], q_pop[pop], fis_pop[pop]});
 }
 
 void add_sites(PageData& page, Random& rng) {
@@ -169,7 +169,7 @@ void add_sites(PageData& page, Random& rng) {
         if (c == 1 && s > 4000 && s < 4100) f = -0.4;
         const Tested t = simulate(rng, {1 - q, q}, f, 500);
         UnitFigures u;
-        u.kind = InputKind::kVcf;
+        u.kind = UnitKind::kVcf;
         u.chrom = chroms[c];
         u.pos = 60'000 + static_cast<int64_t>((lengths[c] - 120'000) * (s + rng.uniform()) / count);
         u.k = 2;
@@ -200,7 +200,7 @@ void add_count_files(PageData& page, Random& rng) {
     const Tested t = simulate(rng, frequencies(rng, ks[i]), fs[i], 120);
     const std::string name = "locus" + std::to_string(i + 1) + ".txt";
     UnitFigures u;
-    u.kind = InputKind::kCountFile;
+    u.kind = UnitKind::kCountFile;
     u.file = name;
     u.alleles = std::string_view("ABCDEF").substr(0, ks[i]);
     u.k = ks[i];

@@ -17,7 +17,7 @@ void add_sample_sites(PageData& page, int64_t sites) {
   for (int64_t j = 0; j < 2; ++j)
     for (int64_t i = 0; i < sites; ++i) {
       UnitFigures u;
-      u.kind = InputKind::kVcf;
+      u.kind = UnitKind::kVcf;
       u.file = "sites.vcf.gz";
       u.population_name = pops[j];
       u.chrom = i < sites / 2 ? "chr1" : "chr2";
@@ -46,7 +46,7 @@ PageData small_sample_page(int64_t sites) {
   for (int32_t pop = 1; pop <= 3; ++pop)
     for (int32_t locus = 1; locus <= 4; ++locus) {
       UnitFigures u;
-      u.kind = InputKind::kGenepop;
+      u.kind = UnitKind::kGenepop;
       u.file = file;
       u.population = pop;
       u.population_name = names[pop - 1];
@@ -63,15 +63,15 @@ PageData small_sample_page(int64_t sites) {
     }
   for (int32_t locus = 1; locus <= 4; ++locus) {
     const std::string name = "Locus" + std::to_string(locus);
-    add_summary(page, {file, SummaryScope::kLocus, name, std::pow(10.0, -locus), std::pow(10.0, -locus + 0.5),
+    add_summary(page, {file, PageScope::kLocus, name, std::pow(10.0, -locus), std::pow(10.0, -locus + 0.5),
                        locus % 2 ? 0.2 : -0.2});
   }
   for (int32_t pop = 1; pop <= 3; ++pop)
-    add_summary(page, {file, SummaryScope::kPopulation, std::to_string(pop), std::pow(10.0, -2 * pop),
+    add_summary(page, {file, PageScope::kPopulation, std::to_string(pop), std::pow(10.0, -2 * pop),
                        std::pow(10.0, -2 * pop + 1), 0.05 * pop});
-  add_summary(page, {file, SummaryScope::kFile, "", 1e-9, 1e-9, 0.07});
+  add_summary(page, {file, PageScope::kFile, "", 1e-9, 1e-9, 0.07});
   add_sample_sites(page, sites);
-  add_summary(page, {"sites.vcf.gz", SummaryScope::kPopulation, "north", kNoValue, kNoValue, 0.0123});
+  add_summary(page, {"sites.vcf.gz", PageScope::kPopulation, "north", kNoValue, kNoValue, 0.0123});
   const PageData counts = count_files_page(3);
   page.count_files = counts.count_files;
   return page;
@@ -110,7 +110,7 @@ PageData count_files_page(int files) {
       for (int32_t j = i; j < k; ++j) exp.push_back(n * freq[i] * freq[j] * (i == j ? 1 : 2));
     const std::string name = "sample" + std::to_string(f + 1) + ".txt";
     UnitFigures u;
-    u.kind = InputKind::kCountFile;
+    u.kind = UnitKind::kCountFile;
     u.file = name;
     u.alleles = alleles;
     u.k = k;
