@@ -174,15 +174,17 @@ bool prepare_vcf_run(const BatchOptions& options, const char* program, VcfRunSet
 }
 
 InputKind vcf_input(std::shared_ptr<VcfRunSettings> settings) {
-  return InputKind{id_column_names(kIdColumns), true, true, [settings](const char* path) {
-                     auto stream = std::make_shared<VcfStream>();
-                     stream->path = path;
-                     stream->settings = settings;
-                     return UnitSource{[stream](std::vector<SourceUnit>& units,
-                                                std::string& failure) {
-                       return next_units(*stream, units, failure);
-                     }};
+  InputKind kind{id_column_names(kIdColumns), true, true, [settings](const char* path) {
+                   auto stream = std::make_shared<VcfStream>();
+                   stream->path = path;
+                   stream->settings = settings;
+                   return UnitSource{[stream](std::vector<SourceUnit>& units,
+                                              std::string& failure) {
+                     return next_units(*stream, units, failure);
                    }};
+                 }};
+  kind.page_kind = UnitKind::kVcf;
+  return kind;
 }
 
 int list_vcf_regions(const std::vector<char*>& files, uint32_t n, const char* program) {
