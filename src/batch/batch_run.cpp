@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
+#include "batch/vcf_source.h"
 #include "batch/write_guard.h"
 #include "fileio/fd_io.h"
 #include "fileio/unique_fd.h"
@@ -34,7 +36,21 @@ bool write_summary(const BatchRun& run, UniqueFd& file) {
 
 }  // namespace
 
-int run_batch(const BatchOptions& options, const std::vector<char*>& files, const char* program) {
+int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
+  if (given.vcf && given.list_regions > 0) return list_vcf_regions(files, given.list_regions, program);
+  BatchOptions options = given;
+  std::optional<InputKind> vcf_kind;
+  if (options.vcf) {
+    auto settings = std::make_shared<VcfRunSettings>();
+    bool usage = false;
+    if (!prepare_vcf_run(options, program, *settings, usage)) return usage ? 2 : 1;
+    vcf_kind = vcf_input(std::move(settings));
+    // Every site's streams are keyed under one seed for the whole run.
+    if (!options.seed_given) {
+      options.seed = static_cast<uint32_t>(std::time(nullptr));
+      options.seed_given = true;
+    }
+  }
   if (!standard_streams_open()) {
     report_failure(program, "standard output", "not open");
     return 1;
@@ -48,7 +64,8 @@ int run_batch(const BatchOptions& options, const std::vector<char*>& files, cons
   run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
 
   // Without the temporary file for the rows nothing is written or touched.
-  const InputKind& kind = options.genepop ? genepop_input() : count_file_input();
+  const InputKind& kind =
+      vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
   // The page's file is opened before anything is written, so that a run
   // never ends without the page it was asked for; what it holds stays until

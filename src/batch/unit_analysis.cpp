@@ -8,6 +8,7 @@
 #include "montecarlo/memory_budget.h"
 #include "stats/analysis_failure.h"
 #include "stats/chi_square_tail.h"
+#include "vcf/site_key.h"
 
 const char* const kMcUniformNote =
     "more than 32768 allele copies: the permutation test's replicates are not uniform "
@@ -42,6 +43,7 @@ ExactSample exact_sample_of(const LocusAnalysis& a) {
 std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
                          UnitResult& r) {
   r.seed = options.seed_given ? options.seed : static_cast<uint32_t>(std::time(nullptr));
+  r.stream_key = unit.stream_key;
   const int32_t mc_max_k = unit.mc_max_k;
   const AnalysisStatus status = analyse_locus(std::move(unit.table), unit.k, unit.two_n, r.locus);
   if (status != AnalysisStatus::kOk) return analysis_failure_words(status);
@@ -55,11 +57,17 @@ std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const M
         r.mc_beyond_memory = true;
         break;
       case WorkspaceStatus::kReady:
-        run_replicates(r.locus, work, options.runs, r.seed, hooks, r.mc.emplace());
+        run_replicates(r.locus, work, options.runs, permutation_seed(r.seed, r.stream_key), hooks,
+                       r.mc.emplace());
         break;
     }
   }
   return "";
+}
+
+uint32_t permutation_seed(uint32_t seed, uint64_t stream_key) {
+  if (stream_key == 0) return seed;
+  return static_cast<uint32_t>(splitmix64_mix(stream_key ^ seed) >> 32);
 }
 
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
@@ -70,6 +78,7 @@ std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned
   exact_options.tables = options.tables;
   exact_options.tables_auto = options.tables_auto;
   exact_options.seed = r.seed;
+  exact_options.stream_key = r.stream_key;
   exact_options.threads = threads;
   ExactResult exact;
   const ExactStatus status = run_exact_tests(exact_sample_of(r.locus), exact_options, exact);

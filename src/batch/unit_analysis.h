@@ -19,6 +19,9 @@ struct GenotypeUnit {
   // The permutation test's limit: a unit with more allele classes gets no
   // experiment (its Monte Carlo cells are NA) but every other test.
   int32_t mc_max_k = 128;
+  // Nonzero: the unit's random draws come from the run's seed and this key
+  // (a variant site's identity), never from its place in the run.
+  uint64_t stream_key = 0;
 };
 
 // The statistics and, with --runs, the experiment (the hooks are handed to
@@ -27,6 +30,10 @@ struct GenotypeUnit {
 // empty when the unit was analysed.
 std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
                          UnitResult& r);
+
+// The permutation test's seed: the run's seed itself, or for a keyed unit
+// the high 32 bits of splitmix64(key XOR seed).
+uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 
 // The exact tests of an analysed unit, on its table with the empty classes
 // dropped, seeded with its seed, the sampler on `threads` threads (0: one per

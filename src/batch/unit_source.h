@@ -53,7 +53,7 @@ struct InputKind {
   bool counts_missing = false;          // a `missing` column after `k n`
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
-  UnitSource (*open)(const char* path) = nullptr;
+  std::function<UnitSource(const char* path)> open;
   // The rows of --summary for this kind (the driver adds the exact tests'
   // directions): by default the file rows only.
   SummaryLayout summary{};

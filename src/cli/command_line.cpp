@@ -67,6 +67,7 @@ const BatchOption kOptions[] = {
     {"--tables", true, "a number from 1 to 1000000000000000, or auto",
      [](BatchOptions& o, std::string_view v) {
        static_assert(kMaxExactTables == 1000000000000000);
+       o.tables_given = true;
        if (v == "auto") {
          o.tables_auto = true;
          o.tables = kDefaultTables;
@@ -87,6 +88,23 @@ const BatchOption kOptions[] = {
      }},
     {"--genepop", false, "",
      [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
+    {"--vcf", false, "", [](BatchOptions& o, std::string_view) { return o.vcf = true; }},
+    {"--pops", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.pops.assign(v);
+       return !v.empty();
+     }},
+    {"--region", true, "CHR or CHR:FROM-TO",
+     [](BatchOptions& o, std::string_view v) {
+       o.regions.emplace_back(v);
+       return !v.empty();
+     }},
+    {"--list-regions", true, "a number from 1 to 1000000",
+     [](BatchOptions& o, std::string_view v) {
+       const auto n = parse_number(v, 1, 1000000);
+       if (n) o.list_regions = static_cast<uint32_t>(*n);
+       return n.has_value();
+     }},
     {"--html", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.html.assign(v);
@@ -98,6 +116,16 @@ const BatchOption kOptions[] = {
        return !v.empty();
      }},
 };
+
+// Options that only mean something for VCF input.
+constexpr const char* kVcfOnly[] = {"--pops", "--region", "--list-regions"};
+
+bool vcf_only(const char* name) {
+  for (const char* v : kVcfOnly) {
+    if (std::string_view(v) == name) return true;
+  }
+  return false;
+}
 
 const BatchOption* find_option(std::string_view name) {
   for (const BatchOption& option : kOptions) {
@@ -123,6 +151,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   bool version = false;
   bool batch_option = false;  // an option of the table was given
   bool row_option = false;    // one that changes the rows (all but --summary)
+  const char* vcf_needed = nullptr;  // the first VCF-only option seen
   bool options_ended = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -173,6 +202,17 @@ CommandLine parse_command_line(int argc, char** argv) {
                          std::string(value) + "'");
     batch_option = true;
     if (name != "--summary") row_option = true;
+    if (vcf_needed == nullptr && vcf_only(option->name)) vcf_needed = option->name;
+  }
+  BatchOptions& o = c.options;
+  if (o.vcf) {
+    batch = true;
+    if (o.genepop) return usage_error("options '--vcf' and '--genepop' exclude each other");
+    // A VCF unit has no classic report to append.
+    if (!o.report.empty()) return usage_error("option '--report' is not available with '--vcf'");
+    if (!o.tables_given) o.tables_auto = true;
+  } else if (vcf_needed != nullptr) {
+    return usage_error("option '" + std::string(vcf_needed) + "' needs --vcf");
   }
 
   if (help) {
@@ -193,7 +233,7 @@ CommandLine parse_command_line(int argc, char** argv) {
 }
 
 std::string usage_hint(const char* program) {
-  return std::string("usage: ") + program + " [--batch] [OPTION]... FILE... ('" + program +
+  return std::string("usage: ") + program + " [--batch|--vcf] [OPTION]... FILE... ('" + program +
          " --help' tells more)";
 }
 
@@ -201,6 +241,7 @@ std::string usage_text(const char* program) {
   const std::string p = program;
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " [--batch] [OPTION]... FILE...\n"
+         "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --merge [--summary FILE] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
@@ -236,6 +277,7 @@ std::string usage_text(const char* program) {
          "                 (sequential p-value " + std::to_string(kSequentialHits) +
          "/l), or after " + std::to_string(kDefaultTables) + " tables;\n"
          "                 the other four tests are then estimates\n"
+         "                 (the default with --vcf)\n"
          "  --threads N    threads of the exact tests (default 0: all cores);\n"
          "                 the figures do not depend on it\n"
          "  --genepop      read every FILE as a Genepop file: one row per\n"
@@ -253,6 +295,15 @@ std::string usage_text(const char* program) {
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"
          "enters as (b+1)/(m+1), never 0; exact and asymptotic p as they are.\n"
          "\n"
+         "VCF and BCF files (--vcf, batch mode without --batch): one row per site\n"
+         "and population, with a Benjamini-Hochberg q_bh. Options:\n"
+         "  --vcf          read every FILE as VCF (plain or bgzipped) or BCF\n"
+         "  --pops FILE    sample ID and population name per line; samples not\n"
+         "                 in FILE are left out (default: one population 'all')\n"
+         "  --region R     only the sites with POS in R (CHR or CHR:FROM-TO),\n"
+         "                 through the file's index; repeatable\n"
+         "  --list-regions N  print N regions that tile each FILE's sites, one per\n"
+         "                 line, and test nothing\n"
          "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
          "one per region) as one table to standard output: one header, the rows\n"
          "in the order given, q_bh (where there is one) adjusted again over all\n"

@@ -27,6 +27,13 @@ struct BatchOptions {
   bool tables_auto = false;
   uint32_t threads = 0;        // 0: all cores
   bool genepop = false;
+  // --tables given at all: without it --vcf samples with --tables auto.
+  bool tables_given = false;
+  // VCF and BCF input: implies batch mode.
+  bool vcf = false;
+  std::string pops;                  // --pops FILE; empty: one population "all"
+  std::vector<std::string> regions;  // --region, as given (checked when the run starts)
+  uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string command_text;  // the whole command line, for the page's header

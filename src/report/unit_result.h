@@ -19,4 +19,5 @@ struct UnitResult {
   std::optional<ExactResult> exact;
   double p_x2 = std::numeric_limits<double>::quiet_NaN();  // NaN where it has no value
   uint32_t seed = 0;
+  uint64_t stream_key = 0;  // mixed into the seed's streams; 0: the seed alone
 };

@@ -128,6 +128,10 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
       words.push_back("1");
     if (text.compare(end, 5, " FILE") == 0) words.push_back("r");
     if (text.compare(end, 5, " auto") == 0) words.push_back("auto");
+    if (text.compare(end, 2, " R") == 0) words.push_back("1:1-9");
+    // The options of VCF input mean something only beside --vcf.
+    if (name == "--pops" || name == "--region" || name == "--list-regions")
+      words.insert(words.begin(), "--vcf");
     words.push_back("a");
     EXPECT_EQ(parse(words).kind, CommandKind::kBatch) << name;
   }
@@ -169,6 +173,32 @@ TEST(CommandLine, MergeTakesTablesAndNoBatchOption) {
 
 }  // namespace
 
+namespace {
+
+TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
+  CommandLine c = parse({"--vcf", "--exact", "--pops", "p.txt", "--region", "1:5-9", "--region=2",
+                         "a.vcf.gz"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_TRUE(c.options.vcf);
+  EXPECT_TRUE(c.options.tables_auto);
+  EXPECT_EQ(c.options.pops, "p.txt");
+  EXPECT_EQ(c.options.regions, (std::vector<std::string>{"1:5-9", "2"}));
+  EXPECT_FALSE(parse({"--vcf", "--tables", "500", "a.vcf"}).options.tables_auto);
+  EXPECT_EQ(parse({"--vcf", "--tables", "500", "a.vcf"}).options.tables, 500u);
+  EXPECT_FALSE(parse({"--batch", "--exact", "a.txt"}).options.tables_auto);
+  EXPECT_TRUE(parse({"--batch", "--tables=auto", "a.txt"}).options.tables_auto);
+  EXPECT_EQ(parse({"--vcf", "--list-regions", "8", "a.vcf.gz"}).options.list_regions, 8u);
+
+  EXPECT_EQ(parse({"--batch", "--pops", "p.txt", "a.txt"}).error, "option '--pops' needs --vcf");
+  EXPECT_EQ(parse({"--batch", "--region", "1", "a.txt"}).error, "option '--region' needs --vcf");
+  EXPECT_EQ(parse({"--vcf", "--genepop", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--list-regions", "0", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--tables", "autox", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf"}).error, "no input file");
+}
+
+}  // namespace
 TEST(CommandLine, TheResultsPageIsABatchOptionAndTheCommandIsKeptQuoted) {
   CommandLine c = parse({"--batch", "--html", "my page.html", "--genepop", "a.gen"});
   ASSERT_EQ(c.kind, CommandKind::kBatch);

@@ -71,12 +71,18 @@ for s, p, x in zip(sites, leads, q):
 
 def missing_vcf_option():
     """The first option of the workflow's region listing this hwmc does not
-    know, or None: the comparison with a real run waits for them."""
+    know (or the p_lead column its parts need), or None: the comparison with a
+    real run waits for them."""
     r = subprocess.run([BINARY, "--vcf", "--list-regions", "1", "/nonexistent.vcf.gz"],
                        capture_output=True, env=ENV)
     for option in ("--vcf", "--list-regions"):
         if ("unknown option '%s'" % option).encode() in r.stderr:
             return option
+    # The merge needs p_lead beside q_bh in every part.
+    header = subprocess.run([BINARY, "--vcf", "/nonexistent.vcf.gz"], capture_output=True,
+                            env=ENV).stdout.split(b"\n")[0].split(b"\t")
+    if b"q_bh" in header and b"p_lead" not in header:
+        return "p_lead column in its VCF rows"
     return None
 
 

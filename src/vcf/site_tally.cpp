@@ -1,0 +1,108 @@
+#include "vcf/site_tally.h"
+
+#include <algorithm>
+#include <string>
+
+#include "vcf/site_key.h"
+
+namespace {
+
+constexpr int32_t kPresent = -2;
+constexpr size_t kCopies = 4;  // an allele with copies, not yet ranked
+
+inline size_t triangle(size_t k) { return k * (k + 1) / 2; }
+
+inline size_t tri_cell(size_t i, size_t j, size_t k) { return i * k + j - i * (i + 1) / 2; }
+
+void append_site_text(const SiteText& s, SiteBlock& b, VcfSite& site) {
+  site.text = static_cast<uint32_t>(b.text.size());
+  site.chrom_length = static_cast<uint32_t>(s.chrom.size());
+  site.id_length = static_cast<uint32_t>(s.id.size());
+  site.ref_length = static_cast<uint32_t>(s.ref.size());
+  site.alt_length = static_cast<uint32_t>(s.alt.size());
+  b.text.append(s.chrom).append(s.id).append(s.ref).append(s.alt);
+}
+
+}  // namespace
+
+void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
+                uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
+  const size_t populations = pops.names.size();
+  const size_t n_allele = static_cast<size_t>(s.n_allele);
+  const size_t cells = triangle(n_allele);
+
+  VcfSite site;
+  append_site_text(s, b, site);
+  site.pos = s.pos;
+  site.n_allele = s.n_allele;
+  site.has_gt = s.has_gt;
+  site.record = s.record;
+  site.first_unit = static_cast<uint32_t>(b.units.size());
+  const uint32_t site_index = static_cast<uint32_t>(b.sites.size());
+  b.sites.push_back(site);
+
+  // Four copies of the tables, taken in turn by consecutive samples: one
+  // table would make every increment wait for the previous one to the same
+  // cell, and a site has only three cells when biallelic.
+  const size_t tables = populations * cells;
+  w.cells.assign(kCopies * tables, 0);
+  w.counted.assign(populations, 0);
+  if (s.has_gt) {
+    // Local pointers: the stores into the cells would otherwise make the
+    // compiler reload every vector's data at every sample.
+    const int32_t* of_sample = pops.of_sample.data();
+    int32_t* table = w.cells.data();
+    int32_t* counted = w.counted.data();
+    const int32_t k = s.n_allele;
+    const int32_t per_population = static_cast<int32_t>(cells);
+    const size_t samples = pops.of_sample.size();
+    for (size_t j = 0; j < samples; ++j) {
+      const int32_t p = of_sample[j];
+      const int32_t a = calls[2 * j];
+      if (p < 0 || a == kNoCall) continue;
+      const int32_t b = calls[2 * j + 1];
+      ++table[(j % kCopies) * tables + static_cast<size_t>(p * per_population + a * k + b - a * (a + 1) / 2)];
+    }
+    for (size_t c = 1; c < kCopies; ++c)
+      for (size_t i = 0; i < tables; ++i) table[i] += table[c * tables + i];
+    // Individuals counted: the sum of the cells, not a counter bumped per
+    // sample (another chain of increments to one place).
+    for (size_t p = 0; p < populations; ++p)
+      for (size_t i = 0; i < cells; ++i) counted[p] += table[p * cells + i];
+  }
+
+  const std::string occurrence_text = std::to_string(occurrence);
+  w.rank.resize(n_allele);
+  for (size_t p = 0; p < populations; ++p) {
+    const int32_t* t = w.cells.data() + p * cells;
+    VcfUnit u;
+    u.site = site_index;
+    u.population = static_cast<int32_t>(p);
+    u.n = w.counted[p];
+    u.missing = pops.sample_count[p] - u.n;
+    u.key = hash_key_field(hash_key_field(key_prefix, pops.names[p]), occurrence_text);
+    u.alleles = static_cast<uint32_t>(b.alleles.size());
+    u.counts = static_cast<uint32_t>(b.counts.size());
+
+    std::fill(w.rank.begin(), w.rank.end(), -1);
+    for (size_t i = 0; i < n_allele; ++i)
+      for (size_t j = i; j < n_allele; ++j)
+        if (t[tri_cell(i, j, n_allele)] > 0) w.rank[i] = w.rank[j] = kPresent;
+    for (size_t i = 0; i < n_allele; ++i)
+      if (w.rank[i] == kPresent) {
+        w.rank[i] = u.k++;
+        b.alleles.push_back(static_cast<int32_t>(i));
+      }
+    const size_t first = b.counts.size();
+    b.counts.resize(first + triangle(static_cast<size_t>(u.k)), 0);
+    for (size_t i = 0; i < n_allele; ++i) {
+      if (w.rank[i] < 0) continue;
+      for (size_t j = i; j < n_allele; ++j) {
+        if (w.rank[j] < 0) continue;
+        b.counts[first + tri_cell(static_cast<size_t>(w.rank[i]), static_cast<size_t>(w.rank[j]),
+                                  static_cast<size_t>(u.k))] = t[tri_cell(i, j, n_allele)];
+      }
+    }
+    b.units.push_back(u);
+  }
+}

@@ -1,0 +1,16 @@
+#include "vcf/vcf_failure.h"
+
+std::string describe_vcf_failure(const VcfFailure& f) {
+  switch (f.where) {
+    case VcfWhere::kLine:
+    case VcfWhere::kPopsLine:
+      return "line " + std::to_string(f.number) + ": " + f.reason;
+    case VcfWhere::kRecord:
+      return "record " + std::to_string(f.number) + ": " + f.reason;
+    case VcfWhere::kPosition:
+      return f.chrom + ":" + std::to_string(f.number) + ": " + f.reason;
+    case VcfWhere::kNone:
+      break;
+  }
+  return f.reason;
+}
