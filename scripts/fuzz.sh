@@ -21,7 +21,7 @@ seconds=$1
 shift
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || usage
 
-scripts/ensure-packages.sh Fuzzing cmake make clang-14 libclang-rt-14-dev libboost-math-dev
+scripts/ensure-packages.sh Fuzzing cmake make clang-14 libclang-rt-14-dev libboost-math-dev libhts-dev pkg-config
 
 build_dir=build-fuzz
 all_targets=()
