@@ -67,6 +67,9 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const VcfUnit& 
   unit.k = u.k;
   unit.n = u.n;
   unit.missing = u.missing;
+  TsvLine population_cell;
+  add_text_cell(population_cell, population);
+  unit.population = std::move(population_cell.text);
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
   return unit;
@@ -183,6 +186,10 @@ InputKind vcf_input(std::shared_ptr<VcfRunSettings> settings) {
                      return next_units(*stream, units, failure);
                    }};
                  }};
+  // Neighbouring sites are linked: the summary gives F_IS and the
+  // heterozygosities per population and file, but combines no p-values.
+  kind.summary.populations = true;
+  kind.summary.combine_p = false;
   kind.page_kind = UnitKind::kVcf;
   return kind;
 }

@@ -399,3 +399,37 @@ TEST(VcfRows, AgreesWithPlink2Hardy) {
 }
 
 }  // namespace
+
+// Neighbouring sites are linked: the summary of a VCF run has a row per
+// population and per file, with F_IS and the heterozygosities as the ratio
+// of sums and the means of the sites' figures, and no Fisher combination.
+TEST(VcfRows, TheSummaryHasPopulationAndFileRowsWithoutFisher) {
+  TempDir dir;
+  const std::string a = dir.write(
+      "a.vcf", header_of(8) + snp_line(5, 2, 0, 2, 4) + snp_line(9, 1, 2, 1, 4));
+  const std::string pops = dir.write("pops.txt", "S1 north\nS2 north\nS3 north\nS4 north\n"
+                                                 "S5 south\nS6 south\nS7 south\nS8 south\n");
+  const std::string summary = dir.file("sum.tsv");
+  const Output o = run_hwmc({"--vcf", "--seed", "1", "--pops", pops, "--summary", summary, a});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::vector<Row> rows = rows_of(read_bytes(summary));
+  const auto row = [&](const std::string& scope, const std::string& name) {
+    for (const Row& r : rows) {
+      if (r.at("scope") == scope && r.at("name") == name) return r;
+    }
+    ADD_FAILURE() << "no " << scope << " row " << name;
+    return Row{};
+  };
+  for (const Row& r : rows) {
+    EXPECT_NE(r.at("scope"), "locus");
+    for (const char* c : {"p_fisher", "fisher_x2", "fisher_df", "q_bh"}) EXPECT_EQ(r.at(c), "NA");
+  }
+  // north (S1-S4; S5-S8 are missing everywhere): site 5 has Ho 0 and
+  // he = (2n He_b - Ho) / (2(n - 1)) = 4/6, site 9 Ho 1/2 and he 3.5/6;
+  // F_IS = 1 - (0 + 1/2) / (4/6 + 3.5/6) = 3/5.
+  const Row north = row("population", "north");
+  EXPECT_DOUBLE_EQ(number(north, "f_is"), 0.6);
+  EXPECT_DOUBLE_EQ(number(north, "h_obs"), 0.25);
+  EXPECT_DOUBLE_EQ(number(north, "he"), 0.625);
+  EXPECT_EQ(row("file", "").at("f_is"), north.at("f_is"));
+}
