@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "exact/cell_terms.h"
@@ -314,14 +315,35 @@ void sum_last_two(SumWalk& w, int64_t a, int64_t b, const Partial& p) {
   PerTest<double> sums{};
   const double tie_high = w.tie_high;
   const double tie_low = w.tie_low;
-  auto add = [&](int64_t x, double wt) {
+  // Along a run X2 and G2 are convex functions of x (each cell's term is
+  // convex in its count, and the counts are linear in x), so walking
+  // outwards from the mode, once a statistic has risen from one table to
+  // the next and reached its threshold, every later table on that side
+  // reaches it too: from there on its terms, the logarithms of G2 above
+  // all, need not be computed. The sums take the same tables in the same
+  // order, so every figure stays what computing each table gives (a
+  // table's computed statistic could only differ from the one taken for
+  // it where it lies within rounding of the tie threshold).
+  struct Side {
+    double x2;  // the statistics of the table before, nearer the mode
+    double g2;
+    bool settled = false;  // both statistics reach their thresholds from here on
+  };
+  auto add = [&](Side& side, int64_t x, double wt) {
     const int64_t h = a - 2 * x;
-    const int64_t y = (b - h) / 2;
-    double tx2 = p.x2, tg2 = p.g2;
-    stat_terms(w, iu, x, tx2, tg2);
-    stat_terms(w, iuv, h, tx2, tg2);
-    stat_terms(w, iv, y, tx2, tg2);
-    const PerTest<bool> hit = extreme_tests(s, wt <= tie_high, tx2, tg2, p.h + h);
+    if (!side.settled) {
+      const int64_t y = (b - h) / 2;
+      double tx2 = p.x2, tg2 = p.g2;
+      stat_terms(w, iu, x, tx2, tg2);
+      stat_terms(w, iuv, h, tx2, tg2);
+      stat_terms(w, iv, y, tx2, tg2);
+      side.settled = tx2 >= s.x2_threshold && tg2 >= s.g2_threshold && tx2 > side.x2 &&
+                     tg2 > side.g2;
+      side.x2 = tx2;
+      side.g2 = tg2;
+    }
+    // Settled, the side's last statistics stand for the table's: both hit.
+    const PerTest<bool> hit = extreme_tests(s, wt <= tie_high, side.x2, side.g2, p.h + h);
     total += wt;
     for (ExactTest test : kExactTests) {
       if (hit[test]) sums[test] += wt;
@@ -333,20 +355,23 @@ void sum_last_two(SumWalk& w, int64_t a, int64_t b, const Partial& p) {
   // matters (below the double range the weights are dropped anyway).
   const double cutoff = w.cutoff;
   const double w0 = std::exp(static_cast<double>(lw0));
+  constexpr double kNoTableBefore = std::numeric_limits<double>::infinity();
+  Side up{kNoTableBefore, kNoTableBefore};
+  add(up, x0, w0);
+  Side down{up.x2, up.g2};  // each side starts from the mode's statistics
   double wt = w0;
-  for (int64_t x = x0;;) {
-    add(x, wt);
-    if (x == x_hi) break;
+  for (int64_t x = x0; x < x_hi;) {
     wt *= ratio_up(a, b, x);
     ++x;
     if (wt < cutoff || wt == 0) break;
+    add(up, x, wt);
   }
   wt = w0;
   for (int64_t x = x0; x > x_lo;) {
     wt /= ratio_up(a, b, x - 1);
     --x;
     if (wt < cutoff || wt == 0) break;
-    add(x, wt);
+    add(down, x, wt);
   }
 
   w.total += total;

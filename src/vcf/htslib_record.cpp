@@ -29,10 +29,11 @@ void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele
 }  // namespace
 
 RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, std::string& alt_text,
-                                 int32_t* calls, SiteText& s, LargestAllele& largest) {
+                                 int32_t* calls, SiteText& s, LargestAllele& largest,
+                                 const uint8_t** packed) {
+  if (packed != nullptr) *packed = nullptr;
   largest = {};
   const int samples = bcf_hdr_nsamples(hdr);
-  std::fill(calls, calls + 2 * static_cast<size_t>(samples), kNoCall);
   if (bcf_unpack(rec, BCF_UN_STR) < 0) return {RecordProblem::kUnreadable, -1, 0, 0};
   if (rec->rid < 0 || rec->rid >= hdr->n[BCF_DT_CTG]) return {RecordProblem::kNoChrom, -1, 0, 0};
   s.chrom = bcf_seqname(hdr, rec);
@@ -55,6 +56,12 @@ RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, 
   // into 32-bit values that bcf_get_genotypes makes; it serves the rest.
   if (bcf_unpack(rec, BCF_UN_FMT) < 0) return {RecordProblem::kUnreadable, -1, 0, 0};
   const bcf_fmt_t* fmt = bcf_get_fmt(hdr, rec, "GT");
+  if (packed != nullptr && fmt && fmt->n == 2 && fmt->p && fmt->type == BCF_BT_INT8) {
+    s.has_gt = true;
+    *packed = fmt->p;
+    return {};
+  }
+  std::fill(calls, calls + 2 * static_cast<size_t>(samples), kNoCall);
   if (fmt && fmt->n == 2 && fmt->p) {
     s.has_gt = true;
     switch (fmt->type) {

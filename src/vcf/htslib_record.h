@@ -23,7 +23,9 @@ struct HtsIntBuffer {
 };
 
 // calls: 2 per sample of the header. The views in s point into rec and
-// alt_text.
+// alt_text. With `packed`, a diploid GT stored in 8 bits per allele is not
+// decoded: *packed points to its values (count_packed_gt, site_tally.h) and
+// calls and largest are left alone; otherwise *packed is null.
 RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt,
                                  std::string& alt_text, int32_t* calls, SiteText& s,
-                                 LargestAllele& largest);
+                                 LargestAllele& largest, const uint8_t** packed = nullptr);

@@ -25,8 +25,140 @@ void append_site_text(const SiteText& s, SiteBlock& b, VcfSite& site) {
 
 }  // namespace
 
-void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
-                uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
+void count_calls(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
+                 TallyWorkspace& w) {
+  const size_t populations = pops.names.size();
+  const size_t cells = triangle(static_cast<size_t>(s.n_allele));
+  // Four copies of the tables, taken in turn by consecutive samples: one
+  // table would make every increment wait for the previous one to the same
+  // cell, and a site has only three cells when biallelic.
+  const size_t tables = populations * cells;
+  w.cells.assign(kCopies * tables, 0);
+  w.counted.assign(populations, 0);
+  if (!s.has_gt) return;
+  // Local pointers: the stores into the cells would otherwise make the
+  // compiler reload every vector's data at every sample.
+  const int32_t* of_sample = pops.of_sample.data();
+  int32_t* table = w.cells.data();
+  int32_t* counted = w.counted.data();
+  const int32_t k = s.n_allele;
+  const int32_t per_population = static_cast<int32_t>(cells);
+  const size_t samples = pops.of_sample.size();
+  for (size_t j = 0; j < samples; ++j) {
+    const int32_t p = of_sample[j];
+    const int32_t a = calls[2 * j];
+    if (p < 0 || a == kNoCall) continue;
+    const int32_t b = calls[2 * j + 1];
+    ++table[(j % kCopies) * tables +
+            static_cast<size_t>(p * per_population + a * k + b - a * (a + 1) / 2)];
+  }
+  for (size_t c = 1; c < kCopies; ++c)
+    for (size_t i = 0; i < tables; ++i) table[i] += table[c * tables + i];
+  // Individuals counted: the sum of the cells, not a counter bumped per
+  // sample (another chain of increments to one place).
+  for (size_t p = 0; p < populations; ++p)
+    for (size_t i = 0; i < cells; ++i) counted[p] += table[p * cells + i];
+}
+
+namespace {
+
+// Per pair of 8-bit GT values (the first | the second << 8): in the low 16
+// bits the genotype's cell + 1 in a triangle laid out by its larger allele,
+// hi (hi + 1) / 2 + lo, which needs no allele count, or 0 when the call is
+// not counted; above them the largest allele the pair names + 1 (0: none).
+struct PackedGtCodes {
+  std::vector<uint32_t> entry;
+};
+
+constexpr uint32_t kCellBits = 0xFFFF;
+
+PackedGtCodes build_packed_gt_codes() {
+  PackedGtCodes t;
+  t.entry.resize(size_t{1} << 16);
+  for (uint32_t first = 0; first < 256; ++first) {
+    for (uint32_t second = 0; second < 256; ++second) {
+      // (value >> 1) - 1: the allele, negative for '.', missing and the end
+      // of a haploid call.
+      const int32_t a = (static_cast<int8_t>(first) >> 1) - 1;
+      const int32_t b = (static_cast<int8_t>(second) >> 1) - 1;
+      const int32_t lo = std::min(a, b), hi = std::max(a, b);
+      const uint32_t cell = lo >= 0 ? static_cast<uint32_t>(hi * (hi + 1) / 2 + lo + 1) : 0;
+      const uint32_t named = static_cast<uint32_t>(std::max(hi, -1) + 1);
+      t.entry[first | second << 8] = named << 16 | cell;
+    }
+  }
+  return t;
+}
+
+const PackedGtCodes& packed_gt_codes() {
+  static const PackedGtCodes codes = build_packed_gt_codes();
+  return codes;
+}
+
+// The counting loop: per sample one load of its pair, one of its entry and
+// one increment, into `width` cells per population of one of the copies:
+// cell 0 takes the calls not counted, cell width - 1 those naming an allele
+// beyond the site's (the record is then at fault anyway).
+template <bool kOnePopulation>
+uint32_t count_packed_pairs(const uint8_t* gt, size_t samples, const int32_t* slot, size_t width,
+                            size_t tables, int32_t* copies) {
+  const uint32_t* entry = packed_gt_codes().entry.data();
+  const uint32_t beyond = static_cast<uint32_t>(width - 1);
+  uint32_t named = 0;
+  for (size_t j = 0; j < samples; ++j) {
+    const uint32_t e = entry[gt[2 * j] | static_cast<uint32_t>(gt[2 * j + 1]) << 8];
+    named = std::max(named, e >> 16);
+    const size_t cell = std::min(e & kCellBits, beyond);
+    const size_t population = kOnePopulation ? 0 : static_cast<size_t>(slot[j]);
+    ++copies[(j % kCopies) * tables + population * width + cell];
+  }
+  return named;
+}
+
+}  // namespace
+
+int32_t count_packed_gt(const SiteText& s, const uint8_t* gt, const SamplePopulations& pops,
+                        TallyWorkspace& w) {
+  const size_t populations = pops.names.size();
+  const size_t samples = pops.of_sample.size();
+  const size_t n_allele = static_cast<size_t>(s.n_allele);
+  const size_t cells = triangle(n_allele);
+  const bool one_population = populations == 1 && pops.sample_count[0] == static_cast<int32_t>(samples);
+  if (!one_population && w.slot.size() != samples) {
+    // Samples left out are counted in a population after the last.
+    w.slot.resize(samples);
+    for (size_t j = 0; j < samples; ++j)
+      w.slot[j] = pops.of_sample[j] < 0 ? static_cast<int32_t>(populations) : pops.of_sample[j];
+  }
+  const size_t width = cells + 2;
+  const size_t tables = (populations + 1) * width;
+  w.copies.assign(kCopies * tables, 0);
+  const uint32_t named =
+      one_population
+          ? count_packed_pairs<true>(gt, samples, nullptr, width, tables, w.copies.data())
+          : count_packed_pairs<false>(gt, samples, w.slot.data(), width, tables, w.copies.data());
+  const int32_t largest = static_cast<int32_t>(named) - 1;
+  w.cells.assign(populations * cells, 0);
+  w.counted.assign(populations, 0);
+  if (largest >= s.n_allele) return largest;
+  for (size_t c = 1; c < kCopies; ++c)
+    for (size_t i = 0; i < tables; ++i) w.copies[i] += w.copies[c * tables + i];
+  for (size_t p = 0; p < populations; ++p) {
+    const int32_t* by_column = w.copies.data() + p * width + 1;
+    int32_t* t = w.cells.data() + p * cells;
+    for (size_t hi = 0; hi < n_allele; ++hi) {
+      for (size_t lo = 0; lo <= hi; ++lo) {
+        const int32_t count = by_column[hi * (hi + 1) / 2 + lo];
+        t[tri_cell(lo, hi, n_allele)] = count;
+        w.counted[p] += count;
+      }
+    }
+  }
+  return largest;
+}
+
+void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t key_prefix,
+                    uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
   const size_t populations = pops.names.size();
   const size_t n_allele = static_cast<size_t>(s.n_allele);
   const size_t cells = triangle(n_allele);
@@ -40,36 +172,6 @@ void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations
   site.first_unit = static_cast<uint32_t>(b.units.size());
   const uint32_t site_index = static_cast<uint32_t>(b.sites.size());
   b.sites.push_back(site);
-
-  // Four copies of the tables, taken in turn by consecutive samples: one
-  // table would make every increment wait for the previous one to the same
-  // cell, and a site has only three cells when biallelic.
-  const size_t tables = populations * cells;
-  w.cells.assign(kCopies * tables, 0);
-  w.counted.assign(populations, 0);
-  if (s.has_gt) {
-    // Local pointers: the stores into the cells would otherwise make the
-    // compiler reload every vector's data at every sample.
-    const int32_t* of_sample = pops.of_sample.data();
-    int32_t* table = w.cells.data();
-    int32_t* counted = w.counted.data();
-    const int32_t k = s.n_allele;
-    const int32_t per_population = static_cast<int32_t>(cells);
-    const size_t samples = pops.of_sample.size();
-    for (size_t j = 0; j < samples; ++j) {
-      const int32_t p = of_sample[j];
-      const int32_t a = calls[2 * j];
-      if (p < 0 || a == kNoCall) continue;
-      const int32_t b = calls[2 * j + 1];
-      ++table[(j % kCopies) * tables + static_cast<size_t>(p * per_population + a * k + b - a * (a + 1) / 2)];
-    }
-    for (size_t c = 1; c < kCopies; ++c)
-      for (size_t i = 0; i < tables; ++i) table[i] += table[c * tables + i];
-    // Individuals counted: the sum of the cells, not a counter bumped per
-    // sample (another chain of increments to one place).
-    for (size_t p = 0; p < populations; ++p)
-      for (size_t i = 0; i < cells; ++i) counted[p] += table[p * cells + i];
-  }
 
   const std::string occurrence_text = std::to_string(occurrence);
   w.rank.resize(n_allele);
@@ -105,4 +207,10 @@ void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations
     }
     b.units.push_back(u);
   }
+}
+
+void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
+                uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
+  count_calls(s, calls, pops, w);
+  add_site_units(s, pops, key_prefix, occurrence, w, b);
 }

@@ -16,6 +16,8 @@ struct TallyWorkspace {
   std::vector<int32_t> cells;    // per population, the triangle over all alleles
   std::vector<int32_t> counted;  // per population
   std::vector<int32_t> rank;     // per allele: compact index or -1
+  std::vector<int32_t> copies;   // the packed count's tables, before they are summed
+  std::vector<int32_t> slot;     // per sample: its population, or the one after the last
 };
 
 struct SiteText {
@@ -26,8 +28,25 @@ struct SiteText {
   uint64_t record = 0;
 };
 
-// Appends the site and its units to the block. key_prefix is the site's
-// hash over chrom, pos, ref and alt (site_key.h), occurrence its number
-// among identical records. calls: 2 per sample (gt_calls.h).
+// Counts the record's calls (2 per sample, gt_calls.h) per population into
+// work.cells and work.counted.
+void count_calls(const SiteText& site, const int32_t* calls, const SamplePopulations& pops,
+                 TallyWorkspace& work);
+
+// The same straight from diploid GT as BCF stores it in 8 bits per allele
+// (two values per sample, (allele + 1) << 1 | phased, 0 for '.', and the
+// missing and vector-end values), in one pass without calls. Gives the
+// largest allele index any call names (-1 when none); when that is not
+// below site.n_allele the counts are meaningless and the record is at fault.
+int32_t count_packed_gt(const SiteText& site, const uint8_t* gt, const SamplePopulations& pops,
+                        TallyWorkspace& work);
+
+// Appends the site and, from the counts in work, its units to the block.
+// key_prefix is the site's hash over chrom, pos, ref and alt (site_key.h),
+// occurrence its number among identical records.
+void add_site_units(const SiteText& site, const SamplePopulations& pops, uint64_t key_prefix,
+                    uint32_t occurrence, TallyWorkspace& work, SiteBlock& block);
+
+// count_calls, then add_site_units.
 void tally_site(const SiteText& site, const int32_t* calls, const SamplePopulations& pops,
                 uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& work, SiteBlock& block);

@@ -185,6 +185,7 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     SiteText s;
     LargestAllele largest;
     RecordFault fault;
+    const uint8_t* packed = nullptr;
     if (scan) {
       VcfTextFields f;
       fault = scan_vcf_line(r.line.s.s, r.line.s.l, samples, f, r.calls.data(), largest);
@@ -200,7 +201,14 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
         fault = {RecordProblem::kUnreadable, -1, 0, 0};
       else
         fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
-                                     r.calls.data(), s, largest);
+                                     r.calls.data(), s, largest, &packed);
+    }
+    // Packed GT is counted as it is; a call naming an allele beyond the
+    // site's is found again through the calls, to name its sample.
+    if (packed != nullptr && count_packed_gt(s, packed, r.pops, r.tally) >= s.n_allele) {
+      packed = nullptr;
+      fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
+                                   r.calls.data(), s, largest);
     }
     if (fault.problem == RecordProblem::kNone && largest.allele >= s.n_allele)
       fault = {RecordProblem::kAlleleBeyondAlt, largest.sample, largest.allele, 0};
@@ -214,7 +222,8 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     s.record = r.regions.empty() ? (text ? r.header_lines + r.records : r.records) : 0;
     uint64_t prefix = 0;
     uint32_t occurrence = note_occurrence(r, s, prefix);
-    tally_site(s, r.calls.data(), r.pops, prefix, occurrence, r.tally, block);
+    if (packed == nullptr) count_calls(s, r.calls.data(), r.pops, r.tally);
+    add_site_units(s, r.pops, prefix, occurrence, r.tally, block);
   }
   return {};
 }

@@ -45,6 +45,11 @@ TEST(VcfFailure, RecordsAtFaultAreNamedByLineRecordOrPosition) {
   region.regions = {*parse_region("chr1:15-25")};
   EXPECT_EQ(describe(read_flat(beyond.gz, region)), "chr1:20: " + why);
   EXPECT_EQ(describe(read_flat(beyond.bcf, region)), "chr1:20: " + why);
+  // Also where the call is not counted, half missing: the allele is named.
+  const VcfTriple half = make_vcf_triple(dir, "half", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0/1\t.|2\n");
+  const std::string half_why = "GT of sample B names allele 2 but the site has 2 alleles";
+  EXPECT_EQ(describe(read_flat(half.vcf)), "line 5: " + half_why);
+  EXPECT_EQ(describe(read_flat(half.bcf)), "record 1: " + half_why);
 
   const VcfTriple few = make_vcf_triple(dir, "few", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0/1\n");
   EXPECT_EQ(describe(read_flat(few.vcf)), "line 5: 1 sample columns for 2 samples in the header");
