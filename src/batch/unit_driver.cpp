@@ -42,15 +42,17 @@ struct Analysed {
 // thread, each on its own seed, so that the figures are those of a
 // unit-by-unit run. With fewer units than threads each unit's sampler gets
 // the threads instead.
-void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& options) {
+// The log-factorials are built before any worker starts, and kept from
+// block to block while they cover the block's largest sample.
+void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& options,
+                              ExactTables& prepared) {
   std::vector<Analysed*> tested;
   for (Analysed& a : block) {
     if (a.tested && a.failure.empty()) tested.push_back(&a);
   }
-  // The log-factorials are built once, before any worker starts.
   int64_t max_two_n = 0;
   for (const Analysed* a : tested) max_two_n = std::max<int64_t>(max_two_n, a->result.locus.two_n);
-  const ExactTables prepared = prepare_exact_tables(max_two_n);
+  if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n);
   const unsigned workers = resolve_workers(options.threads);
   if (tested.size() < workers) {
     for (Analysed* a : tested)
@@ -64,8 +66,8 @@ void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& 
 
 // The statistics and the experiment unit by unit (the progress line follows
 // the experiment), then the exact tests.
-std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& units,
-                                    size_t number) {
+std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& units, size_t number,
+                                    ExactTables& prepared) {
   std::vector<Analysed> block(units.size());
   for (size_t u = 0; u < units.size(); ++u) {
     SourceUnit& unit = units[u];
@@ -77,7 +79,7 @@ std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& unit
     a.failure = analyse_unit(std::move(unit.genotypes), run.options, run.hooks, a.result);
     progress_erase(run.progress);
   }
-  if (run.options.exact) add_exact_tests_to_block(block, run.options);
+  if (run.options.exact) add_exact_tests_to_block(block, run.options, prepared);
   return block;
 }
 
@@ -177,6 +179,7 @@ void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t n
                 SpoolMark before) {
   UnitSource source = kind.open(path);
   bool noted_not_uniform = false;
+  ExactTables prepared;
   std::vector<SourceUnit> units;
   std::string failure;
   for (;;) {
@@ -192,7 +195,7 @@ void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t n
       case SourceStatus::kUnits:
         break;
     }
-    const std::vector<Analysed> block = analyse_block(run, units, number);
+    const std::vector<Analysed> block = analyse_block(run, units, number, prepared);
     for (const Analysed& a : block) {
       if (noted_not_uniform || !a.tested || !a.failure.empty()) continue;
       if (!mc_not_uniform(a.result)) continue;

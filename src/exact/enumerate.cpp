@@ -52,16 +52,26 @@ struct Placement {
   std::vector<Level> levels;
   std::vector<int64_t> rem;    // copies of each allele not yet placed
   std::vector<int64_t> value;  // per level: the value placed
-  std::vector<int64_t> high;   // and its highest
+  std::vector<int64_t> last;   // the last it takes
+  std::vector<int64_t> step;   // and 1 or -1 to go there
   std::vector<int64_t> left;   // the row's copies left on entering the level
+  // The homozygotes of a last-pair level from the most down rather than
+  // from the fewest up. Counting goes this way: it leaves the last allele
+  // its copies, so the runs it meets are long and a count beyond the limit
+  // is found after few of them (from the fewest up, a sample of twelve
+  // alleles of a few hundred copies each first meets a million one-table
+  // runs). The sums keep the ascending order their figures were made in.
+  bool homozygotes_down = false;
 
-  explicit Placement(const TableStats& stats)
+  explicit Placement(const TableStats& stats, bool down = false)
       : s(stats),
         levels(placement_levels(stats.k)),
         rem(stats.allele),
         value(levels.size()),
-        high(levels.size()),
-        left(levels.size() + 1) {}
+        last(levels.size()),
+        step(levels.size()),
+        left(levels.size() + 1),
+        homozygotes_down(down) {}
 
   size_t depth() const { return levels.size(); }
 
@@ -80,7 +90,7 @@ struct Placement {
     left[d + 1] = left[d] - t;
   }
 
-  // Places level d at its lowest value; false (nothing placed) when the
+  // Places level d at its first value; false (nothing placed) when the
   // copies left allow none.
   bool enter(size_t d) {
     const Level& lv = levels[d];
@@ -93,18 +103,20 @@ struct Placement {
     } else {
       hi = std::min(left[d], rem[lv.col]);
     }
-    value[d] = lo;
-    high[d] = hi;
+    const bool down = homozygotes_down && lv.last_pair;
+    value[d] = down ? hi : lo;
+    last[d] = down ? lo : hi;
+    step[d] = down ? -1 : 1;
     apply(d);
     return true;
   }
 
   // Moves level d to its next value; false (level d taken away) after its
-  // highest.
+  // last.
   bool advance(size_t d) {
     rem[levels[d].col] += partners(d);
-    if (value[d] == high[d]) return false;
-    ++value[d];
+    if (value[d] == last[d]) return false;
+    value[d] += step[d];
     apply(d);
     return true;
   }
@@ -428,7 +440,7 @@ struct CountVisitor {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
-  Placement at(s);
+  Placement at(s, /*down=*/true);
   CountVisitor visit{s, at, limit};
   visit.memo_from = prepare_memo(s, visit.memo);
   visit.memo_at.resize(static_cast<size_t>(s.k));
