@@ -39,8 +39,34 @@ struct GtScan {
   RecordFault fault;
 };
 
+// Where the calls go: written down (CallsSink) or counted at once
+// (CountSink). begin(n_allele) comes before the first sample.
+struct CallsSink {
+  int32_t* calls;
+  void begin(int32_t) {}
+  void call(int32_t sample, int32_t lo, int32_t hi) {
+    calls[2 * sample] = lo;
+    calls[2 * sample + 1] = hi;
+  }
+};
+
+struct CountSink {
+  const SamplePopulations& pops;
+  TallyWorkspace& work;
+  CallCounter counter{};
+  bool started = false;
+  void begin(int32_t n_allele) {
+    counter = start_counting(n_allele, pops, work);
+    started = true;
+  }
+  void call(int32_t sample, int32_t lo, int32_t hi) {
+    count_call(counter, static_cast<size_t>(sample), lo, hi);
+  }
+};
+
 // One GT subfield starting at p, as htslib's parser reads it.
-inline GtScan scan_gt(const char* p, const char* end, int32_t sample, int32_t* call,
+template <class Sink>
+inline GtScan scan_gt(const char* p, const char* end, int32_t sample, Sink& sink,
                       LargestAllele& largest) {
   int32_t a[2] = {kNoCall, kNoCall};
   int ploidy = 0;
@@ -78,21 +104,48 @@ inline GtScan scan_gt(const char* p, const char* end, int32_t sample, int32_t* c
   }
   if (p < end && *p != ':' && *p != '\t')
     return {p, {RecordProblem::kGtBadCharacter, sample, 0, *p}};
-  if (ploidy == 2 && all_known) {
-    call[0] = a[0] < a[1] ? a[0] : a[1];
-    call[1] = a[0] < a[1] ? a[1] : a[0];
-  }
+  if (ploidy == 2 && all_known) sink.call(sample, std::min(a[0], a[1]), std::max(a[0], a[1]));
   return {p, {}};
 }
 
-}  // namespace
+// A run of samples from j on in the usual shape, one-digit alleles joined
+// by '/' or '|' or "./.", each followed by a tab; stops before the first
+// sample in any other shape (or the line's last), which the general scan
+// takes, and moves s past the run. Gives the samples taken. The sink and
+// the largest allele are locals here, so that the stores of the calls
+// cannot make the loop reload them.
+template <class Sink>
+int32_t scan_simple_run(const char*& s, const char* end, int32_t j, int32_t samples, Sink sink,
+                        LargestAllele& largest) {
+  LargestAllele top = largest;
+  const char* p = s;
+  int32_t k = j;
+  for (; k < samples && end - p >= 4; ++k, p += 4) {
+    const char separator = p[1];
+    if ((separator != '/' && separator != '|') || p[3] != '\t') break;
+    const unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[2] - '0');
+    if (a < 10 && b < 10) {
+      // Branch-free: which allele is the smaller is anybody's guess.
+      const int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
+      const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
+      const int32_t high = y - swap;
+      sink.call(k, x + swap, high);
+      if (high > top.allele) [[unlikely]] top = {high, k};
+    } else if (p[0] != '.' || p[2] != '.') {
+      break;
+    }
+  }
+  s = p;
+  largest = top;
+  return k - j;
+}
 
-RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
-                          VcfTextFields& f, int32_t* calls, LargestAllele& largest) {
+template <class Sink>
+RecordFault scan_line(const char* line, size_t length, int32_t samples, VcfTextFields& f,
+                      Sink& sink, LargestAllele& largest) {
   const char* end = line + length;
   largest = {};
   f = VcfTextFields{};
-  for (int32_t i = 0; i < 2 * samples; ++i) calls[i] = kNoCall;
   if (length == 0) return {RecordProblem::kEmptyLine, -1, 0, 0};
 
   // CHROM POS ID REF ALT QUAL FILTER INFO: the first five kept, three skipped.
@@ -116,6 +169,7 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
   if (f.pos < 1) return {RecordProblem::kBadPosition, -1, 0, 0};
   if (f.n_allele == 0) return {RecordProblem::kNoRef, -1, 0, 0};
   if (!more || samples == 0) return {};
+  sink.begin(f.n_allele);
 
   // FORMAT: how many keys, and which one is GT (its first occurrence).
   const char* format_end = next_tab(s, end);
@@ -134,6 +188,10 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
   s = format_end + 1;
 
   for (int32_t j = 0; j < samples; ++j) {
+    if (gt_key == 0) {
+      j += scan_simple_run(s, end, j, samples, sink, largest);
+      if (j == samples) break;
+    }
     // A column that would start at the end of the line is absent.
     if (s == end) return {RecordProblem::kMissingSamples, -1, j, 0};
     const char* p = s;
@@ -149,14 +207,13 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
         const int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
         const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
         const int32_t high = y - swap;
-        calls[2 * j] = x + swap;
-        calls[2 * j + 1] = high;
+        sink.call(j, x + swap, high);
         if (high > largest.allele) [[unlikely]] largest = {high, j};
         p += 3;
       } else if (separated && ends && p[0] == '.' && p[2] == '.') {
         p += 3;
       } else {
-        GtScan g = scan_gt(p, end, j, calls + 2 * j, largest);
+        GtScan g = scan_gt(p, end, j, sink, largest);
         if (g.fault.problem != RecordProblem::kNone) return g.fault;
         p = g.next;
       }
@@ -172,7 +229,7 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
       }
       // A GT subfield that would start at the end of the line is absent.
       if (colons == gt_key && p < end) {
-        GtScan g = scan_gt(p, end, j, calls + 2 * j, largest);
+        GtScan g = scan_gt(p, end, j, sink, largest);
         if (g.fault.problem != RecordProblem::kNone) return g.fault;
         p = g.next;
       }
@@ -183,6 +240,27 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
     s = p < end ? p + 1 : end;
   }
   return {};
+}
+
+}  // namespace
+
+RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples, VcfTextFields& f,
+                          int32_t* calls, LargestAllele& largest) {
+  std::fill(calls, calls + 2 * static_cast<size_t>(std::max(samples, 0)), kNoCall);
+  CallsSink sink{calls};
+  return scan_line(line, length, samples, f, sink, largest);
+}
+
+RecordFault scan_and_count_vcf_line(const char* line, size_t length, const SamplePopulations& pops,
+                                    VcfTextFields& f, TallyWorkspace& work,
+                                    LargestAllele& largest) {
+  CountSink sink{pops, work};
+  const RecordFault fault = scan_line(line, length, static_cast<int32_t>(pops.of_sample.size()), f,
+                                      sink, largest);
+  if (fault.problem != RecordProblem::kNone || largest.allele >= f.n_allele) return fault;
+  if (!sink.started) start_counting(f.n_allele, pops, work);
+  finish_counting(f.n_allele, pops, work);
+  return fault;
 }
 
 std::string_view alt_as_htslib(std::string_view alt, std::string& scratch) {

@@ -17,6 +17,8 @@
 #include <string_view>
 
 #include "vcf/gt_calls.h"
+#include "vcf/sample_populations.h"
+#include "vcf/site_tally.h"
 
 // ID, REF and the alleles of ALT as htslib gives them: empty ones are ".".
 struct VcfTextFields {
@@ -31,6 +33,14 @@ struct VcfTextFields {
 // On a fault the fields read so far stay valid.
 RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
                           VcfTextFields& fields, int32_t* calls, LargestAllele& largest);
+
+// The same, counting the calls per population (pops has one entry per
+// sample) instead of writing them down: without a fault, and with no call
+// naming an allele beyond the site's, work.cells and work.counted hold the
+// site's counts as count_calls gives them (site_tally.h).
+RecordFault scan_and_count_vcf_line(const char* line, size_t length, const SamplePopulations& pops,
+                                    VcfTextFields& fields, TallyWorkspace& work,
+                                    LargestAllele& largest);
 
 // ALT with every empty allele written "." (scratch holds the text when one
 // is), as htslib stores it.

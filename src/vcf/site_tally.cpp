@@ -117,43 +117,67 @@ uint32_t count_packed_pairs(const uint8_t* gt, size_t samples, const int32_t* sl
 
 }  // namespace
 
-int32_t count_packed_gt(const SiteText& s, const uint8_t* gt, const SamplePopulations& pops,
-                        TallyWorkspace& w) {
-  const size_t populations = pops.names.size();
-  const size_t samples = pops.of_sample.size();
-  const size_t n_allele = static_cast<size_t>(s.n_allele);
-  const size_t cells = triangle(n_allele);
-  const bool one_population = populations == 1 && pops.sample_count[0] == static_cast<int32_t>(samples);
-  if (!one_population && w.slot.size() != samples) {
-    // Samples left out are counted in a population after the last.
-    w.slot.resize(samples);
-    for (size_t j = 0; j < samples; ++j)
-      w.slot[j] = pops.of_sample[j] < 0 ? static_cast<int32_t>(populations) : pops.of_sample[j];
+namespace {
+
+// The per-sample populations of the counters, made once per reader.
+const int32_t* population_slots(const SamplePopulations& pops, TallyWorkspace& w) {
+  if (w.slot_of != &pops || w.slot.size() != pops.of_sample.size()) {
+    const int32_t past = static_cast<int32_t>(pops.names.size());
+    w.slot.resize(pops.of_sample.size());
+    for (size_t j = 0; j < w.slot.size(); ++j)
+      w.slot[j] = pops.of_sample[j] < 0 ? past : pops.of_sample[j];
+    w.slot_of = &pops;
   }
+  return w.slot.data();
+}
+
+}  // namespace
+
+CallCounter start_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& w) {
+  CallCounter c;
+  c.n_allele = n_allele;
+  c.width = triangle(static_cast<size_t>(n_allele)) + 2;
+  c.tables = (pops.names.size() + 1) * c.width;
+  w.copies.assign(kCopies * c.tables, 0);
+  c.copies = w.copies.data();
+  c.slot = population_slots(pops, w);
+  return c;
+}
+
+void finish_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& w) {
+  const size_t populations = pops.names.size();
+  const size_t n = static_cast<size_t>(n_allele);
+  const size_t cells = triangle(n);
   const size_t width = cells + 2;
   const size_t tables = (populations + 1) * width;
-  w.copies.assign(kCopies * tables, 0);
-  const uint32_t named =
-      one_population
-          ? count_packed_pairs<true>(gt, samples, nullptr, width, tables, w.copies.data())
-          : count_packed_pairs<false>(gt, samples, w.slot.data(), width, tables, w.copies.data());
-  const int32_t largest = static_cast<int32_t>(named) - 1;
   w.cells.assign(populations * cells, 0);
   w.counted.assign(populations, 0);
-  if (largest >= s.n_allele) return largest;
   for (size_t c = 1; c < kCopies; ++c)
     for (size_t i = 0; i < tables; ++i) w.copies[i] += w.copies[c * tables + i];
   for (size_t p = 0; p < populations; ++p) {
     const int32_t* by_column = w.copies.data() + p * width + 1;
     int32_t* t = w.cells.data() + p * cells;
-    for (size_t hi = 0; hi < n_allele; ++hi) {
+    for (size_t hi = 0; hi < n; ++hi) {
       for (size_t lo = 0; lo <= hi; ++lo) {
         const int32_t count = by_column[hi * (hi + 1) / 2 + lo];
-        t[tri_cell(lo, hi, n_allele)] = count;
+        t[tri_cell(lo, hi, n)] = count;
         w.counted[p] += count;
       }
     }
   }
+}
+
+int32_t count_packed_gt(const SiteText& s, const uint8_t* gt, const SamplePopulations& pops,
+                        TallyWorkspace& w) {
+  const size_t samples = pops.of_sample.size();
+  const bool one_population =
+      pops.names.size() == 1 && pops.sample_count[0] == static_cast<int32_t>(samples);
+  const CallCounter c = start_counting(s.n_allele, pops, w);
+  const uint32_t named =
+      one_population ? count_packed_pairs<true>(gt, samples, nullptr, c.width, c.tables, c.copies)
+                     : count_packed_pairs<false>(gt, samples, c.slot, c.width, c.tables, c.copies);
+  const int32_t largest = static_cast<int32_t>(named) - 1;
+  if (largest < s.n_allele) finish_counting(s.n_allele, pops, w);
   return largest;
 }
 

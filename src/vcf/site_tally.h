@@ -18,6 +18,7 @@ struct TallyWorkspace {
   std::vector<int32_t> rank;     // per allele: compact index or -1
   std::vector<int32_t> copies;   // the packed count's tables, before they are summed
   std::vector<int32_t> slot;     // per sample: its population, or the one after the last
+  const SamplePopulations* slot_of = nullptr;  // the populations slot was made for
 };
 
 struct SiteText {
@@ -32,6 +33,32 @@ struct SiteText {
 // work.cells and work.counted.
 void count_calls(const SiteText& site, const int32_t* calls, const SamplePopulations& pops,
                  TallyWorkspace& work);
+
+// Counting the calls one at a time, as a decoder meets them, without
+// writing them down first: start_counting, count_call per counted call,
+// finish_counting (which fills work.cells and work.counted). The calls
+// are counted into four copies of a table per population laid out by the
+// larger allele, hi (hi + 1) / 2 + lo, whose place needs no allele count;
+// a call naming an allele beyond the site's goes to a cell of its own (the
+// record is at fault anyway).
+struct CallCounter {
+  int32_t* copies = nullptr;
+  const int32_t* slot = nullptr;  // per sample: its population, or one past the last
+  size_t width = 0;               // cells per population: not counted, the genotypes, beyond
+  size_t tables = 0;              // one copy's cells
+  int32_t n_allele = 0;
+};
+
+CallCounter start_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& work);
+
+inline void count_call(const CallCounter& c, size_t sample, int32_t lo, int32_t hi) {
+  const size_t cell = hi < c.n_allele ? static_cast<size_t>(hi) * (static_cast<size_t>(hi) + 1) / 2 +
+                                            static_cast<size_t>(lo) + 1
+                                      : c.width - 1;
+  ++c.copies[(sample % 4) * c.tables + static_cast<size_t>(c.slot[sample]) * c.width + cell];
+}
+
+void finish_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& work);
 
 // The same straight from diploid GT as BCF stores it in 8 bits per allele
 // (two values per sample, (allele + 1) << 1 | phased, 0 for '.', and the

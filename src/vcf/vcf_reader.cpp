@@ -170,7 +170,6 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
   if (max_sites == 0) max_sites = 1;
   const bool text = !r.bcf;
   const bool scan = text && r.decoder == GtDecoder::kTextScan;
-  const int32_t samples = static_cast<int32_t>(r.sample_ids.size());
   while (!r.done && block.sites.size() < max_sites) {
     Next next = text ? next_text_line(r) : next_bcf_record(r);
     if (next == Next::kEnd) {
@@ -186,9 +185,11 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     LargestAllele largest;
     RecordFault fault;
     const uint8_t* packed = nullptr;
+    bool counted = false;  // the decoder counted the calls itself
     if (scan) {
       VcfTextFields f;
-      fault = scan_vcf_line(r.line.s.s, r.line.s.l, samples, f, r.calls.data(), largest);
+      fault = scan_and_count_vcf_line(r.line.s.s, r.line.s.l, r.pops, f, r.tally, largest);
+      counted = true;
       s.chrom = f.chrom;
       s.id = f.id;
       s.ref = f.ref;
@@ -205,10 +206,11 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     }
     // Packed GT is counted as it is; a call naming an allele beyond the
     // site's is found again through the calls, to name its sample.
-    if (packed != nullptr && count_packed_gt(s, packed, r.pops, r.tally) >= s.n_allele) {
-      packed = nullptr;
-      fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
-                                   r.calls.data(), s, largest);
+    if (packed != nullptr) {
+      counted = count_packed_gt(s, packed, r.pops, r.tally) < s.n_allele;
+      if (!counted)
+        fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
+                                     r.calls.data(), s, largest);
     }
     if (fault.problem == RecordProblem::kNone && largest.allele >= s.n_allele)
       fault = {RecordProblem::kAlleleBeyondAlt, largest.sample, largest.allele, 0};
@@ -222,7 +224,7 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     s.record = r.regions.empty() ? (text ? r.header_lines + r.records : r.records) : 0;
     uint64_t prefix = 0;
     uint32_t occurrence = note_occurrence(r, s, prefix);
-    if (packed == nullptr) count_calls(s, r.calls.data(), r.pops, r.tally);
+    if (!counted) count_calls(s, r.calls.data(), r.pops, r.tally);
     add_site_units(s, r.pops, prefix, occurrence, r.tally, block);
   }
   return {};
