@@ -16,6 +16,7 @@
 #include "batch/tsv_line.h"
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
+#include "merge/adjusted_columns.h"
 #include "report/unit_result.h"
 
 // What a cell is written from: the unit as its source gave it and, unless
@@ -55,7 +56,3 @@ TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowU
 // The p the row's q_bh is computed from (leading_p), NaN where nothing was
 // tested: what its p_lead cell shows.
 double row_lead(const BatchOptions& options, const RowUnit& row);
-
-// The names of the two columns that end the rows of a kind that adjusts p.
-inline constexpr const char kLeadColumn[] = "p_lead";
-inline constexpr const char kQColumn[] = "q_bh";

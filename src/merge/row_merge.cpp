@@ -11,11 +11,9 @@
 
 #include "fileio/text_escape.h"
 #include "genepop/bh_adjust.h"
+#include "merge/adjusted_columns.h"
 
 namespace {
-
-constexpr std::string_view kLeadColumn = "p_lead";
-constexpr std::string_view kQColumn = "q_bh";
 
 MergeFailure table_failure(const std::string& file, std::string reason) {
   return MergeFailure{true, false, 0, file, std::move(reason)};

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "fileio/text_escape.h"
+#include "merge/adjusted_columns.h"
 
 namespace {
 
@@ -68,9 +69,9 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header, Su
   const std::optional<size_t> file = need("file");
   if (layout.populations) c.population = need("population");
   if (layout.loci) c.locus = need("locus");
-  std::optional<size_t> lead = column_of(names, "p_lead");
+  std::optional<size_t> lead = column_of(names, kLeadColumn);
   if (!lead && (c.exact_method || column_of(names, "mc_runs"))) {
-    if (reason.empty()) reason = "no column 'p_lead', which the summary needs";
+    if (reason.empty()) reason = std::string("no column '") + kLeadColumn + "', which the summary needs";
   } else if (!lead) {
     lead = need("p_x2");  // a plain run's leading p
   }

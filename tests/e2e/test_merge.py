@@ -15,23 +15,6 @@ def make_genepop(*args):
         capture_output=True, check=True).stdout.decode()
 
 
-def with_p_lead(table):
-    """A Genepop table (no --runs, no --exact, so the leading p is p_x2)
-    with p_lead before q_bh, as an hwmc that writes p_lead writes it; a
-    table that has it already stays as it is."""
-    lines = table.split("\n")
-    header = lines[0].split("\t")
-    if "p_lead" in header:
-        return table
-    lead, q = header.index("p_x2"), header.index("q_bh")
-    out = []
-    for line in lines[:-1]:
-        cells = line.split("\t")
-        out.append("\t".join(cells[:q] + ["p_lead" if line is lines[0] else cells[lead]]
-                             + cells[q:]))
-    return "\n".join(out) + "\n"
-
-
 class Merge(BatchCase):
     def setUp(self):
         super().setUp()
@@ -68,12 +51,10 @@ class Merge(BatchCase):
             self.assertEqual(len(merged.split("\n")), 5)
 
     def test_genepop_parts_with_p_lead_merge_to_the_table_of_one_run(self):
-        # p_lead made here from p_x2 where this hwmc does not write it yet.
         common = ["--batch", "--genepop"]
-        whole = with_p_lead(self.run_batch(common + ["a.gen", "small.gen", "b.gen"])
-                            .stdout.decode())
-        part1 = with_p_lead(self.run_batch(common + ["a.gen"]).stdout.decode())
-        part2 = with_p_lead(self.run_batch(common + ["small.gen", "b.gen"]).stdout.decode())
+        whole = self.run_batch(common + ["a.gen", "small.gen", "b.gen"]).stdout.decode()
+        part1 = self.run_batch(common + ["a.gen"]).stdout.decode()
+        part2 = self.run_batch(common + ["small.gen", "b.gen"]).stdout.decode()
         self.write("part1.tsv", part1)
         self.write("part2.tsv", part2)
         merged = self.run_batch(["--merge", "part1.tsv", "part2.tsv"])
@@ -83,9 +64,6 @@ class Merge(BatchCase):
         self.assertIn("\tNA\tNA\n", whole)
 
     def test_genepop_parts_of_every_kind_of_run_merge_to_the_table_of_one_run(self):
-        header = self.run_batch(["--batch", "--genepop", "small.gen"]).stdout.split(b"\n")[0]
-        if b"p_lead" not in header.split(b"\t"):
-            self.skipTest("this hwmc writes no p_lead column in Genepop rows yet")
         for options in ([], ["--runs", "300"], ["--exact", "--max-tables", "0", "--tables",
                                                 "500"]):
             merged, whole, joined = self.merged_parts(
@@ -101,7 +79,7 @@ class Merge(BatchCase):
         self.save("runs.tsv", self.run_batch(["--batch", "--runs", "10", "hw.txt"]))
         genepop = self.run_batch(["--batch", "--genepop", "small.gen"]).stdout.decode()
         header = genepop.split("\n")[0].split("\t")
-        lead = header.index("p_lead") if "p_lead" in header else None
+        lead = header.index("p_lead")
         self.write("no_lead.tsv", "".join(
             "\t".join(c for i, c in enumerate(line.split("\t")) if i != lead) + "\n"
             for line in genepop.split("\n")[:-1]))
