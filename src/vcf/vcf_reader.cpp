@@ -30,8 +30,19 @@ enum class Next { kRecord, kEnd, kError };
 
 // The next raw line of VCF text, from the file or the regions' iterators.
 Next next_text_line(VcfReader& r) {
+  if (r.chunked_lines) {
+    switch (read_text_line(r.file->fp.bgzf, r.text_lines, r.text_line)) {
+      case LineRead::kLine:
+        return Next::kRecord;
+      case LineRead::kEnd:
+        return Next::kEnd;
+      case LineRead::kError:
+        return Next::kError;
+    }
+  }
   if (r.regions.empty()) {
     int got = hts_getline(r.file.get(), '\n', &r.line.s);
+    r.text_line = std::string_view(r.line.s.s, r.line.s.l);
     return got >= 0 ? Next::kRecord : got == -1 ? Next::kEnd : Next::kError;
   }
   for (;;) {
@@ -44,7 +55,10 @@ Next next_text_line(VcfReader& r) {
       if (!r.iterator) return Next::kError;
     }
     int got = tbx_itr_next(r.file.get(), r.tabix.get(), r.iterator.get(), &r.line.s);
-    if (got >= 0) return Next::kRecord;
+    if (got >= 0) {
+      r.text_line = std::string_view(r.line.s.s, r.line.s.l);
+      return Next::kRecord;
+    }
     r.iterator.reset();
     if (got < -1) return Next::kError;
   }
@@ -161,6 +175,8 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
     }
   } else if (!r.bcf) {
     r.header_lines = count_header_lines(path);
+    r.chunked_lines = r.decoder == GtDecoder::kTextScan &&
+                      (format->compression == bgzf || format->compression == gzip);
   }
   return {};
 }
@@ -188,7 +204,8 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     bool counted = false;  // the decoder counted the calls itself
     if (scan) {
       VcfTextFields f;
-      fault = scan_and_count_vcf_line(r.line.s.s, r.line.s.l, r.pops, f, r.tally, largest);
+      fault = scan_and_count_vcf_line(r.text_line.data(), r.text_line.size(), r.pops, f, r.tally,
+                                      largest);
       counted = true;
       s.chrom = f.chrom;
       s.id = f.id;

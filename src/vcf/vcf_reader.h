@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vcf/hts_handles.h"
@@ -21,6 +22,7 @@
 #include "vcf/sample_populations.h"
 #include "vcf/site_block.h"
 #include "vcf/site_tally.h"
+#include "vcf/text_lines.h"
 #include "vcf/vcf_failure.h"
 #include "vcf/vcf_region.h"
 
@@ -48,7 +50,10 @@ struct VcfReader {
   TabixIndex tabix;   // VCF text
   HtsIterator iterator;
 
-  OwnedKstring line;
+  OwnedKstring line;          // a line of VCF text, as htslib reads it
+  TextLines text_lines;       // or as read in chunks (the scan, bgzipped, no regions)
+  bool chunked_lines = false;
+  std::string_view text_line;  // the current line, in one or the other
   std::string alt_text;       // ALT joined, for records htslib decoded
   HtsIntBuffer gt;
   std::vector<int32_t> calls;
