@@ -1,5 +1,6 @@
 #include "batch/tsv_line.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fileio/text_escape.h"
@@ -14,7 +15,19 @@ void add_cell(TsvLine& line, std::string_view cell) {
   line.empty = false;
 }
 
-void add_text_cell(TsvLine& line, std::string_view text) { add_cell(line, escape_text(text)); }
+void add_text_cell(TsvLine& line, std::string_view text) {
+  // Most names are printable ASCII without a backslash, which the escape
+  // leaves as they are: appended without making the escaped copy.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x7F && u != '\\';
+  });
+  if (plain) {
+    add_cell(line, text);
+  } else {
+    add_cell(line, escape_text(text));
+  }
+}
 
 void add_float_cell(TsvLine& line, float value) { add_cell(line, format_float(value)); }
 void add_double_cell(TsvLine& line, double value) { add_cell(line, format_double(value)); }

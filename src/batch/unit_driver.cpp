@@ -1,10 +1,12 @@
 #include "batch/unit_driver.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -31,12 +33,32 @@ void report_sink_failure(const BatchRun& run, const SinkResult& result) {
 
 namespace {
 
-// A block's units after the analysis: a failure, nothing tested, or a result.
+// A block's units after the analysis: a failure, nothing tested, or a result;
+// and the row's cells and lead, made beside the analysis.
 struct Analysed {
   std::string failure;
   bool tested = false;
   UnitResult result;
+  TsvLine line;
+  double lead = 0;
 };
+
+// work(i) for every unit of a block, on the workers. An allocation that
+// fails on a worker fails the file as it would on the calling thread: the
+// first one keeps the others from taking more units and is thrown again
+// here.
+void run_on_units(size_t count, unsigned workers, const std::function<void(size_t)>& work) {
+  std::atomic<bool> out_of_memory{false};
+  run_in_parallel(count, workers, [&](size_t i) {
+    if (out_of_memory.load(std::memory_order_relaxed)) return;
+    try {
+      work(i);
+    } catch (const std::bad_alloc&) {
+      out_of_memory.store(true);
+    }
+  });
+  if (out_of_memory.load()) throw std::bad_alloc();
+}
 
 // The exact tests are what takes time: they run side by side, one unit per
 // thread, each on its own seed, so that the figures are those of a
@@ -59,27 +81,47 @@ void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& 
       a->failure = add_exact_tests(a->result, options, options.threads, &prepared);
     return;
   }
-  run_in_parallel(tested.size(), workers, [&](size_t i) {
+  run_on_units(tested.size(), workers, [&](size_t i) {
     tested[i]->failure = add_exact_tests(tested[i]->result, options, 1, &prepared);
   });
 }
 
-// The statistics and the experiment unit by unit (the progress line follows
-// the experiment), then the exact tests.
-std::vector<Analysed> analyse_block(BatchRun& run, std::vector<SourceUnit>& units, size_t number,
+// The statistics and the experiment, then the exact tests, then the rows'
+// cells. Each unit's figures are its own, so the work goes to the workers,
+// but for the experiment: it draws the progress line and hears of a stop,
+// so it runs unit by unit here.
+std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
+                                    std::vector<SourceUnit>& units, size_t number,
                                     ExactTables& prepared) {
+  const BatchOptions& options = run.options;
   std::vector<Analysed> block(units.size());
   for (size_t u = 0; u < units.size(); ++u) {
-    SourceUnit& unit = units[u];
-    Analysed& a = block[u];
-    a.failure = unit.failure;
-    if (!a.failure.empty() || !unit.testable) continue;
-    a.tested = true;
-    progress_begin_file(run.progress, number);
-    a.failure = analyse_unit(std::move(unit.genotypes), run.options, run.hooks, a.result);
-    progress_erase(run.progress);
+    block[u].failure = units[u].failure;
+    block[u].tested = block[u].failure.empty() && units[u].testable;
   }
-  if (run.options.exact) add_exact_tests_to_block(block, run.options, prepared);
+  const unsigned workers = resolve_workers(options.threads);
+  auto analyse = [&](size_t u) {
+    Analysed& a = block[u];
+    if (a.tested) a.failure = analyse_unit(std::move(units[u].genotypes), options, run.hooks, a.result);
+  };
+  if (options.runs > 0) {
+    for (size_t u = 0; u < units.size(); ++u) {
+      if (!block[u].tested) continue;
+      progress_begin_file(run.progress, number);
+      analyse(u);
+      progress_erase(run.progress);
+    }
+  } else {
+    run_on_units(units.size(), workers, analyse);
+  }
+  if (options.exact) add_exact_tests_to_block(block, options, prepared);
+  run_on_units(units.size(), workers, [&](size_t u) {
+    Analysed& a = block[u];
+    if (!a.failure.empty()) return;
+    const RowUnit row{units[u], a.tested ? &a.result : nullptr};
+    a.line = row_cells(kind, options, row);
+    a.lead = row_lead(options, row);
+  });
   return block;
 }
 
@@ -116,12 +158,12 @@ void drop_rows_after(BatchRun& run, SpoolMark before) {
 // Rows and reports in unit order; false when standard output or the
 // temporary file failed.
 bool write_block(BatchRun& run, const InputKind& kind, const char* path,
-                 const std::vector<SourceUnit>& units, const std::vector<Analysed>& block) {
+                 const std::vector<SourceUnit>& units, std::vector<Analysed>& block) {
   const BatchOptions& options = run.options;
   const std::string file = run.summary ? file_cell(path) : std::string();
   for (size_t u = 0; u < units.size(); ++u) {
     const SourceUnit& unit = units[u];
-    const Analysed& a = block[u];
+    Analysed& a = block[u];
     if (!a.failure.empty()) {
       report_failure(run.program, unit.name, a.failure);
       run.any_failed = true;
@@ -130,9 +172,8 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
     const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.program, unit.name, mc_memory_note(*r));
-    const RowUnit row{unit, r};
-    TsvLine line = row_cells(kind, options, row);
-    const double lead = row_lead(options, row);
+    TsvLine& line = a.line;
+    const double lead = a.lead;
     if (run.summary) add_summary_unit(*run.summary, summary_unit_of(file, unit, r, options));
     WriteSection section;
     if (kind.adjusts_p) {
@@ -195,7 +236,7 @@ void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t n
       case SourceStatus::kUnits:
         break;
     }
-    const std::vector<Analysed> block = analyse_block(run, units, number, prepared);
+    std::vector<Analysed> block = analyse_block(run, kind, units, number, prepared);
     for (const Analysed& a : block) {
       if (noted_not_uniform || !a.tested || !a.failure.empty()) continue;
       if (!mc_not_uniform(a.result)) continue;

@@ -62,8 +62,12 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const VcfUnit& 
   const VcfSite& site = b.sites[u.site];
   SourceUnit unit;
   unit.id = id_cells(kIdColumns, VcfItem{path, b, site, population});
-  unit.name = path + ": " + std::string(site_chrom(b, site)) + ":" + std::to_string(site.pos) +
-              ", population " + population;
+  // One allocation: a block makes thousands of these names, for messages only.
+  const std::string_view chrom = site_chrom(b, site);
+  const std::string pos = std::to_string(site.pos);
+  unit.name.reserve(path.size() + chrom.size() + pos.size() + population.size() + 16);
+  unit.name.append(path).append(": ").append(chrom).append(":").append(pos);
+  unit.name.append(", population ").append(population);
   unit.k = u.k;
   unit.n = u.n;
   unit.missing = u.missing;
