@@ -60,46 +60,38 @@ void run_on_units(size_t count, unsigned workers, const std::function<void(size_
   if (out_of_memory.load()) throw std::bad_alloc();
 }
 
-// The exact tests are what takes time: they run side by side, one unit per
-// thread, each on its own seed, so that the figures are those of a
-// unit-by-unit run. With fewer units than threads each unit's sampler gets
-// the threads instead.
 // The log-factorials are built before any worker starts, and kept from
-// block to block while they cover the block's largest sample.
-void add_exact_tests_to_block(std::vector<Analysed>& block, const BatchOptions& options,
-                              ExactTables& prepared) {
-  std::vector<Analysed*> tested;
-  for (Analysed& a : block) {
-    if (a.tested && a.failure.empty()) tested.push_back(&a);
-  }
+// block to block while they cover the block's largest sample (2N as read:
+// dropping empty classes leaves it as it is).
+void prepare_block_tables(const std::vector<SourceUnit>& units, const std::vector<Analysed>& block,
+                          ExactTables& prepared) {
   int64_t max_two_n = 0;
-  for (const Analysed* a : tested) max_two_n = std::max<int64_t>(max_two_n, a->result.locus.two_n);
-  if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n);
-  const unsigned workers = resolve_workers(options.threads);
-  if (tested.size() < workers) {
-    for (Analysed* a : tested)
-      a->failure = add_exact_tests(a->result, options, options.threads, &prepared);
-    return;
+  for (size_t u = 0; u < units.size(); ++u) {
+    if (block[u].tested) max_two_n = std::max<int64_t>(max_two_n, units[u].genotypes.two_n);
   }
-  run_on_units(tested.size(), workers, [&](size_t i) {
-    tested[i]->failure = add_exact_tests(tested[i]->result, options, 1, &prepared);
-  });
+  if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n);
 }
 
-// The statistics and the experiment, then the exact tests, then the rows'
-// cells. Each unit's figures are its own, so the work goes to the workers,
-// but for the experiment: it draws the progress line and hears of a stop,
-// so it runs unit by unit here.
+// A block's units analysed, with their rows' cells. The exact tests are
+// what takes time: they run side by side, one unit per thread, each on its
+// own seed, so that the figures are those of a unit-by-unit run; each
+// unit's statistics and row go with its exact tests. The permutation test
+// stays on this thread, unit by unit, before them: it draws the progress
+// line and hears of a stop. A block with fewer units than threads gives
+// each unit's sampler the threads instead. Without the exact tests the work
+// per unit is too small to pay for starting threads.
 std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
                                     std::vector<SourceUnit>& units, size_t number,
                                     ExactTables& prepared) {
   const BatchOptions& options = run.options;
   std::vector<Analysed> block(units.size());
+  size_t tested = 0;
   for (size_t u = 0; u < units.size(); ++u) {
     block[u].failure = units[u].failure;
     block[u].tested = block[u].failure.empty() && units[u].testable;
+    tested += block[u].tested;
   }
-  const unsigned workers = resolve_workers(options.threads);
+  if (options.exact) prepare_block_tables(units, block, prepared);
   auto analyse = [&](size_t u) {
     Analysed& a = block[u];
     if (a.tested) a.failure = analyse_unit(std::move(units[u].genotypes), options, run.hooks, a.result);
@@ -111,17 +103,23 @@ std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
       analyse(u);
       progress_erase(run.progress);
     }
-  } else {
-    run_on_units(units.size(), workers, analyse);
   }
-  if (options.exact) add_exact_tests_to_block(block, options, prepared);
-  run_on_units(units.size(), workers, [&](size_t u) {
+  auto finish = [&](size_t u, unsigned exact_threads) {
     Analysed& a = block[u];
+    if (options.runs == 0) analyse(u);
+    if (options.exact && a.tested && a.failure.empty())
+      a.failure = add_exact_tests(a.result, options, exact_threads, &prepared);
     if (!a.failure.empty()) return;
     const RowUnit row{units[u], a.tested ? &a.result : nullptr};
     a.line = row_cells(kind, options, row);
     a.lead = row_lead(options, row);
-  });
+  };
+  const unsigned workers = resolve_workers(options.threads);
+  if (options.exact && tested >= workers) {
+    run_on_units(units.size(), workers, [&](size_t u) { finish(u, 1); });
+  } else {
+    for (size_t u = 0; u < units.size(); ++u) finish(u, options.threads);
+  }
   return block;
 }
 
