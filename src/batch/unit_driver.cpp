@@ -94,7 +94,8 @@ std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
   if (options.exact) prepare_block_tables(units, block, prepared);
   auto analyse = [&](size_t u) {
     Analysed& a = block[u];
-    if (a.tested) a.failure = analyse_unit(std::move(units[u].genotypes), options, run.hooks, a.result);
+    if (a.tested)
+      a.failure = analyse_unit(std::move(units[u].genotypes), options, run.hooks, a.result);
   };
   if (options.runs > 0) {
     for (size_t u = 0; u < units.size(); ++u) {

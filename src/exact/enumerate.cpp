@@ -349,8 +349,8 @@ void sum_last_two(SumWalk& w, int64_t a, int64_t b, const Partial& p) {
       stat_terms(w, iu, x, tx2, tg2);
       stat_terms(w, iuv, h, tx2, tg2);
       stat_terms(w, iv, y, tx2, tg2);
-      side.settled = tx2 >= s.x2_threshold && tg2 >= s.g2_threshold && tx2 > side.x2 &&
-                     tg2 > side.g2;
+      side.settled =
+          tx2 >= s.x2_threshold && tg2 >= s.g2_threshold && tx2 > side.x2 && tg2 > side.g2;
       side.x2 = tx2;
       side.g2 = tg2;
     }

@@ -71,7 +71,8 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header, Su
   if (layout.loci) c.locus = need("locus");
   std::optional<size_t> lead = column_of(names, kLeadColumn);
   if (!lead && (c.exact_method || column_of(names, "mc_runs"))) {
-    if (reason.empty()) reason = std::string("no column '") + kLeadColumn + "', which the summary needs";
+    if (reason.empty())
+      reason = std::string("no column '") + kLeadColumn + "', which the summary needs";
   } else if (!lead) {
     lead = need("p_x2");  // a plain run's leading p
   }

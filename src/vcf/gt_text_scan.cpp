@@ -130,7 +130,8 @@ int32_t scan_simple_run(const char*& s, const char* end, int32_t j, int32_t samp
       const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
       const int32_t high = y - swap;
       sink.call(k, x + swap, high);
-      if (high > top.allele) [[unlikely]] top = {high, k};
+      if (high > top.allele) [[unlikely]]
+        top = {high, k};
     } else if (p[0] != '.' || p[2] != '.') {
       break;
     }
@@ -255,8 +256,8 @@ RecordFault scan_and_count_vcf_line(const char* line, size_t length, const Sampl
                                     VcfTextFields& f, TallyWorkspace& work,
                                     LargestAllele& largest) {
   CountSink sink{pops, work};
-  const RecordFault fault = scan_line(line, length, static_cast<int32_t>(pops.of_sample.size()), f,
-                                      sink, largest);
+  const RecordFault fault =
+      scan_line(line, length, static_cast<int32_t>(pops.of_sample.size()), f, sink, largest);
   if (fault.problem != RecordProblem::kNone || largest.allele >= f.n_allele) return fault;
   if (!sink.started) start_counting(f.n_allele, pops, work);
   finish_counting(f.n_allele, pops, work);

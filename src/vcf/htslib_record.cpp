@@ -28,9 +28,9 @@ void decode_diploid(const uint8_t* p, int samples, int32_t* calls, LargestAllele
 
 }  // namespace
 
-RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, std::string& alt_text,
-                                 int32_t* calls, SiteText& s, LargestAllele& largest,
-                                 const uint8_t** packed) {
+RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt,
+                                 std::string& alt_text, int32_t* calls, SiteText& s,
+                                 LargestAllele& largest, const uint8_t** packed) {
   if (packed != nullptr) *packed = nullptr;
   largest = {};
   const int samples = bcf_hdr_nsamples(hdr);
@@ -101,4 +101,3 @@ RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, 
   }
   return {};
 }
-

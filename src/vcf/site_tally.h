@@ -52,9 +52,10 @@ struct CallCounter {
 CallCounter start_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& work);
 
 inline void count_call(const CallCounter& c, size_t sample, int32_t lo, int32_t hi) {
-  const size_t cell = hi < c.n_allele ? static_cast<size_t>(hi) * (static_cast<size_t>(hi) + 1) / 2 +
-                                            static_cast<size_t>(lo) + 1
-                                      : c.width - 1;
+  const size_t cell = hi < c.n_allele
+                          ? static_cast<size_t>(hi) * (static_cast<size_t>(hi) + 1) / 2 +
+                                static_cast<size_t>(lo) + 1
+                          : c.width - 1;
   ++c.copies[(sample % 4) * c.tables + static_cast<size_t>(c.slot[sample]) * c.width + cell];
 }
 

@@ -50,8 +50,8 @@ struct VcfReader {
   TabixIndex tabix;   // VCF text
   HtsIterator iterator;
 
-  OwnedKstring line;          // a line of VCF text, as htslib reads it
-  TextLines text_lines;       // or as read in chunks (the scan, bgzipped, no regions)
+  OwnedKstring line;     // a line of VCF text, as htslib reads it
+  TextLines text_lines;  // or as read in chunks (the scan, bgzipped, no regions)
   bool chunked_lines = false;
   std::string_view text_line;  // the current line, in one or the other
   std::string alt_text;       // ALT joined, for records htslib decoded

@@ -1,12 +1,12 @@
 // The one-pass count of 8-bit BCF genotypes against the count of decoded
 // calls, over every pair of values a sample can hold.
+#include "vcf/site_tally.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-
-#include "vcf/site_tally.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ TEST(PackedGtCount, AgreesWithTheDecodedCallsForEveryPairOfValues) {
         EXPECT_EQ(count_packed_gt(site, gt.data(), site_pops, packed), site_largest);
         count_calls(site, site_calls.data(), site_pops, decoded);
         const size_t cells = static_cast<size_t>(n_allele * (n_allele + 1) / 2) * groups;
-        EXPECT_TRUE(std::equal(decoded.cells.begin(), decoded.cells.begin() + cells,
-                               packed.cells.begin()));
+        EXPECT_TRUE(
+            std::equal(decoded.cells.begin(), decoded.cells.begin() + cells, packed.cells.begin()));
         EXPECT_EQ(packed.counted, decoded.counted);
         int32_t counted = 0;
         for (int32_t c : packed.counted) counted += c;

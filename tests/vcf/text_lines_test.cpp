@@ -1,7 +1,8 @@
 // Lines read in chunks against hts_getline on the same bgzipped text, with
 // chunks small enough that lines cross them and outgrow them.
-#include <gtest/gtest.h>
+#include "vcf/text_lines.h"
 
+#include <gtest/gtest.h>
 #include <htslib/bgzf.h>
 #include <htslib/hts.h>
 
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "vcf/hts_handles.h"
-#include "vcf/text_lines.h"
 #include "vcf/vcf_test_files.h"
 
 namespace {
@@ -53,9 +53,9 @@ TEST(TextLines, GiveWhatHtsGetlineGivesWhateverTheChunks) {
   const std::string long_line(70000, 'x');
   const std::vector<std::string> texts = {
       "a\tb\nc\td\n",
-      "one\r\ntwo\r\n\r\nthree",             // CRLF, an empty line, no final line feed
-      "\n\nx\n",                              // empty lines first
-      "lone\r",                               // a CR without a line feed ends no line
+      "one\r\ntwo\r\n\r\nthree",  // CRLF, an empty line, no final line feed
+      "\n\nx\n",                  // empty lines first
+      "lone\r",                   // a last line loses its CR too
       "",
       "short\n" + long_line + "\n" + long_line + "\r\nend\n",
   };
@@ -74,7 +74,8 @@ TEST(TextLines, AnUnreadableBlockFailsAfterTheLinesBeforeIt) {
   // Two BGZF blocks; the second one's compressed bytes are then damaged.
   const std::string path = dir.file("broken.gz");
   BGZF* out = bgzf_open(path.c_str(), "w");
-  const std::string first = "l1\nl2\nl3 begins", second = " and ends\nl4\n" + std::string(5000, 'y');
+  const std::string first = "l1\nl2\nl3 begins",
+                    second = " and ends\nl4\n" + std::string(5000, 'y');
   ASSERT_EQ(bgzf_write(out, first.data(), first.size()), static_cast<ssize_t>(first.size()));
   ASSERT_EQ(bgzf_flush(out), 0);
   const int64_t second_block = bgzf_tell(out) >> 16;

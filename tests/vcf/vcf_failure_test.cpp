@@ -46,12 +46,14 @@ TEST(VcfFailure, RecordsAtFaultAreNamedByLineRecordOrPosition) {
   EXPECT_EQ(describe(read_flat(beyond.gz, region)), "chr1:20: " + why);
   EXPECT_EQ(describe(read_flat(beyond.bcf, region)), "chr1:20: " + why);
   // A sample before the last, and in the middle of a run of plain calls.
-  const VcfTriple first = make_vcf_triple(dir, "first", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0|2\t0/1\n");
+  const VcfTriple first =
+      make_vcf_triple(dir, "first", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0|2\t0/1\n");
   const std::string first_why = "GT of sample A names allele 2 but the site has 2 alleles";
   EXPECT_EQ(describe(read_flat(first.vcf)), "line 5: " + first_why);
   EXPECT_EQ(describe(read_flat(first.bcf)), "record 1: " + first_why);
   // Also where the call is not counted, half missing: the allele is named.
-  const VcfTriple half = make_vcf_triple(dir, "half", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0/1\t.|2\n");
+  const VcfTriple half =
+      make_vcf_triple(dir, "half", kHeader + "chr1\t10\t.\tA\tC\t.\t.\t.\tGT\t0/1\t.|2\n");
   const std::string half_why = "GT of sample B names allele 2 but the site has 2 alleles";
   EXPECT_EQ(describe(read_flat(half.vcf)), "line 5: " + half_why);
   EXPECT_EQ(describe(read_flat(half.bcf)), "record 1: " + half_why);
