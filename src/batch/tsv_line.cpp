@@ -1,6 +1,5 @@
 #include "batch/tsv_line.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "fileio/text_escape.h"
@@ -16,16 +15,10 @@ void add_cell(TsvLine& line, std::string_view cell) {
 }
 
 void add_text_cell(TsvLine& line, std::string_view text) {
-  // Most names are printable ASCII without a backslash, which the escape
-  // leaves as they are: appended without making the escaped copy.
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return u >= 0x20 && u < 0x7F && u != '\\';
-  });
-  if (plain) {
-    add_cell(line, text);
-  } else {
+  if (may_need_escape(text)) {
     add_cell(line, escape_text(text));
+  } else {
+    add_cell(line, text);  // without making the escaped copy
   }
 }
 

@@ -1,5 +1,6 @@
 #include "fileio/text_escape.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -42,6 +43,13 @@ size_t utf8_length(std::string_view text, size_t at) {
 }
 
 }  // namespace
+
+bool may_need_escape(std::string_view text) {
+  return !std::all_of(text.begin(), text.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x7F && u != '\\';
+  });
+}
 
 std::string escape_text(std::string_view text) {
   std::string out;

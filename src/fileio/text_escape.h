@@ -10,3 +10,8 @@
 #include <string_view>
 
 std::string escape_text(std::string_view text);
+
+// False when escape_text would give the text as it is because every byte is
+// printable ASCII other than the backslash: such text (most names) can be
+// used without making the escaped copy. True does not mean it changes.
+bool may_need_escape(std::string_view text);

@@ -108,12 +108,32 @@ inline GtScan scan_gt(const char* p, const char* end, int32_t sample, Sink& sink
   return {p, {}};
 }
 
-// A run of samples from j on in the usual shape, one-digit alleles joined
-// by '/' or '|' or "./.", each followed by a tab; stops before the first
-// sample in any other shape (or the line's last), which the general scan
-// takes, and moves s past the run. Gives the samples taken. The sink and
-// the largest allele are locals here, so that the stores of the calls
-// cannot make the loop reload them.
+// A call in the usual shape, three characters at p: one-digit alleles
+// (given to the sink, the larger noted as the largest) or "./.". False,
+// with nothing done, for any other shape; the separator and what follows
+// are the caller's to check. Gives the same outcome as scan_gt, at a
+// fraction of its cost.
+template <class Sink>
+inline bool take_plain_call(const char* p, int32_t sample, Sink& sink, LargestAllele& largest) {
+  const unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[2] - '0');
+  if (a < 10 && b < 10) {
+    // Branch-free: which allele is the smaller is anybody's guess.
+    const int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
+    const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
+    const int32_t high = y - swap;
+    sink.call(sample, x + swap, high);
+    if (high > largest.allele) [[unlikely]]
+      largest = {high, sample};
+    return true;
+  }
+  return p[0] == '.' && p[2] == '.';
+}
+
+// A run of samples from j on in the usual shape, each followed by a tab;
+// stops before the first sample in any other shape (or the line's last),
+// which the general scan takes, and moves s past the run. Gives the samples
+// taken. The sink and the largest allele are locals here, so that the
+// stores of the calls cannot make the loop reload them.
 template <class Sink>
 int32_t scan_simple_run(const char*& s, const char* end, int32_t j, int32_t samples, Sink sink,
                         LargestAllele& largest) {
@@ -123,18 +143,7 @@ int32_t scan_simple_run(const char*& s, const char* end, int32_t j, int32_t samp
   for (; k < samples && end - p >= 4; ++k, p += 4) {
     const char separator = p[1];
     if ((separator != '/' && separator != '|') || p[3] != '\t') break;
-    const unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[2] - '0');
-    if (a < 10 && b < 10) {
-      // Branch-free: which allele is the smaller is anybody's guess.
-      const int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
-      const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
-      const int32_t high = y - swap;
-      sink.call(k, x + swap, high);
-      if (high > top.allele) [[unlikely]]
-        top = {high, k};
-    } else if (p[0] != '.' || p[2] != '.') {
-      break;
-    }
+    if (!take_plain_call(p, k, sink, top)) break;
   }
   s = p;
   largest = top;
@@ -198,20 +207,10 @@ RecordFault scan_line(const char* line, size_t length, int32_t samples, VcfTextF
     const char* p = s;
     int32_t colons = 0;
     if (gt_key == 0 && end - p >= 3) {
-      // The usual shapes first: one-digit alleles or "./.", then a tab, a
-      // colon or the end; the same outcome as scan_gt, at a fraction of it.
-      const unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[2] - '0');
+      // The usual shapes first, then a tab, a colon or the end.
       const bool separated = p[1] == '/' || p[1] == '|';
       const bool ends = end - p == 3 || p[3] == '\t' || p[3] == ':';
-      if (separated && ends && a < 10 && b < 10) {
-        // Branch-free: which allele is the smaller is anybody's guess.
-        const int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
-        const int32_t swap = (y - x) & -static_cast<int32_t>(y < x);
-        const int32_t high = y - swap;
-        sink.call(j, x + swap, high);
-        if (high > largest.allele) [[unlikely]] largest = {high, j};
-        p += 3;
-      } else if (separated && ends && p[0] == '.' && p[2] == '.') {
+      if (separated && ends && take_plain_call(p, j, sink, largest)) {
         p += 3;
       } else {
         GtScan g = scan_gt(p, end, j, sink, largest);

@@ -7,8 +7,7 @@
 
 namespace {
 
-constexpr int32_t kPresent = -2;
-constexpr size_t kCopies = 4;  // an allele with copies, not yet ranked
+constexpr int32_t kPresent = -2;  // an allele with copies, not yet ranked
 
 inline size_t triangle(size_t k) { return k * (k + 1) / 2; }
 
@@ -27,37 +26,13 @@ void append_site_text(const SiteText& s, SiteBlock& b, VcfSite& site) {
 
 void count_calls(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
                  TallyWorkspace& w) {
-  const size_t populations = pops.names.size();
-  const size_t cells = triangle(static_cast<size_t>(s.n_allele));
-  // Four copies of the tables, taken in turn by consecutive samples: one
-  // table would make every increment wait for the previous one to the same
-  // cell, and a site has only three cells when biallelic.
-  const size_t tables = populations * cells;
-  w.cells.assign(kCopies * tables, 0);
-  w.counted.assign(populations, 0);
-  if (!s.has_gt) return;
-  // Local pointers: the stores into the cells would otherwise make the
-  // compiler reload every vector's data at every sample.
-  const int32_t* of_sample = pops.of_sample.data();
-  int32_t* table = w.cells.data();
-  int32_t* counted = w.counted.data();
-  const int32_t k = s.n_allele;
-  const int32_t per_population = static_cast<int32_t>(cells);
-  const size_t samples = pops.of_sample.size();
-  for (size_t j = 0; j < samples; ++j) {
-    const int32_t p = of_sample[j];
-    const int32_t a = calls[2 * j];
-    if (p < 0 || a == kNoCall) continue;
-    const int32_t b = calls[2 * j + 1];
-    ++table[(j % kCopies) * tables +
-            static_cast<size_t>(p * per_population + a * k + b - a * (a + 1) / 2)];
+  const CallCounter counter = start_counting(s.n_allele, pops, w);
+  if (s.has_gt) {
+    for (size_t j = 0; j < pops.of_sample.size(); ++j) {
+      if (calls[2 * j] != kNoCall) count_call(counter, j, calls[2 * j], calls[2 * j + 1]);
+    }
   }
-  for (size_t c = 1; c < kCopies; ++c)
-    for (size_t i = 0; i < tables; ++i) table[i] += table[c * tables + i];
-  // Individuals counted: the sum of the cells, not a counter bumped per
-  // sample (another chain of increments to one place).
-  for (size_t p = 0; p < populations; ++p)
-    for (size_t i = 0; i < cells; ++i) counted[p] += table[p * cells + i];
+  finish_counting(s.n_allele, pops, w);
 }
 
 namespace {
@@ -110,7 +85,7 @@ uint32_t count_packed_pairs(const uint8_t* gt, size_t samples, const int32_t* sl
     named = std::max(named, e >> 16);
     const size_t cell = std::min(e & kCellBits, beyond);
     const size_t population = kOnePopulation ? 0 : static_cast<size_t>(slot[j]);
-    ++copies[(j % kCopies) * tables + population * width + cell];
+    ++copies[(j % kCountCopies) * tables + population * width + cell];
   }
   return named;
 }
@@ -138,7 +113,7 @@ CallCounter start_counting(int32_t n_allele, const SamplePopulations& pops, Tall
   c.n_allele = n_allele;
   c.width = triangle(static_cast<size_t>(n_allele)) + 2;
   c.tables = (pops.names.size() + 1) * c.width;
-  w.copies.assign(kCopies * c.tables, 0);
+  w.copies.assign(kCountCopies * c.tables, 0);
   c.copies = w.copies.data();
   c.slot = population_slots(pops, w);
   return c;
@@ -152,7 +127,7 @@ void finish_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorks
   const size_t tables = (populations + 1) * width;
   w.cells.assign(populations * cells, 0);
   w.counted.assign(populations, 0);
-  for (size_t c = 1; c < kCopies; ++c)
+  for (size_t c = 1; c < kCountCopies; ++c)
     for (size_t i = 0; i < tables; ++i) w.copies[i] += w.copies[c * tables + i];
   for (size_t p = 0; p < populations; ++p) {
     const int32_t* by_column = w.copies.data() + p * width + 1;

@@ -41,6 +41,8 @@ void count_calls(const SiteText& site, const int32_t* calls, const SamplePopulat
 // larger allele, hi (hi + 1) / 2 + lo, whose place needs no allele count;
 // a call naming an allele beyond the site's goes to a cell of its own (the
 // record is at fault anyway).
+inline constexpr size_t kCountCopies = 4;
+
 struct CallCounter {
   int32_t* copies = nullptr;
   const int32_t* slot = nullptr;  // per sample: its population, or one past the last
@@ -56,7 +58,7 @@ inline void count_call(const CallCounter& c, size_t sample, int32_t lo, int32_t 
                           ? static_cast<size_t>(hi) * (static_cast<size_t>(hi) + 1) / 2 +
                                 static_cast<size_t>(lo) + 1
                           : c.width - 1;
-  ++c.copies[(sample % 4) * c.tables + static_cast<size_t>(c.slot[sample]) * c.width + cell];
+  ++c.copies[(sample % kCountCopies) * c.tables + static_cast<size_t>(c.slot[sample]) * c.width + cell];
 }
 
 void finish_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& work);
