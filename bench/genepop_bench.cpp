@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "genepop/bh_adjust.h"
 #include "genepop/classic_letters.h"
 #include "genepop/genepop_parse.h"
 #include "genepop/genepop_reader.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/genepop_source.h"
+#include "batch/input_kind.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "summary/summary_table.h"
@@ -20,14 +20,17 @@ void BM_GenepopRun(benchmark::State& state) {
   BatchOptions options;
   options.seed_given = true;
   size_t summary_bytes = 0;
+  const InputKind& genepop = find_input_kind("genepop");
   for (auto _ : state) {
-    BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
-    if (with_summary) run.summary = SummaryTable{summary_layout(genepop_input(), options), {}, {}};
+    BatchRun run{genepop, genepop.prepare(options, Diagnostics{}).open, Diagnostics{},
+                 UnitAnalysis{options}};
+    RunOutputs& out = run.outputs;
+    if (with_summary) out.summary = SummaryTable{summary_layout(genepop, options), {}, {}};
     if (!open_pending_rows(run)) state.SkipWithError("no temporary file for the rows");
-    run_input_file(run, genepop_input(), HWMC_GENEPOP_SAMPLE, 1);
+    run_input_file(run, HWMC_GENEPOP_SAMPLE, 1);
     if (run.any_failed) state.SkipWithError("the sample file failed");
-    if (with_summary) summary_bytes = summary_text(*run.summary).size();
-    benchmark::DoNotOptimize(run.pending.leads.data());
+    if (with_summary) summary_bytes = summary_text(*out.summary).size();
+    benchmark::DoNotOptimize(out.pending.leads.data());
   }
   state.counters["summary_bytes"] = static_cast<double>(summary_bytes);
 }
@@ -40,12 +43,13 @@ void BM_SummaryPerUnit(benchmark::State& state) {
   for (int i = 0; i < 1000; ++i) loci.push_back("locus_" + std::to_string(i));
   for (int i = 0; i < 100; ++i) populations.push_back(std::to_string(i + 1));
   for (auto _ : state) {
-    SummaryTable table{{.loci = true, .populations = true, .directional = true}, {}, {}};
+    SummaryTable table{{.loci = true, .populations = true, .tests = 2}, {}, {}};
     for (int p = 0; p < 100; ++p) {
       for (int l = 0; l < 1000; ++l) {
         const double x = static_cast<double>((p * 1000 + l) % 997 + 1) / 998.0;
+        const double tests[] = {x, 1 - x};
         add_summary_unit(table, {"study.gen", populations[static_cast<size_t>(p)],
-                                 loci[static_cast<size_t>(l)], x, x, 1 - x, 0.5, 0.6, 40});
+                                 loci[static_cast<size_t>(l)], x, tests, 0.5, 0.6, 40});
       }
     }
     benchmark::DoNotOptimize(summary_rows(table).data());

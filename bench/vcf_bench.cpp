@@ -43,7 +43,7 @@ void decode(benchmark::State& state, const char* name, GtDecoder decoder) {
       f = read_site_block(reader, block, 1024);
       if (!vcf_ok(f) || block.sites.empty()) break;
       sites += block.sites.size();
-      for (const VcfUnit& u : block.units) genotypes += static_cast<uint64_t>(u.n);
+      for (const SiteUnit& u : block.units) genotypes += static_cast<uint64_t>(u.n);
     }
     if (!vcf_ok(f)) {
       state.SkipWithError(describe_vcf_failure(f).c_str());

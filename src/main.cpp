@@ -6,14 +6,15 @@
 
 #include "app/driver.h"
 #include "batch/batch_run.h"
+#include "batch/input_kind.h"
 #include "batch/merge_run.h"
 #include "cli/command_line.h"
-#include "cli/program_name.h"
-#include "cli/program_version.h"
+#include "cli/program_identity.h"
 
 int main(int argc, char** argv) {
   const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);
-  CommandLine line = parse_command_line(argc, argv);
+  const std::vector<InputSyntax> kinds = input_syntax();
+  CommandLine line = parse_command_line(argc, argv, kinds);
   switch (line.kind) {
     case CommandKind::kUsageError:
       std::fprintf(stderr, "%s: %s\n%s\n", program, line.error.c_str(),

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/program_name.h"
+#include "cli/program_identity.h"
 #include "console/console.h"
 #include "runcount/run_counter.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/exit_path.h"
 #include "console/console.h"
-#include "stats/analysis_failure.h"
+#include "stats/locus_analysis.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "app/closing_lines.h"
-#include "cli/program_name.h"
+#include "cli/program_identity.h"
 #include "console/console.h"
 #include "console/terminal.h"
 

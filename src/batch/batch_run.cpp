@@ -4,17 +4,14 @@
 #include <unistd.h>
 
 #include <ctime>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "batch/count_file_source.h"
-#include "batch/genepop_source.h"
+#include "batch/input_kind.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
-#include "batch/vcf_source.h"
 #include "batch/write_guard.h"
 #include "fileio/fd_io.h"
 #include "fileio/unique_fd.h"
@@ -26,114 +23,122 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
 }
 
-// The summary after the rows; false after telling why.
-bool write_summary(const BatchRun& run, UniqueFd& file) {
-  const std::string text = summary_text(*run.summary);
-  if (write_all(file.fd, text.data(), text.size()) && file.close_now() == 0) return true;
-  report_failure(run.program, run.options.summary, "failure at writing");
-  return false;
+// The progress line and the experiment's hooks, with the files' count.
+void set_up_progress(UnitAnalysis& analysis, size_t files) {
+  ProgressLine& progress = analysis.progress;
+  progress.enabled = analysis.options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
+  progress.files_total = files;
+  progress.runs = analysis.options.runs;
+  analysis.hooks.ctx = &progress;
+  analysis.hooks.replicate_done = progress.enabled ? on_replicate : nullptr;
 }
 
-}  // namespace
-
-int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
-  if (given.vcf && given.list_regions > 0) return list_vcf_regions(files, given.list_regions, program);
-  BatchOptions options = given;
-  std::optional<InputKind> vcf_kind;
-  if (options.vcf) {
-    auto settings = std::make_shared<VcfRunSettings>();
-    bool usage = false;
-    if (!prepare_vcf_run(options, program, *settings, usage)) return usage ? 2 : 1;
-    vcf_kind = vcf_input(std::move(settings));
-    // Every site's streams are keyed under one seed for the whole run.
-    if (!options.seed_given) {
-      options.seed = static_cast<uint32_t>(std::time(nullptr));
-      options.seed_given = true;
-    }
-  }
-  if (!standard_streams_open()) {
-    report_failure(program, "standard output", "not open");
-    return 1;
-  }
-  install_interrupt_handler();
-  BatchRun run{options, program, ProgressLine{}, McHooks{}};
-  run.progress.enabled = options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
-  run.progress.files_total = files.size();
-  run.progress.runs = options.runs;
-  run.hooks.ctx = &run.progress;
-  run.hooks.replicate_done = run.progress.enabled ? on_replicate : nullptr;
-
-  // Without the temporary file for the rows nothing is written or touched.
-  const InputKind& kind =
-      vcf_kind ? *vcf_kind : options.genepop ? genepop_input() : count_file_input();
-  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
-  // The page's file is opened before anything is written, so that a run
-  // never ends without the page it was asked for; what it holds stays until
-  // the new page is written over it, so a run that fails keeps the old one.
-  UniqueFd page_file(options.html.empty()
-                         ? -1
-                         : ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  std::optional<ResultsPage> page;
+// The outputs besides the rows, opened before anything is written so that
+// one that cannot be written is known at once, not after hours of
+// analysis: the page's file (what it holds stays until the new page is
+// written over it, so a run that fails keeps the old one), the summary's
+// (emptied now) and the report sink. False after telling why; a report
+// sink that cannot be had only fails the run at its end.
+bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_file,
+                  std::optional<ResultsPage>& page, UniqueFd& summary_file) {
+  RunOutputs& out = run.outputs;
   if (!options.html.empty()) {
+    page_file.fd = ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (!page_file.is_open()) {
-      report_failure(program, options.html, "failure at opening");
-      return 1;
+      report_failure(run.diagnostics, options.html, "failure at opening");
+      return false;
     }
-    page.emplace(ResultsPage{kind, PageData{}, {}});
+    page.emplace(ResultsPage{run.kind, PageData{}, {}, {}});
     page->data.header = page_header(options, std::time(nullptr));
-    run.page = &*page;
+    out.page = &*page;
   }
-
-  // Opened before any work, so that a summary that cannot be written is
-  // known at once, not after hours of analysis.
-  UniqueFd summary_file(-1);
   if (!options.summary.empty()) {
     summary_file.fd =
         ::open(options.summary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (!summary_file.is_open()) {
-      report_failure(program, options.summary, "failure at opening");
-      return 1;
+      report_failure(run.diagnostics, options.summary, "failure at opening");
+      return false;
     }
-    run.summary = SummaryTable{summary_layout(kind, options), {}, {}};
+    out.summary = SummaryTable{summary_layout(run.kind, options), {}, {}};
   }
-  // One sink for the whole run: a FIFO gets every report, in order.
   if (!options.report.empty()) {
-    const SinkResult opened = open_report_sink(run.report, options.report.c_str(), true);
+    out.report.path = options.report;
+    const SinkResult opened = open_report_sink(out.report.sink, options.report.c_str(), true);
     if (opened.status == AppendResult::kDone) {
-      run.with_report = true;
+      out.report.open = true;
     } else {
       report_sink_failure(run, opened);
       run.any_failed = true;
     }
   }
+  return true;
+}
 
-  {
-    WriteSection section;
-    if (!write_stdout(row_header(kind, options))) {
-      report_failure(program, "standard output", "write error");
-      return 1;
-    }
-  }
-
-  for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
-    run_input_file(run, kind, files[i], i + 1);
-  if (run.output_failed) return 1;
-  if (!write_pending_rows(run)) return 1;
-  if (run.with_report) {
-    const SinkResult closed = close_report_sink(run.report);
+// What comes after the rows: the report sink closed, the summary, the page
+// (with the summary's rows). False after telling what failed.
+bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_file,
+                    UniqueFd& summary_file) {
+  RunOutputs& out = run.outputs;
+  if (out.report.open) {
+    const SinkResult closed = close_report_sink(out.report.sink);
     if (closed.status != AppendResult::kDone) {
       report_sink_failure(run, closed);
       run.any_failed = true;
     }
   }
-  if (run.summary && !write_summary(run, summary_file)) return 1;
-  if (page) {
-    if (run.summary) add_summary_rows(page->data, *run.summary);
+  if (out.summary) {
+    const std::string text = summary_text(*out.summary);
+    if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
+      report_failure(run.diagnostics, options.summary, "failure at writing");
+      return false;
+    }
+  }
+  if (out.page != nullptr) {
+    if (out.summary) add_summary_rows(out.page->data, *out.summary);
     WriteSection section;
-    if (!write_page_over(page_file, page->data)) {
-      report_failure(program, options.html, "failure at writing");
+    if (!write_page_over(page_file, out.page->data)) {
+      report_failure(run.diagnostics, options.html, "failure at writing");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
+  const Diagnostics diagnostics{program, nullptr};
+  BatchOptions options = given;
+  const InputKind& kind = find_input_kind(options.kind);
+  PreparedKind prepared = kind.prepare(options, diagnostics);
+  if (prepared.instead) return prepared.instead(files);
+  if (!prepared.open) return prepared.status;
+  if (!standard_streams_open()) {
+    report_failure(diagnostics, "standard output", "not open");
+    return 1;
+  }
+  install_interrupt_handler();
+  BatchRun run{kind, std::move(prepared.open), diagnostics,
+               UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0)}};
+  set_up_progress(run.analysis, files.size());
+
+  // Without the temporary file for the rows nothing is written or touched.
+  if (kind.adjusts_p && !open_pending_rows(run)) return 1;
+  UniqueFd page_file(-1);
+  UniqueFd summary_file(-1);
+  std::optional<ResultsPage> page;
+  if (!open_outputs(run, options, page_file, page, summary_file)) return 1;
+  {
+    WriteSection section;
+    if (!write_stdout(row_header(kind, options))) {
+      report_failure(diagnostics, "standard output", "write error");
       return 1;
     }
   }
+  for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
+    run_input_file(run, files[i], i + 1);
+  if (run.output_failed) return 1;
+  if (!write_pending_rows(run)) return 1;
+  if (!finish_outputs(run, options, page_file, summary_file)) return 1;
   return run.any_failed ? 1 : 0;
 }

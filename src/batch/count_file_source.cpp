@@ -1,14 +1,16 @@
-#include "batch/count_file_source.h"
-
+// Count files as a batch input: the whole file is one unit, identified by
+// the file's name.
 #include <memory>
 #include <utility>
 
+#include "batch/input_kind.h"
 #include "genotype/genotype_reader.h"
 
 namespace {
 
 const IdColumn<std::string> kIdColumns[] = {
-    {"file", [](TsvLine& line, const std::string& path) { add_text_cell(line, path); }},
+    {"file", IdRole::kFile,
+     [](TsvLine& line, const std::string& path) { add_text_cell(line, path); }},
 };
 
 UnitSource open_count_file(const char* path) {
@@ -36,6 +38,10 @@ UnitSource open_count_file(const char* path) {
 }  // namespace
 
 const InputKind& count_file_input() {
-  static const InputKind kind{id_column_names(kIdColumns), false, false, open_count_file, {}};
+  static const InputKind kind{.syntax = {.name = "count"},
+                              .id_columns = kind_columns(kIdColumns),
+                              .prepare = [](BatchOptions&, const Diagnostics&) {
+                                return PreparedKind{.open = open_count_file};
+                              }};
   return kind;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "batch/input_kind.h"
 #include "genepop/classic_letters.h"
 #include "genepop/genepop_data.h"
 #include "genepop/genepop_reader.h"
@@ -20,11 +21,13 @@ struct GenepopItem {
 };
 
 const IdColumn<GenepopItem> kIdColumns[] = {
-    {"file", [](TsvLine& line, const GenepopItem& u) { add_text_cell(line, u.path); }},
-    {"population",
+    {"file", IdRole::kFile,
+     [](TsvLine& line, const GenepopItem& u) { add_text_cell(line, u.path); }},
+    {"population", IdRole::kPopulation,
      [](TsvLine& line, const GenepopItem& u) { add_int_cell(line, u.tally.population); }},
-    {"pop_name", [](TsvLine& line, const GenepopItem& u) { add_text_cell(line, u.tally.pop_name); }},
-    {"locus",
+    {"pop_name", IdRole::kPopulationName,
+     [](TsvLine& line, const GenepopItem& u) { add_text_cell(line, u.tally.pop_name); }},
+    {"locus", IdRole::kLocus,
      [](TsvLine& line, const GenepopItem& u) { add_text_cell(line, u.tally.locus_name); }},
 };
 
@@ -44,7 +47,7 @@ bool fill_unnamed_table(const GenepopTally& t, GenotypeTable& table) {
 // The unit's counts in a classic table (with letters when there are few
 // enough classes to name). False when memory runs out.
 bool make_genotypes(const GenepopTally& t, GenotypeUnit& unit) {
-  unit.mc_max_k = kGenepopMcClasses;
+  unit.mc_max_k = kLetteredMcClasses;
   if (tally_k(t) <= kMaxLetterClasses) return fill_classic_table(t, unit.table, unit.k, unit.two_n);
   if (!fill_unnamed_table(t, unit.table)) return false;
   unit.k = tally_k(t);
@@ -61,21 +64,14 @@ SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
   unit.k = tally_k(t);
   unit.n = t.n;
   unit.missing = t.missing;
-  unit.population = std::to_string(t.population);
-  TsvLine locus;
-  add_text_cell(locus, t.locus_name);
-  unit.locus = std::move(locus.text);
   unit.testable = testable(t);
   if (!unit.testable) return unit;
   if (!make_genotypes(t, unit.genotypes)) unit.failure = kMemoryErrorText;
-  if (tally_k(t) > kMaxLetterClasses) {
-    unit.not_reported =
-        "more than " + std::to_string(kMaxLetterClasses) + " alleles, not in the report";
-  } else {
-    // A report without an experiment ends without a line feed: the heading
-    // starts with one, as every report does, to stand on a line of its own.
+  // A report without an experiment ends without a line feed: the heading
+  // starts with one, as every report does, to stand on a line of its own.
+  // A unit of more classes than letters gets no report (unit_driver.h).
+  if (tally_k(t) <= kMaxLetterClasses)
     unit.report_heading = "\n" + format_genepop_heading(path.c_str(), t);
-  }
   return unit;
 }
 
@@ -128,8 +124,14 @@ UnitSource open_genepop_file(const char* path) {
 }  // namespace
 
 const InputKind& genepop_input() {
-  static const InputKind kind{id_column_names(kIdColumns), true, true, open_genepop_file,
-                              SummaryLayout{.loci = true, .populations = true},
-                              UnitKind::kGenepop};
+  static const InputKind kind{.syntax = {.name = "genepop", .option = "--genepop"},
+                              .id_columns = kind_columns(kIdColumns),
+                              .counts_missing = true,
+                              .adjusts_p = true,
+                              .summary = {.loci = true, .populations = true},
+                              .page_style = PageStyle::kGenepop,
+                              .prepare = [](BatchOptions&, const Diagnostics&) {
+                                return PreparedKind{.open = open_genepop_file};
+                              }};
   return kind;
 }

@@ -4,18 +4,13 @@
 //
 // Any number of allele classes is analysed (chi-square and the exact tests);
 // the permutation test and the classic report, which name classes by letter,
-// take at most kGenepopMcClasses and kMaxLetterClasses of them.
+// take at most kLetteredMcClasses and kMaxLetterClasses of them.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "batch/unit_source.h"
 #include "genepop/genepop_data.h"
-
-constexpr int32_t kGenepopMcClasses = 127;
-
-const InputKind& genepop_input();
 
 // The unit of one population at one locus of the file at path: untestable
 // without two allele classes with copies; a failure when memory runs out.

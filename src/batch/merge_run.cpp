@@ -9,32 +9,48 @@
 #include <string>
 #include <string_view>
 
+#include "batch/diagnostics.h"
+#include "batch/input_kind.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
-#include "batch/tsv_line.h"
-#include "batch/unit_driver.h"
 #include "batch/write_guard.h"
 #include "fileio/fd_io.h"
 #include "fileio/output_stream.h"
 #include "fileio/unique_fd.h"
 #include "merge/row_merge.h"
 #include "merge/row_summary.h"
+#include "tsv/tsv_line.h"
+#include "tsv/tsv_read.h"
 
 namespace {
 
-int report(const char* program, const MergeFailure& failure) {
+int report(const Diagnostics& diagnostics, const MergeFailure& failure) {
   // A reader gone ends quietly, as with the rows of a run.
   if (failure.output && failure.error == EPIPE) return kReaderGoneStatus;
-  report_failure(program, failure.output ? "standard output" : failure.file, failure.reason);
+  report_failure(diagnostics, failure.output ? "standard output" : failure.file, failure.reason);
   return 1;
+}
+
+// The registered kind a row table is, by its header's identifying columns,
+// as the summary needs it.
+SummaryKind summary_kind_of(std::string_view header) {
+  const std::vector<std::string_view> names = split_cells(header);
+  const InputKind& kind = kind_of_header(names);
+  const auto column = [&](IdRole role) {
+    const std::optional<size_t> i = id_column_with(kind, role);
+    return i ? std::string(kind.id_columns[*i].name) : std::string();
+  };
+  return SummaryKind{kind.summary, column(IdRole::kFile), column(IdRole::kPopulation),
+                     column(IdRole::kLocus)};
 }
 
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
               const char* program) {
+  const Diagnostics diagnostics{program, nullptr};
   if (!standard_streams_open()) {
-    report_failure(program, "standard output", "not open");
+    report_failure(diagnostics, "standard output", "not open");
     return 1;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
@@ -48,7 +64,7 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   if (with_summary) {
     visitor.header = [&](std::string_view header) {
       std::string reason;
-      summary_columns = row_summary_columns(header, summary, reason);
+      summary_columns = row_summary_columns(header, summary_kind_of(header), summary, reason);
       return reason;
     };
     visitor.row = [&](std::string_view row) {
@@ -56,22 +72,22 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
     };
   }
   const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
-  if (scan.failure.failed) return report(program, scan.failure);
+  if (scan.failure.failed) return report(diagnostics, scan.failure);
   UniqueFd summary_file(-1);
   if (with_summary) {
     summary_file.fd = ::open(summary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (!summary_file.is_open()) {
-      report_failure(program, summary_path, "failure at opening");
+      report_failure(diagnostics, summary_path, "failure at opening");
       return 1;
     }
   }
   // q_bh in the row writer's format, so that it reads as a single run's.
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
-  if (written.failed) return report(program, written);
+  if (written.failed) return report(diagnostics, written);
   if (!with_summary) return 0;
   const std::string text = summary_text(summary);
   if (write_all(summary_file.fd, text.data(), text.size()) && summary_file.close_now() == 0)
     return 0;
-  report_failure(program, summary_path, "failure at writing");
+  report_failure(diagnostics, summary_path, "failure at writing");
   return 1;
 }

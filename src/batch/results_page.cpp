@@ -3,110 +3,87 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <charconv>
 #include <cstdio>
+#include <string_view>
 
-#include "cli/program_version.h"
+#include "cli/program_identity.h"
 #include "fileio/fd_io.h"
+#include "fileio/text_escape.h"
 #include "html/page_writer.h"
-#include "stats/unit_heterozygosity.h"
-
-PageRow page_row(const SourceUnit& unit, const UnitResult* r, double lead) {
-  PageRow row;
-  row.p = lead;
-  if (r == nullptr) {
-    row.k = unit.k;
-    row.n = unit.n;
-    return row;
-  }
-  const LocusAnalysis& a = r->locus;
-  row.k = a.k;
-  row.n = a.two_n / 2;
-  row.d = a.d_obs;
-  row.f_is = static_cast<float>(
-      unit_heterozygosity(a.allele_total.data, a.k, a.two_n, a.het_observed).f_is);
-  if (a.k == 2)
-    for (size_t g = 0; g < 3; ++g) row.genotypes[g] = a.table[g].count;
-  return row;
-}
+#include "tsv/tsv_read.h"
 
 namespace {
 
-// A text cell as its source named it: the escapes of add_text_cell undone
-// (the page escapes what it must itself, and shows a bad byte as U+FFFD).
-std::string unescape_cell(std::string_view cell) {
-  std::string out;
-  out.reserve(cell.size());
-  for (size_t i = 0; i < cell.size(); ++i) {
-    if (cell[i] != '\\' || i + 1 == cell.size()) {
-      out += cell[i];
-      continue;
-    }
-    switch (cell[++i]) {
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 'x': {
-        unsigned byte = 0;
-        const char* digits = cell.data() + i + 1;
-        const char* stop = cell.data() + std::min(cell.size(), i + 3);
-        const auto [end, error] = std::from_chars(digits, stop, byte, 16);
-        if (error == std::errc{} && end == digits + 2) {
-          out += static_cast<char>(byte);
-          i += 2;
-        } else {
-          out += "\\x";
-        }
-        break;
-      }
-      default: out += cell[i];
-    }
-  }
-  return out;
-}
-
-template <class Int>
-Int cell_number(std::string_view cell) {
-  Int value = 0;
-  std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  return value;
+uint32_t name_index(PageNames& names, std::string_view text) {
+  const auto it = names.index.find(text);
+  if (it != names.index.end()) return static_cast<uint32_t>(it->second);
+  names.index.emplace(std::string(text), names.text.size());
+  names.text.emplace_back(text);
+  return static_cast<uint32_t>(names.text.size() - 1);
 }
 
 }  // namespace
 
-void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double q_bh,
-                     const UnitResult* r) {
-  UnitFigures u;
-  u.kind = page.kind.page_kind;
-  // The names, read while the row's text is at hand; the views below point
-  // into these.
-  std::string file, population_name, locus, chrom, id;
-  for (const std::string& column : page.kind.id_columns) {
-    const size_t tab = cells.find('\t');
-    const std::string_view cell = cells.substr(0, tab);
-    cells = tab == std::string_view::npos ? std::string_view{} : cells.substr(tab + 1);
-    if (column == "file") {
-      file = unescape_cell(cell);
-    } else if (column == "population" && u.kind != UnitKind::kVcf) {
-      u.population = cell_number<int32_t>(cell);
-    } else if (column == "population" || column == "pop_name") {
-      population_name = unescape_cell(cell);
-    } else if (column == "locus") {
-      locus = unescape_cell(cell);
-    } else if (column == "chrom") {
-      chrom = unescape_cell(cell);
-    } else if (column == "pos") {
-      u.pos = cell_number<int64_t>(cell);
-    } else if (column == "id") {
-      id = unescape_cell(cell);
+PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& figures,
+                 const UnitResult* r) {
+  PageRow row;
+  row.p = figures.lead.p;
+  row.k = figures.k;
+  row.n = figures.n;
+  if (r != nullptr) {
+    row.d = static_cast<float>(figures.stat[Statistic::kD]);
+    row.f_is = static_cast<float>(figures.stat[Statistic::kFIs]);
+    if (r->locus.k == 2)
+      for (size_t g = 0; g < 3; ++g) row.genotypes[g] = r->locus.table[g].count;
+  }
+  // The names as their source wrote them: the cells' escapes undone (the
+  // page escapes what it must itself, and shows a bad byte as U+FFFD).
+  if (page.names.text.empty()) name_index(page.names, "");
+  const std::vector<KindColumn>& columns = page.kind.id_columns;
+  const bool named_populations = id_column_with(page.kind, IdRole::kPopulationName).has_value();
+  const std::vector<std::string_view> cells = split_cells(unit.id.text);
+  for (size_t i = 0; i < columns.size() && i < cells.size(); ++i) {
+    const KindColumn& column = columns[i];
+    const std::string_view cell = cells[i];
+    const auto name = [&] { return name_index(page.names, unescape_text(cell)); };
+    switch (column.role) {
+      case IdRole::kFile:
+        row.file = name();
+        break;
+      case IdRole::kPopulation:
+        row.population = static_cast<int32_t>(integer_cell(cell).value_or(0));
+        if (!named_populations) row.population_name = name();
+        break;
+      case IdRole::kPopulationName:
+        row.population_name = name();
+        break;
+      case IdRole::kLocus:
+        row.locus = name();
+        break;
+      case IdRole::kChrom:
+        row.chrom = name();
+        break;
+      case IdRole::kPos:
+        row.pos = integer_cell(cell).value_or(0);
+        break;
+      case IdRole::kSiteId:
+      case IdRole::kOther:
+        break;
     }
   }
-  u.file = file;
-  u.population_name = population_name;
-  u.locus = locus;
-  u.chrom = chrom;
-  u.id = id;
+  return row;
+}
+
+void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const UnitResult* r) {
+  const std::vector<std::string>& names = page.names.text;
+  UnitFigures u;
+  u.style = page.kind.page_style;
+  u.file = names[row.file];
+  u.population = row.population;
+  u.population_name = names[row.population_name];
+  u.locus = names[row.locus];
+  u.chrom = names[row.chrom];
+  u.pos = row.pos;
   u.k = row.k;
   u.n = row.n;
   u.p = row.p;
@@ -115,7 +92,7 @@ void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& r
   u.d = row.d;
   for (size_t g = 0; g < 3; ++g) u.genotypes[g] = row.genotypes[g];
   std::vector<double> observed, expected;
-  if (r != nullptr && u.kind == UnitKind::kCountFile) {
+  if (r != nullptr && u.style == PageStyle::kCountFile) {
     const LocusAnalysis& a = r->locus;
     for (int32_t c = 0; c < a.cells; ++c) {
       observed.push_back(a.table[static_cast<size_t>(c)].count);

@@ -1,25 +1,35 @@
 // The results page of a batch run (--html): each unit goes to the page
-// when its final row is written (with q_bh, for the kinds that adjust p),
-// its names read from the row's identifying cells by column name (see
-// InputKind::page_kind), its figures from the few numbers kept beside the
-// row while it waits. A source knows nothing of the page.
+// when its final row is written (with q_bh, for the kinds that adjust p).
+// Its names come from the unit's identifying cells, by the roles the kind
+// gives its columns, when the row is made; its figures from the row's
+// figures. What a row waiting for q_bh needs is kept compactly: its names
+// once per distinct name, a few numbers per row. A source knows nothing of
+// the page.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <ctime>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "batch/unit_source.h"
+#include "batch/input_kind.h"
 #include "cli/command_line.h"
+#include "figures/row_figures.h"
 #include "fileio/unique_fd.h"
 #include "html/page_data.h"
 #include "report/unit_result.h"
 #include "summary/summary_table.h"
 
-// What the page needs of a row besides its cells and its q_bh.
+// The names of the rows a page holds, each kept once; the first is the empty
+// name of a row without one. A site's ID is not kept: the page draws none,
+// and a genome's IDs would be a name per row.
+struct PageNames {
+  std::vector<std::string> text;
+  NameIndex index;
+};
+
+// What the page needs of a row besides its q_bh.
 struct PageRow {
   double p = kNoValue;  // the leading p, as q_bh takes it; NaN where none
   int32_t k = 0;
@@ -27,22 +37,27 @@ struct PageRow {
   float f_is = kNoValue;  // NaN where it has no value
   float d = kNoValue;
   std::array<int32_t, 3> genotypes{-1, -1, -1};  // two alleles: AA AB BB
+  int32_t population = 0;                        // the population's number, where it has one
+  int64_t pos = 0;
+  // Indices into PageNames::text.
+  uint32_t file = 0, population_name = 0, locus = 0, chrom = 0;
 };
 
 struct ResultsPage {
   const InputKind& kind;
   PageData data;
   std::vector<PageRow> waiting;  // one per row waiting for q_bh
+  PageNames names;
 };
 
-// r null: the unit had nothing to test (an NA row).
-PageRow page_row(const SourceUnit& unit, const UnitResult* r, double lead);
+// A row's names and figures; r null: the unit had nothing to test (an NA
+// row).
+PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& figures,
+                 const UnitResult* r);
 
-// One unit to the page: its row's cells (tab-separated, the identifying
-// ones first), its q_bh (NaN where it has none) and, for a count file, its
-// analysis for the genotype triangle.
-void add_row_to_page(ResultsPage& page, std::string_view cells, const PageRow& row, double q_bh,
-                     const UnitResult* r);
+// One unit to the page with its q_bh (NaN where it has none) and, for a
+// count file, its analysis for the genotype triangle.
+void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const UnitResult* r);
 
 // Every row of the run's summary (--summary) to the page: the bars beside
 // the heat maps.

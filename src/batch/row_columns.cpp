@@ -1,11 +1,7 @@
 #include "batch/row_columns.h"
 
-#include <cmath>
-#include <limits>
-
 #include "exact/exact_report.h"
-#include "stats/clopper_pearson.h"
-#include "stats/unit_heterozygosity.h"
+#include "stats/proportion_limits.h"
 
 namespace {
 
@@ -27,64 +23,50 @@ bool seed_drawn(const UnitResult& r) {
 // An analysed unit shows the figures its analysis kept (the classes with
 // copies), an untested one what its source counted.
 ColumnGroup size_group() {
-  return {"size", always,
-          {Column{"k",
-                  [](TsvLine& line, const RowUnit& u) {
-                    add_int_cell(line, u.result != nullptr ? u.result->locus.k : u.unit.k);
-                  },
-                  nullptr},
-           Column{"n",
-                  [](TsvLine& line, const RowUnit& u) {
-                    add_int_cell(line,
-                                 u.result != nullptr ? u.result->locus.two_n / 2 : u.unit.n);
-                  },
-                  nullptr}}};
+  return {
+      "size",
+      always,
+      {Column{kKColumn, [](TsvLine& line, const RowUnit& u) { add_int_cell(line, u.figures.k); },
+              nullptr},
+       Column{kNColumn, [](TsvLine& line, const RowUnit& u) { add_int_cell(line, u.figures.n); },
+              nullptr}}};
 }
 
 ColumnGroup missing_group() {
-  return {"missing", with_missing,
-          {Column{"missing",
+  return {"missing",
+          with_missing,
+          {Column{kMissingColumn,
                   [](TsvLine& line, const RowUnit& u) { add_int_cell(line, u.unit.missing); },
                   nullptr}}};
 }
 
+void add_statistic_cell(TsvLine& line, CellForm form, double value) {
+  switch (form) {
+    case CellForm::kFloat:
+      add_float_cell(line, static_cast<float>(value));
+      break;
+    case CellForm::kInt:
+      add_int_cell(line, static_cast<int64_t>(value));
+      break;
+    case CellForm::kDouble:
+      add_double_cell(line, value);
+      break;
+    case CellForm::kDoubleOrNa:
+      add_double_or_na_cell(line, value);
+      break;
+  }
+}
+
+// The statistics' own table gives the names and the cells; the seed ends
+// the group, empty where nothing drew from it.
 ColumnGroup stats_group() {
   ColumnGroup g{"statistics", always, {}};
-  g.columns.push_back(cell("x2", [](TsvLine& l, const UnitResult& r) {
-    add_float_cell(l, r.locus.x2_obs);
-  }));
-  g.columns.push_back(cell("df", [](TsvLine& l, const UnitResult& r) {
-    add_int_cell(l, r.locus.df);
-  }));
-  g.columns.push_back(cell("x2_crit", [](TsvLine& l, const UnitResult& r) {
-    add_float_cell(l, r.locus.x2_crit);
-  }));
-  g.columns.push_back(cell("p_x2", [](TsvLine& l, const UnitResult& r) {
-    add_double_or_na_cell(l, r.p_x2);
-  }));
-  g.columns.push_back(cell("h_obs", [](TsvLine& l, const UnitResult& r) {
-    add_double_cell(l, observed_heterozygosity(r.locus));
-  }));
-  // From the integer counts in double, without the report's float32 rounding.
-  g.columns.push_back(cell("h_exp", [](TsvLine& l, const UnitResult& r) {
-    const LocusAnalysis& a = r.locus;
-    add_double_cell(l, unit_heterozygosity(a.allele_total.data, a.k, a.two_n, a.het_observed).h_exp);
-  }));
-  g.columns.push_back(cell("he", [](TsvLine& l, const UnitResult& r) {
-    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).he);
-  }));
-  g.columns.push_back(cell("f_is", [](TsvLine& l, const UnitResult& r) {
-    add_double_or_na_cell(l, unit_heterozygosity_of(r.locus).f_is);
-  }));
-  g.columns.push_back(cell("d", [](TsvLine& l, const UnitResult& r) {
-    add_float_cell(l, r.locus.d_obs);
-  }));
-  g.columns.push_back(cell("knd2", [](TsvLine& l, const UnitResult& r) {
-    const LocusAnalysis& a = r.locus;
-    add_double_cell(l, static_cast<double>(selander_statistic(a.d_obs, a.two_n, a.k)));
-  }));
-  // Empty where nothing drew from it.
-  Column seed = cell("seed", [](TsvLine& l, const UnitResult& r) {
+  for (const StatisticEntry& entry : statistic_entries()) {
+    g.columns.push_back({entry.column, [&entry](TsvLine& l, const RowUnit& u) {
+                           add_statistic_cell(l, entry.form, u.figures.stat[entry.id]);
+                         }});
+  }
+  Column seed = cell(kSeedColumn, [](TsvLine& l, const UnitResult& r) {
     if (seed_drawn(r)) {
       add_int_cell(l, r.seed);
     } else {
@@ -126,7 +108,7 @@ void add_mc_limit(TsvLine& l, const UnitResult& r, const McProbability& p,
 
 ColumnGroup monte_carlo_group() {
   ColumnGroup g{"monte carlo", with_runs, {}};
-  g.columns.push_back(cell("mc_runs", [](TsvLine& l, const UnitResult& r) {
+  g.columns.push_back(cell(kMcRunsColumn, [](TsvLine& l, const UnitResult& r) {
     if (r.mc) {
       add_int_cell(l, r.mc->runs_made);
     } else {
@@ -187,7 +169,7 @@ std::vector<std::string> columns_of_every_row() {
 
 std::string row_header(const InputKind& kind, const BatchOptions& options) {
   TsvLine line;
-  for (const std::string& name : kind.id_columns) add_cell(line, name);
+  for (const KindColumn& column : kind.id_columns) add_cell(line, column.name);
   for (const ColumnGroup& group : column_groups()) {
     if (!group.present(options, kind)) continue;
     for (const Column& column : group.columns) add_cell(line, column.name);
@@ -211,18 +193,6 @@ TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowU
       }
     }
   }
-  if (kind.adjusts_p) {
-    const double lead = row_lead(options, row);
-    if (std::isnan(lead)) {
-      add_na_cell(line);
-    } else {
-      add_double_cell(line, lead);
-    }
-  }
+  if (kind.adjusts_p) add_double_or_na_cell(line, row.figures.lead.p);
   return line;
-}
-
-double row_lead(const BatchOptions& options, const RowUnit& row) {
-  return row.result != nullptr ? leading_p(*row.result, options)
-                               : std::numeric_limits<double>::quiet_NaN();
 }

@@ -4,33 +4,36 @@
 // same list.
 //
 // A row: the input kind's identifying columns, then the groups in order
-// (k n [missing], the statistics with the seed, the Monte Carlo group with
-// --runs, the exact group with --exact), then, where the kind adjusts
-// p-values, p_lead (the p exactly as it enters the adjustment) and q_bh.
+// (k n [missing], the statistics (figures/unit_statistics.h) with the seed,
+// the Monte Carlo group with --runs, the exact group with --exact), then,
+// where the kind adjusts p-values, p_lead (the p exactly as it enters the
+// adjustment) and q_bh.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "batch/tsv_line.h"
-#include "batch/unit_source.h"
+#include "batch/input_kind.h"
 #include "cli/command_line.h"
-#include "merge/adjusted_columns.h"
+#include "figures/row_figures.h"
+#include "format/number_format.h"
 #include "report/unit_result.h"
+#include "tsv/tsv_line.h"
 
-// What a cell is written from: the unit as its source gave it and, unless
-// it had nothing to test, its analysis.
+// What a cell is written from: the unit as its source gave it, unless it
+// had nothing to test its analysis, and the figures made of both.
 struct RowUnit {
   const SourceUnit& unit;
   const UnitResult* result;  // null: nothing was tested
+  const RowFigures& figures;
 };
 
 struct Column {
   std::string name;
   std::function<void(TsvLine&, const RowUnit&)> write;
   // The cell of a unit with nothing to test; null: write() handles it.
-  const char* untested = "NA";
+  const char* untested = kNaText;
 };
 
 struct ColumnGroup {
@@ -49,10 +52,6 @@ std::vector<std::string> columns_of_every_row();
 // The header line for this kind of input with these options.
 std::string row_header(const InputKind& kind, const BatchOptions& options);
 
-// A row without q_bh and without its line feed (with p_lead where the kind
-// adjusts p).
+// A row without q_bh and without its line feed (with p_lead, the figures'
+// leading p, where the kind adjusts p).
 TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowUnit& row);
-
-// The p the row's q_bh is computed from (leading_p), NaN where nothing was
-// tested: what its p_lead cell shows.
-double row_lead(const BatchOptions& options, const RowUnit& row);

@@ -1,10 +1,9 @@
 #include "batch/summary_output.h"
 
-#include <cmath>
 #include <limits>
 
-#include "batch/tsv_line.h"
-#include "stats/unit_heterozygosity.h"
+#include "tsv/tsv_line.h"
+#include "tsv/tsv_read.h"
 
 namespace {
 
@@ -23,40 +22,48 @@ void add_combined(TsvLine& line, const CombinedP& c, bool with_statistic) {
   add_double_or_na_cell(line, c.q);
 }
 
-double exact_p(const UnitResult& r, ExactTest test) {
-  return r.exact ? exact_valid_p(*r.exact, test) : kNaN;
+std::string_view id_cell(const InputKind& kind, const SourceUnit& unit, IdRole role) {
+  const std::optional<size_t> column = id_column_with(kind, role);
+  return column ? cell_at(unit.id.text, *column) : std::string_view{};
 }
 
 }  // namespace
 
 SummaryLayout summary_layout(const InputKind& kind, const BatchOptions& options) {
   SummaryLayout layout = kind.summary;
-  layout.directional = options.exact;
+  layout.tests = options.exact ? kCombinedTestCount : 0;
   return layout;
 }
 
-SummaryUnit summary_unit_of(std::string_view file_cell, const SourceUnit& unit, const UnitResult* r,
-                            const BatchOptions& options) {
-  SummaryUnit s{file_cell, unit.population, unit.locus, kNaN, kNaN, kNaN, kNaN, kNaN, 0};
-  if (r == nullptr) return s;
-  s.p_lead = leading_p(*r, options);
-  s.p_deficit = exact_p(*r, ExactTest::kDeficit);
-  s.p_excess = exact_p(*r, ExactTest::kExcess);
-  s.h_obs = observed_heterozygosity(r->locus);
-  s.he = unit_heterozygosity_of(r->locus).he;
-  s.n = r->locus.two_n / 2;
+SummaryUnit summary_unit_of(const InputKind& kind, std::string_view file_cell,
+                            const SourceUnit& unit, const RowFigures& figures) {
+  SummaryUnit s{
+      file_cell,
+      kind.summary.populations ? id_cell(kind, unit, IdRole::kPopulation) : std::string_view{},
+      kind.summary.loci ? id_cell(kind, unit, IdRole::kLocus) : std::string_view{},
+      kNaN,
+      {},
+      kNaN,
+      kNaN,
+      0};
+  if (!figures.tested) return s;
+  s.p_lead = figures.lead.p;
+  s.tests = figures.combined;
+  s.h_obs = figures.stat[Statistic::kHObs];
+  s.he = figures.stat[Statistic::kHe];
+  s.n = figures.n;
   return s;
 }
 
 std::string summary_text(const SummaryTable& table) {
-  const bool directional = table.layout.directional;
+  const size_t tests = table.layout.tests;
   TsvLine header;
   for (const char* name : {"file", "scope", "name", "units", "p_fisher", "fisher_x2", "fisher_df",
                            "q_bh", "f_is", "h_obs", "he"})
     add_cell(header, name);
-  if (directional) {
-    for (const char* name : {"p_fisher_deficit", "q_bh_deficit", "p_fisher_excess", "q_bh_excess"})
-      add_cell(header, name);
+  for (size_t t = 0; t < tests; ++t) {
+    add_cell(header, std::string("p_fisher_") + kCombinedTests[t].suffix);
+    add_cell(header, std::string("q_bh_") + kCombinedTests[t].suffix);
   }
   std::string text = finish_line(header);
   for (const SummaryRow& row : summary_rows(table)) {
@@ -69,10 +76,7 @@ std::string summary_text(const SummaryTable& table) {
     add_double_or_na_cell(line, row.f_is);
     add_double_or_na_cell(line, row.h_obs);
     add_double_or_na_cell(line, row.he);
-    if (directional) {
-      add_combined(line, row.deficit, false);
-      add_combined(line, row.excess, false);
-    }
+    for (size_t t = 0; t < tests; ++t) add_combined(line, row.tests[t], false);
     text += finish_line(line);
   }
   return text;

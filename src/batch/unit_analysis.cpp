@@ -1,14 +1,13 @@
 #include "batch/unit_analysis.h"
 
 #include <ctime>
-#include <limits>
 #include <utility>
 
+#include "exact/rng64.h"
 #include "genotype/genotype_reader.h"
 #include "montecarlo/memory_budget.h"
-#include "stats/analysis_failure.h"
-#include "stats/chi_square_tail.h"
-#include "vcf/site_key.h"
+#include "stats/chi_square.h"
+#include "stats/locus_analysis.h"
 
 const char* const kMcUniformNote =
     "more than 32768 allele copies: the permutation test's replicates are not uniform "
@@ -85,16 +84,4 @@ std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned
   if (status != ExactStatus::kOk) return exact_status_message(status);
   r.exact = std::move(exact);
   return "";
-}
-
-double leading_p(const UnitResult& r, const BatchOptions& options) {
-  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  if (options.exact) return r.exact ? exact_leading_p(*r.exact) : kNone;
-  if (options.runs > 0) {
-    if (!r.mc || r.mc->runs_made == 0) return kNone;
-    // b hits of m replicates: (b + 1)/(m + 1), never 0.
-    return (static_cast<double>(r.mc->hits_hw) + 1.0) /
-           (static_cast<double>(r.mc->runs_made) + 1.0);
-  }
-  return r.p_x2;
 }

@@ -12,13 +12,20 @@
 #include "montecarlo/experiment.h"
 #include "report/unit_result.h"
 
+// The most allele classes the permutation test takes: all it can hold (a
+// count file's classes never exceed them), and, from the sources whose
+// classes get their letters only for the test (Genepop, VCF), the 127 it
+// can name by letter.
+inline constexpr int32_t kMaxMcClasses = 128;
+inline constexpr int32_t kLetteredMcClasses = 127;
+
 struct GenotypeUnit {
   GenotypeTable table;  // k(k+1)/2 cells as read
   int32_t k = 0;        // as read
   int32_t two_n = 0;
   // The permutation test's limit: a unit with more allele classes gets no
   // experiment (its Monte Carlo cells are NA) but every other test.
-  int32_t mc_max_k = 128;
+  int32_t mc_max_k = kMaxMcClasses;
   // Nonzero: the unit's random draws come from the run's seed and this key
   // (a variant site's identity), never from its place in the run.
   uint64_t stream_key = 0;
@@ -41,14 +48,6 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 // fails the unit, empty on success.
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
                             const ExactTables* prepared = nullptr);
-
-// The p-value the false discovery rate is controlled on, valid as a
-// p-value: with the exact tests exact_leading_p (p_prob enumerated, else the
-// sampled or sequential valid p), else with an experiment the permutation
-// test's (b + 1)/(m + 1) for b hits of X2 among m replicates, else p_x2.
-// Never 0 where it was estimated from draws. NaN where that value does not
-// exist for the unit.
-double leading_p(const UnitResult& r, const BatchOptions& options);
 
 // The notes for standard error: on a unit whose permutation test would need
 // more memory than the process may use (empty when there is nothing to say),

@@ -16,31 +16,28 @@
 #include "batch/summary_output.h"
 #include "batch/unit_analysis.h"
 #include "batch/write_guard.h"
-#include "fileio/text_escape.h"
-#include "genepop/bh_adjust.h"
+#include "format/number_format.h"
+#include "genepop/classic_letters.h"
 #include "parallel/worker_pool.h"
 #include "report/report_append.h"
 #include "report/report_text.h"
-
-void report_failure(const char* program, const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", program, escape_text(what).c_str(), reason.c_str());
-}
+#include "stats/multiple_testing.h"
 
 void report_sink_failure(const BatchRun& run, const SinkResult& result) {
-  report_failure(run.program, "report " + run.options.report,
+  report_failure(run.diagnostics, "report " + run.outputs.report.path,
                  std::generic_category().message(result.error));
 }
 
 namespace {
 
-// A block's units after the analysis: a failure, nothing tested, or a result;
-// and the row's cells and lead, made beside the analysis.
+// A block's units once finished: a failure, nothing tested, or a result;
+// and the row's figures and cells, made beside the analysis.
 struct Analysed {
   std::string failure;
   bool tested = false;
   UnitResult result;
+  RowFigures figures;
   TsvLine line;
-  double lead = 0;
 };
 
 // work(i) for every unit of a block, on the workers. An allocation that
@@ -72,18 +69,18 @@ void prepare_block_tables(const std::vector<SourceUnit>& units, const std::vecto
   if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n);
 }
 
-// A block's units analysed, with their rows' cells. The exact tests are
-// what takes time: they run side by side, one unit per thread, each on its
-// own seed, so that the figures are those of a unit-by-unit run; each
-// unit's statistics and row go with its exact tests. The permutation test
-// stays on this thread, unit by unit, before them: it draws the progress
-// line and hears of a stop. A block with fewer units than threads gives
-// each unit's sampler the threads instead. Without the exact tests the work
-// per unit is too small to pay for starting threads.
-std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
+// A block's units analysed and finished, with their rows' figures and
+// cells. The exact tests are what takes time: they run side by side, one
+// unit per thread, each on its own seed, so that the figures are those of a
+// unit-by-unit run; each unit's statistics and row go with its exact tests.
+// The permutation test stays on this thread, unit by unit, before them: it
+// draws the progress line and hears of a stop. A block with fewer units
+// than threads gives each unit's sampler the threads instead. Without the
+// exact tests the work per unit is too small to pay for starting threads.
+std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kind,
                                     std::vector<SourceUnit>& units, size_t number,
                                     ExactTables& prepared) {
-  const BatchOptions& options = run.options;
+  const BatchOptions& options = analysis.options;
   std::vector<Analysed> block(units.size());
   size_t tested = 0;
   for (size_t u = 0; u < units.size(); ++u) {
@@ -92,34 +89,37 @@ std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
     tested += block[u].tested;
   }
   if (options.exact) prepare_block_tables(units, block, prepared);
+  // The statistics and, with --runs, the experiment.
   auto analyse = [&](size_t u) {
     Analysed& a = block[u];
     if (a.tested)
-      a.failure = analyse_unit(std::move(units[u].genotypes), options, run.hooks, a.result);
+      a.failure = analyse_unit(std::move(units[u].genotypes), options, analysis.hooks, a.result);
   };
   if (options.runs > 0) {
     for (size_t u = 0; u < units.size(); ++u) {
       if (!block[u].tested) continue;
-      progress_begin_file(run.progress, number);
+      progress_begin_file(analysis.progress, number);
       analyse(u);
-      progress_erase(run.progress);
+      progress_erase(analysis.progress);
     }
   }
-  auto finish = [&](size_t u, unsigned exact_threads) {
+  // Whatever is left of the analysis, the exact tests, then the figures and
+  // the row.
+  auto complete = [&](size_t u, unsigned exact_threads) {
     Analysed& a = block[u];
     if (options.runs == 0) analyse(u);
     if (options.exact && a.tested && a.failure.empty())
       a.failure = add_exact_tests(a.result, options, exact_threads, &prepared);
     if (!a.failure.empty()) return;
-    const RowUnit row{units[u], a.tested ? &a.result : nullptr};
-    a.line = row_cells(kind, options, row);
-    a.lead = row_lead(options, row);
+    const UnitResult* r = a.tested ? &a.result : nullptr;
+    a.figures = row_figures(r, units[u].k, units[u].n, analysis.lead);
+    a.line = row_cells(kind, options, RowUnit{units[u], r, a.figures});
   };
   const unsigned workers = resolve_workers(options.threads);
   if (options.exact && tested >= workers) {
-    run_on_units(units.size(), workers, [&](size_t u) { finish(u, 1); });
+    run_on_units(units.size(), workers, [&](size_t u) { complete(u, 1); });
   } else {
-    for (size_t u = 0; u < units.size(); ++u) finish(u, options.threads);
+    for (size_t u = 0; u < units.size(); ++u) complete(u, options.threads);
   }
   return block;
 }
@@ -129,7 +129,7 @@ std::vector<Analysed> analyse_block(BatchRun& run, const InputKind& kind,
 bool append_unit_report(BatchRun& run, const char* path, const SourceUnit& unit,
                         const UnitResult& r) {
   const std::string text = unit.report_heading + build_report_text(path, r, local_now());
-  const SinkResult appended = append_to_sink(run.report, to_crlf(text));
+  const SinkResult appended = append_to_sink(run.outputs.report.sink, to_crlf(text));
   if (appended.status == AppendResult::kDone) return true;
   report_sink_failure(run, appended);
   return false;
@@ -143,61 +143,70 @@ std::string file_cell(const char* path) {
 }
 
 void report_spool_failure(const BatchRun& run, int error) {
-  report_failure(run.program, "temporary file in " + run.pending.directory, std::strerror(error));
+  report_failure(run.diagnostics, "temporary file in " + run.outputs.pending.directory,
+                 std::strerror(error));
 }
 
-// A file that failed loses the rows it had set aside.
-void drop_rows_after(BatchRun& run, SpoolMark before) {
-  if (run.page != nullptr) run.page->waiting.resize(before.rows);
-  if (spool_rollback(run.pending, before)) return;
+// A file that failed loses the rows it had set aside, and its units in the
+// summary.
+void drop_file(BatchRun& run, const char* path, SpoolMark before) {
+  RunOutputs& out = run.outputs;
+  if (out.summary) drop_summary_file(*out.summary, file_cell(path));
+  if (out.page != nullptr) out.page->waiting.resize(before.rows);
+  if (spool_rollback(out.pending, before)) return;
   report_spool_failure(run, errno);
   run.output_failed = true;
 }
 
-// Rows and reports in unit order; false when standard output or the
-// temporary file failed.
-bool write_block(BatchRun& run, const InputKind& kind, const char* path,
-                 const std::vector<SourceUnit>& units, std::vector<Analysed>& block) {
-  const BatchOptions& options = run.options;
-  const std::string file = run.summary ? file_cell(path) : std::string();
+// The classic report names allele classes by letter: a unit of more
+// classes (as its source counts them) gets a note instead.
+bool has_report(const SourceUnit& unit) { return unit.k <= kMaxLetterClasses; }
+
+// Each finished unit of a block to the outputs, in unit order; false when
+// standard output or the temporary file failed.
+bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>& units,
+                 std::vector<Analysed>& block) {
+  RunOutputs& out = run.outputs;
+  const std::string file = out.summary ? file_cell(path) : std::string();
   for (size_t u = 0; u < units.size(); ++u) {
     const SourceUnit& unit = units[u];
     Analysed& a = block[u];
     if (!a.failure.empty()) {
-      report_failure(run.program, unit.name, a.failure);
+      report_failure(run.diagnostics, unit.name, a.failure);
       run.any_failed = true;
       continue;
     }
     const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
-      report_failure(run.program, unit.name, mc_memory_note(*r));
-    TsvLine& line = a.line;
-    const double lead = a.lead;
-    if (run.summary) add_summary_unit(*run.summary, summary_unit_of(file, unit, r, options));
+      report_failure(run.diagnostics, unit.name, mc_memory_note(*r));
+    if (out.summary)
+      add_summary_unit(*out.summary, summary_unit_of(run.kind, file, unit, a.figures));
     WriteSection section;
-    if (kind.adjusts_p) {
-      if (!spool_row(run.pending, line.text, lead)) {
+    if (run.kind.adjusts_p) {
+      if (!spool_row(out.pending, a.line.text, a.figures.lead.p)) {
         report_spool_failure(run, errno);
         run.output_failed = true;
         return false;
       }
       // The page takes the unit with its q_bh, when the row is written.
-      if (run.page != nullptr) run.page->waiting.push_back(page_row(unit, r, lead));
+      if (out.page != nullptr) out.page->waiting.push_back(page_row(*out.page, unit, a.figures, r));
     } else {
-      if (run.page != nullptr)
-        add_row_to_page(*run.page, line.text, page_row(unit, r, lead), kNoValue, r);
-      if (!write_stdout(finish_line(line))) {
-        report_failure(run.program, "standard output", "write error");
+      if (out.page != nullptr)
+        add_row_to_page(*out.page, page_row(*out.page, unit, a.figures, r), kNoValue, r);
+      if (!write_stdout(finish_line(a.line))) {
+        report_failure(run.diagnostics, "standard output", "write error");
         run.output_failed = true;
         return false;
       }
     }
-    if (r == nullptr || !run.with_report) continue;
-    if (!unit.not_reported.empty()) {
-      report_failure(run.program, unit.name, unit.not_reported);
+    if (r == nullptr || !out.report.open) continue;
+    if (!has_report(unit)) {
+      report_failure(
+          run.diagnostics, unit.name,
+          "more than " + std::to_string(kMaxLetterClasses) + " alleles, not in the report");
     } else if (!append_unit_report(run, path, unit, *r)) {
       run.any_failed = true;
-      run.with_report = false;
+      out.report.open = false;
     }
   }
   return true;
@@ -206,7 +215,7 @@ bool write_block(BatchRun& run, const InputKind& kind, const char* path,
 }  // namespace
 
 bool open_pending_rows(BatchRun& run) {
-  const int error = open_row_spool(run.pending);
+  const int error = open_row_spool(run.outputs.pending);
   if (error == 0) return true;
   report_spool_failure(run, error);
   return false;
@@ -215,9 +224,8 @@ bool open_pending_rows(BatchRun& run) {
 namespace {
 
 // A file's units, analysed, written and set aside block by block.
-void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t number,
-                SpoolMark before) {
-  UnitSource source = kind.open(path);
+void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before) {
+  UnitSource source = run.open(path);
   bool noted_not_uniform = false;
   ExactTables prepared;
   std::vector<SourceUnit> units;
@@ -227,48 +235,47 @@ void run_blocks(BatchRun& run, const InputKind& kind, const char* path, size_t n
       case SourceStatus::kEnd:
         return;
       case SourceStatus::kFailed:
-        report_failure(run.program, path, failure);
+        report_failure(run.diagnostics, path, failure);
         run.any_failed = true;
-        drop_rows_after(run, before);
-        if (run.summary) drop_summary_file(*run.summary, file_cell(path));
+        drop_file(run, path, before);
         return;
       case SourceStatus::kUnits:
         break;
     }
-    std::vector<Analysed> block = analyse_block(run, kind, units, number, prepared);
+    std::vector<Analysed> block = analyse_block(run.analysis, run.kind, units, number, prepared);
     for (const Analysed& a : block) {
       if (noted_not_uniform || !a.tested || !a.failure.empty()) continue;
       if (!mc_not_uniform(a.result)) continue;
-      report_failure(run.program, path, kMcUniformNote);
+      report_failure(run.diagnostics, path, kMcUniformNote);
       noted_not_uniform = true;
     }
-    if (!write_block(run, kind, path, units, block)) return;
+    if (!write_block(run, path, units, block)) return;
   }
 }
 
 }  // namespace
 
-void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number) {
-  const SpoolMark before = spool_mark(run.pending);
+void run_input_file(BatchRun& run, const char* path, size_t number) {
+  const SpoolMark before = spool_mark(run.outputs.pending);
   try {
-    run_blocks(run, kind, path, number, before);
+    run_blocks(run, path, number, before);
   } catch (const std::bad_alloc&) {
-    progress_erase(run.progress);
-    report_failure(run.program, path, "out of memory");
+    progress_erase(run.analysis.progress);
+    report_failure(run.diagnostics, path, "out of memory");
     run.any_failed = true;
-    drop_rows_after(run, before);
-    if (run.summary) drop_summary_file(*run.summary, file_cell(path));
+    drop_file(run, path, before);
   }
 }
 
 bool write_pending_rows(BatchRun& run) {
-  RowSpool& spool = run.pending;
+  RowSpool& spool = run.outputs.pending;
+  ResultsPage* page = run.outputs.page;
   if (!spool.file.is_open()) return true;
   try {
     // The leads become their q values; each row's p_lead is in its text.
     adjust_benjamini_hochberg_in_place(spool.leads);
   } catch (const std::bad_alloc&) {
-    report_failure(run.program, kQColumn, "out of memory");
+    report_failure(run.diagnostics, kQColumn, "out of memory");
     return false;
   }
   bool written = true;
@@ -280,11 +287,9 @@ bool write_pending_rows(BatchRun& run) {
       const size_t end = rows.find('\n', start);
       out.append(rows.substr(start, end - start));
       const double q = spool.leads[i];
-      if (run.page != nullptr)
-        add_row_to_page(*run.page, rows.substr(start, end - start), run.page->waiting[i], q,
-                        nullptr);
+      if (page != nullptr) add_row_to_page(*page, page->waiting[i], q, nullptr);
       out += '\t';
-      out += std::isnan(q) ? std::string("NA") : format_double(q);
+      out += format_shortest_or_na(q);
       out += '\n';
       start = end + 1;
     }
@@ -296,6 +301,6 @@ bool write_pending_rows(BatchRun& run) {
     report_spool_failure(run, error);
     return false;
   }
-  if (!written) report_failure(run.program, "standard output", "write error");
+  if (!written) report_failure(run.diagnostics, "standard output", "write error");
   return written;
 }

@@ -1,48 +1,67 @@
-// The one driver of batch units, whatever their source: pulls the blocks of
+// The one driver of batch units, whatever their kind: pulls the blocks of
 // an input file, analyses their units (the exact tests side by side where
-// there are enough units), writes each unit's row and report, and, where
-// the kind of input adjusts p-values, keeps the rows until q_bh is known
-// (in a temporary file, row_spool.h). Failures go to standard error as
-// "PROGRAM: WHAT: REASON"; a file whose units could not be had for want of
-// memory is "PROGRAM: FILE: out of memory", and the other files go on.
+// there are enough units), makes each finished unit's figures once and
+// hands them to the outputs: its row (where the kind adjusts p-values kept
+// until q_bh is known, in a temporary file, row_spool.h), the summary, the
+// results page and the report. Failures go to the run's diagnostics; a file
+// whose units could not be had for want of memory is "FILE: out of memory",
+// and the other files go on.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "batch/diagnostics.h"
+#include "batch/input_kind.h"
 #include "batch/progress_line.h"
 #include "batch/results_page.h"
 #include "batch/row_spool.h"
-#include "batch/tsv_line.h"
-#include "batch/unit_source.h"
 #include "cli/command_line.h"
+#include "figures/row_figures.h"
 #include "montecarlo/experiment.h"
 #include "report/report_sink.h"
 #include "summary/summary_table.h"
 
-struct BatchRun {
+// How the units of a run are analysed.
+struct UnitAnalysis {
   const BatchOptions& options;
-  const char* program;
-  ProgressLine progress;
-  McHooks hooks;
-  bool any_failed = false;
-  // Open from the start of the run until the first failure, which is said
-  // once; no report is written after it.
-  bool with_report = false;
-  ReportSink report{};
-  // Standard output or the temporary file took no more: stop at once.
-  bool output_failed = false;
-  // Rows of a kind that adjusts p; open before the first file is run.
-  RowSpool pending{};
-  // With --summary: every unit with a row, as its row is written.
-  std::optional<SummaryTable> summary{};
-  ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
+  LeadTest lead = LeadTest::kChiSquare;
+  ProgressLine progress{};
+  McHooks hooks{};  // the experiment's stop and progress
 };
 
-// WHAT (a file name) is escaped as in the rows: a name cannot forge a line.
-void report_failure(const char* program, const std::string& what, const std::string& reason);
+// The reports (--report): one sink for the whole run, so that a FIFO gets
+// every report in order.
+struct ReportOutput {
+  std::string path;
+  // Open from the start of the run until the first failure, which is said
+  // once; no report is written after it.
+  bool open = false;
+  ReportSink sink{};
+};
+
+// Where the finished units of a run go, one field per output.
+struct RunOutputs {
+  // Rows of a kind that adjusts p; open before the first file is run.
+  RowSpool pending{};
+  // With --summary: every unit with a row, as its row is made.
+  std::optional<SummaryTable> summary{};
+  ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
+  ReportOutput report{};
+};
+
+struct BatchRun {
+  const InputKind& kind;
+  UnitOpener open;  // the kind's files, under the run's settings
+  Diagnostics diagnostics;
+  UnitAnalysis analysis;
+  RunOutputs outputs{};
+  bool any_failed = false;  // a file or a unit failed: the run's status is 1
+  // Standard output or the temporary file took no more: stop at once.
+  bool output_failed = false;
+};
+
 // "PROGRAM: report FILE: the system's reason".
 void report_sink_failure(const BatchRun& run, const SinkResult& result);
 
@@ -52,7 +71,7 @@ bool open_pending_rows(BatchRun& run);
 
 // Every unit of one input file (the number-th of the run). A file that
 // cannot be read further loses the rows it had set aside.
-void run_input_file(BatchRun& run, const InputKind& kind, const char* path, size_t number);
+void run_input_file(BatchRun& run, const char* path, size_t number);
 
 // The rows set aside, each with its p_lead and q_bh (and to the page);
 // false after telling what failed (standard output, the temporary file,

@@ -1,15 +1,29 @@
-#include "batch/vcf_source.h"
-
+// VCF and BCF files as a batch input: one unit per population at every site,
+// identified by the file, the site (chrom, pos, id, ref, alt) and the
+// population, with the individuals not counted in `missing`. A site without
+// GT, or with fewer than two alleles among its counted genotypes, is an NA
+// row. Each unit's random draws are keyed by the site's identity
+// (site_unit_key), so a site gives the same figures in a region read as in
+// the whole file.
+//
+// The settings are the run's: --pops is read once, before any file; the
+// unknown IDs of --pops are warned about once per run. --list-regions
+// prints regions that tile each file instead of testing anything.
 #include <cstdio>
+#include <ctime>
 #include <future>
+#include <memory>
+#include <optional>
 #include <utility>
 
-#include "batch/unit_driver.h"
+#include "batch/input_kind.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
+#include "sites/site_block.h"
 #include "vcf/region_tiling.h"
-#include "vcf/site_block.h"
+#include "vcf/sample_populations.h"
 #include "vcf/vcf_reader.h"
+#include "vcf/vcf_region.h"
 
 namespace {
 
@@ -17,34 +31,43 @@ namespace {
 // few enough that a block of thousands of samples stays small.
 constexpr size_t kBlockSites = 512;
 
-// The permutation test names classes by letter: at most 127 of them.
-constexpr int32_t kVcfMcClasses = 127;
-
 // At most this many unknown --pops IDs are named in the warning.
 constexpr size_t kNamedUnknownIds = 10;
 
 struct VcfItem {
   const std::string& path;
   const SiteBlock& block;
-  const VcfSite& site;
+  const VariantSite& site;
   const std::string& population;
 };
 
 const IdColumn<VcfItem> kIdColumns[] = {
-    {"file", [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.path); }},
-    {"chrom",
+    {"file", IdRole::kFile, [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.path); }},
+    {"chrom", IdRole::kChrom,
      [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_chrom(u.block, u.site)); }},
-    {"pos", [](TsvLine& line, const VcfItem& u) { add_int_cell(line, u.site.pos); }},
-    {"id", [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_id(u.block, u.site)); }},
-    {"ref",
+    {"pos", IdRole::kPos, [](TsvLine& line, const VcfItem& u) { add_int_cell(line, u.site.pos); }},
+    {"id", IdRole::kSiteId,
+     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_id(u.block, u.site)); }},
+    {"ref", IdRole::kOther,
      [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_ref(u.block, u.site)); }},
-    {"alt",
+    {"alt", IdRole::kOther,
      [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_alt(u.block, u.site)); }},
-    {"population", [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.population); }},
+    {"population", IdRole::kPopulation,
+     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.population); }},
+};
+
+struct VcfRunSettings {
+  Diagnostics diagnostics;
+  std::vector<VcfRegion> regions;
+  bool has_pops = false;
+  std::string pops_path;
+  std::vector<PopsEntry> pops;
+  int decode_threads = 0;  // extra BGZF decompression threads
+  bool warned_unknown_ids = false;
 };
 
 // The unit's counts as a table without letters (VCF alleles have none).
-bool fill_counts(const SiteBlock& b, const VcfUnit& u, GenotypeUnit& g) {
+bool fill_counts(const SiteBlock& b, const SiteUnit& u, GenotypeUnit& g) {
   const int32_t cells = cell_count_for(u.k);
   if (!g.table.allocate_zeroed(static_cast<size_t>(cells))) return false;
   clear_genotype_table(g.table.data, cells);
@@ -52,14 +75,14 @@ bool fill_counts(const SiteBlock& b, const VcfUnit& u, GenotypeUnit& g) {
   for (int32_t pos = 0; pos < cells; ++pos) g.table[static_cast<size_t>(pos)].count = counts[pos];
   g.k = u.k;
   g.two_n = 2 * u.n;
-  g.mc_max_k = kVcfMcClasses;
+  g.mc_max_k = kLetteredMcClasses;
   g.stream_key = u.key;
   return true;
 }
 
-SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const VcfUnit& u,
+SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
                     const std::string& population) {
-  const VcfSite& site = b.sites[u.site];
+  const VariantSite& site = b.sites[u.site];
   SourceUnit unit;
   unit.id = id_cells(kIdColumns, VcfItem{path, b, site, population});
   // One allocation: a block makes thousands of these names, for messages only.
@@ -71,9 +94,6 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const VcfUnit& 
   unit.k = u.k;
   unit.n = u.n;
   unit.missing = u.missing;
-  TsvLine population_cell;
-  add_text_cell(population_cell, population);
-  unit.population = std::move(population_cell.text);
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
   return unit;
@@ -86,10 +106,11 @@ void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
   std::string names;
   for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i) names += " " + unknown[i];
   if (unknown.size() > kNamedUnknownIds) names += " ...";
-  report_failure(settings.program, settings.pops_path,
-                 std::to_string(unknown.size()) +
-                     (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") +
-                     path + ", left out:" + names);
+  report_failure(
+      settings.diagnostics, settings.pops_path,
+      std::to_string(unknown.size()) +
+          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
+          ", left out:" + names);
 }
 
 // One block's worth of units as the reader gave them.
@@ -125,7 +146,7 @@ Fetched fetch_block(VcfStream& s) {
       out.failure = describe_vcf_failure(f);
       return out;
     }
-    warn_unknown_ids(*s.settings, s.path, s.reader.pops.unknown);
+    warn_unknown_ids(*s.settings, s.path, reader_populations(s.reader).unknown);
   }
   const VcfFailure f = read_site_block(s.reader, s.block, kBlockSites);
   if (!vcf_ok(f)) {
@@ -136,9 +157,9 @@ Fetched fetch_block(VcfStream& s) {
   if (s.block.sites.empty()) return out;
   out.status = SourceStatus::kUnits;
   out.units.reserve(s.block.units.size());
-  for (const VcfUnit& u : s.block.units)
-    out.units.push_back(vcf_unit(s.path, s.block, u,
-                                 s.reader.pops.names[static_cast<size_t>(u.population)]));
+  const std::vector<std::string>& names = reader_populations(s.reader).names;
+  for (const SiteUnit& u : s.block.units)
+    out.units.push_back(vcf_unit(s.path, s.block, u, names[static_cast<size_t>(u.population)]));
   return out;
 }
 
@@ -151,63 +172,14 @@ SourceStatus next_units(VcfStream& s, std::vector<SourceUnit>& units, std::strin
   return got.status;
 }
 
-}  // namespace
-
-bool prepare_vcf_run(const BatchOptions& options, const char* program, VcfRunSettings& settings,
-                     bool& usage) {
-  settings.program = program;
-  usage = false;
-  for (const std::string& text : options.regions) {
-    const std::optional<VcfRegion> region = parse_region(text);
-    if (!region) {
-      usage = true;
-      report_failure(program, "--region '" + text + "'", "not CHR or CHR:FROM-TO with 1 <= FROM <= TO");
-      return false;
-    }
-    settings.regions.push_back(*region);
-  }
-  if (!options.pops.empty()) {
-    PopsFile pops = read_pops_file(options.pops.c_str());
-    if (!vcf_ok(pops.failure)) {
-      report_failure(program, options.pops, describe_vcf_failure(pops.failure));
-      return false;
-    }
-    settings.has_pops = true;
-    settings.pops_path = options.pops;
-    settings.pops = std::move(pops.entries);
-  }
-  // The reader already runs on a thread of its own beside the analysis; a
-  // BGZF decompression thread as well only pays where cores are left over
-  // (on two cores its hand-offs cost more than they save: 0.40 against
-  // 0.38 s for 20 000 sites x 2000 samples).
-  settings.decode_threads = resolve_workers(options.threads) > 2 ? 1 : 0;
-  return true;
-}
-
-InputKind vcf_input(std::shared_ptr<VcfRunSettings> settings) {
-  InputKind kind{id_column_names(kIdColumns), true, true, [settings](const char* path) {
-                   auto stream = std::make_shared<VcfStream>();
-                   stream->path = path;
-                   stream->settings = settings;
-                   return UnitSource{[stream](std::vector<SourceUnit>& units,
-                                              std::string& failure) {
-                     return next_units(*stream, units, failure);
-                   }};
-                 }};
-  // Neighbouring sites are linked: the summary gives F_IS and the
-  // heterozygosities per population and file, but combines no p-values.
-  kind.summary.populations = true;
-  kind.summary.combine_p = false;
-  kind.page_kind = UnitKind::kVcf;
-  return kind;
-}
-
-int list_vcf_regions(const std::vector<char*>& files, uint32_t n, const char* program) {
+// --list-regions: n regions per file, one per line on standard output.
+// The exit status.
+int list_vcf_regions(const std::vector<char*>& files, uint32_t n, const Diagnostics& diagnostics) {
   int status = 0;
   for (const char* path : files) {
     const RegionTiling tiling = tile_regions(path, static_cast<int32_t>(n));
     if (!vcf_ok(tiling.failure)) {
-      report_failure(program, path, describe_vcf_failure(tiling.failure));
+      report_failure(diagnostics, path, describe_vcf_failure(tiling.failure));
       status = 1;
       continue;
     }
@@ -216,8 +188,83 @@ int list_vcf_regions(const std::vector<char*>& files, uint32_t n, const char* pr
     if (std::fputs(text.c_str(), stdout) < 0) status = 1;
   }
   if (std::fflush(stdout) != 0) {
-    report_failure(program, "standard output", "write error");
+    report_failure(diagnostics, "standard output", "write error");
     status = 1;
   }
   return status;
+}
+
+// The run's settings from the options: a --region that is not
+// CHR[:FROM-TO] is a usage error, a --pops file that cannot be read or
+// names an ID twice a failure.
+PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnostics) {
+  if (options.list_regions > 0) {
+    return PreparedKind{
+        .instead = [n = options.list_regions, diagnostics](const std::vector<char*>& files) {
+          return list_vcf_regions(files, n, diagnostics);
+        }};
+  }
+  auto settings = std::make_shared<VcfRunSettings>();
+  settings->diagnostics = diagnostics;
+  for (const std::string& text : options.regions) {
+    const std::optional<VcfRegion> region = parse_region(text);
+    if (!region) {
+      report_failure(diagnostics, "--region '" + text + "'",
+                     "not CHR or CHR:FROM-TO with 1 <= FROM <= TO");
+      return PreparedKind{.status = 2};
+    }
+    settings->regions.push_back(*region);
+  }
+  if (!options.pops.empty()) {
+    PopsFile pops = read_pops_file(options.pops.c_str());
+    if (!vcf_ok(pops.failure)) {
+      report_failure(diagnostics, options.pops, describe_vcf_failure(pops.failure));
+      return PreparedKind{.status = 1};
+    }
+    settings->has_pops = true;
+    settings->pops_path = options.pops;
+    settings->pops = std::move(pops.entries);
+  }
+  // The reader already runs on a thread of its own beside the analysis; a
+  // BGZF decompression thread as well only pays where cores are left over
+  // (on two cores its hand-offs cost more than they save: 0.40 against
+  // 0.38 s for 20 000 sites x 2000 samples).
+  settings->decode_threads = resolve_workers(options.threads) > 2 ? 1 : 0;
+  // Every site's streams are keyed under one seed for the whole run.
+  if (!options.seed_given) {
+    options.seed = static_cast<uint32_t>(std::time(nullptr));
+    options.seed_given = true;
+  }
+  return PreparedKind{.open = [settings](const char* path) {
+    auto stream = std::make_shared<VcfStream>();
+    stream->path = path;
+    stream->settings = settings;
+    return UnitSource{[stream](std::vector<SourceUnit>& units, std::string& failure) {
+      return next_units(*stream, units, failure);
+    }};
+  }};
+}
+
+}  // namespace
+
+const InputKind& vcf_input() {
+  static const InputKind kind{.syntax = {.name = "vcf",
+                                         .option = "--vcf",
+                                         .takes = {"--pops", "--region", "--list-regions"},
+                                         // A VCF unit has no classic report to append.
+                                         .refuses = {"--report"},
+                                         // Sequential sampling unless a count of tables is given.
+                                         .settle =
+                                             [](BatchOptions& o) {
+                                               if (!o.tables_given) o.tables_auto = true;
+                                             }},
+                              .id_columns = kind_columns(kIdColumns),
+                              .counts_missing = true,
+                              .adjusts_p = true,
+                              // Neighbouring sites are linked: the summary gives F_IS and the
+                              // heterozygosities per population and file, but combines no p-values.
+                              .summary = {.populations = true, .combine_p = false},
+                              .page_style = PageStyle::kVcf,
+                              .prepare = prepare_vcf_run};
+  return kind;
 }

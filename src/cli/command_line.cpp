@@ -1,11 +1,10 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
 
-#include "cli/command_text.h"
-#include "exact/exact_tests.h"
 #include "montecarlo/run_limit.h"
 
 namespace {
@@ -25,17 +24,8 @@ std::optional<uint64_t> parse_number(std::string_view text, uint64_t low, uint64
 
 const std::string kRunsRange = "a number from 1 to " + std::to_string(kMaxRuns);
 
-// Applies a value to the options; false when it is not acceptable.
-using Apply = bool (*)(BatchOptions& o, std::string_view value);
-
-struct BatchOption {
-  const char* name;
-  bool takes_value;
-  const char* range;  // how a value is described in a usage error
-  Apply apply;
-};
-
-// Every option of batch mode, and only those: each selects batch mode.
+// Every option of batch mode but those that choose an input kind, and only
+// those: each selects batch mode.
 const BatchOption kOptions[] = {
     {"--runs", true, kRunsRange.c_str(),
      [](BatchOptions& o, std::string_view v) {
@@ -56,7 +46,8 @@ const BatchOption kOptions[] = {
      [](BatchOptions& o, std::string_view v) {
        o.report.assign(v);
        return !v.empty();
-     }},
+     },
+     true},
     {"--exact", false, "", [](BatchOptions& o, std::string_view) { return o.exact = true; }},
     {"--max-tables", true, "a number from 0",
      [](BatchOptions& o, std::string_view v) {
@@ -86,9 +77,6 @@ const BatchOption kOptions[] = {
        if (n) o.threads = static_cast<uint32_t>(*n);
        return n.has_value();
      }},
-    {"--genepop", false, "",
-     [](BatchOptions& o, std::string_view) { return o.genepop = true; }},
-    {"--vcf", false, "", [](BatchOptions& o, std::string_view) { return o.vcf = true; }},
     {"--pops", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.pops.assign(v);
@@ -109,23 +97,15 @@ const BatchOption kOptions[] = {
      [](BatchOptions& o, std::string_view v) {
        o.html.assign(v);
        return !v.empty();
-     }},
+     },
+     true},
     {"--summary", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.summary.assign(v);
        return !v.empty();
-     }},
+     },
+     true, true},
 };
-
-// Options that only mean something for VCF input.
-constexpr const char* kVcfOnly[] = {"--pops", "--region", "--list-regions"};
-
-bool vcf_only(const char* name) {
-  for (const char* v : kVcfOnly) {
-    if (std::string_view(v) == name) return true;
-  }
-  return false;
-}
 
 const BatchOption* find_option(std::string_view name) {
   for (const BatchOption& option : kOptions) {
@@ -141,17 +121,76 @@ CommandLine usage_error(std::string message) {
   return c;
 }
 
+bool listed(const std::vector<std::string_view>& names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The options of the kinds that take `name`: "--a or --b".
+std::string kinds_taking(std::span<const InputSyntax> kinds, std::string_view name) {
+  std::string out;
+  for (const InputSyntax& kind : kinds) {
+    if (kind.option == nullptr || !listed(kind.takes, name)) continue;
+    if (!out.empty()) out += " or ";
+    out += kind.option;
+  }
+  return out;
+}
+
+bool taken_by_some_kind(std::span<const InputSyntax> kinds, std::string_view name) {
+  return std::any_of(kinds.begin(), kinds.end(),
+                     [&](const InputSyntax& kind) { return listed(kind.takes, name); });
+}
+
+// The kinds' rules over the options given (in the order given): an error
+// message, or empty.
+std::string check_kind(std::span<const InputSyntax> kinds, const std::vector<bool>& chosen,
+                       const std::vector<std::string_view>& given) {
+  const InputSyntax* kind = nullptr;
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    if (!chosen[i]) continue;
+    if (kind != nullptr)
+      return std::string("options '") + kind->option + "' and '" + kinds[i].option +
+             "' exclude each other";
+    kind = &kinds[i];
+  }
+  if (kind == nullptr) {
+    const auto plain = std::find_if(kinds.begin(), kinds.end(),
+                                    [](const InputSyntax& k) { return k.option == nullptr; });
+    if (plain == kinds.end()) return "";
+    kind = &*plain;
+  }
+  for (std::string_view refused : kind->refuses) {
+    if (listed(given, refused))
+      return "option '" + std::string(refused) + "' is not available with '" + kind->option + "'";
+  }
+  for (std::string_view name : given) {
+    if (taken_by_some_kind(kinds, name) && !listed(kind->takes, name))
+      return "option '" + std::string(name) + "' needs " + kinds_taking(kinds, name);
+  }
+  return "";
+}
+
+// The kind an option chooses, by its index in `kinds`; none: kinds.size().
+size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name) {
+  size_t i = 0;
+  while (i < kinds.size() && (kinds[i].option == nullptr || name != kinds[i].option)) ++i;
+  return i;
+}
+
 }  // namespace
 
-CommandLine parse_command_line(int argc, char** argv) {
+std::span<const BatchOption> batch_option_table() { return kOptions; }
+
+CommandLine parse_command_line(int argc, char** argv, std::span<const InputSyntax> kinds) {
   CommandLine c;
   bool batch = false;
   bool merge = false;
   bool help = false;
   bool version = false;
-  bool batch_option = false;  // an option of the table was given
-  bool row_option = false;    // one that changes the rows (all but --summary)
-  const char* vcf_needed = nullptr;  // the first VCF-only option seen
+  bool batch_option = false;  // an option of the table, or a kind's, was given
+  bool beyond_merge = false;  // one that --merge does not take
+  std::vector<bool> chosen(kinds.size(), false);
+  std::vector<std::string_view> given;  // the table's options, in order, once each
   bool options_ended = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -183,6 +222,16 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
+    const size_t kind = kind_chosen_by(kinds, name);
+    if (kind < kinds.size()) {
+      if (equals != std::string_view::npos)
+        return usage_error("option '" + std::string(name) + "' takes no value");
+      chosen[kind] = true;
+      c.options.kind = kinds[kind].name;
+      batch_option = true;
+      beyond_merge = true;
+      continue;
+    }
     const BatchOption* option = find_option(name);
     if (option == nullptr) return usage_error("unknown option '" + std::string(text) + "'");
     std::string_view value;
@@ -201,18 +250,13 @@ CommandLine parse_command_line(int argc, char** argv) {
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
     batch_option = true;
-    if (name != "--summary") row_option = true;
-    if (vcf_needed == nullptr && vcf_only(option->name)) vcf_needed = option->name;
+    if (!option->with_merge) beyond_merge = true;
+    if (!listed(given, option->name)) given.emplace_back(option->name);
   }
-  BatchOptions& o = c.options;
-  if (o.vcf) {
-    batch = true;
-    if (o.genepop) return usage_error("options '--vcf' and '--genepop' exclude each other");
-    // A VCF unit has no classic report to append.
-    if (!o.report.empty()) return usage_error("option '--report' is not available with '--vcf'");
-    if (!o.tables_given) o.tables_auto = true;
-  } else if (vcf_needed != nullptr) {
-    return usage_error("option '" + std::string(vcf_needed) + "' needs --vcf");
+  const std::string kind_error = check_kind(kinds, chosen, given);
+  if (!kind_error.empty()) return usage_error(kind_error);
+  for (const InputSyntax& kind : kinds) {
+    if (kind.settle != nullptr && kind.name == c.options.kind) kind.settle(c.options);
   }
 
   if (help) {
@@ -220,7 +264,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   } else if (version) {
     c.kind = CommandKind::kVersion;
   } else if (merge) {
-    if (batch || row_option)
+    if (batch || beyond_merge)
       return usage_error("option '--merge' takes no other option than '--summary' and files");
     c.kind = CommandKind::kMerge;
     if (c.operands.empty()) return usage_error("no input file");
@@ -318,4 +362,50 @@ std::string usage_text(const char* program) {
          "\n"
          "Exit status: 0 success; 1 a file failed; 2 usage error; 130 interrupted;\n"
          "141 standard output closed by its reader.\n";
+}
+
+namespace {
+
+bool plain(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::string_view("-_./=:,+@%").find(c) != std::string_view::npos ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+}  // namespace
+
+std::string shell_word(std::string_view word) {
+  if (!word.empty() && std::all_of(word.begin(), word.end(), plain)) return std::string(word);
+  std::string out;
+  if (std::any_of(word.begin(), word.end(), control)) {
+    // Inside '...' nothing is special but the quote itself.
+    out += '\'';
+    for (char c : word) {
+      if (c == '\'') {
+        out += "'\\''";
+      } else {
+        out += c;
+      }
+    }
+    out += '\'';
+    return out;
+  }
+  out += '"';
+  for (char c : word) {
+    if (c == '"' || c == '\\' || c == '$' || c == '`') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string command_text(int argc, char** argv) {
+  std::string out;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0) out += ' ';
+    out += shell_word(argv[i]);
+  }
+  return out;
 }

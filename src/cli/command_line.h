@@ -3,19 +3,26 @@
 // (input files, the last one the output file when there are two or more).
 // Option values come as "--name VALUE" or "--name=VALUE".
 //
-// The batch options live in one table (command_line.cpp): any option of it
-// selects batch mode by itself, as --batch does, so a new option added
+// The batch options live in one table (batch_option_table): any option of
+// it selects batch mode by itself, as --batch does, so a new option added
 // there needs nothing else to do so. --merge is a mode of its own and takes
-// only files (row tables).
+// only files (row tables) and the options marked for it.
+//
+// Input kinds are not known here: the front end hands the parser what each
+// registered kind says of the command line (InputSyntax), so that which
+// options a kind takes or refuses is one entry of data, not code.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "exact/exact_tests.h"
+#include "exact/exact_limits.h"
 
 struct BatchOptions {
+  std::string kind;            // InputSyntax::name of the kind; empty: the kind without option
   uint32_t runs = 0;           // 0: no experiment
   bool seed_given = false;
   uint32_t seed = 0;
@@ -25,18 +32,43 @@ struct BatchOptions {
   uint64_t tables = kDefaultTables;
   // --tables auto: sequential stopping, with `tables` as the limit.
   bool tables_auto = false;
-  uint32_t threads = 0;        // 0: all cores
-  bool genepop = false;
-  // --tables given at all: without it --vcf samples with --tables auto.
+  // --tables given at all (a kind may choose another default without it).
   bool tables_given = false;
-  // VCF and BCF input: implies batch mode.
-  bool vcf = false;
+  uint32_t threads = 0;              // 0: all cores
   std::string pops;                  // --pops FILE; empty: one population "all"
   std::vector<std::string> regions;  // --region, as given (checked when the run starts)
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string command_text;  // the whole command line, for the page's header
+};
+
+// One option of batch mode. Its properties are data that later steps read:
+// a workflow refuses every option that names an output file, since it
+// chooses those itself.
+struct BatchOption {
+  const char* name;
+  bool takes_value;
+  const char* range;  // how a value is described in a usage error
+  // Applies a value to the options; false when it is not acceptable.
+  bool (*apply)(BatchOptions& options, std::string_view value);
+  bool names_output = false;  // the value is a file the run writes
+  bool with_merge = false;    // --merge takes it too
+};
+
+std::span<const BatchOption> batch_option_table();
+
+// What the command line knows of one input kind.
+struct InputSyntax {
+  const char* name = "";         // BatchOptions::kind once chosen
+  const char* option = nullptr;  // the option that chooses it; null: the kind chosen without one
+  // Options meant for some kinds only: given with a kind that does not list
+  // them, "option X needs --KIND" (naming every kind that takes them).
+  std::vector<std::string_view> takes{};
+  // Options this kind refuses: "option X is not available with --KIND".
+  std::vector<std::string_view> refuses{};
+  // The kind's own defaults, once every option is read.
+  void (*settle)(BatchOptions& options) = nullptr;
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
@@ -48,9 +80,18 @@ struct CommandLine {
   std::string error;            // kUsageError: what is wrong, one line
 };
 
-CommandLine parse_command_line(int argc, char** argv);
+// Two kinds' options given together exclude each other; they are named in
+// the order of `kinds`.
+CommandLine parse_command_line(int argc, char** argv, std::span<const InputSyntax> kinds);
 
 // The text of --help: both modes and every option.
 std::string usage_text(const char* program);
 // The short line that follows a usage error's message.
 std::string usage_hint(const char* program);
+
+// A command line as one line of text a reader can type again: the words
+// joined by spaces, each word that a POSIX shell would split or expand
+// quoted ("..." with \ before " \ $ `; '...' where the word holds a line
+// break or other control character, which stays as it is).
+std::string shell_word(std::string_view word);
+std::string command_text(int argc, char** argv);

@@ -23,6 +23,13 @@ constexpr NamedP kTests[] = {
 
 }  // namespace
 
+const char* exact_test_column(ExactTest test) {
+  for (const NamedP& named : kTests) {
+    if (named.test == test) return named.column;
+  }
+  return "";
+}
+
 const char* exact_method_name(ExactMethod method) {
   return method == ExactMethod::kSampling ? "sampling" : "enumeration";
 }
@@ -58,15 +65,15 @@ struct ExactColumn {
 
 // A probability as the shortest decimal that reads back; NA where it has
 // no value.
-std::string probability_cell(double p) { return std::isnan(p) ? "NA" : format_shortest(p); }
+std::string probability_cell(double p) { return format_shortest_or_na(p); }
 
 const std::vector<ExactColumn>& exact_columns() {
   static const std::vector<ExactColumn> columns = [] {
     std::vector<ExactColumn> c = {
-        {"exact_method", [](const ExactResult& r, ExactTest) -> std::string {
+        {kExactMethodColumn, [](const ExactResult& r, ExactTest) -> std::string {
            return exact_method_name(r.method);
          }},
-        {"exact_tables",
+        {kExactTablesColumn,
          [](const ExactResult& r, ExactTest) { return format_unsigned(r.tables); }},
     };
     for (const NamedP& test : kTests) {

@@ -24,6 +24,11 @@ std::string build_exact_report_text(const ExactResult& result, uint64_t seed);
 // ... p_excess_high
 const std::vector<std::string>& exact_column_names();
 
+inline constexpr const char kExactMethodColumn[] = "exact_method";
+inline constexpr const char kExactTablesColumn[] = "exact_tables";
+// The column of a test's p ("p_deficit"); its limits add _low and _high.
+const char* exact_test_column(ExactTest test);
+
 // The cell of one of those columns (an index into them): the method's name,
 // the number of tables as an integer (drawn up to the stop when sampled),
 // every probability as the shortest decimal that reads back to the same

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "stats/clopper_pearson.h"
+#include "stats/proportion_limits.h"
+#include "stats/multiple_testing.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
@@ -66,15 +67,14 @@ double exact_leading_p(const ExactResult& result) {
   const ExactP& p = result.test[ExactTest::kProb];
   if (result.method == ExactMethod::kEnumeration) return p.p;
   if (result.stop == SamplingStop::kSequentialHits) return p.p;
-  const double b = static_cast<double>(result.hits[ExactTest::kProb]);
-  return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
+  return valid_p(static_cast<double>(result.hits[ExactTest::kProb]),
+                 static_cast<double>(result.tables));
 }
 
 double exact_valid_p(const ExactResult& result, ExactTest test) {
   if (test == ExactTest::kProb) return exact_leading_p(result);
   if (result.method == ExactMethod::kEnumeration) return result.test[test].p;
-  const double b = static_cast<double>(result.hits[test]);
-  return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
+  return valid_p(static_cast<double>(result.hits[test]), static_cast<double>(result.tables));
 }
 
 const char* exact_status_message(ExactStatus status) {

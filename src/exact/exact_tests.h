@@ -21,15 +21,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "exact/exact_limits.h"
 #include "exact/log_factorial.h"
 
 struct ExactSample {
   int32_t k = 0;                // allele classes, each with at least one copy
   std::vector<int64_t> counts;  // t_ij, i <= j, at index i*k + j - i*(i+1)/2
 };
-
-inline constexpr uint64_t kDefaultMaxTables = 1000000;
-inline constexpr uint64_t kDefaultTables = 100000;
 
 // What the exact tests build once per run rather than per sample: the
 // log-factorial table, sized to the largest sample of the run (2N copies).
@@ -40,10 +38,6 @@ struct ExactTables {
 };
 
 ExactTables prepare_exact_tables(int64_t max_two_n);
-
-// The most tables a sample may be given to draw: hit counts stay exact in a
-// double and no count of chunks or draws can overflow.
-constexpr uint64_t kMaxExactTables = 1000000000000000;  // 10^15
 
 struct ExactOptions {
   uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling
@@ -82,9 +76,6 @@ struct ExactP {
   double low = 0;  // 95% limits; both equal p under enumeration
   double high = 0;
 };
-
-// The hits of p_prob at which sequential sampling stops.
-constexpr uint64_t kSequentialHits = 20;
 
 // How the draws of a sampled result ended.
 enum class SamplingStop {

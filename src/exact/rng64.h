@@ -11,11 +11,20 @@ struct Rng64 {
   uint64_t s[4];
 };
 
-inline uint64_t splitmix64_next(uint64_t& x) {
-  uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+// splitmix64's output for the state x: x + 0x9E3779B97F4A7C15 mixed, a
+// bijection of 64 bits. Also what other keys of the program are hashed with.
+inline uint64_t splitmix64_mix(uint64_t x) {
+  uint64_t z = x + 0x9E3779B97F4A7C15ull;
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   return z ^ (z >> 31);
+}
+
+// One step of splitmix64: the output for the state, which then advances.
+inline uint64_t splitmix64_next(uint64_t& x) {
+  const uint64_t z = splitmix64_mix(x);
+  x += 0x9E3779B97F4A7C15ull;
+  return z;
 }
 
 inline Rng64 rng64_stream(uint64_t seed, uint64_t stream, uint64_t key = 0) {

@@ -62,7 +62,7 @@ TableStats prepare_table_stats(const ExactSample& sample, const LogFactorials& l
       const double ni = static_cast<double>(s.allele[i]);
       const double nj = static_cast<double>(s.allele[j]);
       c.het = i != j;
-      c.e = c.het ? ni * nj / two_n : ni * ni / (2.0 * two_n);
+      c.e = cell_expectation(ni, nj, two_n, !c.het);
       c.inv_e = 1.0 / c.e;
       const int32_t a = std::min(order[i], order[j]);
       const int32_t b = std::max(order[i], order[j]);

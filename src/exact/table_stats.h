@@ -20,9 +20,7 @@
 #include "exact/exact_tests.h"
 #include "exact/log_factorial.h"
 #include "genotype/genotype_table.h"
-
-// Relative margin within which a table ties with the sample.
-constexpr double kTieMargin = 1e-7;
+#include "stats/cell_expectation.h"
 
 struct CellInfo {
   double e;       // expected count: n_i^2/(4N) on the diagonal, n_i n_j/(2N) off it

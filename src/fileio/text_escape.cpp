@@ -1,6 +1,7 @@
 #include "fileio/text_escape.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 
 namespace {
@@ -80,6 +81,45 @@ std::string escape_text(std::string_view text) {
         }
     }
     ++i;
+  }
+  return out;
+}
+
+std::string unescape_text(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    switch (text[++i]) {
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'x': {
+        unsigned byte = 0;
+        const char* digits = text.data() + i + 1;
+        const char* stop = text.data() + std::min(text.size(), i + 3);
+        const auto [end, error] = std::from_chars(digits, stop, byte, 16);
+        if (error == std::errc{} && end == digits + 2) {
+          out += static_cast<char>(byte);
+          i += 2;
+        } else {
+          out += "\\x";
+        }
+        break;
+      }
+      default:
+        out += text[i];
+    }
   }
   return out;
 }

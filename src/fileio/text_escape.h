@@ -11,6 +11,11 @@
 
 std::string escape_text(std::string_view text);
 
+// The text escape_text was given back: \t \n \r \\ and \xNN undone. Of
+// text it did not write, another backslash pair gives its second character
+// and a "\x" without two hexadecimal digits stays as it is.
+std::string unescape_text(std::string_view text);
+
 // False when escape_text would give the text as it is because every byte is
 // printable ASCII other than the backslash: such text (most names) can be
 // used without making the escaped copy. True does not mean it changes.

@@ -29,6 +29,10 @@ std::string format_general(float value, int precision) { return general(value, p
 std::string format_shortest(double value) { return shortest(value); }
 std::string format_shortest(float value) { return shortest(value); }
 
+std::string format_shortest_or_na(double value) {
+  return std::isnan(value) ? std::string(kNaText) : shortest(value);
+}
+
 std::string format_unsigned(uint64_t value) {
   char text[24];
   const auto end = std::to_chars(text, text + sizeof text, value);

@@ -16,4 +16,10 @@ std::string format_general(float value, int precision);
 std::string format_shortest(double value);
 std::string format_shortest(float value);
 
+// A figure without a value in a table cell. NaN stands for that value
+// wherever a figure is kept, so every table writes it through here.
+inline constexpr const char kNaText[] = "NA";
+// format_shortest, or NA for NaN.
+std::string format_shortest_or_na(double value);
+
 std::string format_unsigned(uint64_t value);

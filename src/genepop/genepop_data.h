@@ -71,4 +71,7 @@ struct GenepopRead {
 
 // "line 12: genotype \"01a2\" has a character that is not a digit", or the
 // bare reason when the failure has no line.
-std::string describe_genepop_failure(const GenepopRead& r);
+inline std::string describe_genepop_failure(const GenepopRead& r) {
+  if (r.line == 0) return r.reason;
+  return "line " + std::to_string(r.line) + ": " + r.reason;
+}

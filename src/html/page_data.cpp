@@ -77,10 +77,10 @@ void add_count_file(PageData& page, const UnitFigures& u) {
 }  // namespace
 
 void add_unit(PageData& page, const UnitFigures& unit) {
-  switch (unit.kind) {
-    case UnitKind::kGenepop: add_genepop_unit(page, unit); break;
-    case UnitKind::kVcf: add_vcf_site(page, unit); break;
-    case UnitKind::kCountFile: add_count_file(page, unit); break;
+  switch (unit.style) {
+    case PageStyle::kGenepop: add_genepop_unit(page, unit); break;
+    case PageStyle::kVcf: add_vcf_site(page, unit); break;
+    case PageStyle::kCountFile: add_count_file(page, unit); break;
   }
 }
 

@@ -15,7 +15,9 @@
 
 #include "html/site_thinning.h"
 
-enum class UnitKind { kCountFile, kGenepop, kVcf };
+// How the page draws a unit: a count file's residual triangle, a cell of a
+// Genepop file's heat map, a site in a variant file's plots.
+enum class PageStyle { kCountFile, kGenepop, kVcf };
 enum class PageScope { kLocus, kPopulation, kFile };
 
 inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -30,7 +32,7 @@ struct PageHeader {
 // One row as the driver holds it. The views need to live only for the call;
 // the fields a kind does not have are left as they are.
 struct UnitFigures {
-  UnitKind kind = UnitKind::kCountFile;
+  PageStyle style = PageStyle::kCountFile;
   std::string_view file;
   int32_t population = 0;             // Genepop: the population's number
   std::string_view population_name;   // Genepop and VCF

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "figures/unit_statistics.h"
 #include "fileio/text_escape.h"
-#include "genepop/bh_adjust.h"
-#include "merge/adjusted_columns.h"
+#include "format/number_format.h"
+#include "stats/multiple_testing.h"
+#include "tsv/tsv_read.h"
 
 namespace {
 
@@ -29,45 +29,11 @@ std::string_view without_line_feed(std::string_view line) {
   return line.substr(0, line.size() - 1);
 }
 
-size_t count_cells(std::string_view row) {
-  return 1 + static_cast<size_t>(std::count(row.begin(), row.end(), '\t'));
-}
-
-// Where cell `index` of the row starts and ends (before its tab).
-std::pair<size_t, size_t> cell_span(std::string_view row, size_t index) {
-  size_t start = 0;
-  for (size_t i = 0; i < index; ++i) start = row.find('\t', start) + 1;
-  size_t end = row.find('\t', start);
-  if (end == std::string_view::npos) end = row.size();
-  return {start, end};
-}
-
-std::string_view cell_at(std::string_view row, size_t index) {
-  const auto [start, end] = cell_span(row, index);
-  return row.substr(start, end - start);
-}
-
-// The column of `name`, if the header has it.
-std::optional<size_t> find_column(std::span<const std::string_view> names, std::string_view name) {
-  const auto found = std::find(names.begin(), names.end(), name);
-  if (found == names.end()) return std::nullopt;
-  return static_cast<size_t>(found - names.begin());
-}
-
-std::vector<std::string_view> header_names(std::string_view names) {
-  std::vector<std::string_view> cells;
-  for (size_t i = 0, count = count_cells(names); i < count; ++i) cells.push_back(cell_at(names, i));
-  return cells;
-}
-
 // NA is NaN; anything but a number from 0 to 1 has no value.
 std::optional<double> parse_lead(std::string_view cell) {
-  if (cell == "NA") return std::numeric_limits<double>::quiet_NaN();
-  double value = 0;
-  const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (error != std::errc{} || end != cell.data() + cell.size() || std::signbit(value) ||
-      !(value <= 1))
-    return std::nullopt;
+  const std::optional<double> value = figure_cell(cell);
+  if (!value || std::isnan(*value)) return cell == kNaText ? value : std::nullopt;
+  if (std::signbit(*value) || !(*value <= 1)) return std::nullopt;
   return value;
 }
 
@@ -137,7 +103,7 @@ struct Columns {
 std::optional<Columns> row_table_columns(std::string_view header,
                                          std::span<const std::string> every_row,
                                          std::string& reason) {
-  const std::vector<std::string_view> names = header_names(without_line_feed(header));
+  const std::vector<std::string_view> names = split_cells(without_line_feed(header));
   const auto not_a_table = [&](std::string why) {
     reason = "not an hwmc row table (" + why + ")";
     return std::nullopt;
@@ -255,7 +221,7 @@ MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string>
       }
       const auto [start, end] = cell_span(row, *scan.q_column);
       const double q = scan.q[next_q++];
-      if (!write(row.substr(0, start)) || !write(std::isnan(q) ? "NA" : format_q(q)) ||
+      if (!write(row.substr(0, start)) || !write(std::isnan(q) ? kNaText : format_q(q)) ||
           !write(row.substr(end)) || !write("\n"))
         return failure;
     }

@@ -1,44 +1,23 @@
 #include "merge/row_summary.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
+#include "exact/exact_report.h"
 #include "fileio/text_escape.h"
-#include "merge/adjusted_columns.h"
+#include "format/number_format.h"
+#include "stats/multiple_testing.h"
+#include "tsv/tsv_read.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-std::vector<std::string_view> split_cells(std::string_view line) {
-  std::vector<std::string_view> cells;
-  size_t start = 0;
-  for (;;) {
-    const size_t tab = line.find('\t', start);
-    if (tab == std::string_view::npos) break;
-    cells.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-  cells.push_back(line.substr(start));
-  return cells;
-}
-
-std::optional<size_t> column_of(const std::vector<std::string_view>& names, std::string_view name) {
-  const auto found = std::find(names.begin(), names.end(), name);
-  if (found == names.end()) return std::nullopt;
-  return static_cast<size_t>(found - names.begin());
-}
-
 // NA (or the empty cell of an untested unit) is NaN; nothing when the cell
 // is no number.
 std::optional<double> parse_figure(std::string_view cell) {
-  if (cell == "NA" || cell.empty()) return kNaN;
-  double value = 0;
-  const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  if (error != std::errc{} || end != cell.data() + cell.size()) return std::nullopt;
-  return value;
+  if (cell.empty()) return kNaN;
+  return figure_cell(cell);
 }
 
 std::string not_a_number(std::string_view column, std::string_view cell) {
@@ -47,43 +26,40 @@ std::string not_a_number(std::string_view column, std::string_view cell) {
 
 }  // namespace
 
-std::optional<RowSummaryColumns> row_summary_columns(std::string_view header, SummaryTable& table,
+std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
+                                                     const SummaryKind& kind, SummaryTable& table,
                                                      std::string& reason) {
   const std::vector<std::string_view> names = split_cells(header);
   const auto need = [&](std::string_view name) -> std::optional<size_t> {
-    const std::optional<size_t> column = column_of(names, name);
+    const std::optional<size_t> column = find_column(names, name);
     if (!column && reason.empty())
       reason = "no column '" + std::string(name) + "', which the summary needs";
     return column;
   };
   RowSummaryColumns c;
   c.cells = names.size();
-  const bool vcf = column_of(names, "chrom").has_value();
-  const bool genepop = !vcf && column_of(names, "population") && column_of(names, "locus");
-  SummaryLayout layout;
-  layout.loci = genepop;
-  layout.populations = genepop || vcf;
-  layout.combine_p = !vcf;
-  c.exact_method = column_of(names, "exact_method");
-  layout.directional = c.exact_method.has_value();
-  const std::optional<size_t> file = need("file");
-  if (layout.populations) c.population = need("population");
-  if (layout.loci) c.locus = need("locus");
-  std::optional<size_t> lead = column_of(names, kLeadColumn);
-  if (!lead && (c.exact_method || column_of(names, "mc_runs"))) {
+  SummaryLayout layout = kind.layout;
+  c.exact_method = find_column(names, kExactMethodColumn);
+  layout.tests = c.exact_method ? kCombinedTestCount : 0;
+  const std::optional<size_t> file = need(kind.file_column);
+  if (layout.populations) c.population = need(kind.population_column);
+  if (layout.loci) c.locus = need(kind.locus_column);
+  std::optional<size_t> lead = find_column(names, kLeadColumn);
+  if (!lead && (c.exact_method || find_column(names, kMcRunsColumn))) {
     if (reason.empty())
       reason = std::string("no column '") + kLeadColumn + "', which the summary needs";
   } else if (!lead) {
-    lead = need("p_x2");  // a plain run's leading p
+    lead = need(statistic_column(Statistic::kPX2));  // a plain run's leading p
   }
-  const std::optional<size_t> h_obs = need("h_obs");
-  const std::optional<size_t> he = need("he");
-  const std::optional<size_t> n = need("n");
-  std::optional<size_t> tables, deficit, excess;
+  const std::optional<size_t> h_obs = need(statistic_column(Statistic::kHObs));
+  const std::optional<size_t> he = need(statistic_column(Statistic::kHe));
+  const std::optional<size_t> n = need(kNColumn);
+  std::optional<size_t> tables;
+  std::array<std::optional<size_t>, kCombinedTestCount> tests;
   if (c.exact_method) {
-    tables = need("exact_tables");
-    deficit = need("p_deficit");
-    excess = need("p_excess");
+    tables = need(kExactTablesColumn);
+    for (size_t t = 0; t < kCombinedTestCount; ++t)
+      tests[t] = need(exact_test_column(kCombinedTests[t].test));
   }
   if (!reason.empty()) return std::nullopt;
   c.file = *file;
@@ -93,8 +69,7 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header, Su
   c.n = *n;
   if (c.exact_method) {
     c.exact_tables = *tables;
-    c.deficit = *deficit;
-    c.excess = *excess;
+    for (size_t t = 0; t < kCombinedTestCount; ++t) c.tests[t] = *tests[t];
   }
   table.layout = layout;
   return c;
@@ -104,7 +79,9 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
                                std::string_view row) {
   const std::vector<std::string_view> cells = split_cells(row);
   if (cells.size() != columns.cells) return "not as many cells as the header";
-  SummaryUnit unit{cells[columns.file], {}, {}, kNaN, kNaN, kNaN, kNaN, kNaN, 0};
+  std::array<double, kCombinedTestCount> tests;
+  tests.fill(kNaN);
+  SummaryUnit unit{cells[columns.file], {}, {}, kNaN, {}, kNaN, kNaN, 0};
   if (columns.population) unit.population = cells[*columns.population];
   if (columns.locus) unit.locus = cells[*columns.locus];
   const struct {
@@ -112,35 +89,34 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
     const char* name;
     double* value;
   } figures[] = {{columns.lead, "the leading p", &unit.p_lead},
-                 {columns.h_obs, "h_obs", &unit.h_obs},
-                 {columns.he, "he", &unit.he}};
+                 {columns.h_obs, statistic_column(Statistic::kHObs), &unit.h_obs},
+                 {columns.he, statistic_column(Statistic::kHe), &unit.he}};
   for (const auto& f : figures) {
     const std::optional<double> value = parse_figure(cells[f.column]);
     if (!value) return not_a_number(f.name, cells[f.column]);
     *f.value = *value;
   }
   const std::string_view n = cells[columns.n];
-  const auto [n_end, n_error] = std::from_chars(n.data(), n.data() + n.size(), unit.n);
-  if (n_error != std::errc{} || n_end != n.data() + n.size() || unit.n < 0)
-    return not_a_number("n", n);
+  const std::optional<int64_t> individuals = integer_cell(n);
+  if (!individuals || *individuals < 0) return not_a_number(kNColumn, n);
+  unit.n = *individuals;
   if (columns.exact_method) {
     const std::string_view method = cells[*columns.exact_method];
-    const bool sampled = method == "sampling";
-    if (!sampled && method != "enumeration" && method != "NA")
+    const bool sampled = method == exact_method_name(ExactMethod::kSampling);
+    if (!sampled && method != exact_method_name(ExactMethod::kEnumeration) && method != kNaText)
       return "exact_method is neither sampling nor enumeration: '" + escape_text(method) + "'";
-    const std::optional<double> tables = parse_figure(cells[columns.exact_tables]);
-    if (!tables) return not_a_number("exact_tables", cells[columns.exact_tables]);
-    const auto valid = [&](size_t column, double& p) -> std::string {
+    const std::optional<double> drawn = parse_figure(cells[columns.exact_tables]);
+    if (!drawn) return not_a_number(kExactTablesColumn, cells[columns.exact_tables]);
+    for (size_t t = 0; t < kCombinedTestCount; ++t) {
+      const size_t column = columns.tests[t];
       const std::optional<double> point = parse_figure(cells[column]);
-      if (!point)
-        return not_a_number(column == columns.deficit ? "p_deficit" : "p_excess", cells[column]);
-      p = *point;
+      if (!point) return not_a_number(exact_test_column(kCombinedTests[t].test), cells[column]);
+      tests[t] = *point;
       // b hits of the tables: (b + 1)/(tables + 1), never 0.
-      if (sampled && !std::isnan(p)) p = (std::round(p * *tables) + 1.0) / (*tables + 1.0);
-      return {};
-    };
-    if (std::string r = valid(columns.deficit, unit.p_deficit); !r.empty()) return r;
-    if (std::string r = valid(columns.excess, unit.p_excess); !r.empty()) return r;
+      if (sampled && !std::isnan(tests[t]))
+        tests[t] = valid_p(std::round(tests[t] * *drawn), *drawn);
+    }
+    unit.tests = tests;
   }
   add_summary_unit(table, unit);
   return {};

@@ -1,20 +1,34 @@
 // The summary (--summary) of merged row tables recomputed from their rows,
 // as one run over all the data writes it: every figure of a SummaryUnit is
-// in a row. The layout follows the header: population and locus columns
-// (Genepop) give loci and populations, chrom (VCF) populations without a
-// Fisher combination, anything else (count files) files only.
+// in a row. The layout is that of the tables' input kind, which the front
+// end recognises from the header (the registered kinds' identifying
+// columns); the combined tests join it where the rows have the exact tests'
+// columns.
 //
-// The rows keep the exact tests' point estimates only; a sampled deficit or
-// excess p becomes its valid p again, (b + 1)/(tables + 1) with b the hits
+// The rows keep the exact tests' point estimates only; a sampled test's p
+// becomes its valid p again, (b + 1)/(tables + 1) with b the hits
 // p * tables, as the run computed it from the hits.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "figures/unit_statistics.h"
 #include "summary/summary_table.h"
+
+// How the rows of the tables' kind feed the summary: its layout (the
+// combined tests aside) and the columns of the file and, where the layout
+// has such rows, of the population and the locus.
+struct SummaryKind {
+  SummaryLayout layout;
+  std::string file_column;
+  std::string population_column;
+  std::string locus_column;
+};
 
 struct RowSummaryColumns {
   size_t cells = 0;
@@ -28,13 +42,13 @@ struct RowSummaryColumns {
   // With the exact tests' columns:
   std::optional<size_t> exact_method;
   size_t exact_tables = 0;
-  size_t deficit = 0;
-  size_t excess = 0;
+  std::array<size_t, kCombinedTestCount> tests{};
 };
 
 // The columns the summary reads from a header line (no line feed), and its
 // layout into `table`; nothing and `reason` set when one is missing.
-std::optional<RowSummaryColumns> row_summary_columns(std::string_view header, SummaryTable& table,
+std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
+                                                     const SummaryKind& kind, SummaryTable& table,
                                                      std::string& reason);
 
 // One row's unit added to the table; the reason when a cell the summary

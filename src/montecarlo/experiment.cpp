@@ -5,7 +5,7 @@
 #include "montecarlo/memory_budget.h"
 #include "montecarlo/rng.h"
 #include "stats/expected_x2.h"
-#include "stats/prob_ci.h"
+#include "stats/proportion_limits.h"
 
 namespace {
 

@@ -185,7 +185,7 @@ void fill_cell_expectations(const int32_t* allele_total, int32_t k, int32_t two_
     const double ni = static_cast<double>(allele_total[i]);
     for (int32_t j = i; j < k; ++j) {
       const double nj = static_cast<double>(allele_total[j]);
-      const double e = i == j ? ni * ni / (2.0 * copies) : ni * nj / copies;
+      const double e = cell_expectation(ni, nj, copies, i == j);
       out[tri_index(i, j, k)] = CellExpectation{e, 1.0 / e};
     }
   }

@@ -21,6 +21,7 @@
 
 #include "genotype/buffer.h"
 #include "genotype/genotype_table.h"
+#include "stats/cell_expectation.h"
 #include "stats/locus_analysis.h"
 
 // Asked now and then during a long shuffle; once it answers true the
@@ -43,10 +44,6 @@ struct CellExpectation {
   double e;
   double inv_e;
 };
-
-// Relative margin within which a replicate's chi-square ties with the
-// observed one (the exact tests' margin).
-constexpr double kX2TieMargin = 1e-7;
 
 // The replicates' working arrays: one slot per allele copy, a table of
 // simulated counts, each cell's float32 reference contribution, its double

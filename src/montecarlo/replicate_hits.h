@@ -25,7 +25,7 @@ struct HitCounts {
 // x2_obs: the observed table's chi-square in double (table_chi_square).
 inline ObservedScaled scale_observed(double x2_obs, float d_obs) {
   const int64_t d = scale_d(d_obs);
-  return ObservedScaled{x2_obs * (1.0 - kX2TieMargin), d, d < 0 ? -d : d};
+  return ObservedScaled{x2_obs * (1.0 - kTieMargin), d, d < 0 ? -d : d};
 }
 
 inline void count_replicate_hits(const ObservedScaled& obs, const ReplicateScores& sim,

@@ -1,4 +1,5 @@
-// The program's only source of randomness: the linear congruential recurrence
+// The permutation test's source of randomness (the exact tests' sampler has
+// its own, exact/rng64.h): the linear congruential recurrence
 // state = state * 22695477 + 1 (mod 2^32), whose output is bits 16..30 of the
 // new state (0..32767). The Monte Carlo replicates are defined by this exact
 // sequence, so it must never be swapped for a library generator.

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "stats/chi2_critical.h"
+#include "genotype/genotype_reader.h"
+#include "stats/chi_square.h"
 #include "stats/expected_x2.h"
 #include "stats/heterozygosity.h"
 
@@ -53,4 +54,19 @@ double observed_heterozygosity(const LocusAnalysis& a) {
 double expected_heterozygosity(const LocusAnalysis& a) {
   return static_cast<double>(static_cast<long double>(a.het_expected) /
                              static_cast<long double>(a.two_n) * 2);
+}
+
+const char* analysis_failure_words(AnalysisStatus status) {
+  switch (status) {
+    case AnalysisStatus::kOk:
+      return "";
+    case AnalysisStatus::kNoData:
+      return kIncorrectDataText;
+    case AnalysisStatus::kOneAllele:
+      return "only one allele class in file - nothing to test";
+    case AnalysisStatus::kOutOfMemory:
+    case AnalysisStatus::kOutOfMemoryShrink:
+      return kMemoryErrorText;
+  }
+  return "";
 }

@@ -51,3 +51,8 @@ long double selander_statistic(float d_obs, int32_t two_n, int32_t k);
 // Proportions of heterozygous individuals, observed and expected.
 double observed_heterozygosity(const LocusAnalysis& a);
 double expected_heterozygosity(const LocusAnalysis& a);
+
+// How a failed analysis is worded, once for every front end: each chooses
+// only where the words go and in which colour. "possibly incorrect data in
+// file", ...; empty for kOk.
+const char* analysis_failure_words(AnalysisStatus status);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "stats/chi_square_tail.h"
+#include "stats/chi_square.h"
 
 void add_fisher_p(FisherSums& sums, double p) {
   if (std::isnan(p)) return;

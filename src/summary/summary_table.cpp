@@ -3,16 +3,17 @@
 #include <cmath>
 #include <limits>
 
-#include "genepop/bh_adjust.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-void add_to(ScopeSums& sums, const SummaryUnit& unit) {
+void add_to(ScopeSums& sums, size_t tests, const SummaryUnit& unit) {
   add_fisher_p(sums.lead, unit.p_lead);
-  add_fisher_p(sums.deficit, unit.p_deficit);
-  add_fisher_p(sums.excess, unit.p_excess);
+  if (sums.tests.size() < tests) sums.tests.resize(tests);
+  for (size_t t = 0; t < tests && t < unit.tests.size(); ++t)
+    add_fisher_p(sums.tests[t], unit.tests[t]);
   if (unit.n < 2 || std::isnan(unit.he) || std::isnan(unit.h_obs)) return;
   ++sums.het.units;
   sums.het.h_obs += unit.h_obs;
@@ -34,19 +35,11 @@ CombinedP combined(const FisherSums& sums, bool combine) {
 
 SummaryRow row_of(const SummaryLayout& layout, const std::string& file, SummaryScope scope,
                   const std::string& name, const ScopeSums& sums) {
-  SummaryRow row{file,
-                 scope,
-                 name,
-                 sums.lead.count,
-                 combined(sums.lead, layout.combine_p),
-                 {kNaN, 0, kNaN, kNaN},
-                 {kNaN, 0, kNaN, kNaN},
-                 kNaN,
-                 kNaN,
-                 kNaN};
-  if (layout.directional) {
-    row.deficit = combined(sums.deficit, layout.combine_p);
-    row.excess = combined(sums.excess, layout.combine_p);
+  SummaryRow row{file, scope, name, sums.lead.count, combined(sums.lead, layout.combine_p), {},
+                 kNaN, kNaN,  kNaN};
+  for (size_t t = 0; t < layout.tests; ++t) {
+    row.tests.push_back(t < sums.tests.size() ? combined(sums.tests[t], layout.combine_p)
+                                              : CombinedP{kNaN, 0, kNaN, kNaN});
   }
   const HeterozygositySums& het = sums.het;
   if (het.units > 0) {
@@ -59,7 +52,8 @@ SummaryRow row_of(const SummaryLayout& layout, const std::string& file, SummaryS
 }
 
 // q_bh of one combined p over the rows of each scope.
-void adjust_by_scope(std::vector<SummaryRow>& rows, CombinedP SummaryRow::*which) {
+template <class Which>
+void adjust_by_scope(std::vector<SummaryRow>& rows, Which which) {
   for (SummaryScope scope :
        {SummaryScope::kLocus, SummaryScope::kPopulation, SummaryScope::kFile}) {
     std::vector<size_t> members;
@@ -67,10 +61,10 @@ void adjust_by_scope(std::vector<SummaryRow>& rows, CombinedP SummaryRow::*which
     for (size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].scope != scope) continue;
       members.push_back(i);
-      p.push_back((rows[i].*which).p);
+      p.push_back(which(rows[i]).p);
     }
     const std::vector<double> q = adjust_benjamini_hochberg(p);
-    for (size_t j = 0; j < members.size(); ++j) (rows[members[j]].*which).q = q[j];
+    for (size_t j = 0; j < members.size(); ++j) which(rows[members[j]]).q = q[j];
   }
 }
 
@@ -91,9 +85,11 @@ void add_summary_unit(SummaryTable& table, const SummaryUnit& unit) {
     f = f - 1;
   }
   FileScopes& scopes = table.files[f];
-  if (table.layout.loci) add_to(scope_named(scopes.loci, unit.locus), unit);
-  if (table.layout.populations) add_to(scope_named(scopes.populations, unit.population), unit);
-  add_to(scopes.whole, unit);
+  const size_t tests = table.layout.tests;
+  if (table.layout.loci) add_to(scope_named(scopes.loci, unit.locus), tests, unit);
+  if (table.layout.populations)
+    add_to(scope_named(scopes.populations, unit.population), tests, unit);
+  add_to(scopes.whole, tests, unit);
 }
 
 void drop_summary_file(SummaryTable& table, std::string_view file) {
@@ -126,10 +122,8 @@ std::vector<SummaryRow> summary_rows(const SummaryTable& table) {
       rows.push_back(row_of(layout, f.file, SummaryScope::kPopulation, name, sums));
     rows.push_back(row_of(layout, f.file, SummaryScope::kFile, "", f.whole));
   }
-  adjust_by_scope(rows, &SummaryRow::lead);
-  if (layout.directional) {
-    adjust_by_scope(rows, &SummaryRow::deficit);
-    adjust_by_scope(rows, &SummaryRow::excess);
-  }
+  adjust_by_scope(rows, [](SummaryRow& row) -> CombinedP& { return row.lead; });
+  for (size_t t = 0; t < layout.tests; ++t)
+    adjust_by_scope(rows, [t](SummaryRow& row) -> CombinedP& { return row.tests[t]; });
   return rows;
 }

@@ -5,15 +5,16 @@
 // the rows of earlier runs (every figure of a SummaryUnit is in a row).
 //
 // Per row: Fisher's method over the units' leading p-values (the p q_bh
-// uses), and with the exact tests over their valid deficit and excess
-// p-values; q_bh (Benjamini-Hochberg) over the rows of the same scope in the
-// run; over the units with a he (n >= 2): f_is = 1 - sum Ho / sum he (the
-// ratio of sums, Weir & Cockerham's multilocus form), h_obs and he their
-// plain means, so that f_is = 1 - h_obs / he.
+// uses), and over each further p-value the layout combines (the exact
+// tests' directions, when they ran); q_bh (Benjamini-Hochberg) over the rows of the same scope in
+// the run; over the units with a he (n >= 2): f_is = 1 - sum Ho / sum he (the ratio of sums, Weir &
+// Cockerham's multilocus form), h_obs and he their plain means, so that f_is = 1 - h_obs / he.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,7 +29,8 @@ struct SummaryLayout {
   // false where the units are linked (neighbouring sites of a sequence):
   // no Fisher combination, its figures NaN.
   bool combine_p = true;
-  bool directional = false;  // the exact tests' deficit and excess, combined too
+  // p-values combined besides the leading one, SummaryUnit::tests of each unit.
+  size_t tests = 0;
 };
 
 // One unit as its row shows it. file, population and locus are the row's
@@ -39,9 +41,10 @@ struct SummaryUnit {
   std::string_view file;
   std::string_view population;
   std::string_view locus;
-  double p_lead = 0;     // the p q_bh uses
-  double p_deficit = 0;  // valid p of the deficit test (directional only)
-  double p_excess = 0;
+  double p_lead = 0;  // the p q_bh uses
+  // The layout's further p-values (valid p-values); fewer than the layout
+  // combines count as NaN.
+  std::span<const double> tests;
   double h_obs = 0;  // Ho, the proportion of heterozygous individuals
   double he = 0;     // Nei & Chesser's unbiased expected heterozygosity
   int64_t n = 0;     // individuals typed
@@ -55,8 +58,7 @@ struct HeterozygositySums {
 
 struct ScopeSums {
   FisherSums lead;
-  FisherSums deficit;
-  FisherSums excess;
+  std::vector<FisherSums> tests;  // as the layout's tests
   HeterozygositySums het;
 };
 
@@ -109,8 +111,7 @@ struct SummaryRow {
   std::string name;  // the locus or population cell; empty for a file
   int64_t units;     // units with a leading p
   CombinedP lead;
-  CombinedP deficit;  // directional only
-  CombinedP excess;
+  std::vector<CombinedP> tests;  // as the layout's tests
   double f_is;  // NaN without a unit with a he, or when sum he is 0
   double h_obs;
   double he;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <htslib/hts.h>
+#include <htslib/hts_log.h>
 #include <htslib/kstring.h>
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
@@ -47,4 +48,4 @@ struct OwnedKstring {
 
 // htslib writes its own messages to standard error; the reader turns every
 // failure into a status instead, so they are silenced once per process.
-void silence_htslib();
+inline void silence_htslib() { hts_set_log_level(HTS_LOG_OFF); }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "vcf/site_key.h"
+#include "sites/site_key.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ inline size_t triangle(size_t k) { return k * (k + 1) / 2; }
 
 inline size_t tri_cell(size_t i, size_t j, size_t k) { return i * k + j - i * (i + 1) / 2; }
 
-void append_site_text(const SiteText& s, SiteBlock& b, VcfSite& site) {
+void append_site_text(const SiteText& s, SiteBlock& b, VariantSite& site) {
   site.text = static_cast<uint32_t>(b.text.size());
   site.chrom_length = static_cast<uint32_t>(s.chrom.size());
   site.id_length = static_cast<uint32_t>(s.id.size());
@@ -162,7 +162,7 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
   const size_t n_allele = static_cast<size_t>(s.n_allele);
   const size_t cells = triangle(n_allele);
 
-  VcfSite site;
+  VariantSite site;
   append_site_text(s, b, site);
   site.pos = s.pos;
   site.n_allele = s.n_allele;
@@ -176,7 +176,7 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
   w.rank.resize(n_allele);
   for (size_t p = 0; p < populations; ++p) {
     const int32_t* t = w.cells.data() + p * cells;
-    VcfUnit u;
+    SiteUnit u;
     u.site = site_index;
     u.population = static_cast<int32_t>(p);
     u.n = w.counted[p];
@@ -206,10 +206,4 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
     }
     b.units.push_back(u);
   }
-}
-
-void tally_site(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
-                uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
-  count_calls(s, calls, pops, w);
-  add_site_units(s, pops, key_prefix, occurrence, w, b);
 }

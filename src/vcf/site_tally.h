@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sites/site_block.h"
 #include "vcf/gt_calls.h"
 #include "vcf/sample_populations.h"
-#include "vcf/site_block.h"
 
 // Scratch space kept from site to site so that tallying allocates nothing
 // once it has seen the largest site.
@@ -76,7 +76,3 @@ int32_t count_packed_gt(const SiteText& site, const uint8_t* gt, const SamplePop
 // occurrence its number among identical records.
 void add_site_units(const SiteText& site, const SamplePopulations& pops, uint64_t key_prefix,
                     uint32_t occurrence, TallyWorkspace& work, SiteBlock& block);
-
-// count_calls, then add_site_units.
-void tally_site(const SiteText& site, const int32_t* calls, const SamplePopulations& pops,
-                uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& work, SiteBlock& block);

@@ -2,10 +2,54 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 
+#include "sites/site_key.h"
 #include "vcf/gt_text_scan.h"
+#include "vcf/hts_handles.h"
 #include "vcf/htslib_record.h"
-#include "vcf/site_key.h"
+#include "vcf/site_tally.h"
+#include "vcf/text_lines.h"
+
+struct VcfReaderState {
+  bool bcf = false;
+  GtDecoder decoder = GtDecoder::kTextScan;
+  HtsFile file;
+  BcfHeader header;
+  BcfRecord record;
+  std::vector<std::string> sample_ids;
+  SamplePopulations pops;
+
+  std::vector<VcfRegion> regions;
+  size_t next_region = 0;
+  HtsIndex index;    // BCF
+  TabixIndex tabix;  // VCF text
+  HtsIterator iterator;
+
+  OwnedKstring line;     // a line of VCF text, as htslib reads it
+  TextLines text_lines;  // or as read in chunks (the scan, bgzipped, no regions)
+  bool chunked_lines = false;
+  std::string_view text_line;  // the current line, in one or the other
+  std::string alt_text;        // ALT joined, for records htslib decoded
+  HtsIntBuffer gt;
+  std::vector<int32_t> calls;
+  TallyWorkspace tally;
+  uint64_t header_lines = 0;  // VCF text: lines before the first record
+  uint64_t records = 0;       // records read so far
+
+  // Identical records: those met at the current chrom and pos so far.
+  std::string group_chrom;
+  int64_t group_pos = -1;
+  std::vector<uint64_t> group_keys;
+
+  bool done = false;
+};
+
+VcfReader::VcfReader() : state(std::make_unique<VcfReaderState>()) {}
+VcfReader::~VcfReader() = default;
+VcfReader::VcfReader(VcfReader&&) noexcept = default;
+VcfReader& VcfReader::operator=(VcfReader&&) noexcept = default;
 
 namespace {
 
@@ -29,7 +73,7 @@ uint64_t count_header_lines(const char* path) {
 enum class Next { kRecord, kEnd, kError };
 
 // The next raw line of VCF text, from the file or the regions' iterators.
-Next next_text_line(VcfReader& r) {
+Next next_text_line(VcfReaderState& r) {
   if (r.chunked_lines) {
     switch (read_text_line(r.file->fp.bgzf, r.text_lines, r.text_line)) {
       case LineRead::kLine:
@@ -65,7 +109,7 @@ Next next_text_line(VcfReader& r) {
 }
 
 // The next BCF record, from the file or the regions' iterators.
-Next next_bcf_record(VcfReader& r) {
+Next next_bcf_record(VcfReaderState& r) {
   if (r.regions.empty()) {
     int got = bcf_read(r.file.get(), r.header.get(), r.record.get());
     if (got == -1) return Next::kEnd;
@@ -87,7 +131,7 @@ Next next_bcf_record(VcfReader& r) {
   }
 }
 
-VcfFailure record_failure(const VcfReader& r, const RecordFault& fault, const SiteText& s) {
+VcfFailure record_failure(const VcfReaderState& r, const RecordFault& fault, const SiteText& s) {
   VcfFailure f;
   f.status = VcfStatus::kMalformed;
   const std::string id = fault.sample >= 0 ? r.sample_ids[static_cast<size_t>(fault.sample)] : "";
@@ -106,7 +150,7 @@ VcfFailure record_failure(const VcfReader& r, const RecordFault& fault, const Si
   return f;
 }
 
-VcfFailure read_failure(const VcfReader& r) {
+VcfFailure read_failure(const VcfReaderState& r) {
   VcfFailure f = record_failure(r, {RecordProblem::kUnreadable, -1, 0, 0}, SiteText{});
   if (!r.regions.empty()) {
     f.where = VcfWhere::kNone;
@@ -115,14 +159,14 @@ VcfFailure read_failure(const VcfReader& r) {
   return f;
 }
 
-bool in_current_region(const VcfReader& r, int64_t pos) {
+bool in_current_region(const VcfReaderState& r, int64_t pos) {
   if (r.regions.empty()) return true;
   const VcfRegion& g = r.regions[r.next_region - 1];
   return pos >= g.from && pos <= g.to;
 }
 
 // The site's key prefix and its occurrence among identical records.
-uint32_t note_occurrence(VcfReader& r, const SiteText& s, uint64_t& prefix) {
+uint32_t note_occurrence(VcfReaderState& r, const SiteText& s, uint64_t& prefix) {
   prefix = hash_key_field(0, s.chrom);
   prefix = hash_key_field(prefix, std::to_string(s.pos));
   prefix = hash_key_field(prefix, s.ref);
@@ -139,9 +183,10 @@ uint32_t note_occurrence(VcfReader& r, const SiteText& s, uint64_t& prefix) {
 
 }  // namespace
 
-int32_t population_count(const VcfReader& r) { return static_cast<int32_t>(r.pops.names.size()); }
+const SamplePopulations& reader_populations(const VcfReader& reader) { return reader.state->pops; }
 
-VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& r) {
+VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader) {
+  VcfReaderState& r = *reader.state;
   silence_htslib();
   r.decoder = options.decoder;
   r.file.reset(hts_open(path, "r"));
@@ -181,7 +226,8 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
   return {};
 }
 
-VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
+VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites) {
+  VcfReaderState& r = *reader.state;
   clear_site_block(block);
   if (max_sites == 0) max_sites = 1;
   const bool text = !r.bcf;

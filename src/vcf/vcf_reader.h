@@ -12,17 +12,11 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
+#include <memory>
 #include <vector>
 
-#include "vcf/hts_handles.h"
-#include "vcf/htslib_record.h"
+#include "sites/site_block.h"
 #include "vcf/sample_populations.h"
-#include "vcf/site_block.h"
-#include "vcf/site_tally.h"
-#include "vcf/text_lines.h"
 #include "vcf/vcf_failure.h"
 #include "vcf/vcf_region.h"
 
@@ -35,41 +29,22 @@ struct VcfReadOptions {
   GtDecoder decoder = GtDecoder::kTextScan;
 };
 
+// An open file and everything its reading needs between blocks (htslib's
+// handles and iterators, the regions left, the scan's buffers), kept out of
+// sight in vcf_reader.cpp.
+struct VcfReaderState;
+
 struct VcfReader {
-  bool bcf = false;
-  GtDecoder decoder = GtDecoder::kTextScan;
-  HtsFile file;
-  BcfHeader header;
-  BcfRecord record;
-  std::vector<std::string> sample_ids;
-  SamplePopulations pops;
-
-  std::vector<VcfRegion> regions;
-  size_t next_region = 0;
-  HtsIndex index;     // BCF
-  TabixIndex tabix;   // VCF text
-  HtsIterator iterator;
-
-  OwnedKstring line;     // a line of VCF text, as htslib reads it
-  TextLines text_lines;  // or as read in chunks (the scan, bgzipped, no regions)
-  bool chunked_lines = false;
-  std::string_view text_line;  // the current line, in one or the other
-  std::string alt_text;       // ALT joined, for records htslib decoded
-  HtsIntBuffer gt;
-  std::vector<int32_t> calls;
-  TallyWorkspace tally;
-  uint64_t header_lines = 0;  // VCF text: lines before the first record
-  uint64_t records = 0;       // records read so far
-
-  // Identical records: those met at the current chrom and pos so far.
-  std::string group_chrom;
-  int64_t group_pos = -1;
-  std::vector<uint64_t> group_keys;
-
-  bool done = false;
+  VcfReader();
+  ~VcfReader();
+  VcfReader(VcfReader&&) noexcept;
+  VcfReader& operator=(VcfReader&&) noexcept;
+  std::unique_ptr<VcfReaderState> state;
 };
 
-int32_t population_count(const VcfReader& r);
+// The populations of an opened file: their names (index = population), and
+// the --pops IDs that are no sample of it.
+const SamplePopulations& reader_populations(const VcfReader& reader);
 
 // Opens the file, reads its header, assigns the populations and, with
 // regions, loads the index. The unknown IDs of --pops are in reader.pops.

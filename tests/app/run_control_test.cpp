@@ -11,7 +11,7 @@
 #include "console/console.h"
 #include "console/console_script.h"
 #include "montecarlo/mc_sample.h"
-#include "stats/prob_ci.h"
+#include "stats/proportion_limits.h"
 
 namespace {
 

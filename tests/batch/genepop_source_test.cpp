@@ -5,9 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "batch/input_kind.h"
 #include "report/temp_dir.h"
 
 namespace {
+
+UnitSource open_genepop(const std::string& path) {
+  BatchOptions options;
+  return find_input_kind("genepop").prepare(options, Diagnostics{}).open(path.c_str());
+}
 
 // Populations of two individuals at two loci; with bad_last, one more
 // population whose individual lacks a genotype.
@@ -24,7 +30,7 @@ std::string populations(int count, bool bad_last) {
 TEST(GenepopSource, BlocksGoOutBeforeTheFileIsReadWhole) {
   TempDir dir;
   const std::string path = dir.write("many.gen", populations(150, true));
-  UnitSource source = genepop_input().open(path.c_str());
+  UnitSource source = open_genepop(path);
   std::vector<SourceUnit> block;
   std::string failure;
   ASSERT_EQ(source.next(block, failure), SourceStatus::kUnits) << failure;
@@ -39,7 +45,7 @@ TEST(GenepopSource, BlocksGoOutBeforeTheFileIsReadWhole) {
 TEST(GenepopSource, UnitsInFileOrderAcrossPopulationsAndBlocks) {
   TempDir dir;
   const std::string path = dir.write("many.gen", populations(150, false));
-  UnitSource source = genepop_input().open(path.c_str());
+  UnitSource source = open_genepop(path);
   std::vector<SourceUnit> block;
   std::string failure;
   std::vector<std::string> names;

@@ -10,7 +10,7 @@
 
 #include "batch/batch_units.h"
 #include "batch/unit_driver.h"
-#include "genepop/bh_adjust.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 
@@ -50,17 +50,31 @@ UnitSource open_scripted(const char*) {
   }};
 }
 
-const InputKind kGenepopLike{{"file", "population", "pop_name", "locus"}, true, true,
-                             open_scripted, SummaryLayout{}, UnitKind::kGenepop};
-const InputKind kVcfLike{{"file", "chrom", "pos", "id", "ref", "alt", "population"}, true, true,
-                         open_scripted, SummaryLayout{}, UnitKind::kVcf};
+const InputKind kGenepopLike{.id_columns = {{"file", IdRole::kFile},
+                                            {"population", IdRole::kPopulation},
+                                            {"pop_name", IdRole::kPopulationName},
+                                            {"locus", IdRole::kLocus}},
+                             .counts_missing = true,
+                             .adjusts_p = true,
+                             .page_style = PageStyle::kGenepop};
+const InputKind kVcfLike{.id_columns = {{"file", IdRole::kFile},
+                                        {"chrom", IdRole::kChrom},
+                                        {"pos", IdRole::kPos},
+                                        {"id", IdRole::kSiteId},
+                                        {"ref", IdRole::kOther},
+                                        {"alt", IdRole::kOther},
+                                        {"population", IdRole::kPopulation}},
+                         .counts_missing = true,
+                         .adjusts_p = true,
+                         .page_style = PageStyle::kVcf};
 
 struct PageRun {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
+  BatchRun run;
   ResultsPage page;
-  explicit PageRun(const InputKind& kind) : page{kind, PageData{}, {}} {
-    run.page = &page;
+  explicit PageRun(const InputKind& kind)
+      : run(test_run(kind, options, open_scripted)), page{kind, PageData{}, {}, {}} {
+    run.outputs.page = &page;
     EXPECT_TRUE(open_pending_rows(run));
   }
   // Writes the waiting rows (standard output captured); their text.
@@ -86,21 +100,21 @@ TEST(ResultsPage, GenepopUnitsArriveWithTheirQAndAFailedFileLeavesNothing) {
        {{"g\\1.gen", "1", "north\tside", "L\x01\xff"}, {0, 0, 0}},
        {{"g\\1.gen", "2", "south", "L1"}, {5, 10, 5}}},
       false});
-  run_input_file(r.run, kGenepopLike, "one", 1);
+  run_input_file(r.run, "one", 1);
   EXPECT_TRUE(r.page.data.genepop.empty()) << "no unit before its q_bh is known";
   g_script = std::make_shared<Script>(Script{{{{"bad.gen", "1", "x", "L1"}, {1, 2, 3}}}, true});
   testing::internal::CaptureStderr();
-  run_input_file(r.run, kGenepopLike, "two", 2);
+  run_input_file(r.run, "two", 2);
   testing::internal::GetCapturedStderr();
-  ASSERT_EQ(r.page.waiting.size(), r.run.pending.leads.size());
+  ASSERT_EQ(r.page.waiting.size(), r.run.outputs.pending.leads.size());
 
-  const std::vector<double> leads = r.run.pending.leads;
+  const std::vector<double> leads = r.run.outputs.pending.leads;
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
   r.finish();
 
   ASSERT_EQ(r.page.data.genepop.size(), 1u);
   const HeatMapData& map = r.page.data.genepop[0];
-  EXPECT_EQ(map.file, "g\\1.gen");  // the row's escape undone
+  EXPECT_EQ(map.file, "g\\1.gen");  // the cell's escape undone
   ASSERT_EQ(map.populations.size(), 2u);
   EXPECT_EQ(map.populations[0].number, 1);
   EXPECT_EQ(map.populations[0].name, "north\tside");
@@ -128,7 +142,7 @@ TEST(ResultsPage, VcfSitesGiveNamesPositionsAndGenotypeCounts) {
        {{"s.vcf", "chr2", "1500", "rs1", "A", "G", "AFR"}, {0, 0, 0}},
        {{"s.vcf", "chr3", "77", ".", "C", "T", "EUR"}, {10, 20, 10}}},
       false});
-  run_input_file(r.run, kVcfLike, "s.vcf", 1);
+  run_input_file(r.run, "s.vcf", 1);
   r.finish();
   ASSERT_EQ(r.page.data.vcf.size(), 2u);
   const SiteGroup& eur = r.page.data.vcf[0];
@@ -152,9 +166,11 @@ TEST(ResultsPage, ACountFileGivesItsTriangleInRowOrder) {
   ASSERT_EQ(a.failure, "");
   SourceUnit unit;
   add_text_cell(unit.id, "counts.txt");
-  static const InputKind kCounts{{"file"}, false, false, nullptr};
-  ResultsPage page{kCounts, PageData{}, {}};
-  add_row_to_page(page, unit.id.text, page_row(unit, &a.result, 0.25), kNoValue, &a.result);
+  static const InputKind kCounts{.id_columns = {{"file", IdRole::kFile}}};
+  ResultsPage page{kCounts, PageData{}, {}, {}};
+  RowFigures figures = row_figures(&a.result, 0, 0, LeadTest::kChiSquare);
+  figures.lead.p = 0.25;
+  add_row_to_page(page, page_row(page, unit, figures, &a.result), kNoValue, &a.result);
   ASSERT_EQ(page.data.count_files.size(), 1u);
   const CountFileFigures& f = page.data.count_files[0];
   EXPECT_EQ(f.file, "counts.txt");

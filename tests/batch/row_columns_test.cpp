@@ -10,35 +10,23 @@
 #include <vector>
 
 #include "batch/batch_units.h"
-#include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
 #include "batch/tsv_cells.h"
 #include "exact/exact_report.h"
-#include "stats/clopper_pearson.h"
+#include "stats/proportion_limits.h"
 
 namespace {
 
-TEST(TsvLine, NumbersAreTheShortestThatReadBackInTheirType) {
-  // float32 figures as float32, doubles as doubles.
-  EXPECT_EQ(format_float(7.815f), "7.815");
-  EXPECT_EQ(format_float(169.815521f), "169.81552");
-  EXPECT_EQ(format_double(0.011057), "0.011057");
-  EXPECT_EQ(format_double(2.6619190577638241e-28), "2.661919057763824e-28");
-  TsvLine line;
-  add_text_cell(line, "a\tb\nc\\d\re");
-  add_int_cell(line, -3);
-  add_na_cell(line);
-  add_float_cell(line, 0.1f);
-  add_double_cell(line, 0.1);
-  add_cell(line, "");
-  EXPECT_EQ(finish_line(line), "a\\tb\\nc\\\\d\\re\t-3\tNA\t0.1\t0.1\t\n");
-}
+const InputKind& count_files() { return find_input_kind(""); }
+const InputKind& genepop() { return find_input_kind("genepop"); }
 
 // The row read by the header's names.
 std::map<std::string, std::string> by_name(const InputKind& kind, const BatchOptions& options,
                                            const SourceUnit& unit, const UnitResult* r) {
   const std::vector<std::string> header = tsv_cells(row_header(kind, options));
-  TsvLine line = row_cells(kind, options, RowUnit{unit, r});
+  const RowFigures figures =
+      row_figures(r, unit.k, unit.n, lead_test_for(options.exact, options.runs > 0));
+  TsvLine line = row_cells(kind, options, RowUnit{unit, r, figures});
   if (kind.adjusts_p) add_cell(line, "q");
   const std::vector<std::string> row = tsv_cells(finish_line(line));
   EXPECT_EQ(row.size(), header.size());
@@ -69,7 +57,7 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   const UnitResult& r = a.result;
   ASSERT_TRUE(r.mc && r.exact);
 
-  std::map<std::string, std::string> c = by_name(count_file_input(), options, count_unit("f"), &r);
+  std::map<std::string, std::string> c = by_name(count_files(), options, count_unit("f"), &r);
   EXPECT_EQ(c.size(), 3u + 11u + 10u + exact_column_names().size());
   EXPECT_EQ(c["file"], "f");
   EXPECT_EQ(c["k"], "2");
@@ -108,7 +96,7 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   t.missing = 2;
   const SourceUnit untested = genepop_unit("g", t);
   ASSERT_FALSE(untested.testable);
-  c = by_name(genepop_input(), options, untested, nullptr);
+  c = by_name(genepop(), options, untested, nullptr);
   EXPECT_EQ(c["file"], "g");
   EXPECT_EQ(c["population"], "3");
   EXPECT_EQ(c["pop_name"], "P3");
@@ -122,12 +110,12 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   EXPECT_EQ(c["p_prob"], "NA");
   EXPECT_EQ(c["p_lead"], "NA");
   EXPECT_EQ(c["q_bh"], "q");
-  const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
+  const std::vector<std::string> header = tsv_cells(row_header(genepop(), options));
   EXPECT_EQ(header.back(), kQColumn);
   EXPECT_EQ(header[header.size() - 2], "p_lead");
   // A tested unit's p_lead is its leading p, to the last bit.
-  c = by_name(genepop_input(), options, untested, &r);
-  EXPECT_EQ(std::stod(c["p_lead"]), leading_p(r, options));
+  c = by_name(genepop(), options, untested, &r);
+  EXPECT_EQ(std::stod(c["p_lead"]), leading_p(r, LeadTest::kExactProb).p);
   EXPECT_EQ(c["p_lead"], format_double(exact_leading_p(*r.exact)));
 }
 
@@ -136,21 +124,22 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
   const Analysed a = analysed(unit_of({{0, 3}, {1, 4}, {2, 5}}, 2), plain);
   ASSERT_EQ(a.failure, "");
   const SourceUnit unit = count_unit("f");
+  const RowFigures figures = row_figures(&a.result, 0, 0, LeadTest::kChiSquare);
   for (const ColumnGroup& group : column_groups()) {
     for (const Column& column : group.columns) {
       if (std::string(group.name) == "monte carlo" || std::string(group.name) == "exact") continue;
       TsvLine line;
-      column.write(line, RowUnit{unit, &a.result});
+      column.write(line, RowUnit{unit, &a.result, figures});
       EXPECT_FALSE(line.empty) << column.name;  // an empty cell is still a cell
       EXPECT_EQ(line.text.find('\t'), std::string::npos) << column.name;
     }
   }
-  const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), plain));
+  const std::vector<std::string> header = tsv_cells(row_header(count_files(), plain));
   EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "x2", "df", "x2_crit", "p_x2",
                                               "h_obs", "h_exp", "he", "f_is", "d", "knd2",
                                               "seed"}));
   // Nothing drew from the seed.
-  EXPECT_EQ(by_name(count_file_input(), plain, unit, &a.result)["seed"], "");
+  EXPECT_EQ(by_name(count_files(), plain, unit, &a.result)["seed"], "");
 }
 
 // The three Monte Carlo limits of a result whose X2, D one-tail and D
@@ -163,8 +152,7 @@ std::vector<std::string> mc_limits(UnitResult& r, uint32_t runs, uint32_t x2, ui
   r.mc->hits_d_both = both;
   BatchOptions options;
   options.runs = 65000;
-  std::map<std::string, std::string> c =
-      by_name(count_file_input(), options, count_unit("f"), &r);
+  std::map<std::string, std::string> c = by_name(count_files(), options, count_unit("f"), &r);
   return {c["mc_p_x2_low"], c["mc_p_x2_high"], c["mc_p_d_one_low"], c["mc_p_d_one_high"],
           c["mc_p_d_both_low"], c["mc_p_d_both_high"]};
 }

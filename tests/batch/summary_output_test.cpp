@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "batch/batch_units.h"
-#include "batch/count_file_source.h"
-#include "batch/genepop_source.h"
 #include "batch/row_columns.h"
 #include "batch/tsv_cells.h"
 #include "batch/unit_driver.h"
 #include "format/number_format.h"
 
 namespace {
+
+const InputKind& count_files() { return find_input_kind(""); }
+const InputKind& genepop() { return find_input_kind("genepop"); }
 
 // A count file's row cell by header name.
 std::string row_cell(const std::vector<std::pair<int32_t, int32_t>>& counts,
@@ -25,8 +26,9 @@ std::string row_cell(const std::vector<std::pair<int32_t, int32_t>>& counts,
   EXPECT_EQ(a.failure, "");
   SourceUnit unit;
   add_text_cell(unit.id, "f");
-  const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), options));
-  TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &a.result});
+  const std::vector<std::string> header = tsv_cells(row_header(count_files(), options));
+  const RowFigures figures = row_figures(&a.result, 0, 0, LeadTest::kChiSquare);
+  TsvLine line = row_cells(count_files(), options, RowUnit{unit, &a.result, figures});
   const std::vector<std::string> cells = tsv_cells(finish_line(line));
   for (size_t i = 0; i < header.size(); ++i) {
     if (header[i] == name) return cells[i];
@@ -37,7 +39,7 @@ std::string row_cell(const std::vector<std::pair<int32_t, int32_t>>& counts,
 
 // Cells 0, 1, 2: AA, AB, BB.
 TEST(UnitColumns, HeAndFisFollowHExpAndMeetTheirDefinitions) {
-  const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), BatchOptions{}));
+  const std::vector<std::string> header = tsv_cells(row_header(genepop(), BatchOptions{}));
   const auto h_exp = std::find(header.begin(), header.end(), "h_exp");
   ASSERT_NE(h_exp, header.end());
   EXPECT_EQ(*(h_exp + 1), "he");
@@ -54,13 +56,13 @@ TEST(UnitColumns, HeAndFisFollowHExpAndMeetTheirDefinitions) {
 
 TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
-  run.summary = SummaryTable{summary_layout(genepop_input(), options), {}, {}};
+  BatchRun run = test_run(genepop(), options, genepop().prepare(options, Diagnostics{}).open);
+  run.outputs.summary = SummaryTable{summary_layout(genepop(), options), {}, {}};
   ASSERT_TRUE(open_pending_rows(run));
   const std::string path = HWMC_SOURCE_DIR "/examples/sample.gen";
-  run_input_file(run, genepop_input(), path.c_str(), 1);
+  run_input_file(run, path.c_str(), 1);
   ASSERT_FALSE(run.any_failed);
-  const std::vector<SummaryRow> rows = summary_rows(*run.summary);
+  const std::vector<SummaryRow> rows = summary_rows(*run.outputs.summary);
   ASSERT_EQ(rows.size(), 5u + 3u + 1u);
   const SummaryRow& loc2 = rows[1];
   EXPECT_EQ(loc2.scope, SummaryScope::kLocus);
@@ -77,7 +79,8 @@ TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   EXPECT_NEAR(loc2.f_is, 77.0 / 2237, 1e-15);
   // Its p: Fisher's method over the three units' leading p (rows are
   // population by population, five loci each).
-  const double leads[] = {run.pending.leads[1], run.pending.leads[6], run.pending.leads[11]};
+  const std::vector<double>& pending = run.outputs.pending.leads;
+  const double leads[] = {pending[1], pending[6], pending[11]};
   EXPECT_NEAR(loc2.lead.x2, -2 * (std::log(leads[0]) + std::log(leads[1]) + std::log(leads[2])),
               1e-12);
   EXPECT_EQ(loc2.lead.df, 6);
@@ -86,7 +89,7 @@ TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
   EXPECT_EQ(rows[5].name, "1");
 
   // The table: its header, then the rows with their cells.
-  const std::string text = summary_text(*run.summary);
+  const std::string text = summary_text(*run.outputs.summary);
   std::vector<std::string> lines;
   for (size_t at = 0; at < text.size();) {
     const size_t end = text.find('\n', at);
@@ -110,14 +113,17 @@ TEST(SummaryOutput, TheShippedGenepopExampleAgainstAHandCalculation) {
 TEST(SummaryOutput, ExactDirectionsAndNaCells) {
   BatchOptions options;
   options.exact = true;
-  const SummaryLayout layout = summary_layout(count_file_input(), options);
+  const SummaryLayout layout = summary_layout(count_files(), options);
   EXPECT_FALSE(layout.loci || layout.populations);
   SummaryTable table{layout, {}, {}};
   const Analysed a = analysed(unit_of({{0, 6}, {1, 1}, {2, 5}}, 2), options);
   ASSERT_EQ(a.failure, "");
   SourceUnit unit;
-  add_summary_unit(table, summary_unit_of("c", unit, &a.result, options));
-  add_summary_unit(table, summary_unit_of("u", unit, nullptr, options));  // untested
+  const LeadTest lead = lead_test_for(true, false);
+  const RowFigures tested = row_figures(&a.result, 0, 0, lead);
+  const RowFigures untested = row_figures(nullptr, 2, 12, lead);
+  add_summary_unit(table, summary_unit_of(count_files(), "c", unit, tested));
+  add_summary_unit(table, summary_unit_of(count_files(), "u", unit, untested));
   const std::string text = summary_text(table);
   const size_t first = text.find('\n');
   const size_t second = text.find('\n', first + 1);

@@ -4,18 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "tsv/tsv_read.h"
 
 inline std::vector<std::string> tsv_cells(const std::string& line) {
   EXPECT_FALSE(line.empty());
   if (line.empty()) return {};
   EXPECT_EQ(line.back(), '\n');
   std::vector<std::string> out;
-  std::stringstream in(line.substr(0, line.size() - 1));
-  std::string cell;
-  while (std::getline(in, cell, '\t')) out.push_back(cell);
-  if (line.size() >= 2 && line[line.size() - 2] == '\t') out.push_back("");
+  for (std::string_view cell : split_cells(std::string_view(line).substr(0, line.size() - 1)))
+    out.emplace_back(cell);
   return out;
 }

@@ -12,7 +12,7 @@
 #include "batch/row_columns.h"
 #include "batch/spooled_rows.h"
 #include "batch/tsv_cells.h"
-#include "genepop/bh_adjust.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 
@@ -46,34 +46,34 @@ UnitSource open_scripted(const char*) {
   }};
 }
 
-const InputKind kScripted{{"name"}, false, true, open_scripted, {}};
+const InputKind kScripted{.id_columns = {{"name", IdRole::kOther}}, .adjusts_p = true};
 
 TEST(UnitDriver, RowsWaitInUnitOrderAndAFailedFileLosesItsOwn) {
   BatchOptions options;
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
+  BatchRun run = test_run(kScripted, options, open_scripted);
   ASSERT_TRUE(open_pending_rows(run));
   g_script = std::make_shared<Script>(Script{{{"a", "-"}, {"b"}}, Script::kEnd});
-  run_input_file(run, kScripted, "one", 1);
-  ASSERT_EQ(run.pending.leads.size(), 3u);
-  EXPECT_TRUE(std::isnan(run.pending.leads[1]));
-  EXPECT_EQ(run.pending.leads[2], run.pending.leads[0]);
+  run_input_file(run, "one", 1);
+  ASSERT_EQ(run.outputs.pending.leads.size(), 3u);
+  EXPECT_TRUE(std::isnan(run.outputs.pending.leads[1]));
+  EXPECT_EQ(run.outputs.pending.leads[2], run.outputs.pending.leads[0]);
   EXPECT_FALSE(run.any_failed);
 
   g_script = std::make_shared<Script>(Script{{{"c"}, {"d"}}, Script::kFails});
   testing::internal::CaptureStderr();
-  run_input_file(run, kScripted, "two", 2);
+  run_input_file(run, "two", 2);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "hwmc: two: line 9: broken\n");
   EXPECT_TRUE(run.any_failed);
 
   // Memory running out is the file's failure; the next file goes on.
   g_script = std::make_shared<Script>(Script{{{"e"}}, Script::kOutOfMemory});
   testing::internal::CaptureStderr();
-  run_input_file(run, kScripted, "three", 3);
+  run_input_file(run, "three", 3);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "hwmc: three: out of memory\n");
   g_script = std::make_shared<Script>(Script{{{"f"}}, Script::kEnd});
-  run_input_file(run, kScripted, "four", 4);
+  run_input_file(run, "four", 4);
 
-  const std::vector<std::string> rows = spooled_rows(run.pending);
+  const std::vector<std::string> rows = spooled_rows(run.outputs.pending);
   ASSERT_EQ(rows.size(), 4u);  // c, d and e dropped, the others kept
   EXPECT_EQ(rows[0].substr(0, 2), "a\t");
   EXPECT_EQ(rows[1].substr(0, 9), "-\t0\t0\tNA\t");  // nothing tested
@@ -94,8 +94,8 @@ std::string rows_in_memory(const BatchOptions& options,
       add_text_cell(unit.id, name);
       const Analysed a = analysed(unit_of({{0, 3}, {1, 4}, {2, 5}}, 2), options);
       const UnitResult* r = name != "-" ? &a.result : nullptr;
-      lines.push_back(row_cells(kScripted, options, RowUnit{unit, r}));
-      leads.push_back(row_lead(options, RowUnit{unit, r}));
+      lines.push_back(row_line(kScripted, options, unit, r));
+      leads.push_back(r != nullptr ? lead_of(*r, options) : std::nan(""));
     }
   }
   const std::vector<double> q = adjust_benjamini_hochberg(leads);
@@ -123,11 +123,11 @@ TEST(UnitDriver, RowsFromTheTemporaryFileAreThoseOfMemory) {
     for (int u = 0; u < 60; ++u)
       blocks.back().push_back(u % 7 == 3 ? "-" : "unit " + std::to_string(b * 60 + u));
   }
-  BatchRun run{options, "hwmc", ProgressLine{}, McHooks{}};
+  BatchRun run = test_run(kScripted, options, open_scripted);
   ASSERT_TRUE(open_pending_rows(run));
   g_script = std::make_shared<Script>(Script{blocks, Script::kEnd});
-  run_input_file(run, kScripted, "f", 1);
-  ASSERT_GT(run.pending.written, 65536u);
+  run_input_file(run, "f", 1);
+  ASSERT_GT(run.outputs.pending.written, 65536u);
   testing::internal::CaptureStdout();
   EXPECT_TRUE(write_pending_rows(run));
   const std::string out = testing::internal::GetCapturedStdout();

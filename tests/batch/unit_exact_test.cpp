@@ -6,15 +6,17 @@
 #include <vector>
 
 #include "batch/batch_units.h"
-#include "batch/count_file_source.h"
 #include "batch/genepop_source.h"
-#include "genepop/classic_letters.h"
 #include "batch/row_columns.h"
 #include "batch/tsv_cells.h"
 #include "exact/exact_report.h"
-#include "genepop/bh_adjust.h"
+#include "genepop/classic_letters.h"
+#include "stats/multiple_testing.h"
 
 namespace {
+
+const InputKind& count_files() { return find_input_kind(""); }
+const InputKind& genepop() { return find_input_kind("genepop"); }
 
 // A count-file unit as read: k classes, letters on every cell named.
 GenotypeUnit count_unit(const std::vector<std::vector<int32_t>>& rows) {
@@ -74,8 +76,8 @@ TEST(UnitExact, TheExactGroupIsADirectRunOnTheCompactedTable) {
 
     SourceUnit unit;
     add_text_cell(unit.id, "f");
-    const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), options));
-    TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &r});
+    const std::vector<std::string> header = tsv_cells(row_header(count_files(), options));
+    TsvLine line = row_line(count_files(), options, unit, &r);
     const std::vector<std::string> row = tsv_cells(finish_line(line));
     ASSERT_EQ(row.size(), header.size());
     ASSERT_EQ(header.size(), 14u + exact_column_names().size());
@@ -130,8 +132,7 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   options.runs = 10;
   SourceUnit unit = genepop_unit("g", wide_tally(130));
   ASSERT_TRUE(unit.testable && unit.failure.empty());
-  EXPECT_EQ(unit.not_reported,
-            "more than " + std::to_string(kMaxLetterClasses) + " alleles, not in the report");
+  EXPECT_EQ(unit.report_heading, "");  // the report names classes by letter
   const Analysed a = analysed(std::move(unit.genotypes), options);
   ASSERT_EQ(a.failure, "");
   const UnitResult& r = a.result;
@@ -141,14 +142,13 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   EXPECT_DOUBLE_EQ(observed_heterozygosity(r.locus), 65.0 / 66.0);
   EXPECT_FALSE(r.mc);  // beyond the permutation test's classes
   EXPECT_TRUE(r.exact);
-  EXPECT_TRUE(std::isnan(leading_p(r, runs_only(options.runs))));
+  EXPECT_TRUE(std::isnan(lead_of(r, runs_only(options.runs))));
   // Sampled: the valid p, never the bare estimate.
-  EXPECT_EQ(leading_p(r, options), exact_leading_p(*r.exact));
-  EXPECT_EQ(leading_p(r, options),
-            (static_cast<double>(r.exact->hits[ExactTest::kProb]) + 1) / 201);
+  EXPECT_EQ(lead_of(r, options), exact_leading_p(*r.exact));
+  EXPECT_EQ(lead_of(r, options), (static_cast<double>(r.exact->hits[ExactTest::kProb]) + 1) / 201);
 
-  const std::vector<std::string> header = tsv_cells(row_header(genepop_input(), options));
-  TsvLine line = row_cells(genepop_input(), options, RowUnit{unit, &r});
+  const std::vector<std::string> header = tsv_cells(row_header(genepop(), options));
+  TsvLine line = row_line(genepop(), options, unit, &r);
   const std::vector<std::string> cells = tsv_cells(finish_line(line));
   const auto column = [&](const char* name) {
     return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
@@ -162,7 +162,6 @@ TEST(GenepopUnits, MoreClassesThanLettersAreAnalysedByPosition) {
   const GenepopTally named = wide_tally(120);
   SourceUnit lettered = genepop_unit("g", named);
   ASSERT_EQ(lettered.genotypes.table[1].allele2, 'B');
-  EXPECT_EQ(lettered.not_reported, "");
   EXPECT_EQ(lettered.report_heading.substr(0, 1), "\n");
   SourceUnit bare = genepop_unit("g", named);
   for (size_t pos = 0; pos < bare.genotypes.table.size; ++pos)
@@ -194,9 +193,9 @@ TEST(GenepopUnits, UntestedTalliesAndTheLeadingPFollowingTheOptions) {
   options.runs = 5;
   options.exact = true;
   BatchOptions plain;
-  EXPECT_EQ(leading_p(r, plain), 0.25);
-  EXPECT_EQ(leading_p(r, runs_only(5)), 6.0 / 11.0);  // (b + 1)/(m + 1), not 0.5
-  EXPECT_EQ(leading_p(r, options), 0.125);            // enumerated: as it is
+  EXPECT_EQ(lead_of(r, plain), 0.25);
+  EXPECT_EQ(lead_of(r, runs_only(5)), 6.0 / 11.0);  // (b + 1)/(m + 1), not 0.5
+  EXPECT_EQ(lead_of(r, options), 0.125);            // enumerated: as it is
 }
 
 TEST(GenepopUnits, AQValueIsNeverZeroWhenTheLeadingPWasDrawn) {
@@ -207,20 +206,20 @@ TEST(GenepopUnits, AQValueIsNeverZeroWhenTheLeadingPWasDrawn) {
   const Analysed e = analysed(std::move(far), sampled);
   ASSERT_EQ(e.failure, "");
   ASSERT_EQ(e.result.exact->test[ExactTest::kProb].p, 0.0);
-  EXPECT_EQ(leading_p(e.result, sampled), 1.0 / 1000);
+  EXPECT_EQ(lead_of(e.result, sampled), 1.0 / 1000);
   sampled.tables_auto = true;  // no 20th hit by the limit: (0 + 1)/(T + 1)
   sampled.tables = 499;
   const Analysed s = analysed(unit_of({{0, 40}, {2, 40}}, 2), sampled);
   ASSERT_EQ(s.failure, "");
   EXPECT_EQ(s.result.exact->tables, 499u);
-  EXPECT_EQ(leading_p(s.result, sampled), 1.0 / 500);
+  EXPECT_EQ(lead_of(s.result, sampled), 1.0 / 500);
 
   const Analysed m = analysed(unit_of({{0, 40}, {2, 40}}, 2), runs_only(99));
   ASSERT_EQ(m.failure, "");
   ASSERT_EQ(m.result.mc->p_hw, 0.0f);
-  EXPECT_EQ(leading_p(m.result, runs_only(99)), 1.0 / 100);
-  const std::vector<double> q = adjust_benjamini_hochberg(std::vector<double>{
-      leading_p(e.result, sampled), leading_p(m.result, runs_only(99)), 0.5});
+  EXPECT_EQ(lead_of(m.result, runs_only(99)), 1.0 / 100);
+  const std::vector<double> q = adjust_benjamini_hochberg(
+      std::vector<double>{lead_of(e.result, sampled), lead_of(m.result, runs_only(99)), 0.5});
   for (double value : q) EXPECT_GT(value, 0.0);
 }
 
@@ -235,12 +234,12 @@ TEST(UnitExact, TablesAutoStopsAtTheTwentiethHitAndShowsTheDrawsMade) {
   EXPECT_EQ(x.hits[ExactTest::kProb], kSequentialHits);
   EXPECT_LT(x.tables, 1000u);
   EXPECT_EQ(x.test[ExactTest::kProb].p, 20.0 / static_cast<double>(x.tables));
-  EXPECT_EQ(leading_p(a.result, options), x.test[ExactTest::kProb].p);
+  EXPECT_EQ(lead_of(a.result, options), x.test[ExactTest::kProb].p);
 
   SourceUnit unit;
   add_text_cell(unit.id, "f");
-  const std::vector<std::string> header = tsv_cells(row_header(count_file_input(), options));
-  TsvLine line = row_cells(count_file_input(), options, RowUnit{unit, &a.result});
+  const std::vector<std::string> header = tsv_cells(row_header(count_files(), options));
+  TsvLine line = row_line(count_files(), options, unit, &a.result);
   const std::vector<std::string> row = tsv_cells(finish_line(line));
   const auto cell = [&](const char* name) {
     return row[static_cast<size_t>(std::find(header.begin(), header.end(), name) -
@@ -251,13 +250,27 @@ TEST(UnitExact, TablesAutoStopsAtTheTwentiethHitAndShowsTheDrawsMade) {
   // Enumerated: the mid-p after p_prob's limits.
   options.max_tables = 1000000;
   const Analysed e = analysed(count_unit(kWithEmptyClass), options);
-  line = row_cells(count_file_input(), options, RowUnit{unit, &e.result});
+  line = row_line(count_files(), options, unit, &e.result);
   const std::vector<std::string> enumerated = tsv_cells(finish_line(line));
   const size_t mid = static_cast<size_t>(
       std::find(header.begin(), header.end(), "p_prob_mid") - header.begin());
   EXPECT_EQ(header[mid - 1], "p_prob_high");
   EXPECT_EQ(enumerated[mid], format_double(e.result.exact->prob_mid));
   EXPECT_LT(e.result.exact->prob_mid, e.result.exact->test[ExactTest::kProb].p);
+}
+
+}  // namespace
+
+namespace {
+
+// A keyed unit's permutations are seeded from the run's seed and its key;
+// the values follow from the definition (splitmix64 of key XOR seed, high
+// half), worked out apart from this code.
+TEST(UnitAnalysis, APermutationSeedIsTheRunsSeedOrItsKeysMix) {
+  EXPECT_EQ(permutation_seed(11, 0), 11u);
+  EXPECT_EQ(permutation_seed(11, 0xffaa713fa6ce5121ull), 546197040u);
+  EXPECT_EQ(permutation_seed(0, 1), 2433363436u);
+  EXPECT_EQ(permutation_seed(4294967295u, 0xdef8ff38ac94be52ull), 1994023667u);
 }
 
 }  // namespace

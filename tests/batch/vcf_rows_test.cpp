@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/input_kind.h"
 #include "batch/tsv_cells.h"
 #include "cli/command_line.h"
 #include "exact/exact_tests.h"
@@ -33,7 +34,8 @@ Output run_hwmc(std::vector<std::string> args) {
   args.insert(args.begin(), "hwmc");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-  const CommandLine line = parse_command_line(static_cast<int>(argv.size()), argv.data());
+  const CommandLine line =
+      parse_command_line(static_cast<int>(argv.size()), argv.data(), input_syntax());
   EXPECT_EQ(line.kind, CommandKind::kBatch) << line.error;
   Output o;
   testing::internal::CaptureStdout();
@@ -433,3 +435,40 @@ TEST(VcfRows, TheSummaryHasPopulationAndFileRowsWithoutFisher) {
   EXPECT_DOUBLE_EQ(number(north, "he"), 0.625);
   EXPECT_EQ(row("file", "").at("f_is"), north.at("f_is"));
 }
+
+namespace {
+
+// One sampled site, its row pinned as an unchanged build wrote it: the
+// sampled exact tests and the permutations draw from the site's key
+// (site_key.h) under the run's seed, so a change to the key, to how it
+// seeds the streams or to the streams themselves shows here.
+TEST(VcfRows, ASampledSitesRowIsPinned) {
+  TempDir dir;
+  std::string text =
+      "##fileformat=VCFv4.2\n"
+      "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+  for (int i = 1; i <= 24; ++i) text += "\tS" + std::to_string(i);
+  text += "\nchr7\t117559590\trs113993960\tA\tG\t.\tPASS\t.\tGT";
+  for (int i = 0; i < 24; ++i) text += i < 10 ? "\t0/0" : i < 14 ? "\t0/1" : "\t1/1";
+  text += "\n";
+  const std::string path = dir.write("golden.vcf", text);
+  const Output o =
+      run_hwmc({"--vcf", "--exact", "--max-tables", "0", "--runs", "200", "--seed", "11", path});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::string row = o.out.substr(o.out.find('\n') + 1);
+  EXPECT_EQ(row,
+            path +
+                "\tchr7\t117559590\trs113993960\tA\tG\tall\t2\t24\t0\t10.666667\t1\t3.841\t"
+                "0.0010908349886529314\t0.16666666666666666\t0.5\t0.5181159420289855\t"
+                "0.6783216783216783\t-0.6666667\t10.666667302449554\t11\t200\t0.005\t"
+                "0.00012658102786701825\t0.02754189845720562\t0\t0\t0.01827534035513624\t0.005\t"
+                "0.00012658102786701825\t0.02754189845720562\tsampling\t15717\t"
+                "0.0012725074759814214\t0.0007774484427387953\t0.001887298296926931\tNA\t"
+                "0.003054017942355411\t0.0022526241940301946\t0.004047169103149982\t"
+                "0.003054017942355411\t0.0022526241940301946\t0.004047169103149982\t"
+                "0.0011452567283832794\t0.0006788885067036438\t0.0018093977608755402\t1\t"
+                "0.9997653212072092\t1\t0.0012725074759814214\t0.0012725074759814214\n");
+}
+
+}  // namespace

@@ -1,21 +1,29 @@
 #include "cli/command_line.h"
-#include "cli/command_text.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "batch/input_kind.h"
+
 namespace {
 
-CommandLine parse(std::vector<std::string> words) {
+CommandLine parse_with(std::span<const InputSyntax> kinds, std::vector<std::string> words) {
   static std::vector<std::string> storage;
   storage = std::move(words);
   storage.insert(storage.begin(), "hwmc");
   static std::vector<char*> argv;
   argv.clear();
   for (std::string& w : storage) argv.push_back(w.data());
-  return parse_command_line(static_cast<int>(argv.size()), argv.data());
+  return parse_command_line(static_cast<int>(argv.size()), argv.data(), kinds);
+}
+
+// With the registered input kinds.
+CommandLine parse(std::vector<std::string> words) {
+  static const std::vector<InputSyntax> kinds = input_syntax();
+  return parse_with(kinds, std::move(words));
 }
 
 std::vector<std::string> operands(const CommandLine& c) {
@@ -79,7 +87,7 @@ TEST(CommandLine, ExactAndGenepopOptionsReachTheBatchOptions) {
                                "7", "--threads", "3", "a"});
   ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
   EXPECT_TRUE(c.options.exact);
-  EXPECT_TRUE(c.options.genepop);
+  EXPECT_EQ(c.options.kind, "genepop");
   EXPECT_EQ(c.options.max_tables, 0u);
   EXPECT_EQ(c.options.tables, 7u);
   EXPECT_EQ(c.options.threads, 3u);
@@ -179,7 +187,7 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
   CommandLine c = parse({"--vcf", "--exact", "--pops", "p.txt", "--region", "1:5-9", "--region=2",
                          "a.vcf.gz"});
   ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
-  EXPECT_TRUE(c.options.vcf);
+  EXPECT_EQ(c.options.kind, "vcf");
   EXPECT_TRUE(c.options.tables_auto);
   EXPECT_EQ(c.options.pops, "p.txt");
   EXPECT_EQ(c.options.regions, (std::vector<std::string>{"1:5-9", "2"}));
@@ -221,3 +229,55 @@ TEST(CommandLine, WordsAreQuotedOnlyWhereAShellWouldSplitOrExpandThem) {
   EXPECT_EQ(shell_word("two\nlines 'q'"), "'two\nlines '\\''q'\\'''");
   EXPECT_EQ(shell_word("caf\xc3\xa9"), "caf\xc3\xa9");
 }
+
+namespace {
+
+TEST(CommandLine, TheKindsRulesAreTheirRegistryEntries) {
+  const std::string both = "options '--vcf' and '--genepop' exclude each other";
+  EXPECT_EQ(parse({"--vcf", "--genepop", "a"}).error, both);
+  EXPECT_EQ(parse({"--genepop", "--vcf", "a"}).error, both);
+  EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).error,
+            "option '--report' is not available with '--vcf'");
+  EXPECT_EQ(parse({"--genepop", "--region", "1", "--pops", "p", "a"}).error,
+            "option '--region' needs --vcf");
+  EXPECT_EQ(parse({"--vcf=1", "a"}).error, "option '--vcf' takes no value");
+  EXPECT_EQ(parse({"--genepop", "a"}).options.kind, "genepop");
+  EXPECT_EQ(parse({"--vcf", "--genepop", "--help"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--batch", "a"}).options.kind, "");
+  EXPECT_EQ(parse({"--merge", "--genepop", "a"}).kind, CommandKind::kUsageError);
+}
+
+TEST(CommandLine, AnOptionSeveralKindsTakeNamesEachOfThem) {
+  const std::vector<InputSyntax> kinds = {
+      {.name = "plain"},
+      {.name = "one", .option = "--one", .takes = {"--pops", "--region"}},
+      {.name = "two",
+       .option = "--two",
+       .takes = {"--pops"},
+       .refuses = {"--exact", "--report"},
+       .settle = [](BatchOptions& o) { o.threads = 7; }}};
+  EXPECT_EQ(parse_with(kinds, {"--pops", "p", "a"}).error, "option '--pops' needs --one or --two");
+  EXPECT_EQ(parse_with(kinds, {"--two", "--region", "1", "a"}).error,
+            "option '--region' needs --one");
+  EXPECT_EQ(parse_with(kinds, {"--two", "--one", "a"}).error,
+            "options '--one' and '--two' exclude each other");
+  EXPECT_EQ(parse_with(kinds, {"--two", "--report", "r", "--exact", "a"}).error,
+            "option '--exact' is not available with '--two'");
+  const CommandLine c = parse_with(kinds, {"--two", "--pops", "p", "a"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_EQ(c.options.kind, "two");
+  EXPECT_EQ(c.options.threads, 7u);  // its own default
+  EXPECT_EQ(parse_with(kinds, {"--one", "a"}).options.threads, 0u);
+}
+
+TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) {
+  std::set<std::string> outputs, merge;
+  for (const BatchOption& option : batch_option_table()) {
+    if (option.names_output) outputs.insert(option.name);
+    if (option.with_merge) merge.insert(option.name);
+  }
+  EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary"}));
+  EXPECT_EQ(merge, (std::set<std::string>{"--summary"}));
+}
+
+}  // namespace

@@ -9,10 +9,14 @@ from harness import BINARY
 from test_batch import SMALL_GEN, BatchCase
 
 
-def make_genepop(*args):
+def make_script_output(script, *args):
     return subprocess.run(["/usr/bin/python3", os.path.join(
-        os.environ["HWMC_SOURCE_DIR"], "scripts", "make-genepop.py")] + [str(a) for a in args],
+        os.environ["HWMC_SOURCE_DIR"], "scripts", script)] + [str(a) for a in args],
         capture_output=True, check=True).stdout.decode()
+
+
+def make_genepop(*args):
+    return make_script_output("make-genepop.py", *args)
 
 
 class Merge(BatchCase):
@@ -169,6 +173,36 @@ class MergeSummary(BatchCase):
                                  "part2.tsv"])
         self.assertEqual((merged.returncode, merged.stderr), (0, b""))
         self.assertEqual(self.read("merged_s.tsv"), self.read("whole_s.tsv"))
+
+    def test_summary_of_vcf_parts_is_that_of_one_run_without_fisher(self):
+        # Neighbouring sites are linked: the summary of a VCF run combines no
+        # p-values, its merge neither, whatever the rows' p_lead.
+        self.write("x.vcf", make_script_output("make-vcf.py", 20, 40, 5, 3))
+        self.write("y.vcf", make_script_output("make-vcf.py", 20, 30, 4, 4))
+        self.write("pops.txt", "".join("S%d %s\n" % (i, "north" if i <= 10 else "south")
+                                       for i in range(1, 21)))
+        for options in ([], ["--exact"]):
+            common = ["--vcf", "--seed", "5", "--pops", "pops.txt"] + options
+            whole = self.run_batch(common + ["--summary", "whole_s.tsv", "x.vcf", "y.vcf"])
+            self.assertEqual(whole.returncode, 0, whole.stderr)
+            self.save("part1.tsv", self.run_batch(common + ["x.vcf"]))
+            self.save("part2.tsv", self.run_batch(common + ["y.vcf"]))
+            merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
+                                     "part2.tsv"])
+            self.assertEqual((merged.returncode, merged.stderr), (0, b""), options)
+            self.assertEqual(merged.stdout, whole.stdout, options)
+            expected = self.read("whole_s.tsv")
+            self.assertEqual(self.read("merged_s.tsv"), expected, options)
+            lines = expected.decode().splitlines()
+            header = lines[0].split("\t")
+            rows = [dict(zip(header, line.split("\t"))) for line in lines[1:]]
+            self.assertEqual([r["scope"] for r in rows],
+                             ["population", "population", "file"] * 2, options)
+            for r in rows:
+                for column in header:
+                    if column.startswith(("p_fisher", "fisher_", "q_bh")):
+                        self.assertEqual(r[column], "NA", (options, column))
+                self.assertNotEqual(r["f_is"], "NA", options)
 
     def test_a_table_the_summary_cannot_read_writes_nothing(self):
         table = self.save("good.tsv", self.run_batch(["--batch", "--genepop", "a.gen"]))

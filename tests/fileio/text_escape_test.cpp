@@ -26,3 +26,16 @@ TEST(TextEscape, WellFormedUtf8StaysAsWritten) {
   EXPECT_EQ(escape_text("\xe2\x82\xac \xf0\x9f\x98\x80 \xc2\xa0"),
             "\xe2\x82\xac \xf0\x9f\x98\x80 \xc2\xa0");
 }
+
+TEST(TextEscape, UnescapingGivesEveryEscapedTextBack) {
+  for (const std::string& text :
+       {std::string("plain"), std::string("a\tb\nc\\d\re"), std::string("\0\x1b[2J\x7f", 6),
+        std::string("\xff\xfe\xc3"), std::string("caf\xc3\xa9 \\x41 \\\\x")}) {
+    EXPECT_EQ(unescape_text(escape_text(text)), text);
+  }
+  // Of text it did not write: an unknown pair gives its second character, a
+  // short \x stays.
+  EXPECT_EQ(unescape_text("a\\qb"), "aqb");
+  EXPECT_EQ(unescape_text("\\x4"), "\\x4");
+  EXPECT_EQ(unescape_text("end\\"), "end\\");
+}

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "genepop/bh_adjust.h"
 #include "genepop/classic_letters.h"
 #include "genepop/genepop_parse.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 

@@ -5,19 +5,19 @@
 // file that can be read twice and from a pipe that cannot: the result must be
 // the one of the whole prepared text. A broken invariant traps, so the fuzzer
 // keeps the input as a crash.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include "genotype/genotype_parse.h"
 #include "genotype/genotype_table.h"
 #include "genotype/text_bytes.h"
 #include "genotype/text_window.h"
-#include "stats/chi2_critical.h"
+#include "stats/chi_square.h"
 #include "stats/expected_x2.h"
 #include "stats/heterozygosity.h"
 

@@ -2,8 +2,6 @@
 // memory whatever the window's size and wherever records straddle its edge,
 // from files that can be read twice and from pipes that cannot, and memory
 // bounded however long the input runs.
-#include "genotype/genotype_file.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>

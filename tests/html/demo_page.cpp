@@ -111,7 +111,7 @@ void add_genepop(PageData& page, Random& rng) {
       Tested t = simulate(rng, frequencies(rng, 3 + (l * 7 + pop) % 6), f, pop == 8 ? 20 : 50);
       if (pop == 6 && l % 4 == 1) t = simulate(rng, frequencies(rng, 3), -0.6, 50);
       UnitFigures u;
-      u.kind = UnitKind::kGenepop;
+      u.style = PageStyle::kGenepop;
       u.population = pop + 1;
       u.k = 3 + (l * 7 + pop) % 6;
       u.n = pop == 8 ? 20 : 50;
@@ -169,7 +169,7 @@ void add_sites(PageData& page, Random& rng) {
         if (c == 1 && s > 4000 && s < 4100) f = -0.4;
         const Tested t = simulate(rng, {1 - q, q}, f, 500);
         UnitFigures u;
-        u.kind = UnitKind::kVcf;
+        u.style = PageStyle::kVcf;
         u.chrom = chroms[c];
         u.pos = 60'000 + static_cast<int64_t>((lengths[c] - 120'000) * (s + rng.uniform()) / count);
         u.k = 2;
@@ -200,7 +200,7 @@ void add_count_files(PageData& page, Random& rng) {
     const Tested t = simulate(rng, frequencies(rng, ks[i]), fs[i], 120);
     const std::string name = "locus" + std::to_string(i + 1) + ".txt";
     UnitFigures u;
-    u.kind = UnitKind::kCountFile;
+    u.style = PageStyle::kCountFile;
     u.file = name;
     u.alleles = std::string_view("ABCDEF").substr(0, ks[i]);
     u.k = ks[i];

@@ -152,7 +152,7 @@ TEST(PageData, UnitsOfAGenepopFileFindTheirRowAndColumnInAnyOrder) {
   for (int pop : {2, 1})
     for (int l : {2, 0, 1}) {
       UnitFigures u;
-      u.kind = UnitKind::kGenepop;
+      u.style = PageStyle::kGenepop;
       u.file = "f.gen";
       u.population = pop;
       u.locus = loci[l];
@@ -173,7 +173,7 @@ TEST(PageData, SitesGoToTheirPopulationAndChromosome) {
   PageData data;
   auto site = [&](const char* pop, const char* chrom, int64_t pos, double p) {
     UnitFigures u;
-    u.kind = UnitKind::kVcf;
+    u.style = PageStyle::kVcf;
     u.file = "v.vcf";
     u.population_name = pop;
     u.chrom = chrom;

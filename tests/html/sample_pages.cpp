@@ -17,7 +17,7 @@ void add_sample_sites(PageData& page, int64_t sites) {
   for (int64_t j = 0; j < 2; ++j)
     for (int64_t i = 0; i < sites; ++i) {
       UnitFigures u;
-      u.kind = UnitKind::kVcf;
+      u.style = PageStyle::kVcf;
       u.file = "sites.vcf.gz";
       u.population_name = pops[j];
       u.chrom = i < sites / 2 ? "chr1" : "chr2";
@@ -46,7 +46,7 @@ PageData small_sample_page(int64_t sites) {
   for (int32_t pop = 1; pop <= 3; ++pop)
     for (int32_t locus = 1; locus <= 4; ++locus) {
       UnitFigures u;
-      u.kind = UnitKind::kGenepop;
+      u.style = PageStyle::kGenepop;
       u.file = file;
       u.population = pop;
       u.population_name = names[pop - 1];
@@ -110,7 +110,7 @@ PageData count_files_page(int files) {
       for (int32_t j = i; j < k; ++j) exp.push_back(n * freq[i] * freq[j] * (i == j ? 1 : 2));
     const std::string name = "sample" + std::to_string(f + 1) + ".txt";
     UnitFigures u;
-    u.kind = UnitKind::kCountFile;
+    u.style = PageStyle::kCountFile;
     u.file = name;
     u.alleles = alleles;
     u.k = k;

@@ -97,7 +97,7 @@ TEST(SimChiSquare, RelabelledTablesTie) {
   for (const double tied : {x2_of({{0, 4, 1}, {1, 1, 4}, {1, 3, 3}, {1, 2, 1}, {3, 3, 3}}),
                             x2_of({{2, 4, 1}, {1, 1, 4}, {1, 3, 3}, {0, 1, 1}, {3, 3, 3}})}) {
     EXPECT_NEAR(tied, obs, obs * 1e-12);
-    EXPECT_GE(tied, obs * (1.0 - kX2TieMargin));
+    EXPECT_GE(tied, obs * (1.0 - kTieMargin));
   }
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "genepop/bh_adjust.h"
+#include "stats/multiple_testing.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 SummaryUnit unit(const char* file, const char* pop, const char* locus, double p, double ho,
                  double he, int64_t n) {
-  return {file, pop, locus, p, kNaN, kNaN, ho, he, n};
+  return {file, pop, locus, p, {}, ho, he, n};
 }
 
 // Two populations at two loci in f, one unit in g: an untested unit (no p,
@@ -75,7 +75,7 @@ TEST(SummaryTable, RowsPerLocusPopulationAndFileWithTheirOwnUnits) {
     }
     EXPECT_EQ(q, adjust_benjamini_hochberg(p)) << summary_scope_name(scope);
   }
-  EXPECT_TRUE(std::isnan(rows[0].deficit.p));  // no directions asked for
+  EXPECT_TRUE(rows[0].tests.empty());  // no further tests asked for
 }
 
 TEST(SummaryTable, CountFilesLinkedSitesDirectionsAndADroppedFile) {
@@ -97,14 +97,18 @@ TEST(SummaryTable, CountFilesLinkedSitesDirectionsAndADroppedFile) {
   EXPECT_EQ(sites[0].units, 2);
 
   // The directions combine their own p-values.
-  SummaryTable exact{{.directional = true}, {}, {}};
-  add_summary_unit(exact, {"f", "", "", 0.2, 0.01, 0.9, 0.5, 0.5, 8});
-  add_summary_unit(exact, {"f", "", "", 0.3, 0.04, 0.7, 0.5, 0.5, 8});
+  SummaryTable exact{{.tests = 2}, {}, {}};
+  const double first[] = {0.01, 0.9}, second[] = {0.04, 0.7};
+  add_summary_unit(exact, {"f", "", "", 0.2, first, 0.5, 0.5, 8});
+  add_summary_unit(exact, {"f", "", "", 0.3, second, 0.5, 0.5, 8});
+  add_summary_unit(exact, {"f", "", "", 0.4, {}, 0.5, 0.5, 8});  // without them: NaN
   const SummaryRow r = summary_rows(exact)[0];
-  EXPECT_NEAR(r.deficit.x2, -2 * std::log(0.01 * 0.04), 1e-13);
-  EXPECT_NEAR(r.excess.x2, -2 * std::log(0.9 * 0.7), 1e-13);
-  EXPECT_EQ(r.deficit.q, r.deficit.p);  // one row in its scope
-  EXPECT_EQ(r.excess.df, 4);
+  ASSERT_EQ(r.tests.size(), 2u);
+  EXPECT_NEAR(r.tests[0].x2, -2 * std::log(0.01 * 0.04), 1e-13);
+  EXPECT_NEAR(r.tests[1].x2, -2 * std::log(0.9 * 0.7), 1e-13);
+  EXPECT_EQ(r.tests[0].q, r.tests[0].p);  // one row in its scope
+  EXPECT_EQ(r.tests[1].df, 4);
+  EXPECT_EQ(r.lead.df, 6);
 
   // A file that failed part way leaves no row; the others keep theirs.
   SummaryTable dropped = study({.loci = true, .populations = true});

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "sites/site_key.h"
+#include "vcf/region_tiling.h"
 #include "vcf/simulated_vcf.h"
 #include "vcf/vcf_test_files.h"
-#include "vcf/region_tiling.h"
-#include "vcf/site_key.h"
 
 namespace {
 

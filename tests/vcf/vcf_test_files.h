@@ -73,19 +73,19 @@ inline FlatRead read_flat(const std::string& path, VcfReadOptions options = {},
   VcfReader reader;
   out.failure = open_vcf(path.c_str(), options, reader);
   if (!vcf_ok(out.failure)) return out;
-  out.unknown = reader.pops.unknown;
+  out.unknown = reader_populations(reader).unknown;
   SiteBlock block;
   for (;;) {
     out.failure = read_site_block(reader, block, block_sites);
     if (!vcf_ok(out.failure) || block.sites.empty()) break;
-    for (const VcfUnit& u : block.units) {
-      const VcfSite& s = block.sites[u.site];
+    for (const SiteUnit& u : block.units) {
+      const VariantSite& s = block.sites[u.site];
       FlatUnit f;
       f.chrom = site_chrom(block, s);
       f.id = site_id(block, s);
       f.ref = site_ref(block, s);
       f.alt = site_alt(block, s);
-      f.population = reader.pops.names[static_cast<size_t>(u.population)];
+      f.population = reader_populations(reader).names[static_cast<size_t>(u.population)];
       f.pos = s.pos;
       f.k = u.k;
       f.n = u.n;

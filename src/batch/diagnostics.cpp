@@ -1,0 +1,20 @@
+#include "batch/diagnostics.h"
+
+#include <cstdio>
+
+#include "fileio/text_escape.h"
+
+void report_failure(const Diagnostics& diagnostics, std::string_view what,
+                    std::string_view reason) {
+  std::string line = diagnostics.program;
+  line += ": ";
+  line += escape_text(what);
+  line += ": ";
+  line += reason.substr(0, reason.find('\0'));  // as a C string would end it
+  line += '\n';
+  if (diagnostics.write) {
+    diagnostics.write(line);
+  } else {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  }
+}

@@ -1,0 +1,61 @@
+#include <algorithm>
+
+#include "batch/input_kind.h"
+
+// Each defined in its own source file (src/batch/<kind>_source.cpp).
+const InputKind& count_file_input();
+const InputKind& vcf_input();
+const InputKind& genepop_input();
+
+namespace {
+
+bool has_column(std::span<const std::string_view> header, const KindColumn& column) {
+  return std::find(header.begin(), header.end(), column.name) != header.end();
+}
+
+}  // namespace
+
+std::span<const InputKind* const> input_kinds() {
+  // The registry: a new kind is one more line here.
+  static const InputKind* const kinds[] = {
+      &count_file_input(),
+      &vcf_input(),
+      &genepop_input(),
+  };
+  return kinds;
+}
+
+const InputKind& find_input_kind(std::string_view name) {
+  for (const InputKind* kind : input_kinds()) {
+    if (name.empty() ? kind->syntax.option == nullptr : name == kind->syntax.name) return *kind;
+  }
+  return *input_kinds().front();
+}
+
+std::vector<InputSyntax> input_syntax() {
+  std::vector<InputSyntax> out;
+  for (const InputKind* kind : input_kinds()) out.push_back(kind->syntax);
+  return out;
+}
+
+const InputKind& kind_of_header(std::span<const std::string_view> header) {
+  const InputKind* best = nullptr;
+  const std::span<const InputKind* const> kinds = input_kinds();
+  for (const InputKind* kind : kinds) {
+    const bool named = std::all_of(kind->id_columns.begin(), kind->id_columns.end(),
+                                   [&](const KindColumn& c) { return has_column(header, c); });
+    if (named && (best == nullptr || kind->id_columns.size() > best->id_columns.size()))
+      best = kind;
+  }
+  if (best != nullptr) return *best;
+  return **std::min_element(kinds.begin(), kinds.end(), [](const InputKind* a, const InputKind* b) {
+    return a->id_columns.size() < b->id_columns.size();
+  });
+}
+
+std::optional<size_t> id_column_with(const InputKind& kind, IdRole role) {
+  for (size_t i = 0; i < kind.id_columns.size(); ++i) {
+    if (kind.id_columns[i].role == role) return i;
+  }
+  return std::nullopt;
+}

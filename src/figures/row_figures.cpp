@@ -1,0 +1,55 @@
+#include "figures/row_figures.h"
+
+#include "stats/multiple_testing.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+LeadTest lead_test_for(bool exact, bool experiment) {
+  if (exact) return LeadTest::kExactProb;
+  return experiment ? LeadTest::kPermutation : LeadTest::kChiSquare;
+}
+
+LeadP leading_p(const UnitResult& r, LeadTest test) {
+  LeadP lead;
+  lead.test = test;
+  switch (test) {
+    case LeadTest::kExactProb:
+      if (r.exact) lead.p = exact_leading_p(*r.exact);
+      break;
+    case LeadTest::kPermutation:
+      // b hits of m replicates: (b + 1)/(m + 1), never 0.
+      if (r.mc && r.mc->runs_made > 0) lead.p = valid_p(r.mc->hits_hw, r.mc->runs_made);
+      break;
+    case LeadTest::kChiSquare:
+      lead.p = r.p_x2;
+      break;
+  }
+  return lead;
+}
+
+RowFigures row_figures(const UnitResult* r, int32_t source_k, int32_t source_n, LeadTest lead) {
+  RowFigures f;
+  f.lead.test = lead;
+  f.stat.value.fill(kNaN);
+  f.combined.fill(kNaN);
+  if (r == nullptr) {
+    f.k = source_k;
+    f.n = source_n;
+    return f;
+  }
+  f.tested = true;
+  f.k = r->locus.k;
+  f.n = r->locus.two_n / 2;
+  f.lead = leading_p(*r, lead);
+  const UnitMeasures measures{*r, unit_heterozygosity_of(r->locus)};
+  for (const StatisticEntry& entry : statistic_entries()) f.stat[entry.id] = entry.value(measures);
+  if (r->exact) {
+    for (size_t i = 0; i < kCombinedTestCount; ++i)
+      f.combined[i] = exact_valid_p(*r->exact, kCombinedTests[i].test);
+  }
+  return f;
+}

@@ -1,0 +1,27 @@
+#include "sites/site_key.h"
+
+#include <string>
+
+#include "exact/rng64.h"
+
+uint64_t hash_key_field(uint64_t h, std::string_view field) {
+  h = splitmix64_mix(h ^ field.size());
+  for (size_t i = 0; i < field.size(); i += 8) {
+    uint64_t w = 0;
+    for (size_t b = 0; b < 8 && i + b < field.size(); ++b)
+      w |= static_cast<uint64_t>(static_cast<unsigned char>(field[i + b])) << (8 * b);
+    h = splitmix64_mix(h ^ w);
+  }
+  return h;
+}
+
+uint64_t site_unit_key(std::string_view chrom, int64_t pos, std::string_view ref,
+                       std::string_view alt, std::string_view population, uint32_t occurrence) {
+  uint64_t h = 0;
+  h = hash_key_field(h, chrom);
+  h = hash_key_field(h, std::to_string(pos));
+  h = hash_key_field(h, ref);
+  h = hash_key_field(h, alt);
+  h = hash_key_field(h, population);
+  return hash_key_field(h, std::to_string(occurrence));
+}

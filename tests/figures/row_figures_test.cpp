@@ -1,0 +1,94 @@
+#include "figures/row_figures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "stats/chi_square.h"
+#include "stats/stats_test_util.h"
+
+namespace {
+
+// 3 AA, 4 AB, 5 BB: n = 12, 10 and 14 of 24 copies, 4 heterozygotes.
+UnitResult analysed_sample() {
+  UnitResult r;
+  ReadTable t = make_read_table({{"AA", 3}, {"AB", 4}, {"BB", 5}});
+  EXPECT_EQ(analyse_locus(std::move(t.table), t.k, t.two_n, r.locus), AnalysisStatus::kOk);
+  r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
+  return r;
+}
+
+TEST(UnitStatistics, OneEntryPerStatisticEachColumnOnce) {
+  std::set<std::string> names;
+  size_t i = 0;
+  for (const StatisticEntry& entry : statistic_entries()) {
+    EXPECT_EQ(static_cast<size_t>(entry.id), i++);
+    EXPECT_TRUE(names.insert(entry.column).second) << entry.column;
+    EXPECT_EQ(statistic_column(entry.id), std::string(entry.column));
+  }
+  EXPECT_EQ(i, kStatisticCount);
+  // The combined tests name exact tests' columns of their own.
+  for (const CombinedTest& c : kCombinedTests) EXPECT_TRUE(names.insert(c.suffix).second);
+}
+
+TEST(RowFigures, AnAnalysedUnitsFiguresFromItsCounts) {
+  const UnitResult r = analysed_sample();
+  const RowFigures f = row_figures(&r, 99, 99, LeadTest::kChiSquare);
+  EXPECT_TRUE(f.tested);
+  EXPECT_EQ(f.k, 2);  // the analysis's, not the source's
+  EXPECT_EQ(f.n, 12);
+  // h_obs = 4/12; h_exp = 1 - (100 + 196)/576 = 280/576; with S = 296,
+  // T = 24, h = 4: he = (576 - 296 - 8)/(24 * 22) = 272/528,
+  // f_is = (576 - 296 - 8 * 23)/272 = 96/272.
+  EXPECT_DOUBLE_EQ(f.stat[Statistic::kHObs], 4.0 / 12);
+  EXPECT_EQ(f.stat[Statistic::kHExp], 280.0 / 576);
+  EXPECT_EQ(f.stat[Statistic::kHe], 272.0 / 528);
+  EXPECT_EQ(f.stat[Statistic::kFIs], 96.0 / 272);
+  EXPECT_EQ(f.stat[Statistic::kX2], r.locus.x2_obs);
+  EXPECT_EQ(f.stat[Statistic::kDf], 1);
+  EXPECT_EQ(f.stat[Statistic::kD], r.locus.d_obs);
+  EXPECT_EQ(f.stat[Statistic::kPX2], r.p_x2);
+  EXPECT_EQ(f.lead.p, r.p_x2);
+  EXPECT_EQ(f.lead.test, LeadTest::kChiSquare);
+  for (double p : f.combined) EXPECT_TRUE(std::isnan(p));  // no exact tests ran
+}
+
+TEST(RowFigures, TheLeadingPIsTheChosenTestsValidP) {
+  UnitResult r = analysed_sample();
+  r.mc.emplace();
+  r.mc->runs_made = 99;
+  r.mc->hits_hw = 0;
+  EXPECT_EQ(leading_p(r, LeadTest::kPermutation).p, 1.0 / 100);  // never 0
+  r.mc->runs_made = 0;
+  EXPECT_TRUE(std::isnan(leading_p(r, LeadTest::kPermutation).p));
+  EXPECT_TRUE(std::isnan(leading_p(r, LeadTest::kExactProb).p));  // none ran
+  ExactResult& x = r.exact.emplace();
+  x.method = ExactMethod::kSampling;
+  x.tables = 999;
+  x.hits[ExactTest::kProb] = 9;
+  x.hits[ExactTest::kDeficit] = 0;
+  x.hits[ExactTest::kExcess] = 999;
+  const RowFigures f = row_figures(&r, 0, 0, LeadTest::kExactProb);
+  EXPECT_EQ(f.lead.p, 10.0 / 1000);
+  EXPECT_EQ(f.lead.test, LeadTest::kExactProb);
+  EXPECT_EQ(f.combined[0], 1.0 / 1000);  // deficit
+  EXPECT_EQ(f.combined[1], 1.0);         // excess
+  EXPECT_EQ(lead_test_for(true, true), LeadTest::kExactProb);
+  EXPECT_EQ(lead_test_for(false, true), LeadTest::kPermutation);
+  EXPECT_EQ(lead_test_for(false, false), LeadTest::kChiSquare);
+}
+
+TEST(RowFigures, AnUntestedUnitKeepsItsSourcesCountsAndNothingElse) {
+  const RowFigures f = row_figures(nullptr, 1, 7, LeadTest::kPermutation);
+  EXPECT_FALSE(f.tested);
+  EXPECT_EQ(f.k, 1);
+  EXPECT_EQ(f.n, 7);
+  EXPECT_TRUE(std::isnan(f.lead.p));
+  EXPECT_EQ(f.lead.test, LeadTest::kPermutation);
+  for (double v : f.stat.value) EXPECT_TRUE(std::isnan(v));
+}
+
+}  // namespace
