@@ -71,7 +71,7 @@ SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
   // starts with one, as every report does, to stand on a line of its own.
   // A unit of more classes than letters gets no report (unit_driver.h).
   if (tally_k(t) <= kMaxLetterClasses)
-    unit.report_heading = "\n" + format_genepop_heading(path.c_str(), t);
+    unit.report_heading.assign(1, '\n').append(format_genepop_heading(path.c_str(), t));
   return unit;
 }
 

@@ -20,10 +20,9 @@
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
 #include "sites/site_block.h"
-#include "vcf/region_tiling.h"
+#include "vcf/vcf_region.h"
 #include "vcf/sample_populations.h"
 #include "vcf/vcf_reader.h"
-#include "vcf/vcf_region.h"
 
 namespace {
 
@@ -245,26 +244,32 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
   }};
 }
 
+// The options only kinds of variant sites take, and the one this kind
+// refuses: a VCF unit has no classic report to append.
+constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions"};
+constexpr std::string_view kVcfRefused[] = {"--report"};
+
+// Sequential sampling unless a count of tables is given.
+void settle_vcf_options(BatchOptions& o) {
+  if (!o.tables_given) o.tables_auto = true;
+}
+
 }  // namespace
 
 const InputKind& vcf_input() {
-  static const InputKind kind{.syntax = {.name = "vcf",
-                                         .option = "--vcf",
-                                         .takes = {"--pops", "--region", "--list-regions"},
-                                         // A VCF unit has no classic report to append.
-                                         .refuses = {"--report"},
-                                         // Sequential sampling unless a count of tables is given.
-                                         .settle =
-                                             [](BatchOptions& o) {
-                                               if (!o.tables_given) o.tables_auto = true;
-                                             }},
-                              .id_columns = kind_columns(kIdColumns),
-                              .counts_missing = true,
-                              .adjusts_p = true,
-                              // Neighbouring sites are linked: the summary gives F_IS and the
-                              // heterozygosities per population and file, but combines no p-values.
-                              .summary = {.populations = true, .combine_p = false},
-                              .page_style = PageStyle::kVcf,
-                              .prepare = prepare_vcf_run};
+  static const InputKind kind{
+      .syntax = {.name = "vcf",
+                 .option = "--vcf",
+                 .takes = kVcfOptions,
+                 .refuses = kVcfRefused,
+                 .settle = settle_vcf_options},
+      .id_columns = kind_columns(kIdColumns),
+      .counts_missing = true,
+      .adjusts_p = true,
+      // Neighbouring sites are linked: the summary gives F_IS and the
+      // heterozygosities per population and file, but combines no p-values.
+      .summary = {.populations = true, .combine_p = false},
+      .page_style = PageStyle::kVcf,
+      .prepare = prepare_vcf_run};
   return kind;
 }

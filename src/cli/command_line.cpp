@@ -121,7 +121,7 @@ CommandLine usage_error(std::string message) {
   return c;
 }
 
-bool listed(const std::vector<std::string_view>& names, std::string_view name) {
+bool listed(std::span<const std::string_view> names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 

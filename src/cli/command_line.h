@@ -64,9 +64,9 @@ struct InputSyntax {
   const char* option = nullptr;  // the option that chooses it; null: the kind chosen without one
   // Options meant for some kinds only: given with a kind that does not list
   // them, "option X needs --KIND" (naming every kind that takes them).
-  std::vector<std::string_view> takes{};
+  std::span<const std::string_view> takes{};
   // Options this kind refuses: "option X is not available with --KIND".
-  std::vector<std::string_view> refuses{};
+  std::span<const std::string_view> refuses{};
   // The kind's own defaults, once every option is read.
   void (*settle)(BatchOptions& options) = nullptr;
 };

@@ -11,10 +11,13 @@ struct Rng64 {
   uint64_t s[4];
 };
 
-// splitmix64's output for the state x: x + 0x9E3779B97F4A7C15 mixed, a
-// bijection of 64 bits. Also what other keys of the program are hashed with.
+// splitmix64's step between states.
+inline constexpr uint64_t kSplitmix64Gamma = 0x9E3779B97F4A7C15ull;
+
+// splitmix64's output for the state x: x + gamma mixed, a bijection of 64
+// bits. Also what other keys of the program are hashed with.
 inline uint64_t splitmix64_mix(uint64_t x) {
-  uint64_t z = x + 0x9E3779B97F4A7C15ull;
+  uint64_t z = x + kSplitmix64Gamma;
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   return z ^ (z >> 31);
@@ -23,7 +26,7 @@ inline uint64_t splitmix64_mix(uint64_t x) {
 // One step of splitmix64: the output for the state, which then advances.
 inline uint64_t splitmix64_next(uint64_t& x) {
   const uint64_t z = splitmix64_mix(x);
-  x += 0x9E3779B97F4A7C15ull;
+  x += kSplitmix64Gamma;
   return z;
 }
 

@@ -66,7 +66,6 @@ inline constexpr CombinedTest kCombinedTests[] = {{ExactTest::kDeficit, "deficit
 inline constexpr size_t kCombinedTestCount = std::size(kCombinedTests);
 
 // Columns of a row outside the statistics that the merge reads back.
-inline constexpr const char kFileColumn[] = "file";
 inline constexpr const char kKColumn[] = "k";
 inline constexpr const char kNColumn[] = "n";
 inline constexpr const char kMissingColumn[] = "missing";

@@ -1,5 +1,6 @@
 #include "fileio/fd_io.h"
 
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,4 +35,16 @@ bool read_exact_at(int fd, void* buffer, size_t size, off_t offset) {
     offset += n;
   }
   return true;
+}
+
+FileLock::FileLock(int file) {
+  int rc;
+  do {
+    rc = ::flock(file, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  if (rc == 0) fd = file;
+}
+
+FileLock::~FileLock() {
+  if (fd >= 0) ::flock(fd, LOCK_UN);
 }

@@ -11,8 +11,8 @@ std::string format_genepop_heading(const char* file, const GenepopTally& t) {
   if (k == 0) {
     line += " no alleles";
   } else if (k > kMaxLetterClasses) {
-    line += " " + std::to_string(k) + " alleles, more than " +
-            std::to_string(kMaxLetterClasses) + " letters";
+    line.append(" ").append(std::to_string(k)).append(" alleles, more than ");
+    line.append(std::to_string(kMaxLetterClasses)).append(" letters");
   } else {
     for (int32_t i = 0; i < k; ++i) {
       char code[8];

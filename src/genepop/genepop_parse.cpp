@@ -81,7 +81,8 @@ bool fail(GenepopParser& p, GenepopStatus status, size_t line, std::string reaso
 // bytes are escaped as in the rows, and a long run of junk is cut short.
 std::string quoted(std::string_view s) {
   constexpr size_t kShown = 20;
-  std::string q = "\"" + escape_text(s.substr(0, kShown));
+  std::string q = "\"";
+  q += escape_text(s.substr(0, kShown));
   if (s.size() > kShown) q += "...";
   return q + "\"";
 }

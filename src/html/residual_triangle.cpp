@@ -63,9 +63,9 @@ void append_residual_triangle(std::string& out, const CountFileFigures& f, doubl
   const double ly = kTop + side + 26;
   for (int s = -4; s <= 4; ++s)
     append_rect(out, kLeft + 100 + 14 * s, ly, 14, 10, {}, css(residual_colour(top * s / 4, top)));
-  append_text(out, kLeft + 44, ly + 24, "-" + figure(top), "middle");
+  append_text(out, kLeft + 44, ly + 24, std::string("-").append(figure(top)), "middle");
   append_text(out, kLeft + 107, ly + 24, "0", "middle");
-  append_text(out, kLeft + 170, ly + 24, "+" + figure(top), "middle");
+  append_text(out, kLeft + 170, ly + 24, std::string("+").append(figure(top)), "middle");
   close_figure(out, f.file + " (k " + std::to_string(k) + ", n " + std::to_string(f.n) + ", p " +
                         figure(f.p) + ", q_bh " + figure(f.q_bh) +
                         "): Pearson residual (observed - expected)/sqrt(expected) of each genotype, "

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include "fileio/fd_io.h"
-#include "fileio/file_lock.h"
 #include "fileio/unique_fd.h"
 
 namespace {

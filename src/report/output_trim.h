@@ -4,7 +4,7 @@
 // regular file, and a file made of nothing but bytes 26 are left as they are;
 // no other byte is ever rewritten. Never reports an error.
 //
-// The scan and the cut happen under the file's append lock (file_lock.h),
+// The scan and the cut happen under the file's append lock (fileio/fd_io.h),
 // the one every report is appended under: a report that another run appends
 // meanwhile is never cut off.
 #pragma once

@@ -7,7 +7,6 @@
 #include <cerrno>
 
 #include "fileio/fd_io.h"
-#include "fileio/file_lock.h"
 #include "report/output_trim.h"
 
 namespace {

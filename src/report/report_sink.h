@@ -3,7 +3,7 @@
 // A regular file (created, mode 0666 less the umask, when missing; an
 // existing one must be open for reading and writing, as the report has always
 // required) takes each report whole or not at all: the append happens under
-// the file's lock (file_lock.h), and a report the file cannot take whole (a
+// the file's lock (fileio/fd_io.h), and a report the file cannot take whole (a
 // full disk) is taken back to the length before it, so neither a concurrent
 // run's report nor a half report is left behind. Opening with trim_tail
 // removes trailing Ctrl-Z marks under the same lock (output_trim.h).

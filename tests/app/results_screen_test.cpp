@@ -34,7 +34,7 @@ TEST(AnalyseFile, ResultsBlockOfTheSample) {
   EXPECT_EQ(show_results_and_ask(a, kSample), 'y');
 
   EXPECT_EQ(trimmed_row(1), std::string("file: \"") + kSample + "\"");
-  EXPECT_EQ(trimmed_row(2), "X" + glyphs({kGlyphSuperscriptTwo}) + "=169.815521 " + glyph(kGlyphLeftTriangle) + "- chi-sq_05 (15)=24.996");
+  EXPECT_EQ(trimmed_row(2), std::string("X").append(glyphs({kGlyphSuperscriptTwo})) + "=169.815521 " + glyph(kGlyphLeftTriangle) + "- chi-sq_05 (15)=24.996");
   EXPECT_EQ(trimmed_row(3), "D(Selander's)= 0.086; (k-1)ND" + glyphs({kGlyphSuperscriptTwo}) + "=1.949 " + glyph(kGlyphLeftTriangle) + "- chi-sq_05 (1)=3.841;");
   EXPECT_EQ(trimmed_row(4), "wish to perform Monte Carlo experiment? (y/n)");
   EXPECT_EQ(con_model().cursor_x, 46);

@@ -248,13 +248,16 @@ TEST(CommandLine, TheKindsRulesAreTheirRegistryEntries) {
 }
 
 TEST(CommandLine, AnOptionSeveralKindsTakeNamesEachOfThem) {
+  static constexpr std::string_view kOneTakes[] = {"--pops", "--region"};
+  static constexpr std::string_view kTwoTakes[] = {"--pops"};
+  static constexpr std::string_view kTwoRefuses[] = {"--exact", "--report"};
   const std::vector<InputSyntax> kinds = {
       {.name = "plain"},
-      {.name = "one", .option = "--one", .takes = {"--pops", "--region"}},
+      {.name = "one", .option = "--one", .takes = kOneTakes},
       {.name = "two",
        .option = "--two",
-       .takes = {"--pops"},
-       .refuses = {"--exact", "--report"},
+       .takes = kTwoTakes,
+       .refuses = kTwoRefuses,
        .settle = [](BatchOptions& o) { o.threads = 7; }}};
   EXPECT_EQ(parse_with(kinds, {"--pops", "p", "a"}).error, "option '--pops' needs --one or --two");
   EXPECT_EQ(parse_with(kinds, {"--two", "--region", "1", "a"}).error,

@@ -140,22 +140,27 @@ class MergeSummary(BatchCase):
         self.write("a.gen", make_genepop(3, 2, 12, 4, 1))
         self.write("b.gen", make_genepop(3, 3, 12, 4, 2))
 
+    def merged_summary(self, common, first, rest):
+        """The summary --merge --summary recomputes from a run over first and
+        one over rest, and that of one run over both; the merged rows are
+        the single run's."""
+        whole = self.run_batch(common + ["--summary", "whole_s.tsv"] + first + rest)
+        self.assertEqual(whole.returncode, 0, whole.stderr)
+        self.save("part1.tsv", self.run_batch(common + ["--summary", "s1.tsv"] + first))
+        self.save("part2.tsv", self.run_batch(common + ["--summary", "s2.tsv"] + rest))
+        merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
+                                 "part2.tsv"])
+        self.assertEqual((merged.returncode, merged.stderr), (0, b""), common)
+        self.assertEqual(merged.stdout, whole.stdout, common)
+        return self.read("merged_s.tsv"), self.read("whole_s.tsv")
+
     def test_summary_of_genepop_parts_is_that_of_one_run(self):
         for options in ([], ["--runs", "300"], ["--exact", "--max-tables", "0", "--tables",
                                                 "500"]):
-            common = ["--batch", "--genepop", "--seed", "11"] + options
-            whole = self.run_batch(common + ["--summary", "whole_s.tsv", "a.gen", "small.gen",
-                                             "b.gen"])
-            self.assertEqual(whole.returncode, 0, whole.stderr)
-            self.save("part1.tsv", self.run_batch(common + ["--summary", "s1.tsv", "a.gen"]))
-            self.save("part2.tsv", self.run_batch(common + ["--summary", "s2.tsv", "small.gen",
-                                                            "b.gen"]))
-            merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
-                                     "part2.tsv"])
-            self.assertEqual((merged.returncode, merged.stderr), (0, b""), options)
-            self.assertEqual(merged.stdout, whole.stdout, options)
-            expected = self.read("whole_s.tsv")
-            self.assertEqual(self.read("merged_s.tsv"), expected, options)
+            merged, expected = self.merged_summary(
+                ["--batch", "--genepop", "--seed", "11"] + options, ["a.gen"],
+                ["small.gen", "b.gen"])
+            self.assertEqual(merged, expected, options)
             # Population, locus and file rows, each part's alone differing.
             self.assertIn(b"\tlocus\t", expected)
             self.assertIn(b"\tpopulation\t", expected)
@@ -164,15 +169,9 @@ class MergeSummary(BatchCase):
                 self.assertIn(b"p_fisher_deficit", expected)
 
     def test_summary_of_count_file_parts_is_that_of_one_run(self):
-        common = ["--batch", "--seed", "11"]
-        whole = self.run_batch(common + ["--summary", "whole_s.tsv", "sample.txt", "hw.txt"])
-        self.assertEqual(whole.returncode, 0, whole.stderr)
-        self.save("part1.tsv", self.run_batch(common + ["sample.txt"]))
-        self.save("part2.tsv", self.run_batch(common + ["hw.txt"]))
-        merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
-                                 "part2.tsv"])
-        self.assertEqual((merged.returncode, merged.stderr), (0, b""))
-        self.assertEqual(self.read("merged_s.tsv"), self.read("whole_s.tsv"))
+        merged, expected = self.merged_summary(["--batch", "--seed", "11"], ["sample.txt"],
+                                               ["hw.txt"])
+        self.assertEqual(merged, expected)
 
     def test_summary_of_vcf_parts_is_that_of_one_run_without_fisher(self):
         # Neighbouring sites are linked: the summary of a VCF run combines no
@@ -182,17 +181,9 @@ class MergeSummary(BatchCase):
         self.write("pops.txt", "".join("S%d %s\n" % (i, "north" if i <= 10 else "south")
                                        for i in range(1, 21)))
         for options in ([], ["--exact"]):
-            common = ["--vcf", "--seed", "5", "--pops", "pops.txt"] + options
-            whole = self.run_batch(common + ["--summary", "whole_s.tsv", "x.vcf", "y.vcf"])
-            self.assertEqual(whole.returncode, 0, whole.stderr)
-            self.save("part1.tsv", self.run_batch(common + ["x.vcf"]))
-            self.save("part2.tsv", self.run_batch(common + ["y.vcf"]))
-            merged = self.run_batch(["--merge", "--summary", "merged_s.tsv", "part1.tsv",
-                                     "part2.tsv"])
-            self.assertEqual((merged.returncode, merged.stderr), (0, b""), options)
-            self.assertEqual(merged.stdout, whole.stdout, options)
-            expected = self.read("whole_s.tsv")
-            self.assertEqual(self.read("merged_s.tsv"), expected, options)
+            merged, expected = self.merged_summary(
+                ["--vcf", "--seed", "5", "--pops", "pops.txt"] + options, ["x.vcf"], ["y.vcf"])
+            self.assertEqual(merged, expected, options)
             lines = expected.decode().splitlines()
             header = lines[0].split("\t")
             rows = [dict(zip(header, line.split("\t"))) for line in lines[1:]]

@@ -15,8 +15,8 @@ namespace {
 GenepopTally tally_of_classes(int32_t k) {
   GenepopTally t;
   t.population = 1;
-  t.pop_name = "p";
-  t.locus_name = "L";
+  t.pop_name = std::string("p");
+  t.locus_name = std::string("L");
   t.digits = 3;
   for (int32_t i = 0; i < k; ++i) {
     t.allele_codes.push_back(100 + i);
@@ -79,7 +79,7 @@ TEST(ClassicLetters, TableEqualsTheCountFileReadersTable) {
       if (c == 0) continue;
       count_file += allele_character(i);
       count_file += allele_character(j);
-      count_file += ":" + std::to_string(c) + "\n";
+      count_file.append(":").append(std::to_string(c)).append("\n");
     }
   GenotypeTable table;
   int32_t filled_k = 0;

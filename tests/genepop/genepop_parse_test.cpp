@@ -256,7 +256,7 @@ TEST(GenepopParse, TalliesMatchAnIndependentCount) {
     text += "Pop\n";
     const int individuals = 1 + static_cast<int>(gen() % 40);
     for (int i = 0; i < individuals; ++i) {
-      text += "i" + std::to_string(i) + " ,";
+      text.append("i").append(std::to_string(i)).append(" ,");
       for (int l = 0; l < loci; ++l) {
         const int a = pool[gen() % pool.size()];
         const int b = pool[gen() % pool.size()];

@@ -51,7 +51,7 @@ TEST(ReportSink, RunsTrimmingAndAppendingAtOnceLoseNoReport) {
       if (::read(start[0], &go, 1) != 0) ::_exit(2);  // all start when the pipe closes
       if (run % 2 == 0) trim_output_tail(path.c_str());
       for (int i = 0; i < kReports; ++i) {
-        const std::string report = "<" + std::to_string(run * 100 + i) + ">";
+        const std::string report = std::string("<").append(std::to_string(run * 100 + i)) + ">";
         if (append_to_file(path.c_str(), report) != AppendResult::kDone) ::_exit(1);
       }
       ::_exit(0);
@@ -70,7 +70,8 @@ TEST(ReportSink, RunsTrimmingAndAppendingAtOnceLoseNoReport) {
   int found = 0;
   for (int run = 0; run < kRuns; ++run) {
     for (int i = 0; i < kReports; ++i)
-      found += bytes.find("<" + std::to_string(run * 100 + i) + ">") != std::string::npos;
+      found += bytes.find(std::string("<").append(std::to_string(run * 100 + i)) + ">") !=
+               std::string::npos;
   }
   EXPECT_EQ(found, kRuns * kReports);
 }

@@ -37,7 +37,8 @@ class GtScanVersusHtslib : public ::testing::Test {
     bcf_hdr_append(header_.get(), "##contig=<ID=1>");
     bcf_hdr_append(header_.get(), "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"g\">");
     bcf_hdr_append(header_.get(), "##FORMAT=<ID=DP,Number=1,Type=Integer,Description=\"d\">");
-    for (int i = 0; i < kSamples; ++i) bcf_hdr_add_sample(header_.get(), ("S" + std::to_string(i)).c_str());
+    for (int i = 0; i < kSamples; ++i)
+      bcf_hdr_add_sample(header_.get(), std::string("S").append(std::to_string(i)).c_str());
     bcf_hdr_add_sample(header_.get(), nullptr);
     ASSERT_EQ(bcf_hdr_sync(header_.get()), 0);
     record_.reset(bcf_init());

@@ -29,7 +29,7 @@ struct SimulatedVcf {
 inline SimulatedVcf simulate_vcf(int samples, int sites, uint64_t seed, int64_t spacing = 37) {
   std::mt19937_64 rng(seed);
   SimulatedVcf v;
-  for (int j = 0; j < samples; ++j) v.samples.push_back("S" + std::to_string(j + 1));
+  for (int j = 0; j < samples; ++j) v.samples.push_back(std::string("S").append(std::to_string(j + 1)));
   v.text = "##fileformat=VCFv4.2\n##contig=<ID=chr1,length=10000000>\n##contig=<ID=chr2,length=10000000>\n"
            "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
            "##FORMAT=<ID=DP,Number=1,Type=Integer,Description=\"Depth\">\n"
@@ -44,7 +44,7 @@ inline SimulatedVcf simulate_vcf(int samples, int sites, uint64_t seed, int64_t 
     s.pos = 1000 + spacing * static_cast<int64_t>(second ? i - sites / 2 : i);
     s.ref = i % 11 == 3 ? std::string(60, 'A') : "A";  // reaches over the next site
     int alts = i % 5 == 0 ? 2 + static_cast<int>(rng() % 9) : 1;
-    for (int a = 0; a < alts; ++a) s.alt += (a ? "," : "") + std::string(alt_pool[a]);
+    for (int a = 0; a < alts; ++a) s.alt.append(a ? "," : "").append(alt_pool[a]);
     s.n_allele = alts + 1;
     std::string format = "GT";
     if (i % 13 == 5) format = "DP:GT";

@@ -40,7 +40,7 @@ std::vector<int32_t> calls_of(const std::vector<uint8_t>& gt, int32_t& largest) 
 
 SamplePopulations populations(size_t samples, int32_t groups, bool leave_out) {
   SamplePopulations pops;
-  for (int32_t p = 0; p < groups; ++p) pops.names.push_back("p" + std::to_string(p));
+  for (int32_t p = 0; p < groups; ++p) pops.names.push_back(std::string("p").append(std::to_string(p)));
   pops.sample_count.assign(static_cast<size_t>(groups), 0);
   for (size_t j = 0; j < samples; ++j) {
     const int32_t p = leave_out && j % 7 == 3 ? -1 : static_cast<int32_t>(j % 5) % groups;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sites/site_key.h"
-#include "vcf/region_tiling.h"
+#include "vcf/vcf_region.h"
 #include "vcf/simulated_vcf.h"
 #include "vcf/vcf_test_files.h"
 
