@@ -50,7 +50,7 @@ const char* const kFigureStyle =
     ".pts{fill:none;stroke-width:3;stroke-linecap:round}.band{fill:#ddd;stroke:none}"
     ".ref{stroke:#777;fill:none}.dash{stroke-dasharray:4 3}.tri{fill:#fafafa;stroke:#444}"
     ".hw{fill:none;stroke:#222;stroke-width:1.5}.cell,.res{stroke:#fff;stroke-width:.5}"
-    ".dir{fill:none;stroke-width:1.6;stroke-linecap:round;pointer-events:none}";
+    ".dir{fill:none;stroke-width:1.6;stroke-linecap:round;pointer-events:none}.key{stroke-width:7}";
 
 double print_width_mm(double width) {
   if (width <= kOneColumn) return 85;

@@ -31,7 +31,7 @@ constexpr const char* kStyle =
     ".note{color:#8e0c1f}.wide{overflow-x:auto}.wide svg{max-width:none}"
     "@media print{body{margin:0;font-size:11px;max-width:none}figure{break-inside:avoid}"
     "figcaption{font-size:9pt}details{display:none}.wide{overflow:visible}"
-    "h2,h3{break-after:avoid}.pts{stroke-width:2}svg.c1{width:85mm}"
+    "h2,h3{break-after:avoid}.pts{stroke-width:2}.key{stroke-width:6}svg.c1{width:85mm}"
     // Wider than two columns: as wide as a page holds, its text under 8 pt
     // (its standalone document keeps 8 pt).
     "svg.c2,svg.c3{width:180mm}}";
@@ -143,8 +143,9 @@ std::string render_page(const PageData& page) {
   std::string out;
   out += "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\"><head>"
          "<meta charset=\"utf-8\"/><title>hwmc results</title><style>";
-  out += kStyle;
+  // The figures' own rules first: the page's print rules come after them.
   out += kFigureStyle;
+  out += kStyle;
   out += "</style></head><body>\n";
   append_header(out, page.header);
   out += "<main>\n";

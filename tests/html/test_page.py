@@ -24,6 +24,7 @@ SAMPLE = os.environ.get("HWMC_PAGE_SAMPLE", "")
 SVG = "{http://www.w3.org/2000/svg}"
 XHTML = "{http://www.w3.org/1999/xhtml}"
 CAP = 20000
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
 def sample_p(i, n, pop):
@@ -274,6 +275,8 @@ class TextFitTest(unittest.TestCase):
     def setUpClass(cls):
         if not SAMPLE:
             raise unittest.SkipTest("HWMC_PAGE_SAMPLE is not set: run through ctest")
+        if not os.path.exists(DEJAVU):
+            raise unittest.SkipTest("fonts-dejavu-core is not installed: the page's font is missing")
         folder = tempfile.mkdtemp(prefix="hwmc-fit-")
         try:
             bodies = []
