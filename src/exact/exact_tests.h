@@ -108,6 +108,15 @@ struct ExactResult {
   double prob_mid = 0;
 };
 
+// A sampled p and its 95% limits from `hits` of `tables` draws: hits/tables
+// with Clopper-Pearson limits, or, stopped at the kSequentialHits-th hit,
+// the limits of inverse binomial sampling.
+ExactP sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
+
+// The sampled p that is valid as a p-value: (b + 1)/(m + 1), or b/l when
+// stopped at the b-th hit at draw l.
+double valid_sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
+
 // The p of the probability test that is valid as a p-value, for further
 // computation (multiple-testing adjustment): enumerated, p_prob itself;
 // sampled to a fixed count m with b hits, (b + 1)/(m + 1); stopped at the
