@@ -105,18 +105,22 @@ ExactTables prepare_exact_tables(int64_t max_two_n) {
   return t;
 }
 
+const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t copies,
+                                          ExactTables& own) {
+  if (options.prepared != nullptr && options.prepared->max_two_n >= copies) {
+    return options.prepared->log_factorials;
+  }
+  own = prepare_exact_tables(copies);
+  return own.log_factorials;
+}
+
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
   const ExactStatus status = check_sample(sample);
   if (status != ExactStatus::kOk) return status;
-  const int64_t two_n = sample_copies(sample);
   ExactTables own;
-  const ExactTables* tables = options.prepared;
-  if (tables == nullptr || tables->max_two_n < two_n) {
-    own = prepare_exact_tables(two_n);
-    tables = &own;
-  }
-  const TableStats stats = prepare_table_stats(sample, tables->log_factorials);
+  const TableStats stats =
+      prepare_table_stats(sample, exact_log_factorials(options, sample_copies(sample), own));
 
   // A limit beyond 2^62 tables is no limit any enumeration could reach.
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);

@@ -61,6 +61,11 @@ struct ExactOptions {
   const ExactTables* prepared = nullptr;
 };
 
+// The options' prepared log-factorials when they cover `copies`, else a
+// table built into `own` for them.
+const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t copies,
+                                          ExactTables& own);
+
 enum class ExactMethod { kEnumeration, kSampling };
 
 // The five tests, in the order of the report and the batch columns.

@@ -65,12 +65,7 @@ ExactStatus run_x_linked_exact(const XLinkedSample& sample, const ExactOptions& 
   int64_t copies = 0;
   if (const ExactStatus st = check_x_sample(sample, copies); st != ExactStatus::kOk) return st;
   ExactTables own;
-  const ExactTables* prepared = options.prepared;
-  if (prepared == nullptr || prepared->max_two_n < copies) {
-    own = prepare_exact_tables(copies);
-    prepared = &own;
-  }
-  const XStats s = prepare_x_stats(sample, prepared->log_factorials);
+  const XStats s = prepare_x_stats(sample, exact_log_factorials(options, copies, own));
 
   XLinkedResult r;
   r.seed = options.seed;
@@ -111,9 +106,9 @@ ExactStatus run_x_linked_exact(const XLinkedSample& sample, const ExactOptions& 
   r.method = ExactMethod::kSampling;
   r.tables = draws.hits.tables;
   r.prob_hits = draws.hits.prob;
-  r.stop = !options.tables_auto  ? SamplingStop::kFixedCount
-           : draws.reached       ? SamplingStop::kSequentialHits
-                                 : SamplingStop::kSequentialLimit;
+  r.stop = !options.tables_auto ? SamplingStop::kFixedCount
+           : draws.reached      ? SamplingStop::kSequentialHits
+                                : SamplingStop::kSequentialLimit;
   r.prob = sampled_p(r.prob_hits, r.tables, r.stop);
   r.prob_mid = std::numeric_limits<double>::quiet_NaN();
   r.log10_lead = std::log10(x_linked_leading_p(r));

@@ -71,8 +71,8 @@ XStats prepare_x_stats(const XLinkedSample& sample, const LogFactorials& lf) {
   }
   long double cells = 0;
   for (int64_t t : s.female) cells += log_factorial(lf, t);
-  s.log_p_sample = common + log_factorial(lf, s.n_f) + static_cast<long double>(s.h_f) * kLn2L +
-                   alleles - cells;
+  s.log_p_sample =
+      common + log_factorial(lf, s.n_f) + static_cast<long double>(s.h_f) * kLn2L + alleles - cells;
   s.log_h_sample = common + log_factorial(lf, 2 * s.n_f) + alleles - female_alleles;
   return s;
 }

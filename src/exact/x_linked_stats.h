@@ -18,18 +18,18 @@
 #include "exact/x_linked_exact.h"
 
 struct XStats {
-  int32_t k = 0;               // alleles with copies
-  std::vector<int64_t> total;  // n_i, ascending
-  std::vector<int64_t> male;   // the sample's m_i
+  int32_t k = 0;                       // alleles with copies
+  std::vector<int64_t> total;          // n_i, ascending
+  std::vector<int64_t> male;           // the sample's m_i
   std::vector<int64_t> female_copies;  // the sample's g_i = n_i - m_i
   std::vector<int64_t> female;         // the sample's f_c, triangle of the reordered alleles
   int64_t n_m = 0;
   int64_t n_f = 0;
   int64_t n_t = 0;
-  int64_t h_f = 0;  // the sample's female heterozygotes
+  int64_t h_f = 0;                    // the sample's female heterozygotes
   const LogFactorials* lf = nullptr;  // covering n_t, owned by the caller
-  long double log_p_sample = 0;  // ln P(s)
-  long double log_h_sample = 0;  // ln H(m^s)
+  long double log_p_sample = 0;       // ln P(s)
+  long double log_h_sample = 0;       // ln H(m^s)
 };
 
 // From a sample checked by run_x_linked_exact (at least one copy).

@@ -93,7 +93,8 @@ XDraws sample_x_tables(const XStats& s, uint64_t tables, bool until_hits, uint64
   XDraws out;
   if (until_hits) {
     auto leading = [](const XDrawHits& h) { return h.prob; };
-    out.reached = draw_chunks_until(tables, kSequentialHits, threads, space, draw, leading, out.hits);
+    out.reached =
+        draw_chunks_until(tables, kSequentialHits, threads, space, draw, leading, out.hits);
   } else {
     out.hits = draw_all_chunks<XDrawHits>(tables, threads, space, draw);
   }

@@ -252,10 +252,10 @@ struct FemaleRun {
         male(site.log_male(a)),
         log_total(log_split_total) {
     // Near the expected homozygotes g0^2 / (2 (g0 + g1)).
-    const long double guess = g0 + g1 > 0 ? static_cast<long double>(g0) *
-                                                static_cast<long double>(g0) /
-                                                (2.0L * static_cast<long double>(g0 + g1))
-                                          : 0;
+    const long double guess = g0 + g1 > 0
+                                  ? static_cast<long double>(g0) * static_cast<long double>(g0) /
+                                        (2.0L * static_cast<long double>(g0 + g1))
+                                  : 0;
     mode = std::clamp(static_cast<int64_t>(guess), lo, hi);
     while (mode < hi && up(mode) > 1) ++mode;
     while (mode > lo && down(mode) > 1) --mode;

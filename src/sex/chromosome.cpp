@@ -42,8 +42,9 @@ bool parse_par_build(std::string_view text, ParBuild& build) {
 ContigKind classify_contig(std::string_view chrom) {
   if (chrom.size() > kLongestName) return ContigKind::kAutosome;
   char upper[kLongestName];
-  std::transform(chrom.begin(), chrom.end(), upper,
-                 [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+  std::transform(chrom.begin(), chrom.end(), upper, [](char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  });
   std::string_view name(upper, chrom.size());
   if (name.size() > 3 && name.substr(0, 3) == "CHR") name.remove_prefix(3);
   if (name == "X" || name == "23") return ContigKind::kX;

@@ -12,7 +12,6 @@ constexpr size_t kFamFields = 6;
 constexpr size_t kFamId = 1;
 constexpr size_t kFamSex = 4;
 
-
 std::vector<std::string_view> fields_of(std::string_view line) {
   std::vector<std::string_view> fields;
   size_t at = 0;
@@ -109,8 +108,8 @@ std::string describe_sex_failure(const SexFileFailure& f) {
     case SexFileStatus::kFieldCount:
       return at + std::to_string(f.fields) +
              (f.fam ? " fields where a .fam line has 6 (FID IID father mother sex "
-                                "phenotype)"
-                              : " fields where a line has 2 (sample ID and sex), or 6 for a .fam");
+                      "phenotype)"
+                    : " fields where a line has 2 (sample ID and sex), or 6 for a .fam");
     case SexFileStatus::kUnknownCode:
       return at + "unknown sex code \"" + f.text + "\" (1/M/male, 2/F/female, 0/NA/unknown)";
     case SexFileStatus::kDuplicateId:

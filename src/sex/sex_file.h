@@ -27,7 +27,7 @@ enum class SexFileStatus {
   kFieldCount,  // a line without 2 fields (6 in a .fam)
   kUnknownCode,
   kDuplicateId,
-  kNoSamples,   // not one sample line
+  kNoSamples,  // not one sample line
 };
 
 struct SexFileFailure {
@@ -46,7 +46,7 @@ struct SexEntry {
 
 struct SexFile {
   SexFileFailure failure;
-  bool fam = false;  // read as a PLINK .fam
+  bool fam = false;               // read as a PLINK .fam
   std::vector<SexEntry> entries;  // in the file's order, IDs distinct; empty on failure
 };
 

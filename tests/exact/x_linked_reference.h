@@ -7,10 +7,9 @@
 // tails are checked below the double range too.
 #pragma once
 
+#include <algorithm>
 #include <boost/multiprecision/cpp_bin_float.hpp>
 #include <boost/multiprecision/cpp_int.hpp>
-
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>

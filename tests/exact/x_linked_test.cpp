@@ -2,17 +2,15 @@
 // sexes: against an exact-integer enumeration (x_linked_reference.h), far
 // tails below the double range, the walks of two alleles against the
 // enumeration of any number, the sampler within its limits, and the edges.
-#include "exact/x_linked_exact.h"
-
 #include <gtest/gtest.h>
 
 #include <boost/multiprecision/cpp_bin_float.hpp>
-
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "exact/x_enumerate.h"
+#include "exact/x_linked_exact.h"
 #include "exact/x_linked_stats.h"
 #include "exact/x_two_allele.h"
 #include "full_log_factorials.h"
@@ -76,13 +74,13 @@ TEST(XLinkedExact, TestVectors) {
 TEST(XLinkedExact, TwoAllelesMatchExactIntegers) {
   for (const XLinkedSample& s : std::vector<XLinkedSample>{
            {2, {5, 3}, {4, 2, 1}},
-           {2, {30, 25}, {2, 40, 3}},    // heterozygote excess
-           {2, {20, 2}, {1, 0, 15}},     // far from the proportions
+           {2, {30, 25}, {2, 40, 3}},  // heterozygote excess
+           {2, {20, 2}, {1, 0, 15}},   // far from the proportions
            {2, {1, 12}, {0, 1, 8}},
-           {2, {10, 0}, {3, 5, 0}},      // one allele among the males
-           {2, {0, 0}, {3, 0, 4}},       // no males
-           {2, {6, 2}, {0, 0, 0}},       // no females
-           {2, {0, 7}, {9, 0, 0}},       // each sex fixed for its own allele
+           {2, {10, 0}, {3, 5, 0}},  // one allele among the males
+           {2, {0, 0}, {3, 0, 4}},   // no males
+           {2, {6, 2}, {0, 0, 0}},   // no females
+           {2, {0, 7}, {9, 0, 0}},   // each sex fixed for its own allele
            {2, {40, 10}, {12, 20, 9}},
        }) {
     expect_matches_reference(s);
@@ -92,9 +90,9 @@ TEST(XLinkedExact, TwoAllelesMatchExactIntegers) {
 TEST(XLinkedExact, ManyAllelesMatchExactIntegers) {
   for (const XLinkedSample& s : std::vector<XLinkedSample>{
            {3, {4, 2, 3}, {2, 1, 1, 1, 2, 0}},
-           {3, {0, 0, 6}, {3, 0, 0, 2, 1, 0}},     // males of one allele
-           {3, {2, 2, 0}, {0, 0, 0, 0, 0, 4}},     // the sexes share no allele
-           {3, {9, 1, 0}, {5, 0, 1, 0, 0, 0}},     // far tail
+           {3, {0, 0, 6}, {3, 0, 0, 2, 1, 0}},  // males of one allele
+           {3, {2, 2, 0}, {0, 0, 0, 0, 0, 4}},  // the sexes share no allele
+           {3, {9, 1, 0}, {5, 0, 1, 0, 0, 0}},  // far tail
            {4, {2, 1, 1, 2}, {1, 0, 1, 0, 1, 1, 0, 0, 1, 1}},
            {4, {3, 0, 1, 1}, {2, 1, 0, 0, 0, 1, 0, 1, 0, 1}},
        }) {
@@ -295,9 +293,9 @@ TEST(XLinkedExact, EdgesAndStatuses) {
             ExactStatus::kTooLarge);
   EXPECT_EQ(run_x_linked_exact({3, {1, 1, 1}, {1, 1, 1, 1, 1, 1}}, sampling(0, 1), r),
             ExactStatus::kNoTables);
-  EXPECT_EQ(run_x_linked_exact({3, {1, 1, 1}, {1, 1, 1, 1, 1, 1}},
-                               sampling(kMaxExactTables + 1, 1), r),
-            ExactStatus::kTooManyTables);
+  EXPECT_EQ(
+      run_x_linked_exact({3, {1, 1, 1}, {1, 1, 1, 1, 1, 1}}, sampling(kMaxExactTables + 1, 1), r),
+      ExactStatus::kTooManyTables);
   EXPECT_EQ(r.prob.p, 0.25);
 }
 

@@ -22,8 +22,8 @@ TEST(Chromosome, NamesOfTheSexChromosomesAndMitochondria) {
   for (const char* mt : {"MT", "chrM", "M", "26", "chrMT"}) {
     EXPECT_EQ(classify_contig(mt), ContigKind::kMito) << mt;
   }
-  for (const char* other : {"1", "chr1", "22", "X2", "chrX_KI270880v1_alt", "Xp", "chr", "",
-                            "27", "chrUn", "XX", "chrXYZ"}) {
+  for (const char* other : {"1", "chr1", "22", "X2", "chrX_KI270880v1_alt", "Xp", "chr", "", "27",
+                            "chrUn", "XX", "chrXYZ"}) {
     EXPECT_EQ(classify_contig(other), ContigKind::kAutosome) << other;
   }
 }

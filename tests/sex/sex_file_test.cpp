@@ -26,8 +26,8 @@ TEST(SexFile, CodesInAnyCaseTabsAndSpaces) {
       "s4 2\ns5 f\ns6 FEMALE\ns7 0\ns8 na\ns9 Unknown");  // no newline at the end
   ASSERT_EQ(f.failure.status, SexFileStatus::kOk) << describe_sex_failure(f.failure);
   EXPECT_FALSE(f.fam);
-  const std::vector<Sex> want = {Sex::kMale,   Sex::kMale,    Sex::kMale,
-                                 Sex::kFemale, Sex::kFemale,  Sex::kFemale,
+  const std::vector<Sex> want = {Sex::kMale,    Sex::kMale,    Sex::kMale,
+                                 Sex::kFemale,  Sex::kFemale,  Sex::kFemale,
                                  Sex::kUnknown, Sex::kUnknown, Sex::kUnknown};
   ASSERT_EQ(f.entries.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
@@ -92,7 +92,8 @@ TEST(SexFile, AssignsTheDataSamples) {
   const std::vector<SexEntry> entries = {
       {"m1", Sex::kMale}, {"ghost", Sex::kFemale}, {"f1", Sex::kFemale}, {"u1", Sex::kUnknown}};
   const SampleSexes s = assign_sexes(entries, {"f1", "x", "m1", "u1"});
-  EXPECT_EQ(s.of_sample, (std::vector<Sex>{Sex::kFemale, Sex::kUnknown, Sex::kMale, Sex::kUnknown}));
+  EXPECT_EQ(s.of_sample,
+            (std::vector<Sex>{Sex::kFemale, Sex::kUnknown, Sex::kMale, Sex::kUnknown}));
   EXPECT_EQ(s.absent, std::vector<std::string>{"ghost"});
   EXPECT_EQ(s.males, 1);
   EXPECT_EQ(s.females, 1);
