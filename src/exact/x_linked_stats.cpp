@@ -6,9 +6,6 @@
 
 #include "exact/table_stats.h"
 
-const long double kLogTieHigh = log1pl(static_cast<long double>(kTieMargin));
-const long double kLogTieLow = log1pl(-static_cast<long double>(kTieMargin));
-
 namespace {
 
 long double log_factorial(const LogFactorials& lf, int64_t x) {

@@ -38,9 +38,10 @@ XStats prepare_x_stats(const XLinkedSample& sample, const LogFactorials& lf);
 constexpr long double kLn2L = 0.693147180559945309417232121458176568L;
 
 // A weight W within these logarithms ties with the sample; one at most the
-// upper counts as no more probable.
-extern const long double kLogTieHigh;  // ln(1 + 1e-7)
-extern const long double kLogTieLow;   // ln(1 - 1e-7)
+// upper counts as no more probable. ln(1 + 1e-7) and ln(1 - 1e-7), the
+// relative tie margin of the other exact tests.
+constexpr long double kLogTieHigh = 9.9999995000000333333308333335333e-8L;
+constexpr long double kLogTieLow = -1.0000000500000033333335833333533e-7L;
 
 // Sums of relative weights: of the tables that count, and of those tied
 // with the sample (a part of the first); and whether any table was left out

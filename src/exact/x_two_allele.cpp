@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "exact/table_stats.h"
+
 namespace {
 
 // What is left of a walk may change a sum by at most this share of it.
@@ -16,8 +18,34 @@ constexpr long double kComplementShare = 0.01L;
 // A run is a unimodal sequence of tables lo..hi (Run::lo, hi, mode), with
 // the logarithm of the sum of all its relative weights (log_total, known in
 // closed form), ln W of each table (log_w(i), from the log-factorials), and
-// the ratios of neighbours' weights, W(i+1)/W(i) (up(i)) and W(i-1)/W(i)
-// (down(i)), which fall away from the mode.
+// the ratios of neighbours' weights from table i on in direction dir
+// (steps(i, dir)), which fall away from the mode.
+
+// Ratios f0 f1 / (f2 f3) whose four factors move by fixed steps from one
+// table to the next (each a count, exact in double).
+struct RatioSteps {
+  // Apart rather than in arrays, so a walk keeps them in registers.
+  double f0, f1, f2, f3;
+  double d0, d1, d2, d3;
+  double next() {
+    const double r = f0 * f1 / (f2 * f3);
+    f0 += d0;
+    f1 += d1;
+    f2 += d2;
+    f3 += d3;
+    return r;
+  }
+};
+
+// W(i+1)/W(i) and W(i-1)/W(i).
+template <typename Run>
+double up(const Run& run, int64_t i) {
+  return run.steps(i, 1).next();
+}
+template <typename Run>
+double down(const Run& run, int64_t i) {
+  return run.steps(i, -1).next();
+}
 
 // The farthest table from `from` towards `bound` (dir = +-1) whose ln W
 // exceeds `level`, given that `from`'s does and ln W falls that way:
@@ -67,18 +95,13 @@ int64_t last_above(const Run& run, int64_t from, int64_t bound, int64_t dir, lon
   return good;
 }
 
-template <typename Run>
-double step_ratio(const Run& run, int64_t i, int64_t dir) {
-  return dir > 0 ? run.up(i) : run.down(i);
-}
-
 // Whether tables beyond one of weight exp(log_w), each at most r times the
 // one before it, weigh less than `floor` together: w r / (1 - r) < floor.
 bool rest_negligible(long double log_w, long double r, long double floor) {
   return r < 1 && log_w + logl(r) - log1pl(-r) < logl(floor);
 }
 
-const double kTieLow = static_cast<double>(expl(kLogTieLow));
+constexpr double kTieLow = 1 - kTieMargin;
 
 // The tables from `start` outwards to `end` while they matter, each no more
 // probable than the sample. Weights in double (a tail's own sum in double
@@ -91,11 +114,12 @@ void walk_tail(XSums& sums, const Run& run, int64_t start, int64_t end, int64_t 
   double w = static_cast<double>(expl(run.log_w(start)));
   double counted = 0;
   double ties = 0;
+  RatioSteps step = run.steps(start, dir);
   for (int64_t i = start;; i += dir) {
     counted += w;
     if (w >= kTieLow) ties += w;
     if (i == end) break;
-    const double r = step_ratio(run, i, dir);
+    const double r = step.next();
     if (r < 1 && w * r < lowest * (1 - r)) break;
     w *= r;
     if (w == 0) break;
@@ -109,10 +133,11 @@ void walk_tail(XSums& sums, const Run& run, int64_t start, int64_t end, int64_t 
 template <typename Run>
 void gather_ties(XSums& sums, const Run& run, int64_t start, int64_t end, int64_t dir) {
   double w = static_cast<double>(expl(run.log_w(start)));
+  RatioSteps step = run.steps(start, dir);
   for (int64_t i = start; w >= kTieLow; i += dir) {
     sums.ties += w;
     if (i == end) return;
-    w *= step_ratio(run, i, dir);
+    w *= step.next();
   }
 }
 
@@ -151,15 +176,16 @@ XSums sum_run(const Run& run, long double floor, CentralHint& hint) {
   const long double tables = static_cast<long double>(run.hi - run.lo) + 1;
   const int64_t width = cr - cl + 1;
   if (width > 0 && run.log_total <= logl(tables / kComplementShare)) {
-    const double steps = (cr < run.hi ? tail_steps(run.up(cr), run.hi - cr) : 0) +
-                         (cl > run.lo ? tail_steps(run.down(cl), cl - run.lo) : 0);
+    const double steps = (cr < run.hi ? tail_steps(up(run, cr), run.hi - cr) : 0) +
+                         (cl > run.lo ? tail_steps(down(run, cl), cl - run.lo) : 0);
     if (static_cast<double>(width) <= steps) {
       long double central = 0;
       long double w = expl(run.log_w(cl));
+      RatioSteps step = run.steps(cl, 1);
       for (int64_t i = cl;; ++i) {
         central += w;
         if (i == cr) break;
-        w *= run.up(i);
+        w *= step.next();
       }
       const long double total = expl(run.log_total);
       if (total - central >= kComplementShare * total) {
@@ -218,20 +244,19 @@ struct SplitRun {
                               static_cast<long double>(t.n0 + 1) /
                               static_cast<long double>(t.n0 + t.n1 + 2);
     mode = std::clamp(static_cast<int64_t>(guess), lo, hi);
-    while (mode < hi && up(mode) > 1) ++mode;
-    while (mode > lo && down(mode) > 1) --mode;
+    while (mode < hi && up(*this, mode) > 1) ++mode;
+    while (mode > lo && down(*this, mode) > 1) --mode;
   }
   // ln H(a)/H(a^s).
   long double log_w(int64_t a) const {
     return t.log_male(a) + t.lnd(t.n0 - t.a_s, t.g0(a)) + t.lnd(t.n1 - t.nm + t.a_s, t.g1(a));
   }
-  double up(int64_t a) const {
-    return static_cast<double>(t.nm - a) * static_cast<double>(t.n0 - a) /
-           (static_cast<double>(a + 1) * static_cast<double>(t.g1(a) + 1));
-  }
-  double down(int64_t a) const {
-    return static_cast<double>(a) * static_cast<double>(t.g1(a)) /
-           (static_cast<double>(t.nm - a + 1) * static_cast<double>(t.n0 - a + 1));
+  // H(a+1)/H(a) = (n_m - a)(n0 - a) / ((a + 1)(g1 + 1)); H(a-1)/H(a) =
+  // a g1 / ((n_m - a + 1)(n0 - a + 1)).
+  RatioSteps steps(int64_t a, int64_t dir) const {
+    auto d = [](int64_t v) { return static_cast<double>(v); };
+    if (dir > 0) return {d(t.nm - a), d(t.n0 - a), d(a + 1), d(t.g1(a) + 1), -1, -1, 1, 1};
+    return {d(a), d(t.g1(a)), d(t.nm - a + 1), d(t.n0 - a + 1), -1, -1, 1, 1};
   }
 };
 
@@ -257,8 +282,8 @@ struct FemaleRun {
                                         (2.0L * static_cast<long double>(g0 + g1))
                                   : 0;
     mode = std::clamp(static_cast<int64_t>(guess), lo, hi);
-    while (mode < hi && up(mode) > 1) ++mode;
-    while (mode > lo && down(mode) > 1) --mode;
+    while (mode < hi && up(*this, mode) > 1) ++mode;
+    while (mode > lo && down(*this, mode) > 1) --mode;
   }
   long double log_w(int64_t x) const {
     const int64_t h = g0 - 2 * x;
@@ -266,15 +291,14 @@ struct FemaleRun {
     return male + t.lnd(t.x_s, x) + t.lnd(t.h_s, h) + t.lnd(t.y_s, y) +
            static_cast<long double>(h - t.h_s) * kLn2L;
   }
-  double up(int64_t x) const {
+  // W(x+1)/W(x) = h (h - 1) / (4 (x + 1)(y + 1)); W(x-1)/W(x) = 4 x y /
+  // ((h + 2)(h + 1)), with h = g0 - 2x and y = (g1 - h)/2.
+  RatioSteps steps(int64_t x, int64_t dir) const {
     const double h = static_cast<double>(g0 - 2 * x);
     const double y = static_cast<double>((g1 - (g0 - 2 * x)) / 2);
-    return h * (h - 1) / (4.0 * static_cast<double>(x + 1) * (y + 1));
-  }
-  double down(int64_t x) const {
-    const double h = static_cast<double>(g0 - 2 * x);
-    const double y = static_cast<double>((g1 - (g0 - 2 * x)) / 2);
-    return 4.0 * static_cast<double>(x) * y / ((h + 2) * (h + 1));
+    const double xd = static_cast<double>(x);
+    if (dir > 0) return {h, h - 1, 4 * (xd + 1), y + 1, -2, -2, 4, 1};
+    return {4 * xd, y, h + 2, h + 1, -4, -1, 2, 2};
   }
 };
 
@@ -304,12 +328,12 @@ XSums walk_two_allele_x(const XStats& s) {
   for (int64_t a = splits.mode;; ++a) {
     const long double log_total = visit(a);
     if (a == splits.mode) mode_hint = hint;
-    if (a == splits.hi || rest_negligible(log_total, splits.up(a), floor())) break;
+    if (a == splits.hi || rest_negligible(log_total, up(splits, a), floor())) break;
   }
   hint = mode_hint;
   for (int64_t a = splits.mode - 1; a >= splits.lo; --a) {
     const long double log_total = visit(a);
-    if (a == splits.lo || rest_negligible(log_total, splits.down(a), floor())) break;
+    if (a == splits.lo || rest_negligible(log_total, down(splits, a), floor())) break;
   }
   return sums;
 }

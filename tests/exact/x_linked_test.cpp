@@ -263,6 +263,9 @@ TEST(XLinkedExact, StopsAtTheTwentiethHit) {
 }
 
 TEST(XLinkedExact, EdgesAndStatuses) {
+  // The tie margin's logarithms are those of the other exact tests' margin.
+  EXPECT_NEAR(kLogTieHigh, log1pl(1e-7L), 1e-24L);
+  EXPECT_NEAR(kLogTieLow, log1pl(-1e-7L), 1e-24L);
   // One allele: one table, tied with itself.
   const XLinkedResult one = run({1, {5}, {7}});
   EXPECT_EQ(one.prob.p, 1.0);
