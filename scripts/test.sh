@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${BUILD_DIR:-build}
-scripts/ensure-packages.sh "The test suite" cmake g++ make libgtest-dev libbenchmark-dev libboost-math-dev \
+scripts/ensure-packages.sh "The test suite" cmake g++ make libgtest-dev libbenchmark-dev libboost-math-dev libboost-dev \
   python3 python3-pyte libfaketime tmux chromium python3-pil snakemake tabix \
   libhts-dev pkg-config
 
