@@ -8,32 +8,45 @@
 
 namespace {
 
-// Calls visit(m) for every split m of n copies with m_i <= cap[i], until it
-// returns false; returns false when stopped.
+// Calls visit(m, left) for every placement m_0..m_{placed-1} (m_i <=
+// cap[i]) of n copies that leaves the later alleles `left` copies they can
+// hold, until it returns false; returns false when stopped. m has k entries.
 template <typename Visit>
-bool for_each_split(const std::vector<int64_t>& cap, int64_t n, Visit&& visit) {
+bool for_each_placement(const std::vector<int64_t>& cap, int64_t n, int32_t placed,
+                        std::vector<int64_t>& m, Visit&& visit) {
   const int32_t k = static_cast<int32_t>(cap.size());
   std::vector<int64_t> room(static_cast<size_t>(k) + 1, 0);  // copies of alleles i.. in all
   for (int32_t i = k - 1; i >= 0; --i) room[i] = room[i + 1] + cap[i];
-  std::vector<int64_t> m(k), last(k);
+  std::vector<int64_t> last(static_cast<size_t>(std::max(placed, 0)));
   int64_t left = n;
   int32_t i = 0;
   for (;;) {
-    for (; i + 1 < k; ++i) {
+    for (; i < placed; ++i) {
       m[i] = std::max<int64_t>(0, left - room[i + 1]);
       last[i] = std::min(cap[i], left);
       left -= m[i];
     }
-    m[k - 1] = left;
-    if (!visit(m)) return false;
+    if (!visit(m, left)) return false;
     // The deepest allele that can take one more copy.
-    int32_t j = k - 2;
+    int32_t j = placed - 1;
     while (j >= 0 && m[j] == last[j]) left += m[j--];
     if (j < 0) return true;
     ++m[j];
     --left;
     i = j + 1;
   }
+}
+
+// Calls visit(m) for every split m of n copies with m_i <= cap[i], until it
+// returns false; returns false when stopped.
+template <typename Visit>
+bool for_each_split(const std::vector<int64_t>& cap, int64_t n, Visit&& visit) {
+  const int32_t k = static_cast<int32_t>(cap.size());
+  std::vector<int64_t> m(k);
+  return for_each_placement(cap, n, k - 1, m, [&](std::vector<int64_t>& split, int64_t left) {
+    split[k - 1] = left;
+    return visit(static_cast<const std::vector<int64_t>&>(split));
+  });
 }
 
 // One level of the female walk: a cell (row, col) that takes a range of
@@ -205,9 +218,19 @@ void add_counted(XSums& sums, long double log_w) {
 }  // namespace
 
 uint64_t count_x_splits(const XStats& s, uint64_t limit) {
+  const int32_t k = s.k;
+  if (k == 1) return 1;
+  // The last two alleles share what is left in a range of ways: the walk
+  // places the others only, the largest alleles last.
   uint64_t count = 0;
-  for_each_split(s.total, s.n_m, [&](const std::vector<int64_t>&) { return ++count <= limit; });
-  return count;
+  std::vector<int64_t> m(k);
+  for_each_placement(s.total, s.n_m, k - 2, m, [&](const std::vector<int64_t>&, int64_t left) {
+    const int64_t lo = std::max<int64_t>(0, left - s.total[k - 1]);
+    const int64_t hi = std::min(s.total[k - 2], left);
+    count += static_cast<uint64_t>(hi - lo + 1);
+    return count <= limit;
+  });
+  return std::min(count, limit + 1);
 }
 
 uint64_t count_x_tables(const XStats& s, uint64_t limit) {
@@ -221,7 +244,7 @@ uint64_t count_x_tables(const XStats& s, uint64_t limit) {
     set_female_copies(w, m);
     return walk_female<true>(w, add);
   });
-  return done ? count : std::max(count, limit + 1);
+  return done ? count : limit + 1;
 }
 
 XSums enumerate_x_tables(const XStats& s) {

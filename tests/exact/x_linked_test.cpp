@@ -198,6 +198,11 @@ TEST(XLinkedExact, CountsAndTheLimit) {
   // The splits still fit the limit: p_sex_af stays exact.
   EXPECT_EQ(sampled.sex_af_method, ExactMethod::kEnumeration);
   EXPECT_EQ(sampled.sex_af.p, run(s).sex_af.p);
+  // Beyond it, p_sex_af is counted on the same draws.
+  o.max_tables = run(s).sex_af_tables - 1;
+  const XLinkedResult both = run(s, o);
+  EXPECT_EQ(both.sex_af_method, ExactMethod::kSampling);
+  EXPECT_EQ(both.sex_af_tables, both.tables);
   // Two alleles are walked whatever their number of tables; 0 samples.
   o.max_tables = 1;
   EXPECT_EQ(run({2, {337, 129}, {277, 209, 48}}, o).method, ExactMethod::kEnumeration);
