@@ -61,6 +61,11 @@ struct ExactOptions {
   const ExactTables* prepared = nullptr;
 };
 
+// The options' prepared log-factorials when they cover `copies`, else a
+// table built into `own` for them.
+const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t copies,
+                                          ExactTables& own);
+
 enum class ExactMethod { kEnumeration, kSampling };
 
 // The five tests, in the order of the report and the batch columns.
@@ -107,6 +112,15 @@ struct ExactResult {
   // as probable as the sample (within the tie margin); NaN when sampled.
   double prob_mid = 0;
 };
+
+// A sampled p and its 95% limits from `hits` of `tables` draws: hits/tables
+// with Clopper-Pearson limits, or, stopped at the kSequentialHits-th hit,
+// the limits of inverse binomial sampling.
+ExactP sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
+
+// The sampled p that is valid as a p-value: (b + 1)/(m + 1), or b/l when
+// stopped at the b-th hit at draw l.
+double valid_sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
 
 // The p of the probability test that is valid as a p-value, for further
 // computation (multiple-testing adjustment): enumerated, p_prob itself;
