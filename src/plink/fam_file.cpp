@@ -1,0 +1,137 @@
+#include "plink/fam_file.h"
+
+#include <string_view>
+#include <unordered_map>
+
+#include "plink/text_file.h"
+
+namespace {
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool is_word(std::string_view text, std::string_view lower_case) {
+  if (text.size() != lower_case.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (lower(text[i]) != lower_case[i]) return false;
+  return true;
+}
+
+bool read_sex(std::string_view code, FamSex& sex) {
+  if (code == "1" || is_word(code, "m") || is_word(code, "male")) sex = FamSex::kMale;
+  else if (code == "2" || is_word(code, "f") || is_word(code, "female")) sex = FamSex::kFemale;
+  else if (code == "0" || code == "-9" || is_word(code, "na") || is_word(code, "unknown"))
+    sex = FamSex::kUnknown;
+  else return false;
+  return true;
+}
+
+FamPhenotype read_phenotype(std::string_view code) {
+  if (code == "1") return FamPhenotype::kControl;
+  if (code == "2") return FamPhenotype::kCase;
+  if (code == "0" || code == "-9" || is_word(code, "na")) return FamPhenotype::kMissing;
+  return FamPhenotype::kOther;
+}
+
+// Names every sample by IID, or by FID_IID when an IID repeats; false, with
+// the failure, when two samples still share a name.
+bool name_samples(FamFile& fam, const char* path) {
+  std::unordered_map<std::string_view, size_t> first;
+  first.reserve(fam.samples.size());
+  for (size_t i = 0; i < fam.samples.size() && !fam.family_names; ++i)
+    fam.family_names = !first.emplace(fam.samples[i].iid, i).second;
+  fam.names.clear();
+  fam.names.reserve(fam.samples.size());
+  for (const FamSample& s : fam.samples)
+    fam.names.push_back(fam.family_names ? s.fid + "_" + s.iid : s.iid);
+  if (!fam.family_names) return true;
+  first.clear();
+  for (size_t i = 0; i < fam.samples.size(); ++i) {
+    auto [at, fresh] = first.emplace(fam.names[i], i);
+    if (fresh) continue;
+    const FamSample& earlier = fam.samples[at->second];
+    const FamSample& s = fam.samples[i];
+    std::string reason =
+        earlier.fid == s.fid && earlier.iid == s.iid
+            ? "sample with FID \"" + s.fid + "\" and IID \"" + s.iid + "\" listed twice"
+            : "IIDs repeat, so samples are named FID_IID, and \"" + fam.names[i] +
+                  "\" names two samples";
+    reason += " (first on line " + std::to_string(earlier.line) + ")";
+    fam.failure = plink_failure(PlinkStatus::kBadFam, path, s.line, std::move(reason));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FamFile read_fam_file(const char* path) {
+  FamFile fam;
+  TextFile file;
+  if (!open_text_file(path, file)) {
+    fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot open the .fam file");
+    return fam;
+  }
+  std::string_view line;
+  TextRead got;
+  while ((got = next_text_line(file, line)) == TextRead::kLine) {
+    if (is_blank_line(line)) continue;
+    std::string_view f[6];
+    const size_t fields = split_fields(line, f, 6);
+    if (fields != 6) {
+      fam.failure = plink_failure(
+          PlinkStatus::kBadFam, path, file.line,
+          "expected 6 fields (FID, IID, father, mother, sex, phenotype), found " +
+              std::to_string(fields));
+      break;
+    }
+    FamSample s;
+    s.fid.assign(f[0]);
+    s.iid.assign(f[1]);
+    s.line = file.line;
+    if (!read_sex(f[4], s.sex)) {
+      fam.failure = plink_failure(PlinkStatus::kBadFam, path, file.line,
+                                  "sex (column 5) is \"" + std::string(f[4]) +
+                                      "\", not 1 (male), 2 (female) or 0 (unknown)");
+      break;
+    }
+    s.phenotype = read_phenotype(f[5]);
+    fam.samples.push_back(std::move(s));
+  }
+  if (plink_ok(fam.failure) && got == TextRead::kError)
+    fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot read the .fam file");
+  if (plink_ok(fam.failure) && fam.samples.empty())
+    fam.failure = plink_failure(PlinkStatus::kBadFam, path, 0, "the .fam file lists no samples");
+  if (plink_ok(fam.failure)) name_samples(fam, path);
+  if (!plink_ok(fam.failure)) {
+    fam.samples.clear();
+    fam.names.clear();
+  }
+  return fam;
+}
+
+std::vector<FamSex> fam_sexes(const FamFile& fam) {
+  std::vector<FamSex> sex;
+  sex.reserve(fam.samples.size());
+  for (const FamSample& s : fam.samples) sex.push_back(s.sex);
+  return sex;
+}
+
+PlinkFailure phenotype_populations(const FamFile& fam, const std::string& path,
+                                   SamplePopulations& out) {
+  out = SamplePopulations{};
+  out.names = {"control", "case"};
+  out.sample_count = {0, 0};
+  out.of_sample.assign(fam.samples.size(), -1);
+  for (size_t i = 0; i < fam.samples.size(); ++i) {
+    const FamSample& s = fam.samples[i];
+    if (s.phenotype == FamPhenotype::kOther)
+      return plink_failure(PlinkStatus::kBadFam, path, s.line,
+                           "the phenotype (column 6) is not 1 (control), 2 (case) or 0/-9 "
+                           "(missing): a quantitative trait gives no case and control groups");
+    if (s.phenotype == FamPhenotype::kMissing) continue;
+    const int32_t p = s.phenotype == FamPhenotype::kControl ? 0 : 1;
+    out.of_sample[i] = p;
+    ++out.sample_count[static_cast<size_t>(p)];
+  }
+  return {};
+}
