@@ -1,7 +1,9 @@
 #include "plink/fam_file.h"
 
 #include <string_view>
-#include <unordered_map>
+#include <sys/stat.h>
+
+#include <functional>
 
 #include "plink/text_file.h"
 
@@ -32,23 +34,51 @@ FamPhenotype read_phenotype(std::string_view code) {
   return FamPhenotype::kOther;
 }
 
+// The first of the names seen so far equal to a new one: an open-addressing
+// table of sample indexes, which needs no allocation per name.
+struct NameTable {
+  std::vector<uint32_t> slot;  // sample + 1, 0 for an empty slot
+  size_t mask = 0;
+
+  explicit NameTable(size_t names) {
+    size_t size = 16;
+    while (size < 2 * names) size *= 2;
+    slot.assign(size, 0);
+    mask = size - 1;
+  }
+  // The earlier sample of that name, or `index` once it is entered.
+  size_t enter(const std::vector<std::string_view>& names, size_t index) {
+    size_t at = std::hash<std::string_view>{}(names[index]) & mask;
+    while (slot[at] != 0) {
+      if (names[slot[at] - 1] == names[index]) return slot[at] - 1;
+      at = (at + 1) & mask;
+    }
+    slot[at] = static_cast<uint32_t>(index + 1);
+    return index;
+  }
+};
+
 // Names every sample by IID, or by FID_IID when an IID repeats; false, with
 // the failure, when two samples still share a name.
 bool name_samples(FamFile& fam, const char* path) {
-  std::unordered_map<std::string_view, size_t> first;
-  first.reserve(fam.samples.size());
-  for (size_t i = 0; i < fam.samples.size() && !fam.family_names; ++i)
-    fam.family_names = !first.emplace(fam.samples[i].iid, i).second;
+  const size_t n = fam.samples.size();
+  std::vector<std::string_view> names(n);
+  for (size_t i = 0; i < n; ++i) names[i] = fam.samples[i].iid;
+  {
+    NameTable seen(n);
+    for (size_t i = 0; i < n && !fam.family_names; ++i) fam.family_names = seen.enter(names, i) != i;
+  }
   fam.names.clear();
-  fam.names.reserve(fam.samples.size());
+  fam.names.reserve(n);
   for (const FamSample& s : fam.samples)
     fam.names.push_back(fam.family_names ? s.fid + "_" + s.iid : s.iid);
   if (!fam.family_names) return true;
-  first.clear();
-  for (size_t i = 0; i < fam.samples.size(); ++i) {
-    auto [at, fresh] = first.emplace(fam.names[i], i);
-    if (fresh) continue;
-    const FamSample& earlier = fam.samples[at->second];
+  for (size_t i = 0; i < n; ++i) names[i] = fam.names[i];
+  NameTable seen(n);
+  for (size_t i = 0; i < n; ++i) {
+    const size_t first = seen.enter(names, i);
+    if (first == i) continue;
+    const FamSample& earlier = fam.samples[first];
     const FamSample& s = fam.samples[i];
     std::string reason =
         earlier.fid == s.fid && earlier.iid == s.iid
@@ -71,12 +101,16 @@ FamFile read_fam_file(const char* path) {
     fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot open the .fam file");
     return fam;
   }
+  // About the size of a line of short IDs: growing the array costs more
+  // than reserving too much.
+  struct stat info;
+  if (::fstat(file.fd.fd, &info) == 0) fam.samples.reserve(static_cast<size_t>(info.st_size) / 14 + 1);
   std::string_view line;
   TextRead got;
   while ((got = next_text_line(file, line)) == TextRead::kLine) {
-    if (is_blank_line(line)) continue;
     std::string_view f[6];
     const size_t fields = split_fields(line, f, 6);
+    if (fields == 0) continue;  // a blank line
     if (fields != 6) {
       fam.failure = plink_failure(
           PlinkStatus::kBadFam, path, file.line,
@@ -84,18 +118,15 @@ FamFile read_fam_file(const char* path) {
               std::to_string(fields));
       break;
     }
-    FamSample s;
-    s.fid.assign(f[0]);
-    s.iid.assign(f[1]);
-    s.line = file.line;
-    if (!read_sex(f[4], s.sex)) {
+    FamSex sex = FamSex::kUnknown;
+    if (!read_sex(f[4], sex)) {
       fam.failure = plink_failure(PlinkStatus::kBadFam, path, file.line,
                                   "sex (column 5) is \"" + std::string(f[4]) +
                                       "\", not 1 (male), 2 (female) or 0 (unknown)");
       break;
     }
-    s.phenotype = read_phenotype(f[5]);
-    fam.samples.push_back(std::move(s));
+    fam.samples.push_back(
+        FamSample{std::string(f[0]), std::string(f[1]), sex, read_phenotype(f[5]), file.line});
   }
   if (plink_ok(fam.failure) && got == TextRead::kError)
     fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot read the .fam file");

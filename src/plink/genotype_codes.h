@@ -1,13 +1,15 @@
 // Counting a variant's 2-bit genotype codes (bed_file.h) per group of
 // samples straight from its packed bytes.
 //
-// A group is a set of samples (a population, or the males of one). Groups
-// are kept as masks over the variant's 64-bit words (32 samples each), only
-// the words where the group has members, and a word's codes are counted with
-// three popcounts; a group of every sample needs no mask at all. When the
-// groups interleave so finely that their masks would cost more than looking
-// at each sample once, samples are counted one at a time instead. Either way
-// the bits after the last sample are never counted.
+// A group is a set of samples (a population, or the males of one). A group
+// of every sample is counted without masks; any other group over the span of
+// 64-bit words (32 samples each) from its first member to its last, each
+// word ANDed with the group's mask. Codes are counted 32 bytes at a time
+// with nibble tables where the processor has AVX2, a word at a time with
+// three popcounts elsewhere. When the groups interleave so finely that their
+// spans would cost more than looking at each sample once, samples are
+// counted one at a time instead. Either way the bits after the last sample
+// are never counted.
 #pragma once
 
 #include <cstddef>
@@ -29,11 +31,13 @@ struct SampleGroups {
   std::vector<int32_t> members;  // per group
   bool whole = false;      // one group of every sample
   bool by_sample = false;  // counted one sample at a time
-  // Masks: group g's are entries [first[g], first[g + 1]), each a word and
-  // the low bit of each member's 2 bits in it.
-  std::vector<uint32_t> first, word;
+  // Group g spans words [begin[g], end[g]), their masks (both bits of each
+  // member's code set) from mask[offset[g]].
+  std::vector<uint32_t> begin, end;
+  std::vector<size_t> offset;
   std::vector<uint64_t> mask;
-  std::vector<int32_t> group_of_sample;  // -1: in no group
+  uint64_t last_mask = 0;  // the samples of the last word, for a whole group
+  std::vector<int32_t> group_of_sample;  // by sample; -1: in no group
 };
 
 // group_of_sample holds a group in [0, groups) or -1 for every sample.
@@ -41,3 +45,8 @@ SampleGroups make_sample_groups(const std::vector<int32_t>& group_of_sample, siz
 
 // Counts one variant (groups.bytes bytes) into out[0, groups.groups).
 void count_genotype_codes(const uint8_t* variant, const SampleGroups& groups, CodeCounts* out);
+
+// From now on counts a word at a time even where the processor has AVX2 (on:
+// false goes back), so that both ways can be checked and timed on one
+// machine.
+void use_portable_code_counting(bool on);

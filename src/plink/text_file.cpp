@@ -62,16 +62,29 @@ TextRead next_text_line(TextFile& f, std::string_view& line) {
   }
 }
 
+namespace {
+
+struct Separators {
+  bool is[256] = {};
+  constexpr Separators() { is[static_cast<unsigned char>(' ')] = is[static_cast<unsigned char>('\t')] = true; }
+};
+
+constexpr Separators kSeparators;
+
+inline bool separates(char c) { return kSeparators.is[static_cast<unsigned char>(c)]; }
+
+}  // namespace
+
 size_t split_fields(std::string_view line, std::string_view* fields, size_t most) {
-  size_t count = 0, i = 0;
-  const size_t n = line.size();
-  while (i < n) {
-    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i == n) break;
-    const size_t first = i;
-    while (i < n && line[i] != ' ' && line[i] != '\t') ++i;
-    if (count < most) fields[count] = line.substr(first, i - first);
+  const char* at = line.data();
+  const char* const end = at + line.size();
+  size_t count = 0;
+  for (;;) {
+    while (at != end && separates(*at)) ++at;
+    if (at == end) return count;
+    const char* const first = at;
+    while (at != end && !separates(*at)) ++at;
+    if (count < most) fields[count] = std::string_view(first, static_cast<size_t>(at - first));
     ++count;
   }
-  return count;
 }

@@ -46,17 +46,21 @@ std::vector<int32_t> lay_out(Layout layout, size_t samples, size_t groups, std::
 
 // Every sample count up to 3 words and a few beyond, so that the last byte
 // and the last word are every kind of partly used; the padding bits are
-// random, as a file need not clear them.
-TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecoded) {
+// random, as a file need not clear them. Both with the processor's vector
+// instructions and without.
+void check_every_layout(bool portable) {
+  use_portable_code_counting(portable);
   std::mt19937_64 rng(7);
   bool masks = false, by_sample = false, whole = false;
   std::vector<size_t> sizes;
   for (size_t n = 1; n <= 100; ++n) sizes.push_back(n);
-  for (size_t n : {127, 128, 129, 255, 256, 257, 1000, 4097}) sizes.push_back(n);
+  for (size_t n : {127, 128, 129, 255, 256, 257, 1000, 4097, 20011}) sizes.push_back(n);
   for (size_t samples : sizes) {
     for (Layout layout : {Layout::kEveryone, Layout::kBlocks, Layout::kBlocksWithGaps,
                           Layout::kInterleaved, Layout::kFewScattered}) {
-      const size_t groups = layout == Layout::kEveryone ? 1 : 1 + rng() % 12;
+      const size_t groups = layout == Layout::kEveryone      ? 1
+                            : layout == Layout::kInterleaved ? 1 + rng() % 40
+                                                             : 1 + rng() % 12;
       const std::vector<int32_t> group = lay_out(layout, samples, groups, rng);
       const SampleGroups g = make_sample_groups(group, groups);
       whole |= g.whole;
@@ -79,7 +83,11 @@ TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecoded) {
   EXPECT_TRUE(whole);
   EXPECT_TRUE(masks);
   EXPECT_TRUE(by_sample);
+  use_portable_code_counting(false);
 }
+
+TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecoded) { check_every_layout(false); }
+TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecodedWithoutVectors) { check_every_layout(true); }
 
 // A group with no members, and samples in no group at all, count nothing.
 TEST(GenotypeCodes, EmptyGroupsAndSamplesOutsideEveryGroup) {
