@@ -41,12 +41,12 @@ PlinkFailure open_bed_file(const char* path, uint64_t samples, uint64_t variants
                            "not a PLINK .bed file: it does not start with the bytes 0x6c 0x1b");
   if (head_bytes < 3)
     return plink_failure(PlinkStatus::kBadBedSize, path, 0,
-                         "truncated: " + std::to_string(size) +
-                             " bytes, not even the 3-byte header");
+                         "truncated: " + std::to_string(size) + (size == 1 ? " byte" : " bytes") +
+                             ", not even the 3-byte header");
   if (head[2] == 0x00)
     return plink_failure(PlinkStatus::kIndividualMajor, path, 0,
-                         "an individual-major .bed file (the layout of PLINK before 1.0), which "
-                         "is not read: plink1.9 --bfile PREFIX --make-bed writes it SNP-major");
+                         "an individual-major .bed file (an early PLINK layout), which is not "
+                         "read: plink1.9 --bfile PREFIX --make-bed --out NEW writes it SNP-major");
   if (head[2] != 0x01) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02x", head[2]);

@@ -259,7 +259,9 @@ PlinkPaths plink_fileset(std::string_view prefix) {
 
 int32_t population_count(const PlinkReader& r) { return static_cast<int32_t>(r.pops.names.size()); }
 
-PlinkFailure open_plink(const PlinkPaths& paths, const PlinkReadOptions& options, PlinkReader& r) {
+namespace {
+
+PlinkFailure open_fileset(const PlinkPaths& paths, const PlinkReadOptions& options, PlinkReader& r) {
   r.paths = paths;
   if (options.pops && options.by_phenotype)
     return plink_failure(PlinkStatus::kBadOptions, paths.fam, 0,
@@ -282,16 +284,45 @@ PlinkFailure open_plink(const PlinkPaths& paths, const PlinkReadOptions& options
   } else {
     r.pops = all_samples_one_population(static_cast<int32_t>(samples));
   }
+  r.groups = make_sample_groups(r.pops.of_sample, r.pops.names.size());
+  r.everyone = make_sample_groups(std::vector<int32_t>(samples, 0), 1);
+  r.counts.resize(r.pops.names.size());
+  r.chunk.resize(std::max<size_t>(kChunkBytes, r.bed.variant_bytes));
+  r.regions = options.regions;
+  return {};
+}
+
+// The block's variants from the .bim, then their counts.
+PlinkFailure fill_block(PlinkReader& r, PlinkBlock& out, size_t max_sites) {
+  PlinkFailure failure;
+  BimVariant v;
+  uint64_t variant = 0;
+  std::string code, chrom;  // the last code met and its name
+  PlinkChromKind kind = PlinkChromKind::kOther;
+  while (!r.done && r.pending.size() < max_sites) {
+    const Next next = next_variant(r, v, variant, failure);
+    if (next == Next::kEnd) {
+      r.done = true;
+      break;
+    }
+    if (next == Next::kError) return failure;
+    if (code.empty() || v.chrom != code) {
+      code.assign(v.chrom);
+      kind = classify_plink_chrom(code, chrom);
+    }
+    keep_pending(r, v, variant, kind, chrom);
+  }
+  return count_pending(r, out);
+}
+
+}  // namespace
+
+PlinkFailure open_plink(const PlinkPaths& paths, const PlinkReadOptions& options, PlinkReader& r) {
   try {
-    r.groups = make_sample_groups(r.pops.of_sample, r.pops.names.size());
-    r.everyone = make_sample_groups(std::vector<int32_t>(samples, 0), 1);
-    r.counts.resize(r.pops.names.size());
-    r.chunk.resize(std::max<size_t>(kChunkBytes, r.bed.variant_bytes));
+    return open_fileset(paths, options, r);
   } catch (const std::bad_alloc&) {
     return plink_failure(PlinkStatus::kOutOfMemory, paths.bed, 0, "out of memory");
   }
-  r.regions = options.regions;
-  return {};
 }
 
 PlinkFailure set_x_rule(PlinkReader& r, const std::vector<FamSex>& sex, XNonPar x_non_par) {
@@ -319,32 +350,11 @@ PlinkFailure set_x_rule(PlinkReader& r, const std::vector<FamSex>& sex, XNonPar 
 
 PlinkFailure read_plink_block(PlinkReader& r, PlinkBlock& out, size_t max_sites) {
   clear_plink_block(out);
-  if (max_sites == 0) max_sites = 1;
   r.pending.clear();
   r.text.clear();
   PlinkFailure failure;
-  BimVariant v;
-  uint64_t variant = 0;
-  std::string code, chrom;  // the last code met and its name
-  PlinkChromKind kind = PlinkChromKind::kOther;
-  while (!r.done && r.pending.size() < max_sites) {
-    const Next next = next_variant(r, v, variant, failure);
-    if (next == Next::kEnd) {
-      r.done = true;
-      break;
-    }
-    if (next == Next::kError) {
-      r.done = true;
-      return failure;
-    }
-    if (code.empty() || v.chrom != code) {
-      code.assign(v.chrom);
-      kind = classify_plink_chrom(code, chrom);
-    }
-    keep_pending(r, v, variant, kind, chrom);
-  }
   try {
-    failure = count_pending(r, out);
+    failure = fill_block(r, out, std::max<size_t>(max_sites, 1));
   } catch (const std::bad_alloc&) {
     failure = plink_failure(PlinkStatus::kOutOfMemory, r.paths.bed, 0, "out of memory");
   }

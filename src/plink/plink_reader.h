@@ -4,7 +4,8 @@
 // exports the fileset as VCF: CHROM as plink_chrom.h names it, REF = A2
 // (allele 0; "N" when the .bim gives none), ALT = A1 (allele 1; "." when the
 // .bim gives none, and the site has the one allele), genotypes 0/0 (11),
-// 0/1 (10) and 1/1 (00), and the keys of site_key.h.
+// 0/1 (10) and 1/1 (00), and the keys of site_key.h. A site's record
+// number (VcfSite::record) is its .bim line.
 //
 // Populations are the --pops entries named by the .fam's sample names, the
 // controls and cases of its phenotype column, or every sample in "all". With
