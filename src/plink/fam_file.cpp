@@ -9,19 +9,10 @@
 
 namespace {
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool is_word(std::string_view text, std::string_view lower_case) {
-  if (text.size() != lower_case.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (lower(text[i]) != lower_case[i]) return false;
-  return true;
-}
-
 bool read_sex(std::string_view code, FamSex& sex) {
-  if (code == "1" || is_word(code, "m") || is_word(code, "male")) sex = FamSex::kMale;
-  else if (code == "2" || is_word(code, "f") || is_word(code, "female")) sex = FamSex::kFemale;
-  else if (code == "0" || code == "-9" || is_word(code, "na") || is_word(code, "unknown"))
+  if (code == "1" || same_word(code, "m") || same_word(code, "male")) sex = FamSex::kMale;
+  else if (code == "2" || same_word(code, "f") || same_word(code, "female")) sex = FamSex::kFemale;
+  else if (code == "0" || code == "-9" || same_word(code, "na") || same_word(code, "unknown"))
     sex = FamSex::kUnknown;
   else return false;
   return true;
@@ -30,7 +21,7 @@ bool read_sex(std::string_view code, FamSex& sex) {
 FamPhenotype read_phenotype(std::string_view code) {
   if (code == "1") return FamPhenotype::kControl;
   if (code == "2") return FamPhenotype::kCase;
-  if (code == "0" || code == "-9" || is_word(code, "na")) return FamPhenotype::kMissing;
+  if (code == "0" || code == "-9" || same_word(code, "na")) return FamPhenotype::kMissing;
   return FamPhenotype::kOther;
 }
 

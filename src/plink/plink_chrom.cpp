@@ -1,15 +1,8 @@
 #include "plink/plink_chrom.h"
 
+#include "plink/text_file.h"
+
 namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_letters(std::string_view text, std::string_view lower_case) {
-  if (text.size() != lower_case.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (lower(text[i]) != lower_case[i]) return false;
-  return true;
-}
 
 // A code without its prefix: its kind and name, or false when PLINK does not
 // know it.
@@ -37,11 +30,11 @@ bool known_code(std::string_view code, PlinkChromKind& kind, std::string& name) 
       default: return false;
     }
   }
-  if (same_letters(code, "x")) kind = PlinkChromKind::kX, name = "X";
-  else if (same_letters(code, "y")) kind = PlinkChromKind::kY, name = "Y";
-  else if (same_letters(code, "xy")) kind = PlinkChromKind::kXY, name = "XY";
-  else if (same_letters(code, "mt") || same_letters(code, "m")) kind = PlinkChromKind::kMito, name = "MT";
-  else if (same_letters(code, "par1") || same_letters(code, "par2")) kind = PlinkChromKind::kXY, name = "X";
+  if (same_word(code, "x")) kind = PlinkChromKind::kX, name = "X";
+  else if (same_word(code, "y")) kind = PlinkChromKind::kY, name = "Y";
+  else if (same_word(code, "xy")) kind = PlinkChromKind::kXY, name = "XY";
+  else if (same_word(code, "mt") || same_word(code, "m")) kind = PlinkChromKind::kMito, name = "MT";
+  else if (same_word(code, "par1") || same_word(code, "par2")) kind = PlinkChromKind::kXY, name = "X";
   else return false;
   return true;
 }
@@ -51,7 +44,7 @@ bool known_code(std::string_view code, PlinkChromKind& kind, std::string& name) 
 PlinkChromKind classify_plink_chrom(std::string_view code, std::string& name) {
   PlinkChromKind kind = PlinkChromKind::kOther;
   if (known_code(code, kind, name)) return kind;
-  if (code.size() > 3 && same_letters(code.substr(0, 3), "chr") && known_code(code.substr(3), kind, name))
+  if (code.size() > 3 && same_word(code.substr(0, 3), "chr") && known_code(code.substr(3), kind, name))
     return kind;
   name.assign(code);
   return PlinkChromKind::kOther;

@@ -39,6 +39,9 @@ void seek_text_line(TextFile& f, uint64_t offset, uint64_t line);
 // gives how many there are in all.
 size_t split_fields(std::string_view line, std::string_view* fields, size_t most);
 
+// Whether text is `lower_case` in any case (ASCII letters).
+bool same_word(std::string_view text, std::string_view lower_case);
+
 inline bool is_blank_line(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
 }

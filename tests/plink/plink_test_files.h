@@ -196,22 +196,7 @@ inline PlinkFlat read_plink_flat(const PlinkPaths& paths, const PlinkReadOptions
     const SiteBlock& b = block.block;
     for (size_t i = 0; i < b.units.size(); ++i) {
       const VcfUnit& u = b.units[i];
-      const VcfSite& s = b.sites[u.site];
-      FlatUnit f;
-      f.chrom = site_chrom(b, s);
-      f.id = site_id(b, s);
-      f.ref = site_ref(b, s);
-      f.alt = site_alt(b, s);
-      f.population = reader.pops.names[static_cast<size_t>(u.population)];
-      f.pos = s.pos;
-      f.k = u.k;
-      f.n = u.n;
-      f.missing = u.missing;
-      f.has_gt = s.has_gt;
-      f.counts.assign(unit_counts(b, u), unit_counts(b, u) + u.k * (u.k + 1) / 2);
-      f.alleles.assign(unit_alleles(b, u), unit_alleles(b, u) + u.k);
-      f.key = u.key;
-      out.units.push_back(std::move(f));
+      out.units.push_back(flat_unit(b, u, reader.pops.names[static_cast<size_t>(u.population)]));
       out.sex.push_back(block.sex[i]);
       out.x_non_par.push_back(block.sites[u.site].x_non_par);
     }
