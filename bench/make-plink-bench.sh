@@ -5,8 +5,10 @@
 # 1), each with a copy of its .bim on chromosome X (PREFIX-x.bim). With the
 # build folder BUILD it then times, side by side, `cat PREFIX.bed` from the
 # page cache, `plink2 --bfile PREFIX --hardy`, `plink1.9 --bfile PREFIX
-# --hardy` (hyperfine, 5 runs each after a warm-up, medians) and the
-# reader's counting (BUILD/bench/plink_bench, 5 repetitions, medians).
+# --hardy` (hyperfine, 10 runs each after a warm-up, medians of the wall and
+# of the CPU time) and the reader's counting (BUILD/bench/plink_bench, 5
+# repetitions, medians). On a machine shared with other work the CPU times
+# are the ones to compare.
 set -euo pipefail
 dir=${1:?usage: make-plink-bench.sh DIR [BUILD]}
 build=${2:-}
@@ -26,10 +28,11 @@ ls -l "$dir"
 command -v hyperfine >/dev/null || { echo "the timings need hyperfine" >&2; exit 1; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-median() {  # hyperfine's JSON: the median of each command, in ms
-  python3 -c 'import json,sys
+median() {  # hyperfine's JSON: each command's median wall and CPU (user + system) time
+  python3 -c 'import json, statistics, sys
 for r in json.load(open(sys.argv[1]))["results"]:
-    print("%10.1f ms  %s" % (1000 * r["median"], r["command"]))' "$1"
+    cpu = statistics.median(u + s for u, s in zip(r["user"], r["system"]))
+    print("%9.1f ms wall %9.1f ms CPU  %s" % (1000 * r["median"], 1000 * cpu, r["command"]))' "$1"
 }
 for name in p20k p100k; do
   p="$dir/$name"
@@ -37,7 +40,7 @@ for name in p20k p100k; do
   cmds=("cat $p.bed")
   command -v plink2 >/dev/null && cmds+=("plink2 --bfile $p --hardy --out $out/$name-2")
   command -v plink1.9 >/dev/null && cmds+=("plink1.9 --bfile $p --hardy --out $out/$name-19")
-  hyperfine -N --warmup 1 --runs 5 --output=null --export-json "$out/$name.json" "${cmds[@]}" >/dev/null
+  hyperfine -N --warmup 1 --runs 10 --output=null --export-json "$out/$name.json" "${cmds[@]}" >/dev/null
   median "$out/$name.json"
 done
 echo "== the reader (median of 5 repetitions)"

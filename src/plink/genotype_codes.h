@@ -7,8 +7,8 @@
 // word ANDed with the group's mask. Codes are counted 32 bytes at a time
 // with nibble tables where the processor has AVX2, a word at a time with
 // three popcounts elsewhere. When the groups interleave so finely that their
-// spans would cost more than looking at each sample once, samples are
-// counted one at a time instead. Either way the bits after the last sample
+// spans would cost more than looking at each sample once (for dozens of
+// groups), samples are counted one at a time instead. Either way the bits after the last sample
 // are never counted.
 #pragma once
 

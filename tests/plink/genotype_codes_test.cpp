@@ -59,7 +59,7 @@ void check_every_layout(bool portable) {
     for (Layout layout : {Layout::kEveryone, Layout::kBlocks, Layout::kBlocksWithGaps,
                           Layout::kInterleaved, Layout::kFewScattered}) {
       const size_t groups = layout == Layout::kEveryone      ? 1
-                            : layout == Layout::kInterleaved ? 1 + rng() % 40
+                            : layout == Layout::kInterleaved ? 1 + rng() % 100
                                                              : 1 + rng() % 12;
       const std::vector<int32_t> group = lay_out(layout, samples, groups, rng);
       const SampleGroups g = make_sample_groups(group, groups);
