@@ -5,8 +5,8 @@
 # 1), each with a copy of its .bim on chromosome X (PREFIX-x.bim). With the
 # build folder BUILD it then times, side by side, `cat PREFIX.bed` from the
 # page cache, `plink2 --bfile PREFIX --hardy`, `plink1.9 --bfile PREFIX
-# --hardy` (hyperfine, 10 runs each after a warm-up, medians of the wall and
-# of the CPU time) and the reader's counting (BUILD/bench/plink_bench, 5
+# --hardy` (10 runs each after a warm-up, medians of the wall and of the CPU
+# time) and the reader's counting (BUILD/bench/plink_bench, 5
 # repetitions, medians). On a machine shared with other work the CPU times
 # are the ones to compare.
 set -euo pipefail
@@ -25,14 +25,29 @@ make_fileset p100k 100000 2000
 ls -l "$dir"
 [ -n "$build" ] || exit 0
 
-command -v hyperfine >/dev/null || { echo "the timings need hyperfine" >&2; exit 1; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-median() {  # hyperfine's JSON: each command's median wall and CPU (user + system) time
-  python3 -c 'import json, statistics, sys
-for r in json.load(open(sys.argv[1]))["results"]:
-    cpu = statistics.median(u + s for u, s in zip(r["user"], r["system"]))
-    print("%9.1f ms wall %9.1f ms CPU  %s" % (1000 * r["median"], 1000 * cpu, r["command"]))' "$1"
+# Each command once to warm the page cache, then 10 times: the medians of
+# the wall time and of the CPU time (user + system, from the children's
+# resource use), standard output to /dev/null.
+time_commands() {
+  python3 - "$@" <<'PY'
+import resource, shlex, statistics, subprocess, sys, time
+for command in sys.argv[1:]:
+    walls, cpus = [], []
+    for run in range(11):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.perf_counter()
+        subprocess.run(shlex.split(command), check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        wall = time.perf_counter() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        if run:
+            walls.append(wall)
+            cpus.append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
+    print("%9.1f ms wall %9.1f ms CPU  %s" % (1000 * statistics.median(walls),
+                                             1000 * statistics.median(cpus), command))
+PY
 }
 for name in p20k p100k; do
   p="$dir/$name"
@@ -40,8 +55,7 @@ for name in p20k p100k; do
   cmds=("cat $p.bed")
   command -v plink2 >/dev/null && cmds+=("plink2 --bfile $p --hardy --out $out/$name-2")
   command -v plink1.9 >/dev/null && cmds+=("plink1.9 --bfile $p --hardy --out $out/$name-19")
-  hyperfine -N --warmup 1 --runs 10 --output=null --export-json "$out/$name.json" "${cmds[@]}" >/dev/null
-  median "$out/$name.json"
+  time_commands "${cmds[@]}"
 done
 echo "== the reader (median of 5 repetitions)"
 HWMC_PLINK_BENCH_DIR=$dir "$build/bench/plink_bench" --benchmark_repetitions=5 \
