@@ -5,7 +5,9 @@
 // (allele 0; "N" when the .bim gives none), ALT = A1 (allele 1; "." when the
 // .bim gives none, and the site has the one allele), genotypes 0/0 (11),
 // 0/1 (10) and 1/1 (00), and the keys of site_key.h. A site's record
-// number (VcfSite::record) is its .bim line.
+// number (VcfSite::record) is its .bim line. Variants with a negative
+// position are left out, as PLINK and its export leave them out (their number
+// is index.left_out, for the front end to say).
 //
 // Populations are the --pops entries named by the .fam's sample names, the
 // controls and cases of its phenotype column, or every sample in "all". With
@@ -15,8 +17,9 @@
 //
 // X outside its pseudo-autosomal regions is counted by sex once set_x_rule
 // gave the rule (which X sites those are, and each sample's sex): the unit
-// then holds the females' genotypes alone, and the block's SexSplit every
-// sex's codes for the sex rules to use.
+// then holds the females' genotypes alone (n: females with a call, missing:
+// those without), and the block's SexSplit every sex's codes for the sex
+// rules to use.
 //
 // Every failure comes back as a PlinkFailure; after one the reader is spent.
 #pragma once
