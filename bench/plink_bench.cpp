@@ -45,8 +45,9 @@ void count(benchmark::State& state, Pops layout, bool x, bool portable = false) 
     const FamFile fam = read_fam_file(paths.fam.c_str());
     const size_t n = fam.names.size();
     for (size_t j = 0; j < n; ++j) {
-      const size_t p = layout == Pops::kFiveBlocks ? j * 5 / n
-                       : layout == Pops::kFiveInterleaved ? j % 5 : j % 26;
+      const size_t p = layout == Pops::kFiveBlocks        ? j * 5 / n
+                       : layout == Pops::kFiveInterleaved ? j % 5
+                                                          : j % 26;
       entries.push_back({fam.names[j], "p" + std::to_string(p)});
     }
     options.pops = &entries;
@@ -75,7 +76,9 @@ void count(benchmark::State& state, Pops layout, bool x, bool portable = false) 
 
 void BM_PlinkCount(benchmark::State& state) { count(state, Pops::kAll, false); }
 void BM_PlinkCountWithoutVectors(benchmark::State& state) { count(state, Pops::kAll, false, true); }
-void BM_PlinkCountFivePopsBlocks(benchmark::State& state) { count(state, Pops::kFiveBlocks, false); }
+void BM_PlinkCountFivePopsBlocks(benchmark::State& state) {
+  count(state, Pops::kFiveBlocks, false);
+}
 void BM_PlinkCountFivePopsInterleaved(benchmark::State& state) {
   count(state, Pops::kFiveInterleaved, false);
 }
@@ -132,10 +135,26 @@ void BM_BedBytesOnly(benchmark::State& state) {
 BENCHMARK(BM_BedBytesOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlinkOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlinkCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PlinkCountWithoutVectors)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PlinkCountFivePopsBlocks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PlinkCountFivePopsInterleaved)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PlinkCount26PopsInterleaved)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlinkCountWithoutVectors)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_PlinkCountFivePopsBlocks)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_PlinkCountFivePopsInterleaved)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_PlinkCount26PopsInterleaved)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_PlinkCountXBySex)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

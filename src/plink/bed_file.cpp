@@ -50,9 +50,9 @@ PlinkFailure open_bed_file(const char* path, uint64_t samples, uint64_t variants
   if (head[2] != 0x01) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02x", head[2]);
-    return plink_failure(PlinkStatus::kNotBed, path, 0,
-                         std::string("not a PLINK .bed file: the mode byte is ") + hex +
-                             ", not 0x01 (SNP-major)");
+    return plink_failure(
+        PlinkStatus::kNotBed, path, 0,
+        std::string("not a PLINK .bed file: the mode byte is ") + hex + ", not 0x01 (SNP-major)");
   }
   const uint64_t expected = kBedHeaderBytes + bed.variant_bytes * variants;
   if (size < expected) {
@@ -75,8 +75,9 @@ PlinkFailure read_bed_variants(const BedFile& bed, uint64_t first, uint64_t coun
   const uint64_t offset = kBedHeaderBytes + first * bed.variant_bytes;
   if (first + count > bed.variants ||
       !read_exact_at(bed.fd.fd, to, count * bed.variant_bytes, static_cast<off_t>(offset)))
-    return plink_failure(PlinkStatus::kBadBedSize, bed.path, 0,
-                         "cannot read variant " + std::to_string(first + 1) +
-                             " and after: the file is unreadable or was cut short while it was read");
+    return plink_failure(
+        PlinkStatus::kBadBedSize, bed.path, 0,
+        "cannot read variant " + std::to_string(first + 1) +
+            " and after: the file is unreadable or was cut short while it was read");
   return {};
 }

@@ -27,8 +27,8 @@ bool parse_bim_line(std::string_view line, BimVariant& v, std::string& reason) {
   std::string_view f[6];
   const size_t fields = split_fields(line, f, 6);
   if (fields != 6) {
-    reason = "expected 6 fields (chromosome, ID, cM, position, A1, A2), found " +
-             std::to_string(fields);
+    reason =
+        "expected 6 fields (chromosome, ID, cM, position, A1, A2), found " + std::to_string(fields);
     return false;
   }
   double cm = 0;

@@ -37,7 +37,7 @@ struct BimRun {
   uint64_t first = 0, count = 0;  // its variants, numbered from 0 as in the .bed
   bool sorted = true;             // no position below the one before (negative ones aside)
   int64_t min_pos = INT64_MAX, max_pos = INT64_MIN;  // of the positions that count
-  uint32_t first_mark = 0;        // its marks: [first_mark, the next run's)
+  uint32_t first_mark = 0;                           // its marks: [first_mark, the next run's)
 };
 
 // Where a variant's line starts: byte offset and line number.

@@ -1,20 +1,23 @@
 #include "plink/fam_file.h"
 
-#include <string_view>
 #include <sys/stat.h>
 
 #include <functional>
+#include <string_view>
 
 #include "plink/text_file.h"
 
 namespace {
 
 bool read_sex(std::string_view code, FamSex& sex) {
-  if (code == "1" || same_word(code, "m") || same_word(code, "male")) sex = FamSex::kMale;
-  else if (code == "2" || same_word(code, "f") || same_word(code, "female")) sex = FamSex::kFemale;
+  if (code == "1" || same_word(code, "m") || same_word(code, "male"))
+    sex = FamSex::kMale;
+  else if (code == "2" || same_word(code, "f") || same_word(code, "female"))
+    sex = FamSex::kFemale;
   else if (code == "0" || code == "-9" || same_word(code, "na") || same_word(code, "unknown"))
     sex = FamSex::kUnknown;
-  else return false;
+  else
+    return false;
   return true;
 }
 
@@ -57,7 +60,8 @@ bool name_samples(FamFile& fam, const char* path) {
   for (size_t i = 0; i < n; ++i) names[i] = fam.samples[i].iid;
   {
     NameTable seen(n);
-    for (size_t i = 0; i < n && !fam.family_names; ++i) fam.family_names = seen.enter(names, i) != i;
+    for (size_t i = 0; i < n && !fam.family_names; ++i)
+      fam.family_names = seen.enter(names, i) != i;
   }
   fam.names.clear();
   fam.names.reserve(n);
@@ -95,7 +99,8 @@ FamFile read_fam_file(const char* path) {
   // About the size of a line of short IDs: growing the array costs more
   // than reserving too much.
   struct stat info;
-  if (::fstat(file.fd.fd, &info) == 0) fam.samples.reserve(static_cast<size_t>(info.st_size) / 14 + 1);
+  if (::fstat(file.fd.fd, &info) == 0)
+    fam.samples.reserve(static_cast<size_t>(info.st_size) / 14 + 1);
   std::string_view line;
   TextRead got;
   while ((got = next_text_line(file, line)) == TextRead::kLine) {
@@ -103,10 +108,10 @@ FamFile read_fam_file(const char* path) {
     const size_t fields = split_fields(line, f, 6);
     if (fields == 0) continue;  // a blank line
     if (fields != 6) {
-      fam.failure = plink_failure(
-          PlinkStatus::kBadFam, path, file.line,
-          "expected 6 fields (FID, IID, father, mother, sex, phenotype), found " +
-              std::to_string(fields));
+      fam.failure =
+          plink_failure(PlinkStatus::kBadFam, path, file.line,
+                        "expected 6 fields (FID, IID, father, mother, sex, phenotype), found " +
+                            std::to_string(fields));
       break;
     }
     FamSex sex = FamSex::kUnknown;

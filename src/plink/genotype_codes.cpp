@@ -79,16 +79,15 @@ using WordCounter = void (*)(const uint8_t*, size_t, size_t, const uint64_t*, Ta
 // The same 32 bytes at a time: per byte, the codes of each of its two
 // nibbles from a table of 16, summed in bytes for up to 63 steps (4 a step
 // at most) and then into 64-bit sums.
-__attribute__((target("avx2")))
-void count_words_avx2(const uint8_t* variant, size_t begin, size_t end, const uint64_t* masks,
-                      Tally& t) {
+__attribute__((target("avx2"))) void count_words_avx2(const uint8_t* variant, size_t begin,
+                                                      size_t end, const uint64_t* masks, Tally& t) {
   // The codes 11, 10 and 01 among the two of a nibble.
-  const __m256i a2_of = _mm256_setr_epi8(0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 2,
-                                         0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 2);
-  const __m256i het_of = _mm256_setr_epi8(0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 2, 1, 0, 0, 1, 0,
-                                          0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 2, 1, 0, 0, 1, 0);
-  const __m256i missing_of = _mm256_setr_epi8(0, 1, 0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 1, 0, 0,
-                                              0, 1, 0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 1, 0, 0);
+  const __m256i a2_of = _mm256_setr_epi8(0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 2, 0, 0, 0, 1,
+                                         0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 2);
+  const __m256i het_of = _mm256_setr_epi8(0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 2, 1, 0, 0, 1, 0, 0, 0, 1,
+                                          0, 0, 0, 1, 0, 1, 1, 2, 1, 0, 0, 1, 0);
+  const __m256i missing_of = _mm256_setr_epi8(0, 1, 0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1,
+                                              0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 1, 0, 0);
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i zero = _mm256_setzero_si256();
   __m256i a2_sum = zero, het_sum = zero, missing_sum = zero;
@@ -99,13 +98,14 @@ void count_words_avx2(const uint8_t* variant, size_t begin, size_t end, const ui
     for (size_t s = 0; s < steps; ++s, w += 4) {
       __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(variant + 8 * w));
       if (masks != nullptr)
-        x = _mm256_and_si256(x, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + (w - begin))));
+        x = _mm256_and_si256(
+            x, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + (w - begin))));
       const __m256i lo = _mm256_and_si256(x, nibble);
       const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble);
-      a2 = _mm256_add_epi8(a2, _mm256_add_epi8(_mm256_shuffle_epi8(a2_of, lo),
-                                               _mm256_shuffle_epi8(a2_of, hi)));
-      het = _mm256_add_epi8(het, _mm256_add_epi8(_mm256_shuffle_epi8(het_of, lo),
-                                                 _mm256_shuffle_epi8(het_of, hi)));
+      a2 = _mm256_add_epi8(
+          a2, _mm256_add_epi8(_mm256_shuffle_epi8(a2_of, lo), _mm256_shuffle_epi8(a2_of, hi)));
+      het = _mm256_add_epi8(
+          het, _mm256_add_epi8(_mm256_shuffle_epi8(het_of, lo), _mm256_shuffle_epi8(het_of, hi)));
       missing = _mm256_add_epi8(missing, _mm256_add_epi8(_mm256_shuffle_epi8(missing_of, lo),
                                                          _mm256_shuffle_epi8(missing_of, hi)));
     }
@@ -160,7 +160,8 @@ void count_by_spans(const uint8_t* variant, const SampleGroups& g, CodeCounts* o
     return;
   }
   for (size_t p = 0; p < g.groups; ++p) {
-    const Tally t = count_span(variant, g.bytes, g.begin[p], g.end[p], g.mask.data() + g.offset[p], 0);
+    const Tally t =
+        count_span(variant, g.bytes, g.begin[p], g.end[p], g.mask.data() + g.offset[p], 0);
     store_tally(t, g.members[p], out[p]);
   }
 }
@@ -199,7 +200,8 @@ SampleGroups make_sample_groups(const std::vector<int32_t>& group_of_sample, siz
   const size_t words = (g.bytes + 7) / 8;
   g.whole = groups == 1 && g.samples > 0 && g.members[0] == static_cast<int32_t>(g.samples);
   if (g.whole) {
-    for (size_t j = (words - 1) * 32; j < g.samples; ++j) g.last_mask |= uint64_t{3} << (2 * (j % 32));
+    for (size_t j = (words - 1) * 32; j < g.samples; ++j)
+      g.last_mask |= uint64_t{3} << (2 * (j % 32));
     return g;
   }
   // Each group's span: its first member's word to its last's.

@@ -26,17 +26,17 @@ struct CodeCounts {
 
 struct SampleGroups {
   size_t samples = 0;
-  size_t bytes = 0;   // a variant's: ceil(samples / 4)
+  size_t bytes = 0;  // a variant's: ceil(samples / 4)
   size_t groups = 0;
   std::vector<int32_t> members;  // per group
-  bool whole = false;      // one group of every sample
-  bool by_sample = false;  // counted one sample at a time
+  bool whole = false;            // one group of every sample
+  bool by_sample = false;        // counted one sample at a time
   // Group g spans words [begin[g], end[g]), their masks (both bits of each
   // member's code set) from mask[offset[g]].
   std::vector<uint32_t> begin, end;
   std::vector<size_t> offset;
   std::vector<uint64_t> mask;
-  uint64_t last_mask = 0;  // the samples of the last word, for a whole group
+  uint64_t last_mask = 0;                // the samples of the last word, for a whole group
   std::vector<int32_t> group_of_sample;  // by sample; -1: in no group
 };
 

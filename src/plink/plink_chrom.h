@@ -3,8 +3,8 @@
 // without a "chr" prefix, in any case, with leading zeros; and plink2's PAR1
 // and PAR2 (27 and 28) for the two pseudo-autosomal regions of X, of kind XY.
 // Each is named as plink2 writes it when it exports the fileset as VCF ("1",
-// "X", "Y", "XY", "MT"; "X" for PAR1 and PAR2). Any other code ("0" for unplaced sites, contig names) is kept as
-// written and counted under autosomal rules.
+// "X", "Y", "XY", "MT"; "X" for PAR1 and PAR2). Any other code ("0" for unplaced sites, contig
+// names) is kept as written and counted under autosomal rules.
 #pragma once
 
 #include <cstdint>

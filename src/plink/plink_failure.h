@@ -31,8 +31,7 @@ struct PlinkFailure {
 
 inline bool plink_ok(const PlinkFailure& f) { return f.status == PlinkStatus::kOk; }
 
-PlinkFailure plink_failure(PlinkStatus status, std::string file, uint64_t line,
-                           std::string reason);
+PlinkFailure plink_failure(PlinkStatus status, std::string file, uint64_t line, std::string reason);
 
 // "line 12: reason", or "reason" for the file as a whole.
 std::string describe_plink_failure(const PlinkFailure& f);

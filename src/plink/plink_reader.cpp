@@ -184,8 +184,8 @@ PlinkFailure count_variant(PlinkReader& r, const PlinkPending& p, const uint8_t*
     if (carriers > 0)
       return plink_failure(PlinkStatus::kBadGenotypes, r.paths.bed, 0,
                            "variant " + std::to_string(p.variant + 1) + " (" + std::string(s.id) +
-                               ", line " + std::to_string(p.line) + " of the .bim): " +
-                               std::to_string(carriers) +
+                               ", line " + std::to_string(p.line) +
+                               " of the .bim): " + std::to_string(carriers) +
                                " samples carry A1, which the .bim gives as no allele (0)");
   }
 
@@ -261,7 +261,8 @@ int32_t population_count(const PlinkReader& r) { return static_cast<int32_t>(r.p
 
 namespace {
 
-PlinkFailure open_fileset(const PlinkPaths& paths, const PlinkReadOptions& options, PlinkReader& r) {
+PlinkFailure open_fileset(const PlinkPaths& paths, const PlinkReadOptions& options,
+                          PlinkReader& r) {
   r.paths = paths;
   if (options.pops && options.by_phenotype)
     return plink_failure(PlinkStatus::kBadOptions, paths.fam, 0,
@@ -335,8 +336,10 @@ PlinkFailure set_x_rule(PlinkReader& r, const std::vector<FamSex>& sex, XNonPar 
   for (size_t j = 0; j < sex.size(); ++j) {
     const int32_t p = r.pops.of_sample[j];
     if (p < 0) continue;
-    if (sex[j] == FamSex::kUnknown) ++r.unknown_sex[static_cast<size_t>(p)];
-    else group[j] = 2 * p + (sex[j] == FamSex::kFemale ? 1 : 0);
+    if (sex[j] == FamSex::kUnknown)
+      ++r.unknown_sex[static_cast<size_t>(p)];
+    else
+      group[j] = 2 * p + (sex[j] == FamSex::kFemale ? 1 : 0);
   }
   try {
     r.x_groups = make_sample_groups(group, 2 * populations);

@@ -97,8 +97,8 @@ struct PlinkReader {
 
   // The sex rule, once set.
   XNonPar x_non_par;
-  SampleGroups x_groups;               // per population: its males, then its females
-  std::vector<int32_t> unknown_sex;    // per population
+  SampleGroups x_groups;             // per population: its males, then its females
+  std::vector<int32_t> unknown_sex;  // per population
 
   // The .bim read again, line by line, from the start or a region's run.
   TextFile bim;

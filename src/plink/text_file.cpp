@@ -66,7 +66,9 @@ namespace {
 
 struct Separators {
   bool is[256] = {};
-  constexpr Separators() { is[static_cast<unsigned char>(' ')] = is[static_cast<unsigned char>('\t')] = true; }
+  constexpr Separators() {
+    is[static_cast<unsigned char>(' ')] = is[static_cast<unsigned char>('\t')] = true;
+  }
 };
 
 constexpr Separators kSeparators;
@@ -92,7 +94,8 @@ size_t split_fields(std::string_view line, std::string_view* fields, size_t most
 bool same_word(std::string_view text, std::string_view lower_case) {
   if (text.size() != lower_case.size()) return false;
   for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    const char c =
+        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
     if (c != lower_case[i]) return false;
   }
   return true;

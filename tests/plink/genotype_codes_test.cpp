@@ -23,7 +23,8 @@ std::vector<CodeCounts> decode_each_sample(const std::vector<uint8_t>& bytes,
 void expect_same(const std::vector<CodeCounts>& got, const std::vector<CodeCounts>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t g = 0; g < got.size(); ++g)
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(got[g].code[c], want[g].code[c]) << "group " << g << " code " << c;
+    for (int c = 0; c < 4; ++c)
+      EXPECT_EQ(got[g].code[c], want[g].code[c]) << "group " << g << " code " << c;
 }
 
 enum class Layout { kEveryone, kBlocks, kBlocksWithGaps, kInterleaved, kFewScattered };
@@ -32,13 +33,21 @@ std::vector<int32_t> lay_out(Layout layout, size_t samples, size_t groups, std::
   std::vector<int32_t> g(samples, 0);
   for (size_t j = 0; j < samples; ++j) {
     switch (layout) {
-      case Layout::kEveryone: g[j] = 0; break;
-      case Layout::kBlocks: g[j] = static_cast<int32_t>(j * groups / samples); break;
+      case Layout::kEveryone:
+        g[j] = 0;
+        break;
+      case Layout::kBlocks:
+        g[j] = static_cast<int32_t>(j * groups / samples);
+        break;
       case Layout::kBlocksWithGaps:
         g[j] = rng() % 5 == 0 ? -1 : static_cast<int32_t>(j * groups / samples);
         break;
-      case Layout::kInterleaved: g[j] = static_cast<int32_t>(rng() % groups); break;
-      case Layout::kFewScattered: g[j] = rng() % 7 == 0 ? static_cast<int32_t>(rng() % groups) : -1; break;
+      case Layout::kInterleaved:
+        g[j] = static_cast<int32_t>(rng() % groups);
+        break;
+      case Layout::kFewScattered:
+        g[j] = rng() % 7 == 0 ? static_cast<int32_t>(rng() % groups) : -1;
+        break;
     }
   }
   return g;
@@ -73,8 +82,9 @@ void check_every_layout(bool portable) {
         if (variant == 1) std::fill(bytes.begin(), bytes.end(), uint8_t{0x00});
         std::vector<CodeCounts> got(groups);
         count_genotype_codes(bytes.data(), g, got.data());
-        SCOPED_TRACE(::testing::Message() << samples << " samples, layout " << static_cast<int>(layout)
-                                          << ", " << groups << " groups, variant " << variant);
+        SCOPED_TRACE(::testing::Message()
+                     << samples << " samples, layout " << static_cast<int>(layout) << ", " << groups
+                     << " groups, variant " << variant);
         expect_same(got, decode_each_sample(bytes, group, groups));
       }
     }
@@ -87,7 +97,9 @@ void check_every_layout(bool portable) {
 }
 
 TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecoded) { check_every_layout(false); }
-TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecodedWithoutVectors) { check_every_layout(true); }
+TEST(GenotypeCodes, EveryLayoutCountsAsEachSampleDecodedWithoutVectors) {
+  check_every_layout(true);
+}
 
 // A group with no members, and samples in no group at all, count nothing.
 TEST(GenotypeCodes, EmptyGroupsAndSamplesOutsideEveryGroup) {

@@ -42,11 +42,14 @@ TEST(PlinkFailure, BedFilesThatAreNotSnpMajorOrOfTheWrongSize) {
     std::string words;
   };
   const Case cases[] = {
-      {"\x6c\x1c\x01" + bytes.substr(3), PlinkStatus::kNotBed, "does not start with the bytes 0x6c 0x1b"},
+      {"\x6c\x1c\x01" + bytes.substr(3), PlinkStatus::kNotBed,
+       "does not start with the bytes 0x6c 0x1b"},
       {"#fileformat=VCF", PlinkStatus::kNotBed, "not a PLINK .bed"},
-      {std::string("\x6c\x1b\x00", 3) + bytes.substr(3), PlinkStatus::kIndividualMajor, "individual-major"},
+      {std::string("\x6c\x1b\x00", 3) + bytes.substr(3), PlinkStatus::kIndividualMajor,
+       "individual-major"},
       {"\x6c\x1b\x02" + bytes.substr(3), PlinkStatus::kNotBed, "mode byte is 0x02"},
-      {bytes + std::string(1, '\0'), PlinkStatus::kBadBedSize, "7 bytes, but 3 samples (.fam) and 3 variants (.bim) take 3 + 1 x 3 = 6"},
+      {bytes + std::string(1, '\0'), PlinkStatus::kBadBedSize,
+       "7 bytes, but 3 samples (.fam) and 3 variants (.bim) take 3 + 1 x 3 = 6"},
       {bytes.substr(0, 5), PlinkStatus::kBadBedSize, "truncated: 5 bytes hold 2 of the variants"},
       {"\x6c\x1b", PlinkStatus::kBadBedSize, "truncated: 2 bytes, not even the 3-byte header"},
       {"", PlinkStatus::kBadBedSize, "truncated: 0 bytes"},
@@ -66,17 +69,22 @@ TEST(PlinkFailure, BimLinesNamedByLine) {
     std::string words;
   };
   const Case cases[] = {
-      {"1 rs1 0 100 A G\n\n1 rs2 0 200 C\n2 rs3 0 300 G T\n", 3, "expected 6 fields (chromosome, ID, cM, position, A1, A2), found 5"},
+      {"1 rs1 0 100 A G\n\n1 rs2 0 200 C\n2 rs3 0 300 G T\n", 3,
+       "expected 6 fields (chromosome, ID, cM, position, A1, A2), found 5"},
       {"1 rs1 0 100 A G\n1 rs2 0 200 C T x\n2 rs3 0 300 G T\n", 2, "found 7"},
-      {"1 rs1 0 100 A G\n1 rs2 0 2e5 C T\n2 rs3 0 300 G T\n", 2, "the position \"2e5\" is not a whole number"},
-      {"1 rs1 0 100 A G\n1 rs2 0 200 C T\n2 rs3 0 3000000000 G T\n", 3, "\"3000000000\" is not a whole number"},
-      {"1 rs1 cM 100 A G\n1 rs2 0 200 C T\n2 rs3 0 300 G T\n", 1, "the cM position \"cM\" is not a number"},
+      {"1 rs1 0 100 A G\n1 rs2 0 2e5 C T\n2 rs3 0 300 G T\n", 2,
+       "the position \"2e5\" is not a whole number"},
+      {"1 rs1 0 100 A G\n1 rs2 0 200 C T\n2 rs3 0 3000000000 G T\n", 3,
+       "\"3000000000\" is not a whole number"},
+      {"1 rs1 cM 100 A G\n1 rs2 0 200 C T\n2 rs3 0 300 G T\n", 1,
+       "the cM position \"cM\" is not a number"},
       {"1 rs1 0 100 A G\n1 rs2 0 200 T T\n2 rs3 0 300 G T\n", 2, "A1 and A2 are both \"T\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words);
     const Fileset f(kFam, c.bim);
-    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kBadBim, f.paths.bim, c.line, c.words);
+    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kBadBim, f.paths.bim, c.line,
+                   c.words);
   }
 }
 
@@ -87,17 +95,22 @@ TEST(PlinkFailure, FamLinesNamedByLine) {
     std::string words;
   };
   const Case cases[] = {
-      {"fa a 0 0 1 1\nfa b 0 0 2\nfb c 0 0 0 -9\n", 2, "expected 6 fields (FID, IID, father, mother, sex, phenotype), found 5"},
-      {"fa a 0 0 1 1\nfa b 0 0 x 1\nfb c 0 0 0 -9\n", 2, "sex (column 5) is \"x\", not 1 (male), 2 (female) or 0 (unknown)"},
-      {"fa a 0 0 1 1\n\nfa b 0 0 2 1\nfa a 0 0 0 -9\n", 4, "FID \"fa\" and IID \"a\" listed twice (first on line 1)"},
+      {"fa a 0 0 1 1\nfa b 0 0 2\nfb c 0 0 0 -9\n", 2,
+       "expected 6 fields (FID, IID, father, mother, sex, phenotype), found 5"},
+      {"fa a 0 0 1 1\nfa b 0 0 x 1\nfb c 0 0 0 -9\n", 2,
+       "sex (column 5) is \"x\", not 1 (male), 2 (female) or 0 (unknown)"},
+      {"fa a 0 0 1 1\n\nfa b 0 0 2 1\nfa a 0 0 0 -9\n", 4,
+       "FID \"fa\" and IID \"a\" listed twice (first on line 1)"},
       // IIDs repeat, so FID_IID: and a_b_c names two samples.
-      {"a_b c 0 0 1 1\nx c 0 0 2 1\na b_c 0 0 0 -9\n", 3, "\"a_b_c\" names two samples (first on line 1)"},
+      {"a_b c 0 0 1 1\nx c 0 0 2 1\na b_c 0 0 0 -9\n", 3,
+       "\"a_b_c\" names two samples (first on line 1)"},
       {"\n \n", 0, "lists no samples"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words);
     const Fileset f(c.fam);
-    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kBadFam, f.paths.fam, c.line, c.words);
+    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kBadFam, f.paths.fam, c.line,
+                   c.words);
   }
   // A quantitative phenotype is only wrong when it is to make case and control groups.
   const Fileset f("fa a 0 0 1 1\nfa b 0 0 2 2.5\nfb c 0 0 0 -9\n");
@@ -116,7 +129,8 @@ TEST(PlinkFailure, FilesThatCannotBeOpened) {
     const Fileset f;
     const std::string& path = missing == 0 ? f.paths.bed : missing == 1 ? f.paths.bim : f.paths.fam;
     ASSERT_EQ(std::remove(path.c_str()), 0);
-    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kCannotOpen, path, 0, "cannot open");
+    expect_failure(read_plink_flat(f.paths).failure, PlinkStatus::kCannotOpen, path, 0,
+                   "cannot open");
   }
 }
 
@@ -139,8 +153,9 @@ TEST(PlinkFailure, NoAlleleA1IsMonomorphicUnlessCarried) {
   // A heterozygote (10) on rs2, after a block already handed out.
   const Fileset carried(kFam, bim, {{3, 1, 3}, {1, 2, 3}, {3, 3, 3}});
   const PlinkFlat bad = read_plink_flat(carried.paths, {}, 1);
-  expect_failure(bad.failure, PlinkStatus::kBadGenotypes, carried.paths.bed, 0,
-                 "variant 2 (rs2, line 2 of the .bim): 1 samples carry A1, which the .bim gives as no allele");
+  expect_failure(
+      bad.failure, PlinkStatus::kBadGenotypes, carried.paths.bed, 0,
+      "variant 2 (rs2, line 2 of the .bim): 1 samples carry A1, which the .bim gives as no allele");
   EXPECT_EQ(bad.units.size(), 1u);
 }
 
@@ -151,7 +166,8 @@ TEST(PlinkFailure, BlankLinesCrlfAndIidsOfSeveralFamilies) {
   PlinkReader reader;
   ASSERT_TRUE(plink_ok(open_plink(f.paths, {}, reader)));
   EXPECT_EQ(reader.fam.names, (std::vector<std::string>{"fa_a", "fb_a", "fb_c"}));
-  EXPECT_EQ(fam_sexes(reader.fam), (std::vector<FamSex>{FamSex::kMale, FamSex::kFemale, FamSex::kUnknown}));
+  EXPECT_EQ(fam_sexes(reader.fam),
+            (std::vector<FamSex>{FamSex::kMale, FamSex::kFemale, FamSex::kUnknown}));
   PlinkBlock block;
   ASSERT_TRUE(plink_ok(read_plink_block(reader, block, 10)));
   ASSERT_EQ(block.block.sites.size(), 3u);

@@ -91,8 +91,8 @@ void expect_same_codes(const CodeCounts& got, const CodeCounts& want, const char
   for (int c = 0; c < 4; ++c) EXPECT_EQ(got.code[c], want.code[c]) << what << " code " << c;
 }
 
-#define SKIP_WITHOUT(tool)                                                      \
-  if (!have_tool(tool)) {                                                         \
+#define SKIP_WITHOUT(tool)                                                           \
+  if (!have_tool(tool)) {                                                            \
     GTEST_SKIP() << tool " is not installed: the filesets it writes are not tested"; \
   }
 
@@ -146,7 +146,8 @@ TEST(PlinkReader, CountsWhatTheVcfHolds) {
           ASSERT_TRUE(plink_ok(got.failure)) << describe_plink_failure(got.failure);
           expect_units(got.units, want.units);
           for (size_t i = 0; i < got.units.size() && i < want.units.size(); ++i) {
-            EXPECT_EQ(got.x_non_par[i], by_sex && sim_x_non_par(got.units[i].chrom, got.units[i].pos));
+            EXPECT_EQ(got.x_non_par[i],
+                      by_sex && sim_x_non_par(got.units[i].chrom, got.units[i].pos));
             expect_same_codes(got.sex[i].male, want.sex[i].male, "males");
             expect_same_codes(got.sex[i].female, want.sex[i].female, "females");
             EXPECT_EQ(got.sex[i].unknown, want.sex[i].unknown);
@@ -200,8 +201,8 @@ TEST(PlinkReader, SitesAndKeysAsTheVcfReaderReadsPlink2sExport) {
   }
   for (const std::string& prefix : prefixes) {
     SCOPED_TRACE(prefix);
-    ASSERT_TRUE(run_quietly("plink2 --bfile " + prefix + " --allow-extra-chr --export vcf bgz --out " +
-                            prefix + "-export"));
+    ASSERT_TRUE(run_quietly("plink2 --bfile " + prefix +
+                            " --allow-extra-chr --export vcf bgz --out " + prefix + "-export"));
     const FlatRead vcf = read_flat(prefix + "-export.vcf.gz");
     ASSERT_TRUE(vcf_ok(vcf.failure)) << describe_vcf_failure(vcf.failure);
     const PlinkFlat got = read_plink_flat(plink_fileset(prefix));
@@ -231,22 +232,24 @@ TEST(PlinkReader, SitesAndKeysAsTheVcfReaderReadsPlink2sExport) {
 // Chromosome codes as plink2 names them in its export.
 TEST(PlinkReader, ChromosomeCodesNamedAsPlink2ExportsThem) {
   const std::vector<std::pair<std::string, std::string>> codes = {
-      {"01", "1"},     {"chr2", "2"},  {"CHR3", "3"},   {"22", "22"},   {"23", "X"},
-      {"chrY", "Y"},   {"chrxy", "XY"}, {"M", "MT"},    {"0", "0"},     {"chrUn_x", "chrUn_x"},
-      {"X23", "X23"},  {"par2", "X"}};
+      {"01", "1"}, {"chr2", "2"},          {"CHR3", "3"},   {"22", "22"},
+      {"23", "X"}, {"chrY", "Y"},          {"chrxy", "XY"}, {"M", "MT"},
+      {"0", "0"},  {"chrUn_x", "chrUn_x"}, {"X23", "X23"},  {"par2", "X"}};
   std::string bim;
   std::vector<std::vector<int>> genotypes;
   for (size_t i = 0; i < codes.size(); ++i) {
-    bim += codes[i].first + "\tv" + std::to_string(i) + "\t0\t" + std::to_string(100 + i) + "\tA\tC\n";
+    bim +=
+        codes[i].first + "\tv" + std::to_string(i) + "\t0\t" + std::to_string(100 + i) + "\tA\tC\n";
     genotypes.push_back({kBedHomA2, kBedHet, kBedHomA1});
   }
   TempDir dir;
-  const PlinkPaths paths = write_fileset(dir, "codes", "0 a 0 0 1 1\n0 b 0 0 2 1\n0 c 0 0 0 1\n",
-                                         bim, genotypes);
+  const PlinkPaths paths =
+      write_fileset(dir, "codes", "0 a 0 0 1 1\n0 b 0 0 2 1\n0 c 0 0 0 1\n", bim, genotypes);
   const PlinkFlat got = read_plink_flat(paths);
   ASSERT_TRUE(plink_ok(got.failure)) << describe_plink_failure(got.failure);
   ASSERT_EQ(got.units.size(), codes.size());
-  for (size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(got.units[i].chrom, codes[i].second) << codes[i].first;
+  for (size_t i = 0; i < codes.size(); ++i)
+    EXPECT_EQ(got.units[i].chrom, codes[i].second) << codes[i].first;
 
   std::string kinds;
   for (const char* code : {"7", "x", "chrX", "24", "25", "chrMT", "26", "0", "scaffold", "27"}) {

@@ -21,7 +21,8 @@ struct Variant {
 TEST(PlinkRegions, ReadOnlyTheirVariantsAndBytes) {
   std::mt19937_64 rng(17);
   std::vector<Variant> variants;
-  for (int i = 0; i < 3500; ++i) variants.push_back({"1", "1", 1000 + 10 * i - (i % 97 == 0 ? 10 : 0)});
+  for (int i = 0; i < 3500; ++i)
+    variants.push_back({"1", "1", 1000 + 10 * i - (i % 97 == 0 ? 10 : 0)});
   for (int i = 0; i < 300; ++i)  // unsorted, with ties and negative positions
     variants.push_back({"chr23", "X", i % 50 == 7 ? -1 : static_cast<int64_t>(rng() % 5000)});
   for (int i = 0; i < 40; ++i) variants.push_back({"01", "1", 100000 + i});  // chromosome 1 again
@@ -46,13 +47,13 @@ TEST(PlinkRegions, ReadOnlyTheirVariantsAndBytes) {
   ASSERT_EQ(whole.units.size(), kept);  // one population
 
   const std::vector<std::vector<std::string>> region_lists = {
-      {"1:20000-21500"},                        // within one run, far from its start
-      {"1:1000-1000", "1:35990-36000"},         // the first and last of a run
-      {"X:100-900", "chrX:4000-4999"},          // the unsorted run
-      {"23"},                                   // all of it
-      {"1:30000-200000"},                       // both runs of chromosome 1
-      {"7", "X:6000-9000", "1:5-99"},           // nothing
-      {"01:10000-10500", "1:10200-10300"},      // overlapping: twice
+      {"1:20000-21500"},                    // within one run, far from its start
+      {"1:1000-1000", "1:35990-36000"},     // the first and last of a run
+      {"X:100-900", "chrX:4000-4999"},      // the unsorted run
+      {"23"},                               // all of it
+      {"1:30000-200000"},                   // both runs of chromosome 1
+      {"7", "X:6000-9000", "1:5-99"},       // nothing
+      {"01:10000-10500", "1:10200-10300"},  // overlapping: twice
   };
   const uint64_t each = (samples + 3) / 4;
   for (const std::vector<std::string>& list : region_lists) {

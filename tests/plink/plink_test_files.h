@@ -54,19 +54,23 @@ inline SimVcf simulate_plink_vcf(int samples, uint64_t seed) {
   std::mt19937_64 rng(seed);
   SimVcf v;
   for (int j = 0; j < samples; ++j)
-    v.samples.push_back({"I" + std::to_string(j + 1), static_cast<int>(rng() % 3),
-                         static_cast<int>(rng() % 3)});
+    v.samples.push_back(
+        {"I" + std::to_string(j + 1), static_cast<int>(rng() % 3), static_cast<int>(rng() % 3)});
   struct Chrom {
     const char* name;
     int sites;
     int64_t start, step;
   };
-  const Chrom chroms[] = {{"1", 40, 1000, 97}, {"2", 25, 500, 31}, {"X", 15, 2000000, 60000},
-                          {"X", 20, 3000000, 5000}, {"XY", 6, 100, 10}};
+  const Chrom chroms[] = {{"1", 40, 1000, 97},
+                          {"2", 25, 500, 31},
+                          {"X", 15, 2000000, 60000},
+                          {"X", 20, 3000000, 5000},
+                          {"XY", 6, 100, 10}};
   v.text = "##fileformat=VCFv4.2\n";
   for (const char* c : {"1", "2", "X", "XY"}) v.text += "##contig=<ID=" + std::string(c) + ">\n";
-  v.text += "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-            "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+  v.text +=
+      "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
   for (const SimSample& s : v.samples) v.text += "\t" + s.iid;
   v.text += "\n";
   const char* const bases = "ACGT";
@@ -80,9 +84,9 @@ inline SimVcf simulate_plink_vcf(int samples, uint64_t seed) {
       s.ref = std::string(1, bases[rng() % 4]);
       s.alt = std::string(1, bases[(s.ref[0] == 'A' ? 1 : 0) + rng() % 2 * 2]);
       if (s.alt == s.ref) s.alt = s.ref == "T" ? "G" : "T";
-      if (serial % 13 == 5) s.ref += "CA";  // an indel
-      const bool no_alt = serial % 7 == 3;       // monomorphic, ALT '.'
-      const bool all_ref = serial % 11 == 6;     // monomorphic with an ALT
+      if (serial % 13 == 5) s.ref += "CA";    // an indel
+      const bool no_alt = serial % 7 == 3;    // monomorphic, ALT '.'
+      const bool all_ref = serial % 11 == 6;  // monomorphic with an ALT
       const bool none_called = serial == 20;
       if (no_alt) s.alt = ".";
       const bool x_non_par = sim_x_non_par(s.chrom, s.pos);
@@ -98,9 +102,12 @@ inline SimVcf simulate_plink_vcf(int samples, uint64_t seed) {
           if (no_alt || all_ref) a = b = 0;
           if (x_non_par && male) {
             const int coding = static_cast<int>(rng() % 10);
-            if (coding < 6) g = std::to_string(a);                        // haploid
-            else if (coding < 9) g = std::to_string(a) + "/" + std::to_string(a);  // diploid hom
-            else g = no_alt || all_ref ? "0/0" : "0/1";                  // an error call
+            if (coding < 6)
+              g = std::to_string(a);  // haploid
+            else if (coding < 9)
+              g = std::to_string(a) + "/" + std::to_string(a);  // diploid hom
+            else
+              g = no_alt || all_ref ? "0/0" : "0/1";  // an error call
           } else {
             g = std::to_string(a) + (rng() % 2 ? "|" : "/") + std::to_string(b);
           }
@@ -167,8 +174,8 @@ inline PlinkPaths write_fileset(const TempDir& dir, const std::string& name, con
 struct PlinkFlat {
   PlinkFailure failure;
   std::vector<FlatUnit> units;
-  std::vector<SexSplit> sex;        // per unit
-  std::vector<bool> x_non_par;      // per unit
+  std::vector<SexSplit> sex;    // per unit
+  std::vector<bool> x_non_par;  // per unit
   std::vector<std::string> unknown;
   uint64_t bed_bytes_read = 0;
 };
