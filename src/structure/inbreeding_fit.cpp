@@ -93,13 +93,22 @@ long double log_likelihood_gain(const double* r, int32_t n, int32_t het, double 
 
 // The maximum of l over [lower, 1].
 double maximise(const double* r, int32_t n, int32_t het, double lower) {
-  // The score and curvature at 0 need no division.
-  double sum_r = 0, sum_r2 = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    sum_r += r[i];
-    sum_r2 += r[i] * r[i];
+  // The score and curvature at 0 need no division; four sums side by side.
+  double sum_r[4] = {0, 0, 0, 0}, sum_r2[4] = {0, 0, 0, 0}, most[4] = {0, 0, 0, 0};
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    for (int32_t j = 0; j < 4; ++j) {
+      sum_r[j] += r[i + j];
+      sum_r2[j] += r[i + j] * r[i + j];
+      most[j] = most[j] < r[i + j] ? r[i + j] : most[j];
+    }
+  for (; i < n; ++i) {
+    sum_r[0] += r[i];
+    sum_r2[0] += r[i] * r[i];
+    most[0] = most[0] < r[i] ? r[i] : most[0];
   }
-  const double slope0 = sum_r - het;
+  const double slope0 = ((sum_r[0] + sum_r[1]) + (sum_r[2] + sum_r[3])) - het;
+  const double curvature0 = -(((sum_r2[0] + sum_r2[1]) + (sum_r2[2] + sum_r2[3])) + het);
   if (slope0 == 0) return 0;
   double a, b;  // the root of the score lies in (a, b)
   if (slope0 > 0) {
@@ -107,13 +116,15 @@ double maximise(const double* r, int32_t n, int32_t het, double lower) {
     a = 0;
     b = 1;
   } else {
-    bool unbounded = false;  // the score rises without bound towards lower
-    for (int32_t i = 0; i < n && !unbounded; ++i) unbounded = 1 + lower * r[i] <= kVanishingFactor;
+    // The score rises without bound towards lower when the largest ratio's
+    // factor vanishes there.
+    const double largest = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
+    const bool unbounded = 1 + lower * largest <= kVanishingFactor;
     if (!unbounded && score_at(r, n, het, lower).slope <= 0) return lower;
     a = lower;
     b = 0;
   }
-  double f = slope0 / (sum_r2 + het);  // Newton's step from 0
+  double f = -slope0 / curvature0;  // Newton's step from 0
   if (!(f > a && f < b)) f = 0.5 * (a + b);
   for (int32_t step = 0; step < kMaxSteps; ++step) {
     const Score sc = score_at(r, n, het, f);

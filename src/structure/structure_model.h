@@ -5,6 +5,7 @@
 // columns of U are also the samples' principal components.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -28,3 +29,13 @@ inline double model_vector(const StructureModel& m, int32_t sample, int32_t comp
 
 // The model with only its first k components (k <= m.components).
 StructureModel leading_components(const StructureModel& m, int32_t k);
+
+enum class StructureStatus {
+  kOk,
+  kTooFewSites,    // no more PCA sites than components
+  kTooFewSamples,  // no more samples than components
+  kOutOfMemory,
+};
+
+// For the front ends' messages.
+const char* structure_failure_words(StructureStatus status);

@@ -23,6 +23,18 @@ void add_scaled(double* __restrict y, const double* __restrict x, double a, int3
   for (; i < n; ++i) y[i] += x[i] * a;
 }
 
+// pi_i = clip(fitted_i / 2 + mean) in place.
+void clip_frequencies(double* __restrict fitted, double mean, int32_t n) {
+  int32_t i = 0;
+  auto clip = [mean](double fitted_value) {
+    const double pi = 0.5 * fitted_value + mean;
+    return pi < kFrequencyClip ? kFrequencyClip : pi > 1 - kFrequencyClip ? 1 - kFrequencyClip : pi;
+  };
+  for (; i + kSamplePiece <= n; i += kSamplePiece)
+    for (int32_t j = 0; j < kSamplePiece; ++j) fitted[i + j] = clip(fitted[i + j]);
+  for (; i < n; ++i) fitted[i] = clip(fitted[i]);
+}
+
 }  // namespace
 
 StructureGroups group_samples(const std::vector<int32_t>& population_of_sample, int32_t populations) {
@@ -65,6 +77,7 @@ void test_projected_site(const StructureModel& model, int32_t k, const uint8_t* 
   double* fitted = work.fitted.data;
   std::fill(fitted, fitted + n, 0.0);
   for (int32_t j = 0; j < k; ++j) add_scaled(fitted, model_column(model, j), c[j], n);
+  clip_frequencies(fitted, mean.mean, n);
   double* ratio = work.ratio.data;
   for (int32_t p = 0; p < group_count(groups); ++p) {
     int32_t hom = 0, het = 0, alt = 0;
@@ -77,8 +90,7 @@ void test_projected_site(const StructureModel& model, int32_t k, const uint8_t* 
       const int32_t i = *member;
       const int32_t g = codes[i];
       if (g >= kMissingCode) continue;
-      const double pi = std::clamp(0.5 * fitted[i] + mean.mean, kFrequencyClip, 1 - kFrequencyClip);
-      const double freq[2] = {pi, 1 - pi};
+      const double freq[2] = {fitted[i], 1 - fitted[i]};
       rarest = std::min(rarest, std::min(freq[0], freq[1]));
       alt += g;
       // Genotype 0: pi / (1 - pi); 2: (1 - pi) / pi. Every call writes its

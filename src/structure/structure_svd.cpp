@@ -151,20 +151,6 @@ StructureStatus fit(const PcaSites& sites, int32_t k, const SvdSettings& setting
 
 }  // namespace
 
-const char* structure_failure_words(StructureStatus status) {
-  switch (status) {
-    case StructureStatus::kOk:
-      return "";
-    case StructureStatus::kTooFewSites:
-      return "too few sites with a minor allele frequency of at least 0.05 for the components asked for";
-    case StructureStatus::kTooFewSamples:
-      return "too few samples for the components asked for";
-    case StructureStatus::kOutOfMemory:
-      return "not enough memory for the principal components";
-  }
-  return "";
-}
-
 StructureStatus fit_structure(const PcaSites& sites, int32_t components, const SvdSettings& settings,
                               unsigned workers, StructureModel& out) {
   if (components < 1 || sites.kept <= components) return StructureStatus::kTooFewSites;
@@ -175,12 +161,4 @@ StructureStatus fit_structure(const PcaSites& sites, int32_t components, const S
     out = StructureModel{};
     return StructureStatus::kOutOfMemory;
   }
-}
-
-StructureModel leading_components(const StructureModel& m, int32_t k) {
-  StructureModel out = m;
-  out.components = k;
-  out.u.resize(static_cast<size_t>(m.samples) * static_cast<size_t>(k));
-  out.singular.resize(static_cast<size_t>(k));
-  return out;
 }

@@ -27,16 +27,6 @@ struct SvdSettings {
   uint64_t seed = 1;  // of the random start
 };
 
-enum class StructureStatus {
-  kOk,
-  kTooFewSites,    // no more PCA sites than components
-  kTooFewSamples,  // no more samples than components
-  kOutOfMemory,
-};
-
-// For the front ends' messages.
-const char* structure_failure_words(StructureStatus status);
-
 // Fits K = components (>= 1) vectors to the kept sites on up to `workers`
 // threads (0: one per core).
 StructureStatus fit_structure(const PcaSites& sites, int32_t components, const SvdSettings& settings,
