@@ -4,10 +4,13 @@
 // K + oversampling vectors by X^T and then by X straight from the one-byte
 // codes, a few hundred sites at a time, so no samples x samples or sites x
 // sites matrix is ever formed. After each pass the Rayleigh-Ritz step gives
-// the current vectors; the passes stop when the residual of every one of
-// the K is within tolerance x the largest eigenvalue, or after
-// max_iterations. The products are taken in single precision, the rest in
-// double.
+// the current vectors; the passes stop (from the second on) when the
+// residual |A u - theta u| of every one of the K that stands out of the
+// rest of the spectrum (theta above 1.5 x the block's last Ritz value) is
+// within tolerance x the largest eigenvalue, or after max_iterations.
+// Vectors within the rest are many of nearly one eigenvalue: they never
+// settle, and any of them serves. The products are taken in single
+// precision, the rest in double.
 //
 // The work is split into pieces of fixed size, whatever the number of
 // workers, so the vectors are the same bits with any number of threads.
