@@ -24,7 +24,7 @@
 inline constexpr size_t kPcaByteBudget = 400'000'000;
 inline constexpr int32_t kPcaMaxSites = 20'000;
 inline constexpr int32_t kPcaMinSites = 2'000;
-inline constexpr double kPcaMinMaf = 0.05;
+inline constexpr int64_t kPcaMafDenominator = 20;  // MAF >= 1/20
 
 // The number of sites kept for `samples` samples under the memory rule.
 int32_t pca_site_capacity(int32_t samples);

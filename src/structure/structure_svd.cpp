@@ -26,16 +26,14 @@ constexpr double kSeparated = 1.5;
 
 int32_t blocks_of(int32_t n, int32_t block) { return (n + block - 1) / block; }
 
-// The centred values of sites [site0, site0 + sites) for samples
-// [row0, row0 + rows), column-major.
-void decode_panel(const PcaSites& s, int32_t site0, int32_t sites, int32_t row0, int32_t rows,
-                  float* panel) {
-  for (int32_t j = 0; j < sites; ++j) {
-    const uint8_t* c = pca_site_codes(s, site0 + j) + row0;
-    const float twice_mean = static_cast<float>(2 * s.mean[site0 + j]);
-    float* col = panel + static_cast<size_t>(j) * static_cast<size_t>(rows);
-    centre_codes(c, rows, twice_mean, col);
-  }
+// The panel of sites [site0, site0 + sites) x samples [row0, row0 + rows):
+// their centred values, decoded into buf, column-major.
+Eigen::Map<const MatrixF> panel_at(const PcaSites& s, int32_t site0, int32_t sites, int32_t row0,
+                                   int32_t rows, float* buf) {
+  for (int32_t j = 0; j < sites; ++j)
+    centre_codes(pca_site_codes(s, site0 + j) + row0, rows, static_cast<float>(2 * s.mean[site0 + j]),
+                 buf + static_cast<size_t>(j) * static_cast<size_t>(rows));
+  return Eigen::Map<const MatrixF>(buf, rows, sites);
 }
 
 // W = X X^T Q: first T = X^T Q, one site block per item (each summed over
@@ -60,9 +58,8 @@ bool apply_gram(const PcaSites& s, const MatrixD& q, unsigned workers, MatrixD& 
         Eigen::Map<MatrixF> product(buf + panel_size, sites, l);
         for (int32_t row0 = 0; row0 < n; row0 += kRowBlock) {
           const int32_t rows = std::min(kRowBlock, n - row0);
-          decode_panel(s, site0, sites, row0, rows, buf);
-          Eigen::Map<const MatrixF> panel(buf, rows, sites);
-          product.noalias() = panel.transpose() * qf.middleRows(row0, rows);
+          product.noalias() =
+              panel_at(s, site0, sites, row0, rows, buf).transpose() * qf.middleRows(row0, rows);
           t.middleRows(site0, sites) += product.cast<double>();
         }
       });
@@ -77,9 +74,7 @@ bool apply_gram(const PcaSites& s, const MatrixD& q, unsigned workers, MatrixD& 
         Eigen::Map<MatrixF> product(buf + panel_size, rows, l);
         for (int32_t site0 = 0; site0 < m; site0 += kSiteBlock) {
           const int32_t sites = std::min(kSiteBlock, m - site0);
-          decode_panel(s, site0, sites, row0, rows, buf);
-          Eigen::Map<const MatrixF> panel(buf, rows, sites);
-          product.noalias() = panel * tf.middleRows(site0, sites);
+          product.noalias() = panel_at(s, site0, sites, row0, rows, buf) * tf.middleRows(site0, sites);
           w.middleRows(row0, rows) += product.cast<double>();
         }
       });

@@ -93,9 +93,13 @@ TEST(PcaSites, TakeSitesFromAMinorAlleleFrequencyOf5Percent) {
   nineteen_of_20[5] = 1;
   nineteen_of_20[6] = 0;  // 17 ALT of 20: MAF 0.15
   offer_pca_site(sites, nineteen_of_20.data());
-  EXPECT_EQ(sites.kept, 3);
-  EXPECT_EQ(sites.eligible, 3u);
-  EXPECT_EQ(sites.offered, 4u);
+  // 19 ALT copies of 20: the REF allele at 0.05 exactly.
+  std::vector<uint8_t> ref_at_limit(10, 2);
+  ref_at_limit[9] = 1;
+  offer_pca_site(sites, ref_at_limit.data());
+  EXPECT_EQ(sites.kept, 4);
+  EXPECT_EQ(sites.eligible, 4u);
+  EXPECT_EQ(sites.offered, 5u);
   EXPECT_EQ(sites.mean[0], 0.05);
   EXPECT_EQ(sites.mean[1], 17.0 / 18);
 
