@@ -73,7 +73,8 @@ void BM_PcaSites(benchmark::State& state) {
     benchmark::DoNotOptimize(sites.kept);
   }
   state.counters["per_site"] = benchmark::Counter(
-      static_cast<double>(sim.sites), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+      static_cast<double>(sim.sites),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_FitStructure(benchmark::State& state) {
@@ -90,7 +91,8 @@ void BM_ChooseComponents(benchmark::State& state) {
   const PcaSites& sites = pca_sites();
   const StructureModel& full = model(kMaxAutoComponents);
   ComponentChoice choice;
-  for (auto _ : state) choose_components(sites, full, static_cast<unsigned>(state.range(0)), choice);
+  for (auto _ : state)
+    choose_components(sites, full, static_cast<unsigned>(state.range(0)), choice);
   state.counters["k"] = choice.components;
   state.counters["tried"] = static_cast<double>(choice.inflation.size());
 }
@@ -129,14 +131,28 @@ void BM_TestAllSites(benchmark::State& state) {
     });
   }
   state.counters["per_site"] = benchmark::Counter(
-      static_cast<double>(sim.sites), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+      static_cast<double>(sim.sites),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_PcaSites)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_FitStructure)->ArgsProduct({{3, 10}, {1, 2}})->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_ChooseComponents)->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_FitStructure)
+    ->ArgsProduct({{3, 10}, {1, 2}})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(BM_ChooseComponents)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 BENCHMARK(BM_TestSite)->Arg(2)->Arg(3)->Arg(10)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TestAllSites)->ArgsProduct({{3}, {1, 2}})->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_TestAllSites)
+    ->ArgsProduct({{3}, {1, 2}})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -69,22 +69,26 @@ StructureStatus choose_components(const PcaSites& sites, const StructureModel& m
       StructureWorkspace work;
     };
     auto make = [&](Scratch& s) { return prepare_structure_workspace(model, s.work); };
-    const bool projected = run_items_with_scratch<Scratch>(m, workers, make, [&](size_t j, Scratch& s) {
-      const uint8_t* codes = pca_site_codes(sites, static_cast<int32_t>(j));
-      means[j] = site_mean(codes, model.samples);
-      project_site(model, codes, means[j].mean, s.work, projections.data() + j * static_cast<size_t>(kmax));
-    });
+    const bool projected =
+        run_items_with_scratch<Scratch>(m, workers, make, [&](size_t j, Scratch& s) {
+          const uint8_t* codes = pca_site_codes(sites, static_cast<int32_t>(j));
+          means[j] = site_mean(codes, model.samples);
+          project_site(model, codes, means[j].mean, s.work,
+                       projections.data() + j * static_cast<size_t>(kmax));
+        });
     if (!projected) return StructureStatus::kOutOfMemory;
 
     double best = std::numeric_limits<double>::infinity();
     for (int32_t k = 1; k <= kmax; ++k) {
-      const bool done = run_items_with_scratch<Scratch>(m, workers, make, [&](size_t j, Scratch& s) {
-        InbreedingTest t;
-        test_projected_site(model, k, pca_site_codes(sites, static_cast<int32_t>(j)), means[j],
-                            projections.data() + j * static_cast<size_t>(kmax), everyone, s.work, &t);
-        tested[j] = t.outcome == FitOutcome::kTested && t.least_frequency >= kCommonFit;
-        statistic[j] = t.statistic;
-      });
+      const bool done =
+          run_items_with_scratch<Scratch>(m, workers, make, [&](size_t j, Scratch& s) {
+            InbreedingTest t;
+            test_projected_site(model, k, pca_site_codes(sites, static_cast<int32_t>(j)), means[j],
+                                projections.data() + j * static_cast<size_t>(kmax), everyone,
+                                s.work, &t);
+            tested[j] = t.outcome == FitOutcome::kTested && t.least_frequency >= kCommonFit;
+            statistic[j] = t.statistic;
+          });
       if (!done) return StructureStatus::kOutOfMemory;
       std::vector<double> values;
       values.reserve(m);

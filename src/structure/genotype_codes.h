@@ -34,14 +34,16 @@ inline Real centred_value(uint8_t code, Real twice_mean) {
 
 // out[i] = centred_value(codes[i], 2 mean) for i in [0, n), in vector code.
 template <class Real>
-void centre_codes(const uint8_t* __restrict codes, int32_t n, Real twice_mean, Real* __restrict out);
+void centre_codes(const uint8_t* __restrict codes, int32_t n, Real twice_mean,
+                  Real* __restrict out);
 
 // The loops over samples run in pieces of this length, which the compiler
 // turns into vector code, and a scalar tail.
 inline constexpr int32_t kSamplePiece = 16;
 
 template <class Real>
-void centre_codes(const uint8_t* __restrict codes, int32_t n, Real twice_mean, Real* __restrict out) {
+void centre_codes(const uint8_t* __restrict codes, int32_t n, Real twice_mean,
+                  Real* __restrict out) {
   int32_t i = 0;
   for (; i + kSamplePiece <= n; i += kSamplePiece)
     for (int32_t j = 0; j < kSamplePiece; ++j) out[i + j] = centred_value(codes[i + j], twice_mean);

@@ -1,7 +1,7 @@
 #include "structure/inbreeding_fit.h"
 
-#include <boost/math/distributions/normal.hpp>
 #include <algorithm>
+#include <boost/math/distributions/normal.hpp>
 #include <cmath>
 #include <limits>
 
@@ -64,7 +64,8 @@ Score score_at(const double* r, int32_t n, int32_t het, double f) {
 // eight; four products go side by side. A factor below 1/2 goes to the
 // sum alone, so no product falls below 2^-8 and loses digits in 1 + T.
 long double log_likelihood_gain(const double* r, int32_t n, int32_t het, double f) {
-  long double sum = het > 0 ? static_cast<long double>(het) * std::log1p(static_cast<long double>(-f)) : 0;
+  long double sum =
+      het > 0 ? static_cast<long double>(het) * std::log1p(static_cast<long double>(-f)) : 0;
   auto factor = [&](double t) {
     if (t >= -0.5) return t;
     sum += std::log1p(t);
@@ -137,7 +138,8 @@ double maximise(const double* r, int32_t n, int32_t het, double lower) {
     if (newton > a && newton < b) {
       const double step = newton - f;
       const double left = std::fabs(sc.third / (2 * sc.curvature)) * step * step;
-      if ((std::fabs(step) <= kLocalStep && left <= kErrorLeft) || std::fabs(step) <= kStepTolerance)
+      if ((std::fabs(step) <= kLocalStep && left <= kErrorLeft) ||
+          std::fabs(step) <= kStepTolerance)
         return newton;
       f = newton;
     } else {
@@ -161,7 +163,8 @@ InbreedingTest fit_inbreeding(const double* ratio, int32_t homozygotes, int32_t 
   out.outcome = FitOutcome::kTested;
   out.called = homozygotes + heterozygotes;
   out.f = maximise(ratio, homozygotes, heterozygotes, lower);
-  const long double gain = out.f == 0 ? 0 : log_likelihood_gain(ratio, homozygotes, heterozygotes, out.f);
+  const long double gain =
+      out.f == 0 ? 0 : log_likelihood_gain(ratio, homozygotes, heterozygotes, out.f);
   out.statistic = gain > 0 ? static_cast<double>(2 * gain) : 0.0;
   out.p = chi_square_upper_tail(out.statistic, 1);
   const double z = std::copysign(std::sqrt(out.statistic), out.f);

@@ -84,8 +84,9 @@ void offer_pca_site(PcaSites& sites, const uint8_t* codes) {
     thin_pca_sites(sites);
     if (ordinal % sites.stride != 0) return;
   }
-  std::memcpy(sites.codes.data + static_cast<size_t>(sites.kept) * static_cast<size_t>(sites.samples),
-              codes, static_cast<size_t>(sites.samples));
+  std::memcpy(
+      sites.codes.data + static_cast<size_t>(sites.kept) * static_cast<size_t>(sites.samples),
+      codes, static_cast<size_t>(sites.samples));
   sites.mean[sites.kept] = m.mean;
   ++sites.kept;
 }

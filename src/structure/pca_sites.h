@@ -31,13 +31,13 @@ int32_t pca_site_capacity(int32_t samples);
 
 struct PcaSites {
   int32_t samples = 0;
-  int32_t capacity = 0;       // sites the buffer holds
+  int32_t capacity = 0;  // sites the buffer holds
   int32_t kept = 0;
-  uint64_t stride = 1;        // in eligible sites
-  uint64_t eligible = 0;      // eligible sites offered so far
-  uint64_t offered = 0;       // all sites offered so far
-  Buffer<uint8_t> codes;      // kept sites, samples codes each, in input order
-  Buffer<double> mean;        // their ALT allele frequencies among the called samples
+  uint64_t stride = 1;    // in eligible sites
+  uint64_t eligible = 0;  // eligible sites offered so far
+  uint64_t offered = 0;   // all sites offered so far
+  Buffer<uint8_t> codes;  // kept sites, samples codes each, in input order
+  Buffer<double> mean;    // their ALT allele frequencies among the called samples
 };
 
 // Makes room for the sites of `samples` samples. known_sites, when not 0, is

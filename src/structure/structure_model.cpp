@@ -16,7 +16,8 @@ const char* structure_failure_words(StructureStatus status) {
     case StructureStatus::kOk:
       return "";
     case StructureStatus::kTooFewSites:
-      return "too few sites with a minor allele frequency of at least 0.05 for the components asked for";
+      return "too few sites with a minor allele frequency of at least 0.05 for the components "
+             "asked for";
     case StructureStatus::kTooFewSamples:
       return "too few samples for the components asked for";
     case StructureStatus::kOutOfMemory:

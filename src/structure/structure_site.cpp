@@ -37,7 +37,8 @@ void clip_frequencies(double* __restrict fitted, double mean, int32_t n) {
 
 }  // namespace
 
-StructureGroups group_samples(const std::vector<int32_t>& population_of_sample, int32_t populations) {
+StructureGroups group_samples(const std::vector<int32_t>& population_of_sample,
+                              int32_t populations) {
   StructureGroups g;
   g.start.assign(static_cast<size_t>(populations) + 1, 0);
   for (int32_t p : population_of_sample)

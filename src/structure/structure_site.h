@@ -28,11 +28,14 @@ struct StructureGroups {
 
 // population_of_sample: one entry per sample, its population in
 // [0, populations) or -1 for a sample in none (still in the model).
-StructureGroups group_samples(const std::vector<int32_t>& population_of_sample, int32_t populations);
+StructureGroups group_samples(const std::vector<int32_t>& population_of_sample,
+                              int32_t populations);
 // Every sample in one population.
 StructureGroups one_group(int32_t samples);
 
-inline int32_t group_count(const StructureGroups& g) { return static_cast<int32_t>(g.start.size()) - 1; }
+inline int32_t group_count(const StructureGroups& g) {
+  return static_cast<int32_t>(g.start.size()) - 1;
+}
 
 struct StructureWorkspace {
   Buffer<double> centred;     // per sample: x

@@ -31,7 +31,8 @@ int32_t blocks_of(int32_t n, int32_t block) { return (n + block - 1) / block; }
 Eigen::Map<const MatrixF> panel_at(const PcaSites& s, int32_t site0, int32_t sites, int32_t row0,
                                    int32_t rows, float* buf) {
   for (int32_t j = 0; j < sites; ++j)
-    centre_codes(pca_site_codes(s, site0 + j) + row0, rows, static_cast<float>(2 * s.mean[site0 + j]),
+    centre_codes(pca_site_codes(s, site0 + j) + row0, rows,
+                 static_cast<float>(2 * s.mean[site0 + j]),
                  buf + static_cast<size_t>(j) * static_cast<size_t>(rows));
   return Eigen::Map<const MatrixF>(buf, rows, sites);
 }
@@ -51,7 +52,8 @@ bool apply_gram(const PcaSites& s, const MatrixD& q, unsigned workers, MatrixD& 
 
   auto make = [&](Buffer<float>& buf) { return buf.allocate(scratch); };
   const bool left = run_items_with_scratch<Buffer<float>>(
-      static_cast<size_t>(blocks_of(m, kSiteBlock)), workers, make, [&](size_t b, Buffer<float>& scratch_buf) {
+      static_cast<size_t>(blocks_of(m, kSiteBlock)), workers, make,
+      [&](size_t b, Buffer<float>& scratch_buf) {
         float* buf = scratch_buf.data;
         const int32_t site0 = static_cast<int32_t>(b) * kSiteBlock;
         const int32_t sites = std::min(kSiteBlock, m - site0);
@@ -67,14 +69,16 @@ bool apply_gram(const PcaSites& s, const MatrixD& q, unsigned workers, MatrixD& 
 
   const MatrixF tf = t.cast<float>();
   return run_items_with_scratch<Buffer<float>>(
-      static_cast<size_t>(blocks_of(n, kRowBlock)), workers, make, [&](size_t r, Buffer<float>& scratch_buf) {
+      static_cast<size_t>(blocks_of(n, kRowBlock)), workers, make,
+      [&](size_t r, Buffer<float>& scratch_buf) {
         float* buf = scratch_buf.data;
         const int32_t row0 = static_cast<int32_t>(r) * kRowBlock;
         const int32_t rows = std::min(kRowBlock, n - row0);
         Eigen::Map<MatrixF> product(buf + panel_size, rows, l);
         for (int32_t site0 = 0; site0 < m; site0 += kSiteBlock) {
           const int32_t sites = std::min(kSiteBlock, m - site0);
-          product.noalias() = panel_at(s, site0, sites, row0, rows, buf) * tf.middleRows(site0, sites);
+          product.noalias() =
+              panel_at(s, site0, sites, row0, rows, buf) * tf.middleRows(site0, sites);
           w.middleRows(row0, rows) += product.cast<double>();
         }
       });
@@ -147,7 +151,8 @@ StructureStatus fit(const PcaSites& sites, int32_t k, const SvdSettings& setting
   out.components = k;
   out.u.assign(ritz.data(), ritz.data() + ritz.size());
   out.singular.resize(static_cast<size_t>(k));
-  for (int32_t c = 0; c < k; ++c) out.singular[static_cast<size_t>(c)] = std::sqrt(std::max(theta(c), 0.0));
+  for (int32_t c = 0; c < k; ++c)
+    out.singular[static_cast<size_t>(c)] = std::sqrt(std::max(theta(c), 0.0));
   out.pca_sites = sites.kept;
   out.iterations = passes;
   out.converged = converged;
@@ -156,8 +161,8 @@ StructureStatus fit(const PcaSites& sites, int32_t k, const SvdSettings& setting
 
 }  // namespace
 
-StructureStatus fit_structure(const PcaSites& sites, int32_t components, const SvdSettings& settings,
-                              unsigned workers, StructureModel& out) {
+StructureStatus fit_structure(const PcaSites& sites, int32_t components,
+                              const SvdSettings& settings, unsigned workers, StructureModel& out) {
   if (components < 1 || sites.kept <= components) return StructureStatus::kTooFewSites;
   if (sites.samples <= components) return StructureStatus::kTooFewSamples;
   try {

@@ -32,5 +32,5 @@ struct SvdSettings {
 
 // Fits K = components (>= 1) vectors to the kept sites on up to `workers`
 // threads (0: one per core).
-StructureStatus fit_structure(const PcaSites& sites, int32_t components, const SvdSettings& settings,
-                              unsigned workers, StructureModel& out);
+StructureStatus fit_structure(const PcaSites& sites, int32_t components,
+                              const SvdSettings& settings, unsigned workers, StructureModel& out);

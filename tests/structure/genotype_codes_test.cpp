@@ -10,10 +10,12 @@ namespace {
 TEST(GenotypeCodes, TakeOnlyDiploidCallsOfTheTwoAlleles) {
   // REF/REF, REF/ALT, ALT/REF, ALT/ALT, no call, haploid (vector end),
   // a third allele, half a call.
-  const std::vector<int32_t> calls = {0, 0, 0, 1, 1, 0, 1, 1, -1, -1, 1, INT32_MIN + 1, 2, 0, 0, -1};
+  const std::vector<int32_t> calls = {0, 0, 0, 1, 1, 0, 1, 1, -1, -1, 1, INT32_MIN + 1,
+                                      2, 0, 0, -1};
   std::vector<uint8_t> codes(8, 99);
   codes_from_calls(calls.data(), 8, codes.data());
-  EXPECT_EQ(codes, (std::vector<uint8_t>{0, 1, 1, 2, kMissingCode, kMissingCode, kMissingCode, kMissingCode}));
+  EXPECT_EQ(codes, (std::vector<uint8_t>{0, 1, 1, 2, kMissingCode, kMissingCode, kMissingCode,
+                                         kMissingCode}));
 }
 
 TEST(GenotypeCodes, CountAndCentreEveryLengthAlike) {

@@ -50,7 +50,9 @@ TEST(InbreedingFit, AgreesWithTheLikelihoodMaximisedByBruteForce) {
     for (int i = 0; i < n; ++i) {
       // Frequencies over the whole clipped range, some at the clip itself.
       const double u = rng64_01(r);
-      pi[static_cast<size_t>(i)] = u < 0.1 ? 1e-4 : u > 0.95 ? 1 - 1e-4 : 1e-4 + (1 - 2e-4) * rng64_01(r);
+      pi[static_cast<size_t>(i)] = u < 0.1    ? 1e-4
+                                   : u > 0.95 ? 1 - 1e-4
+                                              : 1e-4 + (1 - 2e-4) * rng64_01(r);
       const double p = pi[static_cast<size_t>(i)];
       const double f = std::fmax(true_f, std::fmax(-p / (1 - p), -(1 - p) / p));
       const double v = rng64_01(r);

@@ -14,7 +14,8 @@ constexpr int32_t kSamples = 16;
 
 std::vector<uint8_t> numbered_site(uint64_t number) {
   std::vector<uint8_t> codes(kSamples, 1);
-  for (int32_t i = 0; i < 10; ++i, number /= 3) codes[static_cast<size_t>(i)] = static_cast<uint8_t>(number % 3);
+  for (int32_t i = 0; i < 10; ++i, number /= 3)
+    codes[static_cast<size_t>(i)] = static_cast<uint8_t>(number % 3);
   return codes;
 }
 
@@ -54,7 +55,8 @@ TEST(PcaSites, KeepEveryStrideThEligibleSite) {
     EXPECT_EQ(sites.eligible, eligible);
     EXPECT_EQ(sites.offered, total);
     ASSERT_EQ(numbers.size(), (eligible + stride - 1) / stride) << total;
-    for (size_t k = 0; k < numbers.size(); ++k) ASSERT_EQ(numbers[k], (k * stride) % 59049) << total;
+    for (size_t k = 0; k < numbers.size(); ++k)
+      ASSERT_EQ(numbers[k], (k * stride) % 59049) << total;
     for (int32_t j = 0; j < sites.kept; ++j)
       EXPECT_EQ(sites.mean[j], [&] {
         int copies = 0;

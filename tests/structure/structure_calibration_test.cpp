@@ -53,7 +53,8 @@ InbreedingTest fit_against(const uint8_t* codes, const std::vector<double>& pi) 
     else
       ratio.push_back(codes[i] == 0 ? p / (1 - p) : (1 - p) / p);
   }
-  return fit_inbreeding(ratio.data(), static_cast<int32_t>(ratio.size()), het, -rarest / (1 - rarest));
+  return fit_inbreeding(ratio.data(), static_cast<int32_t>(ratio.size()), het,
+                        -rarest / (1 - rarest));
 }
 
 struct Scenario {
@@ -88,7 +89,8 @@ std::unique_ptr<Scenario> run_scenario(double admixed_share, bool oracle_from_la
   std::vector<std::vector<int32_t>> pops(static_cast<size_t>(sim.populations));
   for (int32_t i = 0; i < sim.samples; ++i) {
     everyone[static_cast<size_t>(i)] = i;
-    if (sim.population[static_cast<size_t>(i)] >= 0) pops[static_cast<size_t>(sim.population[static_cast<size_t>(i)])].push_back(i);
+    if (sim.population[static_cast<size_t>(i)] >= 0)
+      pops[static_cast<size_t>(sim.population[static_cast<size_t>(i)])].push_back(i);
   }
   const StructureGroups all = one_group(sim.samples);
   StructureWorkspace work;
@@ -99,9 +101,10 @@ std::unique_ptr<Scenario> run_scenario(double admixed_share, bool oracle_from_la
     InbreedingTest t;
     test_site_structure(two, codes, all, work, &t);
     if (t.outcome != FitOutcome::kTested) continue;
-      // The oracle: the labelled populations' sample frequencies, or the
+    // The oracle: the labelled populations' sample frequencies, or the
     // frequencies the samples were drawn from.
-    for (int32_t i = 0; i < sim.samples; ++i) pi[static_cast<size_t>(i)] = true_frequency(sim, j, i);
+    for (int32_t i = 0; i < sim.samples; ++i)
+      pi[static_cast<size_t>(i)] = true_frequency(sim, j, i);
     if (oracle_from_labels) {
       for (const std::vector<int32_t>& pop : pops) {
         double called = 0, copies = 0;
@@ -130,7 +133,8 @@ std::unique_ptr<Scenario> run_scenario(double admixed_share, bool oracle_from_la
     s->null_naive.push_back(naive);
     s->null_flagged += t.p < kStrict;
     s->naive_flagged += chi_square_upper_tail(naive, 1) < kStrict;
-    const double* p = sim.frequency.data() + static_cast<size_t>(j) * static_cast<size_t>(sim.populations);
+    const double* p =
+        sim.frequency.data() + static_cast<size_t>(j) * static_cast<size_t>(sim.populations);
     if (std::all_of(p, p + sim.populations, [](double f) { return f >= 0.05 && f <= 0.95; }))
       s->common_model.push_back(t.statistic);
   }

@@ -25,7 +25,8 @@ StructureModel hand_model(int32_t n, int32_t k, uint64_t seed, double scale) {
 }
 
 // The frequencies of the header, computed here from its formulas.
-std::vector<double> expected_frequencies(const StructureModel& m, const std::vector<uint8_t>& codes) {
+std::vector<double> expected_frequencies(const StructureModel& m,
+                                         const std::vector<uint8_t>& codes) {
   long double called = 0, copies = 0;
   for (uint8_t g : codes)
     if (g <= 2) {
@@ -37,11 +38,13 @@ std::vector<double> expected_frequencies(const StructureModel& m, const std::vec
   for (int32_t j = 0; j < m.components; ++j)
     for (int32_t i = 0; i < m.samples; ++i)
       if (codes[static_cast<size_t>(i)] <= 2)
-        c[static_cast<size_t>(j)] += model_vector(m, i, j) * (codes[static_cast<size_t>(i)] - 2.0L * mean);
+        c[static_cast<size_t>(j)] +=
+            model_vector(m, i, j) * (codes[static_cast<size_t>(i)] - 2.0L * mean);
   std::vector<double> pi;
   for (int32_t i = 0; i < m.samples; ++i) {
     long double fitted = 0;
-    for (int32_t j = 0; j < m.components; ++j) fitted += model_vector(m, i, j) * c[static_cast<size_t>(j)];
+    for (int32_t j = 0; j < m.components; ++j)
+      fitted += model_vector(m, i, j) * c[static_cast<size_t>(j)];
     pi.push_back(std::clamp(static_cast<double>(fitted / 2 + mean), 1e-4, 1 - 1e-4));
   }
   return pi;
@@ -60,7 +63,8 @@ TEST(StructureSite, TestsEachPopulationAgainstTheFrequenciesFromAllSamples) {
   int clipped = 0;
   for (int site = 0; site < 60; ++site) {
     std::vector<uint8_t> codes(static_cast<size_t>(n));
-    for (uint8_t& g : codes) g = static_cast<uint8_t>(rng64_below(r, 20) == 0 ? kMissingCode : rng64_below(r, 3));
+    for (uint8_t& g : codes)
+      g = static_cast<uint8_t>(rng64_below(r, 20) == 0 ? kMissingCode : rng64_below(r, 3));
     const std::vector<double> pi = expected_frequencies(model, codes);
     InbreedingTest results[3];
     test_site_structure(model, codes.data(), groups, work, results);
@@ -84,7 +88,8 @@ TEST(StructureSite, TestsEachPopulationAgainstTheFrequenciesFromAllSamples) {
       ASSERT_EQ(t.outcome, FitOutcome::kTested);
       const BruteForceFit b = brute_force_fit(pop_pi, pop_g);
       EXPECT_NEAR(t.f, static_cast<double>(b.f), 1e-8) << "site " << site << " population " << p;
-      EXPECT_NEAR(t.statistic, static_cast<double>(b.statistic), 1e-9 * std::fmax(1.0, t.statistic));
+      EXPECT_NEAR(t.statistic, static_cast<double>(b.statistic),
+                  1e-9 * std::fmax(1.0, t.statistic));
       EXPECT_NEAR(t.least_frequency,
                   std::min(*std::min_element(pop_pi.begin(), pop_pi.end()),
                            1 - *std::max_element(pop_pi.begin(), pop_pi.end())),
@@ -139,13 +144,17 @@ TEST(StructureSite, GivesTheSameBitsOnAnyThreadAndWithTheLeadingComponents) {
   const StructureGroups all = one_group(n);
   Rng64 r = rng64_stream(13, 4);
   std::vector<uint8_t> codes(static_cast<size_t>(n * sites));
-  for (uint8_t& g : codes) g = static_cast<uint8_t>(rng64_below(r, 50) == 0 ? kMissingCode : rng64_below(r, 3));
-  auto site = [&](int32_t j) { return codes.data() + static_cast<size_t>(j) * static_cast<size_t>(n); };
+  for (uint8_t& g : codes)
+    g = static_cast<uint8_t>(rng64_below(r, 50) == 0 ? kMissingCode : rng64_below(r, 3));
+  auto site = [&](int32_t j) {
+    return codes.data() + static_cast<size_t>(j) * static_cast<size_t>(n);
+  };
 
   std::vector<InbreedingTest> serial(static_cast<size_t>(sites)), parallel(serial.size());
   StructureWorkspace work;
   ASSERT_TRUE(prepare_structure_workspace(model, work));
-  for (int32_t j = 0; j < sites; ++j) test_site_structure(model, site(j), all, work, &serial[static_cast<size_t>(j)]);
+  for (int32_t j = 0; j < sites; ++j)
+    test_site_structure(model, site(j), all, work, &serial[static_cast<size_t>(j)]);
   run_in_parallel(static_cast<size_t>(sites), 2, [&](size_t j) {
     StructureWorkspace own;
     prepare_structure_workspace(model, own);

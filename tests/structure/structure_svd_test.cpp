@@ -18,29 +18,29 @@ struct SmallCohort {
 };
 
 SmallCohort make_cohort(int32_t populations) {
-    SmallCohort c;
-    SimulationSettings st;
-    st.samples = 2100;
-    st.sites = 400;
-    st.populations = populations;
-    st.missing = 0.02;
-    st.seed = 3;
-    c.sim = simulate_structure(st);
-    start_pca_sites(st.samples, 0, c.sites);
-    for (int32_t j = 0; j < st.sites; ++j) offer_pca_site(c.sites, simulated_site(c.sim, j));
-    c.x.resize(st.samples, c.sites.kept);
-    for (int32_t j = 0; j < c.sites.kept; ++j) {
-      const uint8_t* g = pca_site_codes(c.sites, j);
-      double called = 0, copies = 0;
-      for (int32_t i = 0; i < st.samples; ++i)
-        if (g[i] <= 2) {
-          ++called;
-          copies += g[i];
-        }
-      const double mean = copies / (2 * called);
-      for (int32_t i = 0; i < st.samples; ++i) c.x(i, j) = g[i] <= 2 ? g[i] - 2 * mean : 0.0;
-    }
-    return c;
+  SmallCohort c;
+  SimulationSettings st;
+  st.samples = 2100;
+  st.sites = 400;
+  st.populations = populations;
+  st.missing = 0.02;
+  st.seed = 3;
+  c.sim = simulate_structure(st);
+  start_pca_sites(st.samples, 0, c.sites);
+  for (int32_t j = 0; j < st.sites; ++j) offer_pca_site(c.sites, simulated_site(c.sim, j));
+  c.x.resize(st.samples, c.sites.kept);
+  for (int32_t j = 0; j < c.sites.kept; ++j) {
+    const uint8_t* g = pca_site_codes(c.sites, j);
+    double called = 0, copies = 0;
+    for (int32_t i = 0; i < st.samples; ++i)
+      if (g[i] <= 2) {
+        ++called;
+        copies += g[i];
+      }
+    const double mean = copies / (2 * called);
+    for (int32_t i = 0; i < st.samples; ++i) c.x(i, j) = g[i] <= 2 ? g[i] - 2 * mean : 0.0;
+  }
+  return c;
 }
 
 const SmallCohort& cohort() {
@@ -96,7 +96,8 @@ TEST(StructureSvd, FindsTheSubspaceOfCloseComponents) {
   const Eigen::Map<const Eigen::MatrixXd> u(m.u.data(), m.samples, 6);
   // The cosines of the principal angles between the two spaces.
   const Eigen::VectorXd cosines =
-      Eigen::JacobiSVD<Eigen::MatrixXd>(dense.matrixU().leftCols(6).transpose() * u).singularValues();
+      Eigen::JacobiSVD<Eigen::MatrixXd>(dense.matrixU().leftCols(6).transpose() * u)
+          .singularValues();
   EXPECT_NEAR(cosines.minCoeff(), 1.0, 1e-8);
   EXPECT_LT(dense.singularValues()(6), dense.singularValues()(5) / 2);
 }
@@ -115,7 +116,8 @@ TEST(StructureSvd, RefusesMoreComponentsThanTheDataHave) {
   const SmallCohort& c = cohort();
   StructureModel m;
   EXPECT_EQ(fit_structure(c.sites, 0, SvdSettings{}, 1, m), StructureStatus::kTooFewSites);
-  EXPECT_EQ(fit_structure(c.sites, c.sites.kept, SvdSettings{}, 1, m), StructureStatus::kTooFewSites);
+  EXPECT_EQ(fit_structure(c.sites, c.sites.kept, SvdSettings{}, 1, m),
+            StructureStatus::kTooFewSites);
   PcaSites few;
   ASSERT_TRUE(start_pca_sites(3, 0, few));
   const uint8_t codes[4][3] = {{0, 1, 2}, {1, 1, 0}, {2, 0, 1}, {0, 2, 2}};
