@@ -58,6 +58,7 @@ StructureStatus choose_components(const PcaSites& sites, const StructureModel& m
                                   unsigned workers, ComponentChoice& out) {
   out = ComponentChoice{};
   const int32_t kmax = model.components;
+  if (kmax < 1) return StructureStatus::kTooFewSites;
   const size_t m = static_cast<size_t>(sites.kept);
   try {
     const StructureGroups everyone = one_group(model.samples);

@@ -4,8 +4,11 @@
 // best grid point's neighbours bracket the maximum).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "structure/inbreeding_fit.h"
 
 struct BruteForceFit {
   long double f = 0;
@@ -83,4 +86,24 @@ inline BruteForceFit brute_force_fit(const std::vector<double>& pi, const std::v
   fit.f = f;
   fit.statistic = 2 * l;
   return fit;
+}
+
+// The program's fit given the frequencies and genotypes of the called
+// individuals: the homozygotes' ratios and the lower bound as
+// inbreeding_fit.h defines them, frequencies clipped as the site test does.
+inline InbreedingTest fit_against_frequencies(const std::vector<double>& pi,
+                                              const std::vector<int>& g) {
+  std::vector<double> ratio;
+  int32_t het = 0;
+  double rarest = 0.5;
+  for (size_t i = 0; i < pi.size(); ++i) {
+    const double p = std::clamp(pi[i], 1e-4, 1 - 1e-4);
+    rarest = std::min(rarest, std::min(p, 1 - p));
+    if (g[i] == 1)
+      ++het;
+    else
+      ratio.push_back(g[i] == 0 ? p / (1 - p) : (1 - p) / p);
+  }
+  return fit_inbreeding(ratio.data(), static_cast<int32_t>(ratio.size()), het,
+                        -rarest / (1 - rarest));
 }

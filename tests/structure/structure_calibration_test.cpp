@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "brute_force_likelihood.h"
 #include "stats/chi_square_tail.h"
 #include "structure/component_choice.h"
 #include "structure/pca_sites.h"
@@ -36,25 +37,6 @@ double pearson_x2(const uint8_t* codes, const std::vector<int32_t>& members) {
   double x2 = 0;
   for (int g = 0; g < 3; ++g) x2 += (n[g] - e[g]) * (n[g] - e[g]) / e[g];
   return x2;
-}
-
-// The fit against frequencies given per sample (the truth, or the labelled
-// populations' own frequencies).
-InbreedingTest fit_against(const uint8_t* codes, const std::vector<double>& pi) {
-  std::vector<double> ratio;
-  int32_t het = 0;
-  double rarest = 0.5;
-  for (size_t i = 0; i < pi.size(); ++i) {
-    if (codes[i] > 2) continue;
-    const double p = std::clamp(pi[i], kFrequencyClip, 1 - kFrequencyClip);
-    rarest = std::min(rarest, std::min(p, 1 - p));
-    if (codes[i] == 1)
-      ++het;
-    else
-      ratio.push_back(codes[i] == 0 ? p / (1 - p) : (1 - p) / p);
-  }
-  return fit_inbreeding(ratio.data(), static_cast<int32_t>(ratio.size()), het,
-                        -rarest / (1 - rarest));
 }
 
 struct Scenario {
@@ -116,7 +98,14 @@ std::unique_ptr<Scenario> run_scenario(double admixed_share, bool oracle_from_la
         for (int32_t i : pop) pi[static_cast<size_t>(i)] = copies / (2 * called);
       }
     }
-    const InbreedingTest oracle = fit_against(codes, pi);
+    std::vector<double> called_pi;
+    std::vector<int> called_g;
+    for (int32_t i = 0; i < sim.samples; ++i)
+      if (codes[i] <= 2) {
+        called_pi.push_back(pi[static_cast<size_t>(i)]);
+        called_g.push_back(codes[i]);
+      }
+    const InbreedingTest oracle = fit_against_frequencies(called_pi, called_g);
     double apart = 1;
     for (const std::vector<int32_t>& pop : pops)
       apart = std::min(apart, chi_square_upper_tail(pearson_x2(codes, pop), 1) * sim.populations);
