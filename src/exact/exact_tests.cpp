@@ -3,7 +3,9 @@
 #include <boost/math/special_functions/beta.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <utility>
 
 #include "stats/clopper_pearson.h"
 #include "exact/enumerate.h"
@@ -70,6 +72,11 @@ double exact_leading_p(const ExactResult& result) {
   return (b + 1.0) / (static_cast<double>(result.tables) + 1.0);
 }
 
+double exact_leading_log10_p(const ExactResult& result) {
+  if (result.method == ExactMethod::kEnumeration) return result.log10_prob;
+  return std::log10(exact_leading_p(result));
+}
+
 double exact_valid_p(const ExactResult& result, ExactTest test) {
   if (test == ExactTest::kProb) return exact_leading_p(result);
   if (result.method == ExactMethod::kEnumeration) return result.test[test].p;
@@ -121,13 +128,17 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);
   const uint64_t count = limit == 0 ? 1 : count_tables(stats, limit);
   if (limit > 0 && count <= limit) {
-    const ExactPValues p = enumerate_tables(stats);
+    ExactPValues p = enumerate_tables(stats, {.keep_u_law = options.keep_u_law});
     result = ExactResult{};
     result.method = ExactMethod::kEnumeration;
     result.tables = count;
     result.seed = options.seed;
     for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
-    result.prob_mid = std::max(0.0, p.p[ExactTest::kProb] - 0.5 * p.prob_ties);
+    result.prob_mid = p.prob_mid;
+    result.log10_prob = p.log10_prob;
+    result.log10_prob_mid = p.log10_prob_mid;
+    result.u_score = stats.u.u_sample;
+    result.u_law = std::move(p.u_law);
     return ExactStatus::kOk;
   }
   if (options.tables == 0) return ExactStatus::kNoTables;
@@ -149,6 +160,9 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   result.hits = hits.hits;
   result.stop = stop;
   result.prob_mid = std::numeric_limits<double>::quiet_NaN();
+  result.log10_prob = std::numeric_limits<double>::quiet_NaN();
+  result.log10_prob_mid = std::numeric_limits<double>::quiet_NaN();
+  result.u_score = stats.u.u_sample;
   for (ExactTest test : kExactTests) result.test[test] = sampled(hits.hits[test], hits.tables);
   if (stop == SamplingStop::kSequentialHits) {
     result.test[ExactTest::kProb] = sequential(hits.hits[ExactTest::kProb], hits.tables);
