@@ -16,7 +16,9 @@ namespace {
 
 constexpr int64_t kMaxCopies = int64_t{1} << 50;
 
-ExactStatus check_sample(const ExactSample& sample) {
+}  // namespace
+
+ExactStatus check_exact_sample(const ExactSample& sample) {
   const int32_t k = sample.k;
   if (k < 1 || sample.counts.size() != static_cast<size_t>(k) * (k + 1) / 2) {
     return ExactStatus::kNoAlleles;
@@ -38,6 +40,8 @@ ExactStatus check_sample(const ExactSample& sample) {
   }
   return ExactStatus::kOk;
 }
+
+namespace {
 
 // 2N of a checked sample.
 int64_t sample_copies(const ExactSample& sample) {
@@ -113,7 +117,7 @@ ExactTables prepare_exact_tables(int64_t max_two_n) {
 
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
-  const ExactStatus status = check_sample(sample);
+  const ExactStatus status = check_exact_sample(sample);
   if (status != ExactStatus::kOk) return status;
   const int64_t two_n = sample_copies(sample);
   ExactTables own;

@@ -155,6 +155,9 @@ enum class ExactStatus {
 // A short message for a status, for a line on standard error.
 const char* exact_status_message(ExactStatus status);
 
+// Whether a sample can go to the exact tests (kOk), or why not.
+ExactStatus check_exact_sample(const ExactSample& sample);
+
 // Checks the sample and options, then enumerates or samples. On any status
 // but kOk the result is left untouched.
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
