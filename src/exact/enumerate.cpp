@@ -284,7 +284,7 @@ struct Partial {
   double g2 = 0;
   int64_t h = 0;
   int64_t z = 0;  // Z of the homozygotes fixed so far (exact U scales)
-  double r = 0;   // and R
+  double r = 0;   // R of them (the others)
 };
 
 // A cell's contribution to the weight's log and to the two statistics.
@@ -329,6 +329,7 @@ struct SumWalk {
   // sum (see TwoAlleleTails).
   bool skip_tails = false;
   ULawWeights* law = nullptr;  // when the law of U is kept
+  bool exponents = false;      // some sum may carry an exponent other than 0
 };
 
 inline CellTerm term(const SumWalk& w, int32_t c, int64_t t) {
@@ -363,8 +364,11 @@ Partial with_cell(const SumWalk& w, const Partial& p, int32_t c, int64_t t) {
 Partial with_homozygotes(const SumWalk& w, const Partial& p, int32_t i, int64_t t) {
   Partial q = with_cell(w, p, tri_index(i, i, w.s.k), t);
   const UScale& u = w.s.u;
-  if (u.exact) q.z += t * u.weight[i];
-  q.r += static_cast<double>(t) * u.inverse[i];
+  if (u.exact) {
+    q.z += t * u.weight[i];
+  } else {
+    q.r += static_cast<double>(t) * u.inverse[i];
+  }
   return q;
 }
 
@@ -375,6 +379,8 @@ void set_scale(SumWalk& w, long double scale) {
   wide_scale(w.total, factor, shift);
   for (WideSum& sum : w.sums.value) wide_scale(sum, factor, shift);
   wide_scale(w.ties, factor, shift);
+  for (const WideSum& sum : w.sums.value) w.exponents = w.exponents || sum.e != 0;
+  w.exponents = w.exponents || w.total.e != 0 || w.ties.e != 0;
   if (w.law != nullptr && factor != 1.0L) {
     for (auto& entry : w.law->weight) entry.second *= factor;
   }
@@ -416,7 +422,6 @@ inline int64_t floor_div(int64_t x, int64_t d) {
   const int64_t q = x / d;
   return q * d > x ? q - 1 : q;
 }
-inline int64_t ceil_div(int64_t x, int64_t d) { return -floor_div(-x, d); }
 
 // A run's sums, in units of 2^e of the scale's weight: e is 0 unless the
 // run's weights fall below the double range relative to the scale.
@@ -448,10 +453,24 @@ RunUnits run_units(const SumWalk& w, int64_t e) {
           std::max(cutoff, kDoubleMin)};
 }
 
+// Adds a run's sums to the walk's.
+inline void add_run(SumWalk& w, const RunSums& r) {
+  if (r.e == 0 && !w.exponents) {
+    // Every sum still a plain extended-precision sum.
+    w.total.v += r.total;
+    for (size_t t = 0; t < kExactTestCount; ++t) w.sums.value[t].v += r.sums.value[t];
+    w.ties.v += r.ties;
+  } else {
+    w.exponents = true;
+    wide_add(w.total, r.total, r.e);
+    for (ExactTest test : kExactTests) wide_add(w.sums[test], r.sums[test], r.e);
+    wide_add(w.ties, r.ties, r.e);
+  }
+}
+
+// The same, clearing them for the run to go on in other units.
 void flush_run(SumWalk& w, RunSums& r) {
-  wide_add(w.total, r.total, r.e);
-  for (ExactTest test : kExactTests) wide_add(w.sums[test], r.sums[test], r.e);
-  wide_add(w.ties, r.ties, r.e);
+  add_run(w, r);
   r.total = 0;
   r.sums = {};
   r.ties = 0;
@@ -505,8 +524,9 @@ struct Run {
   void set_u_bounds() {
     if (s.u.exact) {
       const int64_t rest = s.u.z_sample - z_base();
-      x_u_deficit = ceil_div(rest, z_step());
-      x_u_excess = floor_div(rest, z_step());
+      const int64_t step = z_step();
+      x_u_excess = floor_div(rest, step);
+      x_u_deficit = x_u_excess * step == rest ? x_u_excess : x_u_excess + 1;
       return;
     }
     // R rises with x: the first table from r_low on, the last up to r_high,
@@ -533,12 +553,12 @@ struct Run {
     return std::bit_cast<int64_t>(u_of_r(s.u, r_at(x)));
   }
 
-  long double log_weight(int64_t x) const {
+  [[gnu::always_inline]] long double log_weight(int64_t x) const {
     const int64_t h = a - 2 * x;
     return p.lw + term(w, iu, x).lw + term(w, iuv, h).lw + term(w, iv, y_of(x)).lw - w.scale;
   }
 
-  void stats(int64_t x, double& x2, double& g2) const {
+  [[gnu::always_inline]] void stats(int64_t x, double& x2, double& g2) const {
     x2 = p.x2;
     g2 = p.g2;
     stat_terms(w, iu, x, x2, g2);
@@ -581,7 +601,7 @@ struct Run {
 
   // Adds the table at x, of weight wt in the run's units; returns the tests
   // it hits, bit i for test i.
-  uint32_t add(Side& side, int64_t x, double wt) {
+  [[gnu::always_inline]] uint32_t add(Side& side, int64_t x, double wt) {
     // Along a run X2 and G2 are convex functions of x (each cell's term is
     // convex in its count, and the counts are linear in x), so walking
     // outwards from the mode, once a statistic has risen from one table to
@@ -847,7 +867,7 @@ void Run::walk(int64_t x0, long double lw0) {
       }
     }
   }
-  flush_run(w, sums);
+  add_run(w, sums);
 }
 
 // The run of the last two alleles, a and b copies left, after the cells p.
