@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <random>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "exact/enumerate.h"

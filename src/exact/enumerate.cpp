@@ -437,7 +437,7 @@ struct RunUnits {
   double cutoff;    // tables below this are left out
   double tie_high;  // as SumWalk's
   double tie_low;
-  double floor;     // below this a weight leaves these units
+  double floor;  // below this a weight leaves these units
 };
 
 RunUnits run_units(const SumWalk& w, int64_t e) {
@@ -449,8 +449,7 @@ RunUnits run_units(const SumWalk& w, int64_t e) {
     return static_cast<double>(expl(std::min(log_value - shift, 11000.0L)));
   };
   const double cutoff = in_units(w.log_cutoff);
-  return {cutoff, in_units(w.log_tie_high), in_units(w.log_tie_low),
-          std::max(cutoff, kDoubleMin)};
+  return {cutoff, in_units(w.log_tie_high), in_units(w.log_tie_low), std::max(cutoff, kDoubleMin)};
 }
 
 // Adds a run's sums to the walk's.
@@ -512,9 +511,7 @@ struct Run {
   int64_t y_of(int64_t x) const { return (b - a) / 2 + x; }
 
   // Z of the table at x (exact scales): c + x D.
-  int64_t z_base() const {
-    return s.u.exact ? p.z + (b - a) / 2 * s.u.weight[s.k - 1] : 0;
-  }
+  int64_t z_base() const { return s.u.exact ? p.z + (b - a) / 2 * s.u.weight[s.k - 1] : 0; }
   int64_t z_step() const { return s.u.exact ? s.u.weight[s.k - 2] + s.u.weight[s.k - 1] : 0; }
   double r_at(int64_t x) const {
     return p.r + static_cast<double>(x) * s.u.inverse[s.k - 2] +
@@ -535,8 +532,8 @@ struct Run {
     const double slope = s.u.inverse[s.k - 2] + s.u.inverse[s.k - 1];
     auto first_at_least = [&](double bound) {
       const double guess = std::ceil((bound - r_at(0)) / slope);
-      int64_t x = static_cast<int64_t>(std::clamp(guess, static_cast<double>(x_lo),
-                                                  static_cast<double>(x_hi + 1)));
+      int64_t x = static_cast<int64_t>(
+          std::clamp(guess, static_cast<double>(x_lo), static_cast<double>(x_hi + 1)));
       while (x > x_lo && r_at(x - 1) >= bound) --x;
       while (x <= x_hi && r_at(x) < bound) ++x;
       return x;
@@ -587,7 +584,7 @@ struct Run {
     double x2;  // the statistics of the table before, nearer the mode
     double g2;
     bool settled = false;  // both statistics reach their thresholds from here on
-    int64_t dir = 1;         // +1 towards x_hi, -1 towards x_lo
+    int64_t dir = 1;       // +1 towards x_hi, -1 towards x_lo
     int64_t stats_from = 0;  // tables before this one reach neither threshold
   };
 
@@ -712,7 +709,8 @@ struct TwoAlleleTails {
         if (x == end()) return Next::kNone;
         if (stat(x + dir) <= stat(x)) return Next::kUnknown;
         const double bound = x2 ? run.s.x2_threshold : run.s.g2_threshold;
-        return found(first_beyond(x, [&](int64_t y) { return stat(y) >= bound; }, at));
+        return found(first_beyond(
+            x, [&](int64_t y) { return stat(y) >= bound; }, at));
       }
       case ExactTest::kDeficit:
         return found(reach(x, run.x_deficit, true, at));
@@ -951,7 +949,6 @@ uint64_t count_tables(const TableStats& s, uint64_t limit) {
   return walk_placements(at, visit) ? visit.count : limit + 1;
 }
 
-
 namespace {
 
 struct SumVisitor {
@@ -1039,9 +1036,9 @@ ExactPValues enumerate_tables(const TableStats& s, const EnumerationChoices& cho
   const double p_prob = out.p[ExactTest::kProb];
   // Within the double's full range the mid-p is taken from the two
   // rounded figures, as it always was; below it, from the sums.
-  out.prob_mid = p_prob >= 0x1p-960 ? std::max(0.0, p_prob - 0.5 * out.prob_ties)
-                                    : std::clamp(static_cast<double>(wide_ratio(mid, w.total)),
-                                                 0.0, 1.0);
+  out.prob_mid = p_prob >= 0x1p-960
+                     ? std::max(0.0, p_prob - 0.5 * out.prob_ties)
+                     : std::clamp(static_cast<double>(wide_ratio(mid, w.total)), 0.0, 1.0);
   const long double ln10 = logl(10.0L);
   out.log10_prob = static_cast<double>(std::min(0.0L, wide_log_ratio(prob, w.total) / ln10));
   out.log10_prob_mid = static_cast<double>(std::min(0.0L, wide_log_ratio(mid, w.total) / ln10));

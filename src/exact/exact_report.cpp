@@ -75,9 +75,8 @@ const std::vector<ExactColumn>& exact_columns() {
     for (const NamedP& test : kTests) {
       const std::string stem = test.column;
       if (test.test == ExactTest::kUDeficit) {
-        c.push_back({"u_score", [](const ExactResult& r, ExactTest) {
-                       return format_shortest(r.u_score);
-                     }});
+        c.push_back({"u_score",
+                     [](const ExactResult& r, ExactTest) { return format_shortest(r.u_score); }});
       }
       c.push_back({stem, [](const ExactResult& r, ExactTest t) {
                      return probability_cell(r.test[t].p);

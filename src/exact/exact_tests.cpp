@@ -1,16 +1,15 @@
 #include "exact/exact_tests.h"
 
-#include <boost/math/special_functions/beta.hpp>
-
 #include <algorithm>
+#include <boost/math/special_functions/beta.hpp>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "stats/clopper_pearson.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
+#include "stats/clopper_pearson.h"
 
 namespace {
 

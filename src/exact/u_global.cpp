@@ -248,8 +248,8 @@ ExactStatus draw_u_global(std::span<const UScopeUnit> units, const UGlobalOption
 
   const uint64_t draws = options.draws;
   const uint64_t chunks = (draws + kSampleChunk - 1) / kSampleChunk;
-  const auto threads = static_cast<unsigned>(
-      std::min<uint64_t>(resolve_workers(options.threads), chunks));
+  const auto threads =
+      static_cast<unsigned>(std::min<uint64_t>(resolve_workers(options.threads), chunks));
   std::atomic<uint64_t> next_chunk{0};
   std::vector<std::pair<uint64_t, uint64_t>> per_thread(threads, {0, 0});
   auto work = [&](unsigned id) {

@@ -50,10 +50,10 @@ struct UGlobalOptions {
 struct UGlobalResult {
   ExactMethod method = ExactMethod::kEnumeration;
   size_t units = 0;
-  double s_obs = 0;   // the sum of the units' U
-  double s_mean = 0;  // its expectation, -sum N (k - 1)/(2N - 1)
-  ExactP deficit;     // P(S >= S_obs); limits equal to p when exact
-  ExactP excess;      // P(S <= S_obs)
+  double s_obs = 0;    // the sum of the units' U
+  double s_mean = 0;   // its expectation, -sum N (k - 1)/(2N - 1)
+  ExactP deficit;      // P(S >= S_obs); limits equal to p when exact
+  ExactP excess;       // P(S <= S_obs)
   uint64_t draws = 0;  // drawn: T, and the hits of each test
   uint64_t hits_deficit = 0;
   uint64_t hits_excess = 0;
@@ -66,8 +66,7 @@ uint64_t u_scope_key(std::string_view scope_name);
 // The exact convolution of the units' laws; false (result untouched) when a
 // unit has no law, a unit's sample is unusable, or the convolution would
 // pass max_points.
-bool convolve_u_laws(std::span<const UScopeUnit> units, uint64_t max_points,
-                     UGlobalResult& result);
+bool convolve_u_laws(std::span<const UScopeUnit> units, uint64_t max_points, UGlobalResult& result);
 
 // The estimate from options.draws joint draws. On any status but kOk
 // (a unit's own, kNoAlleles for no units, kNoTables or kTooManyTables for

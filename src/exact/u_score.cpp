@@ -42,7 +42,8 @@ int64_t table_z(const UScale& u, const int64_t* t) {
 
 double table_r(const UScale& u, const int64_t* t) {
   double r = 0;
-  for_each_homozygote(u.k, t, [&](int32_t i, int64_t v) { r += static_cast<double>(v) * u.inverse[i]; });
+  for_each_homozygote(u.k, t,
+                      [&](int32_t i, int64_t v) { r += static_cast<double>(v) * u.inverse[i]; });
   return r;
 }
 

@@ -31,8 +31,7 @@ struct UScale {
 // the same allele order (k(k+1)/2 cells), taken as the sample. With
 // integers false, U is compared in double even where integers would do (the
 // two ways are held to each other by the tests).
-UScale prepare_u_scale(const std::vector<int64_t>& allele, const int64_t* t,
-                       bool integers = true);
+UScale prepare_u_scale(const std::vector<int64_t>& allele, const int64_t* t, bool integers = true);
 
 // U from a table's Z (exact scales) or R (the others).
 double u_of_z(const UScale& u, int64_t z);

@@ -1,3 +1,5 @@
+#include "exact/enumerate.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "exact/enumerate.h"
 #include "exact/exact_tests.h"
 #include "exact/table_stats.h"
 #include "exact_reference.h"
@@ -194,8 +195,8 @@ TEST(ExactEnumeration, LargeTwoAlleleSamplesStayInRange) {
 TEST(ExactEnumeration, ShortTwoAlleleWalkKeepsTheFullWalksFigures) {
   const LogFactorials& lf = full_log_factorials();
   int jumped = 0;
-  for (const int64_t n : {int64_t{20}, int64_t{300}, int64_t{2000}, int64_t{20000},
-                          int64_t{200000}}) {
+  for (const int64_t n :
+       {int64_t{20}, int64_t{300}, int64_t{2000}, int64_t{20000}, int64_t{200000}}) {
     for (const double freq : {0.5, 0.1, 0.01}) {
       const auto na = static_cast<int64_t>(std::llround(2.0 * static_cast<double>(n) * freq));
       const int64_t nb = 2 * n - na;

@@ -25,12 +25,19 @@ ExactResult sampled_result() {
 }
 
 TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
-  const std::vector<std::string> names = {
-      "exact_method",  "exact_tables",   "p_prob",   "p_prob_low",   "p_prob_high",
-      "p_prob_mid",    "p_x2e",          "p_x2e_low", "p_x2e_high",  "p_llr",
-      "p_llr_low",     "p_llr_high",     "p_deficit", "p_deficit_low", "p_deficit_high",
-      "p_excess",      "p_excess_low",   "p_excess_high", "u_score",     "p_u_deficit",
-      "p_u_deficit_low", "p_u_deficit_high", "p_u_excess", "p_u_excess_low", "p_u_excess_high"};
+  const std::vector<std::string> names = {"exact_method",    "exact_tables",
+                                          "p_prob",          "p_prob_low",
+                                          "p_prob_high",     "p_prob_mid",
+                                          "p_x2e",           "p_x2e_low",
+                                          "p_x2e_high",      "p_llr",
+                                          "p_llr_low",       "p_llr_high",
+                                          "p_deficit",       "p_deficit_low",
+                                          "p_deficit_high",  "p_excess",
+                                          "p_excess_low",    "p_excess_high",
+                                          "u_score",         "p_u_deficit",
+                                          "p_u_deficit_low", "p_u_deficit_high",
+                                          "p_u_excess",      "p_u_excess_low",
+                                          "p_u_excess_high"};
   EXPECT_EQ(exact_column_names(), names);
 
   ExactResult sampled = sampled_result();

@@ -25,8 +25,8 @@ struct BigNumberP {
 // The script's figures by test name (and p_prob_mid); empty when python3
 // cannot run it.
 std::map<std::string, BigNumberP> big_number_p(int k, const std::vector<int64_t>& counts) {
-  std::string command = "python3 " HWMC_SOURCE_DIR "/tests/exact/big_number_p.py " +
-                        std::to_string(k);
+  std::string command =
+      "python3 " HWMC_SOURCE_DIR "/tests/exact/big_number_p.py " + std::to_string(k);
   for (int64_t c : counts) command += " " + std::to_string(c);
   std::map<std::string, BigNumberP> out;
   FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
@@ -37,7 +37,8 @@ std::map<std::string, BigNumberP> big_number_p(int k, const std::vector<int64_t>
   if (pclose(pipe) != 0) return {};
   std::istringstream lines(text);
   std::string name, p, log10_p;
-  while (lines >> name >> p >> log10_p) out[name] = {std::strtod(p.c_str(), nullptr), std::strtod(log10_p.c_str(), nullptr)};
+  while (lines >> name >> p >> log10_p)
+    out[name] = {std::strtod(p.c_str(), nullptr), std::strtod(log10_p.c_str(), nullptr)};
   return out;
 }
 

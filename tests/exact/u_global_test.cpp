@@ -2,15 +2,15 @@
 // independent walk over every combination of the units' tables with exact
 // weights and exact sums of U, the joint draws against the convolution,
 // and the choice between the two.
+#include "exact/u_global.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/math/special_functions/beta.hpp>
-
 #include <cmath>
 #include <vector>
 
 #include "exact/sampler.h"
-#include "exact/u_global.h"
 #include "exact_reference.h"
 
 namespace {
@@ -31,19 +31,11 @@ struct ReferenceUnit {
 ReferenceUnit reference_unit(const ExactSample& s) {
   ReferenceUnit r;
   const std::vector<int64_t> n = exact_reference::allele_copies(s.k, s.counts);
-  for (int64_t c : n) {
-    r.product *= c;
-    r.n += c;
-  }
-  r.n /= 2;
-  auto q_of = [&](const std::vector<int64_t>& t) {
-    i128 q = 0;
-    for (int i = 0; i < s.k; ++i) q += t[exact_reference::tri(i, i, s.k)] * (r.product / n[i]);
-    return q;
-  };
-  r.q_obs = q_of(s.counts);
+  r.product = exact_reference::copies_product(n);
+  r.n = exact_reference::individuals(n);
+  r.q_obs = exact_reference::score_q(s.k, n, s.counts);
   exact_reference::for_each_table(s.k, n, [&](const std::vector<int64_t>& t, u128 w) {
-    r.tables.emplace_back(q_of(t), w);
+    r.tables.emplace_back(exact_reference::score_q(s.k, n, t), w);
     r.total += w;
   });
   return r;

@@ -78,7 +78,8 @@ TEST(ExactUScore, FourAlleleVector) {
 TEST(ExactUScore, ComparedInDoubleAsInIntegers) {
   for (const ExactSample& sample :
        {ExactSample{3, {3, 2, 2, 3, 2, 3}}, ExactSample{4, {2, 1, 1, 1, 2, 1, 1, 2, 1, 2}},
-        ExactSample{4, {0, 3, 5, 3, 1, 18, 7, 1, 5, 2}}, ExactSample{3, {30, 66, 120, 50, 184, 150}}}) {
+        ExactSample{4, {0, 3, 5, 3, 1, 18, 7, 1, 5, 2}},
+        ExactSample{3, {30, 66, 120, 50, 184, 150}}}) {
     SCOPED_TRACE(::testing::PrintToString(sample.counts));
     const TableStats exact = prepare_table_stats(sample, full_log_factorials());
     ASSERT_TRUE(exact.u.exact);
@@ -115,8 +116,8 @@ TEST(ExactUScore, LawOfUFromTheEnumeration) {
     ExactOptions o;
     o.keep_u_law = true;
     const ExactResult r = run(sample, o);
-    const exact_reference::ReferenceLaw want = exact_reference::reference_u_law(sample.k,
-                                                                                sample.counts);
+    const exact_reference::ReferenceLaw want =
+        exact_reference::reference_u_law(sample.k, sample.counts);
     ASSERT_EQ(r.u_law.u.size(), want.u.size());
     double total = 0, mean = 0, upper = 0, lower = 0;
     for (size_t i = 0; i < want.u.size(); ++i) {
@@ -127,10 +128,8 @@ TEST(ExactUScore, LawOfUFromTheEnumeration) {
       if (r.u_law.u[i] >= r.u_score) upper += r.u_law.p[i];
       if (r.u_law.u[i] <= r.u_score) lower += r.u_law.p[i];
     }
-    const std::vector<int64_t> n = exact_reference::allele_copies(sample.k, sample.counts);
-    int64_t two_n = 0;
-    for (int64_t c : n) two_n += c;
-    const double big_n = static_cast<double>(two_n / 2);
+    const double big_n = static_cast<double>(
+        exact_reference::individuals(exact_reference::allele_copies(sample.k, sample.counts)));
     EXPECT_NEAR(total, 1.0, 1e-13);
     EXPECT_NEAR(mean, -big_n * (sample.k - 1) / (2 * big_n - 1), 1e-12 * big_n);
     EXPECT_NEAR(upper, r.test[ExactTest::kUDeficit].p, 1e-13);
