@@ -563,10 +563,28 @@ struct Run {
     stat_terms(w, iv, y_of(x), x2, g2);
   }
 
+  // The units of the run's entry, and while the walk is below them (deep)
+  // its sums in those units, set aside: the tables within the double range
+  // are summed in the same order whatever lies below it.
+  int64_t main_e = 0;
+  bool deep = false;
+  RunSums main_sums;
+
   void enter_units(int64_t e) {
     if (e == sums.e) return;
-    flush_run(w, sums);
-    sums.e = e;
+    if (deep && e == main_e) {
+      flush_run(w, sums);
+      sums = main_sums;
+      deep = false;
+    } else if (!deep) {
+      main_sums = sums;
+      sums = RunSums{};
+      sums.e = e;
+      deep = true;
+    } else {
+      flush_run(w, sums);
+      sums.e = e;
+    }
     units = run_units(w, e);
   }
 
@@ -645,11 +663,16 @@ struct Run {
 // p_prob's and the ties' where the weights fall below the sample's, X2's and
 // G2's where the rising statistic reaches its threshold, the others' at a
 // bound of x. Stretches of unchanging tables are skipped: walked without
-// adding them while they are short, so that every figure stays as the full
-// walk makes it, and jumped over beyond, the weight taken afresh from the
-// log-factorials.
+// adding them up to kWalkWithoutAdding tables, so that every figure stays
+// as the full walk makes it, and jumped over beyond, the weight taken
+// afresh from the log-factorials. The log-factorials hold ln t! to some
+// 1e-19 of itself, near 1e-13 absolute at t of 10^5, where a chain of
+// ratios over a few thousand tables holds its weight to 1e-15: the jump is
+// kept for stretches so long (beyond some 40 standard deviations of H up to
+// N = 10^6) that the p they lead to lies below the double range, where only
+// its log10 is shown.
 struct TwoAlleleTails {
-  static constexpr int64_t kWalkWithoutAdding = 1024;
+  static constexpr int64_t kWalkWithoutAdding = 8192;
 
   enum class Step { kContinue, kStop, kQuiet, kJump };
   struct Decision {
@@ -808,16 +831,15 @@ void Run::walk(int64_t x0, long double lw0) {
   // lw0 lies within [log_cutoff, 300]; a double exp loses nothing where it
   // stays within the double range, and below it the run takes units of its
   // own.
-  int64_t e0 = 0;
   double w0 = 0;
   if (lw0 >= kLogDoubleMin) {
     w0 = std::exp(static_cast<double>(lw0));
-    units = run_units(w, 0);
   } else {
-    units = run_units(w, 0);
-    w0 = in_units(lw0);
-    e0 = sums.e;
+    main_e = static_cast<int64_t>(floorl(lw0 / kLn2));
+    sums.e = main_e;
+    w0 = static_cast<double>(expl(lw0 - static_cast<long double>(main_e) * kLn2));
   }
+  units = run_units(w, main_e);
   constexpr double kNoTableBefore = std::numeric_limits<double>::infinity();
   Side up{kNoTableBefore, kNoTableBefore, false, 1, x0};
   add(up, x0, w0);
@@ -828,7 +850,7 @@ void Run::walk(int64_t x0, long double lw0) {
     Side& side = dir > 0 ? up : down;
     if (w.skip_tails && !side.settled) side.stats_from = first_table_with_stats(x0, dir);
     const TwoAlleleTails tails{*this, dir};
-    enter_units(e0);
+    enter_units(main_e);
     double wt = w0;
     int64_t x = x0;
     int64_t quiet_until = x0;  // tables before this one change no sum: not added
@@ -839,9 +861,7 @@ void Run::walk(int64_t x0, long double lw0) {
         // The cutoff lies below the double's full precision in these units:
         // the walk goes on in units of its own.
         const int shift = -std::ilogb(wt);
-        flush_run(w, sums);
-        sums.e -= shift;
-        units = run_units(w, sums.e);
+        enter_units(sums.e - shift);
         wt = std::ldexp(wt, shift);
         next = dir > 0 ? wt * ratio_up(a, b, x) : wt / ratio_up(a, b, x - 1);
         if (next < units.cutoff) break;
@@ -865,6 +885,7 @@ void Run::walk(int64_t x0, long double lw0) {
       }
     }
   }
+  enter_units(main_e);
   add_run(w, sums);
 }
 
@@ -1034,9 +1055,10 @@ ExactPValues enumerate_tables(const TableStats& s, const EnumerationChoices& cho
   const WideSum& prob = w.sums[ExactTest::kProb];
   const WideSum mid = wide_less_half(prob, w.ties);
   const double p_prob = out.p[ExactTest::kProb];
-  // Within the double's full range the mid-p is taken from the two
-  // rounded figures, as it always was; below it, from the sums.
-  out.prob_mid = p_prob >= 0x1p-960
+  // Where p_prob is a normal double the mid-p is taken from the two rounded
+  // figures, as it always was (within a unit of its last place); below, from
+  // the sums.
+  out.prob_mid = p_prob >= kDoubleMin
                      ? std::max(0.0, p_prob - 0.5 * out.prob_ties)
                      : std::clamp(static_cast<double>(wide_ratio(mid, w.total)), 0.0, 1.0);
   const long double ln10 = logl(10.0L);

@@ -20,8 +20,8 @@
 // TwoAlleleTails in the source): a p far in a tail costs the tables that
 // change the total, some 8.6 standard deviations of H on each side of the
 // mode, O(sqrt N), instead of the whole run; every figure stays the full
-// walk's except where a stretch of over 1024 tables is jumped (within
-// 1e-12 relative).
+// walk's except where a stretch of over 8192 tables is jumped (within
+// 1e-12 relative; such p lie far below the double range up to N = 10^6).
 //
 // Both walks are iterative, one level per cell placed, so the depth of the
 // search costs no stack whatever the number of alleles.

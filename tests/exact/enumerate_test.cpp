@@ -211,9 +211,9 @@ TEST(ExactEnumeration, ShortTwoAlleleWalkKeepsTheFullWalksFigures) {
         const TableStats s = prepare_table_stats(sample, lf);
         const ExactPValues short_walk = enumerate_tables(s);
         const ExactPValues full = enumerate_tables(s, {.walk_every_tail = true});
-        // The longest stretch walked without adding is 1024 tables: beyond
-        // some 1024 / sd standard deviations past where the total settles.
-        const bool may_jump = std::fabs(z) * sd > 1024 / 2;
+        // Stretches of up to 8192 tables (16384 heterozygotes) are walked
+        // without adding them; only longer ones may be jumped.
+        const bool may_jump = std::fabs(z) * sd > 8192;
         jumped += may_jump ? 1 : 0;
         for (ExactTest test : kExactTests) {
           const double a = short_walk.p[test], b = full.p[test];
