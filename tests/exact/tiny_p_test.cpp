@@ -92,6 +92,24 @@ TEST(ExactTinyP, SubnormalAndSmallestNormalFigures) {
   expect_matches_big_numbers(2, {505, 1, 505});
 }
 
+// 200 000 individuals, 60 standard deviations of H below the mode: every
+// tail p lies near 1e-786 (log10 from big_number_p.py, which takes minutes
+// here), so each is 0, not a few subnormal units left over from weights
+// summed below the double's range.
+TEST(ExactTinyP, TailsFarBelowTheDoubleRangeAreZero) {
+  ExactResult r;
+  ASSERT_EQ(run_exact_tests(ExactSample{2, {56708, 86584, 56708}}, ExactOptions{}, r),
+            ExactStatus::kOk);
+  for (ExactTest test : {ExactTest::kProb, ExactTest::kX2e, ExactTest::kLlr, ExactTest::kDeficit,
+                         ExactTest::kUDeficit}) {
+    EXPECT_EQ(r.test[test].p, 0.0) << static_cast<int>(test);
+  }
+  EXPECT_EQ(r.prob_mid, 0.0);
+  EXPECT_EQ(r.test[ExactTest::kExcess].p, 1.0);
+  EXPECT_NEAR(r.log10_prob, -785.9139375702944, 1e-11 * 786);
+  EXPECT_NEAR(r.log10_prob_mid, -785.9720107261383, 1e-11 * 786);
+}
+
 // A sampled p has the log10 of its valid p; an enumerated one within the
 // range the log10 of the p itself.
 TEST(ExactTinyP, LogOfTheLeadingPFollowsTheValidP) {
