@@ -239,17 +239,10 @@ std::string usage_hint(const char* program) {
 
 std::string usage_text(const char* program) {
   const std::string p = program;
-  return "usage: " + p +
-         " INPUT... [OUTPUT]\n"
-         "       " +
-         p +
-         " [--batch] [OPTION]... FILE...\n"
-         "       " +
-         p +
-         " --vcf [OPTION]... FILE...\n"
-         "       " +
-         p +
-         " --merge [--summary FILE] TABLE...\n"
+  return "usage: " + p + " INPUT... [OUTPUT]\n"
+         "       " + p + " [--batch] [OPTION]... FILE...\n"
+         "       " + p + " --vcf [OPTION]... FILE...\n"
+         "       " + p + " --merge [--summary FILE] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -264,8 +257,7 @@ std::string usage_text(const char* program) {
          "written as the shortest decimal that reads back to the same value.\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
-         std::to_string(kMaxRuns) +
-         ")\n"
+         std::to_string(kMaxRuns) + ")\n"
          "                 for every file; the mc_*_low/_high columns are 95%\n"
          "                 Clopper-Pearson limits of the hits (the report keeps\n"
          "                 its classic intervals)\n"
@@ -277,18 +269,14 @@ std::string usage_text(const char* program) {
          "                 all tables enumerated, or sampled when there are\n"
          "                 more than --max-tables\n"
          "  --max-tables M enumerate up to M tables (default " +
-         std::to_string(kDefaultMaxTables) +
-         "; 0: always\n"
+         std::to_string(kDefaultMaxTables) + "; 0: always\n"
          "                 sample)\n"
          "  --tables T     tables drawn when sampling (default " +
-         std::to_string(kDefaultTables) +
-         ")\n"
-         "  --tables auto  when sampling, stop at the " +
-         std::to_string(kSequentialHits) +
+         std::to_string(kDefaultTables) + ")\n"
+         "  --tables auto  when sampling, stop at the " + std::to_string(kSequentialHits) +
          "th table that hits p_prob\n"
-         "                 (sequential p-value " +
-         std::to_string(kSequentialHits) + "/l), or after " + std::to_string(kDefaultTables) +
-         " tables;\n"
+         "                 (sequential p-value " + std::to_string(kSequentialHits) +
+         "/l), or after " + std::to_string(kDefaultTables) + " tables;\n"
          "                 the other four tests are then estimates\n"
          "                 (the default with --vcf)\n"
          "  --threads N    threads of the exact tests (default 0: all cores);\n"
