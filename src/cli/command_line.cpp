@@ -265,8 +265,9 @@ std::string usage_text(const char* program) {
          "                 the clock\n"
          "  --report FILE  append each file's report to FILE\n"
          "  --exact        add the exact tests (probability, X2, G2, heterozygote\n"
-         "                 deficit and excess): all tables enumerated, or sampled\n"
-         "                 when there are more than --max-tables\n"
+         "                 deficit and excess by count and by the score U):\n"
+         "                 all tables enumerated, or sampled when there are\n"
+         "                 more than --max-tables\n"
          "  --max-tables M enumerate up to M tables (default " +
          std::to_string(kDefaultMaxTables) + "; 0: always\n"
          "                 sample)\n"

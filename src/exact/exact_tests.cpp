@@ -1,20 +1,23 @@
 #include "exact/exact_tests.h"
 
-#include <boost/math/special_functions/beta.hpp>
-
 #include <algorithm>
+#include <boost/math/special_functions/beta.hpp>
+#include <cmath>
 #include <limits>
+#include <utility>
 
-#include "stats/clopper_pearson.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
+#include "stats/clopper_pearson.h"
 
 namespace {
 
 constexpr int64_t kMaxCopies = int64_t{1} << 50;
 
-ExactStatus check_sample(const ExactSample& sample) {
+}  // namespace
+
+ExactStatus check_exact_sample(const ExactSample& sample) {
   const int32_t k = sample.k;
   if (k < 1 || sample.counts.size() != static_cast<size_t>(k) * (k + 1) / 2) {
     return ExactStatus::kNoAlleles;
@@ -36,6 +39,8 @@ ExactStatus check_sample(const ExactSample& sample) {
   }
   return ExactStatus::kOk;
 }
+
+namespace {
 
 // 2N of a checked sample.
 int64_t sample_copies(const ExactSample& sample) {
@@ -70,6 +75,11 @@ double valid_sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop) {
 double exact_leading_p(const ExactResult& result) {
   if (result.method == ExactMethod::kEnumeration) return result.test[ExactTest::kProb].p;
   return valid_sampled_p(result.hits[ExactTest::kProb], result.tables, result.stop);
+}
+
+double exact_leading_log10_p(const ExactResult& result) {
+  if (result.method == ExactMethod::kEnumeration) return result.log10_prob;
+  return std::log10(exact_leading_p(result));
 }
 
 double exact_valid_p(const ExactResult& result, ExactTest test) {
@@ -116,7 +126,7 @@ const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t c
 
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
-  const ExactStatus status = check_sample(sample);
+  const ExactStatus status = check_exact_sample(sample);
   if (status != ExactStatus::kOk) return status;
   ExactTables own;
   const TableStats stats =
@@ -126,13 +136,17 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);
   const uint64_t count = limit == 0 ? 1 : count_tables(stats, limit);
   if (limit > 0 && count <= limit) {
-    const ExactPValues p = enumerate_tables(stats);
+    ExactPValues p = enumerate_tables(stats, {.keep_u_law = options.keep_u_law});
     result = ExactResult{};
     result.method = ExactMethod::kEnumeration;
     result.tables = count;
     result.seed = options.seed;
     for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
-    result.prob_mid = std::max(0.0, p.p[ExactTest::kProb] - 0.5 * p.prob_ties);
+    result.prob_mid = p.prob_mid;
+    result.log10_prob = p.log10_prob;
+    result.log10_prob_mid = p.log10_prob_mid;
+    result.u_score = stats.u.u_sample;
+    result.u_law = std::move(p.u_law);
     return ExactStatus::kOk;
   }
   if (options.tables == 0) return ExactStatus::kNoTables;
@@ -154,6 +168,9 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   result.hits = hits.hits;
   result.stop = stop;
   result.prob_mid = std::numeric_limits<double>::quiet_NaN();
+  result.log10_prob = std::numeric_limits<double>::quiet_NaN();
+  result.log10_prob_mid = std::numeric_limits<double>::quiet_NaN();
+  result.u_score = stats.u.u_sample;
   for (ExactTest test : kExactTests) {
     // Only p_prob stops the draws; the other tests are counts of as many.
     const SamplingStop own = test == ExactTest::kProb ? stop : SamplingStop::kFixedCount;
