@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
 scripts/ensure-packages.sh "The test suite" cmake g++ make libgtest-dev libbenchmark-dev libboost-math-dev \
   python3 python3-pyte libfaketime tmux chromium python3-pil snakemake tabix \
-  libhts-dev pkg-config
+  libhts-dev pkg-config zlib1g-dev xz-utils bzip2 zstd
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
 # The tests copy the program as it was linked ($build_dir/uncounted/hwmc, taken
