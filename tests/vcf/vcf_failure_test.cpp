@@ -126,10 +126,22 @@ TEST(RegionText, ChromOrChromWithRange) {
   EXPECT_EQ(r->from, 1001);
   EXPECT_EQ(r->to, 2000);
   EXPECT_EQ(format_region(*r), "chr1:1001-2000");
-  auto whole = parse_region("HLA-A*01:01");  // a name with ':' and no range
+  // A name with ':' may read as a position: the reader tells which by the
+  // file's contigs (resolve_region).
+  auto whole = parse_region("HLA-A*01:01");
   ASSERT_TRUE(whole);
-  EXPECT_TRUE(whole->whole);
-  EXPECT_EQ(whole->chrom, "HLA-A*01:01");
+  EXPECT_EQ(whole->chrom, "HLA-A*01");
+  EXPECT_EQ(whole->from, 1);
+  EXPECT_EQ(whole->to, 1);
+  EXPECT_EQ(whole->whole_name, "HLA-A*01:01");
+  auto hla = whole;
+  EXPECT_TRUE(resolve_region(*hla, [](const std::string& c) { return c == "HLA-A*01:01"; }));
+  EXPECT_TRUE(hla->whole);
+  EXPECT_EQ(hla->chrom, "HLA-A*01:01");
+  EXPECT_FALSE(resolve_region(*whole, [](const std::string&) { return true; }));
+  auto plain = parse_region("HLA-A*01:01");
+  EXPECT_TRUE(resolve_region(*plain, [](const std::string& c) { return c == "HLA-A*01"; }));
+  EXPECT_EQ(plain->to, 1);
   auto named = parse_region("chrUn:7:5-9");
   ASSERT_TRUE(named);
   EXPECT_EQ(named->chrom, "chrUn:7");
