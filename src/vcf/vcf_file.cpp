@@ -83,7 +83,7 @@ std::string remake_index_hint(const VcfFile& f) {
 // The index must end where the data ends: a byte after the last record it
 // knows of is data it lacks; a place it names that the data does not have
 // makes it another file's.
-VcfFailure check_index_fits(VcfFile& f) {
+VcfFailure check_index_fits(const std::string& path, VcfFile& f) {
   hts_idx_t* idx = file_index(f);
   BGZF* in = bgzf_of(f);
   const int64_t header_end = bgzf_tell(in);
@@ -95,20 +95,25 @@ VcfFailure check_index_fits(VcfFile& f) {
     for (int i = 0; i < it->n_off; ++i) end = std::max(end, static_cast<int64_t>(it->off[i].v));
   }
   const std::string index = escape_text(f.index_path);
+  // A place at or past the end-of-file marker's is no place of the data.
+  struct stat st {};
+  const bool beyond = ::stat(path.c_str(), &st) == 0 && (end >> 16) + 28 > st.st_size;
   char byte = 0;
-  const bool placed = bgzf_seek(in, end, SEEK_SET) >= 0;
+  const bool placed = !beyond && bgzf_seek(in, end, SEEK_SET) >= 0;
   const ssize_t got = placed ? bgzf_read(in, &byte, 1) : -1;
   if (got < 0)
     return failure(VcfStatus::kIndexMismatch,
                    "the index " + index +
-                       " does not match the file: it names places the data does not have (an "
-                       "index of another file, or of a file since cut short); make it again with " +
+                       " does not match the file: it names places the data does not have (the "
+                       "file was changed after the index was made, or the index is another "
+                       "file's); make it again with " +
                        remake_index_hint(f));
   if (got > 0)
     return failure(VcfStatus::kStaleIndex,
                    "the file has data past the last record its index " + index +
-                       " knows of (sites added after the index was made, or an index of another "
-                       "file): make it again with " + remake_index_hint(f));
+                       " knows of (sites added after the index was made, or the index is another "
+                       "file's): make it again with " +
+                       remake_index_hint(f));
   if (bgzf_seek(in, header_end, SEEK_SET) < 0)
     return failure(VcfStatus::kCannotOpen, "cannot read the file again after its index");
   return {};
@@ -150,7 +155,7 @@ VcfFailure load_index(const char* path, const VcfOpenOptions& o, VcfFile& f) {
   if (named == std::string::npos && ::stat(path, &data) == 0 &&
       ::stat(f.index_path.c_str(), &index) == 0)
     f.index_older = index.st_mtime < data.st_mtime;
-  return check_index_fits(f);
+  return check_index_fits(name.substr(0, named), f);
 }
 
 }  // namespace

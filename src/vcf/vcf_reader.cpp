@@ -117,6 +117,10 @@ std::string read_place(const VcfReader& r) {
 // that ends early), else the record.
 VcfFailure read_failure(const VcfReader& r) {
   VcfFailure data = compressed_data_failure(r.in, read_place(r));
+  // Read through the index, a block that is not one may be the index's fault.
+  if (!vcf_ok(data) && !r.regions.empty())
+    data.reason += " (the file is damaged, or its index " + escape_text(r.in.index_path) +
+                   " does not match it)";
   if (!vcf_ok(data)) return data;
   if (!bgzf_stream_ended(r.in))
     return file_failure(VcfStatus::kTruncated, "the data ends " + read_place(r) +
