@@ -1,5 +1,6 @@
 #include "batch/vcf_source.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <utility>
@@ -14,8 +15,10 @@
 namespace {
 
 // Sites read at once: enough units to keep every core on the exact tests,
-// few enough that a block of thousands of samples stays small.
+// few enough that a block of thousands of samples stays small; with many
+// populations, fewer sites, so that a block holds about as many units.
 constexpr size_t kBlockSites = 512;
+constexpr size_t kBlockUnits = 4096;
 
 // The permutation test names classes by letter: at most 127 of them.
 constexpr int32_t kVcfMcClasses = 127;
@@ -127,7 +130,9 @@ Fetched fetch_block(VcfStream& s) {
     }
     warn_unknown_ids(*s.settings, s.path, s.reader.pops.unknown);
   }
-  const VcfFailure f = read_site_block(s.reader, s.block, kBlockSites);
+  const size_t populations = static_cast<size_t>(std::max(population_count(s.reader), 1));
+  const VcfFailure f =
+      read_site_block(s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
   if (!vcf_ok(f)) {
     out.status = SourceStatus::kFailed;
     out.failure = describe_vcf_failure(f);

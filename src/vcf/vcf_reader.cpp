@@ -260,7 +260,8 @@ VcfFailure read_site_block(VcfReader& r, SiteBlock& block, size_t max_sites) {
     // Packed GT is counted as it is; a call naming an allele beyond the
     // site's is found again through the calls, to name its sample.
     if (packed != nullptr) {
-      counted = count_packed_gt(s, packed, r.pops, r.tally) < s.n_allele;
+      counted = dense_count_fits(s.n_allele, r.pops) &&
+                count_packed_gt(s, packed, r.pops, r.tally) < s.n_allele;
       if (!counted)
         fault = decode_htslib_record(r.in.header.get(), r.record.get(), r.gt, r.alt_text,
                                      r.calls.data(), s, largest);
