@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "batch/unit_driver.h"
+#include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
 #include "vcf/region_tiling.h"
@@ -95,6 +96,20 @@ void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
                      path + ", left out:" + names);
 }
 
+// What the reader noted on opening the file, said as warnings.
+void warn_open_notes(const VcfRunSettings& settings, const std::string& path,
+                     const VcfOpenNotes& notes) {
+  if (!notes.older_index.empty())
+    report_failure(settings.program, path,
+                   "the index " + escape_text(notes.older_index) +
+                       " is older than the file: sites added since it was made are not read "
+                       "through it; make it again (tabix -f -p vcf, or bcftools index -f)");
+  if (!notes.absent_contigs.empty())
+    report_failure(settings.program, path,
+                   "no contig " + contig_list_text(notes.absent_contigs) + " in the file (contigs: " +
+                       contig_list_text(notes.contigs) + "): their regions match nothing here");
+}
+
 // One block's worth of units as the reader gave them.
 struct Fetched {
   SourceStatus status = SourceStatus::kEnd;
@@ -129,6 +144,7 @@ Fetched fetch_block(VcfStream& s) {
       return out;
     }
     warn_unknown_ids(*s.settings, s.path, s.reader.pops.unknown);
+    warn_open_notes(*s.settings, s.path, s.reader.notes);
   }
   const size_t populations = static_cast<size_t>(std::max(population_count(s.reader), 1));
   const VcfFailure f =

@@ -7,7 +7,9 @@
 #include <htslib/bgzf.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -238,4 +240,34 @@ TEST(VcfMessages, InputTextInMessagesIsEscaped) {
   o = run_hwmc({"--vcf", "--region", "chr\x07", t.gz});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "hwmc: " + t.gz + ": no contig chr\\x07 in the file (contigs: c\\x1B[2J)\n");
+}
+
+TEST_F(VcfInputs, WhatTheIndexAndTheRegionsLeaveOutIsSaid) {
+  const std::string gz = dir_->file("copy.vcf.gz");
+  std::filesystem::copy_file(files_->gz, gz);
+  std::filesystem::copy_file(files_->gz + ".tbi", gz + ".tbi");
+  std::filesystem::last_write_time(
+      gz, std::filesystem::last_write_time(gz + ".tbi") + std::chrono::seconds(5));
+  Output o = run_hwmc({"--vcf", "--seed", "4", "--region", "chr2", "--region", "chrX:1-5", gz});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_GT(rows_of(o.out).size(), 100u);
+  EXPECT_EQ(o.err, "hwmc: " + gz + ": the index " + gz +
+                       ".tbi is older than the file: sites added since it was made are not read "
+                       "through it; make it again (tabix -f -p vcf, or bcftools index -f)\n"
+                       "hwmc: " + gz + ": no contig chrX in the file (contigs: chr1, chr2): their "
+                       "regions match nothing here\n");
+  // --list-regions refuses it.
+  o = run_hwmc({"--vcf", "--list-regions", "3", gz});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("is older than the file: regions from it would leave out"), std::string::npos)
+      << o.err;
+  // Regions that overlap give each site once.
+  const std::vector<Row> once = rows_of(run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-3000",
+                                                  "--region", "chr1:2000-5000", files_->gz})
+                                            .out);
+  const std::vector<Row> whole = rows_of(
+      run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-5000", files_->gz}).out);
+  EXPECT_GT(whole.size(), 50u);
+  EXPECT_TRUE(once == whole);
 }
