@@ -51,13 +51,16 @@ Range read_range(std::string_view text, VcfRegion& r) {
 std::optional<VcfRegion> parse_region(std::string_view text) {
   VcfRegion r;
   if (!text.empty() && text.front() == '{') {
-    const size_t close = text.find('}');
-    if (close == std::string_view::npos || close == 1) return std::nullopt;
-    r.chrom = std::string(text.substr(1, close - 1));
-    const std::string_view rest = text.substr(close + 1);
-    if (rest.empty()) return r;
-    if (rest.front() != ':' || read_range(rest.substr(1), r) != Range::kGood) return std::nullopt;
-    return r;
+    // The name ends at the last '}' that only a range, or nothing, follows.
+    for (size_t close = text.rfind('}'); close != std::string_view::npos && close > 1;
+         close = text.rfind('}', close - 1)) {
+      VcfRegion braced;
+      braced.chrom = std::string(text.substr(1, close - 1));
+      const std::string_view rest = text.substr(close + 1);
+      if (rest.empty()) return braced;
+      if (rest.front() == ':' && read_range(rest.substr(1), braced) == Range::kGood) return braced;
+    }
+    return std::nullopt;
   }
   if (text.empty()) return std::nullopt;
   const size_t colon = text.rfind(':');

@@ -165,6 +165,7 @@ TEST(RegionText, TheFormsOfBcftoolsAndTabix) {
       {"chr1:1,234,567", "chr1", 1234567, 1234567},
       {"{chrUn:1-5}:1-100", "chrUn:1-5", 1, 100},
       {"{a:b}:7-", "a:b", 7, kRegionEnd},
+      {"{a}b:c}:7-", "a}b:c", 7, kRegionEnd},  // the last '}' before a range
       // A 16-digit end is a number; one too large for any position, the end.
       {"1:5-1234567890123456", "1", 5, 1234567890123456},
       {"1:5-99999999999999999999999", "1", 5, kRegionEnd},
