@@ -182,7 +182,9 @@ bool prepare_vcf_run(const BatchOptions& options, const char* program, VcfRunSet
     const std::optional<VcfRegion> region = parse_region(text);
     if (!region) {
       usage = true;
-      report_failure(program, "--region '" + text + "'", "not CHR or CHR:FROM-TO with 1 <= FROM <= TO");
+      report_failure(program, "--region '" + text + "'",
+                     "not CHR, CHR:POS, CHR:FROM-TO, CHR:FROM- or CHR:-TO with 1 <= FROM <= TO "
+                     "({NAME} for a name holding ':')");
       return false;
     }
     settings.regions.push_back(*region);

@@ -15,7 +15,7 @@ enum class VcfStatus {
   kNotVcf,         // neither VCF text nor BCF, or no readable header
   kUnsupported,    // compressed in a way htslib cannot read (bzip2, xz, zstd)
   kBadPops,        // the --pops file: unreadable, short line, an ID twice
-  kBadRegion,      // a --region that is not CHR[:FROM-TO]
+  kBadRegion,      // a --region that reads two ways in this file
   kNoIndex,        // --region without a .tbi/.csi index, or on a stream
   kStaleIndex,     // the file holds data its index does not cover
   kIndexMismatch,  // the index points where the file has no data
