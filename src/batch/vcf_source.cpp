@@ -106,8 +106,9 @@ void warn_open_notes(const VcfRunSettings& settings, const std::string& path,
                        "through it; make it again (tabix -f -p vcf, or bcftools index -f)");
   if (!notes.absent_contigs.empty())
     report_failure(settings.program, path,
-                   "no contig " + contig_list_text(notes.absent_contigs) + " in the file (contigs: " +
-                       contig_list_text(notes.contigs) + "): their regions match nothing here");
+                   "no contig " + contig_list_text(notes.absent_contigs) +
+                       " in the file (contigs: " + contig_list_text(notes.contigs) +
+                       "): their regions match nothing here");
 }
 
 // One block's worth of units as the reader gave them.
@@ -147,8 +148,8 @@ Fetched fetch_block(VcfStream& s) {
     warn_open_notes(*s.settings, s.path, s.reader.notes);
   }
   const size_t populations = static_cast<size_t>(std::max(population_count(s.reader), 1));
-  const VcfFailure f =
-      read_site_block(s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
+  const VcfFailure f = read_site_block(
+      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
   if (!vcf_ok(f)) {
     out.status = SourceStatus::kFailed;
     out.failure = describe_vcf_failure(f);

@@ -29,8 +29,8 @@ bool is_bgzf_header(std::string_view h) {
   if (h.size() < 18 || (static_cast<unsigned char>(h[3]) & 4) == 0) return false;
   const size_t extra = static_cast<unsigned char>(h[10]) | static_cast<unsigned char>(h[11]) << 8;
   for (size_t at = 12; at + 4 <= 12 + extra && at + 4 <= h.size();) {
-    const size_t length = static_cast<unsigned char>(h[at + 2]) |
-                          static_cast<unsigned char>(h[at + 3]) << 8;
+    const size_t length =
+        static_cast<unsigned char>(h[at + 2]) | static_cast<unsigned char>(h[at + 3]) << 8;
     if (h[at] == 'B' && h[at + 1] == 'C' && length == 2) return true;
     at += 4 + length;
   }
@@ -70,10 +70,16 @@ FileFormat detect_file_format(std::string_view head) {
     f.content = content_of(inflate_start(head));
     return f;
   }
-  if (starts_with(head, "BZh")) f.compression = FileCompression::kBzip2;
-  else if (starts_with(head, std::string_view("\xfd" "7zXZ\x00", 6))) f.compression = FileCompression::kXz;
-  else if (starts_with(head, "\x28\xb5\x2f\xfd")) f.compression = FileCompression::kZstd;
-  else f.content = content_of(head);
+  if (starts_with(head, "BZh"))
+    f.compression = FileCompression::kBzip2;
+  else if (starts_with(head, std::string_view("\xfd"
+                                              "7zXZ\x00",
+                                              6)))
+    f.compression = FileCompression::kXz;
+  else if (starts_with(head, "\x28\xb5\x2f\xfd"))
+    f.compression = FileCompression::kZstd;
+  else
+    f.content = content_of(head);
   return f;
 }
 
@@ -84,7 +90,8 @@ std::optional<FileFormat> detect_file_format_of(const char* path) {
   std::string head(kFormatProbeBytes, '\0');
   size_t got = 0;
   while (got < head.size()) {
-    const ssize_t n = read_at(file.fd, head.data() + got, head.size() - got, static_cast<off_t>(got));
+    const ssize_t n =
+        read_at(file.fd, head.data() + got, head.size() - got, static_cast<off_t>(got));
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     got += static_cast<size_t>(n);
@@ -95,12 +102,18 @@ std::optional<FileFormat> detect_file_format_of(const char* path) {
 
 const char* compression_name(FileCompression c) {
   switch (c) {
-    case FileCompression::kNone: return "";
-    case FileCompression::kGzip: return "gzip";
-    case FileCompression::kBgzf: return "BGZF";
-    case FileCompression::kBzip2: return "bzip2";
-    case FileCompression::kXz: return "xz";
-    case FileCompression::kZstd: return "zstd";
+    case FileCompression::kNone:
+      return "";
+    case FileCompression::kGzip:
+      return "gzip";
+    case FileCompression::kBgzf:
+      return "BGZF";
+    case FileCompression::kBzip2:
+      return "bzip2";
+    case FileCompression::kXz:
+      return "xz";
+    case FileCompression::kZstd:
+      return "zstd";
   }
   return "";
 }

@@ -18,9 +18,9 @@ struct ContigShare {
   int tid = -1;
   uint64_t records = 0;
   int32_t pieces = 0;
-  std::vector<int64_t> starts;   // 0-based window starts where a region may begin
-  std::vector<double> offsets;   // where reading from each starts, non-decreasing
-  double first = 0, last = 0;    // the contig's records' compressed span
+  std::vector<int64_t> starts;  // 0-based window starts where a region may begin
+  std::vector<double> offsets;  // where reading from each starts, non-decreasing
+  double first = 0, last = 0;   // the contig's records' compressed span
 };
 
 double as_offset(uint64_t virtual_offset) {
@@ -29,7 +29,8 @@ double as_offset(uint64_t virtual_offset) {
 }
 
 HtsIterator query(const VcfFile& f, int tid, int64_t beg, int64_t end) {
-  return HtsIterator(hts_itr_query(file_index(f), tid, beg, end, f.bcf ? bcf_readrec : tbx_readrec));
+  return HtsIterator(
+      hts_itr_query(file_index(f), tid, beg, end, f.bcf ? bcf_readrec : tbx_readrec));
 }
 
 // The windows of [beg, end) that records overlap, each with the offset its
@@ -84,9 +85,9 @@ void cut_contig(const ContigShare& c, std::vector<VcfRegion>& out) {
   for (int32_t i = 1; i < c.pieces; ++i) {
     const double target = c.first + (c.last - c.first) * i / c.pieces;
     // The first window at or beyond the target that starts later than the last cut.
-    next = static_cast<size_t>(std::lower_bound(c.offsets.begin() + static_cast<long>(next),
-                                                c.offsets.end(), target) -
-                               c.offsets.begin());
+    next = static_cast<size_t>(
+        std::lower_bound(c.offsets.begin() + static_cast<long>(next), c.offsets.end(), target) -
+        c.offsets.begin());
     while (next < c.offsets.size() &&
            (c.offsets[next] <= from_offset || c.starts[next] + 1 <= from))
       ++next;

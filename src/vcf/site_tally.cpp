@@ -40,7 +40,8 @@ void group_members(const SamplePopulations& pops, TallyWorkspace& w) {
   w.members.assign(w.member_first[populations], 0);
   std::vector<uint32_t> next(w.member_first.begin(), w.member_first.end() - 1);
   for (size_t j = 0; j < pops.of_sample.size(); ++j)
-    if (pops.of_sample[j] >= 0) w.members[next[static_cast<size_t>(pops.of_sample[j])]++] = static_cast<uint32_t>(j);
+    if (pops.of_sample[j] >= 0)
+      w.members[next[static_cast<size_t>(pops.of_sample[j])]++] = static_cast<uint32_t>(j);
   w.members_of = &pops;
 }
 
@@ -55,7 +56,8 @@ void count_calls_sparsely(const SiteText& s, const int32_t* calls, const SampleP
   w.sparse_count_first.assign(1, 0);
   w.sparse_alleles.clear();
   w.sparse_counts.clear();
-  if (w.sparse_rank.size() < static_cast<size_t>(s.n_allele)) w.sparse_rank.resize(static_cast<size_t>(s.n_allele), -1);
+  if (w.sparse_rank.size() < static_cast<size_t>(s.n_allele))
+    w.sparse_rank.resize(static_cast<size_t>(s.n_allele), -1);
   for (size_t p = 0; p < populations; ++p) {
     const size_t first = w.sparse_alleles.size();
     const uint32_t* member = w.members.data() + w.member_first[p];
@@ -78,16 +80,19 @@ void count_calls_sparsely(const SiteText& s, const int32_t* calls, const SampleP
     const auto alleles = w.sparse_alleles.begin() + static_cast<long>(first);
     std::sort(alleles, w.sparse_alleles.end());
     const size_t k = w.sparse_alleles.size() - first;
-    for (size_t i = 0; i < k; ++i) w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = static_cast<int32_t>(i);
+    for (size_t i = 0; i < k; ++i)
+      w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = static_cast<int32_t>(i);
     const size_t cells = w.sparse_counts.size();
     w.sparse_counts.resize(cells + triangle(k), 0);
     for (size_t i = 0; i < members; ++i) {
       if (!counted(i, lo, hi)) continue;
-      ++w.sparse_counts[cells + tri_cell(static_cast<size_t>(w.sparse_rank[static_cast<size_t>(lo)]),
-                                         static_cast<size_t>(w.sparse_rank[static_cast<size_t>(hi)]), k)];
+      ++w.sparse_counts[cells +
+                        tri_cell(static_cast<size_t>(w.sparse_rank[static_cast<size_t>(lo)]),
+                                 static_cast<size_t>(w.sparse_rank[static_cast<size_t>(hi)]), k)];
       ++w.counted[p];
     }
-    for (size_t i = 0; i < k; ++i) w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = -1;
+    for (size_t i = 0; i < k; ++i)
+      w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = -1;
     w.sparse_allele_first.push_back(static_cast<uint32_t>(w.sparse_alleles.size()));
     w.sparse_count_first.push_back(static_cast<uint32_t>(w.sparse_counts.size()));
   }
@@ -254,16 +259,21 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
   b.sites.push_back(site);
 
   const std::string occurrence_text = std::to_string(occurrence);
+  // A population's unit, its alleles and counts to follow at the block's end.
+  const auto unit_of = [&](size_t p) {
+    VcfUnit u;
+    u.site = site_index;
+    u.population = static_cast<int32_t>(p);
+    u.n = w.counted[p];
+    u.missing = pops.sample_count[p] - u.n;
+    u.key = hash_key_field(hash_key_field(key_prefix, pops.names[p]), occurrence_text);
+    u.alleles = static_cast<uint32_t>(b.alleles.size());
+    u.counts = static_cast<uint32_t>(b.counts.size());
+    return u;
+  };
   if (w.sparse) {
     for (size_t p = 0; p < populations; ++p) {
-      VcfUnit u;
-      u.site = site_index;
-      u.population = static_cast<int32_t>(p);
-      u.n = w.counted[p];
-      u.missing = pops.sample_count[p] - u.n;
-      u.key = hash_key_field(hash_key_field(key_prefix, pops.names[p]), occurrence_text);
-      u.alleles = static_cast<uint32_t>(b.alleles.size());
-      u.counts = static_cast<uint32_t>(b.counts.size());
+      VcfUnit u = unit_of(p);
       u.k = static_cast<int32_t>(w.sparse_allele_first[p + 1] - w.sparse_allele_first[p]);
       b.alleles.insert(b.alleles.end(), w.sparse_alleles.begin() + w.sparse_allele_first[p],
                        w.sparse_alleles.begin() + w.sparse_allele_first[p + 1]);
@@ -276,14 +286,7 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
   w.rank.resize(n_allele);
   for (size_t p = 0; p < populations; ++p) {
     const int32_t* t = w.cells.data() + p * cells;
-    VcfUnit u;
-    u.site = site_index;
-    u.population = static_cast<int32_t>(p);
-    u.n = w.counted[p];
-    u.missing = pops.sample_count[p] - u.n;
-    u.key = hash_key_field(hash_key_field(key_prefix, pops.names[p]), occurrence_text);
-    u.alleles = static_cast<uint32_t>(b.alleles.size());
-    u.counts = static_cast<uint32_t>(b.counts.size());
+    VcfUnit u = unit_of(p);
 
     std::fill(w.rank.begin(), w.rank.end(), -1);
     for (size_t i = 0; i < n_allele; ++i)

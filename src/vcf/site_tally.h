@@ -31,7 +31,7 @@ struct TallyWorkspace {
   bool sparse = false;
   std::vector<uint32_t> sparse_allele_first, sparse_count_first;
   std::vector<int32_t> sparse_alleles, sparse_counts;
-  std::vector<int32_t> sparse_rank;  // per allele: -1 between sites
+  std::vector<int32_t> sparse_rank;             // per allele: -1 between sites
   std::vector<uint32_t> members, member_first;  // samples grouped by population
   const SamplePopulations* members_of = nullptr;
   std::vector<int32_t> calls;  // a wide record's calls, written down to count them

@@ -47,5 +47,13 @@ struct VcfFailure {
 
 inline bool vcf_ok(const VcfFailure& f) { return f.status == VcfStatus::kOk; }
 
+// A failure of the file as a whole.
+inline VcfFailure file_failure(VcfStatus status, std::string reason) {
+  VcfFailure f;
+  f.status = status;
+  f.reason = std::move(reason);
+  return f;
+}
+
 // "line 12: reason", "record 7: reason", "chr2:1045: reason", "reason".
 std::string describe_vcf_failure(const VcfFailure& f);

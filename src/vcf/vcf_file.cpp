@@ -11,13 +11,6 @@
 
 namespace {
 
-VcfFailure failure(VcfStatus status, std::string reason) {
-  VcfFailure f;
-  f.status = status;
-  f.reason = std::move(reason);
-  return f;
-}
-
 bool is_standard_input(const char* path) { return std::strcmp(path, "-") == 0; }
 
 // Standard input always counts as a stream: it has no name to find an
@@ -39,11 +32,16 @@ BGZF* bgzf_of(const VcfFile& f) {
 
 const char* unsupported_name(htsCompression c) {
   switch (c) {
-    case bzip2_compression: return "bzip2";
-    case xz_compression: return "xz";
-    case zstd_compression: return "zstd";
-    case razf_compression: return "razf";
-    default: return "unknown";
+    case bzip2_compression:
+      return "bzip2";
+    case xz_compression:
+      return "xz";
+    case zstd_compression:
+      return "zstd";
+    case razf_compression:
+      return "razf";
+    default:
+      return "unknown";
   }
 }
 
@@ -57,22 +55,23 @@ VcfFailure read_text_header(VcfFile& f) {
     if (hts_getline(f.file.get(), '\n', &line.s) < 0) {
       VcfFailure broken = compressed_data_failure(f, "in the header");
       if (!vcf_ok(broken)) return broken;
-      return failure(VcfStatus::kNotVcf,
-                     text.empty() ? "no readable VCF header" : "the header has no #CHROM line");
+      return file_failure(VcfStatus::kNotVcf, text.empty() ? "no readable VCF header"
+                                                           : "the header has no #CHROM line");
     }
     ++f.header_lines;
     if (line.s.l == 0) continue;
     if (line.s.s[0] != '#')
-      return failure(VcfStatus::kNotVcf, text.empty() ? "no readable VCF header"
-                                                      : "line " + std::to_string(f.header_lines) +
-                                                            ": a record before the #CHROM line");
+      return file_failure(VcfStatus::kNotVcf, text.empty()
+                                                  ? "no readable VCF header"
+                                                  : "line " + std::to_string(f.header_lines) +
+                                                        ": a record before the #CHROM line");
     text.append(line.s.s, line.s.l).push_back('\n');
     if (line.s.l < 2 || line.s.s[1] != '#') break;
   }
   f.header.reset(bcf_hdr_init("r"));
-  if (!f.header) return failure(VcfStatus::kOutOfMemory, "out of memory");
+  if (!f.header) return file_failure(VcfStatus::kOutOfMemory, "out of memory");
   if (bcf_hdr_parse(f.header.get(), text.data()) < 0)
-    return failure(VcfStatus::kNotVcf, "no readable VCF header");
+    return file_failure(VcfStatus::kNotVcf, "no readable VCF header");
   return {};
 }
 
@@ -102,20 +101,21 @@ VcfFailure check_index_fits(const std::string& path, VcfFile& f) {
   const bool placed = !beyond && bgzf_seek(in, end, SEEK_SET) >= 0;
   const ssize_t got = placed ? bgzf_read(in, &byte, 1) : -1;
   if (got < 0)
-    return failure(VcfStatus::kIndexMismatch,
-                   "the index " + index +
-                       " does not match the file: it names places the data does not have (the "
-                       "file was changed after the index was made, or the index is another "
-                       "file's); make it again with " +
-                       remake_index_hint(f));
+    return file_failure(VcfStatus::kIndexMismatch,
+                        "the index " + index +
+                            " does not match the file: it names places the data does not have (the "
+                            "file was changed after the index was made, or the index is another "
+                            "file's); make it again with " +
+                            remake_index_hint(f));
   if (got > 0)
-    return failure(VcfStatus::kStaleIndex,
-                   "the file has data past the last record its index " + index +
-                       " knows of (sites added after the index was made, or the index is another "
-                       "file's): make it again with " +
-                       remake_index_hint(f));
+    return file_failure(
+        VcfStatus::kStaleIndex,
+        "the file has data past the last record its index " + index +
+            " knows of (sites added after the index was made, or the index is another "
+            "file's): make it again with " +
+            remake_index_hint(f));
   if (bgzf_seek(in, header_end, SEEK_SET) < 0)
-    return failure(VcfStatus::kCannotOpen, "cannot read the file again after its index");
+    return file_failure(VcfStatus::kCannotOpen, "cannot read the file again after its index");
   return {};
 }
 
@@ -135,10 +135,13 @@ VcfFailure load_index(const char* path, const VcfOpenOptions& o, VcfFile& f) {
     }
   }
   if (f.index_path.empty() || !f.compressed) {
-    if (f.bcf) return failure(VcfStatus::kNoIndex, purpose + " needs an index (.csi); make one with bcftools index");
-    return failure(VcfStatus::kNoIndex,
-                   purpose + " needs an index (.tbi or .csi) of the bgzip-compressed file; make one "
-                             "with tabix -p vcf");
+    if (f.bcf)
+      return file_failure(VcfStatus::kNoIndex,
+                          purpose + " needs an index (.csi); make one with bcftools index");
+    return file_failure(VcfStatus::kNoIndex,
+                        purpose +
+                            " needs an index (.tbi or .csi) of the bgzip-compressed file; make one "
+                            "with tabix -p vcf");
   }
   if (f.bcf) {
     f.index.reset(named != std::string::npos ? bcf_index_load(path)
@@ -148,10 +151,11 @@ VcfFailure load_index(const char* path, const VcfOpenOptions& o, VcfFile& f) {
                                              : tbx_index_load2(path, f.index_path.c_str()));
   }
   if (!file_index(f))
-    return failure(VcfStatus::kIndexMismatch,
-                   "cannot read the index " + escape_text(f.index_path) + "; make it again with " +
-                       remake_index_hint(f));
-  struct stat data {}, index {};
+    return file_failure(VcfStatus::kIndexMismatch,
+                        "cannot read the index " + escape_text(f.index_path) +
+                            "; make it again with " + remake_index_hint(f));
+  struct stat data {
+  }, index{};
   if (named == std::string::npos && ::stat(path, &data) == 0 &&
       ::stat(f.index_path.c_str(), &index) == 0)
     f.index_older = index.st_mtime < data.st_mtime;
@@ -167,32 +171,33 @@ VcfFailure open_vcf_file(const char* path, const VcfOpenOptions& o, VcfFile& f) 
   const std::string data = name.substr(0, name.find(HTS_IDX_DELIM));
   f.stream = is_stream(data.c_str());
   if (o.index && f.stream)
-    return failure(VcfStatus::kNoIndex,
-                   std::string(o.index_purpose) + " needs the file's index, and " +
-                       (is_standard_input(path) ? "standard input" : "a pipe or other stream") +
-                       " has none (a stream cannot be read twice): give the indexed file by its name");
+    return file_failure(
+        VcfStatus::kNoIndex,
+        std::string(o.index_purpose) + " needs the file's index, and " +
+            (is_standard_input(path) ? "standard input" : "a pipe or other stream") +
+            " has none (a stream cannot be read twice): give the indexed file by its name");
   hFILE* h = hopen(data.c_str(), "r");
-  if (h == nullptr) return failure(VcfStatus::kCannotOpen, "cannot open the file");
+  if (h == nullptr) return file_failure(VcfStatus::kCannotOpen, "cannot open the file");
   htsFormat format{};
   if (hts_detect_format2(h, data.c_str(), &format) < 0) {
     hclose_abruptly(h);
-    return failure(VcfStatus::kCannotOpen, "cannot read the file");
+    return file_failure(VcfStatus::kCannotOpen, "cannot read the file");
   }
   if (format.compression != no_compression && format.compression != gzip &&
       format.compression != bgzf) {
     hclose_abruptly(h);
-    return failure(VcfStatus::kUnsupported, std::string("unsupported compression (") +
-                                                unsupported_name(format.compression) +
-                                                "); use bgzip");
+    return file_failure(VcfStatus::kUnsupported, std::string("unsupported compression (") +
+                                                     unsupported_name(format.compression) +
+                                                     "); use bgzip");
   }
   if (format.category != variant_data || (format.format != vcf && format.format != bcf)) {
     hclose_abruptly(h);
-    return failure(VcfStatus::kNotVcf, "not a VCF or BCF file");
+    return file_failure(VcfStatus::kNotVcf, "not a VCF or BCF file");
   }
   f.file.reset(hts_hopen(h, data.c_str(), "r"));
   if (!f.file) {
     hclose_abruptly(h);
-    return failure(VcfStatus::kCannotOpen, "cannot open the file");
+    return file_failure(VcfStatus::kCannotOpen, "cannot open the file");
   }
   f.bcf = format.format == bcf;
   f.bgzf = format.compression == bgzf;
@@ -200,9 +205,10 @@ VcfFailure open_vcf_file(const char* path, const VcfOpenOptions& o, VcfFile& f) 
   if (f.bgzf) {
     const int marker = f.stream ? 2 : bgzf_check_EOF(bgzf_of(f));
     if (marker == 0)
-      return failure(VcfStatus::kTruncated,
-                     "no BGZF end-of-file marker: the file is truncated (or still being written)");
-    if (marker < 0) return failure(VcfStatus::kCannotOpen, "cannot read the file");
+      return file_failure(
+          VcfStatus::kTruncated,
+          "no BGZF end-of-file marker: the file is truncated (or still being written)");
+    if (marker < 0) return file_failure(VcfStatus::kCannotOpen, "cannot read the file");
     f.eof_unchecked = marker == 2;
   }
   // Decompression threads read ahead and do not tell where the data ended.
@@ -211,7 +217,7 @@ VcfFailure open_vcf_file(const char* path, const VcfOpenOptions& o, VcfFile& f) 
     f.header.reset(bcf_hdr_read(f.file.get()));
     if (!f.header) {
       VcfFailure broken = compressed_data_failure(f, "in the header");
-      return vcf_ok(broken) ? failure(VcfStatus::kNotVcf, "no readable VCF header") : broken;
+      return vcf_ok(broken) ? file_failure(VcfStatus::kNotVcf, "no readable VCF header") : broken;
     }
   } else {
     VcfFailure header = read_text_header(f);
@@ -236,17 +242,19 @@ VcfFailure compressed_data_failure(const VcfFile& f, const std::string& after) {
   BGZF* in = bgzf_of(f);
   if (in == nullptr || in->errcode == 0) return {};
   if (in->errcode & BGZF_ERR_IO)
-    return failure(VcfStatus::kTruncated, "the compressed data ends inside a block " + after +
-                                              ": the file is truncated, or cannot be read");
-  return failure(VcfStatus::kDamaged, "damaged compressed (BGZF) block " + after);
+    return file_failure(VcfStatus::kTruncated, "the compressed data ends inside a block " + after +
+                                                   ": the file is truncated, or cannot be read");
+  return file_failure(VcfStatus::kDamaged, "damaged compressed (BGZF) block " + after);
 }
 
 std::vector<std::string> indexed_contigs(const VcfFile& f) {
   std::vector<std::string> names;
   int n = 0;
   const char** seq = nullptr;
-  if (f.tabix) seq = tbx_seqnames(f.tabix.get(), &n);
-  else if (f.index) seq = bcf_index_seqnames(f.index.get(), f.header.get(), &n);
+  if (f.tabix)
+    seq = tbx_seqnames(f.tabix.get(), &n);
+  else if (f.index)
+    seq = bcf_index_seqnames(f.index.get(), f.header.get(), &n);
   for (int i = 0; i < n; ++i) names.emplace_back(seq[i]);
   std::free(seq);
   return names;

@@ -26,16 +26,16 @@ struct VcfFile {
   HtsFile file;
   BcfHeader header;
   bool bcf = false;
-  bool bgzf = false;        // BGZF-compressed (VCF text or BCF)
-  bool compressed = false;  // gzip or BGZF: read through htslib's BGZF reader
-  bool stream = false;      // standard input, a pipe, a device
+  bool bgzf = false;           // BGZF-compressed (VCF text or BCF)
+  bool compressed = false;     // gzip or BGZF: read through htslib's BGZF reader
+  bool stream = false;         // standard input, a pipe, a device
   bool eof_unchecked = false;  // BGZF's end-of-file marker is looked for at the end
-  uint64_t header_lines = 0;  // VCF text: lines before the first record, blank ones too
+  uint64_t header_lines = 0;   // VCF text: lines before the first record, blank ones too
 
-  HtsIndex index;    // BCF
-  TabixIndex tabix;  // VCF text
-  std::string index_path;     // the index file read
-  bool index_older = false;   // its time is before the data's
+  HtsIndex index;            // BCF
+  TabixIndex tabix;          // VCF text
+  std::string index_path;    // the index file read
+  bool index_older = false;  // its time is before the data's
 };
 
 struct VcfOpenOptions {
@@ -43,7 +43,7 @@ struct VcfOpenOptions {
   // What needs the index, for the message when there is none: "--region",
   // "listing regions".
   const char* index_purpose = "--region";
-  int threads = 0;     // extra BGZF decompression threads (a file only)
+  int threads = 0;  // extra BGZF decompression threads (a file only)
 };
 
 VcfFailure open_vcf_file(const char* path, const VcfOpenOptions& options, VcfFile& file);

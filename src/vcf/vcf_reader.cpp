@@ -10,13 +10,6 @@
 
 namespace {
 
-VcfFailure file_failure(VcfStatus status, std::string reason) {
-  VcfFailure f;
-  f.status = status;
-  f.reason = std::move(reason);
-  return f;
-}
-
 enum class Next { kRecord, kEnd, kError };
 
 // The end of the data, or an error when it ended early or a block failed
@@ -29,8 +22,7 @@ Next next_text_line(VcfReader& r) {
     switch (read_text_line(r.in.file->fp.bgzf, r.text_lines, r.text_line)) {
       case LineRead::kLine:
         // A stream cut short ends in a piece of a line: not a record.
-        return r.text_lines.unterminated && !bgzf_stream_ended(r.in) ? Next::kError
-                                                                      : Next::kRecord;
+        return r.text_lines.unterminated && !bgzf_stream_ended(r.in) ? Next::kError : Next::kRecord;
       case LineRead::kEnd:
         return data_end(r);
       case LineRead::kError:
@@ -109,7 +101,8 @@ std::string read_place(const VcfReader& r) {
   if (!r.regions.empty())
     return "in region " + escape_text(format_region(r.regions[r.next_region - 1]));
   const uint64_t before = r.records - 1;  // records read well
-  if (r.in.bcf) return before == 0 ? "before the first record" : "after record " + std::to_string(before);
+  if (r.in.bcf)
+    return before == 0 ? "before the first record" : "after record " + std::to_string(before);
   return "after line " + std::to_string(r.in.header_lines + before);
 }
 
@@ -186,7 +179,8 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
                           "--region " + escape_text(text) + " may be the contig " +
                               escape_text(text) + " or a range of " + escape_text(g.chrom) +
                               ", which the file both has: write {" + escape_text(text) + "} or {" +
-                              escape_text(g.chrom) + "}:" + escape_text(text.substr(g.chrom.size() + 1)));
+                              escape_text(g.chrom) +
+                              "}:" + escape_text(text.substr(g.chrom.size() + 1)));
   }
   r.regions = merge_regions(regions);
   if (!r.regions.empty()) {
@@ -202,11 +196,11 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
         std::string names;
         for (size_t i = 0; i < absent.size(); ++i)
           names += (i == 0 ? "" : i + 1 == absent.size() ? " or " : ", ") + escape_text(absent[i]);
-        return file_failure(VcfStatus::kNoContig,
-                            "no contig " + names + " in the file (contigs: " +
-                                (contigs.empty() ? std::string("none with records")
-                                                 : contig_list_text(contigs)) +
-                                ")");
+        return file_failure(
+            VcfStatus::kNoContig,
+            "no contig " + names + " in the file (contigs: " +
+                (contigs.empty() ? std::string("none with records") : contig_list_text(contigs)) +
+                ")");
       }
       r.notes.absent_contigs = std::move(absent);
       r.notes.contigs = std::move(contigs);

@@ -82,7 +82,8 @@ std::optional<VcfRegion> parse_region(std::string_view text) {
 }
 
 std::string format_region(const VcfRegion& r) {
-  const bool braced = r.chrom.find(':') != std::string::npos || (!r.chrom.empty() && r.chrom[0] == '{');
+  const bool braced =
+      r.chrom.find(':') != std::string::npos || (!r.chrom.empty() && r.chrom[0] == '{');
   std::string text = braced ? "{" + r.chrom + "}" : r.chrom;
   if (r.whole) return text;
   text += ":" + std::to_string(r.from) + "-";
@@ -93,7 +94,8 @@ std::string format_region(const VcfRegion& r) {
 std::vector<VcfRegion> merge_regions(const std::vector<VcfRegion>& regions) {
   std::vector<std::string> contigs;
   for (const VcfRegion& g : regions)
-    if (std::find(contigs.begin(), contigs.end(), g.chrom) == contigs.end()) contigs.push_back(g.chrom);
+    if (std::find(contigs.begin(), contigs.end(), g.chrom) == contigs.end())
+      contigs.push_back(g.chrom);
   std::vector<VcfRegion> out;
   for (const std::string& chrom : contigs) {
     std::vector<VcfRegion> mine;

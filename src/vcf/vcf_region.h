@@ -24,10 +24,10 @@ inline constexpr int64_t kRegionEnd = INT64_MAX / 4;
 
 struct VcfRegion {
   std::string chrom;
-  int64_t from = 1;           // 1-based, inclusive
-  int64_t to = kRegionEnd;    // inclusive; kRegionEnd: the end of the contig
+  int64_t from = 1;         // 1-based, inclusive
+  int64_t to = kRegionEnd;  // inclusive; kRegionEnd: the end of the contig
   bool whole = true;
-  std::string whole_name;     // the whole text, when it may also name a contig
+  std::string whole_name;  // the whole text, when it may also name a contig
 };
 
 std::optional<VcfRegion> parse_region(std::string_view text);

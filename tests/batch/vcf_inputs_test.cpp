@@ -25,7 +25,9 @@ std::vector<size_t> block_starts(const std::string& bytes) {
   std::vector<size_t> starts;
   for (size_t at = 0; at + 18 <= bytes.size();) {
     starts.push_back(at);
-    at += (static_cast<unsigned char>(bytes[at + 16]) | static_cast<unsigned char>(bytes[at + 17]) << 8) + 1u;
+    at += (static_cast<unsigned char>(bytes[at + 16]) | static_cast<unsigned char>(bytes[at + 17])
+                                                            << 8) +
+          1u;
   }
   return starts;
 }
@@ -133,7 +135,8 @@ TEST_F(VcfInputs, AStreamCannotBeReadThroughAnIndex) {
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(rows_of(o.out).size(), 0u);
     EXPECT_NE(o.err.find("hwmc: -: "), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("standard input has none (a stream cannot be read twice)"), std::string::npos)
+    EXPECT_NE(o.err.find("standard input has none (a stream cannot be read twice)"),
+              std::string::npos)
         << o.err;
   }
 }
@@ -148,8 +151,9 @@ TEST_F(VcfInputs, ACutOrDamagedBgzfFileGivesNoRowsAndTheOthersGoOn) {
   Output o = run_hwmc({"--vcf", "--seed", "4", good, at_block, good});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(rows_of(o.out).size(), 2 * per_file);
-  EXPECT_EQ(o.err, "hwmc: " + at_block +
-                       ": no BGZF end-of-file marker: the file is truncated (or still being written)\n");
+  EXPECT_EQ(o.err,
+            "hwmc: " + at_block +
+                ": no BGZF end-of-file marker: the file is truncated (or still being written)\n");
   // The same bytes through a pipe: found at the end, and none of its rows kept.
   {
     FedPipe pipe(gz.substr(0, starts[2]));
@@ -163,8 +167,8 @@ TEST_F(VcfInputs, ACutOrDamagedBgzfFileGivesNoRowsAndTheOthersGoOn) {
   // Cut inside a block, and read with the old index beside it.
   const std::string inside = dir_->write("inside.vcf.gz", gz.substr(0, starts[2] + 500));
   std::system(("cp " + files_->gz + ".tbi " + inside + ".tbi").c_str());
-  for (const std::vector<std::string>& region : {std::vector<std::string>{},
-                                                 std::vector<std::string>{"--region", "chr2"}}) {
+  for (const std::vector<std::string>& region :
+       {std::vector<std::string>{}, std::vector<std::string>{"--region", "chr2"}}) {
     std::vector<std::string> args = {"--vcf", "--seed", "4"};
     args.insert(args.end(), region.begin(), region.end());
     args.push_back(inside);
@@ -210,15 +214,17 @@ TEST_F(VcfInputs, CompressionsHtslibCannotReadFailThatFileAlone) {
 TEST(VcfMessages, InputTextInMessagesIsEscaped) {
   TempDir dir;
   const std::string evil = "A\x1b[2J\x1b]0;pwned\x07\rhwmc: all fine";
-  const std::string header = "##fileformat=VCFv4.2\n"
-                             "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-                             "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tB\t" + evil + "\n";
-  const std::string path =
-      dir.write("evil.vcf", header + "1\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t0/x\n");
+  const std::string header =
+      "##fileformat=VCFv4.2\n"
+      "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tB\t" +
+      evil + "\n";
+  const std::string path = dir.write("evil.vcf", header + "1\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t0/x\n");
   Output o = run_hwmc({"--vcf", path});
   EXPECT_EQ(o.status, 1);
   EXPECT_FALSE(has_control_byte(o.err)) << o.err;
-  EXPECT_NE(o.err.find("sample A\\x1B[2J\\x1B]0;pwned\\x07\\rhwmc: all fine"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("sample A\\x1B[2J\\x1B]0;pwned\\x07\\rhwmc: all fine"), std::string::npos)
+      << o.err;
 
   // IDs in a --pops file end at a blank, so this one holds no space or CR.
   const std::string id = "A\x1b[2J\x1b]0;pwned\x07";
@@ -229,9 +235,10 @@ TEST(VcfMessages, InputTextInMessagesIsEscaped) {
   EXPECT_NE(o.err.find("line 3: sample \"A\\x1B[2J"), std::string::npos) << o.err;
 
   // A contig's name in a record read through the index.
-  const VcfTriple t = make_vcf_triple(dir, "chrom", "##fileformat=VCFv4.2\n##contig=<ID=c\x1b[2J>\n" +
-                                                         header.substr(header.find("##FORMAT")) +
-                                                         "c\x1b[2J\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t3/1\n");
+  const VcfTriple t = make_vcf_triple(dir, "chrom",
+                                      "##fileformat=VCFv4.2\n##contig=<ID=c\x1b[2J>\n" +
+                                          header.substr(header.find("##FORMAT")) +
+                                          "c\x1b[2J\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t3/1\n");
   o = run_hwmc({"--vcf", "--region", "c\x1b[2J", t.gz});
   EXPECT_EQ(o.status, 1);
   EXPECT_FALSE(has_control_byte(o.err)) << o.err;
@@ -254,20 +261,23 @@ TEST_F(VcfInputs, WhatTheIndexAndTheRegionsLeaveOutIsSaid) {
   EXPECT_EQ(o.err, "hwmc: " + gz + ": the index " + gz +
                        ".tbi is older than the file: sites added since it was made are not read "
                        "through it; make it again (tabix -f -p vcf, or bcftools index -f)\n"
-                       "hwmc: " + gz + ": no contig chrX in the file (contigs: chr1, chr2): their "
+                       "hwmc: " +
+                       gz +
+                       ": no contig chrX in the file (contigs: chr1, chr2): their "
                        "regions match nothing here\n");
   // --list-regions refuses it.
   o = run_hwmc({"--vcf", "--list-regions", "3", gz});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, "");
-  EXPECT_NE(o.err.find("is older than the file: regions from it would leave out"), std::string::npos)
+  EXPECT_NE(o.err.find("is older than the file: regions from it would leave out"),
+            std::string::npos)
       << o.err;
   // Regions that overlap give each site once.
   const std::vector<Row> once = rows_of(run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-3000",
                                                   "--region", "chr1:2000-5000", files_->gz})
                                             .out);
-  const std::vector<Row> whole = rows_of(
-      run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-5000", files_->gz}).out);
+  const std::vector<Row> whole =
+      rows_of(run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-5000", files_->gz}).out);
   EXPECT_GT(whole.size(), 50u);
   EXPECT_TRUE(once == whole);
 }

@@ -26,7 +26,8 @@ std::string gzip_of(const std::string& text, bool bgzf) {
   std::string out = bgzf ? std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\0\0", 18)
                          : std::string("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
   out += raw;
-  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
+  const uLong crc =
+      crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
   for (uLong v : {crc, static_cast<uLong>(text.size())})
     for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
   return out;
@@ -61,7 +62,11 @@ TEST(FileFormat, ContentSeenThroughGzipAndBgzf) {
 
 TEST(FileFormat, CompressionsHtslibCannotRead) {
   EXPECT_EQ(detect_file_format("BZh91AY&SY").compression, FileCompression::kBzip2);
-  EXPECT_EQ(detect_file_format(std::string("\xfd" "7zXZ\0\0\x04", 8)).compression, FileCompression::kXz);
+  EXPECT_EQ(detect_file_format(std::string("\xfd"
+                                           "7zXZ\0\0\x04",
+                                           8))
+                .compression,
+            FileCompression::kXz);
   EXPECT_EQ(detect_file_format("\x28\xb5\x2f\xfd\x24").compression, FileCompression::kZstd);
   EXPECT_STREQ(compression_name(FileCompression::kXz), "xz");
   EXPECT_STREQ(compression_name(FileCompression::kNone), "");

@@ -57,7 +57,8 @@ TEST(VcfHeader, BlankHeaderLinesCountForTheLineOfARecord) {
         << path;
   }
   // A header without its #CHROM line is not read as records.
-  const std::string headless = dir.write("headless.vcf", "##fileformat=VCFv4.2\n" + site_line("1", 5, 2));
+  const std::string headless =
+      dir.write("headless.vcf", "##fileformat=VCFv4.2\n" + site_line("1", 5, 2));
   const FlatRead r = read_flat(headless);
   EXPECT_EQ(r.failure.status, VcfStatus::kNotVcf);
   EXPECT_EQ(describe_vcf_failure(r.failure), "line 2: a record before the #CHROM line");
@@ -141,7 +142,8 @@ TEST(RegionTiling, PositionsBeyondInt32AndNamesWithColonsAreTiledWhole) {
   TempDir dir;
   const int samples = 4;
   // chrUn:1-5 read as a region would be chrUn, positions 1-5.
-  const std::string contigs = "##contig=<ID=chrUn,length=1000>\n##contig=<ID=chrUn:1-5,length=100000>\n";
+  const std::string contigs =
+      "##contig=<ID=chrUn,length=1000>\n##contig=<ID=chrUn:1-5,length=100000>\n";
   std::string colons;
   for (int64_t i = 0; i < 3; ++i) colons += site_line("chrUn", 2 + i, samples);
   for (int64_t i = 0; i < 40; ++i) colons += site_line("chrUn:1-5", 1 + 2000 * i, samples);
@@ -159,7 +161,8 @@ TEST(RegionTiling, PositionsBeyondInt32AndNamesWithColonsAreTiledWhole) {
   ASSERT_TRUE(bgzip_to(text, gz));
   ASSERT_EQ(tbx_index_build(gz.c_str(), 14, &tbx_conf_vcf), 0);  // CSI
   const std::string bcf = dir.file("colons.bcf");
-  ASSERT_TRUE(convert_to_bcf(dir.write("colons.vcf", sample_header(samples, contigs) + colons), bcf));
+  ASSERT_TRUE(
+      convert_to_bcf(dir.write("colons.vcf", sample_header(samples, contigs) + colons), bcf));
   for (const auto& [path, sites] : {std::pair<std::string, size_t>{gz, 193}, {bcf, 43}}) {
     for (int n : {1, 3, 4, 9}) {
       SCOPED_TRACE(path + " in " + std::to_string(n));
