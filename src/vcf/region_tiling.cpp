@@ -21,6 +21,8 @@ struct ContigShare {
   std::vector<int64_t> starts;  // 0-based window starts where a region may begin
   std::vector<double> offsets;  // where reading from each starts, non-decreasing
   double first = 0, last = 0;   // the contig's records' compressed span
+  uint64_t last_virtual = 0;    // where its last record ends
+  int64_t first_pos = 0;        // its first record's (0-based)
 };
 
 double as_offset(uint64_t virtual_offset) {
@@ -33,26 +35,12 @@ HtsIterator query(const VcfFile& f, int tid, int64_t beg, int64_t end) {
       hts_itr_query(file_index(f), tid, beg, end, f.bcf ? bcf_readrec : tbx_readrec));
 }
 
-// The windows of [beg, end) that records overlap, each with the offset its
-// records start at: halving only the ranges that hold records, so that the
-// work follows the index's records, not the span of positions.
-void find_windows(const VcfFile& f, ContigShare& c, int64_t beg, int64_t end) {
-  HtsIterator it = query(f, c.tid, beg, end);
-  if (!it || it->n_off == 0) return;
-  if (end - beg <= kWindow) {
-    uint64_t first = it->off[0].u;
-    for (int i = 1; i < it->n_off; ++i) first = std::min<uint64_t>(first, it->off[i].u);
-    c.starts.push_back(beg);
-    c.offsets.push_back(as_offset(first));
-    return;
-  }
-  const int64_t mid = beg + (end - beg) / 2 / kWindow * kWindow;
-  find_windows(f, c, beg, mid);
-  find_windows(f, c, mid, end);
-}
-
-// The whole span the index can hold: TBI 2^29, CSI as made for the file.
-constexpr int64_t kSpan = int64_t{1} << 44;
+// A query's cost follows the chunks of the range it asks for: a window's
+// is cheap, the whole contig's is not. So the contig is asked for once, and
+// then window by window from its first record to the window that holds its
+// last byte (at most kMostWindows windows: a contig longer than 68 Gb of
+// positions is cut no further).
+constexpr int64_t kMostWindows = int64_t{1} << 22;
 
 bool read_span(const VcfFile& f, ContigShare& c) {
   HtsIterator all = query(f, c.tid, 0, HTS_POS_MAX);
@@ -64,7 +52,34 @@ bool read_span(const VcfFile& f, ContigShare& c) {
   }
   c.first = as_offset(first);
   c.last = as_offset(last);
+  c.last_virtual = last;
+  // The first record's position, read through the iterator.
+  if (f.bcf) {
+    BcfRecord record(bcf_init());
+    if (record && bcf_itr_next(f.file.get(), all.get(), record.get()) >= 0) c.first_pos = all->curr_beg;
+  } else {
+    OwnedKstring line;
+    if (tbx_itr_next(f.file.get(), f.tabix.get(), all.get(), &line.s) >= 0) c.first_pos = all->curr_beg;
+  }
   return true;
+}
+
+// The windows records overlap, from the first record's on, each with the
+// offset its records start at.
+void find_windows(const VcfFile& f, ContigShare& c) {
+  for (int64_t w = std::max<int64_t>(c.first_pos, 0) / kWindow, walked = 0; walked < kMostWindows;
+       ++w, ++walked) {
+    HtsIterator it = query(f, c.tid, w * kWindow, (w + 1) * kWindow);
+    if (!it || it->n_off == 0) continue;
+    uint64_t first = it->off[0].u, last = 0;
+    for (int i = 0; i < it->n_off; ++i) {
+      first = std::min<uint64_t>(first, it->off[i].u);
+      last = std::max<uint64_t>(last, it->off[i].v);
+    }
+    c.starts.push_back(w * kWindow);
+    c.offsets.push_back(as_offset(first));
+    if (last >= c.last_virtual) break;
+  }
 }
 
 VcfRegion piece(const std::string& chrom, int64_t from, int64_t to) {
@@ -154,7 +169,7 @@ RegionTiling tile_regions(const char* path, int32_t n) {
 
   for (ContigShare& c : contigs) {
     if (c.pieces > 1) {
-      find_windows(f, c, 0, kSpan);
+      find_windows(f, c);
       for (size_t i = 1; i < c.offsets.size(); ++i)
         c.offsets[i] = std::max(c.offsets[i], c.offsets[i - 1]);
       // No more pieces than places to cut.

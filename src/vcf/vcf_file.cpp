@@ -82,24 +82,40 @@ std::string remake_index_hint(const VcfFile& f) {
 // The index must end where the data ends: a byte after the last record it
 // knows of is data it lacks; a place it names that the data does not have
 // makes it another file's.
+// The end of the last record the index knows of on a contig (0: none).
+int64_t contig_end(const VcfFile& f, int tid) {
+  HtsIterator it(hts_itr_query(file_index(f), tid, 0, HTS_POS_MAX, f.bcf ? bcf_readrec : tbx_readrec));
+  int64_t end = 0;
+  for (int i = 0; it && i < it->n_off; ++i) end = std::max(end, static_cast<int64_t>(it->off[i].v));
+  return end;
+}
+
 VcfFailure check_index_fits(const std::string& path, VcfFile& f) {
-  hts_idx_t* idx = file_index(f);
   BGZF* in = bgzf_of(f);
   const int64_t header_end = bgzf_tell(in);
-  int64_t end = header_end;
-  const int contigs = hts_idx_nseq(idx);
-  for (int tid = 0; tid < contigs; ++tid) {
-    HtsIterator it(hts_itr_query(idx, tid, 0, HTS_POS_MAX, f.bcf ? bcf_readrec : tbx_readrec));
-    if (!it) continue;
-    for (int i = 0; i < it->n_off; ++i) end = std::max(end, static_cast<int64_t>(it->off[i].v));
-  }
-  const std::string index = escape_text(f.index_path);
-  // A place at or past the end-of-file marker's is no place of the data.
   struct stat st {};
-  const bool beyond = ::stat(path.c_str(), &st) == 0 && (end >> 16) + 28 > st.st_size;
-  char byte = 0;
-  const bool placed = !beyond && bgzf_seek(in, end, SEEK_SET) >= 0;
-  const ssize_t got = placed ? bgzf_read(in, &byte, 1) : -1;
+  const bool sized = ::stat(path.c_str(), &st) == 0;
+  // 1: data at the place, 0: the data's end, -1: no place of the data (at
+  // or past the end-of-file marker's, or not where a block starts).
+  const auto probe = [&](int64_t at) {
+    char byte = 0;
+    if (sized && (at >> 16) + 28 > st.st_size) return ssize_t{-1};
+    return bgzf_seek(in, at, SEEK_SET) < 0 ? ssize_t{-1} : bgzf_read(in, &byte, 1);
+  };
+  // Where the records with a position end, as the index's counts keep it
+  // (the place unplaced records would start); asking every contig for its
+  // chunks, which costs them all, only when the index keeps no counts.
+  int64_t end = header_end;
+  HtsIterator rest(hts_itr_query(file_index(f), HTS_IDX_NOCOOR, 0, 0,
+                                 f.bcf ? bcf_readrec : tbx_readrec));
+  if (rest && rest->read_rest) {
+    end = std::max(end, static_cast<int64_t>(rest->curr_off));
+  } else {
+    const int contigs = hts_idx_nseq(file_index(f));
+    for (int tid = 0; tid < contigs; ++tid) end = std::max(end, contig_end(f, tid));
+  }
+  const ssize_t got = probe(end);
+  const std::string index = escape_text(f.index_path);
   if (got < 0)
     return file_failure(VcfStatus::kIndexMismatch,
                         "the index " + index +
