@@ -265,19 +265,4 @@ TEST_F(VcfInputs, WhatTheIndexAndTheRegionsLeaveOutIsSaid) {
                        gz +
                        ": no contig chrX in the file (contigs: chr1, chr2): their "
                        "regions match nothing here\n");
-  // --list-regions refuses it.
-  o = run_hwmc({"--vcf", "--list-regions", "3", gz});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.out, "");
-  EXPECT_NE(o.err.find("is older than the file: regions from it would leave out"),
-            std::string::npos)
-      << o.err;
-  // Regions that overlap give each site once.
-  const std::vector<Row> once = rows_of(run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-3000",
-                                                  "--region", "chr1:2000-5000", files_->gz})
-                                            .out);
-  const std::vector<Row> whole =
-      rows_of(run_hwmc({"--vcf", "--seed", "4", "--region", "chr1:1-5000", files_->gz}).out);
-  EXPECT_GT(whole.size(), 50u);
-  EXPECT_TRUE(once == whole);
 }
