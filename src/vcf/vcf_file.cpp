@@ -3,6 +3,7 @@
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -192,7 +193,15 @@ VcfFailure open_vcf_file(const char* path, const VcfOpenOptions& o, VcfFile& f) 
         std::string(o.index_purpose) + " needs the file's index, and " +
             (is_standard_input(path) ? "standard input" : "a pipe or other stream") +
             " has none (a stream cannot be read twice): give the indexed file by its name");
-  hFILE* h = hopen(data.c_str(), "r");
+  // Standard input through a copy of its descriptor, so that closing the
+  // file leaves descriptor 0 to standard input and no later file takes it.
+  hFILE* h = nullptr;
+  if (is_standard_input(data.c_str())) {
+    const int fd = ::dup(STDIN_FILENO);
+    if (fd >= 0 && (h = hdopen(fd, "r")) == nullptr) ::close(fd);
+  } else {
+    h = hopen(data.c_str(), "r");
+  }
   if (h == nullptr) return file_failure(VcfStatus::kCannotOpen, "cannot open the file");
   htsFormat format{};
   if (hts_detect_format2(h, data.c_str(), &format) < 0) {

@@ -97,6 +97,8 @@ TEST_F(VcfInputs, EveryKindOfStreamGivesTheRowsOfTheFile) {
     if (f.as_stdin) {
       StdinFrom in(pipe.read_fd);
       o = run(f.path);
+      // Descriptor 0 is still standard input, for no later file to take.
+      EXPECT_NE(::fcntl(STDIN_FILENO, F_GETFD), -1);
     } else {
       o = run(pipe.path());
     }
