@@ -1,10 +1,12 @@
 #include "batch/vcf_source.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <utility>
 
 #include "batch/unit_driver.h"
+#include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
 #include "vcf/region_tiling.h"
@@ -14,8 +16,10 @@
 namespace {
 
 // Sites read at once: enough units to keep every core on the exact tests,
-// few enough that a block of thousands of samples stays small.
+// few enough that a block of thousands of samples stays small; with many
+// populations, fewer sites, so that a block holds about as many units.
 constexpr size_t kBlockSites = 512;
+constexpr size_t kBlockUnits = 4096;
 
 // The permutation test names classes by letter: at most 127 of them.
 constexpr int32_t kVcfMcClasses = 127;
@@ -92,6 +96,21 @@ void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
                      path + ", left out:" + names);
 }
 
+// What the reader noted on opening the file, said as warnings.
+void warn_open_notes(const VcfRunSettings& settings, const std::string& path,
+                     const VcfOpenNotes& notes) {
+  if (!notes.older_index.empty())
+    report_failure(settings.program, path,
+                   "the index " + escape_text(notes.older_index) +
+                       " is older than the file: sites added since it was made are not read "
+                       "through it; make it again (tabix -f -p vcf, or bcftools index -f)");
+  if (!notes.absent_contigs.empty())
+    report_failure(settings.program, path,
+                   "no contig " + contig_list_text(notes.absent_contigs) +
+                       " in the file (contigs: " + contig_list_text(notes.contigs) +
+                       "): their regions match nothing here");
+}
+
 // One block's worth of units as the reader gave them.
 struct Fetched {
   SourceStatus status = SourceStatus::kEnd;
@@ -126,8 +145,11 @@ Fetched fetch_block(VcfStream& s) {
       return out;
     }
     warn_unknown_ids(*s.settings, s.path, s.reader.pops.unknown);
+    warn_open_notes(*s.settings, s.path, s.reader.notes);
   }
-  const VcfFailure f = read_site_block(s.reader, s.block, kBlockSites);
+  const size_t populations = static_cast<size_t>(std::max(population_count(s.reader), 1));
+  const VcfFailure f = read_site_block(
+      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
   if (!vcf_ok(f)) {
     out.status = SourceStatus::kFailed;
     out.failure = describe_vcf_failure(f);
@@ -161,7 +183,9 @@ bool prepare_vcf_run(const BatchOptions& options, const char* program, VcfRunSet
     const std::optional<VcfRegion> region = parse_region(text);
     if (!region) {
       usage = true;
-      report_failure(program, "--region '" + text + "'", "not CHR or CHR:FROM-TO with 1 <= FROM <= TO");
+      report_failure(program, "--region '" + text + "'",
+                     "not CHR, CHR:POS, CHR:FROM-TO, CHR:FROM- or CHR:-TO with 1 <= FROM <= TO "
+                     "({NAME} for a name holding ':')");
       return false;
     }
     settings.regions.push_back(*region);

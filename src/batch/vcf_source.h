@@ -29,7 +29,7 @@ struct VcfRunSettings {
 };
 
 // The run's settings from the options: false after telling why (a --region
-// that is not CHR[:FROM-TO], a --pops file that cannot be read or names an
+// that is no region (vcf_region.h), a --pops file that cannot be read or names an
 // ID twice); `usage` says whether it was the command line's fault.
 bool prepare_vcf_run(const BatchOptions& options, const char* program, VcfRunSettings& settings,
                      bool& usage);

@@ -2,138 +2,180 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <string>
 
-#include "vcf/hts_handles.h"
+#include "fileio/text_escape.h"
+#include "vcf/vcf_file.h"
 
 namespace {
 
-constexpr int64_t kLastPosition = 2147483647;
+// The finest windows of TBI and of CSI as htslib and bcftools make them.
+constexpr int64_t kWindow = int64_t{1} << 14;
 
 struct ContigShare {
   std::string name;
   int tid = -1;
   uint64_t records = 0;
   int32_t pieces = 0;
+  std::vector<int64_t> starts;  // 0-based window starts where a region may begin
+  std::vector<double> offsets;  // where reading from each starts, non-decreasing
+  double first = 0, last = 0;   // the contig's records' compressed span
+  uint64_t last_virtual = 0;    // where its last record ends
+  int64_t first_pos = 0;        // its first record's (0-based)
 };
 
-struct IndexView {
-  hts_idx_t* idx = nullptr;
-  tbx_t* tabix = nullptr;  // VCF text
-};
-
-// The compressed offset where records at or after pos (1-based) start, or
-// `after` when none do.
-double offset_at(const IndexView& v, int tid, int64_t pos, double after) {
-  HtsIterator it(v.tabix ? tbx_itr_queryi(v.tabix, tid, pos - 1, kLastPosition)
-                         : bcf_itr_queryi(v.idx, tid, pos - 1, kLastPosition));
-  if (!it || it->n_off == 0) return after;
-  uint64_t u = it->off[0].u;
-  return static_cast<double>(u >> 16) + static_cast<double>(u & 0xFFFF) / 65536.0;
+double as_offset(uint64_t virtual_offset) {
+  return static_cast<double>(virtual_offset >> 16) +
+         static_cast<double>(virtual_offset & 0xFFFF) / 65536.0;
 }
 
-// Splits one contig into `pieces` regions of about equal compressed size.
-void cut_contig(const IndexView& v, const ContigShare& c, std::vector<VcfRegion>& out) {
-  if (c.pieces <= 1) {
-    out.push_back(VcfRegion{c.name, 1, kLastPosition, true});
-    return;
+HtsIterator query(const VcfFile& f, int tid, int64_t beg, int64_t end) {
+  return HtsIterator(
+      hts_itr_query(file_index(f), tid, beg, end, f.bcf ? bcf_readrec : tbx_readrec));
+}
+
+// A query's cost follows the chunks of the range it asks for: a window's
+// is cheap, the whole contig's is not. So the contig is asked for once, and
+// then window by window from its first record to the window that holds its
+// last byte (at most kMostWindows windows: a contig longer than 68 Gb of
+// positions is cut no further).
+constexpr int64_t kMostWindows = int64_t{1} << 22;
+
+bool read_span(const VcfFile& f, ContigShare& c) {
+  HtsIterator all = query(f, c.tid, 0, HTS_POS_MAX);
+  if (!all || all->n_off == 0) return false;
+  uint64_t first = all->off[0].u, last = 0;
+  for (int i = 0; i < all->n_off; ++i) {
+    first = std::min<uint64_t>(first, all->off[i].u);
+    last = std::max<uint64_t>(last, all->off[i].v);
   }
-  HtsIterator all(v.tabix ? tbx_itr_queryi(v.tabix, c.tid, 0, kLastPosition)
-                          : bcf_itr_queryi(v.idx, c.tid, 0, kLastPosition));
-  if (!all || all->n_off == 0) {
-    out.push_back(VcfRegion{c.name, 1, kLastPosition, true});
-    return;
+  c.first = as_offset(first);
+  c.last = as_offset(last);
+  c.last_virtual = last;
+  // The first record's position, read through the iterator.
+  if (f.bcf) {
+    BcfRecord record(bcf_init());
+    if (record && bcf_itr_next(f.file.get(), all.get(), record.get()) >= 0) c.first_pos = all->curr_beg;
+  } else {
+    OwnedKstring line;
+    if (tbx_itr_next(f.file.get(), f.tabix.get(), all.get(), &line.s) >= 0) c.first_pos = all->curr_beg;
   }
-  uint64_t last = 0;
-  for (int i = 0; i < all->n_off; ++i) last = std::max<uint64_t>(last, all->off[i].v);
-  const double start = offset_at(v, c.tid, 1, 0);
-  const double end = static_cast<double>(last >> 16) + static_cast<double>(last & 0xFFFF) / 65536.0;
-  int64_t from = 1;
-  double from_offset = start;
-  for (int32_t i = 1; i < c.pieces; ++i) {
-    const double target = start + (end - start) * i / c.pieces;
-    // The first position whose records start at or beyond the target.
-    int64_t lo = from + 1, hi = kLastPosition;
-    while (lo < hi) {
-      int64_t mid = lo + (hi - lo) / 2;
-      if (offset_at(v, c.tid, mid, end) >= target) hi = mid;
-      else lo = mid + 1;
+  return true;
+}
+
+// The windows records overlap, from the first record's on, each with the
+// offset its records start at.
+void find_windows(const VcfFile& f, ContigShare& c) {
+  for (int64_t w = std::max<int64_t>(c.first_pos, 0) / kWindow, walked = 0; walked < kMostWindows;
+       ++w, ++walked) {
+    HtsIterator it = query(f, c.tid, w * kWindow, (w + 1) * kWindow);
+    if (!it || it->n_off == 0) continue;
+    uint64_t first = it->off[0].u, last = 0;
+    for (int i = 0; i < it->n_off; ++i) {
+      first = std::min<uint64_t>(first, it->off[i].u);
+      last = std::max<uint64_t>(last, it->off[i].v);
     }
-    if (lo >= kLastPosition) break;
-    // A cut the index cannot tell from the last one would give an empty region.
-    const double offset = offset_at(v, c.tid, lo, end);
-    if (offset <= from_offset) continue;
-    out.push_back(VcfRegion{c.name, from, lo - 1, false});
-    from = lo;
-    from_offset = offset;
+    c.starts.push_back(w * kWindow);
+    c.offsets.push_back(as_offset(first));
+    if (last >= c.last_virtual) break;
   }
-  out.push_back(VcfRegion{c.name, from, kLastPosition, from == 1});
+}
+
+VcfRegion piece(const std::string& chrom, int64_t from, int64_t to) {
+  VcfRegion r;
+  r.chrom = chrom;
+  r.from = from;
+  r.to = to;
+  r.whole = from == 1 && to == kRegionEnd;
+  return r;
+}
+
+// Splits one contig into up to c.pieces regions of about equal compressed
+// size, at window starts whose offsets differ.
+void cut_contig(const ContigShare& c, std::vector<VcfRegion>& out) {
+  int64_t from = 1;
+  double from_offset = c.first;
+  size_t next = 0;
+  for (int32_t i = 1; i < c.pieces; ++i) {
+    const double target = c.first + (c.last - c.first) * i / c.pieces;
+    // The first window at or beyond the target that starts later than the last cut.
+    next = static_cast<size_t>(
+        std::lower_bound(c.offsets.begin() + static_cast<long>(next), c.offsets.end(), target) -
+        c.offsets.begin());
+    while (next < c.offsets.size() &&
+           (c.offsets[next] <= from_offset || c.starts[next] + 1 <= from))
+      ++next;
+    if (next == c.offsets.size()) break;
+    const int64_t cut = c.starts[next] + 1;  // 1-based
+    out.push_back(piece(c.name, from, cut - 1));
+    from = cut;
+    from_offset = c.offsets[next];
+  }
+  out.push_back(piece(c.name, from, kRegionEnd));
 }
 
 }  // namespace
 
 RegionTiling tile_regions(const char* path, int32_t n) {
-  silence_htslib();
   RegionTiling t;
-  auto fail = [&](VcfStatus s, const char* reason) {
-    t.failure.status = s;
-    t.failure.reason = reason;
+  VcfFile f;
+  VcfOpenOptions options;
+  options.index = true;
+  options.index_purpose = "listing regions";
+  t.failure = open_vcf_file(path, options, f);
+  if (!vcf_ok(t.failure)) return t;
+  if (f.index_older) {
+    t.failure.status = VcfStatus::kStaleIndex;
+    t.failure.reason = "the index " + escape_text(f.index_path) +
+                       " is older than the file: regions from it would leave out what was added "
+                       "since; make it again with " +
+                       (f.bcf ? "bcftools index -f" : "tabix -f -p vcf");
     return t;
-  };
-  HtsFile file(hts_open(path, "r"));
-  if (!file) return fail(VcfStatus::kCannotOpen, "cannot open the file");
-  const htsFormat* format = hts_get_format(file.get());
-  if (format->category != variant_data || (format->format != vcf && format->format != bcf))
-    return fail(VcfStatus::kNotVcf, "not a VCF or BCF file");
-  BcfHeader header(bcf_hdr_read(file.get()));
-  if (!header) return fail(VcfStatus::kNotVcf, "no readable VCF header");
-
-  HtsIndex index;
-  TabixIndex tabix;
-  IndexView view;
-  if (format->format == bcf) {
-    index.reset(bcf_index_load(path));
-    view.idx = index.get();
-  } else {
-    tabix.reset(tbx_index_load(path));
-    if (tabix) view = {tabix->idx, tabix.get()};
   }
-  if (!view.idx) return fail(VcfStatus::kNoIndex, "listing regions needs an index (.tbi or .csi)");
 
-  int names = 0;
-  const char** seqnames = view.tabix ? tbx_seqnames(view.tabix, &names)
-                                     : bcf_index_seqnames(view.idx, header.get(), &names);
   std::vector<ContigShare> contigs;
   uint64_t total = 0;
-  for (int i = 0; i < names; ++i) {
+  for (const std::string& name : indexed_contigs(f)) {
     ContigShare c;
-    c.name = seqnames[i];
-    c.tid = view.tabix ? tbx_name2id(view.tabix, seqnames[i]) : bcf_hdr_name2id(header.get(), seqnames[i]);
+    c.name = name;
+    c.tid = f.tabix ? tbx_name2id(f.tabix.get(), name.c_str())
+                    : bcf_hdr_name2id(f.header.get(), name.c_str());
+    if (c.tid < 0 || !read_span(f, c)) continue;
+    // An index without its counts still has the contig's records: one share.
     uint64_t mapped = 0, unmapped = 0;
-    if (c.tid < 0 || hts_idx_get_stat(view.idx, c.tid, &mapped, &unmapped) < 0) continue;
-    c.records = mapped;
-    if (mapped == 0) continue;
-    total += mapped;
+    c.records = hts_idx_get_stat(file_index(f), c.tid, &mapped, &unmapped) < 0 ? 1 : mapped;
+    if (c.records == 0) c.records = 1;
+    total += c.records;
     contigs.push_back(std::move(c));
   }
-  std::free(seqnames);
 
   // Largest remainders, at least one region per contig with records.
   const int32_t wanted = std::max<int32_t>(n, 1);
   std::vector<double> remainder(contigs.size());
-  int32_t given = 0;
+  int64_t given = 0;
   for (size_t i = 0; i < contigs.size(); ++i) {
-    double share = static_cast<double>(wanted) * static_cast<double>(contigs[i].records) / static_cast<double>(total);
+    const double share = static_cast<double>(wanted) * static_cast<double>(contigs[i].records) /
+                         static_cast<double>(total);
     contigs[i].pieces = std::max<int32_t>(1, static_cast<int32_t>(std::floor(share)));
     remainder[i] = share - std::floor(share);
     given += contigs[i].pieces;
   }
-  while (given < wanted && !contigs.empty()) {
-    size_t best = static_cast<size_t>(std::max_element(remainder.begin(), remainder.end()) - remainder.begin());
-    ++contigs[best].pieces;
-    remainder[best] = -1;
-    ++given;
+  std::vector<size_t> order(contigs.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return remainder[a] > remainder[b]; });
+  for (size_t i = 0; i < order.size() && given < wanted; ++i, ++given) ++contigs[order[i]].pieces;
+
+  for (ContigShare& c : contigs) {
+    if (c.pieces > 1) {
+      find_windows(f, c);
+      for (size_t i = 1; i < c.offsets.size(); ++i)
+        c.offsets[i] = std::max(c.offsets[i], c.offsets[i - 1]);
+      // No more pieces than places to cut.
+      c.pieces = std::min<int32_t>(c.pieces, static_cast<int32_t>(c.starts.size()));
+    }
+    cut_contig(c, t.regions);
   }
-  for (const ContigShare& c : contigs) cut_contig(view, c, t.regions);
   return t;
 }

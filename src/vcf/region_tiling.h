@@ -3,9 +3,19 @@
 // regions out among the contigs (each contig with records gets at least
 // one, so there are more than n when n is below the number of such
 // contigs), and a contig with several is cut where the index puts equal
-// shares of its compressed bytes. A contig read whole is "CHR"; the last
-// piece of a cut contig ends at 2147483647. Every site lies in exactly one
-// region.
+// shares of its compressed bytes. The index can only tell cuts apart at its
+// windows (16 kb of positions) where records start in other places, so a
+// contig gets no more regions than that: fewer than n in all when the file
+// is small, whatever n. The cost is the index's, not n's.
+//
+// A contig read whole is "CHR"; the pieces of a cut one are FROM-TO, the
+// last from FROM to the end ("CHR:FROM-"), so that every site lies in
+// exactly one region at any position; the regions are written by
+// format_region, names holding ':' in braces.
+//
+// The file must be a file (not a stream) with an index that fits it
+// (vcf_file.h); an index older than its data is refused, since the regions
+// would leave out what was added since.
 #pragma once
 
 #include <cstdint>

@@ -1,12 +1,19 @@
-// Reads the sites of one VCF (plain or bgzip) or BCF file, block by block,
-// as units per population (site_block.h).
+// Reads the sites of one VCF (plain, gzip or bgzip) or BCF file, or of
+// standard input ("-"), block by block, as units per population
+// (site_block.h). Every byte is read once, so a pipe gives what the file
+// gives; a BGZF stream that ends without the end-of-file marker is an error
+// (vcf_file.h tells what is checked before the first record).
 //
 // VCF text goes through the genotype-only scan (gt_text_scan.h) unless the
 // options ask for htslib's full parser, which decodes every field and serves
 // to check the scan. BCF records are read by htslib. With regions, only the
 // records whose POS lies in a region are read, through the file's index;
 // records that merely overlap a region are left out, so that regions tiling a
-// contig never give a site twice.
+// contig never give a site twice; overlapping regions are joined first
+// (merge_regions). A region on a contig the file does not know matches
+// nothing: when no region names one of its contigs the file fails
+// (kNoContig, naming the file's contigs); otherwise the names are in
+// reader.notes for a warning.
 //
 // Every failure comes back as a VcfFailure; after one the reader is spent.
 #pragma once
@@ -24,6 +31,7 @@
 #include "vcf/site_tally.h"
 #include "vcf/text_lines.h"
 #include "vcf/vcf_failure.h"
+#include "vcf/vcf_file.h"
 #include "vcf/vcf_region.h"
 
 enum class GtDecoder { kTextScan, kHtslib };
@@ -35,19 +43,23 @@ struct VcfReadOptions {
   GtDecoder decoder = GtDecoder::kTextScan;
 };
 
+// What the front end may warn about once the file is open.
+struct VcfOpenNotes {
+  std::string older_index;                  // the index, when older than its data
+  std::vector<std::string> absent_contigs;  // region contigs the file does not know
+  std::vector<std::string> contigs;         // the file's, when some are absent
+};
+
 struct VcfReader {
-  bool bcf = false;
   GtDecoder decoder = GtDecoder::kTextScan;
-  HtsFile file;
-  BcfHeader header;
+  VcfFile in;
   BcfRecord record;
   std::vector<std::string> sample_ids;
   SamplePopulations pops;
+  VcfOpenNotes notes;
 
   std::vector<VcfRegion> regions;
   size_t next_region = 0;
-  HtsIndex index;     // BCF
-  TabixIndex tabix;   // VCF text
   HtsIterator iterator;
 
   OwnedKstring line;     // a line of VCF text, as htslib reads it
@@ -58,7 +70,6 @@ struct VcfReader {
   HtsIntBuffer gt;
   std::vector<int32_t> calls;
   TallyWorkspace tally;
-  uint64_t header_lines = 0;  // VCF text: lines before the first record
   uint64_t records = 0;       // records read so far
 
   // Identical records: those met at the current chrom and pos so far.

@@ -84,6 +84,7 @@ struct FlatRead {
   VcfFailure failure;
   std::vector<FlatUnit> units;
   std::vector<std::string> unknown;  // --pops IDs missing from the file
+  VcfOpenNotes notes;
 };
 
 inline FlatRead read_flat(const std::string& path, VcfReadOptions options = {},
@@ -93,6 +94,7 @@ inline FlatRead read_flat(const std::string& path, VcfReadOptions options = {},
   out.failure = open_vcf(path.c_str(), options, reader);
   if (!vcf_ok(out.failure)) return out;
   out.unknown = reader.pops.unknown;
+  out.notes = reader.notes;
   SiteBlock block;
   for (;;) {
     out.failure = read_site_block(reader, block, block_sites);
