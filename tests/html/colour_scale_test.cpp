@@ -71,7 +71,9 @@ TEST(ColourScale, TheLegendsGradientsDrawWhatTheMarksShow) {
   EXPECT_EQ(strength.front().offset, 0);
   EXPECT_EQ(strength.back().offset, 1);
   for (size_t i = 0; i < strength.size(); ++i) {
-    if (i > 0) EXPECT_GT(strength[i].offset, strength[i - 1].offset);
+    if (i > 0) {
+      EXPECT_GT(strength[i].offset, strength[i - 1].offset);
+    }
     EXPECT_EQ(css(strength[i].colour), css(strength_colour(strength[i].offset * kStrengthTop))) << i;
   }
   const auto residual = residual_stops();
