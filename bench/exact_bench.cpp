@@ -8,11 +8,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "exact/enumerate.h"
@@ -74,6 +75,42 @@ void BM_CountTables(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(count_tables(s, uint64_t{1} << 40));
 }
 BENCHMARK(BM_CountTables)->DenseRange(2, 6)->ArgName("k")->Unit(benchmark::kMillisecond);
+
+// Two alleles of equal frequency among N individuals, H of them
+// heterozygous: at H = N/2 the mode, at 0 the end of the far tail.
+ExactSample two_allele_sample(int64_t n, int64_t h) {
+  return ExactSample{2, {(n - h) / 2, h, (n - h) / 2}};
+}
+
+// The heterozygotes of a sample whose p lies in a given place: the far
+// tail (none at all, p near 10^(-0.3 N)), the tail at p of about 1e-50
+// (15 standard deviations of H below the mode), or near the mode.
+int64_t tail_heterozygotes(int64_t n, int64_t place) {
+  const auto sd = static_cast<int64_t>(std::sqrt(static_cast<double>(n)) / 2);
+  const int64_t h = place == 0 ? 0 : n / 2 - (place == 1 ? 15 * sd : sd / 2);
+  return h - h % 2;
+}
+
+// One enumeration of a two-allele sample: each tail walked only as far as
+// a table changes a sum (arg 0), or every tail walked to the cutoff (arg 1).
+void BM_TwoAlleleTail(benchmark::State& state) {
+  const int64_t n = state.range(0);
+  const int64_t place = state.range(1);
+  const TableStats s = prepare_table_stats(two_allele_sample(n, tail_heterozygotes(n, place)),
+                                           full_log_factorials());
+  const EnumerationChoices choices{.walk_every_tail = state.range(2) == 1};
+  double p = 0;
+  for (auto _ : state) {
+    const ExactPValues v = enumerate_tables(s, choices);
+    p = v.log10_prob;
+    benchmark::DoNotOptimize(v);
+  }
+  state.counters["log10_p"] = p;
+}
+BENCHMARK(BM_TwoAlleleTail)
+    ->ArgNames({"N", "place", "full"})
+    ->ArgsProduct({{2000, 200000, 1000000}, {0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 constexpr uint64_t kBatch = 4096;
 

@@ -6,9 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${BUILD_DIR:-build}
-scripts/ensure-packages.sh "The test suite" cmake g++ make libgtest-dev libboost-math-dev \
-  python3 python3-pyte libfaketime tmux chromium python3-pil snakemake tabix \
-  libhts-dev pkg-config
+scripts/ensure-packages.sh "The test suite" cmake g++ make pkg-config libgtest-dev \
+  libboost-dev libboost-math-dev libhts-dev zlib1g-dev libeigen3-dev \
+  python3 python3-pyte python3-pil libfaketime tmux chromium fonts-dejavu-core librsvg2-bin \
+  snakemake tabix bcftools plink2 plink1.9 xz-utils bzip2 zstd
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
 # The tests copy the program as it was linked ($build_dir/uncounted/hwmc, taken

@@ -9,6 +9,7 @@
 // The settings are the run's: --pops is read once, before any file; the
 // unknown IDs of --pops are warned about once per run. --list-regions
 // prints regions that tile each file instead of testing anything.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <future>
@@ -17,18 +18,23 @@
 #include <utility>
 
 #include "batch/input_kind.h"
+#include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
 #include "sites/site_block.h"
-#include "vcf/vcf_region.h"
+#include "vcf/region_tiling.h"
 #include "vcf/sample_populations.h"
+#include "vcf/vcf_file.h"
 #include "vcf/vcf_reader.h"
+#include "vcf/vcf_region.h"
 
 namespace {
 
 // Sites read at once: enough units to keep every core on the exact tests,
-// few enough that a block of thousands of samples stays small.
+// few enough that a block of thousands of samples stays small; with many
+// populations, fewer sites, so that a block holds about as many units.
 constexpr size_t kBlockSites = 512;
+constexpr size_t kBlockUnits = 4096;
 
 // At most this many unknown --pops IDs are named in the warning.
 constexpr size_t kNamedUnknownIds = 10;
@@ -112,6 +118,21 @@ void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
           ", left out:" + names);
 }
 
+// What the reader noted on opening the file, said as warnings.
+void warn_open_notes(const VcfRunSettings& settings, const std::string& path,
+                     const VcfOpenNotes& notes) {
+  if (!notes.older_index.empty())
+    report_failure(settings.diagnostics, path,
+                   "the index " + escape_text(notes.older_index) +
+                       " is older than the file: sites added since it was made are not read "
+                       "through it; make it again (tabix -f -p vcf, or bcftools index -f)");
+  if (!notes.absent_contigs.empty())
+    report_failure(settings.diagnostics, path,
+                   "no contig " + contig_list_text(notes.absent_contigs) +
+                       " in the file (contigs: " + contig_list_text(notes.contigs) +
+                       "): their regions match nothing here");
+}
+
 // One block's worth of units as the reader gave them.
 struct Fetched {
   SourceStatus status = SourceStatus::kEnd;
@@ -146,8 +167,11 @@ Fetched fetch_block(VcfStream& s) {
       return out;
     }
     warn_unknown_ids(*s.settings, s.path, reader_populations(s.reader).unknown);
+    warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
   }
-  const VcfFailure f = read_site_block(s.reader, s.block, kBlockSites);
+  const size_t populations = std::max<size_t>(reader_populations(s.reader).names.size(), 1);
+  const VcfFailure f = read_site_block(
+      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
   if (!vcf_ok(f)) {
     out.status = SourceStatus::kFailed;
     out.failure = describe_vcf_failure(f);
@@ -193,8 +217,8 @@ int list_vcf_regions(const std::vector<char*>& files, uint32_t n, const Diagnost
   return status;
 }
 
-// The run's settings from the options: a --region that is not
-// CHR[:FROM-TO] is a usage error, a --pops file that cannot be read or
+// The run's settings from the options: a --region that is no region
+// (vcf_region.h) is a usage error, a --pops file that cannot be read or
 // names an ID twice a failure.
 PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnostics) {
   if (options.list_regions > 0) {
@@ -209,7 +233,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     const std::optional<VcfRegion> region = parse_region(text);
     if (!region) {
       report_failure(diagnostics, "--region '" + text + "'",
-                     "not CHR or CHR:FROM-TO with 1 <= FROM <= TO");
+                     "not CHR, CHR:POS, CHR:FROM-TO, CHR:FROM- or CHR:-TO with 1 <= FROM <= TO "
+                     "({NAME} for a name holding ':')");
       return PreparedKind{.status = 2};
     }
     settings->regions.push_back(*region);

@@ -9,8 +9,19 @@
 // log-factorials. Weights are kept relative to a moving scale (at first the
 // sample's probability) so nothing overflows, and a table below 1e-40 of the
 // sample's weight is left out of the sums (together under 1e-20 of the total,
-// and of any p_prob, which holds the sample's own weight: a tiny p_prob keeps
-// its relative accuracy down to the end of the double range).
+// and of any p_prob, which holds the sample's own weight). Where a run's
+// weights fall below the double range relative to the scale the run goes on
+// in units of its own, and every sum carries an exponent of its own: a sum
+// far below the total (a p below the smallest double, 1e-60000 and further)
+// keeps its relative accuracy, and its log10 is given beside it.
+//
+// With two alleles (one run) each tail is walked only while its tables can
+// still change a sum, stretches that change none skipped (see
+// TwoAlleleTails in the source): a p far in a tail costs the tables that
+// change the total, some 8.6 standard deviations of H on each side of the
+// mode, O(sqrt N), instead of the whole run; every figure stays the full
+// walk's except where a stretch of over 8192 tables is jumped (within
+// 1e-12 relative; such p lie far below the double range up to N = 10^6).
 //
 // Both walks are iterative, one level per cell placed, so the depth of the
 // search costs no stack whatever the number of alleles.
@@ -19,7 +30,8 @@
 // extended-precision totals; the cutoff keeps a run to some 30 standard
 // deviations of its tables, so the rounding of a run's chain of ratios and
 // of its sum stays near 30 sigma * 1e-16 of the total, under 1e-10 for any
-// sample small enough to enumerate.
+// sample small enough to enumerate. A skipped stretch's far end takes its
+// weight from the log-factorials, within about 1e-13 relative.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +39,12 @@
 #include "exact/table_stats.h"
 
 struct ExactPValues {
-  PerTest<double> p{{1, 1, 1, 1, 1}};
+  PerTest<double> p{{1, 1, 1, 1, 1, 1, 1}};
   double prob_ties = 0;  // the probability of the tables as probable as the sample
+  double prob_mid = 0;   // p_prob less half of prob_ties
+  double log10_prob = 0;  // log10 of p_prob and of the mid-p, also below the double range
+  double log10_prob_mid = 0;
+  ULaw u_law;  // with keep_u_law
 };
 
 // The number of tables, or limit + 1 when there are more (or when finding out
@@ -37,4 +53,11 @@ struct ExactPValues {
 // the number of such states rather than the number of tables.
 uint64_t count_tables(const TableStats& s, uint64_t limit);
 
-ExactPValues enumerate_tables(const TableStats& s);
+struct EnumerationChoices {
+  bool keep_u_law = false;  // fill ExactPValues::u_law (every tail walked then)
+  // Walk every two-allele tail to the cutoff, as the figures of the shorter
+  // walk are held to (tests and benchmarks).
+  bool walk_every_tail = false;
+};
+
+ExactPValues enumerate_tables(const TableStats& s, const EnumerationChoices& choices = {});

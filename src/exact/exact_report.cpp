@@ -19,6 +19,8 @@ constexpr NamedP kTests[] = {
     {"p_llr", "likelihood ratio (G2)    ", ExactTest::kLlr},
     {"p_deficit", "heterozygote deficit     ", ExactTest::kDeficit},
     {"p_excess", "heterozygote excess      ", ExactTest::kExcess},
+    {"p_u_deficit", "U score test, deficit    ", ExactTest::kUDeficit},
+    {"p_u_excess", "U score test, excess     ", ExactTest::kUExcess},
 };
 
 }  // namespace
@@ -51,6 +53,7 @@ std::string build_exact_report_text(const ExactResult& result, uint64_t seed) {
     if (sampled) out += "  (95%: " + format_general(p.low, 6) + " - " + format_general(p.high, 6) + ")";
     out += "\n";
   }
+  out += "\t\tscore of the sample      U = " + format_general(result.u_score, 6) + "\n";
   return out;
 }
 
@@ -78,6 +81,10 @@ const std::vector<ExactColumn>& exact_columns() {
     };
     for (const NamedP& test : kTests) {
       const std::string stem = test.column;
+      if (test.test == ExactTest::kUDeficit) {
+        c.push_back({"u_score",
+                     [](const ExactResult& r, ExactTest) { return format_shortest(r.u_score); }});
+      }
       c.push_back({stem, [](const ExactResult& r, ExactTest t) {
                      return probability_cell(r.test[t].p);
                    }, test.test});

@@ -16,12 +16,12 @@ const char* exact_method_name(ExactMethod method);
 // The section with bare '\n' line ends (the report writer stores them as CR
 // LF), starting with an empty line and ending with a line feed: the method,
 // the number of tables (with the seed they were drawn from when sampled) and
-// each test's P, with its 95% limits when sampled. Probabilities printed as
-// "%-g".
+// each test's P, with its 95% limits when sampled, then the sample's U.
+// Numbers printed as "%-g".
 std::string build_exact_report_text(const ExactResult& result, uint64_t seed);
 
 // exact_method exact_tables p_prob p_prob_low p_prob_high p_prob_mid p_x2e
-// ... p_excess_high
+// ... p_excess_high u_score p_u_deficit ... p_u_excess_high
 const std::vector<std::string>& exact_column_names();
 
 inline constexpr const char kExactMethodColumn[] = "exact_method";

@@ -1,21 +1,25 @@
 #include "exact/exact_tests.h"
 
-#include <boost/math/special_functions/beta.hpp>
-
 #include <algorithm>
+#include <boost/math/special_functions/beta.hpp>
+#include <cmath>
 #include <limits>
+#include <utility>
 
 #include "stats/proportion_limits.h"
 #include "stats/multiple_testing.h"
 #include "exact/enumerate.h"
 #include "exact/sampler.h"
 #include "exact/table_stats.h"
+#include "stats/proportion_limits.h"
 
 namespace {
 
 constexpr int64_t kMaxCopies = int64_t{1} << 50;
 
-ExactStatus check_sample(const ExactSample& sample) {
+}  // namespace
+
+ExactStatus check_exact_sample(const ExactSample& sample) {
   const int32_t k = sample.k;
   if (k < 1 || sample.counts.size() != static_cast<size_t>(k) * (k + 1) / 2) {
     return ExactStatus::kNoAlleles;
@@ -38,6 +42,8 @@ ExactStatus check_sample(const ExactSample& sample) {
   return ExactStatus::kOk;
 }
 
+namespace {
+
 // 2N of a checked sample.
 int64_t sample_copies(const ExactSample& sample) {
   int64_t two_n = 0;
@@ -45,36 +51,43 @@ int64_t sample_copies(const ExactSample& sample) {
   return two_n;
 }
 
-ExactP sampled(uint64_t hits, uint64_t tables) {
+ExactP exact(double p) { return {p, p, p}; }
+
+}  // namespace
+
+ExactP sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop) {
+  if (stop == SamplingStop::kSequentialHits) {
+    // Stopped at the b-th hit at draw l: p = b/l, and the limits of inverse
+    // binomial sampling, [B^-1(0.025; b, l - b + 1), B^-1(0.975; b, l - b)].
+    const double b = static_cast<double>(hits);
+    const double l = static_cast<double>(tables);
+    const double high = hits < tables ? boost::math::ibeta_inv(b, l - b, 0.975) : 1.0;
+    return {b / l, boost::math::ibeta_inv(b, l - b + 1.0, 0.025), high};
+  }
   const ProportionLimits limits = clopper_pearson_95(hits, tables);
   return {static_cast<double>(hits) / static_cast<double>(tables), limits.low, limits.high};
 }
 
-ExactP exact(double p) { return {p, p, p}; }
-
-// Stopped at the b-th hit at draw l: p = b/l, and the limits of inverse
-// binomial sampling, [B^-1(0.025; b, l - b + 1), B^-1(0.975; b, l - b)].
-ExactP sequential(uint64_t hits, uint64_t tables) {
+double valid_sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop) {
   const double b = static_cast<double>(hits);
-  const double l = static_cast<double>(tables);
-  const double high = hits < tables ? boost::math::ibeta_inv(b, l - b, 0.975) : 1.0;
-  return {b / l, boost::math::ibeta_inv(b, l - b + 1.0, 0.025), high};
+  if (stop == SamplingStop::kSequentialHits) return b / static_cast<double>(tables);
+  return valid_p(b, static_cast<double>(tables));
 }
 
-}  // namespace
-
 double exact_leading_p(const ExactResult& result) {
-  const ExactP& p = result.test[ExactTest::kProb];
-  if (result.method == ExactMethod::kEnumeration) return p.p;
-  if (result.stop == SamplingStop::kSequentialHits) return p.p;
-  return valid_p(static_cast<double>(result.hits[ExactTest::kProb]),
-                 static_cast<double>(result.tables));
+  if (result.method == ExactMethod::kEnumeration) return result.test[ExactTest::kProb].p;
+  return valid_sampled_p(result.hits[ExactTest::kProb], result.tables, result.stop);
+}
+
+double exact_leading_log10_p(const ExactResult& result) {
+  if (result.method == ExactMethod::kEnumeration) return result.log10_prob;
+  return std::log10(exact_leading_p(result));
 }
 
 double exact_valid_p(const ExactResult& result, ExactTest test) {
   if (test == ExactTest::kProb) return exact_leading_p(result);
   if (result.method == ExactMethod::kEnumeration) return result.test[test].p;
-  return valid_p(static_cast<double>(result.hits[test]), static_cast<double>(result.tables));
+  return valid_sampled_p(result.hits[test], result.tables, SamplingStop::kFixedCount);
 }
 
 const char* exact_status_message(ExactStatus status) {
@@ -104,30 +117,38 @@ ExactTables prepare_exact_tables(int64_t max_two_n) {
   return t;
 }
 
+const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t copies,
+                                          ExactTables& own) {
+  if (options.prepared != nullptr && options.prepared->max_two_n >= copies) {
+    return options.prepared->log_factorials;
+  }
+  own = prepare_exact_tables(copies);
+  return own.log_factorials;
+}
+
 ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& options,
                             ExactResult& result) {
-  const ExactStatus status = check_sample(sample);
+  const ExactStatus status = check_exact_sample(sample);
   if (status != ExactStatus::kOk) return status;
-  const int64_t two_n = sample_copies(sample);
   ExactTables own;
-  const ExactTables* tables = options.prepared;
-  if (tables == nullptr || tables->max_two_n < two_n) {
-    own = prepare_exact_tables(two_n);
-    tables = &own;
-  }
-  const TableStats stats = prepare_table_stats(sample, tables->log_factorials);
+  const TableStats stats =
+      prepare_table_stats(sample, exact_log_factorials(options, sample_copies(sample), own));
 
   // A limit beyond 2^62 tables is no limit any enumeration could reach.
   const uint64_t limit = std::min<uint64_t>(options.max_tables, uint64_t{1} << 62);
   const uint64_t count = limit == 0 ? 1 : count_tables(stats, limit);
   if (limit > 0 && count <= limit) {
-    const ExactPValues p = enumerate_tables(stats);
+    ExactPValues p = enumerate_tables(stats, {.keep_u_law = options.keep_u_law});
     result = ExactResult{};
     result.method = ExactMethod::kEnumeration;
     result.tables = count;
     result.seed = options.seed;
     for (ExactTest test : kExactTests) result.test[test] = exact(p.p[test]);
-    result.prob_mid = std::max(0.0, p.p[ExactTest::kProb] - 0.5 * p.prob_ties);
+    result.prob_mid = p.prob_mid;
+    result.log10_prob = p.log10_prob;
+    result.log10_prob_mid = p.log10_prob_mid;
+    result.u_score = stats.u.u_sample;
+    result.u_law = std::move(p.u_law);
     return ExactStatus::kOk;
   }
   if (options.tables == 0) return ExactStatus::kNoTables;
@@ -149,9 +170,13 @@ ExactStatus run_exact_tests(const ExactSample& sample, const ExactOptions& optio
   result.hits = hits.hits;
   result.stop = stop;
   result.prob_mid = std::numeric_limits<double>::quiet_NaN();
-  for (ExactTest test : kExactTests) result.test[test] = sampled(hits.hits[test], hits.tables);
-  if (stop == SamplingStop::kSequentialHits) {
-    result.test[ExactTest::kProb] = sequential(hits.hits[ExactTest::kProb], hits.tables);
+  result.log10_prob = std::numeric_limits<double>::quiet_NaN();
+  result.log10_prob_mid = std::numeric_limits<double>::quiet_NaN();
+  result.u_score = stats.u.u_sample;
+  for (ExactTest test : kExactTests) {
+    // Only p_prob stops the draws; the other tests are counts of as many.
+    const SamplingStop own = test == ExactTest::kProb ? stop : SamplingStop::kFixedCount;
+    result.test[test] = sampled_p(hits.hits[test], hits.tables, own);
   }
   return ExactStatus::kOk;
 }

@@ -5,11 +5,15 @@
 // the total probability of the tables at least as extreme as the sample, ties
 // within a relative 1e-7 of the sample's value counting as at least as
 // extreme: p_prob P(t) <= P(s), p_x2e X2(t) >= X2(s), p_llr G2(t) >= G2(s),
-// p_deficit H(t) <= H(s), p_excess H(t) >= H(s).
+// p_deficit H(t) <= H(s), p_excess H(t) >= H(s), and the score tests
+// p_u_deficit U(t) >= U(s), p_u_excess U(t) <= U(s) (u_score.h: U compared
+// exactly in integers where it can be, else within the same margin). For two
+// alleles U falls as H rises, so the score tests are p_deficit and p_excess.
 //
 // With at most max_tables tables they are all enumerated and every p is within
-// 1e-9 of its exact value (p_prob also relative to itself, down to 1e-300),
-// with the mid-p of p_prob beside it; otherwise `tables` tables are drawn
+// 1e-9 of its exact value, p_prob and its mid-p also relative to themselves
+// down to the smallest double, and their log10 beside them further down
+// still; otherwise `tables` tables are drawn
 // from exactly that distribution and each p carries its 95% Clopper-Pearson
 // limits. With tables_auto the draws stop at the 20th table that hits p_prob
 // (Besag and Clifford's sequential p-value). The figures depend on the seed
@@ -23,6 +27,7 @@
 
 #include "exact/exact_limits.h"
 #include "exact/log_factorial.h"
+#include "exact/u_score.h"
 
 struct ExactSample {
   int32_t k = 0;                // allele classes, each with at least one copy
@@ -50,18 +55,27 @@ struct ExactOptions {
   // `tables` draws without that many.
   bool tables_auto = false;
   unsigned threads = 0;  // 0: one per core
+  // Keep the law of U from an enumeration (ExactResult::u_law), for the
+  // tests over several units.
+  bool keep_u_law = false;
   // From prepare_exact_tables; when null, or too small for the sample, the
   // tests build a table of their own for it.
   const ExactTables* prepared = nullptr;
 };
 
+// The options' prepared log-factorials when they cover `copies`, else a
+// table built into `own` for them.
+const LogFactorials& exact_log_factorials(const ExactOptions& options, int64_t copies,
+                                          ExactTables& own);
+
 enum class ExactMethod { kEnumeration, kSampling };
 
-// The five tests, in the order of the report and the batch columns.
-enum class ExactTest { kProb, kX2e, kLlr, kDeficit, kExcess };
-constexpr size_t kExactTestCount = 5;
+// The tests, in the order of the report and the batch columns.
+enum class ExactTest { kProb, kX2e, kLlr, kDeficit, kExcess, kUDeficit, kUExcess };
+constexpr size_t kExactTestCount = 7;
 constexpr ExactTest kExactTests[kExactTestCount] = {
-    ExactTest::kProb, ExactTest::kX2e, ExactTest::kLlr, ExactTest::kDeficit, ExactTest::kExcess};
+    ExactTest::kProb,   ExactTest::kX2e,      ExactTest::kLlr,    ExactTest::kDeficit,
+    ExactTest::kExcess, ExactTest::kUDeficit, ExactTest::kUExcess};
 
 // One value per test, indexed by the test.
 template <typename T>
@@ -97,7 +111,25 @@ struct ExactResult {
   // Mid-p of p_prob: p_prob less half the probability of the tables exactly
   // as probable as the sample (within the tie margin); NaN when sampled.
   double prob_mid = 0;
+  // Under enumeration, log10 of p_prob and of its mid-p to 1e-9 relative,
+  // also where they lie below the double range (and p_prob is 0); NaN when
+  // sampled.
+  double log10_prob = 0;
+  double log10_prob_mid = 0;
+  double u_score = 0;  // U of the sample
+  // The law of U, kept from an enumeration when asked (keep_u_law); empty
+  // otherwise.
+  ULaw u_law;
 };
+
+// A sampled p and its 95% limits from `hits` of `tables` draws: hits/tables
+// with Clopper-Pearson limits, or, stopped at the kSequentialHits-th hit,
+// the limits of inverse binomial sampling.
+ExactP sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
+
+// The sampled p that is valid as a p-value: (b + 1)/(m + 1), or b/l when
+// stopped at the b-th hit at draw l.
+double valid_sampled_p(uint64_t hits, uint64_t tables, SamplingStop stop);
 
 // The p of the probability test that is valid as a p-value, for further
 // computation (multiple-testing adjustment): enumerated, p_prob itself;
@@ -105,6 +137,10 @@ struct ExactResult {
 // 20th hit at draw l, 20/l; drawn to the limit T without 20 hits,
 // (b + 1)/(T + 1).
 double exact_leading_p(const ExactResult& result);
+
+// log10 of exact_leading_p, to 1e-9 relative wherever the p is enumerated,
+// also below the double range where exact_leading_p is 0.
+double exact_leading_log10_p(const ExactResult& result);
 
 // The same for any test: p_prob as exact_leading_p; every other test
 // enumerated as it is, sampled (b + 1)/(m + 1) with its own b hits of the m
@@ -123,6 +159,9 @@ enum class ExactStatus {
 
 // A short message for a status, for a line on standard error.
 const char* exact_status_message(ExactStatus status);
+
+// Whether a sample can go to the exact tests (kOk), or why not.
+ExactStatus check_exact_sample(const ExactSample& sample);
 
 // Checks the sample and options, then enumerates or samples. On any status
 // but kOk the result is left untouched.

@@ -15,7 +15,8 @@ namespace {
 void count_table(const TableStats& s, const TableScorer& scorer, const int64_t* t,
                  double log_tie, SampleHits& hits) {
   const TableScore sc = score_table(s, scorer, t);
-  const PerTest<bool> hit = extreme_tests(s, sc.log_prob_ratio <= log_tie, sc.x2, sc.g2, sc.h);
+  const PerTest<bool> hit =
+      extreme_tests(s, sc.log_prob_ratio <= log_tie, sc.x2, sc.g2, sc.h, sc.u_cmp);
   ++hits.tables;
   for (ExactTest test : kExactTests) hits.hits[test] += hit[test] ? 1 : 0;
 }

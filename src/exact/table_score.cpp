@@ -74,9 +74,24 @@ TableScore score_table(const TableStats& s, const TableScorer& scorer, const int
   } else {
     sum_mixed(s, scorer, t, lf, x2, g2);
   }
+  // The homozygotes give H and, where U is compared in integers, Z in the
+  // same pass.
   int64_t homozygotes = 0;
-  for (int32_t i = 0; i < s.k; ++i) homozygotes += t[tri_index(i, i, s.k)];
+  int u_cmp = 0;
+  if (s.u.exact) {
+    int64_t z = 0;
+    const int64_t* weight = s.u.weight.data();
+    size_t d = 0;
+    for (int32_t i = 0; i < s.k; d += static_cast<size_t>(s.k - i), ++i) {
+      homozygotes += t[d];
+      z += t[d] * weight[i];
+    }
+    u_cmp = (z > s.u.z_sample) - (z < s.u.z_sample);
+  } else {
+    for (int32_t i = 0; i < s.k; ++i) homozygotes += t[tri_index(i, i, s.k)];
+    u_cmp = u_compare(s.u, t);
+  }
   const int64_t h = s.two_n / 2 - homozygotes;
   return {static_cast<double>(h - s.h_sample) * kLn2 + (lf[0] + lf[1]), x2[0] + x2[1],
-          g2[0] + g2[1], h};
+          g2[0] + g2[1], h, u_cmp};
 }

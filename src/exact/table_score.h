@@ -1,4 +1,4 @@
-// The statistics of one drawn table for the sampler's five tests, from
+// The statistics of one drawn table for the sampler's tests, from
 // per-cell lookup tables of the terms for every count a cell can hold, so a
 // table costs one load per cell and no logarithm (cell_terms.h). The sums
 // differ from table_x2's and table_g2's by the order of the additions alone,
@@ -24,6 +24,7 @@ struct TableScore {
   double x2;
   double g2;  // half of G2, as table_g2
   int64_t h;  // heterozygotes
+  int u_cmp;  // the sign of U(t) - U(sample), as u_compare
 };
 
 TableScorer prepare_table_scorer(const TableStats& s);

@@ -71,6 +71,7 @@ TableStats prepare_table_stats(const ExactSample& sample, const LogFactorials& l
     }
   }
   s.h_sample = table_heterozygotes(s, reordered.data());
+  s.u = prepare_u_scale(s.allele, reordered.data());
   s.x2_threshold = table_x2(s, reordered.data()) * (1.0 - kTieMargin);
   s.g2_threshold = table_g2(s, reordered.data()) * (1.0 - kTieMargin);
   return s;

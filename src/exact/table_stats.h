@@ -19,6 +19,7 @@
 
 #include "exact/exact_tests.h"
 #include "exact/log_factorial.h"
+#include "exact/u_score.h"
 #include "genotype/genotype_table.h"
 #include "stats/cell_expectation.h"
 
@@ -37,6 +38,7 @@ struct TableStats {
   int64_t h_sample = 0;          // heterozygotes of the sample
   double x2_threshold = 0;       // X2(t) >= this counts
   double g2_threshold = 0;       // half G2(t) >= this counts (see above)
+  UScale u;                      // the score U, in the reordered layout
   const LogFactorials* log_factorials = nullptr;  // covering two_n, owned by the caller
 };
 
@@ -53,15 +55,18 @@ inline double x2_term(const CellInfo& c, int64_t t) {
 double g2_term(const CellInfo& c, int64_t t);
 
 // Which tests count a table as at least as extreme as the sample;
-// `improbable` says whether it is at most as probable, within the margin.
+// `improbable` says whether it is at most as probable, within the margin,
+// and u_cmp is u_compare's sign of U(t) - U(sample).
 inline PerTest<bool> extreme_tests(const TableStats& s, bool improbable, double x2, double g2,
-                                   int64_t h) {
+                                   int64_t h, int u_cmp) {
   PerTest<bool> e;
   e[ExactTest::kProb] = improbable;
   e[ExactTest::kX2e] = x2 >= s.x2_threshold;
   e[ExactTest::kLlr] = g2 >= s.g2_threshold;
   e[ExactTest::kDeficit] = h <= s.h_sample;
   e[ExactTest::kExcess] = h >= s.h_sample;
+  e[ExactTest::kUDeficit] = u_cmp >= 0;
+  e[ExactTest::kUExcess] = u_cmp <= 0;
   return e;
 }
 

@@ -1,6 +1,9 @@
 #include "genepop/genepop_reader.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -85,7 +88,15 @@ bool feed_until_population(GenepopFileReader& r) {
 void open_genepop_reader(GenepopFileReader& reader, const char* path) {
   reader = GenepopFileReader{};
   errno = 0;
-  reader.file.reset(std::fopen(path, "rb"));
+  if (std::strcmp(path, "-") == 0) {
+    // Standard input, read once; a copy of the descriptor, so that closing
+    // the reader leaves standard input open.
+    const int fd = ::dup(STDIN_FILENO);
+    reader.file.reset(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
+    if (fd >= 0 && !reader.file) ::close(fd);
+  } else {
+    reader.file.reset(std::fopen(path, "rb"));
+  }
   if (!reader.file) fail_io(reader, GenepopStatus::kCannotOpen, "cannot open file", errno);
 }
 

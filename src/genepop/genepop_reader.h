@@ -30,7 +30,7 @@ struct GenepopFileReader {
 
 enum class GenepopPull { kPopulation, kEnd, kFailed };
 
-// Opens path; a failure shows at the first pull.
+// Opens path ("-": standard input); a failure shows at the first pull.
 void open_genepop_reader(GenepopFileReader& reader, const char* path);
 
 // Replaces tallies with the next population's, one per locus in locus order

@@ -6,16 +6,23 @@
 // - positions: -log10 p along each chromosome, chromosomes side by side;
 // - de Finetti: the genotype frequencies of each biallelic site in the
 //   triangle, with the Hardy-Weinberg curve, coloured by q_bh class.
-// A plot with nothing to draw is left out.
+// The kTitledSites sites of smallest p are drawn as marks of their own with
+// their figures as a tooltip (and listed in the quantile-quantile plot's
+// table); the others as one path per colour, bounded by the thinning.
+// A plot with nothing to draw is not made.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "html/figure.h"
 #include "html/page_data.h"
 
-void append_qq_plot(std::string& out, const SiteGroup& group);
-void append_position_plot(std::string& out, const SiteGroup& group);
-void append_de_finetti_plot(std::string& out, const SiteGroup& group);
+inline constexpr size_t kTitledSites = 25;
+
+std::optional<Figure> qq_figure(const SiteGroup& group, const std::string& id);
+std::optional<Figure> position_figure(const SiteGroup& group, const std::string& id);
+std::optional<Figure> de_finetti_figure(const SiteGroup& group, const std::string& id);
 
 // How the sites were thinned, for the captions: "all 285 sites with -log10 p
 // >= 2 and 14251 of the 28216 others (every 2nd)".

@@ -6,32 +6,31 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-// The length of the well-formed UTF-8 sequence at the start of s (1 to 4),
-// or 0 when it is not one (overlong forms, surrogates and code points above
-// U+10FFFF included).
-size_t utf8_length(std::string_view s) {
+}  // namespace
+
+CodePoint first_code_point(std::string_view s) {
   const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  constexpr CodePoint kBad{kReplacementCharacter, 1};
   const uint8_t b0 = byte(0);
   size_t len;
-  uint32_t cp;
-  if (b0 < 0x80) return 1;
+  char32_t cp;
+  if (b0 < 0x80) return {b0, 1};
   if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; }
   else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; }
   else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; }
-  else return 0;
-  if (s.size() < len) return 0;
+  else return kBad;
+  if (s.size() < len) return kBad;
   for (size_t i = 1; i < len; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
+    if ((byte(i) & 0xC0) != 0x80) return kBad;
     cp = (cp << 6) | (byte(i) & 0x3F);
   }
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
-  if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
-  // U+FFFE and U+FFFF are not XML characters either.
-  if (cp == 0xFFFE || cp == 0xFFFF) return 0;
-  return len;
+  // Overlong forms, surrogates, code points above U+10FFFF, and U+FFFE and
+  // U+FFFF, which are not XML characters either.
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return kBad;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return kBad;
+  if (cp == 0xFFFE || cp == 0xFFFF) return kBad;
+  return {cp, len};
 }
-
-}  // namespace
 
 void append_markup(std::string& out, std::string_view text) {
   size_t i = 0;
@@ -51,14 +50,13 @@ void append_markup(std::string& out, std::string_view text) {
       ++i;
       continue;
     }
-    const size_t len = utf8_length(text.substr(i));
-    if (len == 0) {
+    const CodePoint cp = first_code_point(text.substr(i));
+    if (cp.value == kReplacementCharacter && cp.bytes == 1) {
       out += kReplacement;
-      ++i;
     } else {
-      out.append(text.substr(i, len));
-      i += len;
+      out.append(text.substr(i, cp.bytes));
     }
+    i += cp.bytes;
   }
 }
 

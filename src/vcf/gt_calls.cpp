@@ -1,5 +1,7 @@
 #include "vcf/gt_calls.h"
 
+#include "fileio/text_escape.h"
+
 namespace {
 
 std::string printable(char c) {
@@ -13,7 +15,7 @@ std::string printable(char c) {
 
 std::string record_fault_text(const RecordFault& f, const std::string& sample_id,
                               int32_t n_allele, int32_t samples) {
-  const std::string who = "sample " + sample_id;
+  const std::string who = "sample " + escape_text(sample_id);
   switch (f.problem) {
     case RecordProblem::kNone:
       return "";

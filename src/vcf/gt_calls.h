@@ -44,6 +44,6 @@ struct RecordFault {
   char character = 0;    // kGtBadCharacter
 };
 
-// The reason of a fault, naming the sample by its ID.
+// The reason of a fault, naming the sample by its ID (escaped).
 std::string record_fault_text(const RecordFault& fault, const std::string& sample_id,
                               int32_t n_allele, int32_t samples);

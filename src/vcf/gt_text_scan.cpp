@@ -50,13 +50,18 @@ struct CallsSink {
   }
 };
 
+// A site too wide for the dense tables is counted into a table of no
+// allele at all (every call lands in its "beyond" cell), so that the loop
+// stays the same; the caller then counts it again from written calls.
 struct CountSink {
   const SamplePopulations& pops;
   TallyWorkspace& work;
   CallCounter counter{};
   bool started = false;
+  bool wide = false;
   void begin(int32_t n_allele) {
-    counter = start_counting(n_allele, pops, work);
+    wide = !dense_count_fits(n_allele, pops);
+    counter = start_counting(wide ? 0 : n_allele, pops, work);
     started = true;
   }
   void call(int32_t sample, int32_t lo, int32_t hi) {
@@ -258,6 +263,18 @@ RecordFault scan_and_count_vcf_line(const char* line, size_t length, const Sampl
   const RecordFault fault =
       scan_line(line, length, static_cast<int32_t>(pops.of_sample.size()), f, sink, largest);
   if (fault.problem != RecordProblem::kNone || largest.allele >= f.n_allele) return fault;
+  if (sink.wide) {
+    work.calls.resize(2 * pops.of_sample.size());
+    VcfTextFields again;
+    LargestAllele same;
+    scan_vcf_line(line, length, static_cast<int32_t>(pops.of_sample.size()), again,
+                  work.calls.data(), same);
+    SiteText site;
+    site.n_allele = f.n_allele;
+    site.has_gt = f.has_gt;
+    count_calls(site, work.calls.data(), pops, work);
+    return fault;
+  }
   if (!sink.started) start_counting(f.n_allele, pops, work);
   finish_counting(f.n_allele, pops, work);
   return fault;

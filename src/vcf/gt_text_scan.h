@@ -36,8 +36,9 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
 
 // The same, counting the calls per population (pops has one entry per
 // sample) instead of writing them down: without a fault, and with no call
-// naming an allele beyond the site's, work.cells and work.counted hold the
-// site's counts as count_calls gives them (site_tally.h).
+// naming an allele beyond the site's, work holds the site's counts as
+// count_calls gives them (site_tally.h): a site too wide for the dense
+// tables is scanned a second time, its calls written down.
 RecordFault scan_and_count_vcf_line(const char* line, size_t length, const SamplePopulations& pops,
                                     VcfTextFields& fields, TallyWorkspace& work,
                                     LargestAllele& largest);

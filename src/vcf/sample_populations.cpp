@@ -4,6 +4,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "fileio/text_escape.h"
+
 namespace {
 
 struct FileCloser {
@@ -61,7 +63,8 @@ PopsFile read_pops_file(const char* path) {
     }
     auto [at, fresh] = first_line.emplace(words[0], number);
     if (!fresh) {
-      out.failure = pops_failure(number, "sample \"" + words[0] + "\" listed twice (first on line " +
+      out.failure = pops_failure(number, "sample \"" + escape_text(words[0]) +
+                                             "\" listed twice (first on line " +
                                              std::to_string(at->second) + ")");
       out.entries.clear();
       return out;

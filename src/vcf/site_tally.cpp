@@ -24,8 +24,93 @@ void append_site_text(const SiteText& s, SiteBlock& b, VariantSite& site) {
 
 }  // namespace
 
+namespace {
+
+// At most this many cells in the dense tables (4 MB): beyond, the sparse count.
+constexpr size_t kDenseCells = size_t{1} << 20;
+
+// The samples of each population, grouped, made once per reader.
+void group_members(const SamplePopulations& pops, TallyWorkspace& w) {
+  if (w.members_of == &pops && w.members.size() <= pops.of_sample.size()) return;
+  const size_t populations = pops.names.size();
+  w.member_first.assign(populations + 1, 0);
+  for (int32_t p : pops.of_sample)
+    if (p >= 0) ++w.member_first[static_cast<size_t>(p) + 1];
+  for (size_t p = 0; p < populations; ++p) w.member_first[p + 1] += w.member_first[p];
+  w.members.assign(w.member_first[populations], 0);
+  std::vector<uint32_t> next(w.member_first.begin(), w.member_first.end() - 1);
+  for (size_t j = 0; j < pops.of_sample.size(); ++j)
+    if (pops.of_sample[j] >= 0)
+      w.members[next[static_cast<size_t>(pops.of_sample[j])]++] = static_cast<uint32_t>(j);
+  w.members_of = &pops;
+}
+
+// Each population's counts over the alleles its counted calls name.
+void count_calls_sparsely(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
+                          TallyWorkspace& w) {
+  const size_t populations = pops.names.size();
+  group_members(pops, w);
+  w.sparse = true;
+  w.counted.assign(populations, 0);
+  w.sparse_allele_first.assign(1, 0);
+  w.sparse_count_first.assign(1, 0);
+  w.sparse_alleles.clear();
+  w.sparse_counts.clear();
+  if (w.sparse_rank.size() < static_cast<size_t>(s.n_allele))
+    w.sparse_rank.resize(static_cast<size_t>(s.n_allele), -1);
+  for (size_t p = 0; p < populations; ++p) {
+    const size_t first = w.sparse_alleles.size();
+    const uint32_t* member = w.members.data() + w.member_first[p];
+    const size_t members = s.has_gt ? w.member_first[p + 1] - w.member_first[p] : 0;
+    auto counted = [&](size_t i, int32_t& lo, int32_t& hi) {
+      const size_t j = member[i];
+      lo = calls[2 * j];
+      hi = calls[2 * j + 1];
+      return lo != kNoCall && hi < s.n_allele;
+    };
+    int32_t lo = 0, hi = 0;
+    for (size_t i = 0; i < members; ++i) {
+      if (!counted(i, lo, hi)) continue;
+      for (int32_t a : {lo, hi}) {
+        if (w.sparse_rank[static_cast<size_t>(a)] != -1) continue;
+        w.sparse_rank[static_cast<size_t>(a)] = kPresent;
+        w.sparse_alleles.push_back(a);
+      }
+    }
+    const auto alleles = w.sparse_alleles.begin() + static_cast<long>(first);
+    std::sort(alleles, w.sparse_alleles.end());
+    const size_t k = w.sparse_alleles.size() - first;
+    for (size_t i = 0; i < k; ++i)
+      w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = static_cast<int32_t>(i);
+    const size_t cells = w.sparse_counts.size();
+    w.sparse_counts.resize(cells + triangle(k), 0);
+    for (size_t i = 0; i < members; ++i) {
+      if (!counted(i, lo, hi)) continue;
+      ++w.sparse_counts[cells +
+                        tri_cell(static_cast<size_t>(w.sparse_rank[static_cast<size_t>(lo)]),
+                                 static_cast<size_t>(w.sparse_rank[static_cast<size_t>(hi)]), k)];
+      ++w.counted[p];
+    }
+    for (size_t i = 0; i < k; ++i)
+      w.sparse_rank[static_cast<size_t>(alleles[static_cast<long>(i)])] = -1;
+    w.sparse_allele_first.push_back(static_cast<uint32_t>(w.sparse_alleles.size()));
+    w.sparse_count_first.push_back(static_cast<uint32_t>(w.sparse_counts.size()));
+  }
+}
+
+}  // namespace
+
+bool dense_count_fits(int32_t n_allele, const SamplePopulations& pops) {
+  const size_t width = triangle(static_cast<size_t>(std::max(n_allele, 0))) + 2;
+  return kCountCopies * (pops.names.size() + 1) * width <= kDenseCells;
+}
+
 void count_calls(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
                  TallyWorkspace& w) {
+  if (!dense_count_fits(s.n_allele, pops)) {
+    count_calls_sparsely(s, calls, pops, w);
+    return;
+  }
   const CallCounter counter = start_counting(s.n_allele, pops, w);
   if (s.has_gt) {
     for (size_t j = 0; j < pops.of_sample.size(); ++j) {
@@ -109,6 +194,7 @@ const int32_t* population_slots(const SamplePopulations& pops, TallyWorkspace& w
 }  // namespace
 
 CallCounter start_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorkspace& w) {
+  w.sparse = false;
   CallCounter c;
   c.n_allele = n_allele;
   c.width = triangle(static_cast<size_t>(n_allele)) + 2;
@@ -173,9 +259,8 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
   b.sites.push_back(site);
 
   const std::string occurrence_text = std::to_string(occurrence);
-  w.rank.resize(n_allele);
-  for (size_t p = 0; p < populations; ++p) {
-    const int32_t* t = w.cells.data() + p * cells;
+  // A population's unit, its alleles and counts to follow at the block's end.
+  const auto unit_of = [&](size_t p) {
     SiteUnit u;
     u.site = site_index;
     u.population = static_cast<int32_t>(p);
@@ -184,6 +269,24 @@ void add_site_units(const SiteText& s, const SamplePopulations& pops, uint64_t k
     u.key = hash_key_field(hash_key_field(key_prefix, pops.names[p]), occurrence_text);
     u.alleles = static_cast<uint32_t>(b.alleles.size());
     u.counts = static_cast<uint32_t>(b.counts.size());
+    return u;
+  };
+  if (w.sparse) {
+    for (size_t p = 0; p < populations; ++p) {
+      SiteUnit u = unit_of(p);
+      u.k = static_cast<int32_t>(w.sparse_allele_first[p + 1] - w.sparse_allele_first[p]);
+      b.alleles.insert(b.alleles.end(), w.sparse_alleles.begin() + w.sparse_allele_first[p],
+                       w.sparse_alleles.begin() + w.sparse_allele_first[p + 1]);
+      b.counts.insert(b.counts.end(), w.sparse_counts.begin() + w.sparse_count_first[p],
+                      w.sparse_counts.begin() + w.sparse_count_first[p + 1]);
+      b.units.push_back(u);
+    }
+    return;
+  }
+  w.rank.resize(n_allele);
+  for (size_t p = 0; p < populations; ++p) {
+    const int32_t* t = w.cells.data() + p * cells;
+    SiteUnit u = unit_of(p);
 
     std::fill(w.rank.begin(), w.rank.end(), -1);
     for (size_t i = 0; i < n_allele; ++i)

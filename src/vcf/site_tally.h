@@ -1,5 +1,11 @@
 // Turns one record's calls into a unit per population: the genotype counts
 // over the alleles present among that population's counted genotypes.
+//
+// The calls are counted into a table per population over every allele of
+// the site while those tables stay small (dense_count_fits); a site with
+// many alleles, or a run with many populations, is counted sparsely
+// instead, each population over the alleles its calls name, so that memory
+// and time follow the alleles present, not the ALT list.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +25,21 @@ struct TallyWorkspace {
   std::vector<int32_t> copies;   // the packed count's tables, before they are summed
   std::vector<int32_t> slot;     // per sample: its population, or the one after the last
   const SamplePopulations* slot_of = nullptr;  // the populations slot was made for
+
+  // The sparse count: per population its alleles present, ascending, and
+  // the triangle of counts over them (offsets per population + 1).
+  bool sparse = false;
+  std::vector<uint32_t> sparse_allele_first, sparse_count_first;
+  std::vector<int32_t> sparse_alleles, sparse_counts;
+  std::vector<int32_t> sparse_rank;             // per allele: -1 between sites
+  std::vector<uint32_t> members, member_first;  // samples grouped by population
+  const SamplePopulations* members_of = nullptr;
+  std::vector<int32_t> calls;  // a wide record's calls, written down to count them
 };
+
+// Whether the per-population tables over n_allele alleles are small enough
+// to count into (count_packed_gt and the counting below need them).
+bool dense_count_fits(int32_t n_allele, const SamplePopulations& pops);
 
 struct SiteText {
   std::string_view chrom, id, ref, alt;
@@ -29,8 +49,9 @@ struct SiteText {
   uint64_t record = 0;
 };
 
-// Counts the record's calls (2 per sample, gt_calls.h) per population into
-// work.cells and work.counted.
+// Counts the record's calls (2 per sample, gt_calls.h, none naming an
+// allele beyond the site's) per population: into work.cells and
+// work.counted when dense_count_fits, else sparsely (work.sparse).
 void count_calls(const SiteText& site, const int32_t* calls, const SamplePopulations& pops,
                  TallyWorkspace& work);
 
@@ -65,7 +86,8 @@ void finish_counting(int32_t n_allele, const SamplePopulations& pops, TallyWorks
 
 // The same straight from diploid GT as BCF stores it in 8 bits per allele
 // (two values per sample, (allele + 1) << 1 | phased, 0 for '.', and the
-// missing and vector-end values), in one pass without calls. Gives the
+// missing and vector-end values), in one pass without calls; only where
+// dense_count_fits. Gives the
 // largest allele index any call names (-1 when none); when that is not
 // below site.n_allele the counts are meaningless and the record is at fault.
 int32_t count_packed_gt(const SiteText& site, const uint8_t* gt, const SamplePopulations& pops,

@@ -29,6 +29,7 @@ LineRead read_text_line(BGZF* in, TextLines& t, std::string_view& line, size_t c
       size_t length = static_cast<size_t>(stop - (data + t.start));
       line = std::string_view(data + t.start, length);
       t.start = newline ? static_cast<size_t>(stop - data) + 1 : t.end;
+      t.unterminated = newline == nullptr;
       if (length > 0 && line.back() == '\r') line.remove_suffix(1);
       return LineRead::kLine;
     }

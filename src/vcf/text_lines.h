@@ -16,6 +16,7 @@ struct TextLines {
   size_t start = 0;   // the next line begins here
   size_t end = 0;     // bytes of chunk read
   bool eof = false;
+  bool unterminated = false;  // the line handed out last had no '\n' (the data's end)
 };
 
 enum class LineRead { kLine, kEnd, kError };

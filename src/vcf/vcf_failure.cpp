@@ -1,5 +1,7 @@
 #include "vcf/vcf_failure.h"
 
+#include "fileio/text_escape.h"
+
 std::string describe_vcf_failure(const VcfFailure& f) {
   switch (f.where) {
     case VcfWhere::kLine:
@@ -8,7 +10,7 @@ std::string describe_vcf_failure(const VcfFailure& f) {
     case VcfWhere::kRecord:
       return "record " + std::to_string(f.number) + ": " + f.reason;
     case VcfWhere::kPosition:
-      return f.chrom + ":" + std::to_string(f.number) + ": " + f.reason;
+      return escape_text(f.chrom) + ":" + std::to_string(f.number) + ": " + f.reason;
     case VcfWhere::kNone:
       break;
   }

@@ -2,29 +2,26 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <string_view>
 
+#include "fileio/text_escape.h"
 #include "sites/site_key.h"
 #include "vcf/gt_text_scan.h"
 #include "vcf/hts_handles.h"
 #include "vcf/htslib_record.h"
 #include "vcf/site_tally.h"
 #include "vcf/text_lines.h"
+#include "vcf/vcf_file.h"
 
 struct VcfReaderState {
-  bool bcf = false;
   GtDecoder decoder = GtDecoder::kTextScan;
-  HtsFile file;
-  BcfHeader header;
+  VcfFile in;
   BcfRecord record;
   std::vector<std::string> sample_ids;
   SamplePopulations pops;
+  VcfOpenNotes notes;
 
   std::vector<VcfRegion> regions;
   size_t next_region = 0;
-  HtsIndex index;    // BCF
-  TabixIndex tabix;  // VCF text
   HtsIterator iterator;
 
   OwnedKstring line;     // a line of VCF text, as htslib reads it
@@ -35,8 +32,7 @@ struct VcfReaderState {
   HtsIntBuffer gt;
   std::vector<int32_t> calls;
   TallyWorkspace tally;
-  uint64_t header_lines = 0;  // VCF text: lines before the first record
-  uint64_t records = 0;       // records read so far
+  uint64_t records = 0;  // records read so far
 
   // Identical records: those met at the current chrom and pos so far.
   std::string group_chrom;
@@ -53,81 +49,70 @@ VcfReader& VcfReader::operator=(VcfReader&&) noexcept = default;
 
 namespace {
 
-VcfFailure file_failure(VcfStatus status, std::string reason) {
-  VcfFailure f;
-  f.status = status;
-  f.reason = std::move(reason);
-  return f;
-}
-
-// Lines of VCF text before the first record, for the line numbers of faults.
-uint64_t count_header_lines(const char* path) {
-  HtsFile f(hts_open(path, "r"));
-  if (!f) return 0;
-  OwnedKstring line;
-  uint64_t n = 0;
-  while (hts_getline(f.get(), '\n', &line.s) >= 0 && line.s.l > 0 && line.s.s[0] == '#') ++n;
-  return n;
-}
-
 enum class Next { kRecord, kEnd, kError };
+
+// The end of the data, or an error when it ended early or a block failed
+// (hts_getline gives -1 for both the end and a block it cannot read).
+Next data_end(const VcfReaderState& r) { return bgzf_stream_ended(r.in) ? Next::kEnd : Next::kError; }
 
 // The next raw line of VCF text, from the file or the regions' iterators.
 Next next_text_line(VcfReaderState& r) {
   if (r.chunked_lines) {
-    switch (read_text_line(r.file->fp.bgzf, r.text_lines, r.text_line)) {
+    switch (read_text_line(r.in.file->fp.bgzf, r.text_lines, r.text_line)) {
       case LineRead::kLine:
-        return Next::kRecord;
+        // A stream cut short ends in a piece of a line: not a record.
+        return r.text_lines.unterminated && !bgzf_stream_ended(r.in) ? Next::kError : Next::kRecord;
       case LineRead::kEnd:
-        return Next::kEnd;
+        return data_end(r);
       case LineRead::kError:
         return Next::kError;
     }
   }
   if (r.regions.empty()) {
-    int got = hts_getline(r.file.get(), '\n', &r.line.s);
+    int got = hts_getline(r.in.file.get(), '\n', &r.line.s);
     r.text_line = std::string_view(r.line.s.s, r.line.s.l);
-    return got >= 0 ? Next::kRecord : got == -1 ? Next::kEnd : Next::kError;
+    return got >= 0 ? Next::kRecord : got == -1 ? data_end(r) : Next::kError;
   }
   for (;;) {
     if (!r.iterator) {
       if (r.next_region == r.regions.size()) return Next::kEnd;
       const VcfRegion& g = r.regions[r.next_region++];
-      int tid = tbx_name2id(r.tabix.get(), g.chrom.c_str());
+      int tid = tbx_name2id(r.in.tabix.get(), g.chrom.c_str());
       if (tid < 0) continue;  // a contig without records in this file
-      r.iterator.reset(tbx_itr_queryi(r.tabix.get(), tid, g.from - 1, g.to));
+      r.iterator.reset(tbx_itr_queryi(r.in.tabix.get(), tid, g.from - 1, g.to));
       if (!r.iterator) return Next::kError;
     }
-    int got = tbx_itr_next(r.file.get(), r.tabix.get(), r.iterator.get(), &r.line.s);
+    int got = tbx_itr_next(r.in.file.get(), r.in.tabix.get(), r.iterator.get(), &r.line.s);
     if (got >= 0) {
       r.text_line = std::string_view(r.line.s.s, r.line.s.l);
       return Next::kRecord;
     }
     r.iterator.reset();
-    if (got < -1) return Next::kError;
+    if (got < -1 || data_end(r) == Next::kError) return Next::kError;
   }
 }
 
 // The next BCF record, from the file or the regions' iterators.
 Next next_bcf_record(VcfReaderState& r) {
+  bcf_hdr_t* header = r.in.header.get();
   if (r.regions.empty()) {
-    int got = bcf_read(r.file.get(), r.header.get(), r.record.get());
-    if (got == -1) return Next::kEnd;
+    int got = bcf_read(r.in.file.get(), header, r.record.get());
+    if (got == -1) return data_end(r);
     return got < -1 || r.record->errcode ? Next::kError : Next::kRecord;
   }
   for (;;) {
     if (!r.iterator) {
       if (r.next_region == r.regions.size()) return Next::kEnd;
       const VcfRegion& g = r.regions[r.next_region++];
-      int tid = bcf_hdr_name2id(r.header.get(), g.chrom.c_str());
+      int tid = bcf_hdr_name2id(header, g.chrom.c_str());
       if (tid < 0) continue;
-      r.iterator.reset(bcf_itr_queryi(r.index.get(), tid, g.from - 1, g.to));
+      r.iterator.reset(bcf_itr_queryi(r.in.index.get(), tid, g.from - 1, g.to));
       if (!r.iterator) continue;  // the index has no records on the contig
     }
-    int got = bcf_itr_next(r.file.get(), r.iterator.get(), r.record.get());
+    int got = bcf_itr_next(r.in.file.get(), r.iterator.get(), r.record.get());
     if (got >= 0) return r.record->errcode ? Next::kError : Next::kRecord;
     r.iterator.reset();
-    if (got < -1) return Next::kError;
+    if (got < -1 || data_end(r) == Next::kError) return Next::kError;
   }
 }
 
@@ -140,21 +125,43 @@ VcfFailure record_failure(const VcfReaderState& r, const RecordFault& fault, con
     f.where = VcfWhere::kPosition;
     f.chrom = std::string(s.chrom);
     f.number = static_cast<uint64_t>(std::max<int64_t>(s.pos, 0));
-  } else if (r.bcf) {
+  } else if (r.in.bcf) {
     f.where = VcfWhere::kRecord;
     f.number = r.records;
   } else if (r.regions.empty()) {
     f.where = VcfWhere::kLine;
-    f.number = r.header_lines + r.records;
+    f.number = r.in.header_lines + r.records;
   }
   return f;
 }
 
+// Where a read that failed was: after the last record read, or in a region.
+std::string read_place(const VcfReaderState& r) {
+  if (!r.regions.empty())
+    return "in region " + escape_text(format_region(r.regions[r.next_region - 1]));
+  const uint64_t before = r.records - 1;  // records read well
+  if (r.in.bcf)
+    return before == 0 ? "before the first record" : "after record " + std::to_string(before);
+  return "after line " + std::to_string(r.in.header_lines + before);
+}
+
+// A read that failed: the compressed data (a damaged or cut block, a stream
+// that ends early), else the record.
 VcfFailure read_failure(const VcfReaderState& r) {
+  VcfFailure data = compressed_data_failure(r.in, read_place(r));
+  // Read through the index, a block that is not one may be the index's fault.
+  if (!vcf_ok(data) && !r.regions.empty())
+    data.reason += " (the file is damaged, or its index " + escape_text(r.in.index_path) +
+                   " does not match it)";
+  if (!vcf_ok(data)) return data;
+  if (!bgzf_stream_ended(r.in))
+    return file_failure(VcfStatus::kTruncated, "the data ends " + read_place(r) +
+                                                   " without BGZF's end-of-file marker: it is "
+                                                   "truncated");
   VcfFailure f = record_failure(r, {RecordProblem::kUnreadable, -1, 0, 0}, SiteText{});
   if (!r.regions.empty()) {
     f.where = VcfWhere::kNone;
-    f.reason = "malformed record in region " + format_region(r.regions[r.next_region - 1]);
+    f.reason = "malformed record " + read_place(r);
   }
   return f;
 }
@@ -185,43 +192,63 @@ uint32_t note_occurrence(VcfReaderState& r, const SiteText& s, uint64_t& prefix)
 
 const SamplePopulations& reader_populations(const VcfReader& reader) { return reader.state->pops; }
 
+const VcfOpenNotes& reader_notes(const VcfReader& reader) { return reader.state->notes; }
+
 VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader) {
   VcfReaderState& r = *reader.state;
-  silence_htslib();
   r.decoder = options.decoder;
-  r.file.reset(hts_open(path, "r"));
-  if (!r.file) return file_failure(VcfStatus::kCannotOpen, "cannot open the file");
-  const htsFormat* format = hts_get_format(r.file.get());
-  if (format->category != variant_data || (format->format != vcf && format->format != bcf))
-    return file_failure(VcfStatus::kNotVcf, "not a VCF or BCF file");
-  r.bcf = format->format == bcf;
-  if (options.threads > 0) hts_set_threads(r.file.get(), options.threads);
-  r.header.reset(bcf_hdr_read(r.file.get()));
-  if (!r.header) return file_failure(VcfStatus::kNotVcf, "no readable VCF header");
+  VcfOpenOptions open;
+  open.index = !options.regions.empty();
+  open.threads = options.threads;
+  const VcfFailure opened = open_vcf_file(path, open, r.in);
+  if (!vcf_ok(opened)) return opened;
+  if (r.in.index_older) r.notes.older_index = r.in.index_path;
   r.record.reset(bcf_init());
   if (!r.record) return file_failure(VcfStatus::kOutOfMemory, "out of memory");
 
-  const int samples = bcf_hdr_nsamples(r.header.get());
-  for (int i = 0; i < samples; ++i) r.sample_ids.emplace_back(r.header->samples[i]);
+  bcf_hdr_t* header = r.in.header.get();
+  const int samples = bcf_hdr_nsamples(header);
+  for (int i = 0; i < samples; ++i) r.sample_ids.emplace_back(header->samples[i]);
   r.pops = options.pops ? assign_populations(*options.pops, r.sample_ids)
                         : all_samples_one_population(samples);
   r.calls.assign(2 * static_cast<size_t>(samples), kNoCall);
 
-  r.regions = options.regions;
+  std::vector<VcfRegion> regions = options.regions;
+  for (VcfRegion& g : regions) {
+    const std::string text = g.whole_name;
+    if (!resolve_region(g, [&](const std::string& c) { return file_has_contig(r.in, c); }))
+      return file_failure(VcfStatus::kBadRegion,
+                          "--region " + escape_text(text) + " may be the contig " +
+                              escape_text(text) + " or a range of " + escape_text(g.chrom) +
+                              ", which the file both has: write {" + escape_text(text) + "} or {" +
+                              escape_text(g.chrom) +
+                              "}:" + escape_text(text.substr(g.chrom.size() + 1)));
+  }
+  r.regions = merge_regions(regions);
   if (!r.regions.empty()) {
-    if (r.bcf) {
-      r.index.reset(bcf_index_load(path));
-      if (!r.index) return file_failure(VcfStatus::kNoIndex, "--region needs an index (.csi); make one with bcftools index");
-    } else {
-      r.tabix.reset(tbx_index_load(path));
-      if (!r.tabix)
-        return file_failure(VcfStatus::kNoIndex,
-                            "--region needs an index (.tbi or .csi) of the bgzip-compressed file; make one with tabix -p vcf");
+    std::vector<std::string> named, absent;
+    for (const VcfRegion& g : r.regions) {
+      if (std::find(named.begin(), named.end(), g.chrom) != named.end()) continue;
+      named.push_back(g.chrom);
+      if (!file_has_contig(r.in, g.chrom)) absent.push_back(g.chrom);
     }
-  } else if (!r.bcf) {
-    r.header_lines = count_header_lines(path);
-    r.chunked_lines = r.decoder == GtDecoder::kTextScan &&
-                      (format->compression == bgzf || format->compression == gzip);
+    if (!absent.empty()) {
+      std::vector<std::string> contigs = indexed_contigs(r.in);
+      if (absent.size() == named.size()) {
+        std::string names;
+        for (size_t i = 0; i < absent.size(); ++i)
+          names += (i == 0 ? "" : i + 1 == absent.size() ? " or " : ", ") + escape_text(absent[i]);
+        return file_failure(
+            VcfStatus::kNoContig,
+            "no contig " + names + " in the file (contigs: " +
+                (contigs.empty() ? std::string("none with records") : contig_list_text(contigs)) +
+                ")");
+      }
+      r.notes.absent_contigs = std::move(absent);
+      r.notes.contigs = std::move(contigs);
+    }
+  } else if (!r.in.bcf) {
+    r.chunked_lines = r.decoder == GtDecoder::kTextScan && r.in.compressed;
   }
   return {};
 }
@@ -230,7 +257,7 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
   VcfReaderState& r = *reader.state;
   clear_site_block(block);
   if (max_sites == 0) max_sites = 1;
-  const bool text = !r.bcf;
+  const bool text = !r.in.bcf;
   const bool scan = text && r.decoder == GtDecoder::kTextScan;
   while (!r.done && block.sites.size() < max_sites) {
     Next next = text ? next_text_line(r) : next_bcf_record(r);
@@ -261,18 +288,19 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
       s.n_allele = f.n_allele;
       s.has_gt = f.has_gt;
     } else {
-      if (text && vcf_parse(&r.line.s, r.header.get(), r.record.get()) < 0)
+      if (text && vcf_parse(&r.line.s, r.in.header.get(), r.record.get()) < 0)
         fault = {RecordProblem::kUnreadable, -1, 0, 0};
       else
-        fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
+        fault = decode_htslib_record(r.in.header.get(), r.record.get(), r.gt, r.alt_text,
                                      r.calls.data(), s, largest, &packed);
     }
     // Packed GT is counted as it is; a call naming an allele beyond the
     // site's is found again through the calls, to name its sample.
     if (packed != nullptr) {
-      counted = count_packed_gt(s, packed, r.pops, r.tally) < s.n_allele;
+      counted = dense_count_fits(s.n_allele, r.pops) &&
+                count_packed_gt(s, packed, r.pops, r.tally) < s.n_allele;
       if (!counted)
-        fault = decode_htslib_record(r.header.get(), r.record.get(), r.gt, r.alt_text,
+        fault = decode_htslib_record(r.in.header.get(), r.record.get(), r.gt, r.alt_text,
                                      r.calls.data(), s, largest);
     }
     if (fault.problem == RecordProblem::kNone && largest.allele >= s.n_allele)
@@ -284,7 +312,7 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
       return f;
     }
     if (!in_current_region(r, s.pos)) continue;
-    s.record = r.regions.empty() ? (text ? r.header_lines + r.records : r.records) : 0;
+    s.record = r.regions.empty() ? (text ? r.in.header_lines + r.records : r.records) : 0;
     uint64_t prefix = 0;
     uint32_t occurrence = note_occurrence(r, s, prefix);
     if (!counted) count_calls(s, r.calls.data(), r.pops, r.tally);

@@ -1,18 +1,26 @@
-// Reads the sites of one VCF (plain or bgzip) or BCF file, block by block,
-// as units per population (site_block.h).
+// Reads the sites of one VCF (plain, gzip or bgzip) or BCF file, or of
+// standard input ("-"), block by block, as units per population
+// (site_block.h). Every byte is read once, so a pipe gives what the file
+// gives; a BGZF stream that ends without the end-of-file marker is an error
+// (vcf_file.h tells what is checked before the first record).
 //
 // VCF text goes through the genotype-only scan (gt_text_scan.h) unless the
 // options ask for htslib's full parser, which decodes every field and serves
 // to check the scan. BCF records are read by htslib. With regions, only the
 // records whose POS lies in a region are read, through the file's index;
 // records that merely overlap a region are left out, so that regions tiling a
-// contig never give a site twice.
+// contig never give a site twice; overlapping regions are joined first
+// (merge_regions). A region on a contig the file does not know matches
+// nothing: when no region names one of its contigs the file fails
+// (kNoContig, naming the file's contigs); otherwise the names are in
+// reader_notes(reader) for a warning.
 //
 // Every failure comes back as a VcfFailure; after one the reader is spent.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sites/site_block.h"
@@ -27,6 +35,13 @@ struct VcfReadOptions {
   const std::vector<PopsEntry>* pops = nullptr;  // null: every sample in "all"
   int threads = 0;                          // extra BGZF decompression threads
   GtDecoder decoder = GtDecoder::kTextScan;
+};
+
+// What the front end may warn about once the file is open.
+struct VcfOpenNotes {
+  std::string older_index;                  // the index, when older than its data
+  std::vector<std::string> absent_contigs;  // region contigs the file does not know
+  std::vector<std::string> contigs;         // the file's, when some are absent
 };
 
 // An open file and everything its reading needs between blocks (htslib's
@@ -45,9 +60,12 @@ struct VcfReader {
 // The populations of an opened file: their names (index = population), and
 // the --pops IDs that are no sample of it.
 const SamplePopulations& reader_populations(const VcfReader& reader);
+// What the front end may warn about once the file is open.
+const VcfOpenNotes& reader_notes(const VcfReader& reader);
 
 // Opens the file, reads its header, assigns the populations and, with
-// regions, loads the index. The unknown IDs of --pops are in reader.pops.
+// regions, loads the index. The unknown IDs of --pops are in
+// reader_populations(reader).unknown.
 VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader);
 
 // Clears the block and fills it with up to max_sites sites (at least 1).

@@ -14,67 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_run.h"
-#include "batch/input_kind.h"
 #include "batch/tsv_cells.h"
-#include "cli/command_line.h"
+#include "batch/vcf_run.h"
 #include "exact/exact_tests.h"
 #include "report/temp_dir.h"
 #include "vcf/simulated_vcf.h"
 #include "vcf/vcf_test_files.h"
 
 namespace {
-
-struct Output {
-  int status = 0;
-  std::string out, err;
-};
-
-Output run_hwmc(std::vector<std::string> args) {
-  args.insert(args.begin(), "hwmc");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  const CommandLine line =
-      parse_command_line(static_cast<int>(argv.size()), argv.data(), input_syntax());
-  EXPECT_EQ(line.kind, CommandKind::kBatch) << line.error;
-  Output o;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  o.status = run_batch(line.options, line.operands, "hwmc");
-  o.out = testing::internal::GetCapturedStdout();
-  o.err = testing::internal::GetCapturedStderr();
-  return o;
-}
-
-// The rows as maps from column name to cell.
-using Row = std::map<std::string, std::string>;
-
-std::vector<Row> rows_of(const std::string& out) {
-  std::vector<Row> rows;
-  std::istringstream in(out);
-  std::string line;
-  std::vector<std::string> header;
-  while (std::getline(in, line)) {
-    const std::vector<std::string> cells = tsv_cells(line + "\n");
-    if (header.empty()) {
-      header = cells;
-      continue;
-    }
-    EXPECT_EQ(cells.size(), header.size()) << line;
-    Row r;
-    for (size_t i = 0; i < header.size() && i < cells.size(); ++i) r[header[i]] = cells[i];
-    rows.push_back(std::move(r));
-  }
-  return rows;
-}
-
-// The rows without the cells that may differ between the runs compared.
-std::vector<Row> without(std::vector<Row> rows, const std::vector<std::string>& columns) {
-  for (Row& r : rows) {
-    for (const std::string& c : columns) r.erase(c);
-  }
-  return rows;
-}
 
 double number(const Row& r, const std::string& column) {
   const auto it = r.find(column);
@@ -468,7 +415,9 @@ TEST(VcfRows, ASampledSitesRowIsPinned) {
                 "0.003054017942355411\t0.0022526241940301946\t0.004047169103149982\t"
                 "0.003054017942355411\t0.0022526241940301946\t0.004047169103149982\t"
                 "0.0011452567283832794\t0.0006788885067036438\t0.0018093977608755402\t1\t"
-                "0.9997653212072092\t1\t0.0012725074759814214\t0.0012725074759814214\n");
+                "0.9997653212072092\t1\t16\t0.0011452567283832794\t0.0006788885067036438\t"
+                "0.0018093977608755402\t1\t0.9997653212072092\t1\t"
+                "0.0012725074759814214\t0.0012725074759814214\n");
 }
 
 }  // namespace

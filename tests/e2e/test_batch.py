@@ -280,7 +280,8 @@ NOT_UNIFORM_NOTE = (
 
 EXACT_HEADER = ["exact_method", "exact_tables"] + [
     p + suffix for p in ("p_prob", "p_x2e", "p_llr", "p_deficit", "p_excess")
-    for suffix in ("", "_low", "_high") + (("_mid",) if p == "p_prob" else ())]
+    for suffix in ("", "_low", "_high") + (("_mid",) if p == "p_prob" else ())] + ["u_score"] + [
+    p + suffix for p in ("p_u_deficit", "p_u_excess") for suffix in ("", "_low", "_high")]
 # Columns of float32 figures: the shortest decimal that reads back as a float32.
 FLOAT32_COLUMNS = {"x2", "x2_crit", "d", "mc_p_x2", "mc_p_d_one", "mc_p_d_both"}
 GENEPOP_HEADER = (HEADER[:1] + ["population", "pop_name", "locus"] + HEADER[1:3] + ["missing"]
@@ -325,7 +326,11 @@ class ExactAndGenepop(BatchCase):
         row = self.records(r)[0]
         self.assertEqual((row["exact_method"], row["exact_tables"], row["seed"]),
                          ("enumeration", "3", ""))
-        for name, value in (("p_prob", 1.0), ("p_deficit", 27 / 35), ("p_excess", 32 / 35)):
+        # U = 2N (1/4 + 1/4) - N = 0, and with two alleles the score tests are
+        # the heterozygote tests.
+        self.assertEqual(row["u_score"], "0")
+        for name, value in (("p_prob", 1.0), ("p_deficit", 27 / 35), ("p_excess", 32 / 35),
+                            ("p_u_deficit", 27 / 35), ("p_u_excess", 32 / 35)):
             self.assertAlmostEqual(float(row[name]), value, places=12)
             self.assertEqual(row[name + "_low"], row[name])
             self.assertEqual(row[name + "_high"], row[name])
@@ -374,7 +379,10 @@ class ExactAndGenepop(BatchCase):
                    "\t\tchi-square (X2)          P = 1\r\n"
                    "\t\tlikelihood ratio (G2)    P = 1\r\n"
                    "\t\theterozygote deficit     P = 0.771429\r\n"
-                   "\t\theterozygote excess      P = 0.914286\r\n")
+                   "\t\theterozygote excess      P = 0.914286\r\n"
+                   "\t\tU score test, deficit    P = 0.771429\r\n"
+                   "\t\tU score test, excess     P = 0.914286\r\n"
+                   "\t\tscore of the sample      U = 0\r\n")
         self.assertEqual(self.read("exact.txt"), self.read("plain.txt") + section.encode())
 
     def test_genepop_rows_columns_missing_and_q_values(self):

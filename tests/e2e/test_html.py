@@ -111,17 +111,25 @@ class PageRun(unittest.TestCase):
                 self.assertTrue(close(m[6], float(row["q_bh"])), (m[6], row["q_bh"]))
                 self.assertTrue(close(m[7], f_is), (m[7], f_is))
                 self.assertTrue(close(m[8], float(row["d"])), (m[8], row["d"]))
-        # Hue = direction (red a deficit, blue an excess), white at q_bh = 1.
-        for cell, title in zip(cells, titles):
-            fill = cell.get("fill")
-            if not fill.startswith("#") or fill == "#ffffff":
-                continue
-            red, blue = int(fill[1:3], 16), int(fill[5:7], 16)
-            f_is = float(title.split("f_is ")[1].split(",")[0])
-            self.assertEqual(red > blue, f_is > 0, title)
+        # Colour = strength on one scale: cells of equal q_bh look alike, a
+        # smaller q_bh is never lighter; a cell with q_bh < 0.05 carries its
+        # direction, "-" for a deficit (f_is > 0), "+" (a stroke down too) for
+        # an excess, beside the legend's two keys.
+        def luminance(fill):
+            return sum(w * int(fill[i:i + 2], 16) for w, i in ((0.2126, 1), (0.7152, 3), (0.0722, 5)))
+        shown = sorted((float(t.split("q_bh ")[1].split(",")[0]), luminance(c.get("fill")))
+                       for c, t in zip(cells, titles) if c.get("class") == "cell")
+        for (q1, y1), (q2, y2) in zip(shown, shown[1:]):
+            self.assertLessEqual(y1, y2 + (0 if q1 < q2 else 1e-9), (q1, q2))
+        marked = [float(t.split("f_is ")[1].split(",")[0]) for t in titles
+                  if t.split("q_bh ")[1].split(",")[0] not in ("NA",)
+                  and float(t.split("q_bh ")[1].split(",")[0]) < 0.05]
+        marks = [p.get("d") for p in root.iter(SVG + "path") if p.get("class") == "dir"]
+        self.assertEqual(sum(d.count("h") for d in marks), sum(1 for f in marked if f != 0) + 2)
+        self.assertEqual(sum(d.count("v") for d in marks), sum(1 for f in marked if f < 0) + 1)
         caption = self.captions(root)[0]
-        self.assertIn("colour -log10 q_bh from 0 (white) to", caption)
-        self.assertIn("or more (full colour)", caption)
+        self.assertIn("colour: -log10 q_bh on the fixed scale of every page, from 0 (pale yellow)", caption)
+        self.assertIn("to 5 or more (dark violet)", caption)
         facts = self.header_facts(root)
         self.assertEqual(facts["seed"], "7")
         version = self.run_hwmc(["--version"]).stdout.decode().split()[-1]
@@ -226,7 +234,7 @@ class PageRun(unittest.TestCase):
         self.assertEqual(len(rows), 4)
         figs = {}
         for svg in root.iter(SVG + "svg"):
-            figs.setdefault(svg.get("aria-label").split(",")[0], []).append(svg)
+            figs.setdefault(svg.find(SVG + "title").text.split(",")[0], []).append(svg)
 
         def points(svg):
             return sum(p.get("d").count("M") for p in svg.iter(SVG + "path")
@@ -253,7 +261,7 @@ class PageRender(unittest.TestCase):
         self.assertEqual(size, (900, 700))
         ink = sum(1 for p in pixels if p != (255, 255, 255))
         self.assertGreater(ink / len(pixels), 0.02, "the page rendered (nearly) blank")
-        # The cells are drawn in the two hues, not only the text in grey.
+        # The cells are drawn in colour, not only the text in grey.
         coloured = sum(1 for r, g, b in pixels if abs(r - b) > 60)
         self.assertGreater(coloured, 100)
 

@@ -1,11 +1,16 @@
+#include "exact/enumerate.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "exact/exact_tests.h"
+#include "exact/table_stats.h"
 #include "exact_reference.h"
+#include "full_log_factorials.h"
 
 namespace {
 
@@ -28,6 +33,9 @@ void expect_matches_reference(int k, const std::vector<int64_t>& counts) {
   EXPECT_NEAR(r.test[ExactTest::kLlr].p, ref.llr, 1e-9);
   EXPECT_NEAR(r.test[ExactTest::kDeficit].p, ref.deficit, 1e-9);
   EXPECT_NEAR(r.test[ExactTest::kExcess].p, ref.excess, 1e-9);
+  EXPECT_NEAR(r.test[ExactTest::kUDeficit].p, ref.u_deficit, 1e-9);
+  EXPECT_NEAR(r.test[ExactTest::kUExcess].p, ref.u_excess, 1e-9);
+  EXPECT_NEAR(r.u_score, ref.u_score, 1e-12 * std::max(1.0, std::fabs(ref.u_score)));
   EXPECT_NEAR(r.prob_mid, ref.prob_mid, 1e-9);
   EXPECT_EQ(r.test[ExactTest::kProb].low, r.test[ExactTest::kProb].p);
   EXPECT_EQ(r.test[ExactTest::kExcess].high, r.test[ExactTest::kExcess].p);
@@ -177,6 +185,55 @@ TEST(ExactEnumeration, LargeTwoAlleleSamplesStayInRange) {
   ref = direct(1000000, 1000000, 500000);
   EXPECT_NEAR(r.test[ExactTest::kDeficit].p, ref.first, 1e-9);
   EXPECT_NEAR(r.test[ExactTest::kExcess].p, ref.second, 1e-9);
+}
+
+// Two alleles, each tail walked only while a table can change a sum, give
+// the figures of the walk of every tail to the cutoff: bit for bit where
+// the skipped stretches are walked without adding their tables, within
+// rounding where the walk jumps over a long one (samples far in a tail of
+// a large sample).
+TEST(ExactEnumeration, ShortTwoAlleleWalkKeepsTheFullWalksFigures) {
+  const LogFactorials& lf = full_log_factorials();
+  int jumped = 0;
+  for (const int64_t n :
+       {int64_t{20}, int64_t{300}, int64_t{2000}, int64_t{20000}, int64_t{200000}}) {
+    for (const double freq : {0.5, 0.1, 0.01}) {
+      const auto na = static_cast<int64_t>(std::llround(2.0 * static_cast<double>(n) * freq));
+      const int64_t nb = 2 * n - na;
+      if (na == 0) continue;
+      const double mean_h = static_cast<double>(na) * static_cast<double>(nb) / (2.0 * n - 1.0);
+      const double sd = std::sqrt(std::max(mean_h / 2.0, 1.0));
+      for (const double z : {-1e9, -40.0, -15.0, -8.0, -2.0, 0.0, 1.0, 4.0, 12.0, 1e9}) {
+        int64_t h = std::clamp<int64_t>(std::llround(mean_h + z * sd), 0, std::min(na, nb));
+        if ((na - h) % 2 != 0) h += h > 0 ? -1 : 1;
+        const ExactSample sample{2, {(na - h) / 2, h, (nb - h) / 2}};
+        SCOPED_TRACE(::testing::PrintToString(sample.counts));
+        const TableStats s = prepare_table_stats(sample, lf);
+        const ExactPValues short_walk = enumerate_tables(s);
+        const ExactPValues full = enumerate_tables(s, {.walk_every_tail = true});
+        // Stretches of up to 8192 tables (16384 heterozygotes) are walked
+        // without adding them; only longer ones may be jumped.
+        const bool may_jump = std::fabs(z) * sd > 8192;
+        jumped += may_jump ? 1 : 0;
+        for (ExactTest test : kExactTests) {
+          const double a = short_walk.p[test], b = full.p[test];
+          if (may_jump) {
+            EXPECT_NEAR(a, b, 1e-12 * b) << static_cast<int>(test);
+          } else {
+            EXPECT_EQ(a, b) << static_cast<int>(test);
+          }
+        }
+        if (!may_jump) {
+          EXPECT_EQ(short_walk.prob_ties, full.prob_ties);
+          EXPECT_EQ(short_walk.prob_mid, full.prob_mid);
+        }
+        EXPECT_NEAR(short_walk.log10_prob, full.log10_prob, 1e-12 * std::fabs(full.log10_prob));
+        EXPECT_NEAR(short_walk.log10_prob_mid, full.log10_prob_mid,
+                    1e-12 * std::fabs(full.log10_prob_mid));
+      }
+    }
+  }
+  EXPECT_GT(jumped, 10);
 }
 
 // Counts near 2^47: the log-factorials leave their tables for Stirling's

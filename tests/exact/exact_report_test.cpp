@@ -18,15 +18,26 @@ ExactResult sampled_result() {
   r.test[ExactTest::kLlr] = {1e-5, 2.5e-6, 3.3e-5};
   r.test[ExactTest::kDeficit] = {0, 0, 3.6888e-05};
   r.test[ExactTest::kExcess] = {1, 0.99996311, 1};
+  r.test[ExactTest::kUDeficit] = {0.5, 0.4969, 0.5031};
+  r.test[ExactTest::kUExcess] = {0.625, 0.622, 0.628};
+  r.u_score = -0.1;
   return r;
 }
 
 TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
-  const std::vector<std::string> names = {
-      "exact_method",  "exact_tables",   "p_prob",   "p_prob_low",   "p_prob_high",
-      "p_prob_mid",    "p_x2e",          "p_x2e_low", "p_x2e_high",  "p_llr",
-      "p_llr_low",     "p_llr_high",     "p_deficit", "p_deficit_low", "p_deficit_high",
-      "p_excess",      "p_excess_low",   "p_excess_high"};
+  const std::vector<std::string> names = {"exact_method",    "exact_tables",
+                                          "p_prob",          "p_prob_low",
+                                          "p_prob_high",     "p_prob_mid",
+                                          "p_x2e",           "p_x2e_low",
+                                          "p_x2e_high",      "p_llr",
+                                          "p_llr_low",       "p_llr_high",
+                                          "p_deficit",       "p_deficit_low",
+                                          "p_deficit_high",  "p_excess",
+                                          "p_excess_low",    "p_excess_high",
+                                          "u_score",         "p_u_deficit",
+                                          "p_u_deficit_low", "p_u_deficit_high",
+                                          "p_u_excess",      "p_u_excess_low",
+                                          "p_u_excess_high"};
   EXPECT_EQ(exact_column_names(), names);
 
   ExactResult sampled = sampled_result();
@@ -44,6 +55,11 @@ TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
   EXPECT_EQ(cells[9], "1e-05");
   EXPECT_EQ(cells[12], "0");
   EXPECT_EQ(cells[17], "1");
+  EXPECT_EQ(cells[18], "-0.1");
+  EXPECT_EQ(cells[19], "0.5");
+  EXPECT_EQ(cells[21], "0.5031");
+  EXPECT_EQ(cells[22], "0.625");
+  EXPECT_EQ(cells[23], "0.622");
 
   ExactResult e;
   e.method = ExactMethod::kEnumeration;
@@ -65,7 +81,10 @@ TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {
             "\t\tchi-square (X2)          P = 0.25  (95%: 0.2473 - 0.2527)\n"
             "\t\tlikelihood ratio (G2)    P = 1e-05  (95%: 2.5e-06 - 3.3e-05)\n"
             "\t\theterozygote deficit     P = 0  (95%: 0 - 3.6888e-05)\n"
-            "\t\theterozygote excess      P = 1  (95%: 0.999963 - 1)\n");
+            "\t\theterozygote excess      P = 1  (95%: 0.999963 - 1)\n"
+            "\t\tU score test, deficit    P = 0.5  (95%: 0.4969 - 0.5031)\n"
+            "\t\tU score test, excess     P = 0.625  (95%: 0.622 - 0.628)\n"
+            "\t\tscore of the sample      U = -0.1\n");
   ExactResult e;
   e.tables = 12;
   e.test[ExactTest::kProb] = {0.123456789, 0.123456789, 0.123456789};

@@ -213,6 +213,7 @@ TEST(ExactSampler, TableScoresMatchTheStatistics) {
       for (size_t c = 0; c < s.cell.size(); ++c)
         lp += log_factorial_diff(full_log_factorials(), s.cell[c].base, t[c]);
       ASSERT_EQ(sc.h, h);
+      ASSERT_EQ(sc.u_cmp, u_compare(s.u, t.data()));
       const double x2 = table_x2(s, t.data()), g2 = table_g2(s, t.data());
       ASSERT_NEAR(sc.x2, x2, 1e-12 * x2);
       ASSERT_NEAR(sc.g2, g2, 1e-12 * g2);

@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (two_n <= 60 && enumerated.tables <= 3000) {
       const exact_reference::Reference ref = exact_reference::reference_p(k, sample.counts);
       require(enumerated.tables == ref.tables);
-      const double want[kExactTestCount] = {ref.prob, ref.x2e, ref.llr, ref.deficit, ref.excess};
+      const double want[kExactTestCount] = {ref.prob,   ref.x2e,       ref.llr,     ref.deficit,
+                                            ref.excess, ref.u_deficit, ref.u_excess};
       for (ExactTest test : kExactTests) {
         require(std::fabs(enumerated.test[test].p - want[static_cast<size_t>(test)]) <= 1e-9);
       }

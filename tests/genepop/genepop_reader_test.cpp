@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <string>
@@ -157,3 +158,33 @@ TEST(GenepopReader, APopulationHoldsItsGenotypesNotItsIndividuals) {
 }
 
 }  // namespace
+
+TEST(GenepopReader, StandardInputIsReadAsTheFileIs) {
+  TempDir dir;
+  const std::string text = long_file(1200);
+  const std::string path = dir.write("long.gen", text);
+  auto read_all = [](const char* name) {
+    GenepopFileReader reader;
+    open_genepop_reader(reader, name);
+    std::vector<GenepopTally> population, all;
+    while (next_genepop_population(reader, population) == GenepopPull::kPopulation)
+      all.insert(all.end(), population.begin(), population.end());
+    EXPECT_EQ(reader.outcome.status, GenepopStatus::kOk);
+    return all;
+  };
+  const std::vector<GenepopTally> from_file = read_all(path.c_str());
+  ASSERT_EQ(from_file.size(), 6u);
+  const int saved = ::dup(STDIN_FILENO);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ::dup2(fd, STDIN_FILENO);
+  ::close(fd);
+  const std::vector<GenepopTally> from_stdin = read_all("-");
+  // Standard input stays open for whoever reads it next.
+  EXPECT_NE(::fcntl(STDIN_FILENO, F_GETFD), -1);
+  ::dup2(saved, STDIN_FILENO);
+  ::close(saved);
+  ASSERT_EQ(from_stdin.size(), from_file.size());
+  for (size_t i = 0; i < from_file.size(); ++i)
+    EXPECT_EQ(from_stdin[i].genotype_counts, from_file[i].genotype_counts) << i;
+}

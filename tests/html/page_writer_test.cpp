@@ -12,14 +12,14 @@
 
 namespace {
 
-// The figure whose SVG label starts with `label`, the n-th of them.
+// The figure whose SVG title starts with `label`, the n-th of them.
 std::string figure_labelled(const std::string& page, const std::string& label, int nth = 0) {
   size_t at = 0;
   for (int i = 0; i <= nth; ++i) {
-    at = page.find("aria-label=\"" + label, at + 1);
+    at = page.find("-t\">" + label, at + 1);
     if (at == std::string::npos) return {};
   }
-  const size_t start = page.rfind("<figure>", at);
+  const size_t start = page.rfind("<figure ", at);
   return page.substr(start, page.find("</figure>", at) - start);
 }
 
@@ -82,7 +82,7 @@ TEST(PageWriter, TheSmallSampleHoldsItsMarks) {
     EXPECT_EQ(points_in(figure_labelled(page, "de Finetti", pop)), e.biallelic_kept);
     EXPECT_EQ(data.vcf[pop].na_sites, e.na);
   }
-  EXPECT_EQ(count_of(page, "<figure>"), 1u + 2 * 3 + 3);
+  EXPECT_EQ(count_of(page, "<figure "), 1u + 2 * 3 + 3);
 }
 
 TEST(PageWriter, AGenomeScalePageIsThinnedAndSmall) {
@@ -123,16 +123,50 @@ TEST(PageWriter, EveryTextFromTheRunIsEscaped) {
 
 TEST(PageWriter, ScalesAreStated) {
   const std::string page = render_page(small_sample_page(50));
-  // Heat map: q_bh down to 3 * 10^-4.8 gives -log10 q_bh up to 4.3, a scale to 5.
-  EXPECT_NE(page.find("colour -log10 q_bh from 0 (white) to 5 or more"), std::string::npos);
-  EXPECT_NE(page.find("full length 5 or more"), std::string::npos);  // q_bh 10^-5 of population 3
-  EXPECT_NE(page.find("full colour at +-"), std::string::npos);
-  EXPECT_EQ(count_of(page, "<figcaption>"), count_of(page, "<figure>"));
+  EXPECT_NE(page.find("colour: -log10 q_bh on the fixed scale of every page, from 0 (pale yellow) through "
+                      "1.3 (q_bh 0.05), 2 (0.01) and 3 (0.001) to 5 or more"),
+            std::string::npos);
+  EXPECT_NE(page.find("full length at 5 or more"), std::string::npos);
+  EXPECT_NE(page.find("full colour at +-4 or beyond"), std::string::npos);
+  // The heat map's legend: its five ticks, and the q each stands for.
+  for (const char* label : {">1.3</text>", ">0.05</text>", ">0.001</text>", ">\xE2\x89\xA5" "5</text>",
+                            ">\xE2\x89\xA4" "0.00001</text>"})
+    EXPECT_EQ(count_of(figure_labelled(page, "heat map"), label), 1u) << label;
+  EXPECT_EQ(count_of(page, "<figcaption "), count_of(page, "<figure "));
+}
+
+// The first cell of a page (population 1, locus Locus1 of the samples).
+std::string first_cell(const std::string& page) {
+  const size_t at = page.find("<rect class=\"cell\"");
+  return page.substr(at, page.find("</rect>", at) - at);
+}
+
+TEST(PageWriter, AColourMeansTheSameOnEveryPage) {
+  PageData strong = small_sample_page(50);
+  // One more population whose units reach -log10 q_bh 11: the rest of the
+  // map keeps its colours, as it would on another data set's page.
+  for (int locus = 1; locus <= 4; ++locus) {
+    UnitFigures u;
+    u.style = PageStyle::kGenepop;
+    u.file = "cattle & co <test>.gen";
+    u.population = 4;
+    u.population_name = "strong";
+    const std::string name = "Locus" + std::to_string(locus);
+    u.locus = name;
+    u.p = u.q_bh = 1e-11;
+    u.f_is = 0.3;
+    add_unit(strong, u);
+  }
+  const std::string page = render_page(small_sample_page(50)), other = render_page(strong);
+  EXPECT_EQ(first_cell(page), first_cell(other));
+  // q_bh 1 is the pale end of the scale, 1e-11 the dark end.
+  EXPECT_NE(first_cell(page).find("fill=\"#fde725\""), std::string::npos);
+  EXPECT_EQ(count_of(figure_labelled(other, "heat map"), "fill=\"#440154\""), 4u);
 }
 
 TEST(PageWriter, CountFilesStopAtFiftyWithANote) {
   const std::string page = render_page(count_files_page(52));
-  EXPECT_EQ(count_of(page, "<figure>"), 50u);
+  EXPECT_EQ(count_of(page, "<figure "), 50u);
   EXPECT_NE(page.find("The first 50 count files are drawn; 2 more are in the rows only."),
             std::string::npos);
   EXPECT_EQ(render_page(count_files_page(50)).find("more are in the rows only"), std::string::npos);
@@ -143,7 +177,7 @@ TEST(PageWriter, AnEmptyRunGivesAPageThatSaysSo) {
   data.header.seed = "clock";
   const std::string page = render_page(data);
   EXPECT_NE(page.find("No units to draw."), std::string::npos);
-  EXPECT_EQ(page.find("<figure>"), std::string::npos);
+  EXPECT_EQ(page.find("<figure "), std::string::npos);
 }
 
 TEST(PageData, UnitsOfAGenepopFileFindTheirRowAndColumnInAnyOrder) {

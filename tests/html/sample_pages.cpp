@@ -1,5 +1,6 @@
 #include "sample_pages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -121,5 +122,90 @@ PageData count_files_page(int files) {
     u.expected = exp;
     add_unit(page, u);
   }
+  return page;
+}
+
+namespace {
+
+// Genepop units of one file: every population with every locus, p falling
+// with the population and locus numbers so that the whole scale is used,
+// f_is alternating in sign.
+void add_genepop_file(PageData& page, const std::string& file, const std::vector<std::string>& pops,
+                      const std::vector<std::string>& loci) {
+  for (size_t pop = 0; pop < pops.size(); ++pop)
+    for (size_t locus = 0; locus < loci.size(); ++locus) {
+      UnitFigures u;
+      u.style = PageStyle::kGenepop;
+      u.file = file;
+      u.population = static_cast<int32_t>(pop + 1);
+      u.population_name = pops[pop];
+      u.locus = loci[locus];
+      u.k = 2 + static_cast<int32_t>((pop + locus) % 9);
+      u.n = 40 + static_cast<int64_t>(pop);
+      u.p = std::pow(10.0, -static_cast<double>((pop * 7 + locus * 3) % 13) * 0.5);
+      u.q_bh = std::min(1.0, u.p * 4);
+      u.f_is = (pop + locus) % 2 ? 0.15 : -0.15;
+      u.d = -u.f_is;
+      add_unit(page, u);
+    }
+  for (size_t locus = 0; locus < loci.size(); ++locus)
+    add_summary(page, {file, PageScope::kLocus, loci[locus], std::pow(10.0, -static_cast<double>(locus % 7)),
+                       std::pow(10.0, -static_cast<double>(locus % 7)), locus % 2 ? 0.1 : -0.1});
+  for (size_t pop = 0; pop < pops.size(); ++pop)
+    add_summary(page, {file, PageScope::kPopulation, std::to_string(pop + 1), 1e-3, 1e-3, 0.02});
+}
+
+}  // namespace
+
+PageData long_labels_page() {
+  PageData page;
+  page.header = {"hwmc --genepop --html long.html cattle.gen", "2026-12-09", "1.0", "3"};
+  const char* breeds[15] = {"Borgou", "Zebu", "Lagunaire", "NDama", "Somba", "Aubrac", "Bazadais",
+                            "BlondeAquitaine", "BretPieNoire", "Charolais", "Gascon", "Limousin",
+                            "MaineAnjou", "Montbeliard", "Salers"};
+  std::vector<std::string> pops, loci;
+  for (int i = 0; i < 15; ++i) pops.push_back(std::string(breeds[i]) + "_FRBTBDA" + std::to_string(29851 + 17 * i));
+  // Longer than any margin may grow: shortened, whole in its title.
+  pops[3] = "NDama_" + std::string(60, 'W') + "_end";
+  pops[11] = "Limousin \xC3\xA9lev\xC3\xA9 \xE2\x80\x94 r\xC3\xA9seau <b>&amp;</b>";
+  for (int l = 0; l < 30; ++l) loci.push_back((l % 3 ? "INRA" : "ETH") + std::to_string(100 + 37 * l));
+  loci[5] = "HAUT" + std::string(40, 'M');
+  add_genepop_file(page, "data/cattle_breeds.gen", pops, loci);
+  // A second file wider than two columns at the smallest cells.
+  std::vector<std::string> few(pops.begin(), pops.begin() + 6), many;
+  for (int l = 0; l < 80; ++l) many.push_back("SNP" + std::to_string(l));
+  add_genepop_file(page, "data/wide.gen", few, many);
+  // A variant file whose names are long: population, chromosomes.
+  const std::string pops_vcf[2] = {"Population_with_a_rather_long_name_AFR_Yoruba_Ibadan", "EUR"};
+  const std::string chroms[3] = {"chr1", "chrUn_KI270742v1_and_then_a_very_long_contig_name", "chrM"};
+  for (int j = 0; j < 2; ++j)
+    for (int64_t i = 0; i < 900; ++i) {
+      UnitFigures u;
+      u.style = PageStyle::kVcf;
+      u.file = "variants/a file with spaces.vcf.gz";
+      u.population_name = pops_vcf[j];
+      u.chrom = chroms[i < 800 ? 0 : i < 890 ? 1 : 2];
+      u.pos = 1000 + 37 * i;
+      u.p = sample_site_p(i, 900, j);
+      if (std::isnan(u.p)) u.p = 0.5;
+      u.q_bh = std::min(1.0, u.p * 30);
+      u.k = 2;
+      u.n = 100;
+      u.genotypes = {25 + i % 20, 50 - i % 20, 25};
+      add_unit(page, u);
+    }
+  // Count files with long names and many alleles.
+  const PageData counts = count_files_page(4);
+  page.count_files = counts.count_files;
+  page.count_files[0].file = "counts/" + std::string(80, 'x') + ".txt";
+  CountFileFigures twelve;
+  twelve.file = "twelve alleles.txt";
+  twelve.alleles = "ABCDEFGHIJKL";
+  twelve.k = 12;
+  for (int t = 0; t < 78; ++t) {
+    twelve.observed.push_back(t % 9);
+    twelve.expected.push_back(t % 9 == 0 ? 0 : 4.5);
+  }
+  page.count_files.push_back(twelve);
   return page;
 }

@@ -24,3 +24,10 @@ PageData genome_sample_page(int64_t sites);
 PageData count_files_page(int files);
 
 void add_sample_sites(PageData& page, int64_t sites);
+
+// Labels as long as real data give them: two Genepop files (15 breeds with
+// names like "BlondeAquitaine_FRBTBDA29970" x 30 loci, one name and one
+// locus longer than any margin, one with markup and accents; 6 x 80 loci,
+// wider than two columns), a variant file with a long population and a long
+// chromosome name, count files one of them with a long name.
+PageData long_labels_page();

@@ -219,3 +219,26 @@ TEST_F(GtScanVersusHtslib, RandomGenotypeTextAgrees) {
   EXPECT_GT(accepted, trials / 5);
   EXPECT_LT(accepted, trials * 4 / 5);
 }
+
+// A line whose ALT lists ten thousand alleles, a few of them called: the
+// counting scan gives the counts of the written calls.
+TEST(GtScanWide, ManyAltAllelesAreCountedFromTheWrittenCalls) {
+  std::string alt;
+  for (int i = 0; i < 10000; ++i) alt += (i ? ",<A" : "<A") + std::to_string(i) + ">";
+  std::string line = "1\t5\t.\tA\t" + alt + "\t.\t.\t.\tGT";
+  const char* gts[] = {"0/3", "3|9", "./.", "9/9", "0/0", "10000/3", "1"};
+  for (const char* g : gts) line += std::string("\t") + g;
+  const SamplePopulations pops = all_samples_one_population(7);
+  TallyWorkspace work;
+  VcfTextFields f;
+  LargestAllele largest;
+  ASSERT_EQ(scan_and_count_vcf_line(line.data(), line.size(), pops, f, work, largest).problem,
+            RecordProblem::kNone);
+  EXPECT_EQ(f.n_allele, 10001);
+  EXPECT_EQ(largest.allele, 10000);
+  ASSERT_TRUE(work.sparse);
+  EXPECT_EQ(work.counted, std::vector<int32_t>{5});
+  EXPECT_EQ(work.sparse_alleles, (std::vector<int32_t>{0, 3, 9, 10000}));
+  // 0/0 0/3 . . 3/9 . 9/9 3/10000 over k = 4: (0,0) (0,1) (1,2) (2,2) (1,3).
+  EXPECT_EQ(work.sparse_counts, (std::vector<int32_t>{1, 1, 0, 0, 0, 1, 1, 1, 0, 0}));
+}

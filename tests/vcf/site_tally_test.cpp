@@ -10,6 +10,13 @@
 
 namespace {
 
+// One site's calls counted and its units added, as the reader does it.
+void count_and_add(const SiteText& s, const int32_t* calls, const SamplePopulations& pops,
+                   uint64_t key_prefix, uint32_t occurrence, TallyWorkspace& w, SiteBlock& b) {
+  count_calls(s, calls, pops, w);
+  add_site_units(s, pops, key_prefix, occurrence, w, b);
+}
+
 // Every (first, second) byte pair once, one sample each: 65 536 samples.
 std::vector<uint8_t> every_pair() {
   std::vector<uint8_t> gt;
@@ -94,4 +101,84 @@ TEST(PackedGtCount, AgreesWithTheDecodedCallsForEveryPairOfValues) {
       }
     }
   }
+}
+
+namespace {
+
+struct TalliedUnit {
+  int32_t k, n, missing;
+  std::vector<int32_t> alleles, counts;
+  bool operator==(const TalliedUnit&) const = default;
+};
+
+std::vector<TalliedUnit> units_of(const SiteBlock& b) {
+  std::vector<TalliedUnit> out;
+  for (const SiteUnit& u : b.units) {
+    TalliedUnit t{u.k, u.n, u.missing, {}, {}};
+    t.alleles.assign(unit_alleles(b, u), unit_alleles(b, u) + u.k);
+    t.counts.assign(unit_counts(b, u), unit_counts(b, u) + u.k * (u.k + 1) / 2);
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+size_t workspace_cells(const TallyWorkspace& w) {
+  return w.cells.capacity() + w.copies.capacity() + w.sparse_counts.capacity() +
+         w.sparse_rank.capacity() + w.rank.capacity();
+}
+
+}  // namespace
+
+// Ten thousand ALT alleles of which a few are called: the sparse count gives
+// the units of the dense one, in memory that follows the alleles called.
+TEST(SparseCount, ManyDeclaredAllelesGiveTheUnitsOfTheDenseCount) {
+  const size_t samples = 60;
+  const SamplePopulations pops = populations(samples, 3, true);
+  std::vector<int32_t> calls;
+  const int32_t used[] = {0, 3, 7, 9};
+  for (size_t j = 0; j < samples; ++j) {
+    if (j % 11 == 4) {
+      calls.insert(calls.end(), {kNoCall, kNoCall});
+      continue;
+    }
+    const int32_t a = used[j % 4], b = used[(j / 4) % 4];
+    calls.push_back(std::min(a, b));
+    calls.push_back(std::max(a, b));
+  }
+  SiteText narrow;
+  narrow.n_allele = 10;
+  narrow.has_gt = true;
+  SiteText wide = narrow;
+  wide.n_allele = 10001;
+  ASSERT_TRUE(dense_count_fits(narrow.n_allele, pops));
+  ASSERT_FALSE(dense_count_fits(wide.n_allele, pops));
+  TallyWorkspace dense_work, sparse_work;
+  SiteBlock dense, sparse;
+  count_and_add(narrow, calls.data(), pops, 1, 1, dense_work, dense);
+  count_and_add(wide, calls.data(), pops, 1, 1, sparse_work, sparse);
+  EXPECT_TRUE(sparse_work.sparse);
+  EXPECT_TRUE(units_of(sparse) == units_of(dense));
+  ASSERT_EQ(dense.units.size(), 3u);
+  EXPECT_EQ(dense.units[0].k, 4);
+  EXPECT_LT(workspace_cells(sparse_work), size_t{100000});
+  // A site without GT, then one with, in the same workspace.
+  SiteText none = wide;
+  none.has_gt = false;
+  SiteBlock empty;
+  count_and_add(none, calls.data(), pops, 1, 1, sparse_work, empty);
+  for (const SiteUnit& u : empty.units) EXPECT_EQ(u.k, 0);
+  clear_site_block(sparse);
+  count_and_add(wide, calls.data(), pops, 1, 1, sparse_work, sparse);
+  EXPECT_TRUE(units_of(sparse) == units_of(dense));
+
+  // Many populations of a few samples each: sparse too.
+  SamplePopulations many;
+  for (size_t j = 0; j < samples; ++j) {
+    many.names.push_back(std::string("p").append(std::to_string(j)));
+    many.of_sample.push_back(static_cast<int32_t>(j));
+    many.sample_count.push_back(1);
+  }
+  many.names.resize(20000, "unused");
+  many.sample_count.resize(20000, 0);
+  EXPECT_FALSE(dense_count_fits(narrow.n_allele, many));
 }

@@ -126,10 +126,22 @@ TEST(RegionText, ChromOrChromWithRange) {
   EXPECT_EQ(r->from, 1001);
   EXPECT_EQ(r->to, 2000);
   EXPECT_EQ(format_region(*r), "chr1:1001-2000");
-  auto whole = parse_region("HLA-A*01:01");  // a name with ':' and no range
+  // A name with ':' may read as a position: the reader tells which by the
+  // file's contigs (resolve_region).
+  auto whole = parse_region("HLA-A*01:01");
   ASSERT_TRUE(whole);
-  EXPECT_TRUE(whole->whole);
-  EXPECT_EQ(whole->chrom, "HLA-A*01:01");
+  EXPECT_EQ(whole->chrom, "HLA-A*01");
+  EXPECT_EQ(whole->from, 1);
+  EXPECT_EQ(whole->to, 1);
+  EXPECT_EQ(whole->whole_name, "HLA-A*01:01");
+  auto hla = whole;
+  EXPECT_TRUE(resolve_region(*hla, [](const std::string& c) { return c == "HLA-A*01:01"; }));
+  EXPECT_TRUE(hla->whole);
+  EXPECT_EQ(hla->chrom, "HLA-A*01:01");
+  EXPECT_FALSE(resolve_region(*whole, [](const std::string&) { return true; }));
+  auto plain = parse_region("HLA-A*01:01");
+  EXPECT_TRUE(resolve_region(*plain, [](const std::string& c) { return c == "HLA-A*01"; }));
+  EXPECT_EQ(plain->to, 1);
   auto named = parse_region("chrUn:7:5-9");
   ASSERT_TRUE(named);
   EXPECT_EQ(named->chrom, "chrUn:7");
@@ -137,4 +149,68 @@ TEST(RegionText, ChromOrChromWithRange) {
   EXPECT_FALSE(parse_region("chr1:20-10"));
   EXPECT_FALSE(parse_region("chr1:0-10"));
   EXPECT_FALSE(parse_region(":1-10"));
+}
+
+TEST(RegionText, TheFormsOfBcftoolsAndTabix) {
+  struct Case {
+    const char* text;
+    const char* chrom;
+    int64_t from, to;
+  };
+  const Case cases[] = {
+      {"1:100", "1", 100, 100},
+      {"1:100-", "1", 100, kRegionEnd},
+      {"1:-100", "1", 1, 100},
+      {"1:1,000-2,000", "1", 1000, 2000},
+      {"chr1:1,234,567", "chr1", 1234567, 1234567},
+      {"{chrUn:1-5}:1-100", "chrUn:1-5", 1, 100},
+      {"{a:b}:7-", "a:b", 7, kRegionEnd},
+      {"{a}b:c}:7-", "a}b:c", 7, kRegionEnd},  // the last '}' before a range
+      // A 16-digit end is a number; one too large for any position, the end.
+      {"1:5-1234567890123456", "1", 5, 1234567890123456},
+      {"1:5-99999999999999999999999", "1", 5, kRegionEnd},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto r = parse_region(c.text);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->chrom, c.chrom);
+    EXPECT_EQ(r->from, c.from);
+    EXPECT_EQ(r->to, c.to);
+    EXPECT_FALSE(r->whole);
+    // Written and read back, the same region.
+    const auto back = parse_region(format_region(*r));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->chrom, r->chrom);
+    EXPECT_EQ(back->from, r->from);
+    EXPECT_EQ(back->to, r->to);
+  }
+  const auto braced = parse_region("{chrUn:1-5}");
+  ASSERT_TRUE(braced);
+  EXPECT_TRUE(braced->whole);
+  EXPECT_EQ(braced->chrom, "chrUn:1-5");
+  EXPECT_EQ(format_region(*braced), "{chrUn:1-5}");
+  EXPECT_TRUE(braced->whole_name.empty());
+  // Not a range, so part of the name; broken braces are no region.
+  EXPECT_EQ(parse_region("1:1,,000-5")->chrom, "1:1,,000-5");
+  EXPECT_EQ(parse_region("chr1:")->chrom, "chr1:");
+  EXPECT_EQ(parse_region("HLA-A")->chrom, "HLA-A");
+  for (const char* bad : {"{}", "{chr1", "{chr1}x", "{chr1}:", "{chr1}:9-3", "1:5-4", "1:0"})
+    EXPECT_FALSE(parse_region(bad)) << bad;
+}
+
+TEST(RegionText, OverlappingRegionsAreJoined) {
+  auto regions = [](std::vector<const char*> texts) {
+    std::vector<VcfRegion> out;
+    for (const char* t : texts) out.push_back(*parse_region(t));
+    std::vector<std::string> formatted;
+    for (const VcfRegion& g : merge_regions(out)) formatted.push_back(format_region(g));
+    return formatted;
+  };
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(regions({"2:50-60", "1:10-20", "1:15-30", "2:1-5", "1:31-40"}),
+            (Texts{"2:1-5", "2:50-60", "1:10-40"}));
+  EXPECT_EQ(regions({"1:100-200", "1", "1:5"}), (Texts{"1"}));
+  EXPECT_EQ(regions({"1:100-", "1:50-99"}), (Texts{"1:50-"}));
+  EXPECT_EQ(regions({"1:10-20", "1:22-30"}), (Texts{"1:10-20", "1:22-30"}));
 }

@@ -61,10 +61,30 @@ struct FlatUnit {
   bool operator==(const FlatUnit&) const = default;
 };
 
+inline FlatUnit flat_unit(const SiteBlock& block, const SiteUnit& u, const std::string& population) {
+  const VariantSite& s = block.sites[u.site];
+  FlatUnit f;
+  f.chrom = site_chrom(block, s);
+  f.id = site_id(block, s);
+  f.ref = site_ref(block, s);
+  f.alt = site_alt(block, s);
+  f.population = population;
+  f.pos = s.pos;
+  f.k = u.k;
+  f.n = u.n;
+  f.missing = u.missing;
+  f.has_gt = s.has_gt;
+  f.counts.assign(unit_counts(block, u), unit_counts(block, u) + u.k * (u.k + 1) / 2);
+  f.alleles.assign(unit_alleles(block, u), unit_alleles(block, u) + u.k);
+  f.key = u.key;
+  return f;
+}
+
 struct FlatRead {
   VcfFailure failure;
   std::vector<FlatUnit> units;
   std::vector<std::string> unknown;  // --pops IDs missing from the file
+  VcfOpenNotes notes;
 };
 
 inline FlatRead read_flat(const std::string& path, VcfReadOptions options = {},
@@ -74,27 +94,13 @@ inline FlatRead read_flat(const std::string& path, VcfReadOptions options = {},
   out.failure = open_vcf(path.c_str(), options, reader);
   if (!vcf_ok(out.failure)) return out;
   out.unknown = reader_populations(reader).unknown;
+  out.notes = reader_notes(reader);
   SiteBlock block;
   for (;;) {
     out.failure = read_site_block(reader, block, block_sites);
     if (!vcf_ok(out.failure) || block.sites.empty()) break;
     for (const SiteUnit& u : block.units) {
-      const VariantSite& s = block.sites[u.site];
-      FlatUnit f;
-      f.chrom = site_chrom(block, s);
-      f.id = site_id(block, s);
-      f.ref = site_ref(block, s);
-      f.alt = site_alt(block, s);
-      f.population = reader_populations(reader).names[static_cast<size_t>(u.population)];
-      f.pos = s.pos;
-      f.k = u.k;
-      f.n = u.n;
-      f.missing = u.missing;
-      f.has_gt = s.has_gt;
-      f.counts.assign(unit_counts(block, u), unit_counts(block, u) + u.k * (u.k + 1) / 2);
-      f.alleles.assign(unit_alleles(block, u), unit_alleles(block, u) + u.k);
-      f.key = u.key;
-      out.units.push_back(std::move(f));
+      out.units.push_back(flat_unit(block, u, reader_populations(reader).names[static_cast<size_t>(u.population)]));
     }
   }
   return out;

@@ -255,9 +255,18 @@ EXACT = {
     "empty_class": bytes([1, 6, 3, 0, 0, 0, 0, 2]),
 }
 
+# --- region_parse_fuzz: --region arguments, one a line, in every form.
+REGIONS = {
+    "forms": b"chr1\n1:100\n1:100-\n1:-100\n1:1,000-2,000\nchr2:5-9\n",
+    "braces": b"{chrUn:1-5}\n{chrUn:1-5}:1-100\n{a}b:c}:7-\n{}\n{x\n",
+    "names": b"HLA-A*01:01\nchrUn:7:5-9\nchr1:\n:1-10\n1:1,,0-5\n",
+    "numbers": b"1:5-1234567890123456\n1:5-99999999999999999999999\n1:0-4\n1:9-3\n",
+    "overlaps": b"1:10-20\n1:15-30\n1:31-40\n2:1-5\n1\n2:50-\n",
+}
+
 if __name__ == "__main__":
     for target in ("genotype_parse_fuzz", "genepop_parse_fuzz", "key_decoder_fuzz",
-                   "screen_writer_fuzz", "exact_tests_fuzz"):
+                   "screen_writer_fuzz", "exact_tests_fuzz", "region_parse_fuzz"):
         shutil.rmtree(HERE / target, ignore_errors=True)
     for name, data in GENOTYPE.items():
         write("genotype_parse_fuzz", name, data)
@@ -277,3 +286,5 @@ if __name__ == "__main__":
         write("screen_writer_fuzz", name, data)
     for name, data in EXACT.items():
         write("exact_tests_fuzz", name, data)
+    for name, data in REGIONS.items():
+        write("region_parse_fuzz", name, data)

@@ -1,0 +1,164 @@
+#include "plink/fam_file.h"
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string_view>
+
+#include "plink/text_file.h"
+
+namespace {
+
+bool read_sex(std::string_view code, FamSex& sex) {
+  if (code == "1" || same_word(code, "m") || same_word(code, "male"))
+    sex = FamSex::kMale;
+  else if (code == "2" || same_word(code, "f") || same_word(code, "female"))
+    sex = FamSex::kFemale;
+  else if (code == "0" || code == "-9" || same_word(code, "na") || same_word(code, "unknown"))
+    sex = FamSex::kUnknown;
+  else
+    return false;
+  return true;
+}
+
+FamPhenotype read_phenotype(std::string_view code) {
+  if (code == "1") return FamPhenotype::kControl;
+  if (code == "2") return FamPhenotype::kCase;
+  if (code == "0" || code == "-9" || same_word(code, "na")) return FamPhenotype::kMissing;
+  return FamPhenotype::kOther;
+}
+
+// The first of the names seen so far equal to a new one: an open-addressing
+// table of sample indexes, which needs no allocation per name.
+struct NameTable {
+  std::vector<uint32_t> slot;  // sample + 1, 0 for an empty slot
+  size_t mask = 0;
+
+  explicit NameTable(size_t names) {
+    size_t size = 16;
+    while (size < 2 * names) size *= 2;
+    slot.assign(size, 0);
+    mask = size - 1;
+  }
+  // The earlier sample of that name, or `index` once it is entered.
+  size_t enter(const std::vector<std::string_view>& names, size_t index) {
+    size_t at = std::hash<std::string_view>{}(names[index]) & mask;
+    while (slot[at] != 0) {
+      if (names[slot[at] - 1] == names[index]) return slot[at] - 1;
+      at = (at + 1) & mask;
+    }
+    slot[at] = static_cast<uint32_t>(index + 1);
+    return index;
+  }
+};
+
+// Names every sample by IID, or by FID_IID when an IID repeats; false, with
+// the failure, when two samples still share a name.
+bool name_samples(FamFile& fam, const char* path) {
+  const size_t n = fam.samples.size();
+  std::vector<std::string_view> names(n);
+  for (size_t i = 0; i < n; ++i) names[i] = fam.samples[i].iid;
+  {
+    NameTable seen(n);
+    for (size_t i = 0; i < n && !fam.family_names; ++i)
+      fam.family_names = seen.enter(names, i) != i;
+  }
+  fam.names.clear();
+  fam.names.reserve(n);
+  for (const FamSample& s : fam.samples)
+    fam.names.push_back(fam.family_names ? s.fid + "_" + s.iid : s.iid);
+  if (!fam.family_names) return true;
+  for (size_t i = 0; i < n; ++i) names[i] = fam.names[i];
+  NameTable seen(n);
+  for (size_t i = 0; i < n; ++i) {
+    const size_t first = seen.enter(names, i);
+    if (first == i) continue;
+    const FamSample& earlier = fam.samples[first];
+    const FamSample& s = fam.samples[i];
+    std::string reason =
+        earlier.fid == s.fid && earlier.iid == s.iid
+            ? "sample with FID \"" + s.fid + "\" and IID \"" + s.iid + "\" listed twice"
+            : "IIDs repeat, so samples are named FID_IID, and \"" + fam.names[i] +
+                  "\" names two samples";
+    reason += " (first on line " + std::to_string(earlier.line) + ")";
+    fam.failure = plink_failure(PlinkStatus::kBadFam, path, s.line, std::move(reason));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FamFile read_fam_file(const char* path) {
+  FamFile fam;
+  TextFile file;
+  if (!open_text_file(path, file)) {
+    fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot open the .fam file");
+    return fam;
+  }
+  // About the size of a line of short IDs: growing the array costs more
+  // than reserving too much.
+  struct stat info;
+  if (::fstat(file.fd.fd, &info) == 0)
+    fam.samples.reserve(static_cast<size_t>(info.st_size) / 14 + 1);
+  std::string_view line;
+  TextRead got;
+  while ((got = next_text_line(file, line)) == TextRead::kLine) {
+    std::string_view f[6];
+    const size_t fields = split_fields(line, f, 6);
+    if (fields == 0) continue;  // a blank line
+    if (fields != 6) {
+      fam.failure =
+          plink_failure(PlinkStatus::kBadFam, path, file.line,
+                        "expected 6 fields (FID, IID, father, mother, sex, phenotype), found " +
+                            std::to_string(fields));
+      break;
+    }
+    FamSex sex = FamSex::kUnknown;
+    if (!read_sex(f[4], sex)) {
+      fam.failure = plink_failure(PlinkStatus::kBadFam, path, file.line,
+                                  "sex (column 5) is \"" + std::string(f[4]) +
+                                      "\", not 1 (male), 2 (female) or 0 (unknown)");
+      break;
+    }
+    fam.samples.push_back(
+        FamSample{std::string(f[0]), std::string(f[1]), sex, read_phenotype(f[5]), file.line});
+  }
+  if (plink_ok(fam.failure) && got == TextRead::kError)
+    fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot read the .fam file");
+  if (plink_ok(fam.failure) && fam.samples.empty())
+    fam.failure = plink_failure(PlinkStatus::kBadFam, path, 0, "the .fam file lists no samples");
+  if (plink_ok(fam.failure)) name_samples(fam, path);
+  if (!plink_ok(fam.failure)) {
+    fam.samples.clear();
+    fam.names.clear();
+  }
+  return fam;
+}
+
+std::vector<FamSex> fam_sexes(const FamFile& fam) {
+  std::vector<FamSex> sex;
+  sex.reserve(fam.samples.size());
+  for (const FamSample& s : fam.samples) sex.push_back(s.sex);
+  return sex;
+}
+
+PlinkFailure phenotype_populations(const FamFile& fam, const std::string& path,
+                                   SamplePopulations& out) {
+  out = SamplePopulations{};
+  out.names = {"control", "case"};
+  out.sample_count = {0, 0};
+  out.of_sample.assign(fam.samples.size(), -1);
+  for (size_t i = 0; i < fam.samples.size(); ++i) {
+    const FamSample& s = fam.samples[i];
+    if (s.phenotype == FamPhenotype::kOther)
+      return plink_failure(PlinkStatus::kBadFam, path, s.line,
+                           "the phenotype (column 6) is not 1 (control), 2 (case) or 0/-9 "
+                           "(missing): a quantitative trait gives no case and control groups");
+    if (s.phenotype == FamPhenotype::kMissing) continue;
+    const int32_t p = s.phenotype == FamPhenotype::kControl ? 0 : 1;
+    out.of_sample[i] = p;
+    ++out.sample_count[static_cast<size_t>(p)];
+  }
+  return {};
+}
