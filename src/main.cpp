@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     case CommandKind::kBatch:
       return run_batch(line.options, line.operands, program);
     case CommandKind::kMerge:
-      return run_merge(line.operands, line.options.summary, program);
+      return run_merge(line.operands, line.options, program);
     case CommandKind::kInteractive:
       break;
   }

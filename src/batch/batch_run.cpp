@@ -48,6 +48,10 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_fil
       report_failure(run.diagnostics, options.html, "failure at opening");
       return false;
     }
+  }
+  if (!options.figures.empty() && !prepare_figure_folder(run.diagnostics, options.figures))
+    return false;
+  if (!options.html.empty() || !options.figures.empty()) {
     page.emplace(ResultsPage{run.kind, PageData{}, {}, {}});
     page->data.header = page_header(options, std::time(nullptr));
     out.page = &*page;
@@ -96,10 +100,13 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
   if (out.page != nullptr) {
     if (out.summary) add_summary_rows(out.page->data, *out.summary);
     WriteSection section;
-    if (!write_page_over(page_file, out.page->data)) {
+    if (page_file.is_open() && !write_page_over(page_file, out.page->data)) {
       report_failure(run.diagnostics, options.html, "failure at writing");
       return false;
     }
+    if (!options.figures.empty() &&
+        !write_page_figures(run.diagnostics, options.figures, out.page->data))
+      return false;
   }
   return true;
 }

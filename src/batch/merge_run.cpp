@@ -5,12 +5,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "batch/diagnostics.h"
 #include "batch/input_kind.h"
+#include "batch/merged_page.h"
+#include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/write_guard.h"
@@ -44,10 +47,20 @@ SummaryKind summary_kind_of(std::string_view header) {
                      column(IdRole::kLocus)};
 }
 
+// The waiting rows to the page with their merged q_bh, the header that of
+// the merge (the seeds are the parts' own).
+void draw_merged_page(ResultsPage& page, const RowScan& scan, const BatchOptions& options) {
+  page.data.header = page_header(options, std::time(nullptr));
+  page.data.header.seed = "as each part's run drew it (each row's seed column)";
+  for (size_t i = 0; i < page.waiting.size(); ++i)
+    add_row_to_page(page, page.waiting[i], i < scan.q.size() ? scan.q[i] : kNoValue, nullptr);
+  page.waiting = {};
+}
+
 }  // namespace
 
-int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
-              const char* program) {
+int run_merge(const std::vector<char*>& tables, const BatchOptions& options, const char* program) {
+  const std::string& summary_path = options.summary;
   const Diagnostics diagnostics{program, nullptr};
   if (!standard_streams_open()) {
     report_failure(diagnostics, "standard output", "not open");
@@ -60,19 +73,39 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   const bool with_summary = !summary_path.empty();
   SummaryTable summary;
   std::optional<RowSummaryColumns> summary_columns;
+  // So is the page, its rows kept as compactly as a run keeps them.
+  const bool with_page = !options.html.empty() || !options.figures.empty();
+  std::optional<ResultsPage> page;
+  std::optional<PageRowColumns> page_columns;
   RowVisitor visitor;
-  if (with_summary) {
-    visitor.header = [&](std::string_view header) {
-      std::string reason;
+  visitor.header = [&](std::string_view header) {
+    std::string reason;
+    if (with_summary)
       summary_columns = row_summary_columns(header, summary_kind_of(header), summary, reason);
-      return reason;
-    };
-    visitor.row = [&](std::string_view row) {
-      return add_row_to_summary(summary, *summary_columns, row);
-    };
-  }
+    if (with_page && reason.empty()) {
+      const InputKind* kind = nullptr;
+      page_columns = page_row_columns(header, kind, reason);
+      if (page_columns) page.emplace(ResultsPage{*kind, PageData{}, {}, {}});
+    }
+    return reason;
+  };
+  visitor.row = [&](std::string_view row) {
+    std::string reason;
+    if (with_summary) reason = add_row_to_summary(summary, *summary_columns, row);
+    if (with_page && reason.empty()) reason = take_page_row(*page, *page_columns, row);
+    return reason;
+  };
   const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
   if (scan.failure.failed) return report(diagnostics, scan.failure);
+  UniqueFd page_file(-1);
+  if (!options.html.empty()) {
+    page_file.fd = ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (!page_file.is_open()) {
+      report_failure(diagnostics, options.html, "failure at opening");
+      return 1;
+    }
+  }
+  if (!options.figures.empty() && !prepare_figure_folder(diagnostics, options.figures)) return 1;
   UniqueFd summary_file(-1);
   if (with_summary) {
     summary_file.fd = ::open(summary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -84,10 +117,21 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   // q_bh in the row writer's format, so that it reads as a single run's.
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
   if (written.failed) return report(diagnostics, written);
-  if (!with_summary) return 0;
-  const std::string text = summary_text(summary);
-  if (write_all(summary_file.fd, text.data(), text.size()) && summary_file.close_now() == 0)
-    return 0;
-  report_failure(diagnostics, summary_path, "failure at writing");
-  return 1;
+  if (with_summary) {
+    const std::string text = summary_text(summary);
+    if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
+      report_failure(diagnostics, summary_path, "failure at writing");
+      return 1;
+    }
+  }
+  if (!with_page) return 0;
+  draw_merged_page(*page, scan, options);
+  if (with_summary) add_summary_rows(page->data, summary);
+  if (page_file.is_open() && !write_page_over(page_file, page->data)) {
+    report_failure(diagnostics, options.html, "failure at writing");
+    return 1;
+  }
+  if (!options.figures.empty() && !write_page_figures(diagnostics, options.figures, page->data))
+    return 1;
+  return 0;
 }

@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "cli/program_identity.h"
 #include "fileio/fd_io.h"
 #include "fileio/text_escape.h"
+#include "html/figure_files.h"
 #include "html/page_writer.h"
 #include "tsv/tsv_read.h"
 
@@ -32,16 +35,20 @@ PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& fi
   row.n = figures.n;
   if (r != nullptr) {
     row.d = static_cast<float>(figures.stat[Statistic::kD]);
-    row.f_is = static_cast<float>(figures.stat[Statistic::kFIs]);
+    row.f_is = figures.stat[Statistic::kFIs];
     if (r->locus.k == 2)
       for (size_t g = 0; g < 3; ++g) row.genotypes[g] = r->locus.table[g].count;
   }
+  set_page_names(page, split_cells(unit.id.text), row);
+  return row;
+}
+
+void set_page_names(ResultsPage& page, std::span<const std::string_view> cells, PageRow& row) {
   // The names as their source wrote them: the cells' escapes undone (the
   // page escapes what it must itself, and shows a bad byte as U+FFFD).
   if (page.names.text.empty()) name_index(page.names, "");
   const std::vector<KindColumn>& columns = page.kind.id_columns;
   const bool named_populations = id_column_with(page.kind, IdRole::kPopulationName).has_value();
-  const std::vector<std::string_view> cells = split_cells(unit.id.text);
   for (size_t i = 0; i < columns.size() && i < cells.size(); ++i) {
     const KindColumn& column = columns[i];
     const std::string_view cell = cells[i];
@@ -71,7 +78,6 @@ PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& fi
         break;
     }
   }
-  return row;
 }
 
 void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const UnitResult* r) {
@@ -153,4 +159,54 @@ bool write_page_over(UniqueFd& file, const PageData& page) {
   if (S_ISREG(st.st_mode) && ::ftruncate(file.fd, 0) != 0) return false;
   const bool written = write_all(file.fd, text.data(), text.size());
   return file.close_now() == 0 && written;
+}
+
+namespace {
+
+std::string lower_first(const char* text) {
+  std::string s = text;
+  if (!s.empty() && s[0] >= 'A' && s[0] <= 'Z') s[0] = static_cast<char>(s[0] - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+bool prepare_figure_folder(const Diagnostics& diagnostics, const std::string& folder) {
+  int error = 0;
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) error = errno;
+  struct stat st {};
+  if (error == 0 && ::stat(folder.c_str(), &st) != 0) error = errno;
+  if (error == 0 && !S_ISDIR(st.st_mode)) error = ENOTDIR;
+  if (error == 0 && ::access(folder.c_str(), W_OK | X_OK) != 0) error = errno;
+  if (error == 0) return true;
+  report_failure(diagnostics, folder,
+                 "cannot write the figures there: " + lower_first(std::strerror(error)));
+  return false;
+}
+
+bool write_page_figures(const Diagnostics& diagnostics, const std::string& folder,
+                        const PageData& page, const std::string& converter) {
+  const FigureFolderResult result = write_figure_files(folder, figure_files(page), converter);
+  if (result.folder_error != 0) {
+    report_failure(diagnostics, folder,
+                   "cannot write the figures there: " + lower_first(std::strerror(result.folder_error)));
+    return false;
+  }
+  bool written = true;
+  for (const FigureFileStatus& file : result.files) {
+    if (file.svg_error != 0) {
+      report_failure(diagnostics, file.svg_path,
+                     "failure at writing: " + lower_first(std::strerror(file.svg_error)));
+      written = false;
+    } else if (file.pdf == PdfStatus::kFailed) {
+      report_failure(diagnostics, file.pdf_path,
+                     converter + " failed (exit status " + std::to_string(file.pdf_exit) + ")");
+      written = false;
+    }
+  }
+  if (result.converter_missing)
+    report_failure(diagnostics, converter,
+                   "not found; the figures are written as SVG only, without PDF (it comes with "
+                   "librsvg2-bin)");
+  return written;
 }

@@ -10,9 +10,12 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "batch/diagnostics.h"
 #include "batch/input_kind.h"
 #include "cli/command_line.h"
 #include "figures/row_figures.h"
@@ -34,7 +37,7 @@ struct PageRow {
   double p = kNoValue;  // the leading p, as q_bh takes it; NaN where none
   int32_t k = 0;
   int32_t n = 0;
-  float f_is = kNoValue;  // NaN where it has no value
+  double f_is = kNoValue;  // NaN where it has no value (a row's cell holds a double)
   float d = kNoValue;
   std::array<int32_t, 3> genotypes{-1, -1, -1};  // two alleles: AA AB BB
   int32_t population = 0;                        // the population's number, where it has one
@@ -55,6 +58,10 @@ struct ResultsPage {
 PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& figures,
                  const UnitResult* r);
 
+// The names of a row from its identifying cells (as the kind's id_columns
+// name them, escaped as in the rows), into `row`.
+void set_page_names(ResultsPage& page, std::span<const std::string_view> cells, PageRow& row);
+
 // One unit to the page with its q_bh (NaN where it has none) and, for a
 // count file, its analysis for the genotype triangle.
 void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const UnitResult* r);
@@ -71,3 +78,15 @@ PageHeader page_header(const BatchOptions& options, std::time_t now);
 // The page replaces what the file held (a regular file is cut to it), and
 // the file is closed; false when any of it failed.
 bool write_page_over(UniqueFd& file, const PageData& page);
+
+// --figures DIR: the folder made (its parent must exist) and tried for
+// writing before the analysis, so that a run does not find out at its end;
+// false after telling why.
+bool prepare_figure_folder(const Diagnostics& diagnostics, const std::string& folder);
+
+// Every figure of the page into the folder as SVG and, through rsvg-convert,
+// PDF. A converter that cannot be run is one line on standard error (the
+// SVGs stand); a file not written, or a PDF the converter failed on, is a
+// failure: false after telling which.
+bool write_page_figures(const Diagnostics& diagnostics, const std::string& folder,
+                        const PageData& page, const std::string& converter = "rsvg-convert");

@@ -98,7 +98,13 @@ const BatchOption kOptions[] = {
        o.html.assign(v);
        return !v.empty();
      },
-     true},
+     true, true},
+    {"--figures", true, "a folder name",
+     [](BatchOptions& o, std::string_view v) {
+       o.figures.assign(v);
+       return !v.empty();
+     },
+     true, true},
     {"--summary", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.summary.assign(v);
@@ -112,6 +118,17 @@ const BatchOption* find_option(std::string_view name) {
     if (name == option.name) return &option;
   }
   return nullptr;
+}
+
+// "'--summary', '--html'": the options --merge takes, in table order.
+std::string merge_options_text() {
+  std::vector<std::string> names;
+  for (const BatchOption& option : kOptions)
+    if (option.with_merge) names.push_back(std::string("'") + option.name + "'");
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+  return text;
 }
 
 CommandLine usage_error(std::string message) {
@@ -265,9 +282,11 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     c.kind = CommandKind::kVersion;
   } else if (merge) {
     if (batch || beyond_merge)
-      return usage_error("option '--merge' takes no other option than '--summary' and files");
+      return usage_error("option '--merge' takes no other option than " + merge_options_text() +
+                         " and files");
     c.kind = CommandKind::kMerge;
     if (c.operands.empty()) return usage_error("no input file");
+    c.options.command_text = command_text(argc, argv);
   } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
@@ -286,7 +305,7 @@ std::string usage_text(const char* program) {
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
-         "       " + p + " --merge [--summary FILE] TABLE...\n"
+         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -331,6 +350,12 @@ std::string usage_text(const char* program) {
          "  --html FILE    write a results page to FILE after the rows: one\n"
          "                 self-contained HTML file of pictures (heat maps of\n"
          "                 Genepop files, residual triangles of count files)\n"
+         "  --figures DIR  write every figure of the page into the folder DIR\n"
+         "                 (made when missing) as its own SVG file, named after\n"
+         "                 the figure and its file or population (heatmap.svg,\n"
+         "                 qq_CEU.svg, ...), and as PDF through rsvg-convert\n"
+         "                 (librsvg2-bin; without it, SVG only and one line on\n"
+         "                 standard error)\n"
          "  --summary FILE write the combined tests to FILE: a row per locus, per\n"
          "                 population and per file with Fisher's method over the\n"
          "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
@@ -360,6 +385,9 @@ std::string usage_text(const char* program) {
          "rows from p_lead; every other cell as it was. Differing headers or a\n"
          "file that is not such a table: an error, and nothing written.\n"
          "With --summary FILE the summary is recomputed from the merged rows.\n"
+         "With --html FILE (or --figures DIR) the results page is drawn from the\n"
+         "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
+         "tables; a count file's row lacks its genotype table).\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

@@ -40,6 +40,7 @@ struct BatchOptions {
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
+  std::string figures;       // --figures DIR: each figure as SVG and PDF; empty: none
   std::string command_text;  // the whole command line, for the page's header
 };
 

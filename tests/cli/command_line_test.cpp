@@ -135,6 +135,7 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
         text.compare(end, 2, " M") == 0 || text.compare(end, 2, " T") == 0)
       words.push_back("1");
     if (text.compare(end, 5, " FILE") == 0) words.push_back("r");
+    if (text.compare(end, 4, " DIR") == 0) words.push_back("d");
     if (text.compare(end, 5, " auto") == 0) words.push_back("auto");
     if (text.compare(end, 2, " R") == 0) words.push_back("1:1-9");
     // The options of VCF input mean something only beside --vcf.
@@ -177,6 +178,20 @@ TEST(CommandLine, MergeTakesTablesAndNoBatchOption) {
   for (const auto& words : std::vector<std::vector<std::string>>{
            {"--merge"}, {"--merge", "--seed", "3", "a.tsv"}, {"--batch", "--merge", "a.tsv"}})
     EXPECT_EQ(parse(words).kind, CommandKind::kUsageError) << words.back();
+}
+
+TEST(CommandLine, MergeDrawsThePageAndItsFigures) {
+  CommandLine c = parse({"--merge", "--html", "p.html", "--figures=figs", "a.tsv", "b.tsv"});
+  ASSERT_EQ(c.kind, CommandKind::kMerge) << c.error;
+  EXPECT_EQ(c.options.html, "p.html");
+  EXPECT_EQ(c.options.figures, "figs");
+  EXPECT_EQ(operands(c), (std::vector<std::string>{"a.tsv", "b.tsv"}));
+  EXPECT_NE(c.options.command_text.find("--figures=figs"), std::string::npos);
+  EXPECT_EQ(parse({"--merge", "--figures", "", "a.tsv"}).kind, CommandKind::kUsageError);
+  // The refusal names every option the merge takes.
+  const std::string error = parse({"--merge", "--runs", "5", "a.tsv"}).error;
+  for (const char* name : {"'--summary'", "'--html'", "'--figures'"})
+    EXPECT_NE(error.find(name), std::string::npos) << error;
 }
 
 }  // namespace
@@ -279,8 +294,8 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
     if (option.names_output) outputs.insert(option.name);
     if (option.with_merge) merge.insert(option.name);
   }
-  EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary"}));
-  EXPECT_EQ(merge, (std::set<std::string>{"--summary"}));
+  EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures"}));
+  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures"}));
 }
 
 }  // namespace

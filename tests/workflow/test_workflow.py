@@ -4,11 +4,13 @@ thing: 4 parts of small VCFs merge to the table of one hwmc --vcf run."""
 
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ET
 
 SOURCE_DIR = os.environ.get(
     "HWMC_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
@@ -218,15 +220,26 @@ class WorkflowWithVcf(WorkflowCase):
         options = "--exact --max-tables 0 --tables 400 --runs 200"
         r = self.snakemake({"vcf": "[%s,%s]" % (a, b), "pops": "pops.txt", "shards": "4",
                             "options": options, "seed": "9", "out": "all.tsv",
-                            "hwmc": self.hwmc})
+                            "html": "page.html", "hwmc": self.hwmc})
         self.assertEqual(r.returncode, 0, r.stderr.decode())
         regions = self.read(os.path.join("all.tsv.parts", "regions", "0.txt")).split()
         self.assertIn(len(regions), range(2, 5))
         whole = subprocess.run([self.hwmc, "--vcf", "--seed", "9", "--pops", "pops.txt"]
-                               + options.split() + [a, b], cwd=self.dir, capture_output=True,
-                               env=ENV)
+                               + options.split() + ["--html", "whole.html", a, b], cwd=self.dir,
+                               capture_output=True, env=ENV)
         self.assertEqual(whole.returncode, 0, whole.stderr.decode())
         self.assertEqual(self.read("all.tsv").decode(), whole.stdout.decode())
+        # The page of the parts is the whole run's, its header aside, once
+        # the rows carry the sites' genotype counts (without them the page
+        # lacks only those).
+        page = self.read("page.html")
+        self.assertTrue(ET.fromstring(page).tag.endswith("html"))
+        if b"\tn_het\t" in self.read("all.tsv").split(b"\n", 1)[0] + b"\t":
+            header = re.compile(rb"<header>.*?</header>", re.S)
+            self.assertEqual(header.sub(b"", page), header.sub(b"", self.read("whole.html")))
+        else:
+            self.assertIn(page.count(b"<figure"),
+                          range(1, self.read("whole.html").count(b"<figure")))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,35 @@
+// The results page of merged row tables (--merge --html, --merge --figures):
+// each row read back into what the page keeps of a unit (page_row's
+// PageRow), so that the page of the parts is the page one run over all the
+// data draws. The rows give the names (the kind's identifying cells), k, n,
+// f_is, d, p_lead and, once merged, q_bh; a biallelic site's genotype counts
+// come from the columns n_hom_ref, n_het and n_hom_alt where the rows have
+// them (without them the site plots lack the counts). A count file's row
+// does not hold its genotype table, so its tables get no page.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/input_kind.h"
+#include "batch/results_page.h"
+
+inline constexpr const char* kGenotypeCountColumns[] = {"n_hom_ref", "n_het", "n_hom_alt"};
+
+struct PageRowColumns {
+  std::vector<size_t> id;  // per identifying column of the kind
+  size_t cells = 0;
+  size_t k = 0, n = 0, f_is = 0, d = 0, lead = 0;
+  std::optional<size_t> genotypes[3];
+};
+
+// The kind the header is (kind_of_header) and the columns the page reads;
+// nothing, with `reason` set, when the page cannot be drawn from such rows.
+std::optional<PageRowColumns> page_row_columns(std::string_view header, const InputKind*& kind,
+                                               std::string& reason);
+
+// One row (no line feed) into the page's waiting rows; the reason when a
+// cell the page reads is not what hwmc writes there (empty when taken).
+std::string take_page_row(ResultsPage& page, const PageRowColumns& columns, std::string_view row);

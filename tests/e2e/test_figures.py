@@ -1,0 +1,167 @@
+"""The page of merged row tables against the page of one run over the same
+data, and --figures: a folder of SVG and PDF files, the converter missing,
+a folder that cannot be written."""
+
+import os
+import re
+import shutil
+import subprocess
+import unittest
+import xml.etree.ElementTree as ET
+
+from test_batch import BatchCase
+from test_merge import make_genepop, make_script_output
+
+HEADER = re.compile(rb"<header>.*?</header>", re.S)
+
+
+def genotype_counts(vcf_text):
+    """Per site (chrom, pos): the counts of the genotypes of its two alleles
+    present, AA AB BB with A the lower allele index; None for other sites."""
+    counts = {}
+    for line in vcf_text.splitlines():
+        if line.startswith("#"):
+            continue
+        fields = line.split("\t")
+        calls = [tuple(sorted(int(a) for a in gt.split(":")[0].replace("|", "/").split("/")))
+                 for gt in fields[9:] if "." not in gt.split(":")[0]]
+        alleles = sorted({a for call in calls for a in call})
+        key = (fields[0], fields[1])
+        if len(alleles) != 2:
+            counts[key] = None
+            continue
+        a, b = alleles
+        counts[key] = [calls.count((a, a)), calls.count((a, b)), calls.count((b, b))]
+    return counts
+
+
+def with_count_columns(table, counts):
+    """A VCF row table with the columns n_hom_ref n_het n_hom_alt added."""
+    lines = table.split("\n")
+    out = [lines[0] + "\tn_hom_ref\tn_het\tn_hom_alt"]
+    for line in lines[1:-1]:
+        cells = line.split("\t")
+        c = counts[(cells[1], cells[2])]
+        out.append(line + "\t" + ("\t".join(map(str, c)) if c else "NA\tNA\tNA"))
+    return "\n".join(out) + "\n"
+
+
+class MergedPage(BatchCase):
+    def setUp(self):
+        super().setUp()
+        self.write("a.gen", make_genepop(4, 3, 14, 4, 1))
+        self.write("b.gen", make_genepop(3, 5, 12, 5, 2))
+
+    def ok(self, args):
+        result = self.run_batch(args)
+        self.assertEqual((result.returncode, result.stderr), (0, b""), args)
+        return result.stdout.decode()
+
+    def figures(self, folder):
+        path = os.path.join(self.dir, folder)
+        return {name: self.read(os.path.join(folder, name)) for name in sorted(os.listdir(path))
+                if name.endswith(".svg")}
+
+    def assert_same_pages(self, whole, merged):
+        self.assertEqual(HEADER.sub(b"", self.read(whole + ".html")),
+                         HEADER.sub(b"", self.read(merged + ".html")))
+        self.assertEqual(self.figures(whole), self.figures(merged))
+
+    def test_a_genepop_page_of_parts_is_the_page_of_one_run(self):
+        common = ["--genepop", "--seed", "3", "--runs", "200"]
+        whole = self.ok(common + ["--summary", "ws.tsv", "--html", "whole.html", "--figures",
+                                  "whole", "a.gen", "b.gen"])
+        self.write("p1.tsv", self.ok(common + ["a.gen"]))
+        self.write("p2.tsv", self.ok(common + ["b.gen"]))
+        merged = self.ok(["--merge", "--summary", "ms.tsv", "--html", "merged.html", "--figures",
+                          "merged", "p1.tsv", "p2.tsv"])
+        self.assertEqual(merged, whole)
+        self.assert_same_pages("whole", "merged")
+        self.assertEqual(sorted(self.figures("whole")), ["heatmap_a.svg", "heatmap_b.svg"])
+        # The summary's bars are on both pages.
+        self.assertIn(b"Fisher", self.read("merged.html"))
+
+    def test_a_vcf_page_of_regions_is_the_page_of_one_run(self):
+        vcf = make_script_output("make-vcf.py", 40, 240, 20, 3)
+        self.write("s.vcf", vcf)
+        subprocess.run(["bgzip", "-f", "s.vcf"], cwd=self.dir, check=True)
+        subprocess.run(["tabix", "-p", "vcf", "s.vcf.gz"], cwd=self.dir, check=True)
+        positions = [line.split("\t")[1] for line in vcf.splitlines() if not line.startswith("#")]
+        cut = int(positions[len(positions) // 2])
+        common = ["--vcf", "--seed", "9"]
+        self.ok(common + ["--html", "whole.html", "--figures", "whole", "s.vcf.gz"])
+        parts = [self.ok(common + ["--region", r, "s.vcf.gz"])
+                 for r in ("1:1-%d" % cut, "1:%d-" % (cut + 1))]
+        counts = genotype_counts(vcf)
+        for i, part in enumerate(parts):
+            self.write("p%d.tsv" % i, part)
+            self.write("c%d.tsv" % i, with_count_columns(part, counts))
+        # With the genotype counts in the rows, mark for mark.
+        self.ok(["--merge", "--html", "merged.html", "--figures", "merged", "c0.tsv", "c1.tsv"])
+        self.assert_same_pages("whole", "merged")
+        self.assertEqual(sorted(self.figures("merged")),
+                         ["definetti_all.svg", "positions_all.svg", "qq_all.svg"])
+        # Without them, every site is still drawn, its counts NA.
+        self.ok(["--merge", "--figures", "bare", "p0.tsv", "p1.tsv"])
+        bare = self.figures("bare")
+        self.assertNotIn("definetti_all.svg", bare)
+        for name, svg in bare.items():
+            counted = re.sub(rb"AA/AB/BB \d+/\d+/\d+", b"AA/AB/BB NA",
+                             self.figures("whole")[name])
+            counted = re.sub(rb"<td>\d+/\d+/\d+</td>", b"<td>NA</td>", counted)
+            self.assertEqual(svg, counted, name)
+
+    def test_count_file_rows_get_no_page_and_nothing_is_written(self):
+        self.write("p.tsv", self.ok(["--batch", "sample.txt"]))
+        result = self.run_batch(["--merge", "--html", "m.html", "p.tsv"])
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertIn(b"genotype tables the page draws", result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "m.html")))
+
+
+class FigureFolder(BatchCase):
+    def setUp(self):
+        super().setUp()
+        self.write("a.gen", make_genepop(3, 2, 12, 4, 1))
+
+    def test_every_figure_is_an_svg_that_parses_with_its_pdf(self):
+        if shutil.which("rsvg-convert") is None:
+            self.skipTest("rsvg-convert (librsvg2-bin) is not installed: PDFs not tested")
+        result = self.run_batch(["--batch", "sample.txt", "hw.txt", "--figures", "new"])
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        names = sorted(os.listdir(os.path.join(self.dir, "new")))
+        self.assertEqual(names, ["residuals_hw.pdf", "residuals_hw.svg", "residuals_sample.pdf",
+                                 "residuals_sample.svg"])
+        for name in names:
+            data = self.read(os.path.join("new", name))
+            if name.endswith(".svg"):
+                self.assertTrue(ET.fromstring(data).tag.endswith("svg"), name)
+            else:
+                self.assertTrue(data.startswith(b"%PDF-"), name)
+
+    def test_without_the_converter_one_line_and_the_svgs(self):
+        # A PATH without rsvg-convert: the binary is started by its path.
+        env = {"PATH": "/nonexistent", "LC_ALL": "C"}
+        result = subprocess.run([self.binary(), "--genepop", "a.gen", "--figures", "f"],
+                                cwd=self.dir, env=env, capture_output=True, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stderr.decode().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("rsvg-convert", lines[0])
+        self.assertEqual(os.listdir(os.path.join(self.dir, "f")), ["heatmap.svg"])
+
+    def binary(self):
+        from harness import BINARY
+        return BINARY
+
+    def test_a_folder_that_cannot_be_written_stops_the_run_before_any_row(self):
+        self.write("plain", "a file\n")
+        for folder in ("plain", "missing/parent"):
+            result = self.run_batch(["--genepop", "a.gen", "--figures", folder])
+            self.assertEqual((result.returncode, result.stdout), (1, b""), folder)
+            self.assertIn(folder.encode() + b": cannot write the figures there", result.stderr)
+        self.assertEqual(self.read("plain"), b"a file\n")
+
+
+if __name__ == "__main__":
+    unittest.main()
