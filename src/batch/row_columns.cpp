@@ -9,6 +9,7 @@ bool always(const BatchOptions&, const InputKind&) { return true; }
 bool with_missing(const BatchOptions&, const InputKind& kind) { return kind.counts_missing; }
 bool with_runs(const BatchOptions& options, const InputKind&) { return options.runs > 0; }
 bool with_exact(const BatchOptions& options, const InputKind&) { return options.exact; }
+bool with_sex(const BatchOptions& options, const InputKind&) { return !options.sex.empty(); }
 
 Column cell(const char* name, void (*write)(TsvLine&, const UnitResult&)) {
   return Column{name, [write](TsvLine& line, const RowUnit& u) { write(line, *u.result); }};
@@ -150,11 +151,42 @@ ColumnGroup exact_group() {
   return g;
 }
 
+// The sexes' counts and the X-linked tests of a row counted by sex; NA on
+// every other row, and where the X-linked test had fewer than two alleles.
+ColumnGroup sex_group() {
+  ColumnGroup g{"sex", with_sex, {}};
+  constexpr int32_t SexFigures::*kCounts[] = {&SexFigures::males, &SexFigures::females,
+                                              &SexFigures::male_het};
+  constexpr const char* kCountNames[] = {kMalesColumn, kFemalesColumn, kMaleHetColumn};
+  for (size_t i = 0; i < std::size(kCounts); ++i) {
+    g.columns.push_back({kCountNames[i],
+                         [field = kCounts[i]](TsvLine& l, const RowUnit& u) {
+                           if (u.figures.sex.by_sex) {
+                             add_int_cell(l, u.figures.sex.*field);
+                           } else {
+                             add_na_cell(l);
+                           }
+                         },
+                         nullptr});
+  }
+  constexpr double SexFigures::*kPs[] = {&SexFigures::p_sex_af, &SexFigures::p_x_prob,
+                                         &SexFigures::p_x_prob_mid};
+  constexpr const char* kPNames[] = {kPSexAfColumn, kPXProbColumn, kPXProbMidColumn};
+  for (size_t i = 0; i < std::size(kPs); ++i) {
+    g.columns.push_back({kPNames[i],
+                         [field = kPs[i]](TsvLine& l, const RowUnit& u) {
+                           add_double_or_na_cell(l, u.figures.sex.*field);
+                         },
+                         nullptr});
+  }
+  return g;
+}
+
 }  // namespace
 
 const std::vector<ColumnGroup>& column_groups() {
   static const std::vector<ColumnGroup> groups = {size_group(), missing_group(), stats_group(),
-                                                  monte_carlo_group(), exact_group()};
+                                                  monte_carlo_group(), exact_group(), sex_group()};
   return groups;
 }
 

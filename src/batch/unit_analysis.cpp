@@ -69,6 +69,20 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key) {
   return static_cast<uint32_t>(splitmix64_mix(stream_key ^ seed) >> 32);
 }
 
+std::string run_x_linked_test(const XLinkedSample& sample, uint64_t key,
+                              const BatchOptions& options, unsigned threads,
+                              XLinkedResult& result) {
+  ExactOptions exact_options;
+  exact_options.max_tables = options.max_tables;
+  exact_options.tables = options.tables;
+  exact_options.tables_auto = options.tables_auto;
+  exact_options.seed = options.seed;
+  exact_options.stream_key = key;
+  exact_options.threads = threads;
+  const ExactStatus status = run_x_linked_exact(sample, exact_options, result);
+  return status == ExactStatus::kOk ? "" : exact_status_message(status);
+}
+
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
                             const ExactTables* prepared) {
   ExactOptions exact_options;

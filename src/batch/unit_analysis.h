@@ -9,6 +9,7 @@
 
 #include "cli/command_line.h"
 #include "genotype/genotype_table.h"
+#include "exact/x_linked_exact.h"
 #include "montecarlo/experiment.h"
 #include "report/unit_result.h"
 
@@ -48,6 +49,13 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 // fails the unit, empty on success.
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
                             const ExactTables* prepared = nullptr);
+
+// The X-linked exact test of a unit counted by sex, under the run's
+// limits and seed and the unit's key, on `threads` threads. Gives the
+// failure in words, empty on success.
+std::string run_x_linked_test(const XLinkedSample& sample, uint64_t key,
+                              const BatchOptions& options, unsigned threads,
+                              XLinkedResult& result);
 
 // The notes for standard error: on a unit whose permutation test would need
 // more memory than the process may use (empty when there is nothing to say),

@@ -110,9 +110,18 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     if (options.runs == 0) analyse(u);
     if (options.exact && a.tested && a.failure.empty())
       a.failure = add_exact_tests(a.result, options, exact_threads, &prepared);
+    const SourceUnit& unit = units[u];
+    XLinkedResult x;
+    bool x_tested = false;
+    if (a.failure.empty() && unit.by_sex && unit.x_linked.k >= 2) {
+      a.failure = run_x_linked_test(unit.x_linked, unit.x_linked_key, options, exact_threads, x);
+      x_tested = a.failure.empty();
+    }
     if (!a.failure.empty()) return;
     const UnitResult* r = a.tested ? &a.result : nullptr;
     a.figures = row_figures(r, units[u].k, units[u].n, analysis.lead);
+    if (unit.by_sex)
+      add_sex_figures(a.figures, unit.males, unit.females, unit.male_het, x_tested ? &x : nullptr);
     a.line = row_cells(kind, options, RowUnit{units[u], r, a.figures});
   };
   const unsigned workers = resolve_workers(options.threads);

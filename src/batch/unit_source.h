@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "batch/unit_analysis.h"
+#include "exact/x_linked_exact.h"
 #include "tsv/tsv_line.h"
 
 struct SourceUnit {
@@ -29,6 +30,17 @@ struct SourceUnit {
   int32_t missing = 0;  // individuals not typed, where the kind counts them
   // Written before the unit's report, for a kind whose units have reports.
   std::string report_heading;
+  // A site counted by sex (X outside the pseudo-autosomal regions, sexes
+  // known): the genotypes are the females', and beside them the males and
+  // females with a call, the males' heterozygous calls, and the sample of
+  // the X-linked test over every allele either sex carries (k < 2: none),
+  // drawn from its own key.
+  bool by_sex = false;
+  int32_t males = 0;
+  int32_t females = 0;
+  int32_t male_het = 0;
+  XLinkedSample x_linked;
+  uint64_t x_linked_key = 0;
 };
 
 enum class SourceStatus { kUnits, kEnd, kFailed };

@@ -21,7 +21,9 @@
 #include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
+#include "sex/sex_file.h"
 #include "sites/site_block.h"
+#include "sites/site_key.h"
 #include "vcf/region_tiling.h"
 #include "vcf/sample_populations.h"
 #include "vcf/vcf_file.h"
@@ -69,6 +71,11 @@ struct VcfRunSettings {
   std::vector<PopsEntry> pops;
   int decode_threads = 0;  // extra BGZF decompression threads
   bool warned_unknown_ids = false;
+  bool has_sex = false;
+  std::string sex_path;
+  std::vector<SexEntry> sexes;
+  ParBuild par = kDefaultParBuild;
+  bool warned_absent_sex_ids = false;
 };
 
 // The unit's counts as a table without letters (VCF alleles have none).
@@ -83,6 +90,40 @@ bool fill_counts(const SiteBlock& b, const SiteUnit& u, GenotypeUnit& g) {
   g.mc_max_k = kLetteredMcClasses;
   g.stream_key = u.key;
   return true;
+}
+
+// A unit counted by sex: the X-linked test's sample over the alleles that
+// either sex carries (the females' table keeps only theirs).
+void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit) {
+  const VariantSite& site = b.sites[u.site];
+  unit.by_sex = true;
+  unit.males = u.males;
+  unit.females = u.n;
+  unit.male_het = u.male_het;
+  unit.x_linked_key = hash_key_field(u.key, "X-linked");
+  if (!site.has_gt) return;
+  const int32_t* male = unit_male_copies(b, u);
+  const int32_t* female_allele = unit_alleles(b, u);
+  const int32_t* female_counts = unit_counts(b, u);
+  // Each allele of the females' table at its place among the sample's.
+  std::vector<int32_t> place(static_cast<size_t>(u.k));
+  XLinkedSample& x = unit.x_linked;
+  x.k = 0;
+  for (int32_t a = 0, f = 0; a < site.n_allele; ++a) {
+    const bool in_females = f < u.k && female_allele[f] == a;
+    if (!in_females && male[a] == 0) continue;
+    if (in_females) place[static_cast<size_t>(f++)] = x.k;
+    x.males.push_back(male[a]);
+    ++x.k;
+  }
+  const size_t k = static_cast<size_t>(x.k);
+  x.females.assign(k * (k + 1) / 2, 0);
+  for (size_t i = 0, cell = 0; i < static_cast<size_t>(u.k); ++i) {
+    for (size_t j = i; j < static_cast<size_t>(u.k); ++j, ++cell) {
+      const size_t pi = static_cast<size_t>(place[i]), pj = static_cast<size_t>(place[j]);
+      x.females[pi * k + pj - pi * (pi + 1) / 2] = female_counts[cell];
+    }
+  }
 }
 
 SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
@@ -101,6 +142,7 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit&
   unit.missing = u.missing;
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
+  if (site.by_sex) add_x_linked_sample(b, u, unit);
   return unit;
 }
 
@@ -116,6 +158,46 @@ void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
       std::to_string(unknown.size()) +
           (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
           ", left out:" + names);
+}
+
+void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
+                         const std::vector<std::string>& absent) {
+  if (absent.empty() || settings.warned_absent_sex_ids) return;
+  settings.warned_absent_sex_ids = true;
+  std::string names;
+  for (size_t i = 0; i < absent.size() && i < kNamedUnknownIds; ++i) names += " " + absent[i];
+  if (absent.size() > kNamedUnknownIds) names += " ...";
+  report_failure(
+      settings.diagnostics, settings.sex_path,
+      std::to_string(absent.size()) +
+          (absent.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
+          ", left out:" + names);
+}
+
+std::string count_of(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// What sex concerned in a file read to its end, said once per file.
+void note_sex_linked_sites(const VcfRunSettings& settings, const std::string& path,
+                           const VcfSexNotes& notes) {
+  if (!settings.has_sex) {
+    if (notes.x_sites > 0)
+      report_failure(settings.diagnostics, path,
+                     count_of(notes.x_sites, "site", "sites") +
+                         " on X outside the pseudo-autosomal regions tested as autosomes; "
+                         "--sex FILE gives the X-linked tests (males hemizygous)");
+    return;
+  }
+  if (notes.left_out > 0)
+    report_failure(settings.diagnostics, path,
+                   count_of(notes.left_out, "site", "sites") +
+                       " on Y or the mitochondria left out: they have no Hardy-Weinberg test");
+  if (notes.x_sites > 0 && notes.sexes.unknown > 0)
+    report_failure(settings.diagnostics, path,
+                   count_of(static_cast<uint64_t>(notes.sexes.unknown), "sample", "samples") +
+                       " of unknown sex (or not in " + settings.sex_path +
+                       ") left out of the X sites");
 }
 
 // What the reader noted on opening the file, said as warnings.
@@ -160,6 +242,8 @@ Fetched fetch_block(VcfStream& s) {
     options.regions = s.settings->regions;
     options.pops = s.settings->has_pops ? &s.settings->pops : nullptr;
     options.threads = s.settings->decode_threads;
+    options.sexes = s.settings->has_sex ? &s.settings->sexes : nullptr;
+    options.par = s.settings->par;
     const VcfFailure f = open_vcf(s.path.c_str(), options, s.reader);
     if (!vcf_ok(f)) {
       out.status = SourceStatus::kFailed;
@@ -168,6 +252,8 @@ Fetched fetch_block(VcfStream& s) {
     }
     warn_unknown_ids(*s.settings, s.path, reader_populations(s.reader).unknown);
     warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
+    if (s.settings->has_sex)
+      warn_absent_sex_ids(*s.settings, s.path, reader_sex_notes(s.reader).sexes.absent);
   }
   const size_t populations = std::max<size_t>(reader_populations(s.reader).names.size(), 1);
   const VcfFailure f = read_site_block(
@@ -192,6 +278,7 @@ SourceStatus next_units(VcfStream& s, std::vector<SourceUnit>& units, std::strin
     s.ahead = std::async(std::launch::async, [&s] { return fetch_block(s); });
   units = std::move(got.units);
   failure = std::move(got.failure);
+  if (got.status == SourceStatus::kEnd) note_sex_linked_sites(*s.settings, s.path, reader_sex_notes(s.reader));
   return got.status;
 }
 
@@ -249,6 +336,17 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     settings->pops_path = options.pops;
     settings->pops = std::move(pops.entries);
   }
+  settings->par = options.par;
+  if (!options.sex.empty()) {
+    SexFile sexes = read_sex_file(options.sex.c_str());
+    if (sexes.failure.status != SexFileStatus::kOk) {
+      report_failure(diagnostics, options.sex, describe_sex_failure(sexes.failure));
+      return PreparedKind{.status = 1};
+    }
+    settings->has_sex = true;
+    settings->sex_path = options.sex;
+    settings->sexes = std::move(sexes.entries);
+  }
   // The reader already runs on a thread of its own beside the analysis; a
   // BGZF decompression thread as well only pays where cores are left over
   // (on two cores its hand-offs cost more than they save: 0.40 against
@@ -271,7 +369,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
 
 // The options only kinds of variant sites take, and the one this kind
 // refuses: a VCF unit has no classic report to append.
-constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions"};
+constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions", "--sex",
+                                            "--par"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
 
 // Sequential sampling unless a count of tables is given.

@@ -82,6 +82,13 @@ const BatchOption kOptions[] = {
        o.pops.assign(v);
        return !v.empty();
      }},
+    {"--sex", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.sex.assign(v);
+       return !v.empty();
+     }},
+    {"--par", true, "b37, b38 or none",
+     [](BatchOptions& o, std::string_view v) { return parse_par_build(v, o.par); }},
     {"--region", true, "CHR or CHR:FROM-TO",
      [](BatchOptions& o, std::string_view v) {
        o.regions.emplace_back(v);
@@ -379,6 +386,17 @@ std::string usage_text(const char* program) {
          "                 line, and test nothing: at least one per contig, no\n"
          "                 more than the index can cut (fewer than N on a small\n"
          "                 file)\n"
+         "  --sex FILE     sample ID and sex per line (1/M/male, 2/F/female,\n"
+         "                 0/NA/unknown; a PLINK .fam works too): X outside the\n"
+         "                 pseudo-autosomal regions is tested with males\n"
+         "                 hemizygous (a haploid or homozygous male call is one\n"
+         "                 copy, a heterozygous one missing, in male_het):\n"
+         "                 columns males females male_het p_sex_af p_x_prob\n"
+         "                 p_x_prob_mid (NA off X), the other columns of an X\n"
+         "                 row on its females, p_lead = p_x_prob; Y and MT left\n"
+         "                 out, samples of unknown sex left out of X\n"
+         "  --par B        the pseudo-autosomal regions, tested as autosomes:\n"
+         "                 b37, b38 (default) or none\n"
          "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
          "one per region) as one table to standard output: one header, the rows\n"
          "in the order given, q_bh (where there is one) adjusted again over all\n"

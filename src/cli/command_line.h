@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "exact/exact_limits.h"
+#include "sex/chromosome.h"
 
 struct BatchOptions {
   std::string kind;            // InputSyntax::name of the kind; empty: the kind without option
@@ -38,6 +39,8 @@ struct BatchOptions {
   std::string pops;                  // --pops FILE; empty: one population "all"
   std::vector<std::string> regions;  // --region, as given (checked when the run starts)
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
+  std::string sex;                   // --sex FILE; empty: sexes unknown, X as autosomes
+  ParBuild par = kDefaultParBuild;   // --par: the pseudo-autosomal regions of X
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string figures;       // --figures DIR: each figure as SVG and PDF; empty: none

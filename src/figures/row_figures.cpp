@@ -27,6 +27,8 @@ LeadP leading_p(const UnitResult& r, LeadTest test) {
     case LeadTest::kChiSquare:
       lead.p = r.p_x2;
       break;
+    case LeadTest::kXLinkedProb:
+      break;  // not in the unit's analysis: add_sex_figures
   }
   return lead;
 }
@@ -52,4 +54,19 @@ RowFigures row_figures(const UnitResult* r, int32_t source_k, int32_t source_n, 
       f.combined[i] = exact_valid_p(*r->exact, kCombinedTests[i].test);
   }
   return f;
+}
+
+void add_sex_figures(RowFigures& f, int32_t males, int32_t females, int32_t male_het,
+                     const XLinkedResult* x) {
+  f.sex.by_sex = true;
+  f.sex.males = males;
+  f.sex.females = females;
+  f.sex.male_het = male_het;
+  f.lead.test = LeadTest::kXLinkedProb;
+  f.lead.p = kNaN;
+  if (x == nullptr) return;
+  f.sex.p_sex_af = x->sex_af.p;
+  f.sex.p_x_prob = x->prob.p;
+  f.sex.p_x_prob_mid = x->prob_mid;
+  f.lead.p = x_linked_leading_p(*x);
 }

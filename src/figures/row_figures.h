@@ -17,9 +17,12 @@
 #include <limits>
 
 #include "figures/unit_statistics.h"
+#include "exact/x_linked_exact.h"
 #include "report/unit_result.h"
 
-enum class LeadTest { kChiSquare, kPermutation, kExactProb };
+// kXLinkedProb: the X-linked exact test's p_x_prob, on the rows of X
+// outside the pseudo-autosomal regions when the sexes are known.
+enum class LeadTest { kChiSquare, kPermutation, kExactProb, kXLinkedProb };
 
 // The lead of a run: with the exact tests the probability test, else with
 // an experiment the permutation test, else the chi-square test.
@@ -32,6 +35,18 @@ struct LeadP {
 
 LeadP leading_p(const UnitResult& r, LeadTest test);
 
+// What a row counted by sex adds: its males and females with a call, the
+// males' heterozygous calls and the X-linked tests (NaN without them).
+struct SexFigures {
+  bool by_sex = false;
+  int32_t males = 0;
+  int32_t females = 0;
+  int32_t male_het = 0;
+  double p_sex_af = std::numeric_limits<double>::quiet_NaN();
+  double p_x_prob = std::numeric_limits<double>::quiet_NaN();
+  double p_x_prob_mid = std::numeric_limits<double>::quiet_NaN();
+};
+
 struct RowFigures {
   bool tested = false;
   // The analysed unit's classes with copies and individuals; for a unit
@@ -42,7 +57,13 @@ struct RowFigures {
   PerStatistic<double> stat;  // NaN where nothing was tested
   // The valid p of each of kCombinedTests; NaN without the exact tests.
   std::array<double, kCombinedTestCount> combined{};
+  SexFigures sex;
 };
 
 // r null: nothing was tested (source_k and source_n are the source's).
 RowFigures row_figures(const UnitResult* r, int32_t source_k, int32_t source_n, LeadTest lead);
+
+// The figures of a row counted by sex: its counts, and with the X-linked
+// tests (x null: none) their p-values, p_x_prob leading.
+void add_sex_figures(RowFigures& figures, int32_t males, int32_t females, int32_t male_het,
+                     const XLinkedResult* x);

@@ -71,6 +71,13 @@ inline constexpr const char kNColumn[] = "n";
 inline constexpr const char kMissingColumn[] = "missing";
 inline constexpr const char kSeedColumn[] = "seed";
 inline constexpr const char kMcRunsColumn[] = "mc_runs";
+// The columns of a run with the samples' sexes (NA off X).
+inline constexpr const char kMalesColumn[] = "males";
+inline constexpr const char kFemalesColumn[] = "females";
+inline constexpr const char kMaleHetColumn[] = "male_het";
+inline constexpr const char kPSexAfColumn[] = "p_sex_af";
+inline constexpr const char kPXProbColumn[] = "p_x_prob";
+inline constexpr const char kPXProbMidColumn[] = "p_x_prob_mid";
 // The two columns that end the rows of a kind that adjusts p: the p that
 // entered the adjustment, then its q.
 inline constexpr const char kLeadColumn[] = "p_lead";

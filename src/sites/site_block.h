@@ -8,6 +8,12 @@
 // alleles, genotype (i, j), i <= j, at i*k + j - i*(i+1)/2, as ExactSample
 // takes them; its alleles say which original allele (0 = REF, 1 = first ALT,
 // ...) each of the k indices is, in increasing order.
+//
+// A site on X outside the pseudo-autosomal regions, read with the samples'
+// sexes, is counted by sex: its units' genotype counts are the females'
+// alone (males and samples of unknown sex are not in n or missing), and
+// each unit has, over all n_allele alleles of the site, the copies its
+// males carry, with the males counted and their heterozygous error calls.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,7 @@ struct VariantSite {
   bool has_gt = false;      // false: every unit of the site is NA
   uint64_t record = 0;      // line (VCF text) or record number (BCF); 0 through an index
   uint32_t first_unit = 0;  // units [first_unit, first_unit + populations)
+  bool by_sex = false;      // counted by sex: females' genotypes, males' copies
 };
 
 struct SiteUnit {
@@ -34,6 +41,12 @@ struct SiteUnit {
   uint32_t counts = 0;     // offset of k(k+1)/2 counts in SiteBlock::counts
   uint32_t alleles = 0;    // offset of k allele numbers in SiteBlock::alleles
   uint64_t key = 0;        // site_unit_key (site_key.h)
+  // A site counted by sex: males with a counted call, their heterozygous
+  // calls (counted as missing), and the offset of n_allele copy counts in
+  // SiteBlock::male_copies.
+  int32_t males = 0;
+  int32_t male_het = 0;
+  uint32_t male_copies = 0;
 };
 
 struct SiteBlock {
@@ -41,6 +54,7 @@ struct SiteBlock {
   std::vector<SiteUnit> units;
   std::vector<int32_t> counts;
   std::vector<int32_t> alleles;
+  std::vector<int32_t> male_copies;  // of the units of sites counted by sex
   std::string text;  // chrom, id, ref, alt of each site, back to back
 };
 
@@ -49,6 +63,7 @@ inline void clear_site_block(SiteBlock& b) {
   b.units.clear();
   b.counts.clear();
   b.alleles.clear();
+  b.male_copies.clear();
   b.text.clear();
 }
 
@@ -68,6 +83,9 @@ inline std::string_view site_alt(const SiteBlock& b, const VariantSite& s) {
 }
 inline const int32_t* unit_counts(const SiteBlock& b, const SiteUnit& u) {
   return b.counts.data() + u.counts;
+}
+inline const int32_t* unit_male_copies(const SiteBlock& b, const SiteUnit& u) {
+  return b.male_copies.data() + u.male_copies;
 }
 inline const int32_t* unit_alleles(const SiteBlock& b, const SiteUnit& u) {
   return b.alleles.data() + u.alleles;

@@ -11,6 +11,10 @@
 
 inline constexpr int32_t kNoCall = -1;
 
+// Where a decoder writes haploid calls too (the sites counted by sex), a
+// haploid call is its allele and then kHaploidCall.
+inline constexpr int32_t kHaploidCall = -2;
+
 struct LargestAllele {
   int32_t allele = -1;
   int32_t sample = -1;

@@ -48,6 +48,15 @@ struct CallsSink {
     calls[2 * sample] = lo;
     calls[2 * sample + 1] = hi;
   }
+  void haploid(int32_t, int32_t) {}
+};
+
+// Written down with the haploid calls as well, for the sites counted by sex.
+struct SexLinkedCallsSink : CallsSink {
+  void haploid(int32_t sample, int32_t allele) {
+    calls[2 * sample] = allele;
+    calls[2 * sample + 1] = kHaploidCall;
+  }
 };
 
 // A site too wide for the dense tables is counted into a table of no
@@ -67,6 +76,7 @@ struct CountSink {
   void call(int32_t sample, int32_t lo, int32_t hi) {
     count_call(counter, static_cast<size_t>(sample), lo, hi);
   }
+  void haploid(int32_t, int32_t) {}
 };
 
 // One GT subfield starting at p, as htslib's parser reads it.
@@ -110,6 +120,7 @@ inline GtScan scan_gt(const char* p, const char* end, int32_t sample, Sink& sink
   if (p < end && *p != ':' && *p != '\t')
     return {p, {RecordProblem::kGtBadCharacter, sample, 0, *p}};
   if (ploidy == 2 && all_known) sink.call(sample, std::min(a[0], a[1]), std::max(a[0], a[1]));
+  if (ploidy == 1 && all_known) sink.haploid(sample, a[0]);
   return {p, {}};
 }
 
@@ -253,6 +264,13 @@ RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples, VcfT
                           int32_t* calls, LargestAllele& largest) {
   std::fill(calls, calls + 2 * static_cast<size_t>(std::max(samples, 0)), kNoCall);
   CallsSink sink{calls};
+  return scan_line(line, length, samples, f, sink, largest);
+}
+
+RecordFault scan_sex_linked_vcf_line(const char* line, size_t length, int32_t samples,
+                                     VcfTextFields& f, int32_t* calls, LargestAllele& largest) {
+  std::fill(calls, calls + 2 * static_cast<size_t>(std::max(samples, 0)), kNoCall);
+  SexLinkedCallsSink sink{{calls}};
   return scan_line(line, length, samples, f, sink, largest);
 }
 

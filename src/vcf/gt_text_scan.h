@@ -34,6 +34,12 @@ struct VcfTextFields {
 RecordFault scan_vcf_line(const char* line, size_t length, int32_t samples,
                           VcfTextFields& fields, int32_t* calls, LargestAllele& largest);
 
+// The same, with each haploid call written as its allele and kHaploidCall
+// (gt_calls.h), for the sites counted by sex.
+RecordFault scan_sex_linked_vcf_line(const char* line, size_t length, int32_t samples,
+                                     VcfTextFields& fields, int32_t* calls,
+                                     LargestAllele& largest);
+
 // The same, counting the calls per population (pops has one entry per
 // sample) instead of writing them down: without a fault, and with no call
 // naming an allele beyond the site's, work holds the site's counts as

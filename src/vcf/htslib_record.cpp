@@ -101,3 +101,31 @@ RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt,
   }
   return {};
 }
+
+void decode_sex_linked_calls(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, int32_t* calls) {
+  const int samples = bcf_hdr_nsamples(hdr);
+  std::fill(calls, calls + 2 * static_cast<size_t>(samples), kNoCall);
+  const int got = bcf_get_genotypes(hdr, rec, &gt.data, &gt.size);
+  if (got <= 0 || samples == 0) return;
+  const int ploidy = got / samples;
+  for (int j = 0; j < samples; ++j) {
+    const int32_t* v = gt.data + static_cast<size_t>(j) * ploidy;
+    int32_t a[2] = {kNoCall, kNoCall};
+    int n = 0;
+    bool all_known = true;
+    for (int i = 0; i < ploidy && v[i] != bcf_int32_vector_end; ++i, ++n) {
+      const bool missing = v[i] == bcf_int32_missing || bcf_gt_is_missing(v[i]);
+      if (missing) all_known = false;
+      if (n < 2) a[n] = missing ? kNoCall : bcf_gt_allele(v[i]);
+    }
+    if (!all_known) continue;
+    int32_t* call = calls + 2 * static_cast<size_t>(j);
+    if (n == 1) {
+      call[0] = a[0];
+      call[1] = kHaploidCall;
+    } else if (n == 2) {
+      call[0] = std::min(a[0], a[1]);
+      call[1] = std::max(a[0], a[1]);
+    }
+  }
+}

@@ -29,3 +29,8 @@ struct HtsIntBuffer {
 RecordFault decode_htslib_record(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt,
                                  std::string& alt_text, int32_t* calls, SiteText& s,
                                  LargestAllele& largest, const uint8_t** packed = nullptr);
+
+// The calls of a record decode_htslib_record has read, written again with
+// each haploid call as its allele and kHaploidCall (gt_calls.h), for the
+// sites counted by sex.
+void decode_sex_linked_calls(bcf_hdr_t* hdr, bcf1_t* rec, HtsIntBuffer& gt, int32_t* calls);

@@ -8,6 +8,7 @@
 #include "vcf/gt_text_scan.h"
 #include "vcf/hts_handles.h"
 #include "vcf/htslib_record.h"
+#include "vcf/sex_tally.h"
 #include "vcf/site_tally.h"
 #include "vcf/text_lines.h"
 #include "vcf/vcf_file.h"
@@ -38,6 +39,16 @@ struct VcfReaderState {
   std::string group_chrom;
   int64_t group_pos = -1;
   std::vector<uint64_t> group_keys;
+
+  // Sex-linked sites: the sexes (null without), the regions, the tally,
+  // and the kind of the contig last met.
+  const std::vector<SexEntry>* sex_entries = nullptr;
+  ParBuild par = kDefaultParBuild;
+  VcfSexNotes sex_notes;
+  SexTally sex_tally;
+  std::string contig_name;
+  ContigKind contig_kind = ContigKind::kAutosome;
+  bool contig_known = false;
 
   bool done = false;
 };
@@ -166,6 +177,18 @@ VcfFailure read_failure(const VcfReaderState& r) {
   return f;
 }
 
+// What the site is to the sex-linked rules; the contig's kind is kept
+// while its records follow one another.
+SiteKind site_kind(VcfReaderState& r, const SiteText& s) {
+  if (!r.contig_known || s.chrom != r.contig_name) {
+    r.contig_name.assign(s.chrom);
+    r.contig_kind = classify_contig(s.chrom);
+    r.contig_known = true;
+  }
+  if (r.contig_kind == ContigKind::kAutosome) return SiteKind::kAutosomal;
+  return classify_site(r.contig_kind, s.pos, r.par);
+}
+
 bool in_current_region(const VcfReaderState& r, int64_t pos) {
   if (r.regions.empty()) return true;
   const VcfRegion& g = r.regions[r.next_region - 1];
@@ -194,6 +217,8 @@ const SamplePopulations& reader_populations(const VcfReader& reader) { return re
 
 const VcfOpenNotes& reader_notes(const VcfReader& reader) { return reader.state->notes; }
 
+const VcfSexNotes& reader_sex_notes(const VcfReader& reader) { return reader.state->sex_notes; }
+
 VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader) {
   VcfReaderState& r = *reader.state;
   r.decoder = options.decoder;
@@ -212,6 +237,12 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
   r.pops = options.pops ? assign_populations(*options.pops, r.sample_ids)
                         : all_samples_one_population(samples);
   r.calls.assign(2 * static_cast<size_t>(samples), kNoCall);
+  r.sex_entries = options.sexes;
+  r.par = options.par;
+  if (r.sex_entries != nullptr) {
+    r.sex_notes.sexes = assign_sexes(*r.sex_entries, r.sample_ids);
+    prepare_sex_tally(r.pops, r.sex_notes.sexes.of_sample, r.sex_tally);
+  }
 
   std::vector<VcfRegion> regions = options.regions;
   for (VcfRegion& g : regions) {
@@ -312,9 +343,31 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
       return f;
     }
     if (!in_current_region(r, s.pos)) continue;
+    const SiteKind kind = site_kind(r, s);
+    const bool sexes = r.sex_entries != nullptr;
+    if (sexes && (kind == SiteKind::kY || kind == SiteKind::kMito)) {
+      ++r.sex_notes.left_out;
+      continue;
+    }
+    const bool by_sex = kind == SiteKind::kXNonPar;
+    r.sex_notes.x_sites += by_sex;
     s.record = r.regions.empty() ? (text ? r.in.header_lines + r.records : r.records) : 0;
     uint64_t prefix = 0;
     uint32_t occurrence = note_occurrence(r, s, prefix);
+    if (sexes && by_sex) {
+      // Read again with the haploid calls: X sites are few beside the rest.
+      if (scan) {
+        VcfTextFields again;
+        LargestAllele same;
+        scan_sex_linked_vcf_line(r.text_line.data(), r.text_line.size(),
+                                 static_cast<int32_t>(r.sample_ids.size()), again, r.calls.data(),
+                                 same);
+      } else {
+        decode_sex_linked_calls(r.in.header.get(), r.record.get(), r.gt, r.calls.data());
+      }
+      add_sex_linked_site_units(s, r.calls.data(), r.pops, prefix, occurrence, r.sex_tally, block);
+      continue;
+    }
     if (!counted) count_calls(s, r.calls.data(), r.pops, r.tally);
     add_site_units(s, r.pops, prefix, occurrence, r.tally, block);
   }

@@ -15,6 +15,12 @@
 // (kNoContig, naming the file's contigs); otherwise the names are in
 // reader_notes(reader) for a warning.
 //
+// With the samples' sexes, the sites on X outside the pseudo-autosomal
+// regions (sex/chromosome.h) are counted by sex (sex_tally.h) and the sites
+// on Y and the mitochondria are left out; without them every site is
+// counted as an autosome's. Either way the reader counts what it met
+// (reader_sex_notes), for the front end to say once per file.
+//
 // Every failure comes back as a VcfFailure; after one the reader is spent.
 #pragma once
 
@@ -23,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "sex/chromosome.h"
+#include "sex/sex_file.h"
 #include "sites/site_block.h"
 #include "vcf/sample_populations.h"
 #include "vcf/vcf_failure.h"
@@ -35,6 +43,15 @@ struct VcfReadOptions {
   const std::vector<PopsEntry>* pops = nullptr;  // null: every sample in "all"
   int threads = 0;                          // extra BGZF decompression threads
   GtDecoder decoder = GtDecoder::kTextScan;
+  const std::vector<SexEntry>* sexes = nullptr;  // null: sexes unknown
+  ParBuild par = kDefaultParBuild;
+};
+
+// The sites met so far that sex concerns, and with sexes, the samples'.
+struct VcfSexNotes {
+  SampleSexes sexes;         // with sexes: of the file's samples
+  uint64_t x_sites = 0;      // on X outside the pseudo-autosomal regions
+  uint64_t left_out = 0;     // with sexes: on Y or the mitochondria, not read
 };
 
 // What the front end may warn about once the file is open.
@@ -62,6 +79,8 @@ struct VcfReader {
 const SamplePopulations& reader_populations(const VcfReader& reader);
 // What the front end may warn about once the file is open.
 const VcfOpenNotes& reader_notes(const VcfReader& reader);
+
+const VcfSexNotes& reader_sex_notes(const VcfReader& reader);
 
 // Opens the file, reads its header, assigns the populations and, with
 // regions, loads the index. The unknown IDs of --pops are in

@@ -138,12 +138,22 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (text.compare(end, 4, " DIR") == 0) words.push_back("d");
     if (text.compare(end, 5, " auto") == 0) words.push_back("auto");
     if (text.compare(end, 2, " R") == 0) words.push_back("1:1-9");
+    if (text.compare(end, 2, " B") == 0) words.push_back("b37");
     // The options of VCF input mean something only beside --vcf.
-    if (name == "--pops" || name == "--region" || name == "--list-regions")
+    if (name == "--pops" || name == "--region" || name == "--list-regions" || name == "--sex" ||
+        name == "--par")
       words.insert(words.begin(), "--vcf");
     words.push_back("a");
     EXPECT_EQ(parse(words).kind, CommandKind::kBatch) << name;
   }
+}
+
+TEST(CommandLine, ParTakesOnlyTheBuildsItKnows) {
+  EXPECT_EQ(parse({"--vcf", "--par", "none", "a"}).options.par, ParBuild::kNone);
+  EXPECT_EQ(parse({"--vcf", "a"}).options.par, ParBuild::kB38);
+  const CommandLine c = parse({"--vcf", "--par", "hg19", "a"});
+  EXPECT_NE(c.kind, CommandKind::kBatch);
+  EXPECT_NE(c.error.find("b37, b38 or none"), std::string::npos) << c.error;
 }
 
 TEST(CommandLine, TablesAutoOrACount) {
