@@ -113,6 +113,7 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     if (!a.failure.empty()) return;
     const UnitResult* r = a.tested ? &a.result : nullptr;
     a.figures = row_figures(r, units[u].k, units[u].n, analysis.lead);
+    if (r != nullptr) a.figures.hwe = unit_hwe_verdict(analysis.hwe, units[u], a.figures.lead);
     a.line = row_cells(kind, options, RowUnit{units[u], r, a.figures});
   };
   const unsigned workers = resolve_workers(options.threads);
@@ -151,6 +152,7 @@ void report_spool_failure(const BatchRun& run, int error) {
 // summary.
 void drop_file(BatchRun& run, const char* path, SpoolMark before) {
   RunOutputs& out = run.outputs;
+  drop_failed_file(out.failed);
   if (out.summary) drop_summary_file(*out.summary, file_cell(path));
   if (out.page != nullptr) out.page->waiting.resize(before.rows);
   if (spool_rollback(out.pending, before)) return;
@@ -181,6 +183,7 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
       report_failure(run.diagnostics, unit.name, mc_memory_note(*r));
     if (out.summary)
       add_summary_unit(*out.summary, summary_unit_of(run.kind, file, unit, a.figures));
+    note_failed_unit(out.failed, run.kind, unit, a.figures.hwe);
     WriteSection section;
     if (run.kind.adjusts_p) {
       if (!spool_row(out.pending, a.line.text, a.figures.lead.p)) {
@@ -259,6 +262,10 @@ void run_input_file(BatchRun& run, const char* path, size_t number) {
   const SpoolMark before = spool_mark(run.outputs.pending);
   try {
     run_blocks(run, path, number, before);
+    if (!write_failed_file(run.outputs.failed)) {
+      report_failure(run.diagnostics, run.outputs.failed.path, "failure at writing");
+      run.output_failed = true;
+    }
   } catch (const std::bad_alloc&) {
     progress_erase(run.analysis.progress);
     report_failure(run.diagnostics, path, "out of memory");

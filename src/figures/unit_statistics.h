@@ -71,6 +71,9 @@ inline constexpr const char kNColumn[] = "n";
 inline constexpr const char kMissingColumn[] = "missing";
 inline constexpr const char kSeedColumn[] = "seed";
 inline constexpr const char kMcRunsColumn[] = "mc_runs";
+// log10 of the leading p, in every row; the filter's verdict with --hwe.
+inline constexpr const char kLog10LeadColumn[] = "log10_p_lead";
+inline constexpr const char kHweFailColumn[] = "hwe_fail";
 // The two columns that end the rows of a kind that adjusts p: the p that
 // entered the adjustment, then its q.
 inline constexpr const char kLeadColumn[] = "p_lead";
