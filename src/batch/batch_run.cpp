@@ -65,6 +65,15 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_fil
     }
     out.summary = SummaryTable{summary_layout(run.kind, options), {}, {}};
   }
+  if (!options.failed.empty()) {
+    out.failed.path = options.failed;
+    out.failed.file.fd =
+        ::open(options.failed.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (!out.failed.file.is_open()) {
+      report_failure(run.diagnostics, options.failed, "failure at opening");
+      return false;
+    }
+  }
   if (!options.report.empty()) {
     out.report.path = options.report;
     const SinkResult opened = open_report_sink(out.report.sink, options.report.c_str(), true);
@@ -89,6 +98,10 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
       report_sink_failure(run, closed);
       run.any_failed = true;
     }
+  }
+  if (!close_failed_list(out.failed)) {
+    report_failure(run.diagnostics, options.failed, "failure at writing");
+    return false;
   }
   if (out.summary) {
     const std::string text = summary_text(*out.summary);
@@ -128,6 +141,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   BatchRun run{kind, std::move(prepared.open), diagnostics,
                UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0)}};
   set_up_progress(run.analysis, files.size());
+  run.analysis.hwe = hwe_rule(kind, options);
 
   // Without the temporary file for the rows nothing is written or touched.
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;

@@ -121,10 +121,15 @@ UnitSource open_genepop_file(const char* path) {
   }};
 }
 
+// The filter's options that need populations or units with names.
+constexpr std::string_view kGenepopOptions[] = {"--hwe-pops", "--failed"};
+
 }  // namespace
 
 const InputKind& genepop_input() {
-  static const InputKind kind{.syntax = {.name = "genepop", .option = "--genepop"},
+  static const InputKind kind{.syntax = {.name = "genepop",
+                                         .option = "--genepop",
+                                         .takes = kGenepopOptions},
                               .id_columns = kind_columns(kIdColumns),
                               .counts_missing = true,
                               .adjusts_p = true,

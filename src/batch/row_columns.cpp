@@ -1,15 +1,24 @@
 #include "batch/row_columns.h"
 
+#include <cmath>
+#include <limits>
+
 #include "exact/exact_report.h"
 #include "stats/proportion_limits.h"
 
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool always(const BatchOptions&, const InputKind&) { return true; }
 bool with_missing(const BatchOptions&, const InputKind& kind) { return kind.counts_missing; }
 bool with_runs(const BatchOptions& options, const InputKind&) { return options.runs > 0; }
 bool with_exact(const BatchOptions& options, const InputKind&) { return options.exact; }
 bool with_sex(const BatchOptions& options, const InputKind&) { return !options.sex.empty(); }
+// In every row, but not asked of a table by the merge: rows of earlier runs
+// lack it.
+bool every_run(const BatchOptions&, const InputKind&) { return true; }
+bool with_hwe(const BatchOptions& options, const InputKind&) { return options.hwe; }
 
 Column cell(const char* name, void (*write)(TsvLine&, const UnitResult&)) {
   return Column{name, [write](TsvLine& line, const RowUnit& u) { write(line, *u.result); }};
@@ -182,11 +191,41 @@ ColumnGroup sex_group() {
   return g;
 }
 
+// The leading p's log10, exact below the double range; NA where no p.
+ColumnGroup lead_group() {
+  return {"lead",
+          every_run,
+          {Column{kLog10LeadColumn, [](TsvLine& l, const RowUnit& u) {
+                    // log10 0 of an underflowed p_x2 is no figure.
+                    const double v = u.figures.lead.log10;
+                    add_double_or_na_cell(l, std::isfinite(v) ? v : kNaN);
+                  }}}};
+}
+
+ColumnGroup hwe_group() {
+  return {"hwe",
+          with_hwe,
+          {Column{kHweFailColumn, [](TsvLine& l, const RowUnit& u) {
+                    switch (u.figures.hwe) {
+                      case HweVerdict::kNone:
+                        add_na_cell(l);
+                        break;
+                      case HweVerdict::kPass:
+                        add_cell(l, "0");
+                        break;
+                      case HweVerdict::kFail:
+                        add_cell(l, "1");
+                        break;
+                    }
+                  }}}};
+}
+
 }  // namespace
 
 const std::vector<ColumnGroup>& column_groups() {
-  static const std::vector<ColumnGroup> groups = {size_group(), missing_group(), stats_group(),
-                                                  monte_carlo_group(), exact_group(), sex_group()};
+  static const std::vector<ColumnGroup> groups = {
+      size_group(), missing_group(), stats_group(), monte_carlo_group(),
+      exact_group(), sex_group(),     lead_group(),  hwe_group()};
   return groups;
 }
 

@@ -32,6 +32,7 @@ std::string_view id_cell(const InputKind& kind, const SourceUnit& unit, IdRole r
 SummaryLayout summary_layout(const InputKind& kind, const BatchOptions& options) {
   SummaryLayout layout = kind.summary;
   layout.tests = options.exact ? kCombinedTestCount : 0;
+  layout.hwe = options.hwe;
   return layout;
 }
 
@@ -52,6 +53,7 @@ SummaryUnit summary_unit_of(const InputKind& kind, std::string_view file_cell,
   s.h_obs = figures.stat[Statistic::kHObs];
   s.he = figures.stat[Statistic::kHe];
   s.n = figures.n;
+  s.hwe_fail = figures.hwe == HweVerdict::kFail;
   return s;
 }
 
@@ -65,6 +67,7 @@ std::string summary_text(const SummaryTable& table) {
     add_cell(header, std::string("p_fisher_") + kCombinedTests[t].suffix);
     add_cell(header, std::string("q_bh_") + kCombinedTests[t].suffix);
   }
+  if (table.layout.hwe) add_cell(header, kHweFailColumn);
   std::string text = finish_line(header);
   for (const SummaryRow& row : summary_rows(table)) {
     TsvLine line;
@@ -77,6 +80,7 @@ std::string summary_text(const SummaryTable& table) {
     add_double_or_na_cell(line, row.h_obs);
     add_double_or_na_cell(line, row.he);
     for (size_t t = 0; t < tests; ++t) add_combined(line, row.tests[t], false);
+    if (table.layout.hwe) add_int_cell(line, row.hwe_failing);
     text += finish_line(line);
   }
   return text;

@@ -122,6 +122,7 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     a.figures = row_figures(r, units[u].k, units[u].n, analysis.lead);
     if (unit.by_sex)
       add_sex_figures(a.figures, unit.males, unit.females, unit.male_het, x_tested ? &x : nullptr);
+    if (r != nullptr) a.figures.hwe = unit_hwe_verdict(analysis.hwe, units[u], a.figures.lead);
     a.line = row_cells(kind, options, RowUnit{units[u], r, a.figures});
   };
   const unsigned workers = resolve_workers(options.threads);
@@ -160,6 +161,7 @@ void report_spool_failure(const BatchRun& run, int error) {
 // summary.
 void drop_file(BatchRun& run, const char* path, SpoolMark before) {
   RunOutputs& out = run.outputs;
+  drop_failed_file(out.failed);
   if (out.summary) drop_summary_file(*out.summary, file_cell(path));
   if (out.page != nullptr) out.page->waiting.resize(before.rows);
   if (spool_rollback(out.pending, before)) return;
@@ -190,6 +192,7 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
       report_failure(run.diagnostics, unit.name, mc_memory_note(*r));
     if (out.summary)
       add_summary_unit(*out.summary, summary_unit_of(run.kind, file, unit, a.figures));
+    note_failed_unit(out.failed, run.kind, unit, a.figures.hwe);
     WriteSection section;
     if (run.kind.adjusts_p) {
       if (!spool_row(out.pending, a.line.text, a.figures.lead.p)) {
@@ -268,6 +271,10 @@ void run_input_file(BatchRun& run, const char* path, size_t number) {
   const SpoolMark before = spool_mark(run.outputs.pending);
   try {
     run_blocks(run, path, number, before);
+    if (!write_failed_file(run.outputs.failed)) {
+      report_failure(run.diagnostics, run.outputs.failed.path, "failure at writing");
+      run.output_failed = true;
+    }
   } catch (const std::bad_alloc&) {
     progress_erase(run.analysis.progress);
     report_failure(run.diagnostics, path, "out of memory");

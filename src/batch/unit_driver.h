@@ -13,6 +13,7 @@
 #include <string>
 
 #include "batch/diagnostics.h"
+#include "batch/hwe_outputs.h"
 #include "batch/input_kind.h"
 #include "batch/progress_line.h"
 #include "batch/results_page.h"
@@ -29,6 +30,7 @@ struct UnitAnalysis {
   LeadTest lead = LeadTest::kChiSquare;
   ProgressLine progress{};
   McHooks hooks{};  // the experiment's stop and progress
+  HweRule hwe{};    // --hwe: each unit's verdict
 };
 
 // The reports (--report): one sink for the whole run, so that a FIFO gets
@@ -49,6 +51,7 @@ struct RunOutputs {
   std::optional<SummaryTable> summary{};
   ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
   ReportOutput report{};
+  FailedList failed{};  // --failed: open from the start of the run
 };
 
 struct BatchRun {

@@ -369,8 +369,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
 
 // The options only kinds of variant sites take, and the one this kind
 // refuses: a VCF unit has no classic report to append.
-constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions", "--sex",
-                                            "--par"};
+constexpr std::string_view kVcfOptions[] = {"--pops",     "--region", "--list-regions", "--sex",
+                                            "--par",      "--hwe-pops", "--failed"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
 
 // Sequential sampling unless a count of tables is given.
@@ -386,7 +386,8 @@ const InputKind& vcf_input() {
                  .option = "--vcf",
                  .takes = kVcfOptions,
                  .refuses = kVcfRefused,
-                 .settle = settle_vcf_options},
+                 .settle = settle_vcf_options,
+                 .exact_by_default = true},
       .id_columns = kind_columns(kIdColumns),
       .counts_missing = true,
       .adjusts_p = true,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -20,6 +22,20 @@ std::optional<uint64_t> parse_number(std::string_view text, uint64_t low, uint64
     return std::nullopt;
   if (value < low || value > high) return std::nullopt;
   return value;
+}
+
+// "a,b,c" as its non-empty names.
+bool split_names(std::string_view text, std::vector<std::string>& names) {
+  names.clear();
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    const std::string_view name = text.substr(start, comma - start);
+    if (name.empty()) return false;
+    names.emplace_back(name);
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
 }
 
 const std::string kRunsRange = "a number from 1 to " + std::to_string(kMaxRuns);
@@ -118,6 +134,27 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true, true},
+    // Quality control.
+    {"--no-exact", false, "", [](BatchOptions& o, std::string_view) { return o.no_exact = true; }},
+    {"--hwe", true, "a p-value between 0 and 1 (such as 1e-6 or 1e-600)",
+     [](BatchOptions& o, std::string_view v) {
+       const std::optional<PThreshold> t = parse_p_threshold(v);
+       if (t) {
+         o.hwe = true;
+         o.hwe_p = t->p;
+         o.hwe_log10 = t->log10;
+       }
+       return t.has_value();
+     }},
+    {"--hwe-midp", false, "", [](BatchOptions& o, std::string_view) { return o.hwe_midp = true; }},
+    {"--hwe-pops", true, "population names separated by commas",
+     [](BatchOptions& o, std::string_view v) { return split_names(v, o.hwe_pops); }},
+    {"--failed", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.failed.assign(v);
+       return !v.empty();
+     },
+     true},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -201,9 +238,46 @@ size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name)
   return i;
 }
 
+// The filter's options need --hwe; --exact and --no-exact contradict.
+std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given) {
+  if (o.exact && o.no_exact) return "options '--exact' and '--no-exact' exclude each other";
+  if (o.hwe) return "";
+  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed"}) {
+    if (listed(given, name)) return "option '" + std::string(name) + "' needs --hwe";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::span<const BatchOption> batch_option_table() { return kOptions; }
+
+std::optional<PThreshold> parse_p_threshold(std::string_view text) {
+  // The mantissa and the exponent apart, so that 1e-600 keeps its log10.
+  const size_t e = text.find_first_of("eE");
+  const std::string mantissa_text(text.substr(0, e));
+  if (mantissa_text.empty() || mantissa_text.size() > 40 ||
+      mantissa_text.find_first_not_of("0123456789.") != std::string::npos)
+    return std::nullopt;
+  char* end = nullptr;
+  const double mantissa = std::strtod(mantissa_text.c_str(), &end);
+  if (end != mantissa_text.c_str() + mantissa_text.size() || !(mantissa > 0)) return std::nullopt;
+  long exponent = 0;
+  if (e != std::string_view::npos) {
+    std::string_view digits = text.substr(e + 1);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    const char* last = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), last, exponent);
+    if (digits.empty() || error != std::errc{} || stop != last || exponent < -100000000 ||
+        exponent > 100000000)
+      return std::nullopt;
+  }
+  PThreshold t;
+  t.log10 = std::log10(mantissa) + static_cast<double>(exponent);
+  if (!(t.log10 < 0)) return std::nullopt;
+  t.p = std::strtod(std::string(text).c_str(), nullptr);
+  return t;
+}
 
 CommandLine parse_command_line(int argc, char** argv, std::span<const InputSyntax> kinds) {
   CommandLine c;
@@ -279,8 +353,12 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   }
   const std::string kind_error = check_kind(kinds, chosen, given);
   if (!kind_error.empty()) return usage_error(kind_error);
+  const std::string qc_error = check_hwe_options(c.options, given);
+  if (!qc_error.empty()) return usage_error(qc_error);
   for (const InputSyntax& kind : kinds) {
-    if (kind.settle != nullptr && kind.name == c.options.kind) kind.settle(c.options);
+    if (kind.name != c.options.kind) continue;
+    if (kind.exact_by_default && !c.options.no_exact) c.options.exact = true;
+    if (kind.settle != nullptr) kind.settle(c.options);
   }
 
   if (help) {
@@ -368,6 +446,20 @@ std::string usage_text(const char* program) {
          "                 units' p, its q_bh, f_is, h_obs and he (a count file:\n"
          "                 its file row only)\n"
          "  --batch        batch mode without any other option\n"
+         "\n"
+         "Quality control (every row ends with log10_p_lead, the log10 of the\n"
+         "leading p, exact also where the p is below 1e-308; NA without a p):\n"
+         "  --hwe P        a unit fails where its leading p is below P (0 < P < 1;\n"
+         "                 1e-600 and such compare in log10); rows get hwe_fail\n"
+         "                 (0, 1, NA without a p), --summary counts them per row\n"
+         "  --hwe-midp     the probability test's mid-p decides where it has one\n"
+         "                 (enumerated tables)\n"
+         "  --hwe-pops A,B only these populations decide (--vcf, --genepop)\n"
+         "  --failed FILE  the failing units, one a line: a site's ID, or\n"
+         "                 CHROM:POS:REF:ALT where the ID is '.', once per site\n"
+         "                 (for plink --exclude, bcftools view -e ID=@FILE); a\n"
+         "                 Genepop unit as population<TAB>locus\n"
+         "  --no-exact     no exact tests, not even --vcf's: p_x2 leads\n"
          "\n"
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"
          "enters as (b+1)/(m+1), never 0; exact and asymptotic p as they are.\n"

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,6 +45,17 @@ struct BatchOptions {
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string figures;       // --figures DIR: each figure as SVG and PDF; empty: none
+  // Quality control: --hwe P marks a unit failing when its leading p (with
+  // --hwe-midp its mid-p, where it has one) is below P in a deciding
+  // population (--hwe-pops; none named: every population). P is kept as its
+  // log10 too, so that thresholds below the double range compare.
+  bool no_exact = false;  // --no-exact: not even a kind's default exact tests
+  bool hwe = false;
+  double hwe_p = 0;       // 0 where P lies below the double range
+  double hwe_log10 = 0;
+  bool hwe_midp = false;
+  std::vector<std::string> hwe_pops;
+  std::string failed;     // --failed FILE: the failing units' names; empty: none
   std::string command_text;  // the whole command line, for the page's header
 };
 
@@ -62,6 +74,15 @@ struct BatchOption {
 
 std::span<const BatchOption> batch_option_table();
 
+// A p threshold 0 < P < 1 as a decimal ("1e-6", "0.001", also "1e-600"
+// below the double range): its log10 to about 1e-15 relative, and the
+// double (0 where it underflows). None for anything else.
+struct PThreshold {
+  double p = 0;
+  double log10 = 0;
+};
+std::optional<PThreshold> parse_p_threshold(std::string_view text);
+
 // What the command line knows of one input kind.
 struct InputSyntax {
   const char* name = "";         // BatchOptions::kind once chosen
@@ -73,6 +94,9 @@ struct InputSyntax {
   std::span<const std::string_view> refuses{};
   // The kind's own defaults, once every option is read.
   void (*settle)(BatchOptions& options) = nullptr;
+  // The exact tests run unless --no-exact (a kind read for quality control,
+  // where peers lead with the exact test).
+  bool exact_by_default = false;
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };

@@ -1,5 +1,7 @@
 #include "figures/row_figures.h"
 
+#include <cmath>
+
 #include "stats/multiple_testing.h"
 
 namespace {
@@ -18,8 +20,15 @@ LeadP leading_p(const UnitResult& r, LeadTest test) {
   lead.test = test;
   switch (test) {
     case LeadTest::kExactProb:
-      if (r.exact) lead.p = exact_leading_p(*r.exact);
-      break;
+      if (r.exact) {
+        lead.p = exact_leading_p(*r.exact);
+        lead.log10 = exact_leading_log10_p(*r.exact);
+        if (r.exact->method == ExactMethod::kEnumeration) {
+          lead.mid_p = r.exact->prob_mid;
+          lead.mid_log10 = r.exact->log10_prob_mid;
+        }
+      }
+      return lead;
     case LeadTest::kPermutation:
       // b hits of m replicates: (b + 1)/(m + 1), never 0.
       if (r.mc && r.mc->runs_made > 0) lead.p = valid_p(r.mc->hits_hw, r.mc->runs_made);
@@ -30,7 +39,14 @@ LeadP leading_p(const UnitResult& r, LeadTest test) {
     case LeadTest::kXLinkedProb:
       break;  // not in the unit's analysis: add_sex_figures
   }
+  lead.log10 = std::log10(lead.p);
   return lead;
+}
+
+HweVerdict hwe_verdict_of(const HweThreshold& threshold, const LeadP& lead) {
+  if (threshold.midp && !std::isnan(lead.mid_p))
+    return hwe_verdict(threshold, lead.mid_p, lead.mid_log10);
+  return hwe_verdict(threshold, lead.p, lead.log10);
 }
 
 RowFigures row_figures(const UnitResult* r, int32_t source_k, int32_t source_n, LeadTest lead) {
@@ -62,11 +78,16 @@ void add_sex_figures(RowFigures& f, int32_t males, int32_t females, int32_t male
   f.sex.males = males;
   f.sex.females = females;
   f.sex.male_het = male_het;
+  f.lead = LeadP{};
   f.lead.test = LeadTest::kXLinkedProb;
-  f.lead.p = kNaN;
   if (x == nullptr) return;
   f.sex.p_sex_af = x->sex_af.p;
   f.sex.p_x_prob = x->prob.p;
   f.sex.p_x_prob_mid = x->prob_mid;
   f.lead.p = x_linked_leading_p(*x);
+  f.lead.log10 = x->log10_lead;
+  if (x->method == ExactMethod::kEnumeration) {
+    f.lead.mid_p = x->prob_mid;
+    f.lead.mid_log10 = x->log10_mid;
+  }
 }

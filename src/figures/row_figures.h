@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "figures/hwe_filter.h"
 #include "figures/unit_statistics.h"
 #include "exact/x_linked_exact.h"
 #include "report/unit_result.h"
@@ -28,9 +29,16 @@ enum class LeadTest { kChiSquare, kPermutation, kExactProb, kXLinkedProb };
 // an experiment the permutation test, else the chi-square test.
 LeadTest lead_test_for(bool exact, bool experiment);
 
+// The leading p with its log10 (to 1e-9 relative where enumerated, also
+// below the double range where p is 0; of the valid p where sampled) and,
+// where the test has one (enumerated exact tests), its mid-p and the mid-p's
+// log10; NaN where there is none.
 struct LeadP {
   double p = std::numeric_limits<double>::quiet_NaN();
   LeadTest test = LeadTest::kChiSquare;
+  double log10 = std::numeric_limits<double>::quiet_NaN();
+  double mid_p = std::numeric_limits<double>::quiet_NaN();
+  double mid_log10 = std::numeric_limits<double>::quiet_NaN();
 };
 
 LeadP leading_p(const UnitResult& r, LeadTest test);
@@ -58,7 +66,14 @@ struct RowFigures {
   // The valid p of each of kCombinedTests; NaN without the exact tests.
   std::array<double, kCombinedTestCount> combined{};
   SexFigures sex;
+  // The Hardy-Weinberg filter's verdict on the unit (hwe_filter.h), where
+  // the run has one.
+  HweVerdict hwe = HweVerdict::kNone;
 };
+
+// The filter's verdict on a lead: its mid-p decides with `midp` where the
+// test has one, else its p.
+HweVerdict hwe_verdict_of(const HweThreshold& threshold, const LeadP& lead);
 
 // r null: nothing was tested (source_k and source_n are the source's).
 RowFigures row_figures(const UnitResult* r, int32_t source_k, int32_t source_n, LeadTest lead);

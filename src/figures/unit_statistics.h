@@ -78,6 +78,9 @@ inline constexpr const char kMaleHetColumn[] = "male_het";
 inline constexpr const char kPSexAfColumn[] = "p_sex_af";
 inline constexpr const char kPXProbColumn[] = "p_x_prob";
 inline constexpr const char kPXProbMidColumn[] = "p_x_prob_mid";
+// log10 of the leading p, in every row; the filter's verdict with --hwe.
+inline constexpr const char kLog10LeadColumn[] = "log10_p_lead";
+inline constexpr const char kHweFailColumn[] = "hwe_fail";
 // The two columns that end the rows of a kind that adjusts p: the p that
 // entered the adjustment, then its q.
 inline constexpr const char kLeadColumn[] = "p_lead";

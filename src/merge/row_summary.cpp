@@ -71,6 +71,8 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
     c.exact_tables = *tables;
     for (size_t t = 0; t < kCombinedTestCount; ++t) c.tests[t] = *tests[t];
   }
+  c.hwe_fail = find_column(names, kHweFailColumn);
+  layout.hwe = c.hwe_fail.has_value();
   table.layout = layout;
   return c;
 }
@@ -117,6 +119,12 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
         tests[t] = valid_p(std::round(tests[t] * *drawn), *drawn);
     }
     unit.tests = tests;
+  }
+  if (columns.hwe_fail) {
+    const std::string_view verdict = cells[*columns.hwe_fail];
+    if (verdict != "0" && verdict != "1" && verdict != kNaText && !verdict.empty())
+      return "hwe_fail is neither 0, 1 nor NA: '" + escape_text(verdict) + "'";
+    unit.hwe_fail = verdict == "1";
   }
   add_summary_unit(table, unit);
   return {};

@@ -43,6 +43,7 @@ struct RowSummaryColumns {
   std::optional<size_t> exact_method;
   size_t exact_tables = 0;
   std::array<size_t, kCombinedTestCount> tests{};
+  std::optional<size_t> hwe_fail;  // the filter's verdict, where the rows have it
 };
 
 // The columns the summary reads from a header line (no line feed), and its

@@ -11,6 +11,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 void add_to(ScopeSums& sums, size_t tests, const SummaryUnit& unit) {
   add_fisher_p(sums.lead, unit.p_lead);
+  sums.hwe_failing += unit.hwe_fail;
   if (sums.tests.size() < tests) sums.tests.resize(tests);
   for (size_t t = 0; t < tests && t < unit.tests.size(); ++t)
     add_fisher_p(sums.tests[t], unit.tests[t]);
@@ -41,6 +42,7 @@ SummaryRow row_of(const SummaryLayout& layout, const std::string& file, SummaryS
     row.tests.push_back(t < sums.tests.size() ? combined(sums.tests[t], layout.combine_p)
                                               : CombinedP{kNaN, 0, kNaN, kNaN});
   }
+  row.hwe_failing = sums.hwe_failing;
   const HeterozygositySums& het = sums.het;
   if (het.units > 0) {
     const long double units = static_cast<long double>(het.units);

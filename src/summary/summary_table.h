@@ -31,6 +31,8 @@ struct SummaryLayout {
   bool combine_p = true;
   // p-values combined besides the leading one, SummaryUnit::tests of each unit.
   size_t tests = 0;
+  // The Hardy-Weinberg filter ran: a count of the failing units per row.
+  bool hwe = false;
 };
 
 // One unit as its row shows it. file, population and locus are the row's
@@ -48,6 +50,7 @@ struct SummaryUnit {
   double h_obs = 0;  // Ho, the proportion of heterozygous individuals
   double he = 0;     // Nei & Chesser's unbiased expected heterozygosity
   int64_t n = 0;     // individuals typed
+  bool hwe_fail = false;  // the filter failed it
 };
 
 struct HeterozygositySums {
@@ -60,6 +63,7 @@ struct ScopeSums {
   FisherSums lead;
   std::vector<FisherSums> tests;  // as the layout's tests
   HeterozygositySums het;
+  int64_t hwe_failing = 0;
 };
 
 // Looked up by a view of the unit's cell, without making a string of it.
@@ -115,6 +119,7 @@ struct SummaryRow {
   double f_is;  // NaN without a unit with a he, or when sum he is 0
   double h_obs;
   double he;
+  int64_t hwe_failing = 0;  // units the filter failed (with SummaryLayout::hwe)
 };
 
 // Every row: for each file its loci, its populations, then the file itself.

@@ -58,7 +58,7 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   ASSERT_TRUE(r.mc && r.exact);
 
   std::map<std::string, std::string> c = by_name(count_files(), options, count_unit("f"), &r);
-  EXPECT_EQ(c.size(), 3u + 11u + 10u + exact_column_names().size());
+  EXPECT_EQ(c.size(), 3u + 11u + 10u + exact_column_names().size() + 1u);  // and log10_p_lead
   EXPECT_EQ(c["file"], "f");
   EXPECT_EQ(c["k"], "2");
   EXPECT_EQ(c["n"], "12");
@@ -137,7 +137,7 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
   const std::vector<std::string> header = tsv_cells(row_header(count_files(), plain));
   EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "x2", "df", "x2_crit", "p_x2",
                                               "h_obs", "h_exp", "he", "f_is", "d", "knd2",
-                                              "seed"}));
+                                              "seed", "log10_p_lead"}));
   // Nothing drew from the seed.
   EXPECT_EQ(by_name(count_files(), plain, unit, &a.result)["seed"], "");
 }

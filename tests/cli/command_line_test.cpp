@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -143,6 +145,11 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (name == "--pops" || name == "--region" || name == "--list-regions" || name == "--sex" ||
         name == "--par")
       words.insert(words.begin(), "--vcf");
+    // The filter's options refine --hwe P.
+    if (name == "--hwe") words.push_back("1e-6");
+    if (name == "--hwe-pops") words.push_back("controls");
+    if (name == "--hwe-midp" || name == "--hwe-pops" || name == "--failed")
+      words.insert(words.begin(), {"--vcf", "--hwe", "1e-6"});
     words.push_back("a");
     EXPECT_EQ(parse(words).kind, CommandKind::kBatch) << name;
   }
@@ -304,8 +311,50 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
     if (option.names_output) outputs.insert(option.name);
     if (option.with_merge) merge.insert(option.name);
   }
-  EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures"}));
+  EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
+                                             "--failed"}));
   EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures"}));
 }
 
 }  // namespace
+
+TEST(CommandLine, HweThresholdsKeepTheirLog10BelowTheDoubleRange) {
+  const std::optional<PThreshold> small = parse_p_threshold("1e-6");
+  ASSERT_TRUE(small);
+  EXPECT_EQ(small->p, 1e-6);
+  EXPECT_NEAR(small->log10, -6, 1e-15);
+  const std::optional<PThreshold> tiny = parse_p_threshold("2.5e-600");
+  ASSERT_TRUE(tiny);
+  EXPECT_EQ(tiny->p, 0);
+  EXPECT_NEAR(tiny->log10, std::log10(2.5) - 600, 1e-12);
+  const std::optional<PThreshold> plain = parse_p_threshold("0.001");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->p, 0.001);
+  EXPECT_TRUE(parse_p_threshold("5E+0") == std::nullopt);  // 5, not below 1
+  for (const char* bad : {"", "1", "0", "0.0", "-1e-6", "1e-", "e-6", "1e-6x", "0x1p-3", "inf",
+                          "nan", "1e0", "10e-1", " 1e-6", "1e-999999999999"})
+    EXPECT_FALSE(parse_p_threshold(bad)) << bad;
+}
+
+TEST(CommandLine, TheFilterOptionsAndTheExactDefaultOfVcf) {
+  CommandLine c = parse({"--vcf", "--hwe=1e-10", "--hwe-midp", "--hwe-pops", "cases,controls",
+                         "--failed", "out.txt", "x.vcf"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;
+  EXPECT_TRUE(c.options.hwe);
+  EXPECT_EQ(c.options.hwe_p, 1e-10);
+  EXPECT_TRUE(c.options.hwe_midp);
+  EXPECT_EQ(c.options.hwe_pops, (std::vector<std::string>{"cases", "controls"}));
+  EXPECT_EQ(c.options.failed, "out.txt");
+  EXPECT_TRUE(c.options.exact);  // the default of --vcf
+  EXPECT_FALSE(parse({"--vcf", "--no-exact", "x.vcf"}).options.exact);
+  EXPECT_FALSE(parse({"--batch", "x.txt"}).options.exact);
+  EXPECT_TRUE(parse({"--genepop", "--hwe", "0.05", "--failed", "f", "x.gen"}).options.hwe);
+
+  EXPECT_EQ(parse({"--vcf", "--exact", "--no-exact", "x.vcf"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--failed", "f", "x.vcf"}).error, "option '--failed' needs --hwe");
+  EXPECT_EQ(parse({"--vcf", "--hwe", "1e-6", "--hwe-pops", "a,,b", "x.vcf"}).kind,
+            CommandKind::kUsageError);
+  // A count file has no population to decide and no name to list.
+  EXPECT_EQ(parse({"--hwe", "1e-6", "--failed", "f", "x.txt"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--hwe", "1e-6", "x.txt"}).kind, CommandKind::kBatch);
+}

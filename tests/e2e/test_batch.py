@@ -21,6 +21,8 @@ FROZEN_EPOCH = "1767323045"  # FROZEN in UTC: the interactive program's seed
 HEADER = ("file\tk\tn\tx2\tdf\tx2_crit\tp_x2\th_obs\th_exp\the\tf_is\td\tknd2\tseed").split("\t")
 MC_HEADER = ("mc_runs mc_p_x2 mc_p_x2_low mc_p_x2_high mc_p_d_one mc_p_d_one_low "
              "mc_p_d_one_high mc_p_d_both mc_p_d_both_low mc_p_d_both_high").split()
+# Every row ends (before p_lead and q_bh) with the leading p's log10.
+LEAD = ["log10_p_lead"]
 # Large enough that an experiment of many runs lasts some seconds.
 BIG = "ab:60000\naa:50000\nbb:40000\ncc:30000\nac:20000\n"
 
@@ -77,7 +79,7 @@ class Batch(BatchCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(r.stderr, b"")
         rows = self.rows(r)
-        self.assertEqual(rows[0], HEADER)
+        self.assertEqual(rows[0], HEADER + LEAD)
         self.assertEqual(len(rows), 3)
         sample = dict(zip(HEADER, rows[1]))
         # The interactive screen's figures, to their last bit.
@@ -99,7 +101,7 @@ class Batch(BatchCase):
         first = self.run_batch(args, frozen=True)
         self.assertEqual(first.returncode, 0, first.stderr)
         rows = self.rows(first)
-        self.assertEqual(rows[0], HEADER + MC_HEADER)
+        self.assertEqual(rows[0], HEADER + MC_HEADER + LEAD)
         values = dict(zip(rows[0], rows[1]))
         self.assertEqual(values["seed"], FROZEN_EPOCH)
         self.assertEqual(values["mc_runs"], "3200")
@@ -322,7 +324,7 @@ class ExactAndGenepop(BatchCase):
         # heterozygotes have probabilities 3/35, 24/35 and 8/35.
         r = self.run_batch(["--batch", "--exact", "hw.txt"])
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.rows(r)[0], HEADER + EXACT_HEADER)
+        self.assertEqual(self.rows(r)[0], HEADER + EXACT_HEADER + LEAD)
         row = self.records(r)[0]
         self.assertEqual((row["exact_method"], row["exact_tables"], row["seed"]),
                          ("enumeration", "3", ""))
@@ -389,7 +391,7 @@ class ExactAndGenepop(BatchCase):
         self.write("small.gen", SMALL_GEN)
         r = self.run_batch(["--batch", "--genepop", "small.gen"])
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + ["p_lead", "q_bh"])
+        self.assertEqual(self.rows(r)[0], GENEPOP_HEADER + LEAD + ["p_lead", "q_bh"])
         rows = self.records(r)
         self.assertEqual([(x["file"], x["population"], x["pop_name"], x["locus"], x["k"], x["n"],
                            x["missing"]) for x in rows], [

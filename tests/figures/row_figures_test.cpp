@@ -92,3 +92,63 @@ TEST(RowFigures, AnUntestedUnitKeepsItsSourcesCountsAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HweFilter, BelowTheThresholdInTheDoubleRangeAndInLog10BeyondIt) {
+  const HweThreshold at6{1e-6, -6, false};
+  EXPECT_EQ(hwe_verdict(at6, 9.999999e-7, std::log10(9.999999e-7)), HweVerdict::kFail);
+  // Equal is not below, as peers compare the doubles themselves.
+  EXPECT_EQ(hwe_verdict(at6, 1e-6, -6.0000000000000001), HweVerdict::kPass);
+  EXPECT_EQ(hwe_verdict(at6, 0.5, std::log10(0.5)), HweVerdict::kPass);
+  EXPECT_EQ(hwe_verdict(at6, 0, -578.456), HweVerdict::kFail);
+  EXPECT_EQ(hwe_verdict(at6, 0, -INFINITY), HweVerdict::kFail);  // an underflowed p_x2
+  EXPECT_EQ(hwe_verdict(at6, std::nan(""), std::nan("")), HweVerdict::kNone);
+  // Below the double range only the log10 tells the tables apart.
+  const HweThreshold at600{0, -600, false};
+  EXPECT_EQ(hwe_verdict(at600, 0, -578.456), HweVerdict::kPass);
+  EXPECT_EQ(hwe_verdict(at600, 0, -600.5), HweVerdict::kFail);
+  EXPECT_EQ(hwe_verdict(at600, 1e-300, -300), HweVerdict::kPass);
+  // A subnormal p or threshold: by log10, which keeps the digits they lost.
+  const HweThreshold at310{0, -310, false};
+  EXPECT_EQ(hwe_verdict(at310, 2e-310, std::log10(2e-310)), HweVerdict::kPass);
+  EXPECT_EQ(hwe_verdict(at310, 4e-311, std::log10(4e-311)), HweVerdict::kFail);
+  const HweThreshold at6_subnormal{1e-6, -6, false};
+  EXPECT_EQ(hwe_verdict(at6_subnormal, 4e-311, std::log10(4e-311)), HweVerdict::kFail);
+}
+
+TEST(HweFilter, TheMidPDecidesWhereTheLeadingTestHasOne) {
+  LeadP lead;
+  lead.p = 2e-6;
+  lead.log10 = std::log10(2e-6);
+  const HweThreshold plain{1e-6, -6, false};
+  const HweThreshold midp{1e-6, -6, true};
+  EXPECT_EQ(hwe_verdict_of(midp, lead), HweVerdict::kPass);  // no mid-p: the p decides
+  lead.mid_p = 5e-7;
+  lead.mid_log10 = std::log10(5e-7);
+  EXPECT_EQ(hwe_verdict_of(midp, lead), HweVerdict::kFail);
+  EXPECT_EQ(hwe_verdict_of(plain, lead), HweVerdict::kPass);
+}
+
+TEST(RowFigures, TheLeadsLog10IsTheExactTestsOwnBelowTheDoubleRange) {
+  UnitResult r = analysed_sample();
+  EXPECT_EQ(leading_p(r, LeadTest::kChiSquare).log10, std::log10(r.p_x2));
+  EXPECT_TRUE(std::isnan(leading_p(r, LeadTest::kExactProb).log10));  // none ran
+  ExactResult& x = r.exact.emplace();
+  x.method = ExactMethod::kEnumeration;
+  x.test[ExactTest::kProb].p = 0;
+  x.log10_prob = -578.456;
+  x.prob_mid = 0;
+  x.log10_prob_mid = -578.5;
+  const LeadP lead = leading_p(r, LeadTest::kExactProb);
+  EXPECT_EQ(lead.log10, -578.456);
+  EXPECT_EQ(lead.mid_log10, -578.5);
+  x.method = ExactMethod::kSampling;
+  x.tables = 999;
+  x.hits[ExactTest::kProb] = 9;
+  const LeadP sampled = leading_p(r, LeadTest::kExactProb);
+  EXPECT_EQ(sampled.log10, std::log10(10.0 / 1000));  // of the valid p
+  EXPECT_TRUE(std::isnan(sampled.mid_p));
+}
+
+}  // namespace
