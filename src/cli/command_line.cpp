@@ -105,6 +105,24 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true, true},
+    // PLINK filesets.
+    {"--bed", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.bed.assign(v);
+       return !v.empty();
+     }},
+    {"--bim", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.bim.assign(v);
+       return !v.empty();
+     }},
+    {"--fam", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.fam.assign(v);
+       return !v.empty();
+     }},
+    {"--by-phenotype", false, "",
+     [](BatchOptions& o, std::string_view) { return o.by_phenotype = true; }},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -192,12 +210,15 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   std::vector<bool> chosen(kinds.size(), false);
   std::vector<std::string_view> given;  // the table's options, in order, once each
   bool options_ended = false;
+  size_t named_inputs = 0;  // operands given as a kind's option's values
+  const char* first_plain = nullptr;
 
   for (int i = 1; i < argc; ++i) {
     char* arg = argv[i];
     const std::string_view text(arg);
     if (options_ended || text.size() < 2 || text.substr(0, 2) != "--") {
       c.operands.push_back(arg);
+      if (first_plain == nullptr) first_plain = arg;
       continue;
     }
     if (text == "--") {
@@ -223,9 +244,22 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const size_t kind = kind_chosen_by(kinds, name);
+    if (kind < kinds.size() && kinds[kind].option_names_input) {
+      // The value's text ends where the argument does, so it is a C string.
+      char* value = nullptr;
+      if (equals != std::string_view::npos) {
+        value = arg + equals + 1;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      }
+      if (value == nullptr || *value == '\0')
+        return usage_error("option '" + std::string(name) + "' needs a file name");
+      c.operands.push_back(value);
+      ++named_inputs;
+    } else if (kind < kinds.size() && equals != std::string_view::npos) {
+      return usage_error("option '" + std::string(name) + "' takes no value");
+    }
     if (kind < kinds.size()) {
-      if (equals != std::string_view::npos)
-        return usage_error("option '" + std::string(name) + "' takes no value");
       chosen[kind] = true;
       c.options.kind = kinds[kind].name;
       batch_option = true;
@@ -255,6 +289,9 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   }
   const std::string kind_error = check_kind(kinds, chosen, given);
   if (!kind_error.empty()) return usage_error(kind_error);
+  if (named_inputs > 0 && first_plain != nullptr)
+    return usage_error("'" + std::string(first_plain) +
+                       "' is not an input here: name each one with its option");
   for (const InputSyntax& kind : kinds) {
     if (kind.settle != nullptr && kind.name == c.options.kind) kind.settle(c.options);
   }

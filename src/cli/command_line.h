@@ -41,6 +41,11 @@ struct BatchOptions {
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string command_text;  // the whole command line, for the page's header
+  // PLINK filesets: --bed, --bim and --fam name one file of the fileset
+  // apart (empty: PREFIX.bed, ...); --by-phenotype groups the samples by
+  // the .fam's phenotype.
+  std::string bed, bim, fam;
+  bool by_phenotype = false;
 };
 
 // One option of batch mode. Its properties are data that later steps read:
@@ -69,6 +74,10 @@ struct InputSyntax {
   std::span<const std::string_view> refuses{};
   // The kind's own defaults, once every option is read.
   void (*settle)(BatchOptions& options) = nullptr;
+  // The option takes a value, one input of the run (a file or a prefix of
+  // files), and may be given again; its inputs are the run's operands, and
+  // it takes no others.
+  bool option_names_input = false;
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };
