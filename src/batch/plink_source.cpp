@@ -139,6 +139,9 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
   }
   if (!parse_run_regions(options.regions, diagnostics, settings->regions))
     return PreparedKind{.status = 2};
+  // As the VCF reader takes them: overlaps joined (no variant read twice),
+  // each chromosome's regions in order of position.
+  settings->regions = merge_regions(settings->regions);
   if (options.by_phenotype && !options.pops.empty()) {
     report_failure(diagnostics, "--by-phenotype",
                    "the populations come from --pops or the phenotype, not both");
