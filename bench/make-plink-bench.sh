@@ -4,8 +4,8 @@
 # and p100k, 100 000 samples x 2 000 variants (scripts/make-plink.py, seed
 # 1), each with a copy of its .bim on chromosome X (PREFIX-x.bim). With the
 # build folder BUILD it then times, side by side, `cat PREFIX.bed` from the
-# page cache, `plink2 --bfile PREFIX --hardy`, `plink1.9 --bfile PREFIX
-# --hardy` (10 runs each after a warm-up, medians of the wall and of the CPU
+# page cache, `hwmc --bfile PREFIX --exact`, `plink2 --bfile PREFIX
+# --hardy`, `plink1.9 --bfile PREFIX --hardy` (10 runs each after a warm-up, medians of the wall and of the CPU
 # time) and the reader's counting (BUILD/bench/plink_bench, 5
 # repetitions, medians). On a machine shared with other work the CPU times
 # are the ones to compare.
@@ -52,7 +52,7 @@ PY
 for name in p20k p100k; do
   p="$dir/$name"
   echo "== $name: $(stat -c %s "$p.bed") bytes of .bed"
-  cmds=("cat $p.bed")
+  cmds=("cat $p.bed" "$build/hwmc --bfile $p --exact --seed 1")
   command -v plink2 >/dev/null && cmds+=("plink2 --bfile $p --hardy --out $out/$name-2")
   command -v plink1.9 >/dev/null && cmds+=("plink1.9 --bfile $p --hardy --out $out/$name-19")
   time_commands "${cmds[@]}"

@@ -6,6 +6,7 @@
 const InputKind& count_file_input();
 const InputKind& vcf_input();
 const InputKind& genepop_input();
+const InputKind& plink_input();
 
 namespace {
 
@@ -21,6 +22,7 @@ std::span<const InputKind* const> input_kinds() {
       &count_file_input(),
       &vcf_input(),
       &genepop_input(),
+      &plink_input(),
   };
   return kinds;
 }

@@ -12,14 +12,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <future>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "batch/input_kind.h"
+#include "batch/site_units.h"
 #include "fileio/text_escape.h"
-#include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
 #include "sex/sex_file.h"
 #include "sites/site_block.h"
@@ -38,31 +37,6 @@ namespace {
 constexpr size_t kBlockSites = 512;
 constexpr size_t kBlockUnits = 4096;
 
-// At most this many unknown --pops IDs are named in the warning.
-constexpr size_t kNamedUnknownIds = 10;
-
-struct VcfItem {
-  const std::string& path;
-  const SiteBlock& block;
-  const VariantSite& site;
-  const std::string& population;
-};
-
-const IdColumn<VcfItem> kIdColumns[] = {
-    {"file", IdRole::kFile, [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.path); }},
-    {"chrom", IdRole::kChrom,
-     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_chrom(u.block, u.site)); }},
-    {"pos", IdRole::kPos, [](TsvLine& line, const VcfItem& u) { add_int_cell(line, u.site.pos); }},
-    {"id", IdRole::kSiteId,
-     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_id(u.block, u.site)); }},
-    {"ref", IdRole::kOther,
-     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_ref(u.block, u.site)); }},
-    {"alt", IdRole::kOther,
-     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, site_alt(u.block, u.site)); }},
-    {"population", IdRole::kPopulation,
-     [](TsvLine& line, const VcfItem& u) { add_text_cell(line, u.population); }},
-};
-
 struct VcfRunSettings {
   Diagnostics diagnostics;
   std::vector<VcfRegion> regions;
@@ -78,100 +52,10 @@ struct VcfRunSettings {
   bool warned_absent_sex_ids = false;
 };
 
-// The unit's counts as a table without letters (VCF alleles have none).
-bool fill_counts(const SiteBlock& b, const SiteUnit& u, GenotypeUnit& g) {
-  const int32_t cells = cell_count_for(u.k);
-  if (!g.table.allocate_zeroed(static_cast<size_t>(cells))) return false;
-  clear_genotype_table(g.table.data, cells);
-  const int32_t* counts = unit_counts(b, u);
-  for (int32_t pos = 0; pos < cells; ++pos) g.table[static_cast<size_t>(pos)].count = counts[pos];
-  g.k = u.k;
-  g.two_n = 2 * u.n;
-  g.mc_max_k = kLetteredMcClasses;
-  g.stream_key = u.key;
-  return true;
-}
-
-// A unit counted by sex: the X-linked test's sample over the alleles that
-// either sex carries (the females' table keeps only theirs).
-void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit) {
-  const VariantSite& site = b.sites[u.site];
-  unit.by_sex = true;
-  unit.males = u.males;
-  unit.females = u.n;
-  unit.male_het = u.male_het;
-  unit.x_linked_key = hash_key_field(u.key, "X-linked");
-  if (!site.has_gt) return;
-  const int32_t* male = unit_male_copies(b, u);
-  const int32_t* female_allele = unit_alleles(b, u);
-  const int32_t* female_counts = unit_counts(b, u);
-  // Each allele of the females' table at its place among the sample's.
-  std::vector<int32_t> place(static_cast<size_t>(u.k));
-  XLinkedSample& x = unit.x_linked;
-  x.k = 0;
-  for (int32_t a = 0, f = 0; a < site.n_allele; ++a) {
-    const bool in_females = f < u.k && female_allele[f] == a;
-    if (!in_females && male[a] == 0) continue;
-    if (in_females) place[static_cast<size_t>(f++)] = x.k;
-    x.males.push_back(male[a]);
-    ++x.k;
-  }
-  const size_t k = static_cast<size_t>(x.k);
-  x.females.assign(k * (k + 1) / 2, 0);
-  for (size_t i = 0, cell = 0; i < static_cast<size_t>(u.k); ++i) {
-    for (size_t j = i; j < static_cast<size_t>(u.k); ++j, ++cell) {
-      const size_t pi = static_cast<size_t>(place[i]), pj = static_cast<size_t>(place[j]);
-      x.females[pi * k + pj - pi * (pi + 1) / 2] = female_counts[cell];
-    }
-  }
-}
-
-SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
-                    const std::string& population) {
-  const VariantSite& site = b.sites[u.site];
-  SourceUnit unit;
-  unit.id = id_cells(kIdColumns, VcfItem{path, b, site, population});
-  // One allocation: a block makes thousands of these names, for messages only.
-  const std::string_view chrom = site_chrom(b, site);
-  const std::string pos = std::to_string(site.pos);
-  unit.name.reserve(path.size() + chrom.size() + pos.size() + population.size() + 16);
-  unit.name.append(path).append(": ").append(chrom).append(":").append(pos);
-  unit.name.append(", population ").append(population);
-  unit.k = u.k;
-  unit.n = u.n;
-  unit.missing = u.missing;
-  unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
-  if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
-  if (site.by_sex) add_x_linked_sample(b, u, unit);
-  return unit;
-}
-
-void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
-                      const std::vector<std::string>& unknown) {
-  if (unknown.empty() || settings.warned_unknown_ids) return;
-  settings.warned_unknown_ids = true;
-  std::string names;
-  for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i) names += " " + unknown[i];
-  if (unknown.size() > kNamedUnknownIds) names += " ...";
-  report_failure(
-      settings.diagnostics, settings.pops_path,
-      std::to_string(unknown.size()) +
-          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
-          ", left out:" + names);
-}
-
 void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
                          const std::vector<std::string>& absent) {
-  if (absent.empty() || settings.warned_absent_sex_ids) return;
-  settings.warned_absent_sex_ids = true;
-  std::string names;
-  for (size_t i = 0; i < absent.size() && i < kNamedUnknownIds; ++i) names += " " + absent[i];
-  if (absent.size() > kNamedUnknownIds) names += " ...";
-  report_failure(
-      settings.diagnostics, settings.sex_path,
-      std::to_string(absent.size()) +
-          (absent.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
-          ", left out:" + names);
+  warn_unknown_ids(settings.diagnostics, settings.sex_path, path, absent,
+                   settings.warned_absent_sex_ids);
 }
 
 std::string count_of(uint64_t n, const char* one, const char* many) {
@@ -215,27 +99,17 @@ void warn_open_notes(const VcfRunSettings& settings, const std::string& path,
                        "): their regions match nothing here");
 }
 
-// One block's worth of units as the reader gave them.
-struct Fetched {
-  SourceStatus status = SourceStatus::kEnd;
-  std::vector<SourceUnit> units;
-  std::string failure;
-};
-
-// The reader runs one block ahead: while the driver analyses a block, the
-// next one is decoded on a thread of its own. Only that thread touches the
-// reader between pulls.
+// Only the read-ahead thread touches the reader between pulls.
 struct VcfStream {
   std::string path;
   std::shared_ptr<VcfRunSettings> settings;
   bool opened = false;
   VcfReader reader;
   SiteBlock block;
-  std::future<Fetched> ahead;
 };
 
-Fetched fetch_block(VcfStream& s) {
-  Fetched out;
+FetchedUnits fetch_block(VcfStream& s) {
+  FetchedUnits out;
   if (!s.opened) {
     s.opened = true;
     VcfReadOptions options;
@@ -250,7 +124,8 @@ Fetched fetch_block(VcfStream& s) {
       out.failure = describe_vcf_failure(f);
       return out;
     }
-    warn_unknown_ids(*s.settings, s.path, reader_populations(s.reader).unknown);
+    warn_unknown_ids(s.settings->diagnostics, s.settings->pops_path, s.path,
+                     reader_populations(s.reader).unknown, s.settings->warned_unknown_ids);
     warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
     if (s.settings->has_sex)
       warn_absent_sex_ids(*s.settings, s.path, reader_sex_notes(s.reader).sexes.absent);
@@ -263,23 +138,13 @@ Fetched fetch_block(VcfStream& s) {
     out.failure = describe_vcf_failure(f);
     return out;
   }
-  if (s.block.sites.empty()) return out;
+  if (s.block.sites.empty()) {
+    note_sex_linked_sites(*s.settings, s.path, reader_sex_notes(s.reader));
+    return out;
+  }
   out.status = SourceStatus::kUnits;
-  out.units.reserve(s.block.units.size());
-  const std::vector<std::string>& names = reader_populations(s.reader).names;
-  for (const SiteUnit& u : s.block.units)
-    out.units.push_back(vcf_unit(s.path, s.block, u, names[static_cast<size_t>(u.population)]));
+  append_site_units(s.path, s.block, reader_populations(s.reader).names, out.units);
   return out;
-}
-
-SourceStatus next_units(VcfStream& s, std::vector<SourceUnit>& units, std::string& failure) {
-  Fetched got = s.ahead.valid() ? s.ahead.get() : fetch_block(s);
-  if (got.status == SourceStatus::kUnits)
-    s.ahead = std::async(std::launch::async, [&s] { return fetch_block(s); });
-  units = std::move(got.units);
-  failure = std::move(got.failure);
-  if (got.status == SourceStatus::kEnd) note_sex_linked_sites(*s.settings, s.path, reader_sex_notes(s.reader));
-  return got.status;
 }
 
 // --list-regions: n regions per file, one per line on standard output.
@@ -316,16 +181,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
   }
   auto settings = std::make_shared<VcfRunSettings>();
   settings->diagnostics = diagnostics;
-  for (const std::string& text : options.regions) {
-    const std::optional<VcfRegion> region = parse_region(text);
-    if (!region) {
-      report_failure(diagnostics, "--region '" + text + "'",
-                     "not CHR, CHR:POS, CHR:FROM-TO, CHR:FROM- or CHR:-TO with 1 <= FROM <= TO "
-                     "({NAME} for a name holding ':')");
-      return PreparedKind{.status = 2};
-    }
-    settings->regions.push_back(*region);
-  }
+  if (!parse_run_regions(options.regions, diagnostics, settings->regions))
+    return PreparedKind{.status = 2};
   if (!options.pops.empty()) {
     PopsFile pops = read_pops_file(options.pops.c_str());
     if (!vcf_ok(pops.failure)) {
@@ -361,9 +218,7 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
-    return UnitSource{[stream](std::vector<SourceUnit>& units, std::string& failure) {
-      return next_units(*stream, units, failure);
-    }};
+    return read_ahead([stream] { return fetch_block(*stream); });
   }};
 }
 
@@ -388,7 +243,7 @@ const InputKind& vcf_input() {
                  .refuses = kVcfRefused,
                  .settle = settle_vcf_options,
                  .exact_by_default = true},
-      .id_columns = kind_columns(kIdColumns),
+      .id_columns = kind_columns(kSiteIdColumns),
       .counts_missing = true,
       .adjusts_p = true,
       // Neighbouring sites are linked: the summary gives F_IS and the

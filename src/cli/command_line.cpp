@@ -155,6 +155,24 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true},
+    // PLINK filesets.
+    {"--bed", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.bed.assign(v);
+       return !v.empty();
+     }},
+    {"--bim", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.bim.assign(v);
+       return !v.empty();
+     }},
+    {"--fam", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.fam.assign(v);
+       return !v.empty();
+     }},
+    {"--by-phenotype", false, "",
+     [](BatchOptions& o, std::string_view) { return o.by_phenotype = true; }},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -290,12 +308,15 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   std::vector<bool> chosen(kinds.size(), false);
   std::vector<std::string_view> given;  // the table's options, in order, once each
   bool options_ended = false;
+  size_t named_inputs = 0;  // operands given as a kind's option's values
+  const char* first_plain = nullptr;
 
   for (int i = 1; i < argc; ++i) {
     char* arg = argv[i];
     const std::string_view text(arg);
     if (options_ended || text.size() < 2 || text.substr(0, 2) != "--") {
       c.operands.push_back(arg);
+      if (first_plain == nullptr) first_plain = arg;
       continue;
     }
     if (text == "--") {
@@ -321,9 +342,22 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     const size_t equals = text.find('=');
     const std::string_view name = text.substr(0, equals);
     const size_t kind = kind_chosen_by(kinds, name);
+    if (kind < kinds.size() && kinds[kind].option_names_input) {
+      // The value's text ends where the argument does, so it is a C string.
+      char* value = nullptr;
+      if (equals != std::string_view::npos) {
+        value = arg + equals + 1;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      }
+      if (value == nullptr || *value == '\0')
+        return usage_error("option '" + std::string(name) + "' needs a file name");
+      c.operands.push_back(value);
+      ++named_inputs;
+    } else if (kind < kinds.size() && equals != std::string_view::npos) {
+      return usage_error("option '" + std::string(name) + "' takes no value");
+    }
     if (kind < kinds.size()) {
-      if (equals != std::string_view::npos)
-        return usage_error("option '" + std::string(name) + "' takes no value");
       chosen[kind] = true;
       c.options.kind = kinds[kind].name;
       batch_option = true;
@@ -355,6 +389,9 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   if (!kind_error.empty()) return usage_error(kind_error);
   const std::string qc_error = check_hwe_options(c.options, given);
   if (!qc_error.empty()) return usage_error(qc_error);
+  if (named_inputs > 0 && first_plain != nullptr)
+    return usage_error("'" + std::string(first_plain) +
+                       "' is not an input here: name each one with its option");
   for (const InputSyntax& kind : kinds) {
     if (kind.name != c.options.kind) continue;
     if (kind.exact_by_default && !c.options.no_exact) c.options.exact = true;
@@ -390,6 +427,7 @@ std::string usage_text(const char* program) {
   return "usage: " + p + " INPUT... [OUTPUT]\n"
          "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
+         "       " + p + " --bfile PREFIX... [OPTION]...\n"
          "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
@@ -489,6 +527,15 @@ std::string usage_text(const char* program) {
          "                 out, samples of unknown sex left out of X\n"
          "  --par B        the pseudo-autosomal regions, tested as autosomes:\n"
          "                 b37, b38 (default) or none\n"
+         "PLINK 1 binary filesets (--bfile): the rows of --vcf, ref = A2 and\n"
+         "alt = A1 as plink2 exports them, the same draws per site. Options:\n"
+         "  --bfile PREFIX read PREFIX.bed, PREFIX.bim and PREFIX.fam (repeatable;\n"
+         "                 the file column is PREFIX); takes --pops (samples by\n"
+         "                 IID, or FID_IID when IIDs repeat), --region and\n"
+         "                 --list-regions (cut exactly from the .bim)\n"
+         "  --bed FILE     the .bed file in place of PREFIX.bed (--bim, --fam alike)\n"
+         "  --by-phenotype populations 'control' and 'case' from the .fam's\n"
+         "                 column 6; samples without a phenotype are left out\n"
          "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
          "one per region) as one table to standard output: one header, the rows\n"
          "in the order given, q_bh (where there is one) adjusted again over all\n"

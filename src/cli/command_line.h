@@ -57,6 +57,11 @@ struct BatchOptions {
   std::vector<std::string> hwe_pops;
   std::string failed;     // --failed FILE: the failing units' names; empty: none
   std::string command_text;  // the whole command line, for the page's header
+  // PLINK filesets: --bed, --bim and --fam name one file of the fileset
+  // apart (empty: PREFIX.bed, ...); --by-phenotype groups the samples by
+  // the .fam's phenotype.
+  std::string bed, bim, fam;
+  bool by_phenotype = false;
 };
 
 // One option of batch mode. Its properties are data that later steps read:
@@ -97,6 +102,10 @@ struct InputSyntax {
   // The exact tests run unless --no-exact (a kind read for quality control,
   // where peers lead with the exact test).
   bool exact_by_default = false;
+  // The option takes a value, one input of the run (a file or a prefix of
+  // files), and may be given again; its inputs are the run's operands, and
+  // it takes no others.
+  bool option_names_input = false;
 };
 
 enum class CommandKind { kInteractive, kBatch, kMerge, kHelp, kVersion, kUsageError };

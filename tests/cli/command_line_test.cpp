@@ -150,7 +150,10 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (name == "--hwe-pops") words.push_back("controls");
     if (name == "--hwe-midp" || name == "--hwe-pops" || name == "--failed")
       words.insert(words.begin(), {"--vcf", "--hwe", "1e-6"});
-    words.push_back("a");
+    // Those of PLINK filesets beside --bfile, whose values are the inputs.
+    const bool plink = name == "--bfile" || name == "--bed" || name == "--by-phenotype";
+    if (plink && name != "--bfile") words.insert(words.begin(), {"--bfile", "p"});
+    if (!plink || name == "--bfile") words.push_back("a");
     EXPECT_EQ(parse(words).kind, CommandKind::kBatch) << name;
   }
 }
@@ -229,8 +232,8 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
   EXPECT_TRUE(parse({"--batch", "--tables=auto", "a.txt"}).options.tables_auto);
   EXPECT_EQ(parse({"--vcf", "--list-regions", "8", "a.vcf.gz"}).options.list_regions, 8u);
 
-  EXPECT_EQ(parse({"--batch", "--pops", "p.txt", "a.txt"}).error, "option '--pops' needs --vcf");
-  EXPECT_EQ(parse({"--batch", "--region", "1", "a.txt"}).error, "option '--region' needs --vcf");
+  EXPECT_EQ(parse({"--batch", "--pops", "p.txt", "a.txt"}).error, "option '--pops' needs --vcf or --bfile");
+  EXPECT_EQ(parse({"--batch", "--region", "1", "a.txt"}).error, "option '--region' needs --vcf or --bfile");
   EXPECT_EQ(parse({"--vcf", "--genepop", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--list-regions", "0", "a"}).kind, CommandKind::kUsageError);
@@ -271,7 +274,7 @@ TEST(CommandLine, TheKindsRulesAreTheirRegistryEntries) {
   EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).error,
             "option '--report' is not available with '--vcf'");
   EXPECT_EQ(parse({"--genepop", "--region", "1", "--pops", "p", "a"}).error,
-            "option '--region' needs --vcf");
+            "option '--region' needs --vcf or --bfile");
   EXPECT_EQ(parse({"--vcf=1", "a"}).error, "option '--vcf' takes no value");
   EXPECT_EQ(parse({"--genepop", "a"}).options.kind, "genepop");
   EXPECT_EQ(parse({"--vcf", "--genepop", "--help"}).kind, CommandKind::kUsageError);

@@ -1,0 +1,201 @@
+// PLINK 1 binary filesets (.bed, .bim, .fam) as a batch input: each
+// --bfile PREFIX is one input, its rows those of the VCF kind (file chrom
+// pos id ref alt population ...) with ref = A2 and alt = A1, as plink2
+// exports the fileset, and its draws keyed by the site as there, so that a
+// fileset and its VCF export give the same rows but for `file`.
+//
+// The settings are the run's: --pops (samples named by IID, or FID_IID when
+// IIDs repeat) or --by-phenotype ("control" and "case" from the .fam's
+// column 6), --region, and --bed/--bim/--fam in place of a prefix's files.
+// --list-regions prints regions that tile each fileset's variants from its
+// .bim instead of testing anything.
+//
+// X is counted as every other chromosome here, as the VCF kind counts it;
+// the sex rules reach PLINK units through the block's SexSplit (plink_reader.h)
+// where they reach VCF units.
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "batch/input_kind.h"
+#include "batch/site_units.h"
+#include "plink/bim_tiling.h"
+#include "plink/plink_reader.h"
+#include "vcf/sample_populations.h"
+#include "vcf/vcf_failure.h"
+
+namespace {
+
+// As for VCF: enough units to keep every core busy, a bounded block.
+constexpr size_t kBlockSites = 512;
+constexpr size_t kBlockUnits = 4096;
+
+struct PlinkRunSettings {
+  Diagnostics diagnostics;
+  std::vector<VcfRegion> regions;
+  bool has_pops = false;
+  std::string pops_path;
+  std::vector<PopsEntry> pops;
+  bool by_phenotype = false;
+  std::string bed, bim, fam;  // in place of PREFIX's, where given
+  bool warned_unknown_ids = false;
+};
+
+PlinkPaths fileset_paths(const PlinkRunSettings& settings, const std::string& prefix) {
+  PlinkPaths paths = plink_fileset(prefix);
+  if (!settings.bed.empty()) paths.bed = settings.bed;
+  if (!settings.bim.empty()) paths.bim = settings.bim;
+  if (!settings.fam.empty()) paths.fam = settings.fam;
+  return paths;
+}
+
+// The failure as the driver writes it after the input's name: the file at
+// fault and, for a text line, its number.
+std::string plink_failure_text(const PlinkFailure& f) {
+  return f.file.empty() ? describe_plink_failure(f) : f.file + ": " + describe_plink_failure(f);
+}
+
+// Only the read-ahead thread touches the reader between pulls.
+struct PlinkStream {
+  std::string prefix;
+  std::shared_ptr<PlinkRunSettings> settings;
+  bool opened = false;
+  PlinkReader reader;
+  PlinkBlock block;
+};
+
+FetchedUnits failed(const PlinkFailure& f) {
+  FetchedUnits out;
+  out.status = SourceStatus::kFailed;
+  out.failure = plink_failure_text(f);
+  return out;
+}
+
+FetchedUnits fetch_block(PlinkStream& s) {
+  const PlinkRunSettings& settings = *s.settings;
+  if (!s.opened) {
+    s.opened = true;
+    PlinkReadOptions options;
+    options.regions = settings.regions;
+    options.pops = settings.has_pops ? &settings.pops : nullptr;
+    options.by_phenotype = settings.by_phenotype;
+    const PlinkFailure f = open_plink(fileset_paths(settings, s.prefix), options, s.reader);
+    if (!plink_ok(f)) return failed(f);
+    warn_unknown_ids(settings.diagnostics, settings.pops_path, s.prefix, s.reader.pops.unknown,
+                     s.settings->warned_unknown_ids);
+    const uint64_t left_out = s.reader.index.left_out;
+    if (left_out > 0)
+      report_failure(settings.diagnostics, s.reader.paths.bim,
+                     std::to_string(left_out) +
+                         (left_out == 1 ? " variant has" : " variants have") +
+                         " a negative position, left out as PLINK leaves them out");
+  }
+  const size_t populations = static_cast<size_t>(std::max(population_count(s.reader), 1));
+  const PlinkFailure f = read_plink_block(
+      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
+  if (!plink_ok(f)) return failed(f);
+  FetchedUnits out;
+  if (s.block.block.sites.empty()) return out;
+  out.status = SourceStatus::kUnits;
+  append_site_units(s.prefix, s.block.block, s.reader.pops.names, out.units);
+  return out;
+}
+
+// --list-regions: n regions per fileset, from its .bim alone. The exit
+// status.
+int list_plink_regions(const std::vector<char*>& prefixes, uint32_t n,
+                       const PlinkRunSettings& settings) {
+  int status = 0;
+  std::vector<VcfRegion> regions;
+  for (const char* prefix : prefixes) {
+    const PlinkPaths paths = fileset_paths(settings, prefix);
+    const BimIndex index = index_bim_file(paths.bim.c_str());
+    if (!plink_ok(index.failure)) {
+      report_failure(settings.diagnostics, prefix, plink_failure_text(index.failure));
+      status = 1;
+      continue;
+    }
+    const std::vector<VcfRegion> tiles = tile_bim_regions(index, n);
+    regions.insert(regions.end(), tiles.begin(), tiles.end());
+  }
+  if (!print_regions(regions, settings.diagnostics)) status = 1;
+  return status;
+}
+
+PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnostics) {
+  auto settings = std::make_shared<PlinkRunSettings>();
+  settings->diagnostics = diagnostics;
+  settings->bed = options.bed;
+  settings->bim = options.bim;
+  settings->fam = options.fam;
+  if (options.list_regions > 0) {
+    return PreparedKind{.instead = [n = options.list_regions,
+                                    settings](const std::vector<char*>& prefixes) {
+      return list_plink_regions(prefixes, n, *settings);
+    }};
+  }
+  if (!parse_run_regions(options.regions, diagnostics, settings->regions))
+    return PreparedKind{.status = 2};
+  // As the VCF reader takes them: overlaps joined (no variant read twice),
+  // each chromosome's regions in order of position.
+  settings->regions = merge_regions(settings->regions);
+  if (options.by_phenotype && !options.pops.empty()) {
+    report_failure(diagnostics, "--by-phenotype",
+                   "the populations come from --pops or the phenotype, not both");
+    return PreparedKind{.status = 2};
+  }
+  settings->by_phenotype = options.by_phenotype;
+  if (!options.pops.empty()) {
+    PopsFile pops = read_pops_file(options.pops.c_str());
+    if (!vcf_ok(pops.failure)) {
+      report_failure(diagnostics, options.pops, describe_vcf_failure(pops.failure));
+      return PreparedKind{.status = 1};
+    }
+    settings->has_pops = true;
+    settings->pops_path = options.pops;
+    settings->pops = std::move(pops.entries);
+  }
+  // Every site's streams are keyed under one seed for the whole run.
+  if (!options.seed_given) {
+    options.seed = static_cast<uint32_t>(std::time(nullptr));
+    options.seed_given = true;
+  }
+  return PreparedKind{.open = [settings](const char* prefix) {
+    auto stream = std::make_shared<PlinkStream>();
+    stream->prefix = prefix;
+    stream->settings = settings;
+    return read_ahead([stream] { return fetch_block(*stream); });
+  }};
+}
+
+constexpr std::string_view kPlinkOptions[] = {"--pops", "--region", "--list-regions",
+                                              "--bed",  "--bim",    "--fam",
+                                              "--by-phenotype"};
+constexpr std::string_view kPlinkRefused[] = {"--report"};
+
+// Sequential sampling unless a count of tables is given, as for VCF.
+void settle_plink_options(BatchOptions& o) {
+  if (!o.tables_given) o.tables_auto = true;
+}
+
+}  // namespace
+
+const InputKind& plink_input() {
+  static const InputKind kind{
+      .syntax = {.name = "bfile",
+                 .option = "--bfile",
+                 .takes = kPlinkOptions,
+                 .refuses = kPlinkRefused,
+                 .settle = settle_plink_options,
+                 .option_names_input = true},
+      .id_columns = kind_columns(kSiteIdColumns),
+      .counts_missing = true,
+      .adjusts_p = true,
+      .summary = {.populations = true, .combine_p = false},
+      .page_style = PageStyle::kVcf,
+      .prepare = prepare_plink_run};
+  return kind;
+}

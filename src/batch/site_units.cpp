@@ -1,0 +1,168 @@
+#include "batch/site_units.h"
+
+#include <cstdio>
+#include <future>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "genotype/genotype_reader.h"
+#include "sites/site_key.h"
+
+namespace {
+
+// At most this many unknown --pops IDs are named in the warning.
+constexpr size_t kNamedUnknownIds = 10;
+
+// The unit's counts as a table without letters (site alleles have none).
+bool fill_counts(const SiteBlock& b, const SiteUnit& u, GenotypeUnit& g) {
+  const int32_t cells = cell_count_for(u.k);
+  if (!g.table.allocate_zeroed(static_cast<size_t>(cells))) return false;
+  clear_genotype_table(g.table.data, cells);
+  const int32_t* counts = unit_counts(b, u);
+  for (int32_t pos = 0; pos < cells; ++pos) g.table[static_cast<size_t>(pos)].count = counts[pos];
+  g.k = u.k;
+  g.two_n = 2 * u.n;
+  g.mc_max_k = kLetteredMcClasses;
+  g.stream_key = u.key;
+  return true;
+}
+
+// A unit counted by sex: the X-linked test's sample over the alleles that
+// either sex carries (the females' table keeps only theirs).
+void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit) {
+  const VariantSite& site = b.sites[u.site];
+  unit.by_sex = true;
+  unit.males = u.males;
+  unit.females = u.n;
+  unit.male_het = u.male_het;
+  unit.x_linked_key = hash_key_field(u.key, "X-linked");
+  if (!site.has_gt) return;
+  const int32_t* male = unit_male_copies(b, u);
+  const int32_t* female_allele = unit_alleles(b, u);
+  const int32_t* female_counts = unit_counts(b, u);
+  // Each allele of the females' table at its place among the sample's.
+  std::vector<int32_t> place(static_cast<size_t>(u.k));
+  XLinkedSample& x = unit.x_linked;
+  x.k = 0;
+  for (int32_t a = 0, f = 0; a < site.n_allele; ++a) {
+    const bool in_females = f < u.k && female_allele[f] == a;
+    if (!in_females && male[a] == 0) continue;
+    if (in_females) place[static_cast<size_t>(f++)] = x.k;
+    x.males.push_back(male[a]);
+    ++x.k;
+  }
+  const size_t k = static_cast<size_t>(x.k);
+  x.females.assign(k * (k + 1) / 2, 0);
+  for (size_t i = 0, cell = 0; i < static_cast<size_t>(u.k); ++i) {
+    for (size_t j = i; j < static_cast<size_t>(u.k); ++j, ++cell) {
+      const size_t pi = static_cast<size_t>(place[i]), pj = static_cast<size_t>(place[j]);
+      x.females[pi * k + pj - pi * (pi + 1) / 2] = female_counts[cell];
+    }
+  }
+}
+
+struct AheadState {
+  std::function<FetchedUnits()> fetch;
+  std::future<FetchedUnits> ahead;  // after fetch: destroyed (and waited for) first
+};
+
+}  // namespace
+
+const IdColumn<SiteItem> kSiteIdColumns[7] = {
+    {"file", IdRole::kFile, [](TsvLine& line, const SiteItem& u) { add_text_cell(line, u.path); }},
+    {"chrom", IdRole::kChrom,
+     [](TsvLine& line, const SiteItem& u) { add_text_cell(line, site_chrom(u.block, u.site)); }},
+    {"pos", IdRole::kPos, [](TsvLine& line, const SiteItem& u) { add_int_cell(line, u.site.pos); }},
+    {"id", IdRole::kSiteId,
+     [](TsvLine& line, const SiteItem& u) { add_text_cell(line, site_id(u.block, u.site)); }},
+    {"ref", IdRole::kOther,
+     [](TsvLine& line, const SiteItem& u) { add_text_cell(line, site_ref(u.block, u.site)); }},
+    {"alt", IdRole::kOther,
+     [](TsvLine& line, const SiteItem& u) { add_text_cell(line, site_alt(u.block, u.site)); }},
+    {"population", IdRole::kPopulation,
+     [](TsvLine& line, const SiteItem& u) { add_text_cell(line, u.population); }},
+};
+
+SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
+                            const std::string& population) {
+  const VariantSite& site = b.sites[u.site];
+  SourceUnit unit;
+  unit.id = id_cells(kSiteIdColumns, SiteItem{path, b, site, population});
+  // One allocation: a block makes thousands of these names, for messages only.
+  const std::string_view chrom = site_chrom(b, site);
+  const std::string pos = std::to_string(site.pos);
+  unit.name.reserve(path.size() + chrom.size() + pos.size() + population.size() + 16);
+  unit.name.append(path).append(": ").append(chrom).append(":").append(pos);
+  unit.name.append(", population ").append(population);
+  unit.k = u.k;
+  unit.n = u.n;
+  unit.missing = u.missing;
+  unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
+  if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
+  if (site.by_sex) add_x_linked_sample(b, u, unit);
+  return unit;
+}
+
+void append_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& out) {
+  out.reserve(out.size() + b.units.size());
+  for (const SiteUnit& u : b.units)
+    out.push_back(site_source_unit(path, b, u, names[static_cast<size_t>(u.population)]));
+}
+
+bool parse_run_regions(const std::vector<std::string>& texts, const Diagnostics& diagnostics,
+                       std::vector<VcfRegion>& out) {
+  for (const std::string& text : texts) {
+    const std::optional<VcfRegion> region = parse_region(text);
+    if (!region) {
+      report_failure(diagnostics, "--region '" + text + "'",
+                     "not CHR, CHR:POS, CHR:FROM-TO, CHR:FROM- or CHR:-TO with 1 <= FROM <= TO "
+                     "({NAME} for a name holding ':')");
+      return false;
+    }
+    out.push_back(*region);
+  }
+  return true;
+}
+
+void warn_unknown_ids(const Diagnostics& diagnostics, const std::string& pops_path,
+                      const std::string& path, const std::vector<std::string>& unknown,
+                      bool& warned) {
+  if (unknown.empty() || warned) return;
+  warned = true;
+  std::string names;
+  for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i) names += " " + unknown[i];
+  if (unknown.size() > kNamedUnknownIds) names += " ...";
+  report_failure(
+      diagnostics, pops_path,
+      std::to_string(unknown.size()) +
+          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
+          ", left out:" + names);
+}
+
+bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& diagnostics) {
+  std::string text;
+  for (const VcfRegion& r : regions) text += format_region(r) + "\n";
+  bool ok = std::fputs(text.c_str(), stdout) >= 0;
+  if (std::fflush(stdout) != 0) {
+    report_failure(diagnostics, "standard output", "write error");
+    ok = false;
+  }
+  return ok;
+}
+
+UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
+  auto state = std::make_shared<AheadState>();
+  state->fetch = std::move(fetch);
+  return UnitSource{[state](std::vector<SourceUnit>& units, std::string& failure) {
+    FetchedUnits got = state->ahead.valid() ? state->ahead.get() : state->fetch();
+    if (got.status == SourceStatus::kUnits)
+      // By address: the future is the state's own, and its destructor waits
+      // for the fetch, so the state outlives every fetch it started.
+      state->ahead = std::async(std::launch::async, [raw = state.get()] { return raw->fetch(); });
+    units = std::move(got.units);
+    failure = std::move(got.failure);
+    return got.status;
+  }};
+}

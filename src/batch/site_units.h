@@ -1,0 +1,61 @@
+// What every kind of variant-site input (VCF and BCF, PLINK filesets) shares
+// on its way from a SiteBlock to the driver: the identifying columns
+// (file chrom pos id ref alt population), one SourceUnit per unit of a block
+// with its draws keyed by the site (site_unit_key), the run's --region list,
+// the one warning about --pops IDs no file has, and a reader that runs one
+// block ahead on a thread of its own.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/diagnostics.h"
+#include "batch/unit_source.h"
+#include "sites/site_block.h"
+#include "vcf/vcf_region.h"
+
+struct SiteItem {
+  const std::string& path;
+  const SiteBlock& block;
+  const VariantSite& site;
+  const std::string& population;
+};
+
+extern const IdColumn<SiteItem> kSiteIdColumns[7];
+
+// A site without GT, or with fewer than two alleles among its counted
+// genotypes, is a unit without a table (an NA row).
+SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
+                            const std::string& population);
+
+// Every unit of the block, after those already in `out`; `names` are the
+// reader's population names.
+void append_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& out);
+
+// The --region texts as regions; false after saying which one is none (a
+// usage error).
+bool parse_run_regions(const std::vector<std::string>& texts, const Diagnostics& diagnostics,
+                       std::vector<VcfRegion>& out);
+
+// Warns once per run (`warned`) that IDs of the --pops file are samples of
+// no input, naming the first few.
+void warn_unknown_ids(const Diagnostics& diagnostics, const std::string& pops_path,
+                      const std::string& path, const std::vector<std::string>& unknown,
+                      bool& warned);
+
+// --list-regions: the regions on standard output, one a line; false after
+// saying that it could not be written.
+bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& diagnostics);
+
+struct FetchedUnits {
+  SourceStatus status = SourceStatus::kEnd;
+  std::vector<SourceUnit> units;
+  std::string failure;
+};
+
+// A source that calls fetch for the next block while the driver analyses
+// the one before: only that thread calls fetch between pulls, so fetch owns
+// its reader alone.
+UnitSource read_ahead(std::function<FetchedUnits()> fetch);
