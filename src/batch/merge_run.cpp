@@ -85,6 +85,8 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
   if (written.failed) return report(diagnostics, written);
   if (!with_summary) return 0;
+  const std::string note = u_global_note(summary);
+  if (!note.empty()) report_failure(diagnostics, summary_path, note);
   const std::string text = summary_text(summary);
   if (write_all(summary_file.fd, text.data(), text.size()) && summary_file.close_now() == 0)
     return 0;

@@ -106,7 +106,11 @@ void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const U
 }
 
 void add_summary_rows(PageData& page, const SummaryTable& summary) {
-  for (const SummaryRow& row : summary_rows(summary)) {
+  add_summary_rows(page, summary_rows(summary));
+}
+
+void add_summary_rows(PageData& page, const std::vector<SummaryRow>& rows) {
+  for (const SummaryRow& row : rows) {
     SummaryFigures s;
     s.file = row.file;
     switch (row.scope) {

@@ -62,6 +62,7 @@ void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const U
 // Every row of the run's summary (--summary) to the page: the bars beside
 // the heat maps.
 void add_summary_rows(PageData& page, const SummaryTable& summary);
+void add_summary_rows(PageData& page, const std::vector<SummaryRow>& rows);
 
 // "Wednesday 9 December 2026, 04:19:06 UTC", the same in every locale.
 std::string english_date(std::time_t t);

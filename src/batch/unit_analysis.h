@@ -44,10 +44,15 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 
 // The exact tests of an analysed unit, on its table with the empty classes
 // dropped, seeded with its seed, the sampler on `threads` threads (0: one per
-// core), with the run's prepared tables when given. Gives the failure that
-// fails the unit, empty on success.
+// core), with the run's prepared tables when given, keeping the law of U
+// from an enumeration when asked. Gives the failure that fails the unit,
+// empty on success.
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
-                            const ExactTables* prepared = nullptr);
+                            const ExactTables* prepared = nullptr, bool keep_u_law = false);
+
+// The counts the exact tests run on: the analysed table (its classes with
+// copies).
+ExactSample exact_sample_of(const LocusAnalysis& a);
 
 // The notes for standard error: on a unit whose permutation test would need
 // more memory than the process may use (empty when there is nothing to say),

@@ -29,6 +29,7 @@ struct UnitAnalysis {
   LeadTest lead = LeadTest::kChiSquare;
   ProgressLine progress{};
   McHooks hooks{};  // the experiment's stop and progress
+  bool keep_u_laws = false;  // for the summary's global U tests
 };
 
 // The reports (--report): one sink for the whole run, so that a FIFO gets
