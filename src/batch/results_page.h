@@ -37,6 +37,8 @@ struct PageRow {
   float f_is = kNoValue;  // NaN where it has no value
   float d = kNoValue;
   std::array<int32_t, 3> genotypes{-1, -1, -1};  // two alleles: AA AB BB
+  double p_u_deficit = kNoValue;                 // with the exact tests
+  double p_u_excess = kNoValue;
   int32_t population = 0;                        // the population's number, where it has one
   int64_t pos = 0;
   // Indices into PageNames::text.
