@@ -63,7 +63,8 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_fil
       report_failure(run.diagnostics, options.summary, "failure at opening");
       return false;
     }
-    out.summary = SummaryTable{summary_layout(run.kind, options), {}, {}};
+    out.summary = summary_table_for(run.kind, options);
+    run.analysis.keep_u_laws = keeps_u_laws(run.kind, options);
   }
   if (!options.failed.empty()) {
     out.failed.path = options.failed;
@@ -103,15 +104,20 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
     report_failure(run.diagnostics, options.failed, "failure at writing");
     return false;
   }
+  // The summary's rows once: the global U tests may draw.
+  std::vector<SummaryRow> summary_rows_made;
   if (out.summary) {
-    const std::string text = summary_text(*out.summary);
+    summary_rows_made = summary_rows(*out.summary);
+    const std::string note = u_global_note(*out.summary);
+    if (!note.empty()) report_failure(run.diagnostics, options.summary, note);
+    const std::string text = summary_text(*out.summary, summary_rows_made);
     if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
       report_failure(run.diagnostics, options.summary, "failure at writing");
       return false;
     }
   }
   if (out.page != nullptr) {
-    if (out.summary) add_summary_rows(out.page->data, *out.summary);
+    if (out.summary) add_summary_rows(out.page->data, summary_rows_made);
     WriteSection section;
     if (page_file.is_open() && !write_page_over(page_file, out.page->data)) {
       report_failure(run.diagnostics, options.html, "failure at writing");

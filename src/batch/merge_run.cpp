@@ -118,6 +118,8 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
   if (written.failed) return report(diagnostics, written);
   if (with_summary) {
+    const std::string note = u_global_note(summary);
+    if (!note.empty()) report_failure(diagnostics, summary_path, note);
     const std::string text = summary_text(summary);
     if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
       report_failure(diagnostics, summary_path, "failure at writing");

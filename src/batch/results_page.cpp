@@ -38,6 +38,10 @@ PageRow page_row(ResultsPage& page, const SourceUnit& unit, const RowFigures& fi
     row.f_is = figures.stat[Statistic::kFIs];
     if (r->locus.k == 2)
       for (size_t g = 0; g < 3; ++g) row.genotypes[g] = r->locus.table[g].count;
+    if (r->exact) {
+      row.p_u_deficit = r->exact->test[ExactTest::kUDeficit].p;
+      row.p_u_excess = r->exact->test[ExactTest::kUExcess].p;
+    }
   }
   set_page_names(page, split_cells(unit.id.text), row);
   return row;
@@ -97,6 +101,8 @@ void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const U
   u.f_is = row.f_is;
   u.d = row.d;
   for (size_t g = 0; g < 3; ++g) u.genotypes[g] = row.genotypes[g];
+  u.p_u_deficit = row.p_u_deficit;
+  u.p_u_excess = row.p_u_excess;
   std::vector<double> observed, expected;
   if (r != nullptr && u.style == PageStyle::kCountFile) {
     const LocusAnalysis& a = r->locus;
@@ -112,7 +118,11 @@ void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const U
 }
 
 void add_summary_rows(PageData& page, const SummaryTable& summary) {
-  for (const SummaryRow& row : summary_rows(summary)) {
+  add_summary_rows(page, summary_rows(summary));
+}
+
+void add_summary_rows(PageData& page, const std::vector<SummaryRow>& rows) {
+  for (const SummaryRow& row : rows) {
     SummaryFigures s;
     s.file = row.file;
     switch (row.scope) {
@@ -124,6 +134,10 @@ void add_summary_rows(PageData& page, const SummaryTable& summary) {
     s.p_fisher = row.lead.p;
     s.q_bh = row.lead.q;
     s.f_is = row.f_is;
+    if (row.u_global) {
+      s.p_u_deficit_global = row.u_global->deficit.p;
+      s.p_u_excess_global = row.u_global->excess.p;
+    }
     add_summary(page, s);
   }
 }

@@ -40,6 +40,8 @@ struct PageRow {
   double f_is = kNoValue;  // NaN where it has no value (a row's cell holds a double)
   float d = kNoValue;
   std::array<int32_t, 3> genotypes{-1, -1, -1};  // two alleles: AA AB BB
+  double p_u_deficit = kNoValue;                 // with the exact tests
+  double p_u_excess = kNoValue;
   int32_t population = 0;                        // the population's number, where it has one
   int64_t pos = 0;
   // Indices into PageNames::text.
@@ -69,6 +71,7 @@ void add_row_to_page(ResultsPage& page, const PageRow& row, double q_bh, const U
 // Every row of the run's summary (--summary) to the page: the bars beside
 // the heat maps.
 void add_summary_rows(PageData& page, const SummaryTable& summary);
+void add_summary_rows(PageData& page, const std::vector<SummaryRow>& rows);
 
 // "Wednesday 9 December 2026, 04:19:06 UTC", the same in every locale.
 std::string english_date(std::time_t t);

@@ -26,8 +26,6 @@ bool mc_not_uniform(const UnitResult& r) {
   return r.mc.has_value() && !replicates_are_uniform(r.locus.two_n);
 }
 
-namespace {
-
 ExactSample exact_sample_of(const LocusAnalysis& a) {
   ExactSample sample;
   sample.k = a.k;
@@ -36,8 +34,6 @@ ExactSample exact_sample_of(const LocusAnalysis& a) {
     sample.counts[static_cast<size_t>(pos)] = a.table[static_cast<size_t>(pos)].count;
   return sample;
 }
-
-}  // namespace
 
 std::string analyse_unit(GenotypeUnit unit, const BatchOptions& options, const McHooks& hooks,
                          UnitResult& r) {
@@ -84,8 +80,9 @@ std::string run_x_linked_test(const XLinkedSample& sample, uint64_t key,
 }
 
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
-                            const ExactTables* prepared) {
+                            const ExactTables* prepared, bool keep_u_law) {
   ExactOptions exact_options;
+  exact_options.keep_u_law = keep_u_law;
   exact_options.prepared = prepared;
   exact_options.max_tables = options.max_tables;
   exact_options.tables = options.tables;

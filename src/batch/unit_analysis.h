@@ -45,10 +45,15 @@ uint32_t permutation_seed(uint32_t seed, uint64_t stream_key);
 
 // The exact tests of an analysed unit, on its table with the empty classes
 // dropped, seeded with its seed, the sampler on `threads` threads (0: one per
-// core), with the run's prepared tables when given. Gives the failure that
-// fails the unit, empty on success.
+// core), with the run's prepared tables when given, keeping the law of U
+// from an enumeration when asked. Gives the failure that fails the unit,
+// empty on success.
 std::string add_exact_tests(UnitResult& r, const BatchOptions& options, unsigned threads,
-                            const ExactTables* prepared = nullptr);
+                            const ExactTables* prepared = nullptr, bool keep_u_law = false);
+
+// The counts the exact tests run on: the analysed table (its classes with
+// copies).
+ExactSample exact_sample_of(const LocusAnalysis& a);
 
 // The X-linked exact test of a unit counted by sex, under the run's
 // limits and seed and the unit's key, on `threads` threads. Gives the

@@ -109,7 +109,8 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     Analysed& a = block[u];
     if (options.runs == 0) analyse(u);
     if (options.exact && a.tested && a.failure.empty())
-      a.failure = add_exact_tests(a.result, options, exact_threads, &prepared);
+      a.failure =
+          add_exact_tests(a.result, options, exact_threads, &prepared, analysis.keep_u_laws);
     const SourceUnit& unit = units[u];
     XLinkedResult x;
     bool x_tested = false;
@@ -190,8 +191,7 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
     const UnitResult* r = a.tested ? &a.result : nullptr;
     if (r != nullptr && r->mc_beyond_memory)
       report_failure(run.diagnostics, unit.name, mc_memory_note(*r));
-    if (out.summary)
-      add_summary_unit(*out.summary, summary_unit_of(run.kind, file, unit, a.figures));
+    if (out.summary) add_unit_to_summary(*out.summary, run.kind, file, unit, a.figures, r);
     note_failed_unit(out.failed, run.kind, unit, a.figures.hwe);
     WriteSection section;
     if (run.kind.adjusts_p) {

@@ -31,6 +31,7 @@ struct UnitAnalysis {
   ProgressLine progress{};
   McHooks hooks{};  // the experiment's stop and progress
   HweRule hwe{};    // --hwe: each unit's verdict
+  bool keep_u_laws = false;  // for the summary's global U tests
 };
 
 // The reports (--report): one sink for the whole run, so that a FIFO gets

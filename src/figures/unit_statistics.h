@@ -65,6 +65,13 @@ inline constexpr CombinedTest kCombinedTests[] = {{ExactTest::kDeficit, "deficit
                                                   {ExactTest::kExcess, "excess"}};
 inline constexpr size_t kCombinedTestCount = std::size(kCombinedTests);
 
+// The summary's columns of the global U tests over a scope (their limits
+// add _low and _high, their q_bh is q_bh_ before the name less its "p_").
+inline constexpr const char kUSumColumn[] = "u_sum";
+inline constexpr const char kUGlobalMethodColumn[] = "u_global_method";
+inline constexpr const char kPUDeficitGlobalColumn[] = "p_u_deficit_global";
+inline constexpr const char kPUExcessGlobalColumn[] = "p_u_excess_global";
+
 // Columns of a row outside the statistics that the merge reads back.
 inline constexpr const char kKColumn[] = "k";
 inline constexpr const char kNColumn[] = "n";

@@ -38,12 +38,13 @@ std::string cell_tooltip(const HeatMapData& map, const HeatCell& c) {
   return "population " + population_label(map.populations[c.population]) + ", locus " +
          map.loci[c.locus] + ": k " + std::to_string(c.k) + ", n " + std::to_string(c.n) +
          ", p " + figure(c.p) + ", q_bh " + figure(c.q_bh) + ", f_is " + figure(c.f_is) +
-         ", d " + figure(c.d);
+         ", d " + figure(c.d) + u_tests_text(c.p_u_deficit, c.p_u_excess, "");
 }
 
 std::string summary_tooltip(const StoredSummary& s, std::string_view what) {
   return std::string(what) + ": p_fisher " + figure(s.p_fisher) + ", q_bh " + figure(s.q_bh) +
-         ", f_is " + figure(s.f_is);
+         ", f_is " + figure(s.f_is) +
+         u_tests_text(s.p_u_deficit_global, s.p_u_excess_global, "_global");
 }
 
 struct Bars {

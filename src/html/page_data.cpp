@@ -28,7 +28,7 @@ void add_genepop_unit(PageData& page, const UnitFigures& u) {
     locus = index_of(map.loci, [&](const std::string& l) { return l == u.locus; });
     if (locus == static_cast<int32_t>(map.loci.size())) map.loci.emplace_back(u.locus);
   }
-  map.cells.push_back({pop, locus, u.k, u.n, u.p, u.q_bh, u.f_is, u.d});
+  map.cells.push_back({pop, locus, u.k, u.n, u.p, u.q_bh, u.f_is, u.d, u.p_u_deficit, u.p_u_excess});
 }
 
 SiteGroup& group_of(PageData& page, std::string_view file, std::string_view population) {
@@ -71,7 +71,8 @@ void add_count_file(PageData& page, const UnitFigures& u) {
   }
   page.count_files.push_back({std::string(u.file), std::string(u.alleles), u.k, u.n, u.p, u.q_bh,
                               std::vector<double>(u.observed.begin(), u.observed.end()),
-                              std::vector<double>(u.expected.begin(), u.expected.end())});
+                              std::vector<double>(u.expected.begin(), u.expected.end()),
+                              u.p_u_deficit, u.p_u_excess});
 }
 
 }  // namespace
@@ -86,5 +87,6 @@ void add_unit(PageData& page, const UnitFigures& unit) {
 
 void add_summary(PageData& page, const SummaryFigures& s) {
   page.summaries.push_back(
-      {std::string(s.file), s.scope, std::string(s.name), s.p_fisher, s.q_bh, s.f_is});
+      {std::string(s.file), s.scope, std::string(s.name), s.p_fisher, s.q_bh, s.f_is,
+       s.p_u_deficit_global, s.p_u_excess_global});
 }

@@ -54,6 +54,9 @@ struct UnitFigures {
   std::string_view alleles;
   std::span<const double> observed;
   std::span<const double> expected;
+  // With the exact tests: the U score tests of the unit (NaN without).
+  double p_u_deficit = kNoValue;
+  double p_u_excess = kNoValue;
 };
 
 struct SummaryFigures {
@@ -63,6 +66,9 @@ struct SummaryFigures {
   double p_fisher = kNoValue;
   double q_bh = kNoValue;
   double f_is = kNoValue;
+  // The global U tests over the scope (NaN without).
+  double p_u_deficit_global = kNoValue;
+  double p_u_excess_global = kNoValue;
 };
 
 // ---- what is kept ----
@@ -73,6 +79,7 @@ struct HeatCell {
   int32_t k = 0;
   int64_t n = 0;
   double p = kNoValue, q_bh = kNoValue, f_is = kNoValue, d = kNoValue;
+  double p_u_deficit = kNoValue, p_u_excess = kNoValue;
 };
 
 struct PopulationLabel {
@@ -107,6 +114,7 @@ struct CountFileFigures {
   int64_t n = 0;
   double p = kNoValue, q_bh = kNoValue;
   std::vector<double> observed, expected;  // triangle order as in UnitFigures
+  double p_u_deficit = kNoValue, p_u_excess = kNoValue;
 };
 
 struct StoredSummary {
@@ -114,6 +122,7 @@ struct StoredSummary {
   PageScope scope = PageScope::kFile;
   std::string name;
   double p_fisher = kNoValue, q_bh = kNoValue, f_is = kNoValue;
+  double p_u_deficit_global = kNoValue, p_u_excess_global = kNoValue;
 };
 
 inline constexpr int64_t kMaxCountFilesDrawn = 50;

@@ -85,7 +85,7 @@ Figure residual_triangle_figure(const CountFileFigures& f, const std::string& id
   out += "<path class=\"ax\" d=\"" + ticks + "\"/>";
 
   fig.caption = f.file + " (k " + std::to_string(k) + ", n " + std::to_string(f.n) + ", p " + figure(f.p) +
-                ", q_bh " + figure(f.q_bh) +
+                ", q_bh " + figure(f.q_bh) + u_tests_text(f.p_u_deficit, f.p_u_excess, "") +
                 "): Pearson residual (observed - expected)/sqrt(expected) of each genotype, row and "
                 "column its two alleles; red more observed than expected, blue fewer, on the fixed "
                 "scale of every page, full colour at +-4 or beyond; hatched: nothing expected.";

@@ -27,6 +27,12 @@ std::string coord(double value) {
   return s;
 }
 
+std::string u_tests_text(double deficit, double excess, const char* suffix) {
+  if (std::isnan(deficit) && std::isnan(excess)) return "";
+  return std::string(", p_u_deficit") + suffix + " " + figure(deficit) + ", p_u_excess" + suffix +
+         " " + figure(excess);
+}
+
 std::string figure(double value) {
   if (std::isnan(value)) return "NA";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";

@@ -11,3 +11,6 @@ std::string coord(double value);
 // Four significant digits ("0.01235", "1.235e-08"); "NA" for NaN, "inf" and
 // "-inf" for infinities.
 std::string figure(double value);
+// ", p_u_deficit<suffix> D, p_u_excess<suffix> E" for a tooltip or caption
+// where the U score tests ran; empty where both are NaN.
+std::string u_tests_text(double deficit, double excess, const char* suffix);

@@ -41,6 +41,9 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
   SummaryLayout layout = kind.layout;
   c.exact_method = find_column(names, kExactMethodColumn);
   layout.tests = c.exact_method ? kCombinedTestCount : 0;
+  // Its columns, NA: a row keeps u_score, not the table whose law of U the
+  // exact global tests need.
+  layout.u_global = c.exact_method && layout.combine_p;
   const std::optional<size_t> file = need(kind.file_column);
   if (layout.populations) c.population = need(kind.population_column);
   if (layout.loci) c.locus = need(kind.locus_column);

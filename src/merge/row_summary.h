@@ -7,7 +7,9 @@
 //
 // The rows keep the exact tests' point estimates only; a sampled test's p
 // becomes its valid p again, (b + 1)/(tables + 1) with b the hits
-// p * tables, as the run computed it from the hits.
+// p * tables, as the run computed it from the hits. A row keeps its unit's
+// u_score but not its genotype table, so the global U tests (which need
+// each unit's law of U) are NA in the summary of a merge.
 #pragma once
 
 #include <array>

@@ -9,11 +9,21 @@
 // tests' directions, when they ran); q_bh (Benjamini-Hochberg) over the rows of the same scope in
 // the run; over the units with a he (n >= 2): f_is = 1 - sum Ho / sum he (the ratio of sums, Weir &
 // Cockerham's multilocus form), h_obs and he their plain means, so that f_is = 1 - h_obs / he.
+//
+// With the global U tests (exact/u_global.h) each file keeps its units'
+// genotype counts and, where enumerated, their laws of U, once per unit
+// (a scope holds their indices): 8 bytes a genotype cell, 16 a point of a
+// law, 4 per unit and scope, at most kUGlobalKeptBytes over the run. A
+// file that would pass it keeps none and its global tests are NA
+// (u_dropped), as are those of a scope with a tested unit that came
+// without its counts (a merge of rows).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "exact/u_global.h"
 #include "summary/fisher_method.h"
 
 struct SummaryLayout {
@@ -33,6 +44,19 @@ struct SummaryLayout {
   size_t tests = 0;
   // The Hardy-Weinberg filter ran: a count of the failing units per row.
   bool hwe = false;
+  // The global U tests over each scope (where combine_p: linked units have
+  // none).
+  bool u_global = false;
+};
+
+inline constexpr uint64_t kUGlobalKeptBytes = uint64_t{256} << 20;
+
+// How the global U tests are drawn where they cannot be convolved.
+struct UGlobalSettings {
+  uint64_t draws = kDefaultUGlobalDraws;
+  uint64_t max_points = kDefaultUGlobalPoints;
+  unsigned threads = 0;  // 0: one per core
+  uint64_t kept_bytes = kUGlobalKeptBytes;
 };
 
 // One unit as its row shows it. file, population and locus are the row's
@@ -51,6 +75,11 @@ struct SummaryUnit {
   double he = 0;     // Nei & Chesser's unbiased expected heterozygosity
   int64_t n = 0;     // individuals typed
   bool hwe_fail = false;  // the filter failed it
+  // For the global U tests: the counts the exact tests ran on and, when
+  // enumerated, the law of U (null: none); the seed the unit drew from.
+  const ExactSample* u_sample = nullptr;
+  const ULaw* u_law = nullptr;
+  uint64_t seed = 0;
 };
 
 struct HeterozygositySums {
@@ -64,6 +93,15 @@ struct ScopeSums {
   std::vector<FisherSums> tests;  // as the layout's tests
   HeterozygositySums het;
   int64_t hwe_failing = 0;
+  std::vector<uint32_t> u_units;  // indices into FileScopes::u_units
+  bool u_missing = false;         // a unit with a p came without its counts
+};
+
+// A unit as the global U tests need it.
+struct KeptUUnit {
+  ExactSample sample;
+  ULaw law;
+  bool has_law = false;
 };
 
 // Looked up by a view of the unit's cell, without making a string of it.
@@ -83,12 +121,21 @@ struct FileScopes {
   NamedScopes loci;
   NamedScopes populations;
   ScopeSums whole;
+  std::vector<KeptUUnit> u_units;
+  uint64_t u_bytes = 0;
+  bool u_dropped = false;  // past the budget: no global U tests for the file
 };
 
 struct SummaryTable {
   SummaryLayout layout;
   std::vector<FileScopes> files;  // in order of first appearance
   NameIndex file_index;
+  UGlobalSettings u{};
+  // The seed of the global tests' draws: the first kept unit's (the run's
+  // seed, or the clock's when none was given).
+  uint64_t u_seed = 0;
+  bool u_seeded = false;
+  uint64_t u_bytes = 0;  // kept over every file
 };
 
 void add_summary_unit(SummaryTable& table, const SummaryUnit& unit);
@@ -97,6 +144,8 @@ void add_summary_unit(SummaryTable& table, const SummaryUnit& unit);
 void drop_summary_file(SummaryTable& table, std::string_view file);
 
 enum class SummaryScope { kLocus, kPopulation, kFile };
+
+inline constexpr double kSummaryNaN = std::numeric_limits<double>::quiet_NaN();
 
 const char* summary_scope_name(SummaryScope scope);
 
@@ -120,7 +169,16 @@ struct SummaryRow {
   double h_obs;
   double he;
   int64_t hwe_failing = 0;  // units the filter failed (with SummaryLayout::hwe)
+  // The global U tests: the result where they ran; p the valid p
+  // (u_global_valid_p), q its q_bh over the scopes of a kind (NaN without).
+  std::optional<UGlobalResult> u_global{};
+  CombinedP u_deficit{kSummaryNaN, 0, kSummaryNaN, kSummaryNaN};
+  CombinedP u_excess{kSummaryNaN, 0, kSummaryNaN, kSummaryNaN};
 };
 
 // Every row: for each file its loci, its populations, then the file itself.
+// The global U tests are computed here (drawn ones on table.u.threads).
 std::vector<SummaryRow> summary_rows(const SummaryTable& table);
+
+// The name a scope's draws are keyed by: "file<TAB>scope<TAB>name".
+std::string u_scope_name(const std::string& file, SummaryScope scope, const std::string& name);

@@ -116,28 +116,67 @@ TEST(SummaryOutput, ExactDirectionsAndNaCells) {
   const SummaryLayout layout = summary_layout(count_files(), options);
   EXPECT_FALSE(layout.loci || layout.populations);
   SummaryTable table{layout, {}, {}};
-  const Analysed a = analysed(unit_of({{0, 6}, {1, 1}, {2, 5}}, 2), options);
+  Analysed a = analysed(unit_of({{0, 6}, {1, 1}, {2, 5}}, 2), options);
   ASSERT_EQ(a.failure, "");
   SourceUnit unit;
   const LeadTest lead = lead_test_for(true, false);
   const RowFigures tested = row_figures(&a.result, 0, 0, lead);
   const RowFigures untested = row_figures(nullptr, 2, 12, lead);
-  add_summary_unit(table, summary_unit_of(count_files(), "c", unit, tested));
-  add_summary_unit(table, summary_unit_of(count_files(), "u", unit, untested));
+  // With its law of U, as a run with --summary keeps it.
+  ASSERT_EQ(add_exact_tests(a.result, options, 1, nullptr, true), "");
+  ASSERT_FALSE(a.result.exact->u_law.u.empty());
+  add_unit_to_summary(table, count_files(), "c", unit, tested, &a.result);
+  add_unit_to_summary(table, count_files(), "u", unit, untested, nullptr);
   const std::string text = summary_text(table);
   const size_t first = text.find('\n');
   const size_t second = text.find('\n', first + 1);
   const std::vector<std::string> header = tsv_cells(text.substr(0, first + 1));
-  ASSERT_EQ(header.size(), 15u);
+  ASSERT_EQ(header.size(), 25u);
   EXPECT_EQ(header[11], "p_fisher_deficit");
   EXPECT_EQ(header[14], "q_bh_excess");
+  EXPECT_EQ(header[15], "u_sum");
+  EXPECT_EQ(header[17], "p_u_deficit_global");
+  EXPECT_EQ(header[20], "q_bh_u_deficit_global");
+  EXPECT_EQ(header[24], "q_bh_u_excess_global");
   const std::vector<std::string> c = tsv_cells(text.substr(first + 1, second - first));
   // One unit: Fisher's p of one p is that p (here enumerated p_deficit).
   EXPECT_NEAR(std::stod(c[11]), a.result.exact->test[ExactTest::kDeficit].p, 1e-15);
   EXPECT_NEAR(std::stod(c[13]), a.result.exact->test[ExactTest::kExcess].p, 1e-15);
+  // The global tests of one enumerated unit are its own U tests, exactly.
+  EXPECT_EQ(c[15], format_double(a.result.exact->u_score));
+  EXPECT_EQ(c[16], "enumeration");
+  EXPECT_NEAR(std::stod(c[17]), a.result.exact->test[ExactTest::kUDeficit].p, 1e-12);
+  EXPECT_NEAR(std::stod(c[21]), a.result.exact->test[ExactTest::kUExcess].p, 1e-12);
+  EXPECT_EQ(c[18], c[17]);
+  EXPECT_EQ(c[23], c[21]);
   const std::vector<std::string> u = tsv_cells(text.substr(second + 1));
-  EXPECT_EQ(u, (std::vector<std::string>{"u", "file", "", "0", "NA", "NA", "NA", "NA", "NA", "NA",
-                                         "NA", "NA", "NA", "NA", "NA"}));
+  EXPECT_EQ(u, (std::vector<std::string>{"u", "file", "", "0", "NA", "NA", "NA", "NA", "NA",
+                                         "NA", "NA", "NA", "NA", "NA", "NA", "NA", "NA", "NA",
+                                         "NA", "NA", "NA", "NA", "NA", "NA", "NA"}));
+}
+
+TEST(SummaryOutput, UnitsWithoutTheirCountsGiveNaGlobalTestsAndANote) {
+  BatchOptions options;
+  options.exact = true;
+  SummaryTable table = summary_table_for(count_files(), options);
+  const Analysed a = analysed(unit_of({{0, 6}, {1, 1}, {2, 5}}, 2), options);
+  ASSERT_EQ(a.failure, "");
+  SourceUnit unit;
+  const RowFigures tested = row_figures(&a.result, 0, 0, lead_test_for(true, false));
+  // As a merge adds a row: the figures, no counts.
+  add_summary_unit(table, summary_unit_of(count_files(), "c", unit, tested));
+  const std::vector<SummaryRow> rows = summary_rows(table);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_FALSE(rows[0].u_global.has_value());
+  EXPECT_NE(u_global_note(table).find("genotype tables"), std::string::npos);
+  // A budget too small for one unit: the file keeps none, and says why.
+  SummaryTable small = summary_table_for(count_files(), options);
+  small.u.kept_bytes = 16;
+  add_unit_to_summary(small, count_files(), "c", unit, tested, &a.result);
+  EXPECT_TRUE(small.files[0].u_dropped);
+  EXPECT_EQ(small.u_bytes, 0u);
+  EXPECT_FALSE(summary_rows(small)[0].u_global.has_value());
+  EXPECT_NE(u_global_note(small).find("for c"), std::string::npos);
 }
 
 }  // namespace

@@ -98,7 +98,8 @@ class PageRun(unittest.TestCase):
         self.assertEqual(len(rows), len(units))
         titles = [c.find(SVG + "title").text for c in cells]
         pattern = re.compile(r"population (\d+)(?: .*)?, locus (\S+): k (\d+), n (\d+), "
-                             r"p (\S+), q_bh (\S+), f_is (\S+), d (\S+)$")
+                             r"p (\S+), q_bh (\S+), f_is (\S+), d (\S+)"
+                             r", p_u_deficit (\S+), p_u_excess (\S+)$")
         for title, row, (number, locus, n, f_is) in zip(titles, rows, units):
             with self.subTest(title=title):
                 m = pattern.match(title)
@@ -108,6 +109,8 @@ class PageRun(unittest.TestCase):
                 self.assertEqual((m[3], m[4]), (row["k"], row["n"]))
                 self.assertEqual(int(m[4]), n)
                 self.assertTrue(close(m[5], float(row["p_prob"])), (m[5], row["p_prob"]))
+                self.assertTrue(close(m[9], float(row["p_u_deficit"])), (m[9], row["p_u_deficit"]))
+                self.assertTrue(close(m[10], float(row["p_u_excess"])), (m[10], row["p_u_excess"]))
                 self.assertTrue(close(m[6], float(row["q_bh"])), (m[6], row["q_bh"]))
                 self.assertTrue(close(m[7], f_is), (m[7], f_is))
                 self.assertTrue(close(m[8], float(row["d"])), (m[8], row["d"]))
