@@ -14,9 +14,9 @@
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/write_guard.h"
-#include "fileio/fd_io.h"
+#include "batch/output_clash.h"
+#include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
-#include "fileio/unique_fd.h"
 #include "merge/row_merge.h"
 #include "merge/row_summary.h"
 #include "tsv/tsv_line.h"
@@ -55,6 +55,9 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   }
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
   const std::vector<std::string> paths(tables.begin(), tables.end());
+  std::vector<OptionFile> outputs;
+  if (!summary_path.empty()) outputs.push_back(OptionFile{"--summary", summary_path});
+  if (!outputs_clear_of_inputs(diagnostics, outputs, {}, paths)) return 1;
   // The summary is fed as the scan reads the rows, so that a table it
   // cannot read fails the merge before anything is written.
   const bool with_summary = !summary_path.empty();
@@ -73,10 +76,9 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   }
   const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
   if (scan.failure.failed) return report(diagnostics, scan.failure);
-  UniqueFd summary_file(-1);
+  ReplacingFile summary_file;
   if (with_summary) {
-    summary_file.fd = ::open(summary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (!summary_file.is_open()) {
+    if (!open_replacing(summary_file, summary_path)) {
       report_failure(diagnostics, summary_path, "failure at opening");
       return 1;
     }
@@ -85,9 +87,7 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
   if (written.failed) return report(diagnostics, written);
   if (!with_summary) return 0;
-  const std::string text = summary_text(summary);
-  if (write_all(summary_file.fd, text.data(), text.size()) && summary_file.close_now() == 0)
-    return 0;
+  if (commit_replacing(summary_file, summary_text(summary))) return 0;
   report_failure(diagnostics, summary_path, "failure at writing");
   return 1;
 }

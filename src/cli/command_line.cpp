@@ -81,7 +81,8 @@ const BatchOption kOptions[] = {
      [](BatchOptions& o, std::string_view v) {
        o.pops.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--region", true, "CHR or CHR:FROM-TO",
      [](BatchOptions& o, std::string_view v) {
        o.regions.emplace_back(v);
@@ -177,6 +178,17 @@ size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name)
   return i;
 }
 
+// The file an option names, replacing what the same option named before.
+void note_file(std::vector<OptionFile>& files, const char* option, std::string_view path) {
+  for (OptionFile& file : files) {
+    if (file.option == option) {
+      file.path.assign(path);
+      return;
+    }
+  }
+  files.push_back(OptionFile{option, std::string(path)});
+}
+
 }  // namespace
 
 std::span<const BatchOption> batch_option_table() { return kOptions; }
@@ -249,6 +261,8 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     if (!option->apply(c.options, value))
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
+    if (option->names_output) note_file(c.options.output_files, option->name, value);
+    if (option->names_input) note_file(c.options.input_files, option->name, value);
     batch_option = true;
     if (!option->with_merge) beyond_merge = true;
     if (!listed(given, option->name)) given.emplace_back(option->name);

@@ -21,6 +21,12 @@
 
 #include "exact/exact_limits.h"
 
+// A file named by an option: "--summary", "out.tsv".
+struct OptionFile {
+  std::string option;
+  std::string path;
+};
+
 struct BatchOptions {
   std::string kind;            // InputSyntax::name of the kind; empty: the kind without option
   uint32_t runs = 0;           // 0: no experiment
@@ -41,6 +47,12 @@ struct BatchOptions {
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
   std::string command_text;  // the whole command line, for the page's header
+  // The values of the options that name files, as given (the last of a
+  // repeated option): what the run writes, and what it reads besides its
+  // operands, so that an output over an input is refused whatever option
+  // names it.
+  std::vector<OptionFile> output_files;
+  std::vector<OptionFile> input_files;
 };
 
 // One option of batch mode. Its properties are data that later steps read:
@@ -54,6 +66,7 @@ struct BatchOption {
   bool (*apply)(BatchOptions& options, std::string_view value);
   bool names_output = false;  // the value is a file the run writes
   bool with_merge = false;    // --merge takes it too
+  bool names_input = false;   // the value is a file the run reads
 };
 
 std::span<const BatchOption> batch_option_table();
