@@ -69,6 +69,7 @@ struct VcfRunSettings {
   std::vector<PopsEntry> pops;
   int decode_threads = 0;  // extra BGZF decompression threads
   bool warned_unknown_ids = false;
+  bool warned_left_out = false;
 };
 
 // The unit's counts as a table without letters (VCF alleles have none).
@@ -104,18 +105,56 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit&
   return unit;
 }
 
+// The first few IDs, escaped, joined; "..." when there are more than shown.
+std::string id_examples(const std::vector<std::string>& ids, size_t total, const char* between) {
+  std::string out;
+  const size_t shown = std::min(ids.size(), kNamedUnknownIds);
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0 || *between == ' ') out += between;
+    out += escape_text(ids[i]);
+  }
+  if (total > shown) out += std::string(*between == ' ' ? " " : ", ") + "...";
+  return out;
+}
+
 void warn_unknown_ids(VcfRunSettings& settings, const std::string& path,
                       const std::vector<std::string>& unknown) {
   if (unknown.empty() || settings.warned_unknown_ids) return;
   settings.warned_unknown_ids = true;
-  std::string names;
-  for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i) names += " " + unknown[i];
-  if (unknown.size() > kNamedUnknownIds) names += " ...";
   report_failure(
       settings.diagnostics, settings.pops_path,
       std::to_string(unknown.size()) +
-          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
-          ", left out:" + names);
+          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") +
+          escape_text(path) + ", left out:" + id_examples(unknown, unknown.size(), " "));
+}
+
+// A --pops file that names none of a file's samples (often FID_IID against
+// IID) would give rows of n = 0 only: the file fails, with a few IDs of each
+// side. Most of the samples left out is said once per run. False when the
+// file fails, with the reason.
+bool check_pops_match(VcfRunSettings& settings, const std::string& path,
+                      const SamplePopulations& populations, std::string& failure) {
+  const size_t samples = populations.of_sample.size();
+  if (!settings.has_pops || samples == 0) return true;
+  if (populations.left_out_count == samples) {
+    std::vector<std::string> named;
+    for (size_t i = 0; i < settings.pops.size() && i < kLeftOutExamples; ++i)
+      named.push_back(settings.pops[i].sample);
+    failure = "no sample is in the --pops file " + escape_text(settings.pops_path) +
+              " (samples here: " + id_examples(populations.left_out, samples, ", ") +
+              "; IDs there: " + id_examples(named, settings.pops.size(), ", ") + ")";
+    return false;
+  }
+  if (2 * populations.left_out_count > samples && !settings.warned_left_out) {
+    settings.warned_left_out = true;
+    report_failure(settings.diagnostics, path,
+                   std::to_string(populations.left_out_count) + " of " +
+                       std::to_string(samples) + " samples are not in the --pops file " +
+                       escape_text(settings.pops_path) +
+                       " and are left out: " + id_examples(populations.left_out,
+                                                           populations.left_out_count, ", "));
+  }
+  return true;
 }
 
 // What the reader noted on opening the file, said as warnings.
@@ -167,6 +206,10 @@ Fetched fetch_block(VcfStream& s) {
       return out;
     }
     warn_unknown_ids(*s.settings, s.path, reader_populations(s.reader).unknown);
+    if (!check_pops_match(*s.settings, s.path, reader_populations(s.reader), out.failure)) {
+      out.status = SourceStatus::kFailed;
+      return out;
+    }
     warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
   }
   const size_t populations = std::max<size_t>(reader_populations(s.reader).names.size(), 1);
