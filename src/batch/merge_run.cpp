@@ -1,6 +1,7 @@
 #include "batch/merge_run.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <csignal>
@@ -17,6 +18,7 @@
 #include "batch/output_clash.h"
 #include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
+#include "fileio/text_escape.h"
 #include "merge/row_merge.h"
 #include "merge/row_summary.h"
 #include "tsv/tsv_line.h"
@@ -44,6 +46,34 @@ SummaryKind summary_kind_of(std::string_view header) {
                      column(IdRole::kLocus)};
 }
 
+// The merge reads every table twice and each must count once: a table
+// that is not a regular file (a FIFO would block, then be read once), or
+// one given twice under any name, fails before anything is opened. False
+// after telling why.
+bool tables_readable_once_each(const Diagnostics& diagnostics,
+                               const std::vector<std::string>& paths) {
+  std::vector<std::optional<FileIdentity>> seen;
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      report_failure(diagnostics, path,
+                     "not a regular file (the merge reads each table twice)");
+      return false;
+    }
+    seen.push_back(identify_file(path, false));
+    for (size_t i = 0; i + 1 < seen.size(); ++i) {
+      if (seen.back() && !seen.back()->missing_name.empty()) break;
+      if (seen[i] && seen[i] == seen.back()) {
+        report_failure(diagnostics, path,
+                       "the same file as '" + escape_text(paths[i]) +
+                           "': each part may be merged once");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
@@ -58,6 +88,7 @@ int run_merge(const std::vector<char*>& tables, const std::string& summary_path,
   std::vector<OptionFile> outputs;
   if (!summary_path.empty()) outputs.push_back(OptionFile{"--summary", summary_path});
   if (!outputs_clear_of_inputs(diagnostics, outputs, {}, paths)) return 1;
+  if (!tables_readable_once_each(diagnostics, paths)) return 1;
   // The summary is fed as the scan reads the rows, so that a table it
   // cannot read fails the merge before anything is written.
   const bool with_summary = !summary_path.empty();

@@ -85,3 +85,24 @@ class OutputsOverInputs(BatchCase):
                         b"\t" in self.read("s.tsv").split(b"\n")[0])
         self.assertIn(b"<html", self.read("p.html"))
         self.assertEqual(sorted(n for n in os.listdir(self.dir) if n.startswith(".")), [])
+
+
+class MergeRefusals(BatchCase):
+    def test_a_table_given_twice_under_any_name_or_a_fifo_is_refused(self):
+        part = self.run_batch(["--batch", "sample.txt"])
+        self.write("p0.tsv", part.stdout.decode())
+        self.write("p1.tsv", self.run_batch(["--batch", "hw.txt"]).stdout.decode())
+        os.link(os.path.join(self.dir, "p1.tsv"), os.path.join(self.dir, "hard.tsv"))
+        os.symlink("p0.tsv", os.path.join(self.dir, "soft.tsv"))
+        for tables, words in ((["p0.tsv", "p1.tsv", "p1.tsv"], "p1.tsv: the same file as 'p1.tsv'"),
+                              (["p0.tsv", "p1.tsv", "hard.tsv"], "hard.tsv: the same file as 'p1.tsv'"),
+                              (["soft.tsv", "p1.tsv", "./p0.tsv"], "./p0.tsv: the same file as 'soft.tsv'")):
+            r = self.run_batch(["--merge"] + tables)
+            self.assertEqual((r.returncode, r.stdout), (1, b""), tables)
+            self.assertIn(words, r.stderr.decode(), tables)
+        ok = self.run_batch(["--merge", "p0.tsv", "p1.tsv"])
+        self.assertEqual(ok.returncode, 0, ok.stderr)
+        os.mkfifo(os.path.join(self.dir, "fifo"))
+        r = self.run_batch(["--merge", "p0.tsv", "fifo"])  # would block in open
+        self.assertEqual((r.returncode, r.stdout), (1, b""))
+        self.assertIn("fifo: not a regular file", r.stderr.decode())
