@@ -2,6 +2,7 @@
 // version, or the interactive program with the arguments that remain once
 // the options are taken out.
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "app/driver.h"
@@ -13,6 +14,13 @@
 
 int main(int argc, char** argv) {
   const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);
+  // Not in --help: the workflow asks which options it must refuse, from
+  // the option table itself.
+  if (argc == 2 && std::string_view(argv[1]) == "--options-naming-outputs") {
+    for (const BatchOption& option : batch_option_table())
+      if (option.names_output) std::printf("%s\n", option.name);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   const std::vector<InputSyntax> kinds = input_syntax();
   CommandLine line = parse_command_line(argc, argv, kinds);
   switch (line.kind) {

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "batch/input_kind.h"
+#include "batch/output_clash.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
-#include "fileio/fd_io.h"
-#include "fileio/unique_fd.h"
+#include "fileio/file_identity.h"
+#include "html/page_writer.h"
 #include "report/report_sink.h"
 
 namespace {
@@ -35,16 +36,16 @@ void set_up_progress(UnitAnalysis& analysis, size_t files) {
 
 // The outputs besides the rows, opened before anything is written so that
 // one that cannot be written is known at once, not after hours of
-// analysis: the page's file (what it holds stays until the new page is
-// written over it, so a run that fails keeps the old one), the summary's
-// (emptied now) and the report sink. False after telling why; a report
-// sink that cannot be had only fails the run at its end.
-bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_file,
-                  std::optional<ResultsPage>& page, UniqueFd& summary_file) {
+// analysis: the page and the summary as temporary files beside their
+// targets (what the targets hold stays until the new file is complete, so a
+// run that fails keeps the old ones), and the report sink. False after
+// telling why; a report sink that cannot be had only fails the run at its
+// end.
+bool open_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& page_file,
+                  std::optional<ResultsPage>& page, ReplacingFile& summary_file) {
   RunOutputs& out = run.outputs;
   if (!options.html.empty()) {
-    page_file.fd = ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (!page_file.is_open()) {
+    if (!open_replacing(page_file, options.html)) {
       report_failure(run.diagnostics, options.html, "failure at opening");
       return false;
     }
@@ -57,9 +58,7 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_fil
     out.page = &*page;
   }
   if (!options.summary.empty()) {
-    summary_file.fd =
-        ::open(options.summary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (!summary_file.is_open()) {
+    if (!open_replacing(summary_file, options.summary)) {
       report_failure(run.diagnostics, options.summary, "failure at opening");
       return false;
     }
@@ -90,8 +89,8 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_fil
 
 // What comes after the rows: the report sink closed, the summary, the page
 // (with the summary's rows). False after telling what failed.
-bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_file,
-                    UniqueFd& summary_file) {
+bool finish_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& page_file,
+                    ReplacingFile& summary_file) {
   RunOutputs& out = run.outputs;
   if (out.report.open) {
     const SinkResult closed = close_report_sink(out.report.sink);
@@ -110,8 +109,7 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
     summary_rows_made = summary_rows(*out.summary);
     const std::string note = u_global_note(*out.summary);
     if (!note.empty()) report_failure(run.diagnostics, options.summary, note);
-    const std::string text = summary_text(*out.summary, summary_rows_made);
-    if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
+    if (!commit_replacing(summary_file, summary_text(*out.summary, summary_rows_made))) {
       report_failure(run.diagnostics, options.summary, "failure at writing");
       return false;
     }
@@ -119,7 +117,7 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
   if (out.page != nullptr) {
     if (out.summary) add_summary_rows(out.page->data, summary_rows_made);
     WriteSection section;
-    if (page_file.is_open() && !write_page_over(page_file, out.page->data)) {
+    if (!options.html.empty() && !commit_replacing(page_file, render_page(out.page->data))) {
       report_failure(run.diagnostics, options.html, "failure at writing");
       return false;
     }
@@ -135,6 +133,9 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, UniqueFd& page_f
 int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
   const Diagnostics diagnostics{program, nullptr};
   BatchOptions options = given;
+  if (!outputs_clear_of_inputs(diagnostics, options.output_files, options.input_files,
+                               std::vector<std::string>(files.begin(), files.end())))
+    return 1;
   const InputKind& kind = find_input_kind(options.kind);
   PreparedKind prepared = kind.prepare(options, diagnostics);
   if (prepared.instead) return prepared.instead(files);
@@ -151,8 +152,10 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
 
   // Without the temporary file for the rows nothing is written or touched.
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
-  UniqueFd page_file(-1);
-  UniqueFd summary_file(-1);
+  ReplacingFile page_file;
+  ReplacingFile summary_file;
+  const RemovedOnExit page_removed(page_file.temp);
+  const RemovedOnExit summary_removed(summary_file.temp);
   std::optional<ResultsPage> page;
   if (!open_outputs(run, options, page_file, page, summary_file)) return 1;
   {

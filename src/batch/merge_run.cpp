@@ -1,6 +1,7 @@
 #include "batch/merge_run.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <csignal>
@@ -17,9 +18,10 @@
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/write_guard.h"
-#include "fileio/fd_io.h"
+#include "batch/output_clash.h"
+#include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
-#include "fileio/unique_fd.h"
+#include "fileio/text_escape.h"
 #include "merge/row_merge.h"
 #include "merge/row_summary.h"
 #include "tsv/tsv_line.h"
@@ -57,6 +59,34 @@ void draw_merged_page(ResultsPage& page, const RowScan& scan, const BatchOptions
   page.waiting = {};
 }
 
+// The merge reads every table twice and each must count once: a table
+// that is not a regular file (a FIFO would block, then be read once), or
+// one given twice under any name, fails before anything is opened. False
+// after telling why.
+bool tables_readable_once_each(const Diagnostics& diagnostics,
+                               const std::vector<std::string>& paths) {
+  std::vector<std::optional<FileIdentity>> seen;
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      report_failure(diagnostics, path,
+                     "not a regular file (the merge reads each table twice)");
+      return false;
+    }
+    seen.push_back(identify_file(path, false));
+    for (size_t i = 0; i + 1 < seen.size(); ++i) {
+      if (seen.back() && !seen.back()->missing_name.empty()) break;
+      if (seen[i] && seen[i] == seen.back()) {
+        report_failure(diagnostics, path,
+                       "the same file as '" + escape_text(paths[i]) +
+                           "': each part may be merged once");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const BatchOptions& options, const char* program) {
@@ -68,6 +98,11 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   }
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
   const std::vector<std::string> paths(tables.begin(), tables.end());
+  std::vector<OptionFile> outputs;
+  if (!summary_path.empty()) outputs.push_back(OptionFile{"--summary", summary_path});
+  if (!options.html.empty()) outputs.push_back(OptionFile{"--html", options.html});
+  if (!outputs_clear_of_inputs(diagnostics, outputs, {}, paths)) return 1;
+  if (!tables_readable_once_each(diagnostics, paths)) return 1;
   // The summary is fed as the scan reads the rows, so that a table it
   // cannot read fails the merge before anything is written.
   const bool with_summary = !summary_path.empty();
@@ -97,19 +132,15 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   };
   const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
   if (scan.failure.failed) return report(diagnostics, scan.failure);
-  UniqueFd page_file(-1);
-  if (!options.html.empty()) {
-    page_file.fd = ::open(options.html.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (!page_file.is_open()) {
-      report_failure(diagnostics, options.html, "failure at opening");
-      return 1;
-    }
+  ReplacingFile page_file;
+  if (!options.html.empty() && !open_replacing(page_file, options.html)) {
+    report_failure(diagnostics, options.html, "failure at opening");
+    return 1;
   }
   if (!options.figures.empty() && !prepare_figure_folder(diagnostics, options.figures)) return 1;
-  UniqueFd summary_file(-1);
+  ReplacingFile summary_file;
   if (with_summary) {
-    summary_file.fd = ::open(summary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (!summary_file.is_open()) {
+    if (!open_replacing(summary_file, summary_path)) {
       report_failure(diagnostics, summary_path, "failure at opening");
       return 1;
     }
@@ -120,8 +151,7 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   if (with_summary) {
     const std::string note = u_global_note(summary);
     if (!note.empty()) report_failure(diagnostics, summary_path, note);
-    const std::string text = summary_text(summary);
-    if (!write_all(summary_file.fd, text.data(), text.size()) || summary_file.close_now() != 0) {
+    if (!commit_replacing(summary_file, summary_text(summary))) {
       report_failure(diagnostics, summary_path, "failure at writing");
       return 1;
     }
@@ -129,7 +159,7 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   if (!with_page) return 0;
   draw_merged_page(*page, scan, options);
   if (with_summary) add_summary_rows(page->data, summary);
-  if (page_file.is_open() && !write_page_over(page_file, page->data)) {
+  if (!options.html.empty() && !commit_replacing(page_file, render_page(page->data))) {
     report_failure(diagnostics, options.html, "failure at writing");
     return 1;
   }

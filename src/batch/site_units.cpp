@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "sites/site_key.h"
 
@@ -132,12 +133,14 @@ void warn_unknown_ids(const Diagnostics& diagnostics, const std::string& pops_pa
   if (unknown.empty() || warned) return;
   warned = true;
   std::string names;
-  for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i) names += " " + unknown[i];
+  for (size_t i = 0; i < unknown.size() && i < kNamedUnknownIds; ++i)
+    names.append(" ").append(escape_text(unknown[i]));
   if (unknown.size() > kNamedUnknownIds) names += " ...";
   report_failure(
       diagnostics, pops_path,
       std::to_string(unknown.size()) +
-          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") + path +
+          (unknown.size() == 1 ? " ID is not a sample of " : " IDs are not samples of ") +
+          escape_text(path) +
           ", left out:" + names);
 }
 

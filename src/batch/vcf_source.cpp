@@ -37,6 +37,9 @@ namespace {
 constexpr size_t kBlockSites = 512;
 constexpr size_t kBlockUnits = 4096;
 
+// At most this many IDs are named in a message.
+constexpr size_t kNamedUnknownIds = 10;
+
 struct VcfRunSettings {
   Diagnostics diagnostics;
   std::vector<VcfRegion> regions;
@@ -50,6 +53,7 @@ struct VcfRunSettings {
   std::vector<SexEntry> sexes;
   ParBuild par = kDefaultParBuild;
   bool warned_absent_sex_ids = false;
+  bool warned_left_out = false;
 };
 
 void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
@@ -82,6 +86,47 @@ void note_sex_linked_sites(const VcfRunSettings& settings, const std::string& pa
                    count_of(static_cast<uint64_t>(notes.sexes.unknown), "sample", "samples") +
                        " of unknown sex (or not in " + settings.sex_path +
                        ") left out of the X sites");
+}
+
+// The first few IDs, escaped, joined; "..." when there are more than shown.
+std::string id_examples(const std::vector<std::string>& ids, size_t total, const char* between) {
+  std::string out;
+  const size_t shown = std::min(ids.size(), kNamedUnknownIds);
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0 || *between == ' ') out += between;
+    out += escape_text(ids[i]);
+  }
+  if (total > shown) out += std::string(*between == ' ' ? " " : ", ") + "...";
+  return out;
+}
+
+// A --pops file that names none of a file's samples (often FID_IID against
+// IID) would give rows of n = 0 only: the file fails, with a few IDs of each
+// side. Most of the samples left out is said once per run. False when the
+// file fails, with the reason.
+bool check_pops_match(VcfRunSettings& settings, const std::string& path,
+                      const SamplePopulations& populations, std::string& failure) {
+  const size_t samples = populations.of_sample.size();
+  if (!settings.has_pops || samples == 0) return true;
+  if (populations.left_out_count == samples) {
+    std::vector<std::string> named;
+    for (size_t i = 0; i < settings.pops.size() && i < kLeftOutExamples; ++i)
+      named.push_back(settings.pops[i].sample);
+    failure = "no sample is in the --pops file " + escape_text(settings.pops_path) +
+              " (samples here: " + id_examples(populations.left_out, samples, ", ") +
+              "; IDs there: " + id_examples(named, settings.pops.size(), ", ") + ")";
+    return false;
+  }
+  if (2 * populations.left_out_count > samples && !settings.warned_left_out) {
+    settings.warned_left_out = true;
+    report_failure(settings.diagnostics, path,
+                   std::to_string(populations.left_out_count) + " of " +
+                       std::to_string(samples) + " samples are not in the --pops file " +
+                       escape_text(settings.pops_path) +
+                       " and are left out: " + id_examples(populations.left_out,
+                                                           populations.left_out_count, ", "));
+  }
+  return true;
 }
 
 // What the reader noted on opening the file, said as warnings.
@@ -126,6 +171,10 @@ FetchedUnits fetch_block(VcfStream& s) {
     }
     warn_unknown_ids(s.settings->diagnostics, s.settings->pops_path, s.path,
                      reader_populations(s.reader).unknown, s.settings->warned_unknown_ids);
+    if (!check_pops_match(*s.settings, s.path, reader_populations(s.reader), out.failure)) {
+      out.status = SourceStatus::kFailed;
+      return out;
+    }
     warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
     if (s.settings->has_sex)
       warn_absent_sex_ids(*s.settings, s.path, reader_sex_notes(s.reader).sexes.absent);

@@ -14,9 +14,25 @@ namespace {
 volatile std::sig_atomic_t g_writing = 0;
 volatile std::sig_atomic_t g_interrupted = 0;
 
+// A run has a summary, a page and little more in temporary files.
+constexpr int kRemovedSlots = 8;
+const std::string* volatile g_removed[kRemovedSlots] = {};
+
+// unlink is safe in a signal handler.
+void remove_temporaries() {
+  for (const std::string* path : g_removed) {
+    if (path != nullptr && !path->empty()) ::unlink(path->c_str());
+  }
+}
+
+[[noreturn]] void end_now(int status) {
+  remove_temporaries();
+  _exit(status);
+}
+
 void on_interrupt(int) {
   progress_erase_on_signal();
-  if (g_writing == 0) _exit(kInterruptedStatus);
+  if (g_writing == 0) end_now(kInterruptedStatus);
   g_interrupted = 1;
 }
 
@@ -30,13 +46,27 @@ void install_interrupt_handler() {
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a write result
 }
 
+RemovedOnExit::RemovedOnExit(const std::string& path) {
+  for (int i = 0; i < kRemovedSlots; ++i) {
+    if (g_removed[i] == nullptr) {
+      g_removed[i] = &path;
+      slot = i;
+      return;
+    }
+  }
+}
+
+RemovedOnExit::~RemovedOnExit() {
+  if (slot >= 0) g_removed[slot] = nullptr;
+}
+
 WriteSection::WriteSection() { g_writing = 1; }
 
 WriteSection::~WriteSection() {
   g_writing = 0;
   if (g_interrupted != 0) {
     std::fflush(stdout);
-    _exit(kInterruptedStatus);
+    end_now(kInterruptedStatus);
   }
 }
 
@@ -45,9 +75,9 @@ bool write_stdout(const std::string& text) {
     case StreamWrite::kDone:
       return true;
     case StreamWrite::kReaderGone:
-      _exit(kReaderGoneStatus);
+      end_now(kReaderGoneStatus);
     case StreamWrite::kInterrupted:
-      _exit(kInterruptedStatus);
+      end_now(kInterruptedStatus);
     case StreamWrite::kFailed:
       break;
   }

@@ -16,6 +16,18 @@ struct WriteSection {
   WriteSection& operator=(const WriteSection&) = delete;
 };
 
+// A temporary file that must not outlive the process when it ends at once
+// (interrupt, reader gone): removed then, as long as the guard lives. The
+// string is read at that moment, so it may change (be emptied once the file
+// is renamed into place).
+struct RemovedOnExit {
+  explicit RemovedOnExit(const std::string& path);
+  ~RemovedOnExit();
+  RemovedOnExit(const RemovedOnExit&) = delete;
+  RemovedOnExit& operator=(const RemovedOnExit&) = delete;
+  int slot = -1;
+};
+
 // Writes every byte; false on a write error. A reader gone ends the process
 // quietly with kReaderGoneStatus, an interrupt during the write with 130.
 bool write_stdout(const std::string& text);

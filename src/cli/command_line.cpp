@@ -97,12 +97,14 @@ const BatchOption kOptions[] = {
      [](BatchOptions& o, std::string_view v) {
        o.pops.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--sex", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.sex.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--par", true, "b37, b38 or none",
      [](BatchOptions& o, std::string_view v) { return parse_par_build(v, o.par); }},
     {"--region", true, "CHR or CHR:FROM-TO",
@@ -160,17 +162,20 @@ const BatchOption kOptions[] = {
      [](BatchOptions& o, std::string_view v) {
        o.bed.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--bim", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.bim.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--fam", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.fam.assign(v);
        return !v.empty();
-     }},
+     },
+     false, false, true},
     {"--by-phenotype", false, "",
      [](BatchOptions& o, std::string_view) { return o.by_phenotype = true; }},
 };
@@ -264,6 +269,17 @@ std::string check_hwe_options(const BatchOptions& o, const std::vector<std::stri
     if (listed(given, name)) return "option '" + std::string(name) + "' needs --hwe";
   }
   return "";
+}
+
+// The file an option names, replacing what the same option named before.
+void note_file(std::vector<OptionFile>& files, const char* option, std::string_view path) {
+  for (OptionFile& file : files) {
+    if (file.option == option) {
+      file.path.assign(path);
+      return;
+    }
+  }
+  files.push_back(OptionFile{option, std::string(path)});
 }
 
 }  // namespace
@@ -381,6 +397,8 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     if (!option->apply(c.options, value))
       return usage_error("option '" + std::string(name) + "' needs " + option->range + ", not '" +
                          std::string(value) + "'");
+    if (option->names_output) note_file(c.options.output_files, option->name, value);
+    if (option->names_input) note_file(c.options.input_files, option->name, value);
     batch_option = true;
     if (!option->with_merge) beyond_merge = true;
     if (!listed(given, option->name)) given.emplace_back(option->name);
@@ -509,7 +527,9 @@ std::string usage_text(const char* program) {
          "  --vcf          read every FILE as VCF (plain, gzip or bgzip) or BCF;\n"
          "                 '-' is standard input (xz, bzip2 and zstd are refused)\n"
          "  --pops FILE    sample ID and population name per line; samples not\n"
-         "                 in FILE are left out (default: one population 'all')\n"
+         "                 in FILE are left out (default: one population 'all');\n"
+         "                 a file none of whose samples FILE names fails; an\n"
+         "                 empty FILE or a population named NA is refused\n"
          "  --region R     only the sites with POS in R, through the file's index\n"
          "                 (not on a pipe): CHR, CHR:POS, CHR:FROM-TO, CHR:FROM-,\n"
          "                 CHR:-TO, commas in numbers, {NAME:WITH:COLONS}:FROM-TO;\n"
@@ -517,7 +537,7 @@ std::string usage_text(const char* program) {
          "  --list-regions N  print regions that tile each FILE's sites, one per\n"
          "                 line, and test nothing: at least one per contig, no\n"
          "                 more than the index can cut (fewer than N on a small\n"
-         "                 file)\n"
+         "                 file, more than N when it has more than N contigs)\n"
          "  --sex FILE     sample ID and sex per line (1/M/male, 2/F/female,\n"
          "                 0/NA/unknown; a PLINK .fam works too): X outside the\n"
          "                 pseudo-autosomal regions is tested with males\n"
@@ -542,11 +562,18 @@ std::string usage_text(const char* program) {
          "one per region) as one table to standard output: one header, the rows\n"
          "in the order given, q_bh (where there is one) adjusted again over all\n"
          "rows from p_lead; every other cell as it was. Differing headers or a\n"
-         "file that is not such a table: an error, and nothing written.\n"
+         "file that is not such a table: an error, and nothing written; so is\n"
+         "a table given twice (by any name or link) or one that is not a\n"
+         "regular file (a FIFO, standard input).\n"
          "With --summary FILE the summary is recomputed from the merged rows.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"
+         "\n"
+         "No output file may be an input, an input's index, the --pops file or\n"
+         "another output (compared by device and inode): that is an error and\n"
+         "nothing is written. The summary and the page replace their files\n"
+         "whole, once complete.\n"
          "\n"
          "Both modes:\n"
          "  --help         show this text\n"

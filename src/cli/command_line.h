@@ -23,6 +23,12 @@
 #include "exact/exact_limits.h"
 #include "sex/chromosome.h"
 
+// A file named by an option: "--summary", "out.tsv".
+struct OptionFile {
+  std::string option;
+  std::string path;
+};
+
 struct BatchOptions {
   std::string kind;            // InputSyntax::name of the kind; empty: the kind without option
   uint32_t runs = 0;           // 0: no experiment
@@ -62,6 +68,12 @@ struct BatchOptions {
   // the .fam's phenotype.
   std::string bed, bim, fam;
   bool by_phenotype = false;
+  // The values of the options that name files, as given (the last of a
+  // repeated option): what the run writes, and what it reads besides its
+  // operands, so that an output over an input is refused whatever option
+  // names it.
+  std::vector<OptionFile> output_files;
+  std::vector<OptionFile> input_files;
 };
 
 // One option of batch mode. Its properties are data that later steps read:
@@ -75,6 +87,7 @@ struct BatchOption {
   bool (*apply)(BatchOptions& options, std::string_view value);
   bool names_output = false;  // the value is a file the run writes
   bool with_merge = false;    // --merge takes it too
+  bool names_input = false;   // the value is a file the run reads
 };
 
 std::span<const BatchOption> batch_option_table();

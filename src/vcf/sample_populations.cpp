@@ -61,6 +61,12 @@ PopsFile read_pops_file(const char* path) {
       out.entries.clear();
       return out;
     }
+    if (words[1] == "NA") {
+      out.failure = pops_failure(number, "population name NA would read as a missing value; "
+                                         "give the population another name");
+      out.entries.clear();
+      return out;
+    }
     auto [at, fresh] = first_line.emplace(words[0], number);
     if (!fresh) {
       out.failure = pops_failure(number, "sample \"" + escape_text(words[0]) +
@@ -74,6 +80,8 @@ PopsFile read_pops_file(const char* path) {
   if (std::ferror(file.get())) {
     out.failure = pops_failure(0, "cannot read the populations file");
     out.entries.clear();
+  } else if (out.entries.empty()) {
+    out.failure = pops_failure(0, "no sample in the populations file");
   }
   return out;
 }
@@ -106,6 +114,11 @@ SamplePopulations assign_populations(const std::vector<PopsEntry>& entries,
     }
     p.of_sample[static_cast<size_t>(c->second)] = at->second;
     ++p.sample_count[static_cast<size_t>(at->second)];
+  }
+  for (size_t i = 0; i < vcf_samples.size(); ++i) {
+    if (p.of_sample[i] >= 0) continue;
+    if (p.left_out.size() < kLeftOutExamples) p.left_out.push_back(vcf_samples[i]);
+    ++p.left_out_count;
   }
   return p;
 }

@@ -268,3 +268,42 @@ TEST_F(VcfInputs, WhatTheIndexAndTheRegionsLeaveOutIsSaid) {
                        ": no contig chrX in the file (contigs: chr1, chr2): their "
                        "regions match nothing here\n");
 }
+
+// A --pops file is a claim about every file of the run: one that names none
+// of a file's samples fails that file (rows of n = 0 would look like
+// results), and one that leaves most of them out is said once.
+TEST(VcfPops, NoSampleMatchedFailsThatFileAndMostLeftOutIsWarnedOnce) {
+  TempDir dir;
+  const std::string head =
+      "##fileformat=VCFv4.2\n"
+      "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\t";
+  const std::string iid = dir.write("iid.vcf", head + "A\tB\tC\n1\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t0/0\t1/1\n");
+  const std::string fid = dir.write("fid.vcf", head + "F_A\tF_B\tF_C\tF_D\n1\t5\t.\tA\tG\t.\t.\t.\tGT\t0/1\t0/0\t1/1\t0/1\n");
+  const std::string evil = "X\x1b]0;pwned\x07";
+  const std::string pops = dir.write("pops.txt", "F_A north\n" + evil + " south\n");
+  Output o = run_hwmc({"--vcf", "--pops", pops, iid, fid, iid});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_FALSE(has_control_byte(o.err)) << o.err;
+  // The two runs over iid.vcf fail; fid.vcf gives its site's rows.
+  const std::vector<Row> got = rows_of(o.out);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].at("file"), fid);
+  EXPECT_EQ(got[0].at("n"), "1");
+  EXPECT_EQ(got[1].at("file"), fid);
+  const std::string none = "hwmc: " + iid + ": no sample is in the --pops file " + pops +
+                           " (samples here: A, B, C; IDs there: F_A, X\\x1B]0;pwned\\x07)\n";
+  size_t first = o.err.find(none);
+  ASSERT_NE(first, std::string::npos) << o.err;
+  EXPECT_NE(o.err.find(none, first + 1), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("hwmc: " + fid + ": 3 of 4 samples are not in the --pops file " + pops +
+                       " and are left out: F_B, F_C, F_D\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("left out: F_A X\\x1B]0;pwned\\x07\n"), std::string::npos) << o.err;
+  // Half left out is not most.
+  const std::string half = dir.write("half.txt", "F_A north\nF_B south\n");
+  o = run_hwmc({"--vcf", "--pops", half, fid});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, "");
+}

@@ -166,6 +166,24 @@ TEST(CommandLine, ParTakesOnlyTheBuildsItKnows) {
   EXPECT_NE(c.error.find("b37, b38 or none"), std::string::npos) << c.error;
 }
 
+// The files options name, whatever option names them, for the check that
+// no output lands on an input: each option's last value, in first-given
+// order, outputs and inputs apart; the table's own marks decide.
+TEST(CommandLine, FilesNamedByOptionsAreCollectedByTheirTableMarks) {
+  const CommandLine c = parse({"--vcf", "--summary", "a", "--pops=p", "--html", "h",
+                               "--summary=b", "x.vcf"});
+  ASSERT_EQ(c.kind, CommandKind::kBatch);
+  std::vector<std::string> outputs;
+  for (const OptionFile& f : c.options.output_files) outputs.push_back(f.option + "=" + f.path);
+  EXPECT_EQ(outputs, (std::vector<std::string>{"--summary=b", "--html=h"}));
+  ASSERT_EQ(c.options.input_files.size(), 1u);
+  EXPECT_EQ(c.options.input_files[0].path, "p");
+  for (const BatchOption& option : batch_option_table()) {
+    const bool file = std::string(option.range) == "a file name";
+    EXPECT_EQ(option.names_output || option.names_input, file) << option.name;
+  }
+}
+
 TEST(CommandLine, TablesAutoOrACount) {
   CommandLine c = parse({"--exact", "--tables", "auto", "a"});
   ASSERT_EQ(c.kind, CommandKind::kBatch) << c.error;

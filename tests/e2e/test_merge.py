@@ -98,8 +98,9 @@ class Merge(BatchCase):
             ("sample.txt", "not an hwmc row table (no column 'k')"),
             ("none.tsv", "cannot open file: No such file or directory"),
         ]
+        self.write("again.tsv", good)  # the same rows, another file
         for name, reason in cases:
-            r = self.run_batch(["--merge", "good.tsv", name, "good.tsv"])
+            r = self.run_batch(["--merge", "good.tsv", name, "again.tsv"])
             self.assertEqual((r.returncode, r.stdout), (1, b""), name)
             self.assertEqual(r.stderr.decode(), "hwmc: %s: %s\n" % (name, reason))
         # A table with its own rows only merges to itself.
@@ -111,11 +112,12 @@ class Merge(BatchCase):
         self.assertEqual((r.returncode, r.stdout), (1, b""))
         self.assertEqual(r.stderr.decode(),
                          "hwmc: no\\tsuch\\x01.tsv: cannot open file: No such file or directory\n")
-        self.save("good.tsv", self.run_batch(["--batch", "sample.txt", "hw.txt"]))
+        good = self.save("good.tsv", self.run_batch(["--batch", "sample.txt", "hw.txt"]))
+        self.write("again.tsv", good)
         read_end, write_end = os.pipe()
         os.close(read_end)
         try:
-            r = subprocess.run([BINARY, "--merge", "good.tsv", "good.tsv"], cwd=self.dir,
+            r = subprocess.run([BINARY, "--merge", "good.tsv", "again.tsv"], cwd=self.dir,
                                stdout=write_end, stderr=subprocess.PIPE, timeout=60)
         finally:
             os.close(write_end)

@@ -108,6 +108,13 @@ TEST(PopsFile, TwoColumnsEachIdOnce) {
   PopsFile long_line = read_pops_file(dir.write("long.txt", "A north x\n").c_str());
   EXPECT_EQ(long_line.failure.status, VcfStatus::kBadPops);
   EXPECT_EQ(read_pops_file(dir.file("none.txt").c_str()).failure.status, VcfStatus::kBadPops);
+  // Nothing to group by: no population at all, not one population of none.
+  PopsFile empty = read_pops_file(dir.write("empty.txt", "\n \n").c_str());
+  EXPECT_EQ(describe_vcf_failure(empty.failure), "no sample in the populations file");
+  PopsFile na = read_pops_file(dir.write("na.txt", "A north\nB NA\n").c_str());
+  EXPECT_EQ(na.failure.status, VcfStatus::kBadPops);
+  EXPECT_EQ(na.failure.number, 2u);
+  EXPECT_TRUE(vcf_ok(read_pops_file(dir.write("nan.txt", "A NAN\nB na\n").c_str()).failure));
 }
 
 TEST(PopsFile, PopulationsInOrderOfFirstAppearance) {
@@ -117,6 +124,13 @@ TEST(PopsFile, PopulationsInOrderOfFirstAppearance) {
   EXPECT_EQ(p.of_sample, (std::vector<int32_t>{2, -1, 0, 0}));
   EXPECT_EQ(p.sample_count, (std::vector<int32_t>{2, 0, 1}));
   EXPECT_EQ(p.unknown, std::vector<std::string>{"X"});
+  EXPECT_EQ(p.left_out_count, 1u);
+  EXPECT_EQ(p.left_out, std::vector<std::string>{"B"});
+  std::vector<std::string> many;
+  for (int i = 0; i < 9; ++i) many.push_back("s" + std::to_string(i));
+  const SamplePopulations none = assign_populations({{"F_s1", "a"}}, many);
+  EXPECT_EQ(none.left_out_count, 9u);
+  EXPECT_EQ(none.left_out, (std::vector<std::string>(many.begin(), many.begin() + kLeftOutExamples)));
 }
 
 TEST(RegionText, ChromOrChromWithRange) {

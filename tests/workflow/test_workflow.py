@@ -154,7 +154,11 @@ class WorkflowConfig(WorkflowCase):
                               (dict(base, seed="x"), "seed must be a number"),
                               (dict(base, seed="1", shards="0"), "shards must be"),
                               (dict(base, seed="1", options="--threads=2"),
-                               "must not contain --threads")):
+                               "must not contain --threads"),
+                              (dict(base, seed="1", options="--exact --summary=s.tsv"),
+                               "must not contain --summary: it names an output"),
+                              (dict(base, seed="1", options="--html p.html"),
+                               "must not contain --html: it names an output")):
             cases.append((config, words, self.start_snakemake(config)))
         # Side by side: most of each run is Snakemake's own start.
         for config, words, process in cases:
@@ -185,11 +189,17 @@ class WorkflowPlumbing(WorkflowCase):
         # The same rows; q_bh is the merge's, over both files' rows.
         cut = lambda t: [l.rsplit(b"\t", 1)[0] for l in t.split(b"\n")]
         self.assertEqual(cut(merged), cut(rows))
-        self.assertEqual(len(os.listdir(os.path.join(self.dir, "all.tsv.parts", "regions"))), 2)
-        with open(os.path.join(self.dir, "all.tsv.parts", "regions", "0.txt")) as f:
-            self.assertEqual(len(f.read().split()), 4)
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "all.tsv.parts", "parts", "0",
-                                                     "0.tsv")))
+        # Neither parts nor regions stay behind, and a second run has
+        # nothing to do.
+        left = lambda: [f for _, _, files in os.walk(os.path.join(self.dir, "all.tsv.parts"))
+                        for f in files]
+        self.assertEqual(left(), [])
+        made = os.stat(os.path.join(self.dir, "all.tsv")).st_mtime_ns
+        again = self.snakemake({"vcf": "[a.vcf,b.vcf]", "shards": "4", "seed": "9",
+                                "out": "all.tsv", "hwmc": stand_in}, env)
+        self.assertEqual(again.returncode, 0, again.stderr.decode())
+        self.assertEqual(os.stat(os.path.join(self.dir, "all.tsv")).st_mtime_ns, made)
+        self.assertEqual(left(), [])
 
 
 class WorkflowWithVcf(WorkflowCase):
@@ -213,22 +223,28 @@ class WorkflowWithVcf(WorkflowCase):
     def test_four_parts_merge_to_one_run_over_the_whole(self):
         rng = random.Random(7)
         a = self.indexed_vcf("a.vcf", rng, ["1", "2"], 40, 30)
-        b = self.indexed_vcf("b.vcf", rng, ["X"], 15, 30)
+        # Braces in a name are no wildcard.
+        b = self.indexed_vcf("b{x}.vcf", rng, ["X"], 15, 30)
         with open(os.path.join(self.dir, "pops.txt"), "w") as f:
             f.write("".join("s%d\t%s\n" % (i, "north" if i % 3 else "south")
                             for i in range(30)))
         options = "--exact --max-tables 0 --tables 400 --runs 200"
-        r = self.snakemake({"vcf": "[%s,%s]" % (a, b), "pops": "pops.txt", "shards": "4",
+        r = self.snakemake({"vcf": "['%s','%s']" % (a, b), "pops": "pops.txt", "shards": "4",
                             "options": options, "seed": "9", "out": "all.tsv",
-                            "html": "page.html", "hwmc": self.hwmc})
+                            "summary": "all-summary.tsv", "html": "page.html",
+                            "hwmc": self.hwmc})
         self.assertEqual(r.returncode, 0, r.stderr.decode())
-        regions = self.read(os.path.join("all.tsv.parts", "regions", "0.txt")).split()
+        regions = subprocess.run([self.hwmc, "--vcf", "--list-regions", "4", a], cwd=self.dir,
+                                 capture_output=True, env=ENV).stdout.split()
         self.assertIn(len(regions), range(2, 5))
-        whole = subprocess.run([self.hwmc, "--vcf", "--seed", "9", "--pops", "pops.txt"]
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "all.tsv.parts", "regions")))
+        whole = subprocess.run([self.hwmc, "--vcf", "--seed", "9", "--pops", "pops.txt",
+                                "--summary", "whole-summary.tsv"]
                                + options.split() + ["--html", "whole.html", a, b], cwd=self.dir,
                                capture_output=True, env=ENV)
         self.assertEqual(whole.returncode, 0, whole.stderr.decode())
         self.assertEqual(self.read("all.tsv").decode(), whole.stdout.decode())
+        self.assertEqual(self.read("all-summary.tsv"), self.read("whole-summary.tsv"))
         # The page of the parts is the whole run's, its header aside, once
         # the rows carry the sites' genotype counts (without them the page
         # lacks only those).
