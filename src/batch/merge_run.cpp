@@ -22,6 +22,7 @@
 #include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
 #include "fileio/text_escape.h"
+#include "html/page_writer.h"
 #include "merge/row_merge.h"
 #include "merge/row_summary.h"
 #include "tsv/tsv_line.h"
