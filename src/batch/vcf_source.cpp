@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "batch/input_kind.h"
+#include "batch/structure_step.h"
 #include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
 #include "parallel/worker_pool.h"
@@ -69,6 +70,7 @@ struct VcfRunSettings {
   std::vector<PopsEntry> pops;
   int decode_threads = 0;  // extra BGZF decompression threads
   bool warned_unknown_ids = false;
+  std::optional<StructureSettings> structure;  // with --structure
 };
 
 // The unit's counts as a table without letters (VCF alleles have none).
@@ -86,7 +88,7 @@ bool fill_counts(const SiteBlock& b, const SiteUnit& u, GenotypeUnit& g) {
 }
 
 SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
-                    const std::string& population) {
+                    const std::string& population, std::optional<InbreedingTest> structure) {
   const VariantSite& site = b.sites[u.site];
   SourceUnit unit;
   unit.id = id_cells(kIdColumns, VcfItem{path, b, site, population});
@@ -100,6 +102,7 @@ SourceUnit vcf_unit(const std::string& path, const SiteBlock& b, const SiteUnit&
   unit.n = u.n;
   unit.missing = u.missing;
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
+  unit.structure = structure;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
   return unit;
 }
@@ -150,17 +153,51 @@ struct VcfStream {
   VcfReader reader;
   SiteBlock block;
   std::future<Fetched> ahead;
+  FileStructure structure;  // with --structure, fitted before the first block
+  std::vector<std::optional<InbreedingTest>> structure_tests;  // per unit of the block
 };
+
+VcfReadOptions read_options(const VcfRunSettings& settings) {
+  VcfReadOptions options;
+  options.regions = settings.regions;
+  options.pops = settings.has_pops ? &settings.pops : nullptr;
+  options.threads = settings.decode_threads;
+  options.site_codes = settings.structure.has_value();
+  return options;
+}
+
+// Pass one of the structure-robust test: the file (or its regions) read
+// through once more, on a reader of its own. The failure's reason, empty
+// when the model is fitted.
+std::string fit_vcf_structure(VcfStream& s) {
+  const std::string refusal = structure_input_refusal(s.path.c_str());
+  if (!refusal.empty()) return refusal;
+  VcfReader reader;
+  const VcfFailure opened = open_vcf(s.path.c_str(), read_options(*s.settings), reader);
+  if (!vcf_ok(opened)) return describe_vcf_failure(opened);
+  const SamplePopulations& pops = reader_populations(reader);
+  const StructureSamples samples{&reader_sample_ids(reader), &pops.of_sample,
+                                 static_cast<int32_t>(std::max<size_t>(pops.names.size(), 1))};
+  return fit_file_structure(
+      [&reader](SiteBlock& block) {
+        const VcfFailure f = read_site_block(reader, block, kBlockSites);
+        return vcf_ok(f) ? std::string() : describe_vcf_failure(f);
+      },
+      samples, *s.settings->structure, s.path, s.structure);
+}
 
 Fetched fetch_block(VcfStream& s) {
   Fetched out;
   if (!s.opened) {
     s.opened = true;
-    VcfReadOptions options;
-    options.regions = s.settings->regions;
-    options.pops = s.settings->has_pops ? &s.settings->pops : nullptr;
-    options.threads = s.settings->decode_threads;
-    const VcfFailure f = open_vcf(s.path.c_str(), options, s.reader);
+    if (s.settings->structure) {
+      out.failure = fit_vcf_structure(s);
+      if (!out.failure.empty()) {
+        out.status = SourceStatus::kFailed;
+        return out;
+      }
+    }
+    const VcfFailure f = open_vcf(s.path.c_str(), read_options(*s.settings), s.reader);
     if (!vcf_ok(f)) {
       out.status = SourceStatus::kFailed;
       out.failure = describe_vcf_failure(f);
@@ -181,8 +218,13 @@ Fetched fetch_block(VcfStream& s) {
   out.status = SourceStatus::kUnits;
   out.units.reserve(s.block.units.size());
   const std::vector<std::string>& names = reader_populations(s.reader).names;
-  for (const SiteUnit& u : s.block.units)
-    out.units.push_back(vcf_unit(s.path, s.block, u, names[static_cast<size_t>(u.population)]));
+  if (s.settings->structure)
+    test_block_structure(s.structure, s.block, s.settings->structure->threads, s.structure_tests);
+  for (size_t i = 0; i < s.block.units.size(); ++i) {
+    const SiteUnit& u = s.block.units[i];
+    out.units.push_back(vcf_unit(s.path, s.block, u, names[static_cast<size_t>(u.population)],
+                                 s.settings->structure ? s.structure_tests[i] : std::nullopt));
+  }
   return out;
 }
 
@@ -254,6 +296,11 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
   // (on two cores its hand-offs cost more than they save: 0.40 against
   // 0.38 s for 20 000 sites x 2000 samples).
   settings->decode_threads = resolve_workers(options.threads) > 2 ? 1 : 0;
+  if (!options.structure_out.empty() && !options.structure) {
+    report_failure(diagnostics, "--structure-out", "needs --structure K or --structure auto");
+    return PreparedKind{.status = 2};
+  }
+  if (options.structure) settings->structure = structure_settings(options, diagnostics);
   // Every site's streams are keyed under one seed for the whole run.
   if (!options.seed_given) {
     options.seed = static_cast<uint32_t>(std::time(nullptr));
@@ -271,7 +318,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
 
 // The options only kinds of variant sites take, and the one this kind
 // refuses: a VCF unit has no classic report to append.
-constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions"};
+constexpr std::string_view kVcfOptions[] = {"--pops", "--region", "--list-regions",
+                                            "--structure", "--structure-out"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
 
 // Sequential sampling unless a count of tables is given.

@@ -40,6 +40,11 @@ struct BatchOptions {
   uint32_t list_regions = 0;         // --list-regions N: print N regions per file, no tests
   std::string summary;         // empty: no summary table
   std::string html;          // empty: no results page
+  // --structure K|auto: the structure-robust test (0: none); with auto,
+  // structure_components is 0 and the run chooses K.
+  bool structure = false;
+  int32_t structure_components = 0;
+  std::string structure_out;  // --structure-out FILE: sample, PC1..PCK
   std::string command_text;  // the whole command line, for the page's header
 };
 

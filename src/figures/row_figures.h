@@ -19,11 +19,12 @@
 #include "figures/unit_statistics.h"
 #include "report/unit_result.h"
 
-enum class LeadTest { kChiSquare, kPermutation, kExactProb };
+enum class LeadTest { kChiSquare, kPermutation, kExactProb, kStructure };
 
 // The lead of a run: with the exact tests the probability test, else with
-// an experiment the permutation test, else the chi-square test.
-LeadTest lead_test_for(bool exact, bool experiment);
+// an experiment the permutation test, else the chi-square test; with the
+// structure-robust test, that test above all.
+LeadTest lead_test_for(bool exact, bool experiment, bool structure = false);
 
 struct LeadP {
   double p = std::numeric_limits<double>::quiet_NaN();

@@ -42,6 +42,11 @@ struct SiteBlock {
   std::vector<int32_t> counts;
   std::vector<int32_t> alleles;
   std::string text;  // chrom, id, ref, alt of each site, back to back
+  // Where the reader was asked for them: every site's calls as one code a
+  // sample (structure/genotype_codes.h: the ALT count of a biallelic call,
+  // else missing), code_samples of them per site, site after site.
+  std::vector<uint8_t> codes;
+  int32_t code_samples = 0;
 };
 
 inline void clear_site_block(SiteBlock& b) {
@@ -50,6 +55,11 @@ inline void clear_site_block(SiteBlock& b) {
   b.counts.clear();
   b.alleles.clear();
   b.text.clear();
+  b.codes.clear();
+}
+
+inline const uint8_t* site_codes(const SiteBlock& b, size_t site) {
+  return b.codes.data() + site * static_cast<size_t>(b.code_samples);
 }
 
 inline std::string_view site_chrom(const SiteBlock& b, const VariantSite& s) {
