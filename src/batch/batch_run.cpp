@@ -146,7 +146,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   }
   install_interrupt_handler();
   BatchRun run{kind, std::move(prepared.open), diagnostics,
-               UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0)}};
+               UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0, options.structure)}};
   set_up_progress(run.analysis, files.size());
   run.analysis.hwe = hwe_rule(kind, options);
 

@@ -191,6 +191,38 @@ ColumnGroup sex_group() {
   return g;
 }
 
+bool with_structure(const BatchOptions& options, const InputKind&) { return options.structure; }
+
+// The structure-robust test's F^ and its three P; NA where the unit's site
+// had no such test or its population nothing to test.
+struct StructureCell {
+  const char* name;
+  double InbreedingTest::*value;
+};
+
+constexpr StructureCell kStructureCells[] = {
+    {"f_struct", &InbreedingTest::f},
+    {"p_struct", &InbreedingTest::p},
+    {"p_struct_deficit", &InbreedingTest::p_deficit},
+    {"p_struct_excess", &InbreedingTest::p_excess},
+};
+
+ColumnGroup structure_group() {
+  ColumnGroup g{"structure", with_structure, {}};
+  for (const StructureCell& c : kStructureCells) {
+    g.columns.push_back({c.name, [&c](TsvLine& l, const RowUnit& u) {
+                           const std::optional<InbreedingTest>* t =
+                               u.result != nullptr ? &u.result->structure : nullptr;
+                           if (t != nullptr && *t && (*t)->outcome == FitOutcome::kTested) {
+                             add_double_cell(l, (**t).*c.value);
+                           } else {
+                             add_na_cell(l);
+                           }
+                         }});
+  }
+  return g;
+}
+
 // The leading p's log10, exact below the double range; NA where no p.
 ColumnGroup lead_group() {
   return {"lead",
@@ -225,7 +257,7 @@ ColumnGroup hwe_group() {
 const std::vector<ColumnGroup>& column_groups() {
   static const std::vector<ColumnGroup> groups = {
       size_group(), missing_group(), stats_group(), monte_carlo_group(),
-      exact_group(), sex_group(),     lead_group(),  hwe_group()};
+      exact_group(), sex_group(), structure_group(),     lead_group(),  hwe_group()};
   return groups;
 }
 

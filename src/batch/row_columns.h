@@ -5,7 +5,7 @@
 //
 // A row: the input kind's identifying columns, then the groups in order
 // (k n [missing], the statistics (figures/unit_statistics.h) with the seed,
-// the Monte Carlo group with --runs, the exact group with --exact), then,
+// the Monte Carlo group with --runs, the exact group with --exact, the structure group with --structure), then,
 // where the kind adjusts p-values, p_lead (the p exactly as it enters the
 // adjustment) and q_bh.
 #pragma once

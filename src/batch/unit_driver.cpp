@@ -108,6 +108,7 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
   auto complete = [&](size_t u, unsigned exact_threads) {
     Analysed& a = block[u];
     if (options.runs == 0) analyse(u);
+    if (a.tested && a.failure.empty()) a.result.structure = units[u].structure;
     if (options.exact && a.tested && a.failure.empty())
       a.failure =
           add_exact_tests(a.result, options, exact_threads, &prepared, analysis.keep_u_laws);

@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/unit_analysis.h"
 #include "exact/x_linked_exact.h"
+#include "structure/inbreeding_fit.h"
 #include "tsv/tsv_line.h"
 
 struct SourceUnit {
@@ -28,6 +30,9 @@ struct SourceUnit {
   int32_t k = 0;
   int32_t n = 0;
   int32_t missing = 0;  // individuals not typed, where the kind counts them
+  // The structure-robust test of the unit's population at its site, where
+  // the run has one (structure_step.h); it goes into the unit's result.
+  std::optional<InbreedingTest> structure;
   // Written before the unit's report, for a kind whose units have reports.
   std::string report_heading;
   // A site counted by sex (X outside the pseudo-autosomal regions, sexes

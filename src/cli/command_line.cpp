@@ -178,6 +178,25 @@ const BatchOption kOptions[] = {
      false, false, true},
     {"--by-phenotype", false, "",
      [](BatchOptions& o, std::string_view) { return o.by_phenotype = true; }},
+    // The structure-robust test: K components, or auto for the smallest
+    // calibrated K up to 10.
+    {"--structure", true, "a number from 1 to 10, or auto",
+     [](BatchOptions& o, std::string_view v) {
+       o.structure = true;
+       if (v == "auto") {
+         o.structure_components = 0;
+         return true;
+       }
+       const auto n = parse_number(v, 1, 10);
+       if (n) o.structure_components = static_cast<int32_t>(*n);
+       return n.has_value();
+     }},
+    {"--structure-out", true, "a file name",
+     [](BatchOptions& o, std::string_view v) {
+       o.structure_out.assign(v);
+       return !v.empty();
+     },
+     true},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -558,6 +577,16 @@ std::string usage_text(const char* program) {
          "  --bed FILE     the .bed file in place of PREFIX.bed (--bim, --fam alike)\n"
          "  --by-phenotype populations 'control' and 'case' from the .fam's\n"
          "                 column 6; samples without a phenotype are left out\n"
+         "  --structure K  add a test that population structure does not fool,\n"
+         "                 biallelic autosomal sites: individual allele\n"
+         "                 frequencies from K principal components of the\n"
+         "                 genotypes (two passes over each FILE, so not '-'),\n"
+         "                 each site's inbreeding F against them by likelihood\n"
+         "                 ratio: f_struct p_struct p_struct_deficit\n"
+         "                 p_struct_excess; p_lead is p_struct\n"
+         "  --structure auto  the smallest K up to 10 whose p_struct is\n"
+         "                 calibrated (told on standard error)\n"
+         "  --structure-out FILE  write each sample's PC1..PCK to FILE\n"
          "Merge: --merge writes the row tables TABLE... (parts of one run, say\n"
          "one per region) as one table to standard output: one header, the rows\n"
          "in the order given, q_bh (where there is one) adjusted again over all\n"

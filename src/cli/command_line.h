@@ -62,6 +62,11 @@ struct BatchOptions {
   bool hwe_midp = false;
   std::vector<std::string> hwe_pops;
   std::string failed;     // --failed FILE: the failing units' names; empty: none
+  // --structure K|auto: the structure-robust test (0: none); with auto,
+  // structure_components is 0 and the run chooses K.
+  bool structure = false;
+  int32_t structure_components = 0;
+  std::string structure_out;  // --structure-out FILE: sample, PC1..PCK
   std::string command_text;  // the whole command line, for the page's header
   // PLINK filesets: --bed, --bim and --fam name one file of the fileset
   // apart (empty: PREFIX.bed, ...); --by-phenotype groups the samples by

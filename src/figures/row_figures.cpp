@@ -10,7 +10,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
-LeadTest lead_test_for(bool exact, bool experiment) {
+LeadTest lead_test_for(bool exact, bool experiment, bool structure) {
+  if (structure) return LeadTest::kStructure;
   if (exact) return LeadTest::kExactProb;
   return experiment ? LeadTest::kPermutation : LeadTest::kChiSquare;
 }
@@ -32,6 +33,11 @@ LeadP leading_p(const UnitResult& r, LeadTest test) {
     case LeadTest::kPermutation:
       // b hits of m replicates: (b + 1)/(m + 1), never 0.
       if (r.mc && r.mc->runs_made > 0) lead.p = valid_p(r.mc->hits_hw, r.mc->runs_made);
+      break;
+    case LeadTest::kStructure:
+      // NaN where the site had no such test (not biallelic autosomal, or
+      // one allele in the population).
+      if (r.structure) lead.p = r.structure->p;
       break;
     case LeadTest::kChiSquare:
       lead.p = r.p_x2;

@@ -23,11 +23,12 @@
 
 // kXLinkedProb: the X-linked exact test's p_x_prob, on the rows of X
 // outside the pseudo-autosomal regions when the sexes are known.
-enum class LeadTest { kChiSquare, kPermutation, kExactProb, kXLinkedProb };
+enum class LeadTest { kChiSquare, kPermutation, kExactProb, kXLinkedProb, kStructure };
 
 // The lead of a run: with the exact tests the probability test, else with
-// an experiment the permutation test, else the chi-square test.
-LeadTest lead_test_for(bool exact, bool experiment);
+// an experiment the permutation test, else the chi-square test; with the
+// structure-robust test, that test above all.
+LeadTest lead_test_for(bool exact, bool experiment, bool structure = false);
 
 // The leading p with its log10 (to 1e-9 relative where enumerated, also
 // below the double range where p is 0; of the valid p where sampled) and,

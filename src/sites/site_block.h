@@ -56,6 +56,11 @@ struct SiteBlock {
   std::vector<int32_t> alleles;
   std::vector<int32_t> male_copies;  // of the units of sites counted by sex
   std::string text;  // chrom, id, ref, alt of each site, back to back
+  // Where the reader was asked for them: every site's calls as one code a
+  // sample (structure/genotype_codes.h: the ALT count of a biallelic call,
+  // else missing), code_samples of them per site, site after site.
+  std::vector<uint8_t> codes;
+  int32_t code_samples = 0;
 };
 
 inline void clear_site_block(SiteBlock& b) {
@@ -65,6 +70,11 @@ inline void clear_site_block(SiteBlock& b) {
   b.alleles.clear();
   b.male_copies.clear();
   b.text.clear();
+  b.codes.clear();
+}
+
+inline const uint8_t* site_codes(const SiteBlock& b, size_t site) {
+  return b.codes.data() + site * static_cast<size_t>(b.code_samples);
 }
 
 inline std::string_view site_chrom(const SiteBlock& b, const VariantSite& s) {

@@ -5,6 +5,7 @@
 
 #include "fileio/text_escape.h"
 #include "sites/site_key.h"
+#include "structure/genotype_codes.h"
 #include "vcf/gt_text_scan.h"
 #include "vcf/hts_handles.h"
 #include "vcf/htslib_record.h"
@@ -15,6 +16,7 @@
 
 struct VcfReaderState {
   GtDecoder decoder = GtDecoder::kTextScan;
+  bool site_codes = false;
   VcfFile in;
   BcfRecord record;
   std::vector<std::string> sample_ids;
@@ -218,10 +220,14 @@ const SamplePopulations& reader_populations(const VcfReader& reader) { return re
 const VcfOpenNotes& reader_notes(const VcfReader& reader) { return reader.state->notes; }
 
 const VcfSexNotes& reader_sex_notes(const VcfReader& reader) { return reader.state->sex_notes; }
+const std::vector<std::string>& reader_sample_ids(const VcfReader& reader) {
+  return reader.state->sample_ids;
+}
 
 VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader) {
   VcfReaderState& r = *reader.state;
   r.decoder = options.decoder;
+  r.site_codes = options.site_codes;
   VcfOpenOptions open;
   open.index = !options.regions.empty();
   open.threads = options.threads;
@@ -289,7 +295,9 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
   clear_site_block(block);
   if (max_sites == 0) max_sites = 1;
   const bool text = !r.in.bcf;
-  const bool scan = text && r.decoder == GtDecoder::kTextScan;
+  const bool scan = text && r.decoder == GtDecoder::kTextScan && !r.site_codes;
+  const int32_t samples = static_cast<int32_t>(r.sample_ids.size());
+  block.code_samples = r.site_codes ? samples : 0;
   while (!r.done && block.sites.size() < max_sites) {
     Next next = text ? next_text_line(r) : next_bcf_record(r);
     if (next == Next::kEnd) {
@@ -323,7 +331,8 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
         fault = {RecordProblem::kUnreadable, -1, 0, 0};
       else
         fault = decode_htslib_record(r.in.header.get(), r.record.get(), r.gt, r.alt_text,
-                                     r.calls.data(), s, largest, &packed);
+                                     r.calls.data(), s, largest,
+                                     r.site_codes ? nullptr : &packed);
     }
     // Packed GT is counted as it is; a call naming an allele beyond the
     // site's is found again through the calls, to name its sample.
@@ -370,6 +379,11 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
     }
     if (!counted) count_calls(s, r.calls.data(), r.pops, r.tally);
     add_site_units(s, r.pops, prefix, occurrence, r.tally, block);
+    if (r.site_codes) {
+      const size_t at = block.codes.size();
+      block.codes.resize(at + static_cast<size_t>(samples), kMissingCode);
+      if (s.has_gt) codes_from_calls(r.calls.data(), samples, block.codes.data() + at);
+    }
   }
   return {};
 }

@@ -43,6 +43,9 @@ struct VcfReadOptions {
   const std::vector<PopsEntry>* pops = nullptr;  // null: every sample in "all"
   int threads = 0;                          // extra BGZF decompression threads
   GtDecoder decoder = GtDecoder::kTextScan;
+  // Every site's calls as codes in the block (SiteBlock::codes), for the
+  // structure-robust test; the calls are then decoded by htslib.
+  bool site_codes = false;
   const std::vector<SexEntry>* sexes = nullptr;  // null: sexes unknown
   ParBuild par = kDefaultParBuild;
 };
@@ -79,6 +82,8 @@ struct VcfReader {
 const SamplePopulations& reader_populations(const VcfReader& reader);
 // What the front end may warn about once the file is open.
 const VcfOpenNotes& reader_notes(const VcfReader& reader);
+// The header's sample IDs, in column order.
+const std::vector<std::string>& reader_sample_ids(const VcfReader& reader);
 
 const VcfSexNotes& reader_sex_notes(const VcfReader& reader);
 

@@ -134,7 +134,8 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (name == "--help" || name == "--version" || name == "--") continue;
     std::vector<std::string> words = {name};
     if (text.compare(end, 2, " N") == 0 || text.compare(end, 2, " S") == 0 ||
-        text.compare(end, 2, " M") == 0 || text.compare(end, 2, " T") == 0)
+        text.compare(end, 2, " M") == 0 || text.compare(end, 2, " T") == 0 ||
+        text.compare(end, 2, " K") == 0)
       words.push_back("1");
     if (text.compare(end, 5, " FILE") == 0) words.push_back("r");
     if (text.compare(end, 4, " DIR") == 0) words.push_back("d");
@@ -143,7 +144,7 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (text.compare(end, 2, " B") == 0) words.push_back("b37");
     // The options of VCF input mean something only beside --vcf.
     if (name == "--pops" || name == "--region" || name == "--list-regions" || name == "--sex" ||
-        name == "--par")
+        name == "--par" || name == "--structure" || name == "--structure-out")
       words.insert(words.begin(), "--vcf");
     // The filter's options refine --hwe P.
     if (name == "--hwe") words.push_back("1e-6");
@@ -257,6 +258,16 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
   EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--list-regions", "0", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--tables", "autox", "a"}).kind, CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--structure", "3", "a"}).options.structure_components, 3);
+  EXPECT_TRUE(parse({"--vcf", "--structure=auto", "a"}).options.structure);
+  EXPECT_EQ(parse({"--vcf", "--structure=auto", "a"}).options.structure_components, 0);
+  EXPECT_EQ(parse({"--vcf", "--structure", "2", "--structure-out", "pc.tsv", "a"})
+                .options.structure_out,
+            "pc.tsv");
+  for (const char* k : {"0", "11", "", "2x", "Auto"})
+    EXPECT_EQ(parse({"--vcf", "--structure", k, "a"}).kind, CommandKind::kUsageError) << k;
+  EXPECT_EQ(parse({"--batch", "--structure", "2", "a.txt"}).error,
+            "option '--structure' needs --vcf");
   EXPECT_EQ(parse({"--vcf"}).error, "no input file");
 }
 
@@ -334,7 +345,7 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
     if (option.with_merge) merge.insert(option.name);
   }
   EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
-                                             "--failed"}));
+                                             "--failed", "--structure-out"}));
   EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures"}));
 }
 
