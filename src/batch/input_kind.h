@@ -47,6 +47,9 @@ struct InputKind {
   bool counts_missing = false;           // a `missing` column after `k n`
   // q_bh over all rows of the run: the rows wait for the run's end.
   bool adjusts_p = false;
+  // Its files give the samples' sexes themselves (a .fam's column 5): the
+  // columns of the X-linked tests are on every row, as with --sex.
+  bool knows_sexes = false;
   // The rows of --summary for this kind (the exact tests' directions are
   // added where they ran): by default the file rows only.
   SummaryLayout summary{};

@@ -10,9 +10,10 @@
 // --list-regions prints regions that tile each fileset's variants from its
 // .bim instead of testing anything.
 //
-// X is counted as every other chromosome here, as the VCF kind counts it;
-// the sex rules reach PLINK units through the block's SexSplit (plink_reader.h)
-// where they reach VCF units.
+// X outside the pseudo-autosomal regions (--par) is counted by sex as the
+// VCF kind counts it with --sex: the sexes are the .fam's column 5, or those
+// of --sex; Y and the mitochondria are then left out. A fileset without a
+// single known sex has its X tested as autosomes, and says so.
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -24,6 +25,8 @@
 #include "batch/site_units.h"
 #include "plink/bim_tiling.h"
 #include "plink/plink_reader.h"
+#include "sex/chromosome.h"
+#include "sex/sex_file.h"
 #include "vcf/sample_populations.h"
 #include "vcf/vcf_failure.h"
 
@@ -42,6 +45,12 @@ struct PlinkRunSettings {
   bool by_phenotype = false;
   std::string bed, bim, fam;  // in place of PREFIX's, where given
   bool warned_unknown_ids = false;
+  // --sex in place of the .fam's sexes, and the pseudo-autosomal regions.
+  bool has_sex = false;
+  std::string sex_path;
+  std::vector<SexEntry> sexes;
+  ParBuild par = kDefaultParBuild;
+  bool warned_absent_sex_ids = false;
 };
 
 PlinkPaths fileset_paths(const PlinkRunSettings& settings, const std::string& prefix) {
@@ -65,7 +74,79 @@ struct PlinkStream {
   bool opened = false;
   PlinkReader reader;
   PlinkBlock block;
+  bool by_sex = false;       // X outside the PAR counted by sex
+  int64_t unknown_sex = 0;   // samples of unknown sex, left out of those sites
+  uint64_t x_sites = 0;      // such sites read
+  uint64_t left_out = 0;     // with sexes: sites on Y or the mitochondria
 };
+
+// The fileset's sexes (the .fam's, or --sex by IID), and the X rule set
+// where one of them is known.
+PlinkFailure set_sex_rule(PlinkStream& s) {
+  const PlinkRunSettings& settings = *s.settings;
+  std::vector<FamSex> sexes = fam_sexes(s.reader.fam);
+  if (settings.has_sex) {
+    std::vector<std::string> iids;
+    iids.reserve(s.reader.fam.samples.size());
+    for (const FamSample& sample : s.reader.fam.samples) iids.push_back(sample.iid);
+    const SampleSexes given = assign_sexes(settings.sexes, iids);
+    warn_unknown_ids(settings.diagnostics, settings.sex_path, s.prefix, given.absent,
+                     s.settings->warned_absent_sex_ids);
+    for (size_t j = 0; j < sexes.size() && j < given.of_sample.size(); ++j)
+      sexes[j] = given.of_sample[j] == Sex::kMale     ? FamSex::kMale
+                 : given.of_sample[j] == Sex::kFemale ? FamSex::kFemale
+                                                      : FamSex::kUnknown;
+  }
+  s.unknown_sex = std::count(sexes.begin(), sexes.end(), FamSex::kUnknown);
+  s.by_sex = s.unknown_sex < static_cast<int64_t>(sexes.size());
+  if (!s.by_sex) return PlinkFailure{};
+  const ParBuild par = settings.par;
+  return set_x_rule(s.reader, sexes, [par](std::string_view, int64_t pos) {
+    return classify_site(ContigKind::kX, pos, par) == SiteKind::kXNonPar;
+  });
+}
+
+// A site counted by sex: its units' males, their heterozygous calls and
+// their copies (REF is A2, ALT A1), as the VCF kind holds them.
+void add_male_copies(PlinkBlock& pb) {
+  SiteBlock& b = pb.block;
+  for (size_t u = 0; u < b.units.size(); ++u) {
+    SiteUnit& unit = b.units[u];
+    VariantSite& site = b.sites[unit.site];
+    if (!pb.sites[unit.site].x_non_par) continue;
+    site.by_sex = true;
+    const CodeCounts& male = pb.sex[u].male;
+    unit.males = male.code[kBedHomA1] + male.code[kBedHomA2];
+    unit.male_het = male.code[kBedHet];
+    unit.male_copies = static_cast<uint32_t>(b.male_copies.size());
+    b.male_copies.resize(b.male_copies.size() + static_cast<size_t>(site.n_allele), 0);
+    int32_t* copies = b.male_copies.data() + unit.male_copies;
+    copies[0] = male.code[kBedHomA2];
+    if (site.n_allele > 1) copies[1] = male.code[kBedHomA1];
+  }
+}
+
+// What sex concerned in a fileset read to its end, as the VCF kind says it.
+void note_sex_linked_sites(const PlinkStream& s) {
+  const Diagnostics& d = s.settings->diagnostics;
+  if (!s.by_sex) {
+    if (s.x_sites > 0)
+      report_failure(d, s.prefix,
+                     std::to_string(s.x_sites) +
+                         " sites on X outside the pseudo-autosomal regions tested as autosomes: "
+                         "no sample has a known sex (.fam column 5, or --sex FILE)");
+    return;
+  }
+  if (s.left_out > 0)
+    report_failure(d, s.prefix,
+                   std::to_string(s.left_out) +
+                       " sites on Y or the mitochondria left out: they have no Hardy-Weinberg "
+                       "test");
+  if (s.x_sites > 0 && s.unknown_sex > 0)
+    report_failure(d, s.prefix,
+                   std::to_string(s.unknown_sex) +
+                       " samples of unknown sex left out of the X sites");
+}
 
 FetchedUnits failed(const PlinkFailure& f) {
   FetchedUnits out;
@@ -84,6 +165,8 @@ FetchedUnits fetch_block(PlinkStream& s) {
     options.by_phenotype = settings.by_phenotype;
     const PlinkFailure f = open_plink(fileset_paths(settings, s.prefix), options, s.reader);
     if (!plink_ok(f)) return failed(f);
+    const PlinkFailure x = set_sex_rule(s);
+    if (!plink_ok(x)) return failed(x);
     warn_unknown_ids(settings.diagnostics, settings.pops_path, s.prefix, s.reader.pops.unknown,
                      s.settings->warned_unknown_ids);
     const uint64_t left_out = s.reader.index.left_out;
@@ -98,9 +181,25 @@ FetchedUnits fetch_block(PlinkStream& s) {
       s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
   if (!plink_ok(f)) return failed(f);
   FetchedUnits out;
-  if (s.block.block.sites.empty()) return out;
+  if (s.block.block.sites.empty()) {
+    note_sex_linked_sites(s);
+    return out;
+  }
   out.status = SourceStatus::kUnits;
-  append_site_units(s.prefix, s.block.block, s.reader.pops.names, out.units);
+  SiteBlock& b = s.block.block;
+  for (const PlinkSite& site : s.block.sites) {
+    if (site.x_non_par || (!s.by_sex && site.kind == PlinkChromKind::kX)) ++s.x_sites;
+    if (s.by_sex && (site.kind == PlinkChromKind::kY || site.kind == PlinkChromKind::kMito))
+      ++s.left_out;
+  }
+  add_male_copies(s.block);
+  out.units.reserve(b.units.size());
+  for (const SiteUnit& u : b.units) {
+    const PlinkChromKind kind = s.block.sites[u.site].kind;
+    if (s.by_sex && (kind == PlinkChromKind::kY || kind == PlinkChromKind::kMito)) continue;
+    out.units.push_back(
+        site_source_unit(s.prefix, b, u, s.reader.pops.names[static_cast<size_t>(u.population)]));
+  }
   return out;
 }
 
@@ -148,6 +247,17 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
     return PreparedKind{.status = 2};
   }
   settings->by_phenotype = options.by_phenotype;
+  settings->par = options.par;
+  if (!options.sex.empty()) {
+    SexFile sexes = read_sex_file(options.sex.c_str());
+    if (sexes.failure.status != SexFileStatus::kOk) {
+      report_failure(diagnostics, options.sex, describe_sex_failure(sexes.failure));
+      return PreparedKind{.status = 1};
+    }
+    settings->has_sex = true;
+    settings->sex_path = options.sex;
+    settings->sexes = std::move(sexes.entries);
+  }
   if (!options.pops.empty()) {
     PopsFile pops = read_pops_file(options.pops.c_str());
     if (!vcf_ok(pops.failure)) {
@@ -171,9 +281,9 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
   }};
 }
 
-constexpr std::string_view kPlinkOptions[] = {"--pops", "--region", "--list-regions",
-                                              "--bed",  "--bim",    "--fam",
-                                              "--by-phenotype"};
+constexpr std::string_view kPlinkOptions[] = {
+    "--pops", "--region", "--list-regions", "--bed",      "--bim",   "--fam",
+    "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed"};
 constexpr std::string_view kPlinkRefused[] = {"--report"};
 
 // Sequential sampling unless a count of tables is given, as for VCF.
@@ -190,10 +300,12 @@ const InputKind& plink_input() {
                  .takes = kPlinkOptions,
                  .refuses = kPlinkRefused,
                  .settle = settle_plink_options,
+                 .exact_by_default = true,
                  .option_names_input = true},
       .id_columns = kind_columns(kSiteIdColumns),
       .counts_missing = true,
       .adjusts_p = true,
+      .knows_sexes = true,
       .summary = {.populations = true, .combine_p = false},
       .page_style = PageStyle::kVcf,
       .prepare = prepare_plink_run};

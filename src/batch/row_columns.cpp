@@ -14,7 +14,9 @@ bool always(const BatchOptions&, const InputKind&) { return true; }
 bool with_missing(const BatchOptions&, const InputKind& kind) { return kind.counts_missing; }
 bool with_runs(const BatchOptions& options, const InputKind&) { return options.runs > 0; }
 bool with_exact(const BatchOptions& options, const InputKind&) { return options.exact; }
-bool with_sex(const BatchOptions& options, const InputKind&) { return !options.sex.empty(); }
+bool with_sex(const BatchOptions& options, const InputKind& kind) {
+  return !options.sex.empty() || kind.knows_sexes;
+}
 // In every row, but not asked of a table by the merge: rows of earlier runs
 // lack it.
 bool every_run(const BatchOptions&, const InputKind&) { return true; }

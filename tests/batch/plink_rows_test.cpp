@@ -27,13 +27,17 @@ bool exported(const TempDir& dir, const std::string& name) {
          run_quietly("tabix -p vcf " + prefix + "x.vcf.gz");
 }
 
-// The autosomes' rows. On X and XY plink2's export writes males' calls
-// haploid, which the VCF kind leaves out until the sex rules count them;
-// their q_bh is then compared over runs of the autosomes alone.
+// The autosomes' rows and those of X outside the pseudo-autosomal region:
+// the fileset's sexes count the latter by sex, as --sex counts the export's.
+// In the pseudo-autosomal parts (XY, and X before it is split) plink2's
+// export writes males' calls haploid, which the VCF kind counts as missing
+// there, so q_bh is compared over runs without them.
 std::vector<Row> autosomal(std::vector<Row> rows, bool whole_run) {
   std::vector<Row> out;
   for (Row& r : rows) {
-    if (r["chrom"] == "X" || r["chrom"] == "XY") continue;
+    const bool par = r["chrom"] == "XY" ||
+                     (r["chrom"] == "X" && !sim_x_non_par("X", std::stoll(r["pos"])));
+    if (par) continue;
     if (whole_run) r.erase("q_bh");
     out.push_back(std::move(r));
   }
@@ -44,12 +48,16 @@ struct Fileset {
   TempDir dir;
   SimVcf vcf;
   bool ready = false;
-  std::string prefix, exported_vcf;
+  std::string prefix, exported_vcf, exported_sexes;
   explicit Fileset(int samples, uint64_t seed) : vcf(simulate_plink_vcf(samples, seed)) {
     if (!have_tool("plink2") || !have_tool("tabix")) return;
     ready = plink2_fileset(dir, "f", vcf, fam_text(vcf)) && exported(dir, "f");
     prefix = dir.file("f");
     exported_vcf = dir.file("fx.vcf.gz");
+    // plink2 exports the samples as FID_IID.
+    std::string sexes;
+    for (const SimSample& s : vcf.samples) sexes += "F_" + s.iid + "\t" + std::to_string(s.sex) + "\n";
+    exported_sexes = dir.write("xsexes.txt", sexes);
   }
 };
 
@@ -83,8 +91,8 @@ TEST(PlinkRows, AsTheExportedVcfsRowsWholeByPopsAndByRegion) {
     a.insert(a.end(), more.begin(), more.end());
     return a;
   };
-  expect_same_rows(with({"--bfile", f.prefix}, common), with({"--vcf", f.exported_vcf}, common),
-                   true);
+  expect_same_rows(with({"--bfile", f.prefix}, common),
+                   with({"--vcf", f.exported_vcf, "--sex", f.exported_sexes}, common), true);
   // The fileset names its samples by IID; plink2 exports them as FID_IID.
   std::string pops, exported_pops;
   for (size_t j = 0; j < f.vcf.samples.size(); ++j) {
@@ -95,7 +103,8 @@ TEST(PlinkRows, AsTheExportedVcfsRowsWholeByPopsAndByRegion) {
   const std::vector<std::string> regions =
       with(common, {"--region", "2", "--region", "1:2000-", "--region", "1:1500-2500"});
   expect_same_rows(with({"--bfile=" + f.prefix, "--pops", f.dir.write("pops.txt", pops)}, regions),
-                   with({"--vcf", f.exported_vcf, "--pops", f.dir.write("xpops.txt", exported_pops)},
+                   with({"--vcf", f.exported_vcf, "--sex", f.exported_sexes, "--pops",
+                         f.dir.write("xpops.txt", exported_pops)},
                         regions),
                    false);
 }
