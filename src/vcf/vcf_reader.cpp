@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <htslib/kstring.h>
+
 #include "fileio/text_escape.h"
 #include "sites/site_key.h"
 #include "structure/genotype_codes.h"
@@ -327,7 +329,14 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
       s.n_allele = f.n_allele;
       s.has_gt = f.has_gt;
     } else {
-      if (text && vcf_parse(&r.line.s, r.in.header.get(), r.record.get()) < 0)
+      // Lines read a block at a time are the block's bytes: htslib parses
+      // (and cuts up) a copy of its own.
+      bool copied = true;
+      if (text && r.text_line.data() != r.line.s.s) {
+        r.line.s.l = 0;
+        copied = kputsn(r.text_line.data(), r.text_line.size(), &r.line.s) >= 0;
+      }
+      if (text && (!copied || vcf_parse(&r.line.s, r.in.header.get(), r.record.get()) < 0))
         fault = {RecordProblem::kUnreadable, -1, 0, 0};
       else
         fault = decode_htslib_record(r.in.header.get(), r.record.get(), r.gt, r.alt_text,

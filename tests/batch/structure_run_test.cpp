@@ -245,6 +245,22 @@ TEST(StructureRun, PopsTestEachPopulationOverTheFrequenciesOfAll) {
   EXPECT_GT(differs, 0);
 }
 
+// Both passes read a bgzipped file as they read it plain (a line read a
+// block at a time once reached htslib's parser empty).
+TEST(StructureRun, ABgzippedFileGivesThePlainFilesRows) {
+  const Cohort& c = cohort();
+  if (std::system("command -v bgzip >/dev/null 2>&1") != 0) GTEST_SKIP() << "bgzip not installed";
+  const std::string gz = c.dir.file("cohort.vcf.gz");
+  ASSERT_EQ(std::system(("bgzip -c '" + c.vcf + "' > '" + gz + "'").c_str()), 0);
+  const Output plain = run_hwmc({"--vcf", "--seed", "4", "--structure", "2", c.vcf});
+  const Output packed = run_hwmc({"--vcf", "--seed", "4", "--structure", "2", gz});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  const std::vector<Row> a = without(rows_of(plain.out), {"file"});
+  ASSERT_GT(a.size(), 1000u);
+  EXPECT_TRUE(a == without(rows_of(packed.out), {"file"}));
+}
+
 TEST(StructureRun, StreamsAreRefused) {
   const Cohort& c = cohort();
   const std::string text = read_bytes(c.vcf);
