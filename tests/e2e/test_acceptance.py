@@ -45,6 +45,14 @@ def run_user_session(s, checkpoints=None):
     s.send("50000" + ENTER)
     s.wait_for("runs made")
     s.wait_for("Prob. null hypoth. (chi-sq)        \u2550\u25ba0")
+
+    # The count under the bar (row 12) past 0, so that on a loaded machine
+    # the interruption still comes after a run.
+    def a_run_made():
+        m = re.search(r"\d+", s.text().split("\n")[11])
+        return m is not None and int(m.group()) > 0
+
+    s.wait_until(a_run_made, "a run is made")
     s.send(ESC)
     s.wait_for("calculations interrupted by user")
     s.wait_for('file: "third.txt"')
