@@ -133,22 +133,6 @@ void keep_pending(PlinkReader& r, const BimVariant& v, uint64_t variant, PlinkCh
   r.pending.push_back(p);
 }
 
-// The site's key prefix and its occurrence among identical records.
-uint32_t note_occurrence(PlinkReader& r, const SiteText& s, uint64_t& prefix) {
-  prefix = hash_key_field(0, s.chrom);
-  prefix = hash_key_field(prefix, std::to_string(s.pos));
-  prefix = hash_key_field(prefix, s.ref);
-  prefix = hash_key_field(prefix, s.alt);
-  if (s.pos != r.group_pos || s.chrom != r.group_chrom) {
-    r.group_chrom.assign(s.chrom);
-    r.group_pos = s.pos;
-    r.group_keys.clear();
-  }
-  const uint32_t occurrence =
-      1 + static_cast<uint32_t>(std::count(r.group_keys.begin(), r.group_keys.end(), prefix));
-  r.group_keys.push_back(prefix);
-  return occurrence;
-}
 
 // A population's genotype table over REF (A2) and ALT (A1), as the tally
 // lays it out: 0/0, 0/1, 1/1, or 0/0 alone for a site of one allele.
@@ -205,7 +189,7 @@ PlinkFailure count_variant(PlinkReader& r, const PlinkPending& p, const uint8_t*
       put_table(r.counts[q], p.one_allele, r.tally.cells.data() + q * cells, r.tally.counted[q]);
   }
   uint64_t prefix = 0;
-  const uint32_t occurrence = note_occurrence(r, s, prefix);
+  const uint32_t occurrence = note_occurrence(r.identical, s.chrom, s.pos, s.ref, s.alt, prefix);
   const size_t first_unit = out.block.units.size();
   add_site_units(s, r.pops, prefix, occurrence, r.tally, out.block);
   out.sites.push_back({p.variant, p.kind, by_sex});

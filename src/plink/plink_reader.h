@@ -37,6 +37,7 @@
 #include "plink/genotype_codes.h"
 #include "plink/plink_failure.h"
 #include "plink/text_file.h"
+#include "sites/site_key.h"
 #include "vcf/sample_populations.h"
 #include "sites/site_block.h"
 #include "vcf/site_tally.h"
@@ -118,9 +119,7 @@ struct PlinkReader {
   TallyWorkspace tally;
 
   // Identical records: those met at the current chrom and pos so far.
-  std::string group_chrom;
-  int64_t group_pos = -1;
-  std::vector<uint64_t> group_keys;
+  IdenticalRecords identical;
 
   bool done = false;
 };

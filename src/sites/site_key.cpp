@@ -1,5 +1,6 @@
 #include "sites/site_key.h"
 
+#include <algorithm>
 #include <string>
 
 #include "exact/rng64.h"
@@ -24,4 +25,21 @@ uint64_t site_unit_key(std::string_view chrom, int64_t pos, std::string_view ref
   h = hash_key_field(h, alt);
   h = hash_key_field(h, population);
   return hash_key_field(h, std::to_string(occurrence));
+}
+
+uint32_t note_occurrence(IdenticalRecords& seen, std::string_view chrom, int64_t pos,
+                         std::string_view ref, std::string_view alt, uint64_t& prefix) {
+  prefix = hash_key_field(0, chrom);
+  prefix = hash_key_field(prefix, std::to_string(pos));
+  prefix = hash_key_field(prefix, ref);
+  prefix = hash_key_field(prefix, alt);
+  if (pos != seen.pos || chrom != seen.chrom) {
+    seen.chrom.assign(chrom);
+    seen.pos = pos;
+    seen.prefixes.clear();
+  }
+  const uint32_t occurrence =
+      1 + static_cast<uint32_t>(std::count(seen.prefixes.begin(), seen.prefixes.end(), prefix));
+  seen.prefixes.push_back(prefix);
+  return occurrence;
 }

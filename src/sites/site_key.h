@@ -15,10 +15,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // h after one more field.
 uint64_t hash_key_field(uint64_t h, std::string_view field);
 
 uint64_t site_unit_key(std::string_view chrom, int64_t pos, std::string_view ref,
                        std::string_view alt, std::string_view population, uint32_t occurrence);
+
+// The records of one position met so far, one after the other, for the
+// occurrence of the next (a reader keeps one).
+struct IdenticalRecords {
+  std::string chrom;
+  int64_t pos = -1;
+  std::vector<uint64_t> prefixes;
+};
+
+// The key prefix of a record's chrom, pos, ref and alt (into `prefix`), and
+// its occurrence: 1 + the records before it at its position with that prefix.
+uint32_t note_occurrence(IdenticalRecords& seen, std::string_view chrom, int64_t pos,
+                         std::string_view ref, std::string_view alt, uint64_t& prefix);

@@ -40,9 +40,7 @@ struct VcfReaderState {
   uint64_t records = 0;  // records read so far
 
   // Identical records: those met at the current chrom and pos so far.
-  std::string group_chrom;
-  int64_t group_pos = -1;
-  std::vector<uint64_t> group_keys;
+  IdenticalRecords identical;
 
   // Sex-linked sites: the sexes (null without), the regions, the tally,
   // and the kind of the contig last met.
@@ -199,21 +197,6 @@ bool in_current_region(const VcfReaderState& r, int64_t pos) {
   return pos >= g.from && pos <= g.to;
 }
 
-// The site's key prefix and its occurrence among identical records.
-uint32_t note_occurrence(VcfReaderState& r, const SiteText& s, uint64_t& prefix) {
-  prefix = hash_key_field(0, s.chrom);
-  prefix = hash_key_field(prefix, std::to_string(s.pos));
-  prefix = hash_key_field(prefix, s.ref);
-  prefix = hash_key_field(prefix, s.alt);
-  if (s.pos != r.group_pos || s.chrom != r.group_chrom) {
-    r.group_chrom.assign(s.chrom);
-    r.group_pos = s.pos;
-    r.group_keys.clear();
-  }
-  uint32_t occurrence = 1 + static_cast<uint32_t>(std::count(r.group_keys.begin(), r.group_keys.end(), prefix));
-  r.group_keys.push_back(prefix);
-  return occurrence;
-}
 
 }  // namespace
 
@@ -371,7 +354,7 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
     r.sex_notes.x_sites += by_sex;
     s.record = r.regions.empty() ? (text ? r.in.header_lines + r.records : r.records) : 0;
     uint64_t prefix = 0;
-    uint32_t occurrence = note_occurrence(r, s, prefix);
+    uint32_t occurrence = note_occurrence(r.identical, s.chrom, s.pos, s.ref, s.alt, prefix);
     if (sexes && by_sex) {
       // Read again with the haploid calls: X sites are few beside the rest.
       if (scan) {
