@@ -131,7 +131,14 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
     if (with_page && reason.empty()) reason = take_page_row(*page, *page_columns, row);
     return reason;
   };
-  const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor);
+  // A unit is known by its kind's identifying columns.
+  const UnitKeyColumns unit_key = [](std::string_view header) {
+    const std::vector<std::string_view> names = split_cells(header);
+    std::vector<std::string> key;
+    for (const KindColumn& column : kind_of_header(names).id_columns) key.emplace_back(column.name);
+    return key;
+  };
+  const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor, unit_key);
   if (scan.failure.failed) return report(diagnostics, scan.failure);
   ReplacingFile page_file;
   if (!options.html.empty() && !open_replacing(page_file, options.html)) {

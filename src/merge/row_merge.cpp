@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "exact/rng64.h"
 #include "figures/unit_statistics.h"
 #include "fileio/text_escape.h"
 #include "format/number_format.h"
@@ -124,13 +126,173 @@ std::optional<Columns> row_table_columns(std::string_view header,
   return columns;
 }
 
+// Where a table's units are named: its key columns (names and cells) and
+// its seed column.
+struct UnitColumns {
+  std::vector<std::string> names;
+  std::vector<size_t> cells;
+  std::optional<size_t> seed;
+};
+
+UnitColumns unit_columns(std::string_view header, const UnitKeyColumns& unit_key) {
+  UnitColumns u;
+  const std::vector<std::string_view> names = split_cells(header);
+  if (unit_key) {
+    for (std::string& name : unit_key(header)) {
+      const std::optional<size_t> cell = find_column(names, name);
+      if (!cell) continue;
+      u.names.push_back(std::move(name));
+      u.cells.push_back(*cell);
+    }
+  }
+  u.seed = find_column(names, kSeedColumn);
+  return u;
+}
+
+uint64_t key_hash(std::string_view row, const UnitColumns& u) {
+  uint64_t h = 0;
+  for (size_t c : u.cells) {
+    const std::string_view cell = cell_at(row, c);
+    h = splitmix64_mix(h + kSplitmix64Gamma + std::hash<std::string_view>{}(cell)) + cell.size();
+  }
+  return h;
+}
+
+// The unit as a message names it: "chrom=1 pos=5 ...", cells escaped.
+std::string key_text(std::string_view row, const UnitColumns& u) {
+  std::string text;
+  for (size_t i = 0; i < u.cells.size(); ++i) {
+    if (i > 0) text += ' ';
+    text += u.names[i] + "=" + escape_text(cell_at(row, u.cells[i]));
+  }
+  return text;
+}
+
+// One row's unit: its key's hash and its place among all rows.
+struct UnitMark {
+  uint64_t hash = 0;
+  uint64_t row = 0;
+  auto operator<=>(const UnitMark&) const = default;
+};
+
+// The seed a table's rows carry: empty while none has one.
+struct TableSeed {
+  std::string seed;
+  bool several = false;
+};
+
+void note_seed(TableSeed& t, std::string_view cell) {
+  if (cell.empty() || t.several) return;
+  if (t.seed.empty()) {
+    t.seed.assign(cell);
+  } else if (t.seed != cell) {
+    t.several = true;
+  }
+}
+
+// Why table `t` cannot be a part of the run of the tables before it, by
+// their seeds; empty when it can.
+std::string seed_clash(std::span<const TableSeed> seeds, size_t t,
+                       std::span<const std::string> paths) {
+  if (seeds[t].seed.empty() || seeds[t].several) return "";
+  for (size_t i = 0; i < t; ++i) {
+    if (seeds[i].seed.empty() || seeds[i].several || seeds[i].seed == seeds[t].seed) continue;
+    return "seeded with " + escape_text(seeds[t].seed) + ", '" + escape_text(paths[i]) +
+           "' with " + escape_text(seeds[i].seed) +
+           ": the parts of one run share its seed (give every part the same --seed)";
+  }
+  return "";
+}
+
+// The key of the row on a line of a table, read again; none if the table
+// no longer has it.
+std::optional<std::string> key_on_line(const std::string& path, uint64_t line,
+                                       const UnitColumns& u) {
+  TableFile table;
+  if (!open_table_file(path, table).empty()) return std::nullopt;
+  std::string_view text;
+  std::string error;
+  while (read_table_line(table, text, error) == LineStatus::kLine) {
+    if (table.line_number == line) return key_text(without_line_feed(text), u);
+  }
+  return std::nullopt;
+}
+
+// A unit in two tables, as the scan's failure (at the later table); none
+// when every unit is in one table. `marks` is sorted; `first_row` holds
+// each table's first row among all rows, and one more entry: their count.
+std::optional<MergeFailure> repeated_unit(std::span<const UnitMark> marks,
+                                          std::span<const uint64_t> first_row,
+                                          std::span<const std::string> paths,
+                                          const UnitColumns& u) {
+  const auto table_of = [&](uint64_t row) {
+    return static_cast<size_t>(std::upper_bound(first_row.begin(), first_row.end(), row) -
+                               first_row.begin() - 1);
+  };
+  // Of each key, its first row and its first row in another table.
+  std::vector<std::pair<uint64_t, uint64_t>> repeats;  // (later row, earlier row)
+  for (size_t i = 0; i < marks.size();) {
+    size_t end = i + 1;
+    while (end < marks.size() && marks[end].hash == marks[i].hash) ++end;
+    const size_t first_table = table_of(marks[i].row);
+    for (size_t j = i + 1; j < end; ++j) {
+      if (table_of(marks[j].row) == first_table) continue;
+      repeats.emplace_back(marks[j].row, marks[i].row);
+      break;
+    }
+    i = end;
+  }
+  std::sort(repeats.begin(), repeats.end());
+  const auto line_of = [&](uint64_t row, size_t t) { return row - first_row[t] + 2; };
+  for (const auto& [later, earlier] : repeats) {
+    const size_t a = table_of(earlier), b = table_of(later);
+    const std::optional<std::string> key = key_on_line(paths[b], line_of(later, b), u);
+    if (!key || key != key_on_line(paths[a], line_of(earlier, a), u)) continue;  // hashes alike
+    // A merged table beside its parts holds every unit of some other table.
+    uint64_t in_a = 0, in_b = 0, shared = 0;
+    for (size_t i = 0; i < marks.size();) {
+      bool has_a = false, has_b = false;
+      size_t end = i;
+      for (; end < marks.size() && marks[end].hash == marks[i].hash; ++end) {
+        const size_t t = table_of(marks[end].row);
+        has_a = has_a || t == a;
+        has_b = has_b || t == b;
+      }
+      in_a += has_a;
+      in_b += has_b;
+      shared += has_a && has_b;
+      i = end;
+    }
+    std::string reason = line_reason(line_of(later, b), "the unit " + *key + " is also in '" +
+                                                            escape_text(paths[a]) + "' (line " +
+                                                            std::to_string(line_of(earlier, a)) +
+                                                            "): a unit may be in one part only");
+    if (shared == in_a && shared == in_b) {
+      reason += "; the two tables hold the same units (one part given twice?)";
+    } else if (shared == in_a || shared == in_b) {
+      const bool a_holds = shared == in_b;
+      reason += "; '" + escape_text(paths[a_holds ? a : b]) + "' holds every unit of '" +
+                escape_text(paths[a_holds ? b : a]) +
+                "' (a merged table given beside one of its parts?)";
+    }
+    return table_failure(paths[b], std::move(reason));
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 RowScan scan_row_tables(std::span<const std::string> paths,
-                        std::span<const std::string> every_row, const RowVisitor& visitor) {
+                        std::span<const std::string> every_row, const RowVisitor& visitor,
+                        const UnitKeyColumns& unit_key) {
   RowScan scan;
   std::optional<size_t> lead_column;
   std::vector<double> leads;
+  UnitColumns units;
+  std::vector<UnitMark> marks;
+  std::vector<uint64_t> first_row;
+  std::vector<TableSeed> seeds;
+  uint64_t all_rows = 0;
   for (const std::string& path : paths) {
     TableFile table;
     std::string header;
@@ -146,6 +308,7 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       scan.cells = columns->cells;
       scan.q_column = columns->q;
       lead_column = columns->lead;
+      units = unit_columns(without_line_feed(scan.header), unit_key);
       if (visitor.header) {
         reason = visitor.header(without_line_feed(scan.header));
         if (!reason.empty()) {
@@ -159,6 +322,8 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       return scan;
     }
     uint64_t rows = 0;
+    first_row.push_back(all_rows);
+    TableSeed& seed = seeds.emplace_back();
     std::string_view row;
     while (next_row(table, path, scan.cells, row, scan.failure)) {
       ++rows;
@@ -174,6 +339,8 @@ RowScan scan_row_tables(std::span<const std::string> paths,
           return scan;
         }
       }
+      if (!units.cells.empty()) marks.push_back({key_hash(row, units), all_rows + rows - 1});
+      if (units.seed) note_seed(seed, cell_at(row, *units.seed));
       if (!lead_column) continue;
       const std::string_view cell = cell_at(row, *lead_column);
       const std::optional<double> lead = parse_lead(cell);
@@ -186,8 +353,20 @@ RowScan scan_row_tables(std::span<const std::string> paths,
       leads.push_back(*lead);
     }
     if (scan.failure.failed) return scan;
+    std::string clash = seed_clash(seeds, seeds.size() - 1, paths);
+    if (!clash.empty()) {
+      scan.failure = table_failure(path, std::move(clash));
+      return scan;
+    }
+    all_rows += rows;
     scan.rows.push_back(rows);
     scan.stamps.push_back(table.stamp);
+  }
+  first_row.push_back(all_rows);
+  std::sort(marks.begin(), marks.end());
+  if (std::optional<MergeFailure> repeat = repeated_unit(marks, first_row, paths, units)) {
+    scan.failure = std::move(*repeat);
+    return scan;
   }
   scan.q = adjust_benjamini_hochberg(leads);
   return scan;

@@ -53,13 +53,25 @@ struct RowVisitor {
   std::function<std::string(std::string_view row)> row;
 };
 
+// The names of the columns that identify a unit, given the header line
+// (line feed dropped); those the header lacks are left out of the key.
+using UnitKeyColumns = std::function<std::vector<std::string>(std::string_view header)>;
+
 // The tables must be regular files with the same header, one that names
 // every column in `every_row` (the columns hwmc writes in any row table) and
 // no column twice, with p_lead and q_bh both or neither; every line ends in
 // a line feed with as many cells as the header and is not the header
 // again, every p_lead is NA or a number from 0 to 1.
+//
+// They must also be parts of one run. With `unit_key`, no unit (its key
+// cells) may be in two tables: a part given twice, or a merged table beside
+// one of its parts, fails at the later table's first repeated unit (the
+// same unit twice in one table is a file's identical records, and passes).
+// Where the header has a seed column, two tables whose rows each carry one
+// seed must carry the same one (a table with several was seeded unit by
+// unit from the clock, and is not compared).
 RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row,
-                        const RowVisitor& visitor = {});
+                        const RowVisitor& visitor = {}, const UnitKeyColumns& unit_key = {});
 
 // The merged table to `out`; format_q writes a q value as the row writer
 // does (NA is written here). A table that changed since the scan fails the

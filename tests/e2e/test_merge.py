@@ -112,8 +112,8 @@ class Merge(BatchCase):
         self.assertEqual((r.returncode, r.stdout), (1, b""))
         self.assertEqual(r.stderr.decode(),
                          "hwmc: no\\tsuch\\x01.tsv: cannot open file: No such file or directory\n")
-        good = self.save("good.tsv", self.run_batch(["--batch", "sample.txt", "hw.txt"]))
-        self.write("again.tsv", good)
+        self.save("good.tsv", self.run_batch(["--batch", "sample.txt", "hw.txt"]))
+        self.save("again.tsv", self.run_batch(["--batch", "c.txt"]))
         read_end, write_end = os.pipe()
         os.close(read_end)
         try:

@@ -106,3 +106,36 @@ class MergeRefusals(BatchCase):
         r = self.run_batch(["--merge", "p0.tsv", "fifo"])  # would block in open
         self.assertEqual((r.returncode, r.stdout), (1, b""))
         self.assertIn("fifo: not a regular file", r.stderr.decode())
+
+    def assert_merge_refused(self, tables, message):
+        r = self.run_batch(["--merge"] + tables)
+        self.assertEqual((r.returncode, r.stdout, r.stderr.decode()), (1, b"", message), tables)
+
+    def test_a_unit_in_two_parts_or_parts_of_two_seeds_are_refused(self):
+        self.write("a.vcf", VCF)
+        self.write("b.vcf", VCF.replace("1\t10\t", "1\t15\t"))
+        common = ["--vcf", "--runs", "20"]
+        for name, args in (("p1", ["--seed", "3", "a.vcf"]), ("p2", ["--seed", "3", "b.vcf"]),
+                           ("p12", ["--seed", "3", "a.vcf", "b.vcf"]),
+                           ("p2s", ["--seed", "4", "b.vcf"])):
+            r = self.run_batch(common + args)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.write(name + ".tsv", r.stdout.decode())
+        merged = self.run_batch(["--merge", "p1.tsv", "p2.tsv"])
+        self.assertEqual((merged.returncode, merged.stderr), (0, b""))
+        self.write("m.tsv", merged.stdout.decode())
+        unit = "the unit file=a.vcf chrom=1 pos=10 id=. ref=A alt=G population=all"
+        self.assert_merge_refused(
+            ["p1.tsv", "p12.tsv"],
+            "hwmc: p12.tsv: line 2: %s is also in 'p1.tsv' (line 2): a unit may be in one part "
+            "only; 'p12.tsv' holds every unit of 'p1.tsv' (a merged table given beside one of "
+            "its parts?)\n" % unit)
+        self.assert_merge_refused(
+            ["m.tsv", "p2.tsv"],
+            "hwmc: p2.tsv: line 2: %s is also in 'm.tsv' (line 4): a unit may be in one part "
+            "only; 'm.tsv' holds every unit of 'p2.tsv' (a merged table given beside one of its "
+            "parts?)\n" % unit.replace("a.vcf chrom=1 pos=10", "b.vcf chrom=1 pos=15"))
+        self.assert_merge_refused(
+            ["p1.tsv", "p2s.tsv"],
+            "hwmc: p2s.tsv: seeded with 4, 'p1.tsv' with 3: the parts of one run share its seed "
+            "(give every part the same --seed)\n")

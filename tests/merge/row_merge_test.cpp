@@ -168,4 +168,84 @@ TEST(RowMerge, AnOutputThatTakesNothingIsAnOutputFailure) {
   EXPECT_TRUE(failure.failed && failure.output);
 }
 
+// Tables of units keyed by file and locus, with a seed column.
+const std::string kSeeded = "file\tlocus\tx2\tseed\tp_lead\tq_bh\n";
+
+std::string keyed_failure(const std::vector<std::string>& paths) {
+  const UnitKeyColumns key = [](std::string_view) {
+    return std::vector<std::string>{"file", "locus", "absent"};
+  };
+  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, key);
+  return scan.failure.failed ? scan.failure.file + ": " + scan.failure.reason : "";
+}
+
+TEST(RowMerge, AUnitInTwoTablesIsRefusedWithBothPlaces) {
+  TempDir dir;
+  const std::string a = dir.write("a.tsv", kSeeded +
+                                               "f\tL1\t1\t\t0.5\t0.5\n"
+                                               "f\tL2\t1\t\t0.5\t0.5\n");
+  // The same unit twice in one table is a file's identical records.
+  const std::string b = dir.write("b.tsv", kSeeded +
+                                               "g\tL1\t1\t\t0.5\t0.5\n"
+                                               "g\tL1\t1\t\t0.5\t0.5\n"
+                                               "g\tL3\t1\t\t0.5\t0.5\n");
+  EXPECT_EQ(keyed_failure({a, b}), "");
+  // Cells that only join to the same text are other units.
+  const std::string joined = dir.write("j.tsv", kSeeded + "fL\t2\t1\t\t0.5\t0.5\n"
+                                                              "f\tL\t1\t\t0.5\t0.5\n");
+  EXPECT_EQ(keyed_failure({a, b, joined}), "");
+  const std::string c = dir.write("c.tsv", kSeeded +
+                                               "h\tL1\t1\t\t0.5\t0.5\n"
+                                               "g\tL\x01\t1\t\t0.5\t0.5\n"
+                                               "g\tL1\t1\t\t0.5\t0.5\n");
+  EXPECT_EQ(keyed_failure({a, b, c}),
+            c + ": line 4: the unit file=g locus=L1 is also in '" + b +
+                "' (line 2): a unit may be in one part only");
+  // Without key columns nothing is compared.
+  EXPECT_EQ(scan_failure({a, a}), "");
+}
+
+TEST(RowMerge, AMergedTableBesideItsPartOrACopyIsNamed) {
+  TempDir dir;
+  const std::string rows = "f\tL1\t1\t\t0.5\t0.5\nf\tL2\t1\t\t0.5\t0.5\n";
+  const std::string part = dir.write("part.tsv", kSeeded + rows);
+  const std::string copy = dir.write("copy.tsv", kSeeded + rows);
+  const std::string merged =
+      dir.write("merged.tsv", kSeeded + "e\tL1\t1\t\t0.5\t0.5\n" + rows);
+  EXPECT_EQ(keyed_failure({merged, part}),
+            part + ": line 2: the unit file=f locus=L1 is also in '" + merged +
+                "' (line 3): a unit may be in one part only; '" + merged +
+                "' holds every unit of '" + part +
+                "' (a merged table given beside one of its parts?)");
+  EXPECT_EQ(keyed_failure({part, merged}),
+            merged + ": line 3: the unit file=f locus=L1 is also in '" + part +
+                "' (line 2): a unit may be in one part only; '" + merged +
+                "' holds every unit of '" + part +
+                "' (a merged table given beside one of its parts?)");
+  EXPECT_EQ(keyed_failure({part, copy}),
+            copy + ": line 2: the unit file=f locus=L1 is also in '" + part +
+                "' (line 2): a unit may be in one part only; the two tables hold the same "
+                "units (one part given twice?)");
+}
+
+TEST(RowMerge, PartsWithDifferentSeedsAreRefused) {
+  TempDir dir;
+  const std::string a = dir.write("a.tsv", kSeeded + "f\tL1\t1\t7\t0.5\t0.5\n"
+                                                     "f\tL2\t1\t\t0.5\t0.5\n");
+  const std::string same = dir.write("same.tsv", kSeeded + "g\tL1\t1\t7\t0.5\t0.5\n");
+  const std::string unseeded = dir.write("none.tsv", kSeeded + "h\tL1\t1\t\t0.5\t0.5\n");
+  const std::string other = dir.write("other.tsv", kSeeded + "i\tL1\t1\t\t0.5\t0.5\n"
+                                                             "i\tL2\t1\t8\t0.5\t0.5\n");
+  EXPECT_EQ(keyed_failure({a, unseeded, same}), "");
+  EXPECT_EQ(keyed_failure({a, unseeded, same, other}),
+            other + ": seeded with 8, '" + a +
+                "' with 7: the parts of one run share its seed (give every part the same "
+                "--seed)");
+  // A table whose units were seeded one by one from the clock has no seed
+  // of its run to compare.
+  const std::string clock = dir.write("clock.tsv", kSeeded + "j\tL1\t1\t100\t0.5\t0.5\n"
+                                                             "j\tL2\t1\t101\t0.5\t0.5\n");
+  EXPECT_EQ(keyed_failure({a, clock}), "");
+}
+
 }  // namespace
