@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "montecarlo/replicate.h"
 #include "stats/multiple_testing.h"
 
 namespace {
@@ -31,9 +32,16 @@ LeadP leading_p(const UnitResult& r, LeadTest test) {
       }
       return lead;
     case LeadTest::kPermutation:
-      // b hits of m replicates: (b + 1)/(m + 1), never 0.
-      if (r.mc && r.mc->runs_made > 0) lead.p = valid_p(r.mc->hits_hw, r.mc->runs_made);
-      break;
+      // b hits of m replicates: (b + 1)/(m + 1), never 0. Above the copies
+      // where a replicate is a uniform permutation its p is only
+      // approximate, and without replicates (more classes than the
+      // experiment takes, or beyond memory) there is none: the next test in
+      // the order leads, the exact one where it ran, else the asymptotic.
+      if (r.mc && r.mc->runs_made > 0 && replicates_are_uniform(r.locus.two_n)) {
+        lead.p = valid_p(r.mc->hits_hw, r.mc->runs_made);
+        break;
+      }
+      return leading_p(r, r.exact ? LeadTest::kExactProb : LeadTest::kChiSquare);
     case LeadTest::kStructure:
       // NaN where the site had no such test (not biallelic autosomal, or
       // one allele in the population).

@@ -6,7 +6,9 @@
 // The leading p is the p-value the false discovery rate is controlled on,
 // valid as a p-value: the probability test's (p_prob enumerated, else the
 // sampled or sequential valid p), the permutation test's (b + 1)/(m + 1) for
-// b hits of X2 among m replicates, or p_x2. Never 0 where it was estimated
+// b hits of X2 among m replicates, or p_x2. Where the permutation test was
+// chosen but its replicates are not uniform permutations (above 32768
+// copies) or none was made, the exact p leads where it ran, else p_x2. Never 0 where it was estimated
 // from draws; NaN where the unit has none. Which test leads is the run's
 // choice (lead_test_for), kept with the p so that a kind or an option may
 // choose another.

@@ -306,6 +306,41 @@ TEST(VcfRows, ThePermutationTestSaysWhenItIsNotUniform) {
                        "are approximate; --exact is exact at any size\n");
 }
 
+// A site of 128 alleles: each sample i/i or i/i+1 (mod 128), `samples` of
+// the header's in all (a multiple of 256, or missing calls after them).
+std::string line_of_128_alleles(int64_t pos, int samples) {
+  std::string line = "1\t" + std::to_string(pos) + "\t.\tA\t";
+  for (int a = 1; a < 128; ++a) line += (a > 1 ? "," : "") + std::string("A") + std::to_string(a);
+  line += "\t.\t.\t.\tGT";
+  for (int j = 0; j < samples; ++j) {
+    const int i = (j / 2) % 128;
+    line += "\t" + std::to_string(i) + "/" + std::to_string(j % 2 ? (i + 1) % 128 : i);
+  }
+  return line + "\n";
+}
+
+TEST(VcfRows, WithoutUniformPermutationsTheAsymptoticPLeads) {
+  TempDir dir;
+  const int samples = 16385;  // 32 770 copies at the first site
+  const std::string path =
+      dir.write("big.vcf", header_of(samples) + snp_line(5, 8000, 8000, 385, 0) +
+                               line_of_128_alleles(6, samples));
+  const Output o = run_hwmc({"--vcf", "--runs", "20", "--no-exact", "--seed", "1", path});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::vector<Row> rows = rows_of(o.out);
+  ASSERT_EQ(rows.size(), 2u);
+  // The permutation test ran at the first site but does not lead there; the
+  // second has more classes than it takes.
+  EXPECT_NE(rows[0].at("mc_p_x2"), "NA");
+  EXPECT_EQ(rows[1].at("k"), "128");
+  EXPECT_EQ(rows[1].at("mc_p_x2"), "NA");
+  for (const Row& row : rows) {
+    EXPECT_NE(row.at("p_x2"), "NA");
+    EXPECT_EQ(row.at("p_lead"), row.at("p_x2"));
+    EXPECT_NE(row.at("q_bh"), "NA");
+  }
+}
+
 // plink2 prints the SNP exact test to six significant digits: hwmc's p_prob
 // must round to the same.
 TEST(VcfRows, AgreesWithPlink2Hardy) {

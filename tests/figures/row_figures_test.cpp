@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -62,8 +63,10 @@ TEST(RowFigures, TheLeadingPIsTheChosenTestsValidP) {
   r.mc->runs_made = 99;
   r.mc->hits_hw = 0;
   EXPECT_EQ(leading_p(r, LeadTest::kPermutation).p, 1.0 / 100);  // never 0
+  // No replicate made: the next p in the order, here p_x2.
   r.mc->runs_made = 0;
-  EXPECT_TRUE(std::isnan(leading_p(r, LeadTest::kPermutation).p));
+  EXPECT_EQ(leading_p(r, LeadTest::kPermutation).p, r.p_x2);
+  EXPECT_EQ(leading_p(r, LeadTest::kPermutation).test, LeadTest::kChiSquare);
   EXPECT_TRUE(std::isnan(leading_p(r, LeadTest::kExactProb).p));  // none ran
   ExactResult& x = r.exact.emplace();
   x.method = ExactMethod::kSampling;
@@ -79,6 +82,64 @@ TEST(RowFigures, TheLeadingPIsTheChosenTestsValidP) {
   EXPECT_EQ(lead_test_for(true, true), LeadTest::kExactProb);
   EXPECT_EQ(lead_test_for(false, true), LeadTest::kPermutation);
   EXPECT_EQ(lead_test_for(false, false), LeadTest::kChiSquare);
+}
+
+// 8000 AA, `het` AB, 8000 BB: 32000 + 2 het copies.
+UnitResult large_sample(int het) {
+  UnitResult r;
+  ReadTable t = make_read_table({{"AA", 8000}, {"AB", het}, {"BB", 8000}});
+  EXPECT_EQ(analyse_locus(std::move(t.table), t.k, t.two_n, r.locus), AnalysisStatus::kOk);
+  r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
+  r.mc.emplace();
+  r.mc->runs_made = 99;
+  r.mc->hits_hw = 3;
+  return r;
+}
+
+TEST(RowFigures, AbovePermutationsThatAreUniformTheExactOrAsymptoticPLeads) {
+  // 32768 copies: replicates are still uniform permutations.
+  const UnitResult at = large_sample(384);
+  ASSERT_EQ(at.locus.two_n, 32768);
+  EXPECT_EQ(leading_p(at, LeadTest::kPermutation).p, 4.0 / 100);
+  EXPECT_EQ(leading_p(at, LeadTest::kPermutation).test, LeadTest::kPermutation);
+  // 32770: a far departure (p_x2 about 0) must not read as mc's 0.04.
+  UnitResult above = large_sample(385);
+  ASSERT_EQ(above.locus.two_n, 32770);
+  ASSERT_LT(above.p_x2, 1e-300);
+  RowFigures f = row_figures(&above, 0, 0, LeadTest::kPermutation);
+  EXPECT_EQ(f.lead.p, above.p_x2);
+  EXPECT_EQ(f.lead.log10, std::log10(above.p_x2));
+  EXPECT_EQ(f.lead.test, LeadTest::kChiSquare);
+  // The exact p where it ran.
+  ExactResult& x = above.exact.emplace();
+  x.method = ExactMethod::kSampling;
+  x.tables = 999;
+  x.hits[ExactTest::kProb] = 0;
+  f = row_figures(&above, 0, 0, LeadTest::kPermutation);
+  EXPECT_EQ(f.lead.p, 1.0 / 1000);
+  EXPECT_EQ(f.lead.test, LeadTest::kExactProb);
+}
+
+TEST(RowFigures, AUnitWithMoreClassesThanTheExperimentTakesLeadsWithPx2) {
+  // 128 alleles, each homozygous once and heterozygous with the next once:
+  // the experiment takes at most 127 classes and made no replicate.
+  ReadTable t;
+  t.k = 128;
+  t.table.allocate_zeroed(static_cast<size_t>(cell_count_for(t.k)));
+  for (int32_t i = 0; i < t.k; ++i) {
+    t.table[tri_index(i, i, t.k)].count += 1;
+    const int32_t next = (i + 1) % t.k;
+    t.table[tri_index(std::min(i, next), std::max(i, next), t.k)].count += 1;
+    t.two_n += 4;
+  }
+  UnitResult r;
+  ASSERT_EQ(analyse_locus(std::move(t.table), t.k, t.two_n, r.locus), AnalysisStatus::kOk);
+  ASSERT_EQ(r.locus.k, 128);
+  r.p_x2 = chi_square_upper_tail(r.locus.x2_obs, r.locus.df);
+  ASSERT_FALSE(std::isnan(r.p_x2));
+  const RowFigures f = row_figures(&r, 0, 0, LeadTest::kPermutation);
+  EXPECT_EQ(f.lead.p, r.p_x2);
+  EXPECT_EQ(f.lead.test, LeadTest::kChiSquare);
 }
 
 TEST(RowFigures, AnUntestedUnitKeepsItsSourcesCountsAndNothingElse) {
