@@ -11,6 +11,7 @@
 #include "batch/merge_run.h"
 #include "cli/command_line.h"
 #include "cli/program_identity.h"
+#include "fileio/text_escape.h"
 
 int main(int argc, char** argv) {
   const char* program = program_name_of(argc > 0 ? argv[0] : nullptr);
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
   CommandLine line = parse_command_line(argc, argv, kinds);
   switch (line.kind) {
     case CommandKind::kUsageError:
-      std::fprintf(stderr, "%s: %s\n%s\n", program, line.error.c_str(),
+      std::fprintf(stderr, "%s: %s\n%s\n", program, escape_controls(line.error).c_str(),
                    usage_hint(program).c_str());
       return 2;
     case CommandKind::kHelp:

@@ -10,7 +10,9 @@ void report_failure(const Diagnostics& diagnostics, std::string_view what,
   line += ": ";
   line += escape_text(what);
   line += ": ";
-  line += reason.substr(0, reason.find('\0'));  // as a C string would end it
+  // The reason's pieces from outside are mostly escaped where it is made;
+  // any that is not cannot reach the terminal raw from here.
+  line += escape_controls(reason.substr(0, reason.find('\0')));  // as a C string would end it
   line += '\n';
   if (diagnostics.write) {
     diagnostics.write(line);

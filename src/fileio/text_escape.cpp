@@ -52,7 +52,9 @@ bool may_need_escape(std::string_view text) {
   });
 }
 
-std::string escape_text(std::string_view text) {
+namespace {
+
+std::string escape(std::string_view text, bool backslash) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -72,7 +74,7 @@ std::string escape_text(std::string_view text) {
       case '\t': out += "\\t"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
+      case '\\': out += backslash ? "\\\\" : "\\"; break;
       default:
         if (c < 0x20 || c == 0x7F) {
           add_hex(out, c);
@@ -83,6 +85,15 @@ std::string escape_text(std::string_view text) {
     ++i;
   }
   return out;
+}
+
+}  // namespace
+
+std::string escape_text(std::string_view text) { return escape(text, true); }
+
+std::string escape_controls(std::string_view text) {
+  if (!may_need_escape(text)) return std::string(text);
+  return escape(text, false);
 }
 
 std::string unescape_text(std::string_view text) {

@@ -11,6 +11,12 @@
 
 std::string escape_text(std::string_view text);
 
+// Text safe to write to a terminal whatever it holds, where parts of it may
+// be escaped already: as escape_text but that a backslash stays as it is, so
+// text without control bytes or ill-formed UTF-8 is unchanged (the one
+// escaping of a whole message, over pieces escaped before it was made).
+std::string escape_controls(std::string_view text);
+
 // The text escape_text was given back: \t \n \r \\ and \xNN undone. Of
 // text it did not write, another backslash pair gives its second character
 // and a "\x" without two hexadecimal digits stays as it is.

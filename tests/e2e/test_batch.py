@@ -689,6 +689,32 @@ class ReportsAndOutputStreams(BatchCase):
         self.assertEqual(r.stderr.decode(), "hwmc: gp\\x1B.gen: line 5: an individual before the "
                          "first Pop line (is it missing?)\n")
 
+    def test_no_control_byte_from_an_input_reaches_standard_error(self):
+        bad = "A\x1b[2J\x1b]0;pwned\x07\rhwmc: all fine"
+        header = ("##fileformat=VCFv4.2\n##contig=<ID=1>\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\t"
+                  "FILTER\tINFO\tFORMAT\t%s\ts2\n" % bad)
+        self.write("rec.vcf", header + "1\t10\t.\tA\tG\t.\t.\t.\tGT\t0/x\t0/0\n")
+        self.write("ok.vcf", header + "1\t10\t.\tA\tG\t.\t.\t.\tGT\t0/1\t0/0\n")
+        quiet = bad.replace(" ", "").replace("\r", "")  # one word of a sexes file
+        self.write("sex.txt", "%s\tM\ns2\tF\n%s\tF\n" % (quiet, quiet))
+        cases = [["--vcf", "rec.vcf"], ["--vcf", "--sex", "sex.txt", "ok.vcf"],
+                 ["--vcf", "--seed", "1" + bad, "ok.vcf"]]
+        if os.path.exists("/usr/bin/bgzip") and os.path.exists("/usr/bin/tabix"):
+            subprocess.run(["bgzip", "-k", "ok.vcf"], cwd=self.dir, check=True)
+            subprocess.run(["tabix", "-p", "vcf", "ok.vcf.gz"], cwd=self.dir, check=True)
+            cases.append(["--vcf", "--region", "chr\x1b[2J\x07:1-5", "ok.vcf.gz"])
+        for args in cases:
+            r = self.run_batch(args)
+            self.assertNotEqual(r.returncode, 0, args)
+            self.assertTrue(r.stderr.endswith(b"\n") and r.stderr.count(b"\n") <= 2, r.stderr)
+            raw = [c for c in r.stderr if (c < 0x20 and c != 0x0A) or c == 0x7F]
+            self.assertEqual(raw, [], (args, r.stderr))
+            self.assertIn(b"\\x1B[2J", r.stderr, args)
+        # The sexes file's duplicate keeps its words, escaped.
+        r = self.run_batch(["--vcf", "--sex", "sex.txt", "ok.vcf"])
+        self.assertEqual(r.stderr.decode(), 'hwmc: sex.txt: line 3: sample '
+                         '"A\\x1B[2J\\x1B]0;pwned\\x07hwmc:allfine" listed twice (first on line 1)\n')
+
     def test_genepop_input_without_line_feeds_stops_at_once(self):
         r = self.run_batch(["--batch", "--genepop", "/dev/zero"])
         self.assertEqual((r.returncode, r.stderr), (1, b"hwmc: /dev/zero: line 1: line too long\n"))

@@ -39,3 +39,24 @@ TEST(TextEscape, UnescapingGivesEveryEscapedTextBack) {
   EXPECT_EQ(unescape_text("\\x4"), "\\x4");
   EXPECT_EQ(unescape_text("end\\"), "end\\");
 }
+
+namespace {
+
+TEST(TextEscape, ControlsOnlyLeaveBackslashesAndEscapedPiecesAlone) {
+  // Already escaped text, and text with no control byte, are unchanged.
+  for (const char* text : {"line 3: sample \"A\\x1B[2J\" listed twice", "a\\b\\\\c", "",
+                           "caf\xc3\xa9 \xe2\x82\xac"})
+    EXPECT_EQ(escape_controls(text), text) << text;
+  const std::string forged = "A\x1b[2J\x1b]0;pwned\x07\rhwmc: all fine";
+  EXPECT_EQ(escape_controls(forged), "A\\x1B[2J\\x1B]0;pwned\\x07\\rhwmc: all fine");
+  EXPECT_EQ(escape_controls("a\\\tb\n\x7f\xc2\x9b\xff"), "a\\\\tb\\n\\x7F\\xC2\\x9B\\xFF");
+  for (int c = 0; c < 256; ++c) {
+    const std::string out = escape_controls(std::string(1, static_cast<char>(c)) + "x");
+    for (char o : out) {
+      const auto u = static_cast<unsigned char>(o);
+      EXPECT_TRUE(u >= 0x20 && u < 0x7F) << c;
+    }
+  }
+}
+
+}  // namespace
