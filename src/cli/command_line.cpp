@@ -290,6 +290,18 @@ std::string check_hwe_options(const BatchOptions& o, const std::vector<std::stri
   return "";
 }
 
+// --list-regions runs no test: an option that chooses the sites read or
+// names a file of the tests' results would be ignored beside it.
+std::string check_list_regions(const BatchOptions& o, const std::vector<std::string_view>& given) {
+  if (o.list_regions == 0) return "";
+  for (std::string_view name : {"--region", "--summary", "--html", "--figures"}) {
+    if (listed(given, name))
+      return "option '--list-regions' only lists regions: it cannot be used with '" +
+             std::string(name) + "'";
+  }
+  return "";
+}
+
 // The file an option names, replacing what the same option named before.
 void note_file(std::vector<OptionFile>& files, const char* option, std::string_view path) {
   for (OptionFile& file : files) {
@@ -426,6 +438,8 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   if (!kind_error.empty()) return usage_error(kind_error);
   const std::string qc_error = check_hwe_options(c.options, given);
   if (!qc_error.empty()) return usage_error(qc_error);
+  const std::string list_error = check_list_regions(c.options, given);
+  if (!list_error.empty()) return usage_error(list_error);
   if (named_inputs > 0 && first_plain != nullptr)
     return usage_error("'" + std::string(first_plain) +
                        "' is not an input here: name each one with its option");

@@ -127,6 +127,8 @@ bool open_population(GenepopParser& p) {
 // last of which may be followed by a comma that continues the list.
 bool add_locus_names(GenepopParser& p, std::string_view line) {
   std::vector<std::string>& loci = p.result.data.loci;
+  if (p.names_from == 0) p.names_from = p.line;
+  p.names_to = p.line;
   size_t start = 0;
   while (true) {
     const size_t comma = line.find(',', start);
@@ -164,10 +166,22 @@ bool add_individual(GenepopParser& p, std::string_view line) {
 
   size_t count = 0;
   for (size_t pos = 0; !next_word(genotypes, pos).empty();) ++count;
-  if (count != loci)
-    return fail(p, GenepopStatus::kGenotypeCount, p.line,
-                std::to_string(count) + (count == 1 ? " genotype for " : " genotypes for ") +
-                    std::to_string(loci) + (loci == 1 ? " locus" : " loci"));
+  if (count != loci) {
+    std::string reason = std::to_string(count) +
+                         (count == 1 ? " genotype for " : " genotypes for ") +
+                         std::to_string(loci) + (loci == 1 ? " locus" : " loci");
+    // At the file's first individual the locus names themselves may be
+    // wrong: an individual of one locus before a missing Pop line reads as
+    // a line of names.
+    if (p.result.data.populations == 0 && p.individuals == 0)
+      reason += ", whose names were taken from " +
+                (p.names_from == p.names_to
+                     ? "line " + std::to_string(p.names_from)
+                     : "lines " + std::to_string(p.names_from) + " to " +
+                           std::to_string(p.names_to)) +
+                " (is the first Pop line missing?)";
+    return fail(p, GenepopStatus::kGenotypeCount, p.line, std::move(reason));
+  }
 
   size_t pos = 0;
   for (size_t l = 0; l < loci; ++l) {

@@ -29,6 +29,8 @@ struct GenepopParser {
   GenepopRead result;
   std::vector<int32_t> digits;      // per locus; 0 until its first genotype
   std::vector<size_t> digits_line;  // where each locus's width was set
+  size_t names_from = 0;            // the lines the locus names came from
+  size_t names_to = 0;
   // The population being read.
   size_t pop_line = 0;
   int32_t individuals = 0;

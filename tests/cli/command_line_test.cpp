@@ -257,6 +257,21 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
   EXPECT_EQ(parse({"--vcf", "--genepop", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--report", "r", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--list-regions", "0", "a"}).kind, CommandKind::kUsageError);
+  // Listing regions runs no test: what would choose its sites or take its
+  // results is refused, not ignored.
+  for (std::vector<std::string> with : {std::vector<std::string>{"--region", "1:1-5"},
+                                       {"--summary", "s.tsv"}, {"--html", "p.html"},
+                                       {"--figures", "d"}}) {
+    std::vector<std::string> words = {"--vcf", "--list-regions", "4"};
+    words.insert(words.end(), with.begin(), with.end());
+    words.push_back("a.vcf.gz");
+    EXPECT_EQ(parse(words).error, "option '--list-regions' only lists regions: it cannot be used "
+                                  "with '" + with[0] + "'");
+  }
+  EXPECT_EQ(parse({"--bfile", "p", "--region", "1", "--list-regions", "2"}).kind,
+            CommandKind::kUsageError);
+  EXPECT_EQ(parse({"--vcf", "--list-regions", "4", "--pops", "p.txt", "a.vcf.gz"}).kind,
+            CommandKind::kBatch);
   EXPECT_EQ(parse({"--vcf", "--tables", "autox", "a"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--vcf", "--structure", "3", "a"}).options.structure_components, 3);
   EXPECT_TRUE(parse({"--vcf", "--structure=auto", "a"}).options.structure);

@@ -305,3 +305,24 @@ TEST(GenepopParse, TalliesMatchAnIndependentCount) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GenepopParse, AMiscountAtTheFirstIndividualNamesTheLinesTakenForLocusNames) {
+  // An individual of one locus before a missing first Pop line reads as
+  // locus names ("a" and "0101").
+  GenepopRead r = parse_genepop_text("title\nL1\na , 0101\nPop\nb , 0101\n");
+  EXPECT_EQ(r.status, GenepopStatus::kGenotypeCount);
+  EXPECT_EQ(describe_genepop_failure(r),
+            "line 5: 1 genotype for 3 loci, whose names were taken from lines 2 to 3 (is the "
+            "first Pop line missing?)");
+  r = parse_genepop_text("title\nL1, L2\nPop\nb , 0101 0101 0101\n");
+  EXPECT_EQ(describe_genepop_failure(r),
+            "line 4: 3 genotypes for 2 loci, whose names were taken from line 2 (is the first "
+            "Pop line missing?)");
+  // Later individuals have shown the names right.
+  r = parse_genepop_text("title\nL1\nL2\nPop\na , 0101 0101\nPop\nb , 0101\n");
+  EXPECT_EQ(describe_genepop_failure(r), "line 7: 1 genotype for 2 loci");
+}
+
+}  // namespace
