@@ -958,10 +958,33 @@ struct CountVisitor {
   }
 };
 
+// Whether the sample's tables are known to be more than `limit` without
+// walking them. Two individuals a/b and c/d of four distinct alleles can be
+// a/b c/d, a/c b/d or a/d b/c, the rest of the table as it is; p such pairs
+// over distinct alleles give 3^p distinct tables. Thousands of alleles of a
+// copy or two hold hundreds of such pairs, where the walk would cross
+// millions of levels before its first table.
+bool tables_surely_beyond(const TableStats& s, uint64_t limit) {
+  std::vector<bool> used(static_cast<size_t>(s.k), false);
+  uint64_t fresh = 0;  // heterozygotes of alleles no other one taken has
+  uint64_t tables = 1;
+  for (int32_t i = 0; i < s.k; ++i) {
+    for (int32_t j = i + 1; j < s.k && !used[static_cast<size_t>(i)]; ++j) {
+      if (used[static_cast<size_t>(j)] || s.cell[tri_index(i, j, s.k)].base == 0) continue;
+      used[static_cast<size_t>(i)] = used[static_cast<size_t>(j)] = true;
+      if (++fresh % 2 == 1) continue;
+      tables *= 3;
+      if (tables > limit) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
+  if (tables_surely_beyond(s, limit)) return limit + 1;
   Placement at(s, /*down=*/true);
   CountVisitor visit{s, at, limit};
   visit.memo_from = prepare_memo(s, visit.memo);

@@ -50,7 +50,9 @@ struct ExactPValues {
 // The number of tables, or limit + 1 when there are more (or when finding out
 // would cost more than visiting that many). The tables of the last rows are
 // counted once per distinct set of copies left to them, so the cost follows
-// the number of such states rather than the number of tables.
+// the number of such states rather than the number of tables. A sample
+// whose heterozygotes alone show more tables than the limit (thousands of
+// rare alleles) is answered before any walk.
 uint64_t count_tables(const TableStats& s, uint64_t limit);
 
 struct EnumerationChoices {

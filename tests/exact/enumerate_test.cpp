@@ -135,6 +135,44 @@ TEST(ExactEnumeration, CountsTablesAndHonoursTheLimit) {
   EXPECT_EQ(one.test[ExactTest::kDeficit].p, 1.0);
 }
 
+// Individuals of two singleton alleles each: the tables are the pairings of
+// the 2m singletons, (2m - 1)!!, and m/2 disjoint pairs of individuals
+// already show 3^(m/2) of them, which answers a limit below that at once.
+TEST(ExactEnumeration, ACountBeyondTheLimitStopsAtTheFirstSignOfIt) {
+  const auto singletons = [](int m) {
+    ExactSample sample{2 * m, std::vector<int64_t>(static_cast<size_t>(2 * m * (2 * m + 1) / 2))};
+    for (int i = 0; i < m; ++i)
+      sample.counts[static_cast<size_t>(tri_index(2 * i, 2 * i + 1, 2 * m))] = 1;
+    return sample;
+  };
+  const LogFactorials& lf = full_log_factorials();
+  for (const auto& [m, tables] : {std::pair<int, uint64_t>{4, 105}, {5, 945}}) {
+    const ExactSample sample = singletons(m);
+    ASSERT_EQ(exact_reference::reference_p(sample.k, sample.counts).tables, tables);
+    const TableStats s = prepare_table_stats(sample, lf);
+    for (uint64_t limit : {uint64_t{1}, uint64_t{8}, uint64_t{9}, uint64_t{26}, uint64_t{27},
+                           tables - 1, tables, tables * 2})
+      EXPECT_EQ(count_tables(s, limit), std::min(tables, limit + 1)) << m << " " << limit;
+  }
+  // Thousands of alleles of a copy or two: the walk would cross some three
+  // million levels between tables; the count says "more" without it.
+  std::mt19937 rng(7);
+  const int k = 2417, n = 4000;
+  std::vector<int> copies;
+  for (int a = 0; a < k; ++a) copies.push_back(a);
+  while (copies.size() < 2 * static_cast<size_t>(n)) copies.push_back(static_cast<int>(rng() % k));
+  std::shuffle(copies.begin(), copies.end(), rng);
+  ExactSample wide{k, std::vector<int64_t>(static_cast<size_t>(k) * (k + 1) / 2)};
+  for (int i = 0; i < n; ++i) {
+    const int a = std::min(copies[2 * i], copies[2 * i + 1]);
+    const int b = std::max(copies[2 * i], copies[2 * i + 1]);
+    ++wide.counts[static_cast<size_t>(tri_index(a, b, k))];
+  }
+  const ExactTables big = prepare_exact_tables(2 * n);
+  const TableStats s = prepare_table_stats(wide, big.log_factorials);
+  EXPECT_EQ(count_tables(s, 1000000), 1000001u);
+}
+
 // Two alleles with N = 10^6: each table's probability from lgamma in
 // extended precision, summed directly. The extreme sample (no heterozygote
 // at all) lies some 10^5 orders of magnitude below the mode, far outside
