@@ -264,9 +264,25 @@ REGIONS = {
     "overlaps": b"1:10-20\n1:15-30\n1:31-40\n2:1-5\n1\n2:50-\n",
 }
 
+# --- merge_table_fuzz: row tables split at "\n=\n", as parts of one run.
+MERGE_HEAD = b"file\tlocus\tx2\tseed\tp_lead\tq_bh\n"
+MERGES = {
+    "two_parts": MERGE_HEAD + b"a\tL1\t1.5\t7\t0.01\t0.02\na\tL2\tNA\t\tNA\tNA\n=\n"
+                 + MERGE_HEAD + b"b\tL1\t2\t7\t0.5\t0.5\n",
+    "repeated_unit": MERGE_HEAD + b"a\tL1\t1\t7\t0.1\t0.1\n=\n" + MERGE_HEAD
+                     + b"a\tL1\t1\t7\t0.1\t0.1\nb\tL1\t1\t7\t0.2\t0.2\n",
+    "seeds": MERGE_HEAD + b"a\tL1\t1\t7\t0.1\t0.1\n=\n" + MERGE_HEAD
+             + b"b\tL1\t1\t8\t0.1\t0.1\n=\n" + MERGE_HEAD + b"c\tL1\t1\t9\t0.1\t0.1\n"
+             + b"c\tL2\t1\t10\t0.1\t0.1\n",
+    "identical_records": MERGE_HEAD + b"a\tL1\t1\t\t1\t1\na\tL1\t1\t\t0\t0\n",
+    "count_files": b"file\tx2\tp_x2\nx.txt\t1\t0.5\r\n=\nfile\tx2\tp_x2\ny\\t\t2\t\n",
+    "bad_cells": MERGE_HEAD + b"a\tL1\t1\t7\t1.5\t0\na\tL2\n=\nfile\tfile\n",
+}
+
 if __name__ == "__main__":
     for target in ("genotype_parse_fuzz", "genepop_parse_fuzz", "key_decoder_fuzz",
-                   "screen_writer_fuzz", "exact_tests_fuzz", "region_parse_fuzz"):
+                   "screen_writer_fuzz", "exact_tests_fuzz", "region_parse_fuzz",
+                   "merge_table_fuzz"):
         shutil.rmtree(HERE / target, ignore_errors=True)
     for name, data in GENOTYPE.items():
         write("genotype_parse_fuzz", name, data)
@@ -288,3 +304,5 @@ if __name__ == "__main__":
         write("exact_tests_fuzz", name, data)
     for name, data in REGIONS.items():
         write("region_parse_fuzz", name, data)
+    for name, data in MERGES.items():
+        write("merge_table_fuzz", name, data)
