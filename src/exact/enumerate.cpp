@@ -563,6 +563,25 @@ struct Run {
     stat_terms(w, iv, y_of(x), x2, g2);
   }
 
+  // One of the two, summed as stats sums it: the searches for a threshold
+  // need one statistic, and X2 costs no logarithm.
+  double stat(int64_t x, bool of_x2) const {
+    double sum = of_x2 ? p.x2 : p.g2;
+    const int32_t cells[] = {iu, iuv, iv};
+    const int64_t counts[] = {x, a - 2 * x, y_of(x)};
+    for (size_t i = 0; i < 3; ++i) {
+      const int32_t start = w.table.start[cells[i]];
+      const CellInfo& c = s.cell[cells[i]];
+      if (start >= 0) {
+        const CellTerm& e = w.table.terms[start + counts[i]];
+        sum += of_x2 ? e.x2 : e.g2;
+      } else {
+        sum += of_x2 ? x2_term(c, counts[i]) : g2_term(c, counts[i]);
+      }
+    }
+    return sum;
+  }
+
   // The units of the run's entry, and while the walk is below them (deep)
   // its sums in those units, set aside: the tables within the double range
   // are summed in the same order whatever lies below it.
@@ -724,11 +743,7 @@ struct TwoAlleleTails {
       case ExactTest::kX2e:
       case ExactTest::kLlr: {
         const bool x2 = test == ExactTest::kX2e;
-        auto stat = [&](int64_t y) {
-          double sx2, sg2;
-          run.stats(y, sx2, sg2);
-          return x2 ? sx2 : sg2;
-        };
+        auto stat = [&](int64_t y) { return run.stat(y, x2); };
         if (x == end()) return Next::kNone;
         if (stat(x + dir) <= stat(x)) return Next::kUnknown;
         const double bound = x2 ? run.s.x2_threshold : run.s.g2_threshold;
@@ -801,11 +816,7 @@ int64_t Run::first_table_with_stats(int64_t x0, int64_t dir) const {
   // The first table from m on (in dir) that reaches a threshold, or end + dir.
   auto first_reaching = [&](bool of_x2) {
     const double bound = of_x2 ? s.x2_threshold : s.g2_threshold;
-    auto reaches = [&](int64_t x) {
-      double tx2 = 0, tg2 = 0;
-      stats(x, tx2, tg2);
-      return (of_x2 ? tx2 : tg2) >= bound;
-    };
+    auto reaches = [&](int64_t x) { return stat(x, of_x2) >= bound; };
     int64_t lo = 0, hi = (end - m) * dir + 1;  // offsets from m; hi: none reaches
     if (!reaches(end)) return end + dir;
     --hi;
