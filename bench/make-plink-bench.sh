@@ -7,9 +7,10 @@
 # PREFIX.bed` from the page cache, `hwmc --bfile PREFIX --exact`, `plink2
 # --bfile PREFIX --hardy` and `plink1.9 --bfile PREFIX --hardy` (each with its
 # default threads: hwmc and plink2 all cores, plink1.9 one), 2 warm-up runs
-# and RUNS (default 10) timed runs each, and prints the medians of the wall
-# time, the CPU time (user + system; hyperfine 1.15 gives its mean) and the CPU per genotype; then the
-# reader's counting alone (BUILD/bench/plink_bench, 5 repetitions, medians)
+# and RUNS (default 10) timed runs each, and prints the median wall time,
+# the CPU time (user + system; hyperfine 1.15 gives its mean) and the CPU
+# per genotype; then the reader's counting alone (BUILD/bench/plink_bench, 5
+# repetitions, medians)
 # where it is built. It also checks that each plink wrote a row per variant
 # (plink1.9 three: all samples, cases, controls), so that neither time is a
 # run that skipped sites. hwmc runs as a read-only copy of
