@@ -128,24 +128,9 @@ void add_male_copies(PlinkBlock& pb) {
 
 // What sex concerned in a fileset read to its end, as the VCF kind says it.
 void note_sex_linked_sites(const PlinkStream& s) {
-  const Diagnostics& d = s.settings->diagnostics;
-  if (!s.by_sex) {
-    if (s.x_sites > 0)
-      report_failure(d, s.prefix,
-                     std::to_string(s.x_sites) +
-                         " sites on X outside the pseudo-autosomal regions tested as autosomes: "
-                         "no sample has a known sex (.fam column 5, or --sex FILE)");
-    return;
-  }
-  if (s.left_out > 0)
-    report_failure(d, s.prefix,
-                   std::to_string(s.left_out) +
-                       " sites on Y or the mitochondria left out: they have no Hardy-Weinberg "
-                       "test");
-  if (s.x_sites > 0 && s.unknown_sex > 0)
-    report_failure(d, s.prefix,
-                   std::to_string(s.unknown_sex) +
-                       " samples of unknown sex left out of the X sites");
+  note_sex_linked_sites(s.settings->diagnostics, s.prefix, s.by_sex,
+                        {s.x_sites, s.left_out, s.unknown_sex},
+                        ": no sample has a known sex (.fam column 5, or --sex FILE)", "");
 }
 
 FetchedUnits failed(const PlinkFailure& f) {
@@ -249,14 +234,10 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
   settings->by_phenotype = options.by_phenotype;
   settings->par = options.par;
   if (!options.sex.empty()) {
-    SexFile sexes = read_sex_file(options.sex.c_str());
-    if (sexes.failure.status != SexFileStatus::kOk) {
-      report_failure(diagnostics, options.sex, describe_sex_failure(sexes.failure));
+    if (!read_run_sexes(options.sex, diagnostics, settings->sexes))
       return PreparedKind{.status = 1};
-    }
     settings->has_sex = true;
     settings->sex_path = options.sex;
-    settings->sexes = std::move(sexes.entries);
   }
   if (!options.pops.empty()) {
     PopsFile pops = read_pops_file(options.pops.c_str());
@@ -286,11 +267,6 @@ constexpr std::string_view kPlinkOptions[] = {
     "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed"};
 constexpr std::string_view kPlinkRefused[] = {"--report"};
 
-// Sequential sampling unless a count of tables is given, as for VCF.
-void settle_plink_options(BatchOptions& o) {
-  if (!o.tables_given) o.tables_auto = true;
-}
-
 }  // namespace
 
 const InputKind& plink_input() {
@@ -299,7 +275,7 @@ const InputKind& plink_input() {
                  .option = "--bfile",
                  .takes = kPlinkOptions,
                  .refuses = kPlinkRefused,
-                 .settle = settle_plink_options,
+                 .settle = settle_site_options,
                  .exact_by_default = true,
                  .option_names_input = true},
       .id_columns = kind_columns(kSiteIdColumns),

@@ -155,6 +155,45 @@ bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& dia
   return ok;
 }
 
+bool read_run_sexes(const std::string& path, const Diagnostics& diagnostics,
+                    std::vector<SexEntry>& out) {
+  SexFile sexes = read_sex_file(path.c_str());
+  if (sexes.failure.status != SexFileStatus::kOk) {
+    report_failure(diagnostics, path, describe_sex_failure(sexes.failure));
+    return false;
+  }
+  out = std::move(sexes.entries);
+  return true;
+}
+
+void note_sex_linked_sites(const Diagnostics& diagnostics, const std::string& path, bool by_sex,
+                           const SexLinkedCounts& counts, const std::string& why_autosomes,
+                           const std::string& unknown_where) {
+  auto count_of = [](uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  if (!by_sex) {
+    if (counts.x_sites > 0)
+      report_failure(diagnostics, path,
+                     count_of(counts.x_sites, "site", "sites") +
+                         " on X outside the pseudo-autosomal regions tested as autosomes" +
+                         why_autosomes);
+    return;
+  }
+  if (counts.left_out > 0)
+    report_failure(diagnostics, path,
+                   count_of(counts.left_out, "site", "sites") +
+                       " on Y or the mitochondria left out: they have no Hardy-Weinberg test");
+  if (counts.x_sites > 0 && counts.unknown_sex > 0)
+    report_failure(diagnostics, path,
+                   count_of(static_cast<uint64_t>(counts.unknown_sex), "sample", "samples") +
+                       " of unknown sex" + unknown_where + " left out of the X sites");
+}
+
+void settle_site_options(BatchOptions& o) {
+  if (!o.tables_given) o.tables_auto = true;
+}
+
 UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
   auto state = std::make_shared<AheadState>();
   state->fetch = std::move(fetch);

@@ -6,12 +6,15 @@
 // block ahead on a thread of its own.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "batch/diagnostics.h"
 #include "batch/unit_source.h"
+#include "cli/command_line.h"
+#include "sex/sex_file.h"
 #include "sites/site_block.h"
 #include "vcf/vcf_region.h"
 
@@ -48,6 +51,29 @@ void warn_unknown_ids(const Diagnostics& diagnostics, const std::string& pops_pa
 // --list-regions: the regions on standard output, one a line; false after
 // saying that it could not be written.
 bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& diagnostics);
+
+// The --sex file's entries; false after saying why it cannot be read.
+bool read_run_sexes(const std::string& path, const Diagnostics& diagnostics,
+                    std::vector<SexEntry>& out);
+
+// What sex concerned in a file read to its end. Without sexes (by_sex
+// false) the X sites outside the pseudo-autosomal regions were tested as
+// autosomes, `why_autosomes` after the count saying why; with them, the sites
+// on Y or the mitochondria were left out, and the samples of unknown sex
+// (`unknown_where` after their count: where else they came from) were left
+// out of the X sites.
+struct SexLinkedCounts {
+  uint64_t x_sites = 0;     // on X outside the pseudo-autosomal regions
+  uint64_t left_out = 0;    // with sexes: on Y or the mitochondria
+  int64_t unknown_sex = 0;  // with sexes: samples of unknown sex
+};
+void note_sex_linked_sites(const Diagnostics& diagnostics, const std::string& path, bool by_sex,
+                           const SexLinkedCounts& counts, const std::string& why_autosomes,
+                           const std::string& unknown_where);
+
+// The defaults of a kind of variant sites: sequential sampling unless a
+// count of tables is given.
+void settle_site_options(BatchOptions& o);
 
 struct FetchedUnits {
   SourceStatus status = SourceStatus::kEnd;

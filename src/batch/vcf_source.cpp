@@ -64,30 +64,13 @@ void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
                    settings.warned_absent_sex_ids);
 }
 
-std::string count_of(uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // What sex concerned in a file read to its end, said once per file.
 void note_sex_linked_sites(const VcfRunSettings& settings, const std::string& path,
                            const VcfSexNotes& notes) {
-  if (!settings.has_sex) {
-    if (notes.x_sites > 0)
-      report_failure(settings.diagnostics, path,
-                     count_of(notes.x_sites, "site", "sites") +
-                         " on X outside the pseudo-autosomal regions tested as autosomes; "
-                         "--sex FILE gives the X-linked tests (males hemizygous)");
-    return;
-  }
-  if (notes.left_out > 0)
-    report_failure(settings.diagnostics, path,
-                   count_of(notes.left_out, "site", "sites") +
-                       " on Y or the mitochondria left out: they have no Hardy-Weinberg test");
-  if (notes.x_sites > 0 && notes.sexes.unknown > 0)
-    report_failure(settings.diagnostics, path,
-                   count_of(static_cast<uint64_t>(notes.sexes.unknown), "sample", "samples") +
-                       " of unknown sex (or not in " + settings.sex_path +
-                       ") left out of the X sites");
+  note_sex_linked_sites(settings.diagnostics, path, settings.has_sex,
+                        {notes.x_sites, notes.left_out, notes.sexes.unknown},
+                        "; --sex FILE gives the X-linked tests (males hemizygous)",
+                        " (or not in " + settings.sex_path + ")");
 }
 
 // The first few IDs, escaped, joined; "..." when there are more than shown.
@@ -287,14 +270,10 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
   }
   settings->par = options.par;
   if (!options.sex.empty()) {
-    SexFile sexes = read_sex_file(options.sex.c_str());
-    if (sexes.failure.status != SexFileStatus::kOk) {
-      report_failure(diagnostics, options.sex, describe_sex_failure(sexes.failure));
+    if (!read_run_sexes(options.sex, diagnostics, settings->sexes))
       return PreparedKind{.status = 1};
-    }
     settings->has_sex = true;
     settings->sex_path = options.sex;
-    settings->sexes = std::move(sexes.entries);
   }
   // The reader already runs on a thread of its own beside the analysis; a
   // BGZF decompression thread as well only pays where cores are left over
@@ -326,11 +305,6 @@ constexpr std::string_view kVcfOptions[] = {
     "--hwe-pops", "--failed", "--structure",  "--structure-out"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
 
-// Sequential sampling unless a count of tables is given.
-void settle_vcf_options(BatchOptions& o) {
-  if (!o.tables_given) o.tables_auto = true;
-}
-
 }  // namespace
 
 const InputKind& vcf_input() {
@@ -339,7 +313,7 @@ const InputKind& vcf_input() {
                  .option = "--vcf",
                  .takes = kVcfOptions,
                  .refuses = kVcfRefused,
-                 .settle = settle_vcf_options,
+                 .settle = settle_site_options,
                  .exact_by_default = true},
       .id_columns = kind_columns(kSiteIdColumns),
       .counts_missing = true,

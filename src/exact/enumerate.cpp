@@ -1,6 +1,7 @@
 #include "exact/enumerate.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -563,6 +564,25 @@ struct Run {
     stat_terms(w, iv, y_of(x), x2, g2);
   }
 
+  // One of the two, summed as stats sums it: the searches for a threshold
+  // need one statistic, and X2 costs no logarithm.
+  double stat(int64_t x, bool of_x2) const {
+    double sum = of_x2 ? p.x2 : p.g2;
+    const int32_t cells[] = {iu, iuv, iv};
+    const int64_t counts[] = {x, a - 2 * x, y_of(x)};
+    for (size_t i = 0; i < 3; ++i) {
+      const int32_t start = w.table.start[cells[i]];
+      const CellInfo& c = s.cell[cells[i]];
+      if (start >= 0) {
+        const CellTerm& e = w.table.terms[start + counts[i]];
+        sum += of_x2 ? e.x2 : e.g2;
+      } else {
+        sum += of_x2 ? x2_term(c, counts[i]) : g2_term(c, counts[i]);
+      }
+    }
+    return sum;
+  }
+
   // The units of the run's entry, and while the walk is below them (deep)
   // its sums in those units, set aside: the tables within the double range
   // are summed in the same order whatever lies below it.
@@ -651,8 +671,74 @@ struct Run {
     return hit;
   }
 
+  // Walks on from the table at x (weight wt, added) in dir while nothing
+  // but the weight changes from table to table: no law kept, no table set
+  // aside (quiet), and the side's statistics settled or not due yet, so
+  // that the X2 and G2 bits stay what they are. The sums live in registers
+  // meanwhile and take each table as add gives it (a test not hit adds
+  // +0.0, which leaves a sum of positive weights as it is). Stops before
+  // a table it cannot take (x, wt: the last one added; false), or after
+  // one that left the total unchanged (true, with its hits), for
+  // TwoAlleleTails to decide.
+  template <int64_t Dir>
+  bool stretch(const Side& side, int64_t quiet_until, int64_t& x, double& wt, uint32_t& hit);
+
   void walk(int64_t x0, long double lw0);
 };
+
+template <int64_t Dir>
+bool Run::stretch(const Side& side, int64_t quiet_until, int64_t& x, double& wt, uint32_t& hit) {
+  if (w.law != nullptr || (quiet_until - (x + Dir)) * Dir > 0) return false;
+  // The last table the stretch may take: before the side's statistics are
+  // due, or the run's end.
+  int64_t last = Dir > 0 ? x_hi : x_lo;
+  if (!side.settled) last = std::clamp(side.stats_from - Dir, std::min(x, last), std::max(x, last));
+  if ((last - x) * Dir <= 0) return false;
+  const uint32_t fixed = test_bit(ExactTest::kX2e, side.x2 >= s.x2_threshold) |
+                         test_bit(ExactTest::kLlr, side.g2 >= s.g2_threshold);
+  const double floor = units.floor, tie_high = units.tie_high, tie_low = units.tie_low;
+  const bool skip = w.skip_tails;
+  double total = sums.total, ties = sums.ties;
+  static_assert(kExactTestCount == 7, "a register per test's sum");
+  const std::array<double, kExactTestCount>& before = sums.sums.value;
+  double s0 = before[0], s1 = before[1], s2 = before[2], s3 = before[3], s4 = before[4],
+         s5 = before[5], s6 = before[6];
+  int64_t at = x;
+  double weight = wt;
+  bool decide = false;
+  uint32_t h = 0;
+  while (at != last) {
+    const double next = Dir > 0 ? weight * ratio_up(a, b, at) : weight / ratio_up(a, b, at - 1);
+    if (next < floor) break;
+    at += Dir;
+    weight = next;
+    h = fixed | test_bit(ExactTest::kProb, weight <= tie_high) |
+        test_bit(ExactTest::kDeficit, at >= x_deficit) |
+        test_bit(ExactTest::kExcess, at <= x_excess) |
+        test_bit(ExactTest::kUDeficit, at >= x_u_deficit) |
+        test_bit(ExactTest::kUExcess, at <= x_u_excess);
+    total += weight;
+    s0 += (h & 1u) != 0 ? weight : 0.0;
+    s1 += (h & 2u) != 0 ? weight : 0.0;
+    s2 += (h & 4u) != 0 ? weight : 0.0;
+    s3 += (h & 8u) != 0 ? weight : 0.0;
+    s4 += (h & 16u) != 0 ? weight : 0.0;
+    s5 += (h & 32u) != 0 ? weight : 0.0;
+    s6 += (h & 64u) != 0 ? weight : 0.0;
+    if (weight <= tie_high && weight >= tie_low) ties += weight;
+    if (skip && total + weight == total) {
+      decide = true;
+      break;
+    }
+  }
+  sums.total = total;
+  sums.ties = ties;
+  sums.sums.value = {s0, s1, s2, s3, s4, s5, s6};
+  x = at;
+  wt = weight;
+  hit = h;
+  return decide;
+}
 
 // Where the tables of a two-allele tail stop changing the run's total, the
 // tail is followed only as far as some sum can still change: a sum changes
@@ -724,11 +810,7 @@ struct TwoAlleleTails {
       case ExactTest::kX2e:
       case ExactTest::kLlr: {
         const bool x2 = test == ExactTest::kX2e;
-        auto stat = [&](int64_t y) {
-          double sx2, sg2;
-          run.stats(y, sx2, sg2);
-          return x2 ? sx2 : sg2;
-        };
+        auto stat = [&](int64_t y) { return run.stat(y, x2); };
         if (x == end()) return Next::kNone;
         if (stat(x + dir) <= stat(x)) return Next::kUnknown;
         const double bound = x2 ? run.s.x2_threshold : run.s.g2_threshold;
@@ -801,11 +883,7 @@ int64_t Run::first_table_with_stats(int64_t x0, int64_t dir) const {
   // The first table from m on (in dir) that reaches a threshold, or end + dir.
   auto first_reaching = [&](bool of_x2) {
     const double bound = of_x2 ? s.x2_threshold : s.g2_threshold;
-    auto reaches = [&](int64_t x) {
-      double tx2 = 0, tg2 = 0;
-      stats(x, tx2, tg2);
-      return (of_x2 ? tx2 : tg2) >= bound;
-    };
+    auto reaches = [&](int64_t x) { return stat(x, of_x2) >= bound; };
     int64_t lo = 0, hi = (end - m) * dir + 1;  // offsets from m; hi: none reaches
     if (!reaches(end)) return end + dir;
     --hi;
@@ -855,22 +933,29 @@ void Run::walk(int64_t x0, long double lw0) {
     int64_t x = x0;
     int64_t quiet_until = x0;  // tables before this one change no sum: not added
     while (dir > 0 ? x < x_hi : x > x_lo) {
-      double next = dir > 0 ? wt * ratio_up(a, b, x) : wt / ratio_up(a, b, x - 1);
-      if (next < units.floor) {
-        if (units.cutoff >= kDoubleMin) break;
-        // The cutoff lies below the double's full precision in these units:
-        // the walk goes on in units of its own.
-        const int shift = -std::ilogb(wt);
-        enter_units(sums.e - shift);
-        wt = std::ldexp(wt, shift);
-        next = dir > 0 ? wt * ratio_up(a, b, x) : wt / ratio_up(a, b, x - 1);
-        if (next < units.cutoff) break;
+      uint32_t hit = 0;
+      const bool stopped = dir > 0 ? stretch<1>(side, quiet_until, x, wt, hit)
+                                   : stretch<-1>(side, quiet_until, x, wt, hit);
+      if (!stopped) {
+        // The next table, one the stretch could not take.
+        if (dir > 0 ? x >= x_hi : x <= x_lo) break;
+        double next = dir > 0 ? wt * ratio_up(a, b, x) : wt / ratio_up(a, b, x - 1);
+        if (next < units.floor) {
+          if (units.cutoff >= kDoubleMin) break;
+          // The cutoff lies below the double's full precision in these
+          // units: the walk goes on in units of its own.
+          const int shift = -std::ilogb(wt);
+          enter_units(sums.e - shift);
+          wt = std::ldexp(wt, shift);
+          next = dir > 0 ? wt * ratio_up(a, b, x) : wt / ratio_up(a, b, x - 1);
+          if (next < units.cutoff) break;
+        }
+        x += dir;
+        wt = next;
+        if ((quiet_until - x) * dir > 0) continue;
+        hit = add(side, x, wt);
+        if (!w.skip_tails || sums.total + wt != sums.total) continue;
       }
-      x += dir;
-      wt = next;
-      if ((quiet_until - x) * dir > 0) continue;
-      const uint32_t hit = add(side, x, wt);
-      if (!w.skip_tails || sums.total + wt != sums.total) continue;
       const TwoAlleleTails::Decision d = tails.decide(x, wt, hit);
       if (d.step == TwoAlleleTails::Step::kStop) break;
       if (d.step == TwoAlleleTails::Step::kQuiet) quiet_until = d.target;

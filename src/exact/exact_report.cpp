@@ -1,5 +1,6 @@
 #include "exact/exact_report.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -67,8 +68,18 @@ struct ExactColumn {
 };
 
 // A probability as the shortest decimal that reads back; NA where it has
-// no value.
-std::string probability_cell(double p) { return format_shortest_or_na(p); }
+// no value. A row's p, low and high are mostly one value (every enumerated
+// test's): the last text written on this thread is reused for the same bits.
+std::string probability_cell(double p) {
+  thread_local uint64_t last_bits = 0;
+  thread_local std::string last_text;
+  const uint64_t bits = std::bit_cast<uint64_t>(p);
+  if (last_text.empty() || bits != last_bits) {
+    last_text = format_shortest_or_na(p);
+    last_bits = bits;
+  }
+  return last_text;
+}
 
 const std::vector<ExactColumn>& exact_columns() {
   static const std::vector<ExactColumn> columns = [] {

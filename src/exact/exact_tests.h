@@ -42,7 +42,8 @@ struct ExactTables {
   LogFactorials log_factorials;
 };
 
-ExactTables prepare_exact_tables(int64_t max_two_n);
+// The table is filled on up to `workers` threads (0: one per core).
+ExactTables prepare_exact_tables(int64_t max_two_n, unsigned workers = 1);
 
 struct ExactOptions {
   uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling

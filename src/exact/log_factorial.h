@@ -23,9 +23,10 @@ struct LogFactorials {
 };
 
 // The table for arguments up to max_arg (counts of a sample of at most
-// max_arg copies). Larger arguments still work, at the cost of an lgammal
-// each below 2^16.
-LogFactorials build_log_factorials(int64_t max_arg);
+// max_arg copies), filled on up to `workers` threads (0: one per core); the
+// same table whatever their number. Larger arguments still work, at the cost
+// of an lgammal each below 2^16.
+LogFactorials build_log_factorials(int64_t max_arg, unsigned workers = 1);
 
 // ln x! - ln y!, in double; relative to the difference, not to ln x!.
 double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y);

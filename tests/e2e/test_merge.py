@@ -154,7 +154,7 @@ class MergeSummary(BatchCase):
                                  "part2.tsv"])
         # The rows hold no genotype tables: the global U tests (the last ten
         # columns with --exact where units are independent) are NA, said once.
-        u_na = "--exact" in common and "--vcf" not in common
+        u_na = "--exact" in common and not {"--vcf", "--bfile"} & set(common + first)
         note = (b"hwmc: merged_s.tsv: the global U tests are NA: the rows do not hold the units'"
                 b" genotype tables, from which the laws of U come\n") if u_na else b""
         self.assertEqual((merged.returncode, merged.stderr), (0, note), common)
@@ -210,6 +210,37 @@ class MergeSummary(BatchCase):
                     if column.startswith(("p_fisher", "fisher_", "q_bh")):
                         self.assertEqual(r[column], "NA", (options, column))
                 self.assertNotEqual(r["f_is"], "NA", options)
+
+    def test_bfile_parts_merge_to_the_rows_summary_and_page_of_one_run(self):
+        # PLINK filesets are sites as VCF's are: no p-values combined, and
+        # the parts' rows, summary and page are those of one run.
+        for name, variants, seed in (("x", 40, 3), ("y", 30, 4)):
+            make_script_output("make-plink.py", os.path.join(self.dir, name), 21, variants, seed)
+        for options in ([], ["--exact"], ["--exact", "--by-phenotype"]):
+            merged, expected = self.merged_summary(["--seed", "5"] + options, ["--bfile", "x"],
+                                                   ["--bfile", "y"])
+            self.assertEqual(merged, expected, options)
+            lines = expected.decode().splitlines()
+            header = lines[0].split("\t")
+            rows = [dict(zip(header, line.split("\t"))) for line in lines[1:]]
+            scopes = ["population"] * (2 if "--by-phenotype" in options else 1) + ["file"]
+            self.assertEqual([r["scope"] for r in rows], scopes * 2, options)
+            fisher = [c for c in header if c.startswith("p_fisher")]
+            self.assertTrue(all(r[c] == "NA" for r in rows for c in fisher), options)
+            self.assertEqual(len(self.read("part1.tsv").splitlines()),
+                             1 + 40 * (len(scopes) - 1), options)
+        # The page of the merged rows draws the sites of both filesets, as
+        # one run's does.
+        common = ["--seed", "5", "--exact", "--by-phenotype"]
+        whole = self.run_batch(common + ["--html", "whole.html", "--bfile", "x", "--bfile", "y"])
+        self.assertEqual(whole.returncode, 0, whole.stderr)
+        page = self.run_batch(["--merge", "--html", "merged.html", "part1.tsv", "part2.tsv"])
+        self.assertEqual((page.returncode, page.stdout), (0, whole.stdout), page.stderr)
+        for name in ("whole.html", "merged.html"):
+            text = self.read(name)
+            self.assertTrue(text.endswith(b"</body></html>\n"), name)
+            for population in (b"control", b"case"):
+                self.assertIn(population, text, name)
 
     def test_a_table_the_summary_cannot_read_writes_nothing(self):
         table = self.save("good.tsv", self.run_batch(["--batch", "--genepop", "a.gen"]))

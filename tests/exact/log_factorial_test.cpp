@@ -62,4 +62,23 @@ TEST(LogFactorial, SmallTablesGiveTheFullTablesBits) {
   }
 }
 
+// Filled on several threads, in pieces, the table holds each entry exactly
+// as one thread fills it: every entry lgammal's own, none skipped at the
+// pieces' ends or the table's.
+TEST(LogFactorial, TablesFilledOnSeveralThreadsAreBitForBitTheSame) {
+  for (int64_t max_arg : {int64_t{4095}, int64_t{4096}, int64_t{40000}, int64_t{1} << 20}) {
+    SCOPED_TRACE(max_arg);
+    const LogFactorials one = build_log_factorials(max_arg, 1);
+    for (unsigned workers : {2u, 3u, 0u}) {
+      const LogFactorials many = build_log_factorials(max_arg, workers);
+      ASSERT_EQ(many.lf.size(), one.lf.size());
+      for (size_t i = 0; i < one.lf.size(); ++i) {
+        ASSERT_EQ(many.lf[i], lgammal(static_cast<long double>(i) + 1.0L)) << i;
+        ASSERT_EQ(many.lf_split[i].high, one.lf_split[i].high) << i;
+        ASSERT_EQ(many.lf_split[i].low, one.lf_split[i].low) << i;
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 """workflow/Snakefile run locally: its config checks, its plumbing (regions,
 parts in order, the merge) with a stand-in for hwmc --vcf, and the real
-thing: 4 parts of small VCFs merge to the table of one hwmc --vcf run."""
+thing: 4 parts of small VCFs merge to the table of one hwmc --vcf run, and
+the parts of PLINK filesets (bfile=) to one hwmc --bfile run's."""
 
 import os
 import random
@@ -113,6 +114,34 @@ def write_vcf(path, rng, chroms, sites, samples, spacing=50):
         f.write("\n".join(lines) + "\n")
 
 
+def write_bfile(prefix, rng, chroms, sites, samples, spacing=50):
+    """A PLINK 1 fileset: sexes and phenotypes in turn (some unknown), two
+    alleles a site, some monomorphic, 3% missing calls."""
+    with open(prefix + ".fam", "w") as f:
+        for j in range(samples):
+            sex = 0 if j % 11 == 10 else 1 + j % 2
+            f.write("F%d I%d 0 0 %d %d\n" % (j // 4, j, sex, [1, 2, -9][j % 3]))
+    width = (samples + 3) // 4
+    with open(prefix + ".bim", "w") as bim, open(prefix + ".bed", "wb") as bed:
+        bed.write(b"\x6c\x1b\x01")
+        for chrom in chroms:
+            pos = 0
+            for v in range(sites):
+                pos += rng.randint(1, spacing)
+                p = 0.0 if v % 9 == 4 else rng.uniform(0.05, 0.6)
+                bim.write("%s\t%s_%d\t0\t%d\tG\tA\n" % (chrom, chrom, v, pos))
+                codes = []
+                for _ in range(samples):
+                    if rng.random() < 0.03:
+                        codes.append(1)
+                    else:
+                        a1 = (rng.random() < p) + (rng.random() < p)
+                        codes.append({2: 0, 1: 2, 0: 3}[a1])
+                codes += [0] * (4 * width - samples)
+                bed.write(bytes(codes[i] | codes[i + 1] << 2 | codes[i + 2] << 4
+                                | codes[i + 3] << 6 for i in range(0, len(codes), 4)))
+
+
 class WorkflowCase(unittest.TestCase):
     def setUp(self):
         if SNAKEMAKE is None:
@@ -158,7 +187,10 @@ class WorkflowConfig(WorkflowCase):
                               (dict(base, seed="1", options="--exact --summary=s.tsv"),
                                "must not contain --summary: it names an output"),
                               (dict(base, seed="1", options="--html p.html"),
-                               "must not contain --html: it names an output")):
+                               "must not contain --html: it names an output"),
+                              (dict(base, seed="1", bfile="p"), "not both"),
+                              (dict(base, seed="1", options="--bfile p"),
+                               "must not contain --bfile")):
             cases.append((config, words, self.start_snakemake(config)))
         # Side by side: most of each run is Snakemake's own start.
         for config, words, process in cases:
@@ -260,3 +292,39 @@ class WorkflowWithVcf(WorkflowCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class WorkflowWithBfile(WorkflowCase):
+    def setUp(self):
+        super().setUp()
+        r = subprocess.run([BINARY, "--list-regions", "1", "--bfile", "/nonexistent"],
+                           capture_output=True, env=ENV)
+        if b"unknown option '--bfile'" in r.stderr:
+            self.skipTest("this hwmc has no --bfile yet")
+
+    def test_parts_of_filesets_merge_to_one_run_over_the_whole(self):
+        rng = random.Random(11)
+        # Sites far apart, an odd number of samples (the last byte partly
+        # used), X counted by the .fam's sexes.
+        write_bfile(os.path.join(self.dir, "a"), rng, ["1", "2"], 30, 41, spacing=60000)
+        write_bfile(os.path.join(self.dir, "b"), rng, ["X"], 20, 41, spacing=60000)
+        regions = subprocess.run([self.hwmc, "--list-regions", "3", "--bfile", "a"],
+                                 cwd=self.dir, capture_output=True, env=ENV)
+        self.assertEqual(regions.returncode, 0, regions.stderr.decode())
+        self.assertIn(len(regions.stdout.split()), range(2, 5))
+        options = "--exact --by-phenotype"
+        r = self.snakemake({"bfile": "[a,b]", "shards": "3", "options": options, "seed": "5",
+                            "out": "all.tsv", "summary": "all-summary.tsv",
+                            "hwmc": self.hwmc})
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        whole = subprocess.run([self.hwmc, "--seed", "5", "--summary", "whole-summary.tsv"]
+                               + options.split() + ["--bfile", "a", "--bfile", "b"],
+                               cwd=self.dir, capture_output=True, env=ENV)
+        self.assertEqual(whole.returncode, 0, whole.stderr.decode())
+        merged = self.read("all.tsv").decode()
+        self.assertEqual(merged, whole.stdout.decode())
+        # Rows of both filesets and both groups, the X rows counted by sex.
+        rows = [line.split("\t") for line in merged.splitlines()[1:]]
+        self.assertEqual(len(rows), 2 * (60 + 20))
+        self.assertEqual({row[6] for row in rows}, {"control", "case"})
+        self.assertEqual(self.read("all-summary.tsv"), self.read("whole-summary.tsv"))
