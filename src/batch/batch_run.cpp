@@ -74,6 +74,7 @@ bool open_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& pag
       return false;
     }
   }
+  if (!open_annotate_output(out.annotate, options, run.diagnostics)) return false;
   if (!options.report.empty()) {
     out.report.path = options.report;
     const SinkResult opened = open_report_sink(out.report.sink, options.report.c_str(), true);
@@ -103,6 +104,7 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& p
     report_failure(run.diagnostics, options.failed, "failure at writing");
     return false;
   }
+  if (!finish_annotate_output(out.annotate, run.diagnostics)) return false;
   // The summary's rows once: the global U tests may draw.
   std::vector<SummaryRow> summary_rows_made;
   if (out.summary) {
@@ -136,6 +138,12 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   if (!outputs_clear_of_inputs(diagnostics, options.output_files, options.input_files,
                                std::vector<std::string>(files.begin(), files.end())))
     return 1;
+  if (!options.annotate.empty() && files.size() != 1) {
+    report_failure(diagnostics, "--annotate",
+                   "takes one input file (" + std::to_string(files.size()) +
+                       " given): run once per file");
+    return 2;
+  }
   const InputKind& kind = find_input_kind(options.kind);
   PreparedKind prepared = kind.prepare(options, diagnostics);
   if (prepared.instead) return prepared.instead(files);
@@ -148,6 +156,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   BatchRun run{kind, std::move(prepared.open), diagnostics,
                UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0, options.structure)}};
   set_up_progress(run.analysis, files.size());
+  run.rows_shown = options.annotate != "-";
   run.analysis.hwe = hwe_rule(kind, options);
 
   // Without the temporary file for the rows nothing is written or touched.
@@ -156,11 +165,13 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   ReplacingFile summary_file;
   const RemovedOnExit page_removed(page_file.temp);
   const RemovedOnExit summary_removed(summary_file.temp);
+  const RemovedOnExit copy_removed(run.outputs.annotate.file.temp);
+  const RemovedOnExit copy_index_removed(run.outputs.annotate.index.temp);
   std::optional<ResultsPage> page;
   if (!open_outputs(run, options, page_file, page, summary_file)) return 1;
   {
     WriteSection section;
-    if (!write_stdout(row_header(kind, options))) {
+    if (run.rows_shown && !write_stdout(row_header(kind, options))) {
       report_failure(diagnostics, "standard output", "write error");
       return 1;
     }

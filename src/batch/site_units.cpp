@@ -65,6 +65,7 @@ void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit
 
 struct AheadState {
   std::function<FetchedUnits()> fetch;
+  KeptRecords handed;               // the records of the block last handed out
   std::future<FetchedUnits> ahead;  // after fetch: destroyed (and waited for) first
 };
 
@@ -194,10 +195,10 @@ void settle_site_options(BatchOptions& o) {
   if (!o.tables_given) o.tables_auto = true;
 }
 
-UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
+UnitSource read_ahead(std::function<FetchedUnits()> fetch, bool keeps_records) {
   auto state = std::make_shared<AheadState>();
   state->fetch = std::move(fetch);
-  return UnitSource{[state](std::vector<SourceUnit>& units, std::string& failure) {
+  UnitSource source{[state](std::vector<SourceUnit>& units, std::string& failure) {
     FetchedUnits got = state->ahead.valid() ? state->ahead.get() : state->fetch();
     if (got.status == SourceStatus::kUnits)
       // By address: the future is the state's own, and its destructor waits
@@ -205,6 +206,9 @@ UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
       state->ahead = std::async(std::launch::async, [raw = state.get()] { return raw->fetch(); });
     units = std::move(got.units);
     failure = std::move(got.failure);
+    state->handed = std::move(got.kept);
     return got.status;
   }};
+  if (keeps_records) source.records = [state] { return std::move(state->handed); };
+  return source;
 }

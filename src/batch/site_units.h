@@ -79,9 +79,11 @@ struct FetchedUnits {
   SourceStatus status = SourceStatus::kEnd;
   std::vector<SourceUnit> units;
   std::string failure;
+  KeptRecords kept;  // where the source keeps its records
 };
 
 // A source that calls fetch for the next block while the driver analyses
 // the one before: only that thread calls fetch between pulls, so fetch owns
-// its reader alone.
-UnitSource read_ahead(std::function<FetchedUnits()> fetch);
+// its reader alone. With `keeps_records` the source's records() gives the
+// kept records of the block last handed out.
+UnitSource read_ahead(std::function<FetchedUnits()> fetch, bool keeps_records = false);

@@ -175,10 +175,23 @@ void drop_file(BatchRun& run, const char* path, SpoolMark before) {
 // classes (as its source counts them) gets a note instead.
 bool has_report(const SourceUnit& unit) { return unit.k <= kMaxLetterClasses; }
 
-// Each finished unit of a block to the outputs, in unit order; false when
-// standard output or the temporary file failed.
+// The records kept with a block (figures[u]: its unit u's, null where it
+// failed) to the annotated copy; false after saying why they could not be
+// written.
+bool write_kept_records(BatchRun& run, KeptRecords& kept,
+                        std::span<const RowFigures* const> figures) {
+  const std::string failure = annotate_records(run.outputs.annotate, kept, figures);
+  if (failure.empty()) return true;
+  report_failure(run.diagnostics, run.outputs.annotate.path, failure);
+  run.output_failed = true;
+  return false;
+}
+
+// Each finished unit of a block to the outputs, in unit order, then the
+// block's records to the annotated copy; false when standard output, the
+// temporary file or the copy failed.
 bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>& units,
-                 std::vector<Analysed>& block) {
+                 std::vector<Analysed>& block, KeptRecords& kept) {
   RunOutputs& out = run.outputs;
   const std::string file = out.summary ? file_cell(path) : std::string();
   for (size_t u = 0; u < units.size(); ++u) {
@@ -206,7 +219,7 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
     } else {
       if (out.page != nullptr)
         add_row_to_page(*out.page, page_row(*out.page, unit, a.figures, r), kNoValue, r);
-      if (!write_stdout(finish_line(a.line))) {
+      if (run.rows_shown && !write_stdout(finish_line(a.line))) {
         report_failure(run.diagnostics, "standard output", "write error");
         run.output_failed = true;
         return false;
@@ -222,7 +235,11 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
       out.report.open = false;
     }
   }
-  return true;
+  if (kept.list.empty() && !kept.header) return true;
+  std::vector<const RowFigures*> figures(block.size());
+  for (size_t u = 0; u < block.size(); ++u)
+    figures[u] = block[u].failure.empty() ? &block[u].figures : nullptr;
+  return write_kept_records(run, kept, figures);
 }
 
 }  // namespace
@@ -243,9 +260,15 @@ void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before
   ExactTables prepared;
   std::vector<SourceUnit> units;
   std::string failure;
+  KeptRecords kept;
   for (;;) {
-    switch (source.next(units, failure)) {
+    const SourceStatus status = source.next(units, failure);
+    if (source.records) kept = source.records();
+    switch (status) {
       case SourceStatus::kEnd:
+        // The records after the last unit.
+        if (!write_kept_records(run, kept, {})) return;
+        run.outputs.annotate.complete = true;
         return;
       case SourceStatus::kFailed:
         report_failure(run.diagnostics, path, failure);
@@ -262,7 +285,7 @@ void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before
       report_failure(run.diagnostics, path, kMcUniformNote);
       noted_not_uniform = true;
     }
-    if (!write_block(run, path, units, block)) return;
+    if (!write_block(run, path, units, block, kept)) return;
   }
 }
 
@@ -311,7 +334,7 @@ bool write_pending_rows(BatchRun& run) {
       start = end + 1;
     }
     WriteSection section;
-    written = write_stdout(out);
+    written = !run.rows_shown || write_stdout(out);
     return written;
   });
   if (error != 0) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "batch/annotate_output.h"
 #include "batch/diagnostics.h"
 #include "batch/hwe_outputs.h"
 #include "batch/input_kind.h"
@@ -53,6 +54,7 @@ struct RunOutputs {
   ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
   ReportOutput report{};
   FailedList failed{};  // --failed: open from the start of the run
+  AnnotateOutput annotate{};  // --annotate: each block's records as its units are written
 };
 
 struct BatchRun {
@@ -64,6 +66,9 @@ struct BatchRun {
   bool any_failed = false;  // a file or a unit failed: the run's status is 1
   // Standard output or the temporary file took no more: stop at once.
   bool output_failed = false;
+  // The rows go to standard output (not with --annotate -, which writes
+  // the copy there).
+  bool rows_shown = true;
 };
 
 // "PROGRAM: report FILE: the system's reason".

@@ -17,6 +17,7 @@
 #include "exact/x_linked_exact.h"
 #include "structure/inbreeding_fit.h"
 #include "tsv/tsv_line.h"
+#include "vcf/kept_records.h"
 
 struct SourceUnit {
   TsvLine id;        // the identifying cells, as the kind's id_columns name them
@@ -55,6 +56,11 @@ enum class SourceStatus { kUnits, kEnd, kFailed };
 // further (kFailed, the reason in failure, without the file name).
 struct UnitSource {
   std::function<SourceStatus(std::vector<SourceUnit>& block, std::string& failure)> next;
+  // For a kind that keeps its records to be written again (--annotate):
+  // the records read with the units `next` handed out last, their units
+  // numbered within that block; after kEnd, those read after the last unit.
+  // Empty for the other kinds.
+  std::function<KeptRecords()> records{};
 };
 
 using UnitOpener = std::function<UnitSource(const char* path)>;

@@ -26,6 +26,7 @@
 #include "sites/site_key.h"
 #include "vcf/region_tiling.h"
 #include "vcf/sample_populations.h"
+#include "vcf/vcf_copy.h"
 #include "vcf/vcf_file.h"
 #include "vcf/vcf_reader.h"
 #include "vcf/vcf_region.h"
@@ -56,6 +57,7 @@ struct VcfRunSettings {
   bool warned_absent_sex_ids = false;
   bool warned_left_out = false;
   std::optional<StructureSettings> structure;  // with --structure
+  KeptForm keep = KeptForm::kNone;             // with --annotate
 };
 
 void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
@@ -151,6 +153,13 @@ VcfReadOptions read_options(const VcfRunSettings& settings) {
   return options;
 }
 
+// The reader of the tests' pass keeps the records for --annotate.
+VcfReadOptions tests_read_options(const VcfRunSettings& settings) {
+  VcfReadOptions options = read_options(settings);
+  options.keep = settings.keep;
+  return options;
+}
+
 // Pass one of the structure-robust test: the file (or its regions) read
 // through once more, on a reader of its own. The failure's reason, empty
 // when the model is fitted.
@@ -182,7 +191,7 @@ FetchedUnits fetch_block(VcfStream& s) {
         return out;
       }
     }
-    const VcfFailure f = open_vcf(s.path.c_str(), read_options(*s.settings), s.reader);
+    const VcfFailure f = open_vcf(s.path.c_str(), tests_read_options(*s.settings), s.reader);
     if (!vcf_ok(f)) {
       out.status = SourceStatus::kFailed;
       out.failure = describe_vcf_failure(f);
@@ -200,7 +209,8 @@ FetchedUnits fetch_block(VcfStream& s) {
   }
   const size_t populations = std::max<size_t>(reader_populations(s.reader).names.size(), 1);
   const VcfFailure f = read_site_block(
-      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites));
+      s.reader, s.block, std::clamp(kBlockUnits / populations, size_t{1}, kBlockSites),
+      s.settings->keep == KeptForm::kNone ? nullptr : &out.kept);
   if (!vcf_ok(f)) {
     out.status = SourceStatus::kFailed;
     out.failure = describe_vcf_failure(f);
@@ -285,6 +295,16 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     return PreparedKind{.status = 2};
   }
   if (options.structure) settings->structure = structure_settings(options, diagnostics);
+  if (!options.annotate.empty()) {
+    const std::optional<CopyFormat> format = copy_format_of(options.annotate);
+    if (!format) {
+      report_failure(diagnostics, "--annotate " + escape_text(options.annotate),
+                     "not a name ending in .vcf, .vcf.gz, .vcf.bgz or .bcf, nor - (VCF on "
+                     "standard output)");
+      return PreparedKind{.status = 2};
+    }
+    settings->keep = kept_form_for(*format);
+  }
   // Every site's streams are keyed under one seed for the whole run.
   if (!options.seed_given) {
     options.seed = static_cast<uint32_t>(std::time(nullptr));
@@ -294,7 +314,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); });
+    return read_ahead([stream] { return fetch_block(*stream); },
+                      stream->settings->keep != KeptForm::kNone);
   }};
 }
 
@@ -302,7 +323,7 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
 // refuses: a VCF unit has no classic report to append.
 constexpr std::string_view kVcfOptions[] = {
     "--pops", "--region",   "--list-regions", "--sex",          "--par",
-    "--hwe-pops", "--failed", "--structure",  "--structure-out"};
+    "--hwe-pops", "--failed", "--structure",  "--structure-out", "--annotate", "--drop-failed"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
 
 }  // namespace

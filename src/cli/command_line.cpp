@@ -157,6 +157,15 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true},
+    // The input annotated with the tests.
+    {"--annotate", true, "a file name (.vcf, .vcf.gz or .bcf), or -",
+     [](BatchOptions& o, std::string_view v) {
+       o.annotate.assign(v);
+       return !v.empty();
+     },
+     true},
+    {"--drop-failed", false, "",
+     [](BatchOptions& o, std::string_view) { return o.drop_failed = true; }},
     // PLINK filesets.
     {"--bed", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
@@ -283,8 +292,9 @@ size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name)
 // The filter's options need --hwe; --exact and --no-exact contradict.
 std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given) {
   if (o.exact && o.no_exact) return "options '--exact' and '--no-exact' exclude each other";
+  if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
   if (o.hwe) return "";
-  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed"}) {
+  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
     if (listed(given, name)) return "option '" + std::string(name) + "' needs --hwe";
   }
   return "";
@@ -550,6 +560,15 @@ std::string usage_text(const char* program) {
          "                 CHROM:POS:REF:ALT where the ID is '.', once per site\n"
          "                 (for plink --exclude, bcftools view -e ID=@FILE); a\n"
          "                 Genepop unit as population<TAB>locus\n"
+         "  --annotate OUT a copy of the one --vcf input, every record with all its\n"
+         "                 fields, with INFO HWE_P (0 below the Float range),\n"
+         "                 HWE_LOG10P, HWE_MIDP (where the test has one) and\n"
+         "                 HWE_FIS, per population with --pops (HWE_P_<name>...),\n"
+         "                 and with --hwe the FILTER HWE on failing records; VCF,\n"
+         "                 bgzipped VCF or BCF by OUT's ending (.vcf, .vcf.gz,\n"
+         "                 .bcf), indexed (.tbi, .csi); - is VCF on standard\n"
+         "                 output in place of the rows\n"
+         "  --drop-failed  with --annotate and --hwe: failing records left out\n"
          "  --no-exact     no exact tests, not even --vcf's: p_x2 leads\n"
          "\n"
          "q_bh is computed from p_lead: a p estimated from b hits of m draws\n"

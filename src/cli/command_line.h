@@ -62,6 +62,11 @@ struct BatchOptions {
   bool hwe_midp = false;
   std::vector<std::string> hwe_pops;
   std::string failed;     // --failed FILE: the failing units' names; empty: none
+  // --annotate OUT: a copy of the input with the tests' INFO tags (and with
+  // --hwe the FILTER), "-" for VCF on standard output in place of the rows;
+  // --drop-failed leaves the failing records out of it.
+  std::string annotate;
+  bool drop_failed = false;
   // --structure K|auto: the structure-robust test (0: none); with auto,
   // structure_components is 0 and the run chooses K.
   bool structure = false;

@@ -110,6 +110,15 @@ bool commit_replacing(ReplacingFile& file, const std::string& text) {
     if (!written) errno = saved;
     return false;
   }
+  return put_in_place(file);
+}
+
+bool put_in_place(ReplacingFile& file) {
+  if (file.fd >= 0 && ::close(file.fd) != 0) {
+    file.fd = -1;
+    return false;
+  }
+  file.fd = -1;
   if (file.temp.empty()) return true;
   if (::rename(file.temp.c_str(), file.target.c_str()) != 0) return false;
   file.temp.clear();

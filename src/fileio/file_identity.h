@@ -63,3 +63,6 @@ bool open_replacing(ReplacingFile& file, const std::string& target);
 // Writes `text` and puts the file in place; false with errno on failure
 // (the target then stays as it was).
 bool commit_replacing(ReplacingFile& file, const std::string& text);
+// Puts a file written through other means (its descriptor closed or handed
+// on, fd -1) in place; false with errno on failure.
+bool put_in_place(ReplacingFile& file);

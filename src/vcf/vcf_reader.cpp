@@ -52,6 +52,14 @@ struct VcfReaderState {
   ContigKind contig_kind = ContigKind::kAutosome;
   bool contig_known = false;
 
+  // Records kept to be written again: their form, whether the header has
+  // gone with them yet, and the header's keys as declared (VCF text parsed
+  // for BCF must declare every key it uses).
+  KeptForm keep = KeptForm::kNone;
+  bool header_kept = false;
+  int declared_ids = 0;
+  int declared_contigs = 0;
+
   bool done = false;
 };
 
@@ -191,6 +199,30 @@ SiteKind site_kind(VcfReaderState& r, const SiteText& s) {
   return classify_site(r.contig_kind, s.pos, r.par);
 }
 
+// The record just read, with the units the block has made of it since
+// `units_before`; false when memory ran out.
+bool keep_record(VcfReaderState& r, const SiteBlock& block, size_t units_before,
+                 KeptRecords& kept) {
+  KeptRecord k;
+  k.first_unit = static_cast<uint32_t>(units_before);
+  k.units = static_cast<uint32_t>(block.units.size() - units_before);
+  if (kept.form == KeptForm::kText) {
+    kept.text.append(r.text_line);
+    k.text_end = kept.text.size();
+  } else {
+    BcfRecord copy(bcf_dup(r.record.get()));
+    if (!copy) return false;
+    kept.records.push_back(std::move(copy));
+  }
+  kept.list.push_back(k);
+  return true;
+}
+
+bool header_grew(const VcfReaderState& r) {
+  const bcf_hdr_t* h = r.in.header.get();
+  return h->n[BCF_DT_ID] != r.declared_ids || h->n[BCF_DT_CTG] != r.declared_contigs;
+}
+
 bool in_current_region(const VcfReaderState& r, int64_t pos) {
   if (r.regions.empty()) return true;
   const VcfRegion& g = r.regions[r.next_region - 1];
@@ -213,6 +245,7 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
   VcfReaderState& r = *reader.state;
   r.decoder = options.decoder;
   r.site_codes = options.site_codes;
+  r.keep = options.keep;
   VcfOpenOptions open;
   open.index = !options.regions.empty();
   open.threads = options.threads;
@@ -223,6 +256,8 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
   if (!r.record) return file_failure(VcfStatus::kOutOfMemory, "out of memory");
 
   bcf_hdr_t* header = r.in.header.get();
+  r.declared_ids = header->n[BCF_DT_ID];
+  r.declared_contigs = header->n[BCF_DT_CTG];
   const int samples = bcf_hdr_nsamples(header);
   for (int i = 0; i < samples; ++i) r.sample_ids.emplace_back(header->samples[i]);
   r.pops = options.pops ? assign_populations(*options.pops, r.sample_ids)
@@ -275,12 +310,28 @@ VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& 
   return {};
 }
 
-VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites) {
+VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites,
+                           KeptRecords* kept) {
   VcfReaderState& r = *reader.state;
   clear_site_block(block);
   if (max_sites == 0) max_sites = 1;
   const bool text = !r.in.bcf;
-  const bool scan = text && r.decoder == GtDecoder::kTextScan && !r.site_codes;
+  // BCF records are kept as htslib holds them.
+  if (r.keep == KeptForm::kNone || kept == nullptr) kept = nullptr;
+  const KeptForm form = text ? r.keep : KeptForm::kRecord;
+  if (kept != nullptr) {
+    clear_kept_records(*kept);
+    kept->form = form;
+    if (!r.header_kept) {
+      r.header_kept = true;
+      kept->header.reset(bcf_hdr_dup(r.in.header.get()));
+      if (!kept->header) return file_failure(VcfStatus::kOutOfMemory, "out of memory");
+      kept->populations = r.pops.names;
+    }
+  }
+  const VcfFailure out_of_memory = file_failure(VcfStatus::kOutOfMemory, "out of memory");
+  const bool scan = text && r.decoder == GtDecoder::kTextScan && !r.site_codes &&
+                    !(kept != nullptr && form == KeptForm::kRecord);
   const int32_t samples = static_cast<int32_t>(r.sample_ids.size());
   block.code_samples = r.site_codes ? samples : 0;
   while (!r.done && block.sites.size() < max_sites) {
@@ -344,10 +395,23 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
       return f;
     }
     if (!in_current_region(r, s.pos)) continue;
+    if (kept != nullptr && text && form == KeptForm::kRecord && header_grew(r)) {
+      r.done = true;
+      VcfFailure f = record_failure(r, {RecordProblem::kUnreadable, -1, 0, 0}, s);
+      f.reason = "the record uses a contig, INFO, FILTER or FORMAT key that the header does "
+                 "not declare, which a BCF copy needs declared (declare it, or write VCF text)";
+      clear_site_block(block);
+      return f;
+    }
+    const size_t units_before = block.units.size();
     const SiteKind kind = site_kind(r, s);
     const bool sexes = r.sex_entries != nullptr;
     if (sexes && (kind == SiteKind::kY || kind == SiteKind::kMito)) {
       ++r.sex_notes.left_out;
+      if (kept != nullptr && !keep_record(r, block, units_before, *kept)) {
+        r.done = true;
+        return out_of_memory;
+      }
       continue;
     }
     const bool by_sex = kind == SiteKind::kXNonPar;
@@ -367,10 +431,18 @@ VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites
         decode_sex_linked_calls(r.in.header.get(), r.record.get(), r.gt, r.calls.data());
       }
       add_sex_linked_site_units(s, r.calls.data(), r.pops, prefix, occurrence, r.sex_tally, block);
+      if (kept != nullptr && !keep_record(r, block, units_before, *kept)) {
+        r.done = true;
+        return out_of_memory;
+      }
       continue;
     }
     if (!counted) count_calls(s, r.calls.data(), r.pops, r.tally);
     add_site_units(s, r.pops, prefix, occurrence, r.tally, block);
+    if (kept != nullptr && !keep_record(r, block, units_before, *kept)) {
+      r.done = true;
+      return out_of_memory;
+    }
     if (r.site_codes) {
       const size_t at = block.codes.size();
       block.codes.resize(at + static_cast<size_t>(samples), kMissingCode);

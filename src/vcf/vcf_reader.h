@@ -32,6 +32,7 @@
 #include "sex/chromosome.h"
 #include "sex/sex_file.h"
 #include "sites/site_block.h"
+#include "vcf/kept_records.h"
 #include "vcf/sample_populations.h"
 #include "vcf/vcf_failure.h"
 #include "vcf/vcf_region.h"
@@ -48,6 +49,11 @@ struct VcfReadOptions {
   bool site_codes = false;
   const std::vector<SexEntry>* sexes = nullptr;  // null: sexes unknown
   ParBuild par = kDefaultParBuild;
+  // Every record read kept beside the block (kept_records.h), to be written
+  // again. kRecord on VCF text parses each line with htslib, and a line
+  // that uses a contig, INFO, FILTER or FORMAT key its header does not
+  // declare fails: its record could not be written as BCF.
+  KeptForm keep = KeptForm::kNone;
 };
 
 // The sites met so far that sex concerns, and with sexes, the samples'.
@@ -93,5 +99,8 @@ const VcfSexNotes& reader_sex_notes(const VcfReader& reader);
 VcfFailure open_vcf(const char* path, const VcfReadOptions& options, VcfReader& reader);
 
 // Clears the block and fills it with up to max_sites sites (at least 1).
-// An empty block with an ok result is the end of the file.
-VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites);
+// An empty block with an ok result is the end of the file. With `kept`
+// (and VcfReadOptions::keep), it is cleared and gets the records read for
+// the block, and at the end those after the last site.
+VcfFailure read_site_block(VcfReader& reader, SiteBlock& block, size_t max_sites,
+                           KeptRecords* kept = nullptr);
