@@ -301,6 +301,17 @@ void note_file(std::vector<OptionFile>& files, const char* option, std::string_v
   files.push_back(OptionFile{option, std::string(path)});
 }
 
+// Standard input is read once: a second "-" would find it used up. A kind
+// whose option names a prefix of files reads no "-" as standard input.
+std::string check_standard_input(std::span<const InputSyntax> kinds, const CommandLine& c) {
+  for (const InputSyntax& kind : kinds)
+    if (kind.name == c.options.kind && kind.option_names_input) return "";
+  const auto dashes = std::count_if(c.operands.begin(), c.operands.end(),
+                                    [](const char* operand) { return std::string_view(operand) == "-"; });
+  if (dashes < 2) return "";
+  return "standard input ('-') can be read only once, not " + std::to_string(dashes) + " times";
+}
+
 }  // namespace
 
 std::span<const BatchOption> batch_option_table() { return kOptions; }
@@ -449,6 +460,8 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
+    const std::string stdin_error = check_standard_input(kinds, c);
+    if (!stdin_error.empty()) return usage_error(stdin_error);
     c.options.command_text = command_text(argc, argv);
   }
   return c;
@@ -478,6 +491,8 @@ std::string usage_text(const char* program) {
          "writes one tab-separated header line and one row per FILE (with\n"
          "--genepop, per population and locus) to standard output. Numbers are\n"
          "written as the shortest decimal that reads back to the same value.\n"
+         "A FILE '-' is standard input (a count, Genepop, VCF or BCF file), read\n"
+         "once: '-' may be given once on a command line.\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"
