@@ -285,6 +285,7 @@ constexpr std::string_view kPlinkOptions[] = {
     "--pops", "--region", "--list-regions", "--bed",      "--bim",   "--fam",
     "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed"};
 constexpr std::string_view kPlinkRefused[] = {"--report"};
+constexpr FileContent kPlinkContents[] = {FileContent::kPlinkBed};
 
 // Sequential sampling unless a count of tables is given, as for VCF.
 void settle_plink_options(BatchOptions& o) {
@@ -308,6 +309,7 @@ const InputKind& plink_input() {
       .knows_sexes = true,
       .summary = {.populations = true, .combine_p = false},
       .page_style = PageStyle::kVcf,
+      .contents = kPlinkContents,
       .prepare = prepare_plink_run};
   return kind;
 }

@@ -243,16 +243,22 @@ void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before
   ExactTables prepared;
   std::vector<SourceUnit> units;
   std::string failure;
+  bool any_units = false;
   for (;;) {
     switch (source.next(units, failure)) {
       case SourceStatus::kEnd:
         return;
-      case SourceStatus::kFailed:
-        report_failure(run.diagnostics, path, failure);
+      case SourceStatus::kFailed: {
+        // A file that gave nothing may be another kind's: say which option
+        // reads it rather than what this kind's reader stumbled on.
+        const std::string hint = any_units ? std::string() : reading_hint(run.kind, path);
+        report_failure(run.diagnostics, path, hint.empty() ? failure : hint);
         run.any_failed = true;
         drop_file(run, path, before);
         return;
+      }
       case SourceStatus::kUnits:
+        any_units = true;
         break;
     }
     std::vector<Analysed> block = analyse_block(run.analysis, run.kind, units, number, prepared);

@@ -325,6 +325,7 @@ constexpr std::string_view kVcfOptions[] = {
     "--pops", "--region",   "--list-regions", "--sex",          "--par",
     "--hwe-pops", "--failed", "--structure",  "--structure-out"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
+constexpr FileContent kVcfContents[] = {FileContent::kVcf, FileContent::kBcf};
 
 // Sequential sampling unless a count of tables is given.
 void settle_vcf_options(BatchOptions& o) {
@@ -348,6 +349,7 @@ const InputKind& vcf_input() {
       // heterozygosities per population and file, but combines no p-values.
       .summary = {.populations = true, .combine_p = false},
       .page_style = PageStyle::kVcf,
+      .contents = kVcfContents,
       .prepare = prepare_vcf_run};
   return kind;
 }

@@ -492,7 +492,9 @@ std::string usage_text(const char* program) {
          "--genepop, per population and locus) to standard output. Numbers are\n"
          "written as the shortest decimal that reads back to the same value.\n"
          "A FILE '-' is standard input (a count, Genepop, VCF or BCF file), read\n"
-         "once: '-' may be given once on a command line.\n"
+         "once: '-' may be given once on a command line. A file that another\n"
+         "option reads (a VCF, BCF, PLINK .bed or Genepop file, told by its\n"
+         "first bytes) fails with that option's name.\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"
