@@ -155,7 +155,7 @@ bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& dia
   return ok;
 }
 
-UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
+UnitSource read_ahead(std::function<FetchedUnits()> fetch, std::shared_ptr<SourceExtent> extent) {
   auto state = std::make_shared<AheadState>();
   state->fetch = std::move(fetch);
   return UnitSource{[state](std::vector<SourceUnit>& units, std::string& failure) {
@@ -167,5 +167,5 @@ UnitSource read_ahead(std::function<FetchedUnits()> fetch) {
     units = std::move(got.units);
     failure = std::move(got.failure);
     return got.status;
-  }};
+  }, std::move(extent)};
 }

@@ -58,4 +58,6 @@ struct FetchedUnits {
 // A source that calls fetch for the next block while the driver analyses
 // the one before: only that thread calls fetch between pulls, so fetch owns
 // its reader alone.
-UnitSource read_ahead(std::function<FetchedUnits()> fetch);
+// The extent, where given, is the source's.
+UnitSource read_ahead(std::function<FetchedUnits()> fetch,
+                      std::shared_ptr<SourceExtent> extent = nullptr);

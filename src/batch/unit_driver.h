@@ -29,6 +29,7 @@ struct UnitAnalysis {
   const BatchOptions& options;
   LeadTest lead = LeadTest::kChiSquare;
   ProgressLine progress{};
+  UnitProgress* units_progress = nullptr;  // the line of units done (progress_line.h)
   McHooks hooks{};  // the experiment's stop and progress
   HweRule hwe{};    // --hwe: each unit's verdict
   bool keep_u_laws = false;  // for the summary's global U tests
@@ -64,6 +65,9 @@ struct BatchRun {
   bool any_failed = false;  // a file or a unit failed: the run's status is 1
   // Standard output or the temporary file took no more: stop at once.
   bool output_failed = false;
+  // A file is one unit: the progress line counts the run's files, not each
+  // file's units.
+  bool progress_over_files = false;
 };
 
 // "PROGRAM: report FILE: the system's reason".

@@ -12,6 +12,8 @@ import tempfile
 import time
 import unittest
 
+import pyte
+
 from harness import BINARY, EXAMPLES, SAMPLE
 
 # Past the reader's 64 KiB window: blank space between the records.
@@ -139,6 +141,93 @@ class FormatMessages(InputCase):
         # Standard input is never read a second time to be told.
         r = self.run_hwmc(["--batch", "-"], input=VCF.encode())
         self.assertEqual(r.stderr, b"hwmc: -: is not input file\n")
+
+
+ERASE = b"\r\x1b[K"
+
+
+def x_vcf(sites, samples=40):
+    """Sites on X outside the pseudo-autosomal regions, so that the end of
+    the file brings a note while the line may stand."""
+    head = ("##fileformat=VCFv4.2\n##contig=<ID=X>\n"
+            "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+            "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\t"
+            + "\t".join(f"s{i}" for i in range(samples)) + "\n")
+    calls = ("0/0", "0/1", "1/1", "0/1", "0/0")
+    rows = [f"X\t{3000000 + i}\t.\tA\tG\t.\t.\t.\tGT\t"
+            + "\t".join(calls[(i * 7 + j * 3) % 5] for j in range(samples))
+            for i in range(sites)]
+    return head + "\n".join(rows) + "\n"
+
+
+class ProgressLine(InputCase):
+    """One line on a terminal's standard error while units are done, erased
+    before every message and at the end; none when standard error is not a
+    terminal."""
+
+    ARGS = ["--vcf", "--seed", "1", "--tables", "2000", "x.vcf"]
+
+    def run_on_terminal(self, args):
+        pid, fd = pty.fork()
+        if pid == 0:
+            os.chdir(self.dir)
+            out = os.open("rows.tsv", os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            os.dup2(out, 1)
+            os.execv(BINARY, [BINARY] + args)
+        seen = b""
+        while True:
+            try:
+                chunk = os.read(fd, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            seen += chunk
+        _, status = os.waitpid(pid, 0)
+        os.close(fd)
+        return os.waitstatus_to_exitcode(status), seen
+
+    def test_the_line_on_a_long_run_and_nothing_left_of_it(self):
+        self.write("x.vcf", x_vcf(60000))
+        status, seen = self.run_on_terminal(self.ARGS)
+        self.assertEqual(status, 0, seen[-300:])
+        self.assertIn(b" sites, at X:30", seen)
+        self.assertIn(b" sites/s", seen)
+        # Every message stands on a line of its own, after the line's erasure.
+        note = b"hwmc: x.vcf: 60000 sites on X outside the pseudo-autosomal regions tested as"
+        self.assertIn(ERASE + note, seen)
+        self.assertTrue(seen.endswith(b"(males hemizygous)\r\n"), seen[-200:])
+        # What a terminal shows at the end: the note, and no progress left.
+        screen = pyte.Screen(200, 10)
+        pyte.ByteStream(screen).feed(seen)
+        shown = "\n".join(line.rstrip() for line in screen.display if line.strip())
+        self.assertNotIn("sites/s", shown)
+        self.assertTrue(shown.startswith("hwmc: x.vcf: 60000 sites on X"), shown)
+        with open(self.path("rows.tsv"), "rb") as f:
+            self.assertEqual(len(f.read().splitlines()), 60001)
+
+    def test_an_index_gives_the_total_and_the_time_left(self):
+        if shutil.which("bgzip") is None or shutil.which("tabix") is None:
+            self.skipTest("bgzip and tabix are not installed")
+        self.write("x.vcf", x_vcf(60000))
+        subprocess.run(["bgzip", "-f", self.path("x.vcf")], check=True)
+        subprocess.run(["tabix", "-p", "vcf", self.path("x.vcf.gz")], check=True)
+        status, seen = self.run_on_terminal(self.ARGS[:-1] + ["x.vcf.gz"])
+        self.assertEqual(status, 0, seen[-300:])
+        self.assertIn(b" of 60000 sites, at X:", seen)
+        self.assertIn(b" s left", seen)
+
+    def test_none_when_standard_error_is_a_file(self):
+        self.write("x.vcf", x_vcf(60000))
+        with open(self.path("err.txt"), "wb") as err:
+            r = subprocess.run([BINARY] + self.ARGS, cwd=self.dir, stdout=subprocess.DEVNULL,
+                               stderr=err, stdin=subprocess.DEVNULL, timeout=300)
+        self.assertEqual(r.returncode, 0)
+        with open(self.path("err.txt"), "rb") as f:
+            text = f.read()
+        self.assertNotIn(b"\x1b", text)
+        self.assertNotIn(b"sites/s", text)
+        self.assertTrue(text.startswith(b"hwmc: x.vcf: 60000 sites on X"), text[:100])
 
 
 if __name__ == "__main__":
