@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "batch/input_kind.h"
 #include "batch/output_clash.h"
@@ -24,10 +26,35 @@ void on_replicate(void* ctx, uint32_t done, const HitCounts&) {
   progress_replicate(*static_cast<ProgressLine*>(ctx), done);
 }
 
-// The progress line and the experiment's hooks, with the files' count.
-void set_up_progress(UnitAnalysis& analysis, size_t files) {
+// What the line of units counts: sites, a Genepop file's population ×
+// locus units, or the run's files where a file is one unit.
+const char* progress_noun(const InputKind& kind) {
+  if (id_column_with(kind, IdRole::kChrom)) return "sites";
+  if (id_column_with(kind, IdRole::kLocus)) return "units";
+  return "files";
+}
+
+// The progress lines and the experiment's hooks, with the files' count: a
+// count file's experiment has its line of runs, every other run the line
+// of units.
+void set_up_progress(BatchRun& run, UnitProgress& units, size_t files) {
+  UnitAnalysis& analysis = run.analysis;
+  analysis.units_progress = &units;
+  units.kind = &run.kind;
+  units.noun = progress_noun(run.kind);
+  run.progress_over_files = std::string_view(units.noun) == "files";
+  const bool runs_line = run.progress_over_files && analysis.options.runs > 0;
+  units.enabled = units.enabled && !runs_line;
+  if (units.enabled && run.progress_over_files) {
+    units.files_total = 1;
+    auto extent = std::make_shared<SourceExtent>();
+    extent->total.store(files);
+    unit_progress_begin_file(&units, 1, std::move(extent));
+  } else {
+    units.files_total = files;
+  }
   ProgressLine& progress = analysis.progress;
-  progress.enabled = analysis.options.runs > 0 && ::isatty(STDERR_FILENO) == 1;
+  progress.enabled = runs_line && progress_wanted();
   progress.files_total = files;
   progress.runs = analysis.options.runs;
   analysis.hooks.ctx = &progress;
@@ -133,7 +160,15 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& p
 }  // namespace
 
 int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
-  const Diagnostics diagnostics{program, nullptr};
+  // On a terminal every message goes by the progress line's lock, which
+  // erases the line first (sources may warn from their read-ahead thread).
+  UnitProgress units_progress;
+  units_progress.enabled = progress_wanted();
+  Diagnostics diagnostics{program, nullptr};
+  if (units_progress.enabled)
+    diagnostics.write = [&units_progress](const std::string& line) {
+      unit_progress_message(units_progress, line);
+    };
   BatchOptions options = given;
   if (!outputs_clear_of_inputs(diagnostics, options.output_files, options.input_files,
                                std::vector<std::string>(files.begin(), files.end())))
@@ -155,7 +190,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   install_interrupt_handler();
   BatchRun run{kind, std::move(prepared.open), diagnostics,
                UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0, options.structure)}};
-  set_up_progress(run.analysis, files.size());
+  set_up_progress(run, units_progress, files.size());
   run.rows_shown = options.annotate != "-";
   run.analysis.hwe = hwe_rule(kind, options);
 
@@ -178,6 +213,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   }
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, files[i], i + 1);
+  unit_progress_erase(&units_progress);
   if (run.output_failed) return 1;
   if (!write_pending_rows(run)) return 1;
   if (!finish_outputs(run, options, page_file, summary_file)) return 1;

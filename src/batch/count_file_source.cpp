@@ -1,5 +1,7 @@
 // Count files as a batch input: the whole file is one unit, identified by
-// the file's name.
+// the file's name ("-": standard input).
+#include <unistd.h>
+
 #include <memory>
 #include <utility>
 
@@ -19,7 +21,9 @@ UnitSource open_count_file(const char* path) {
                                                       std::string& failure) {
     if (*done) return SourceStatus::kEnd;
     *done = true;
-    GenotypeRead read = read_genotype_file(file.c_str());
+    // "-": standard input, through a copy of its descriptor, read once.
+    GenotypeRead read = file == "-" ? read_genotype_descriptor(::dup(STDIN_FILENO))
+                                    : read_genotype_file(file.c_str());
     if (read.status != ReadStatus::kOk) {
       failure = read_failure_reason(read);
       return SourceStatus::kFailed;

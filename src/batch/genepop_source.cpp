@@ -121,6 +121,8 @@ UnitSource open_genepop_file(const char* path) {
   }};
 }
 
+constexpr FileContent kGenepopContents[] = {FileContent::kGenepop};
+
 // The filter's options that need populations or units with names.
 constexpr std::string_view kGenepopOptions[] = {"--hwe-pops", "--failed"};
 
@@ -135,6 +137,7 @@ const InputKind& genepop_input() {
                               .adjusts_p = true,
                               .summary = {.loci = true, .populations = true},
                               .page_style = PageStyle::kGenepop,
+                              .contents = kGenepopContents,
                               .prepare = [](BatchOptions&, const Diagnostics&) {
                                 return PreparedKind{.open = open_genepop_file};
                               }};

@@ -22,6 +22,7 @@
 #include "batch/diagnostics.h"
 #include "batch/unit_source.h"
 #include "cli/command_line.h"
+#include "fileio/file_format.h"
 #include "html/page_data.h"
 #include "summary/summary_table.h"
 
@@ -54,6 +55,9 @@ struct InputKind {
   // added where they ran): by default the file rows only.
   SummaryLayout summary{};
   PageStyle page_style = PageStyle::kCountFile;  // how the results page draws its units
+  // What its files hold, as their first bytes tell (file_format.h): a file
+  // of such content given to another kind is named with this kind's option.
+  std::span<const FileContent> contents{};
   // Run-wide settings (it may set options' defaults, such as the seed).
   PreparedKind (*prepare)(BatchOptions& options, const Diagnostics& diagnostics) = nullptr;
 };
@@ -79,6 +83,12 @@ std::vector<InputSyntax> input_syntax();
 // kinds whose columns it has, the one with the most; none of them, the kind
 // with the fewest columns.
 const InputKind& kind_of_header(std::span<const std::string_view> header);
+
+// Where a file that `kind` could not read is, by its first bytes, a file
+// another kind reads: "a VCF file: read it with --vcf" (for a fileset, with
+// the prefix, also where a fileset's own file was given for its prefix). Empty otherwise, and for standard input or a stream, which
+// are never read here.
+std::string reading_hint(const InputKind& kind, const char* path);
 
 // The cell of the first identifying column with the role, or none.
 std::optional<size_t> id_column_with(const InputKind& kind, IdRole role);

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <cstring>
 
 #include "batch/input_kind.h"
+#include "fileio/text_escape.h"
 
 // Each defined in its own source file (src/batch/<kind>_source.cpp).
 const InputKind& count_file_input();
@@ -60,4 +62,30 @@ std::optional<size_t> id_column_with(const InputKind& kind, IdRole role) {
     if (kind.id_columns[i].role == role) return i;
   }
   return std::nullopt;
+}
+
+std::string reading_hint(const InputKind& kind, const char* path) {
+  if (std::strcmp(path, "-") == 0) return "";
+  const std::optional<FileFormat> format = detect_file_format_of(path);
+  if (!format || format->content == FileContent::kUnknown) return "";
+  const auto reads = [&](const InputKind& k) {
+    return std::find(k.contents.begin(), k.contents.end(), format->content) != k.contents.end();
+  };
+  // A kind of filesets is given their prefix, never one of the files.
+  if (reads(kind) && !kind.syntax.option_names_input) return "";
+  for (const InputKind* other : input_kinds()) {
+    if (other->syntax.option == nullptr || !reads(*other)) continue;
+    std::string hint = std::string("a ") + content_name(format->content) + " file: read it with " +
+                       other->syntax.option;
+    if (other->syntax.option_names_input) {
+      // A fileset is named by the prefix its files share.
+      std::string_view prefix = path;
+      const size_t dot = prefix.rfind('.');
+      if (dot != std::string_view::npos && prefix.find('/', dot) == std::string_view::npos)
+        prefix = prefix.substr(0, dot);
+      hint.append(" ").append(escape_text(prefix)).append(" (the fileset's prefix)");
+    }
+    return hint;
+  }
+  return "";
 }

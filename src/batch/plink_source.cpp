@@ -67,11 +67,25 @@ std::string plink_failure_text(const PlinkFailure& f) {
   return f.file.empty() ? describe_plink_failure(f) : f.file + ": " + describe_plink_failure(f);
 }
 
+// The .bim's variants in the regions (none: all of them, but those left
+// out), for the progress line; 0 when a region is part of a chromosome.
+uint64_t bim_variants_in(const BimIndex& index, const std::vector<VcfRegion>& regions) {
+  if (regions.empty()) return index.variants - index.left_out;
+  uint64_t total = 0;
+  for (const VcfRegion& r : regions) {
+    if (r.from > 1 || r.to < kRegionEnd) return 0;
+    for (const BimRun& run : index.runs)
+      if (run.chrom == r.chrom) total += run.count;
+  }
+  return total;
+}
+
 // Only the read-ahead thread touches the reader between pulls.
 struct PlinkStream {
   std::string prefix;
   std::shared_ptr<PlinkRunSettings> settings;
   bool opened = false;
+  std::shared_ptr<SourceExtent> extent = std::make_shared<SourceExtent>();
   PlinkReader reader;
   PlinkBlock block;
   bool by_sex = false;       // X outside the PAR counted by sex
@@ -154,6 +168,8 @@ FetchedUnits fetch_block(PlinkStream& s) {
     if (!plink_ok(x)) return failed(x);
     warn_unknown_ids(settings.diagnostics, settings.pops_path, s.prefix, s.reader.pops.unknown,
                      s.settings->warned_unknown_ids);
+    s.extent->per_item.store(static_cast<uint32_t>(std::max(population_count(s.reader), 1)));
+    s.extent->total.store(bim_variants_in(s.reader.index, settings.regions));
     const uint64_t left_out = s.reader.index.left_out;
     if (left_out > 0)
       report_failure(settings.diagnostics, s.reader.paths.bim,
@@ -258,7 +274,7 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
     auto stream = std::make_shared<PlinkStream>();
     stream->prefix = prefix;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); });
+    return read_ahead([stream] { return fetch_block(*stream); }, stream->extent);
   }};
 }
 
@@ -266,6 +282,7 @@ constexpr std::string_view kPlinkOptions[] = {
     "--pops", "--region", "--list-regions", "--bed",      "--bim",   "--fam",
     "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed"};
 constexpr std::string_view kPlinkRefused[] = {"--report"};
+constexpr FileContent kPlinkContents[] = {FileContent::kPlinkBed};
 
 }  // namespace
 
@@ -284,6 +301,7 @@ const InputKind& plink_input() {
       .knows_sexes = true,
       .summary = {.populations = true, .combine_p = false},
       .page_style = PageStyle::kVcf,
+      .contents = kPlinkContents,
       .prepare = prepare_plink_run};
   return kind;
 }

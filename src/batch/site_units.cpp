@@ -195,7 +195,8 @@ void settle_site_options(BatchOptions& o) {
   if (!o.tables_given) o.tables_auto = true;
 }
 
-UnitSource read_ahead(std::function<FetchedUnits()> fetch, bool keeps_records) {
+UnitSource read_ahead(std::function<FetchedUnits()> fetch, std::shared_ptr<SourceExtent> extent,
+                      bool keeps_records) {
   auto state = std::make_shared<AheadState>();
   state->fetch = std::move(fetch);
   UnitSource source{[state](std::vector<SourceUnit>& units, std::string& failure) {
@@ -209,6 +210,7 @@ UnitSource read_ahead(std::function<FetchedUnits()> fetch, bool keeps_records) {
     state->handed = std::move(got.kept);
     return got.status;
   }};
+  source.extent = std::move(extent);
   if (keeps_records) source.records = [state] { return std::move(state->handed); };
   return source;
 }

@@ -84,6 +84,8 @@ struct FetchedUnits {
 
 // A source that calls fetch for the next block while the driver analyses
 // the one before: only that thread calls fetch between pulls, so fetch owns
-// its reader alone. With `keeps_records` the source's records() gives the
-// kept records of the block last handed out.
-UnitSource read_ahead(std::function<FetchedUnits()> fetch, bool keeps_records = false);
+// its reader alone. The extent, where given, is the source's. With
+// `keeps_records` the source's records() gives the kept records of the
+// block last handed out.
+UnitSource read_ahead(std::function<FetchedUnits()> fetch,
+                      std::shared_ptr<SourceExtent> extent = nullptr, bool keeps_records = false);

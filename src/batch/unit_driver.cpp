@@ -101,6 +101,7 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
       progress_begin_file(analysis.progress, number);
       analyse(u);
       progress_erase(analysis.progress);
+      unit_progress_done(analysis.units_progress, units[u]);
     }
   }
   // Whatever is left of the analysis, the exact tests, then the figures and
@@ -127,11 +128,16 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     if (r != nullptr) a.figures.hwe = unit_hwe_verdict(analysis.hwe, units[u], a.figures.lead);
     a.line = row_cells(kind, options, RowUnit{units[u], r, a.figures});
   };
+  // With an experiment, a unit was counted done as its experiment ended.
+  auto finish = [&](size_t u, unsigned exact_threads) {
+    complete(u, exact_threads);
+    if (options.runs == 0) unit_progress_done(analysis.units_progress, units[u]);
+  };
   const unsigned workers = resolve_workers(options.threads);
   if (options.exact && tested >= workers) {
-    run_on_units(units.size(), workers, [&](size_t u) { complete(u, 1); });
+    run_on_units(units.size(), workers, [&](size_t u) { finish(u, 1); });
   } else {
-    for (size_t u = 0; u < units.size(); ++u) complete(u, options.threads);
+    for (size_t u = 0; u < units.size(); ++u) finish(u, options.threads);
   }
   return block;
 }
@@ -256,11 +262,13 @@ namespace {
 // A file's units, analysed, written and set aside block by block.
 void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before) {
   UnitSource source = run.open(path);
+  if (!run.progress_over_files) unit_progress_begin_file(run.analysis.units_progress, number, source.extent);
   bool noted_not_uniform = false;
   ExactTables prepared;
   std::vector<SourceUnit> units;
   std::string failure;
   KeptRecords kept;
+  bool any_units = false;
   for (;;) {
     const SourceStatus status = source.next(units, failure);
     if (source.records) kept = source.records();
@@ -270,12 +278,17 @@ void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before
         if (!write_kept_records(run, kept, {})) return;
         run.outputs.annotate.complete = true;
         return;
-      case SourceStatus::kFailed:
-        report_failure(run.diagnostics, path, failure);
+      case SourceStatus::kFailed: {
+        // A file that gave nothing may be another kind's: say which option
+        // reads it rather than what this kind's reader stumbled on.
+        const std::string hint = any_units ? std::string() : reading_hint(run.kind, path);
+        report_failure(run.diagnostics, path, hint.empty() ? failure : hint);
         run.any_failed = true;
         drop_file(run, path, before);
         return;
+      }
       case SourceStatus::kUnits:
+        any_units = true;
         break;
     }
     std::vector<Analysed> block = analyse_block(run.analysis, run.kind, units, number, prepared);
@@ -295,12 +308,14 @@ void run_input_file(BatchRun& run, const char* path, size_t number) {
   const SpoolMark before = spool_mark(run.outputs.pending);
   try {
     run_blocks(run, path, number, before);
+    if (!run.progress_over_files) unit_progress_erase(run.analysis.units_progress);
     if (!write_failed_file(run.outputs.failed)) {
       report_failure(run.diagnostics, run.outputs.failed.path, "failure at writing");
       run.output_failed = true;
     }
   } catch (const std::bad_alloc&) {
     progress_erase(run.analysis.progress);
+    unit_progress_erase(run.analysis.units_progress);
     report_failure(run.diagnostics, path, "out of memory");
     run.any_failed = true;
     drop_file(run, path, before);

@@ -30,6 +30,7 @@ struct UnitAnalysis {
   const BatchOptions& options;
   LeadTest lead = LeadTest::kChiSquare;
   ProgressLine progress{};
+  UnitProgress* units_progress = nullptr;  // the line of units done (progress_line.h)
   McHooks hooks{};  // the experiment's stop and progress
   HweRule hwe{};    // --hwe: each unit's verdict
   bool keep_u_laws = false;  // for the summary's global U tests
@@ -69,6 +70,9 @@ struct BatchRun {
   // The rows go to standard output (not with --annotate -, which writes
   // the copy there).
   bool rows_shown = true;
+  // A file is one unit: the progress line counts the run's files, not each
+  // file's units.
+  bool progress_over_files = false;
 };
 
 // "PROGRAM: report FILE: the system's reason".

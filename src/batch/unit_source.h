@@ -7,8 +7,10 @@
 // never held whole: only the block being analysed is in memory.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +56,15 @@ enum class SourceStatus { kUnits, kEnd, kFailed };
 // next(block, failure) replaces block with the next units of the file
 // (kUnits, at least one), or says the file is done (kEnd) or cannot be read
 // further (kFailed, the reason in failure, without the file name).
+// How many units a file will give, as far as its source knows (an index's
+// record counts, a .bim's lines), for the progress line: `total` items
+// (0: not known) of `per_item` units each (a site's populations). Set by
+// the source, perhaps on its read-ahead thread, read by the driver.
+struct SourceExtent {
+  std::atomic<uint64_t> total{0};
+  std::atomic<uint32_t> per_item{1};
+};
+
 struct UnitSource {
   std::function<SourceStatus(std::vector<SourceUnit>& block, std::string& failure)> next;
   // For a kind that keeps its records to be written again (--annotate):
@@ -61,6 +72,7 @@ struct UnitSource {
   // numbered within that block; after kEnd, those read after the last unit.
   // Empty for the other kinds.
   std::function<KeptRecords()> records{};
+  std::shared_ptr<SourceExtent> extent{};  // null: nothing known beforehand
 };
 
 using UnitOpener = std::function<UnitSource(const char* path)>;

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "batch/input_kind.h"
+#include "batch/progress_line.h"
 #include "batch/site_units.h"
 #include "batch/structure_step.h"
 #include "fileio/text_escape.h"
@@ -58,6 +59,7 @@ struct VcfRunSettings {
   bool warned_left_out = false;
   std::optional<StructureSettings> structure;  // with --structure
   KeptForm keep = KeptForm::kNone;             // with --annotate
+  bool count_records = false;  // a progress line shows: its total from the index
 };
 
 void warn_absent_sex_ids(VcfRunSettings& settings, const std::string& path,
@@ -140,6 +142,7 @@ struct VcfStream {
   SiteBlock block;
   FileStructure structure;  // with --structure, fitted before the first block
   std::vector<std::optional<InbreedingTest>> structure_tests;  // per unit of the block
+  std::shared_ptr<SourceExtent> extent = std::make_shared<SourceExtent>();
 };
 
 VcfReadOptions read_options(const VcfRunSettings& settings) {
@@ -206,6 +209,11 @@ FetchedUnits fetch_block(VcfStream& s) {
     warn_open_notes(*s.settings, s.path, reader_notes(s.reader));
     if (s.settings->has_sex)
       warn_absent_sex_ids(*s.settings, s.path, reader_sex_notes(s.reader).sexes.absent);
+    if (s.settings->count_records && s.path != "-") {
+      s.extent->per_item.store(static_cast<uint32_t>(
+          std::max<size_t>(reader_populations(s.reader).names.size(), 1)));
+      s.extent->total.store(indexed_record_count(s.path.c_str(), s.settings->regions));
+    }
   }
   const size_t populations = std::max<size_t>(reader_populations(s.reader).names.size(), 1);
   const VcfFailure f = read_site_block(
@@ -305,6 +313,7 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     }
     settings->keep = kept_form_for(*format);
   }
+  settings->count_records = progress_wanted();
   // Every site's streams are keyed under one seed for the whole run.
   if (!options.seed_given) {
     options.seed = static_cast<uint32_t>(std::time(nullptr));
@@ -314,7 +323,7 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); },
+    return read_ahead([stream] { return fetch_block(*stream); }, stream->extent,
                       stream->settings->keep != KeptForm::kNone);
   }};
 }
@@ -325,6 +334,7 @@ constexpr std::string_view kVcfOptions[] = {
     "--pops", "--region",   "--list-regions", "--sex",          "--par",
     "--hwe-pops", "--failed", "--structure",  "--structure-out", "--annotate", "--drop-failed"};
 constexpr std::string_view kVcfRefused[] = {"--report"};
+constexpr FileContent kVcfContents[] = {FileContent::kVcf, FileContent::kBcf};
 
 }  // namespace
 
@@ -343,6 +353,7 @@ const InputKind& vcf_input() {
       // heterozygosities per population and file, but combines no p-values.
       .summary = {.populations = true, .combine_p = false},
       .page_style = PageStyle::kVcf,
+      .contents = kVcfContents,
       .prepare = prepare_vcf_run};
   return kind;
 }

@@ -323,6 +323,17 @@ void note_file(std::vector<OptionFile>& files, const char* option, std::string_v
   files.push_back(OptionFile{option, std::string(path)});
 }
 
+// Standard input is read once: a second "-" would find it used up. A kind
+// whose option names a prefix of files reads no "-" as standard input.
+std::string check_standard_input(std::span<const InputSyntax> kinds, const CommandLine& c) {
+  for (const InputSyntax& kind : kinds)
+    if (kind.name == c.options.kind && kind.option_names_input) return "";
+  const auto dashes = std::count_if(c.operands.begin(), c.operands.end(),
+                                    [](const char* operand) { return std::string_view(operand) == "-"; });
+  if (dashes < 2) return "";
+  return "standard input ('-') can be read only once, not " + std::to_string(dashes) + " times";
+}
+
 }  // namespace
 
 std::span<const BatchOption> batch_option_table() { return kOptions; }
@@ -473,6 +484,8 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
   } else if (batch || batch_option) {
     c.kind = CommandKind::kBatch;
     if (c.operands.empty()) return usage_error("no input file");
+    const std::string stdin_error = check_standard_input(kinds, c);
+    if (!stdin_error.empty()) return usage_error(stdin_error);
     c.options.command_text = command_text(argc, argv);
   }
   return c;
@@ -498,10 +511,16 @@ std::string usage_text(const char* program) {
          "with two or more arguments the last one is the OUTPUT file the reports\n"
          "are appended to.\n"
          "\n"
-         "Batch (--batch, or any option below): never touches the terminal;\n"
+         "Batch (--batch, or any option below): never touches the terminal but\n"
+         "for one progress line on standard error when that is a terminal\n"
+         "(units done, where, units per second, time left where known);\n"
          "writes one tab-separated header line and one row per FILE (with\n"
          "--genepop, per population and locus) to standard output. Numbers are\n"
          "written as the shortest decimal that reads back to the same value.\n"
+         "A FILE '-' is standard input (a count, Genepop, VCF or BCF file), read\n"
+         "once: '-' may be given once on a command line. A file that another\n"
+         "option reads (a VCF, BCF, PLINK .bed or Genepop file, told by its\n"
+         "first bytes) fails with that option's name.\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"

@@ -15,12 +15,40 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+std::string_view trimmed(std::string_view line) {
+  const size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool is_pop(std::string_view line) {
+  return line.size() == 3 && (line[0] | 0x20) == 'p' && (line[1] | 0x20) == 'o' &&
+         (line[2] | 0x20) == 'p';
+}
+
+// A title line, the locus names (one line or more), then a Pop line and an
+// individual, all within the bytes seen.
+bool looks_like_genepop(std::string_view data) {
+  size_t line_number = 0;
+  bool after_pop = false;
+  for (size_t start = 0; start < data.size(); ++line_number) {
+    const size_t end = data.find('\n', start);
+    if (end == std::string_view::npos) return false;  // a line cut short proves nothing
+    const std::string_view line = trimmed(data.substr(start, end - start));
+    start = end + 1;
+    if (after_pop) return line.find(',') != std::string_view::npos;
+    if (line_number >= 2 && is_pop(line)) after_pop = true;
+  }
+  return false;
+}
+
 FileContent content_of(std::string_view data) {
   if (starts_with(data, "##fileformat=VCF")) return FileContent::kVcf;
   if (starts_with(data, std::string_view("BCF\x02", 4)) ||
       starts_with(data, std::string_view("BCF\x04", 4)))
     return FileContent::kBcf;
   if (starts_with(data, "\x6c\x1b\x01")) return FileContent::kPlinkBed;
+  if (looks_like_genepop(data)) return FileContent::kGenepop;
   return FileContent::kUnknown;
 }
 
@@ -98,6 +126,22 @@ std::optional<FileFormat> detect_file_format_of(const char* path) {
   }
   head.resize(got);
   return detect_file_format(head);
+}
+
+const char* content_name(FileContent c) {
+  switch (c) {
+    case FileContent::kUnknown:
+      return "";
+    case FileContent::kVcf:
+      return "VCF";
+    case FileContent::kBcf:
+      return "BCF";
+    case FileContent::kPlinkBed:
+      return "PLINK .bed";
+    case FileContent::kGenepop:
+      return "Genepop";
+  }
+  return "";
 }
 
 const char* compression_name(FileCompression c) {

@@ -1,6 +1,6 @@
 // What a file holds, told from its first bytes: the compression (gzip,
 // BGZF, bzip2, xz, zstd, or none) and, where the bytes inside can be seen,
-// the content (VCF text, BCF, a PLINK .bed file). For a front end to say
+// the content (VCF text, BCF, a PLINK .bed file, a Genepop file). For a front end to say
 // which option reads a file given without it; nothing here opens a stream
 // that cannot be read twice.
 #pragma once
@@ -10,7 +10,9 @@
 #include <string_view>
 
 enum class FileCompression { kNone, kGzip, kBgzf, kBzip2, kXz, kZstd };
-enum class FileContent { kUnknown, kVcf, kBcf, kPlinkBed };
+// kGenepop: text whose third line or a later one is "Pop" alone (any case,
+// blanks around it) and whose next line holds a comma, an individual.
+enum class FileContent { kUnknown, kVcf, kBcf, kPlinkBed, kGenepop };
 
 struct FileFormat {
   FileCompression compression = FileCompression::kNone;
@@ -30,6 +32,9 @@ FileFormat detect_file_format(std::string_view head);
 // The same from the file at path: nullopt when it is not a regular file (a
 // pipe or a terminal is never read here) or cannot be read.
 std::optional<FileFormat> detect_file_format_of(const char* path);
+
+// "VCF", "BCF", "PLINK .bed", "Genepop"; "" for kUnknown.
+const char* content_name(FileContent c);
 
 // "gzip", "BGZF", "bzip2", "xz", "zstd"; "" for none.
 const char* compression_name(FileCompression c);

@@ -5,10 +5,11 @@
 
 #include "fileio/text_escape.h"
 
-GenotypeFileParse parse_genotype_file(const char* path) {
+namespace {
+
+GenotypeFileParse parse_opened_window(TextWindow& window, TextLoadStatus opened) {
   GenotypeFileParse file;
-  TextWindow window;
-  file.load = open_text_window(path, &window);
+  file.load = opened;
   if (file.load != TextLoadStatus::kOk) return file;
   GenotypeParse parse = parse_genotype_window(window);
   // A failed read cut the text short, so whatever the parse made of it is not
@@ -19,6 +20,14 @@ GenotypeFileParse parse_genotype_file(const char* path) {
   }
   file.parse = std::move(parse);
   return file;
+}
+
+}  // namespace
+
+GenotypeFileParse parse_genotype_file(const char* path) {
+  TextWindow window;
+  const TextLoadStatus opened = open_text_window(path, &window);
+  return parse_opened_window(window, opened);
 }
 
 namespace {
@@ -100,8 +109,9 @@ std::string read_failure_reason(const GenotypeRead& read) {
   }
 }
 
-GenotypeRead read_genotype_file(const char* path) {
-  GenotypeFileParse file = parse_genotype_file(path);
+namespace {
+
+GenotypeRead read_parsed(GenotypeFileParse file) {
   switch (file.load) {
     case TextLoadStatus::kOk:
       break;
@@ -122,4 +132,18 @@ GenotypeRead read_genotype_file(const char* path) {
                                     read.parse.record_end - read.parse.record_start);
   }
   return read;
+}
+
+}  // namespace
+
+GenotypeRead read_genotype_file(const char* path) { return read_parsed(parse_genotype_file(path)); }
+
+GenotypeRead read_genotype_descriptor(int fd) {
+  if (fd < 0) return failed(ReadStatus::kCannotOpen);
+  TextWindow window;
+  const TextLoadStatus opened = adopt_text_window(fd, &window);
+  // Read once from where it stands: a rewind would go back to the start of
+  // a file that standard input is only a part of.
+  window.seekable = false;
+  return read_parsed(parse_opened_window(window, opened));
 }

@@ -44,6 +44,9 @@ struct GenotypeRead {
 };
 
 GenotypeRead read_genotype_file(const char* path);
+// The same from an open descriptor, which the reader owns from then on and
+// reads once, from where it stands (standard input, a pipe).
+GenotypeRead read_genotype_descriptor(int fd);
 
 // The record as written, fit for one screen line: white space and the
 // writer's control codes become blanks, and a long record is cut short.

@@ -179,3 +179,28 @@ RegionTiling tile_regions(const char* path, int32_t n) {
   }
   return t;
 }
+
+uint64_t indexed_record_count(const char* path, const std::vector<VcfRegion>& regions) {
+  VcfFile f;
+  VcfOpenOptions options;
+  options.index = true;
+  options.index_purpose = "counting records";
+  if (!vcf_ok(open_vcf_file(path, options, f))) return 0;
+  std::vector<std::string> contigs;
+  if (regions.empty()) contigs = indexed_contigs(f);
+  for (const VcfRegion& r : regions) {
+    if (r.from > 1 || r.to < kRegionEnd) return 0;
+    if (std::find(contigs.begin(), contigs.end(), r.chrom) == contigs.end())
+      contigs.push_back(r.chrom);
+  }
+  uint64_t total = 0;
+  for (const std::string& name : contigs) {
+    const int tid = f.tabix ? tbx_name2id(f.tabix.get(), name.c_str())
+                            : bcf_hdr_name2id(f.header.get(), name.c_str());
+    if (tid < 0) continue;
+    uint64_t mapped = 0, unmapped = 0;
+    if (hts_idx_get_stat(file_index(f), tid, &mapped, &unmapped) < 0) return 0;
+    total += mapped;
+  }
+  return total;
+}

@@ -30,3 +30,8 @@ struct RegionTiling {
 };
 
 RegionTiling tile_regions(const char* path, int32_t n);
+
+// The records the index counts in the regions (none: the whole file), for
+// a progress line's time left; 0 when not known: no index, a stream, an
+// index without counts, or a region that is part of a contig only.
+uint64_t indexed_record_count(const char* path, const std::vector<VcfRegion>& regions);

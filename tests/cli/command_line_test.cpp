@@ -406,3 +406,20 @@ TEST(CommandLine, TheFilterOptionsAndTheExactDefaultOfVcf) {
   EXPECT_EQ(parse({"--hwe", "1e-6", "--failed", "f", "x.txt"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--hwe", "1e-6", "x.txt"}).kind, CommandKind::kBatch);
 }
+
+TEST(CommandLine, StandardInputIsReadOnceWhateverTheKind) {
+  for (std::vector<std::string> words :
+       std::vector<std::vector<std::string>>{{"--batch", "-", "a.txt", "-"},
+                                             {"--vcf", "-", "-"},
+                                             {"--genepop", "-", "--", "-"}}) {
+    const CommandLine c = parse(words);
+    EXPECT_EQ(c.kind, CommandKind::kUsageError) << words[0];
+    EXPECT_EQ(c.error, "standard input ('-') can be read only once, not 2 times") << words[0];
+  }
+  EXPECT_EQ(parse({"--batch", "-", "a.txt"}).kind, CommandKind::kBatch);
+  EXPECT_EQ(parse({"--vcf", "-"}).kind, CommandKind::kBatch);
+  // The interactive program's arguments keep their classic meaning.
+  EXPECT_EQ(parse({"-", "-"}).kind, CommandKind::kInteractive);
+  // A fileset prefix is no stream.
+  EXPECT_EQ(parse({"--bfile", "-", "--bfile", "-"}).kind, CommandKind::kBatch);
+}

@@ -84,3 +84,20 @@ TEST(FileFormat, OnlyRegularFilesAreRead) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(detect_file_format_of(fifo.c_str()));
 }
+
+TEST(FileFormat, GenepopByItsPopLineAndTheIndividualAfterIt) {
+  using K = FileContent;
+  EXPECT_EQ(detect_file_format("Title\nL1, L2\nPop\nx1 , 0101 0102\n").content, K::kGenepop);
+  // Loci one a line, CR LF, blanks and any case around the Pop line.
+  EXPECT_EQ(detect_file_format("T\r\nL1\r\nL2\r\n  pOP \r\na , 0101 0202\r\n").content,
+            K::kGenepop);
+  // "Pop" as the title or the locus line is no Pop line; nor is one whose
+  // next line is no individual, or one at the end of the bytes seen.
+  EXPECT_EQ(detect_file_format("Pop\nL1\nx , 0101\n").content, K::kUnknown);
+  EXPECT_EQ(detect_file_format("T\nPop\nx , 0101\n").content, K::kUnknown);
+  EXPECT_EQ(detect_file_format("T\nL1\nPop\nx 0101\n").content, K::kUnknown);
+  EXPECT_EQ(detect_file_format("T\nL1\nPop\nx , 01").content, K::kUnknown);
+  EXPECT_EQ(detect_file_format("T\nL1\nPopulation\nx , 0101\n").content, K::kUnknown);
+  EXPECT_STREQ(content_name(K::kGenepop), "Genepop");
+  EXPECT_STREQ(content_name(K::kPlinkBed), "PLINK .bed");
+}
