@@ -53,6 +53,9 @@ struct RunOutputs {
   ResultsPage* page = nullptr;  // with --html: each unit goes to it as its row is written
   ReportOutput report{};
   FailedList failed{};  // --failed: open from the start of the run
+  // --columns: the full row's cells written, in order (chosen_columns);
+  // empty: every cell.
+  std::vector<size_t> columns{};
 };
 
 struct BatchRun {

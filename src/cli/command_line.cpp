@@ -197,6 +197,9 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true},
+    // The row's columns, chosen and ordered by name.
+    {"--columns", true, "column names separated by commas",
+     [](BatchOptions& o, std::string_view v) { return split_names(v, o.columns); }, false, true},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -465,7 +468,8 @@ std::string usage_text(const char* program) {
          "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
-         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR] TABLE...\n"
+         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
+         "             [--columns LIST] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -478,6 +482,12 @@ std::string usage_text(const char* program) {
          "writes one tab-separated header line and one row per FILE (with\n"
          "--genepop, per population and locus) to standard output. Numbers are\n"
          "written as the shortest decimal that reads back to the same value.\n"
+         "After k n (and missing) every row has its genotype counts: n_hom_ref\n"
+         "n_het n_hom_alt for two alleles (a site's REF and one ALT; else the\n"
+         "two alleles with copies), NA otherwise, and genotype_counts, every\n"
+         "genotype counted as A/B:count (0/0:12,0/1:5,...; the alleles a site's\n"
+         "numbers, a Genepop locus's codes, a count file's letters; on X with\n"
+         "the sexes known, the females').\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"
@@ -522,6 +532,11 @@ std::string usage_text(const char* program) {
          "                 its file row only); with --exact also the global U\n"
          "                 tests: u_sum u_global_method p_u_deficit_global\n"
          "                 p_u_excess_global (each with _low _high and q_bh_)\n"
+         "  --columns A,B  write only these columns of the rows, in this order\n"
+         "                 (names as in the header, the identifying columns,\n"
+         "                 p_lead and q_bh too; a name the rows lack is a usage\n"
+         "                 error listing theirs); --merge takes such tables when\n"
+         "                 they keep the identifying columns, and p_lead with q_bh\n"
          "  --batch        batch mode without any other option\n"
          "\n"
          "Quality control (every row ends with log10_p_lead, the log10 of the\n"
@@ -596,7 +611,9 @@ std::string usage_text(const char* program) {
          "file that is not such a table: an error, and nothing written; so is\n"
          "a table given twice (by any name or link) or one that is not a\n"
          "regular file (a FIFO, standard input).\n"
-         "With --summary FILE the summary is recomputed from the merged rows.\n"
+         "With --summary FILE the summary is recomputed from the merged rows,\n"
+         "the global U tests from their genotype_counts (drawn ones with the\n"
+         "seed the rows show). With --columns LIST only those columns.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"

@@ -149,6 +149,7 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     // The filter's options refine --hwe P.
     if (name == "--hwe") words.push_back("1e-6");
     if (name == "--hwe-pops") words.push_back("controls");
+    if (name == "--columns") words.push_back("file,n");
     if (name == "--hwe-midp" || name == "--hwe-pops" || name == "--failed")
       words.insert(words.begin(), {"--vcf", "--hwe", "1e-6"});
     // Those of PLINK filesets beside --bfile, whose values are the inputs.
@@ -346,7 +347,7 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
   }
   EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
                                              "--failed", "--structure-out"}));
-  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures"}));
+  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures", "--columns"}));
 }
 
 }  // namespace
