@@ -119,6 +119,12 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   // cannot read fails the merge before anything is written.
   const bool with_summary = !summary_path.empty();
   SummaryTable summary;
+  // The parts' seed given again: the global U tests draw from it (rows of
+  // enumerated units do not show it).
+  if (options.seed_given) {
+    summary.u_seed = options.seed;
+    summary.u_seeded = true;
+  }
   std::optional<RowSummaryColumns> summary_columns;
   // So is the page, its rows kept as compactly as a run keeps them.
   const bool with_page = !options.html.empty() || !options.figures.empty();

@@ -106,7 +106,7 @@ std::string u_global_note(const SummaryTable& table, const std::vector<SummaryRo
   for (const SummaryRow& row : rows)
     if (row.u_unseeded)
       return "the global U tests are NA where they are drawn: no row shows the run's seed "
-             "(give the parts --seed, or --exact with enough --max-tables)";
+             "(give --merge the parts' --seed)";
   return "";
 }
 

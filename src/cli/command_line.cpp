@@ -57,7 +57,8 @@ const BatchOption kOptions[] = {
          o.seed_given = true;
        }
        return n.has_value();
-     }},
+     },
+     false, true},
     {"--report", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.report.assign(v);
@@ -469,7 +470,7 @@ std::string usage_text(const char* program) {
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
          "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
-         "             [--columns LIST] TABLE...\n"
+         "             [--columns LIST] [--seed S] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -613,7 +614,8 @@ std::string usage_text(const char* program) {
          "regular file (a FIFO, standard input).\n"
          "With --summary FILE the summary is recomputed from the merged rows,\n"
          "the global U tests from their genotype_counts (drawn ones with the\n"
-         "seed the rows show). With --columns LIST only those columns.\n"
+         "parts' --seed S given again, or the seed the rows show). With\n"
+         "--columns LIST only those columns.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"

@@ -48,15 +48,26 @@ class MergedPage(BatchCase):
         self.assertEqual(self.figures(whole), self.figures(merged))
 
     def test_a_genepop_page_of_parts_is_the_page_of_one_run(self):
-        common = ["--genepop", "--seed", "3", "--runs", "200"]
-        whole = self.ok(common + ["--summary", "ws.tsv", "--html", "whole.html", "--figures",
-                                  "whole", "a.gen", "b.gen"])
-        self.write("p1.tsv", self.ok(common + ["a.gen"]))
-        self.write("p2.tsv", self.ok(common + ["b.gen"]))
-        merged = self.ok(["--merge", "--summary", "ms.tsv", "--html", "merged.html", "--figures",
-                          "merged", "p1.tsv", "p2.tsv"])
-        self.assertEqual(merged, whole)
-        self.assert_same_pages("whole", "merged")
+        # With the exact tests the units' U tests and the scopes' global
+        # ones are on the page too, from the rows and their genotype counts.
+        for extra in (["--runs", "200"], ["--exact"]):
+            common = ["--genepop", "--seed", "3"] + extra
+            whole = self.ok(common + ["--summary", "ws.tsv", "--html", "whole.html", "--figures",
+                                      "whole", "a.gen", "b.gen"])
+            self.write("p1.tsv", self.ok(common + ["a.gen"]))
+            self.write("p2.tsv", self.ok(common + ["b.gen"]))
+            # The seed again: the global tests a convolution cannot settle
+            # draw from it, and the rows of enumerated units do not show it.
+            merged = self.ok(["--merge", "--seed", "3", "--summary", "ms.tsv", "--html",
+                              "merged.html", "--figures", "merged", "p1.tsv", "p2.tsv"])
+            self.assertEqual(merged, whole)
+            self.assertEqual(self.read("ms.tsv"), self.read("ws.tsv"))
+            self.assert_same_pages("whole", "merged")
+        # Without the seed, the scopes that must be drawn are NA, said once.
+        r = self.run_batch(["--merge", "--summary", "ns.tsv", "p1.tsv", "p2.tsv"])
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(r.stderr.decode().count("no row shows the run's seed"), 1, r.stderr)
+        self.assertNotEqual(self.read("ns.tsv"), self.read("ws.tsv"))
         self.assertEqual(sorted(self.figures("whole")), ["heatmap_a.svg", "heatmap_b.svg"])
         # The summary's bars are on both pages.
         self.assertIn(b"Fisher", self.read("merged.html"))
