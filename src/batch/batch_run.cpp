@@ -13,6 +13,7 @@
 #include "batch/output_clash.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
+#include "tsv/tsv_read.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
@@ -183,6 +184,12 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   PreparedKind prepared = kind.prepare(options, diagnostics);
   if (prepared.instead) return prepared.instead(files);
   if (!prepared.open) return prepared.status;
+  std::string unknown_column;
+  std::optional<std::vector<size_t>> columns = chosen_columns(kind, options, unknown_column);
+  if (!columns) {
+    report_failure(diagnostics, "--columns", unknown_column);
+    return 2;
+  }
   if (!standard_streams_open()) {
     report_failure(diagnostics, "standard output", "not open");
     return 1;
@@ -190,6 +197,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   install_interrupt_handler();
   BatchRun run{kind, std::move(prepared.open), diagnostics,
                UnitAnalysis{options, lead_test_for(options.exact, options.runs > 0, options.structure)}};
+  run.outputs.columns = std::move(*columns);
   set_up_progress(run, units_progress, files.size());
   run.rows_shown = options.annotate != "-";
   run.analysis.hwe = hwe_rule(kind, options);
@@ -206,7 +214,14 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   if (!open_outputs(run, options, page_file, page, summary_file)) return 1;
   {
     WriteSection section;
-    if (run.rows_shown && !write_stdout(row_header(kind, options))) {
+    std::string header = row_header(kind, options);
+    if (!run.outputs.columns.empty()) {
+      std::string chosen;
+      append_cells_at(chosen, std::string_view(header).substr(0, header.size() - 1),
+                          run.outputs.columns);
+      header = chosen + '\n';
+    }
+    if (run.rows_shown && !write_stdout(header)) {
       report_failure(diagnostics, "standard output", "write error");
       return 1;
     }

@@ -32,6 +32,11 @@ UnitSource open_count_file(const char* path) {
     SourceUnit& unit = block.emplace_back();
     unit.id = id_cells(kIdColumns, file);
     unit.name = file;
+    // Labels: the allele letters of the file (allele i is the letter 65 + i).
+    const GenotypeTable& table = read.parse.table;
+    unit.counts = unit_genotype_counts(
+        read.parse.k, [&table](int32_t c) -> int64_t { return table[static_cast<size_t>(c)].count; },
+        [](int32_t i) { return std::string(1, static_cast<char>(65 + i)); });
     unit.genotypes.table = std::move(read.parse.table);
     unit.genotypes.k = read.parse.k;
     unit.genotypes.two_n = read.parse.two_n;

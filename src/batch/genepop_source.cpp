@@ -55,6 +55,19 @@ bool make_genotypes(const GenepopTally& t, GenotypeUnit& unit) {
   return true;
 }
 
+// Labels: the allele codes at the locus's width ("01", "104").
+RowGenotypeCounts genepop_genotype_counts(const GenepopTally& t) {
+  if (t.genotype_counts.size() != static_cast<size_t>(cell_count_for(tally_k(t)))) return {};
+  return unit_genotype_counts(
+      tally_k(t), [&t](int32_t c) -> int64_t { return t.genotype_counts[static_cast<size_t>(c)]; },
+      [&t](int32_t i) {
+        std::string code = std::to_string(t.allele_codes[static_cast<size_t>(i)]);
+        if (code.size() < static_cast<size_t>(t.digits))
+          code.insert(0, static_cast<size_t>(t.digits) - code.size(), '0');
+        return code;
+      });
+}
+
 }  // namespace
 
 SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
@@ -64,6 +77,7 @@ SourceUnit genepop_unit(const std::string& path, const GenepopTally& t) {
   unit.k = tally_k(t);
   unit.n = t.n;
   unit.missing = t.missing;
+  unit.counts = genepop_genotype_counts(t);
   unit.testable = testable(t);
   if (!unit.testable) return unit;
   if (!make_genotypes(t, unit.genotypes)) unit.failure = kMemoryErrorText;

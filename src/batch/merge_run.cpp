@@ -88,6 +88,17 @@ bool tables_readable_once_each(const Diagnostics& diagnostics,
   return true;
 }
 
+// A table of chosen columns (--columns) is one when it names the
+// identifying columns of a registered kind.
+std::vector<std::vector<std::string>> identifying_columns_of_kinds() {
+  std::vector<std::vector<std::string>> kinds;
+  for (const InputKind* kind : input_kinds()) {
+    std::vector<std::string>& names = kinds.emplace_back();
+    for (const KindColumn& column : kind->id_columns) names.emplace_back(column.name);
+  }
+  return kinds;
+}
+
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const BatchOptions& options, const char* program) {
@@ -108,6 +119,12 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   // cannot read fails the merge before anything is written.
   const bool with_summary = !summary_path.empty();
   SummaryTable summary;
+  // The parts' seed given again: the global U tests draw from it (rows of
+  // enumerated units do not show it).
+  if (options.seed_given) {
+    summary.u_seed = options.seed;
+    summary.u_seeded = true;
+  }
   std::optional<RowSummaryColumns> summary_columns;
   // So is the page, its rows kept as compactly as a run keeps them.
   const bool with_page = !options.html.empty() || !options.figures.empty();
@@ -138,8 +155,17 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
     for (const KindColumn& column : kind_of_header(names).id_columns) key.emplace_back(column.name);
     return key;
   };
-  const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor, unit_key);
+  const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor,
+                                        identifying_columns_of_kinds(), unit_key);
   if (scan.failure.failed) return report(diagnostics, scan.failure);
+  std::string unknown_column;
+  const std::optional<std::vector<size_t>> picks = pick_columns(
+      split_cells(std::string_view(scan.header).substr(0, scan.header.size() - 1)),
+      options.columns, unknown_column);
+  if (!picks) {
+    report_failure(diagnostics, "--columns", unknown_column);
+    return 2;
+  }
   ReplacingFile page_file;
   if (!options.html.empty() && !open_replacing(page_file, options.html)) {
     report_failure(diagnostics, options.html, "failure at opening");
@@ -154,19 +180,22 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
     }
   }
   // q_bh in the row writer's format, so that it reads as a single run's.
-  const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double);
+  const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double, *picks);
   if (written.failed) return report(diagnostics, written);
+  // The global U tests are computed once, for the summary and the page.
+  std::vector<SummaryRow> summary_lines;
   if (with_summary) {
-    const std::string note = u_global_note(summary);
+    summary_lines = summary_rows(summary);
+    const std::string note = u_global_note(summary, summary_lines);
     if (!note.empty()) report_failure(diagnostics, summary_path, note);
-    if (!commit_replacing(summary_file, summary_text(summary))) {
+    if (!commit_replacing(summary_file, summary_text(summary, summary_lines))) {
       report_failure(diagnostics, summary_path, "failure at writing");
       return 1;
     }
   }
   if (!with_page) return 0;
   draw_merged_page(*page, scan, options);
-  if (with_summary) add_summary_rows(page->data, summary);
+  if (with_summary) add_summary_rows(page->data, summary_lines);
   if (!options.html.empty() && !commit_replacing(page_file, render_page(page->data))) {
     report_failure(diagnostics, options.html, "failure at writing");
     return 1;

@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <tuple>
 
+#include "exact/exact_report.h"
+#include "figures/genotype_counts.h"
 #include "figures/unit_statistics.h"
 #include "fileio/text_escape.h"
 #include "tsv/tsv_read.h"
@@ -47,6 +50,9 @@ std::optional<PageRowColumns> page_row_columns(std::string_view header, const In
   c.d = need(statistic_column(Statistic::kD));
   c.lead = need(kLeadColumn);
   for (size_t g = 0; g < 3; ++g) c.genotypes[g] = find_column(names, kGenotypeCountColumns[g]);
+  c.genotype_counts = find_column(names, kGenotypeCountsColumn);
+  c.p_u_deficit = find_column(names, exact_test_column(ExactTest::kUDeficit));
+  c.p_u_excess = find_column(names, exact_test_column(ExactTest::kUExcess));
   if (!reason.empty()) return std::nullopt;
   return c;
 }
@@ -74,8 +80,16 @@ std::string take_page_row(ResultsPage& page, const PageRowColumns& columns, std:
   const std::optional<float> d = float_cell(cells[columns.d]);
   if (!d) return not_what_hwmc_writes(statistic_column(Statistic::kD), cells[columns.d]);
   row.d = *d;
-  // A unit without a test has NA counts; a site of more alleles none.
-  if (row.k == 2 && columns.genotypes[0] && columns.genotypes[1] && columns.genotypes[2]) {
+  // The page draws the counts of a unit of two alleles, whichever they are.
+  if (row.k == 2 && columns.genotype_counts) {
+    std::string reason;
+    const std::optional<CountedGenotypes> counted =
+        parse_genotype_counts(unescape_text(cells[*columns.genotype_counts]), reason);
+    if (!counted) return not_what_hwmc_writes(kGenotypeCountsColumn, cells[*columns.genotype_counts]);
+    if (counted->sample.k == 2)
+      for (size_t g = 0; g < 3; ++g) row.genotypes[g] = static_cast<int32_t>(counted->sample.counts[g]);
+  } else if (row.k == 2 && columns.genotypes[0] && columns.genotypes[1] && columns.genotypes[2]) {
+    // A unit without a test has NA counts; a site of more alleles none.
     std::array<int32_t, 3> counts{};
     bool all = true;
     for (size_t g = 0; g < 3; ++g) {
@@ -84,6 +98,14 @@ std::string take_page_row(ResultsPage& page, const PageRowColumns& columns, std:
       counts[g] = static_cast<int32_t>(value.value_or(-1));
     }
     if (all) row.genotypes = counts;
+  }
+  for (const auto& [test, column, into] :
+       {std::tuple{ExactTest::kUDeficit, columns.p_u_deficit, &row.p_u_deficit},
+        std::tuple{ExactTest::kUExcess, columns.p_u_excess, &row.p_u_excess}}) {
+    if (!column) continue;
+    const std::optional<double> value = figure_cell(cells[*column]);
+    if (!value) return not_what_hwmc_writes(exact_test_column(test), cells[*column]);
+    *into = *value;
   }
   std::vector<std::string_view> id;
   for (size_t column : columns.id) id.push_back(cells[column]);

@@ -2,10 +2,12 @@
 // each row read back into what the page keeps of a unit (page_row's
 // PageRow), so that the page of the parts is the page one run over all the
 // data draws. The rows give the names (the kind's identifying cells), k, n,
-// f_is, d, p_lead and, once merged, q_bh; a biallelic site's genotype counts
-// come from the columns n_hom_ref, n_het and n_hom_alt where the rows have
-// them (without them the site plots lack the counts). A count file's row
-// does not hold its genotype table, so its tables get no page.
+// f_is, d, p_lead and, once merged, q_bh; a two-allele unit's genotype
+// counts from genotype_counts (or, without it, n_hom_ref n_het n_hom_alt)
+// where the rows have them (without them the site plots lack the counts),
+// and its U score tests from p_u_deficit and p_u_excess where the exact
+// tests ran. A count file's page draws each table's triangle from its
+// analysis, which the rows do not hold: its tables get no page.
 #pragma once
 
 #include <optional>
@@ -16,13 +18,13 @@
 #include "batch/input_kind.h"
 #include "batch/results_page.h"
 
-inline constexpr const char* kGenotypeCountColumns[] = {"n_hom_ref", "n_het", "n_hom_alt"};
-
 struct PageRowColumns {
   std::vector<size_t> id;  // per identifying column of the kind
   size_t cells = 0;
   size_t k = 0, n = 0, f_is = 0, d = 0, lead = 0;
   std::optional<size_t> genotypes[3];
+  std::optional<size_t> genotype_counts;
+  std::optional<size_t> p_u_deficit, p_u_excess;
 };
 
 // The kind the header is (kind_of_header) and the columns the page reads;

@@ -1,10 +1,13 @@
 #include "batch/row_columns.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "exact/exact_report.h"
+#include "fileio/text_escape.h"
 #include "stats/proportion_limits.h"
+#include "tsv/tsv_read.h"
 
 namespace {
 
@@ -50,6 +53,33 @@ ColumnGroup missing_group() {
           {Column{kMissingColumn,
                   [](TsvLine& line, const RowUnit& u) { add_int_cell(line, u.unit.missing); },
                   nullptr}}};
+}
+
+// The counts as the source gave them, tested or not.
+ColumnGroup genotype_counts_group() {
+  ColumnGroup g{"genotype counts", every_run, {}};
+  for (size_t i = 0; i < std::size(kGenotypeCountColumns); ++i) {
+    g.columns.push_back({kGenotypeCountColumns[i],
+                         [i](TsvLine& l, const RowUnit& u) {
+                           const int64_t count = u.unit.counts.two_allele[i];
+                           if (count < 0) {
+                             add_na_cell(l);
+                           } else {
+                             add_int_cell(l, count);
+                           }
+                         },
+                         nullptr});
+  }
+  g.columns.push_back({kGenotypeCountsColumn,
+                       [](TsvLine& l, const RowUnit& u) {
+                         if (u.unit.counts.text.empty()) {
+                           add_na_cell(l);
+                         } else {
+                           add_text_cell(l, u.unit.counts.text);
+                         }
+                       },
+                       nullptr});
+  return g;
 }
 
 void add_statistic_cell(TsvLine& line, CellForm form, double value) {
@@ -258,7 +288,7 @@ ColumnGroup hwe_group() {
 
 const std::vector<ColumnGroup>& column_groups() {
   static const std::vector<ColumnGroup> groups = {
-      size_group(), missing_group(), stats_group(), monte_carlo_group(),
+      size_group(), missing_group(), genotype_counts_group(), stats_group(), monte_carlo_group(),
       exact_group(), sex_group(), structure_group(),     lead_group(),  hwe_group()};
   return groups;
 }
@@ -300,4 +330,34 @@ TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowU
   }
   if (kind.adjusts_p) add_double_or_na_cell(line, row.figures.lead.p);
   return line;
+}
+
+std::optional<std::vector<size_t>> pick_columns(std::span<const std::string_view> names,
+                                                const std::vector<std::string>& chosen,
+                                                std::string& reason) {
+  std::vector<size_t> picks;
+  for (const std::string& name : chosen) {
+    const std::optional<size_t> column = find_column(names, name);
+    if (!column) {
+      std::string valid;
+      for (std::string_view n : names) valid.append(valid.empty() ? "" : ",").append(n);
+      reason = "no column '" + escape_text(name) + "' in these rows; they have " + valid;
+      return std::nullopt;
+    }
+    if (std::find(picks.begin(), picks.end(), *column) != picks.end()) {
+      reason = "column '" + escape_text(name) + "' named twice";
+      return std::nullopt;
+    }
+    picks.push_back(*column);
+  }
+  return picks;
+}
+
+std::optional<std::vector<size_t>> chosen_columns(const InputKind& kind,
+                                                  const BatchOptions& options,
+                                                  std::string& reason) {
+  if (options.columns.empty()) return std::vector<size_t>{};
+  const std::string header = row_header(kind, options);
+  return pick_columns(split_cells(std::string_view(header).substr(0, header.size() - 1)),
+                      options.columns, reason);
 }

@@ -4,14 +4,18 @@
 // same list.
 //
 // A row: the input kind's identifying columns, then the groups in order
-// (k n [missing], the statistics (figures/unit_statistics.h) with the seed,
+// (k n [missing], the genotype counts (n_hom_ref n_het n_hom_alt
+// genotype_counts), the statistics (figures/unit_statistics.h) with the seed,
 // the Monte Carlo group with --runs, the exact group with --exact, the structure group with --structure), then,
 // where the kind adjusts p-values, p_lead (the p exactly as it enters the
 // adjustment) and q_bh.
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/input_kind.h"
@@ -55,3 +59,16 @@ std::string row_header(const InputKind& kind, const BatchOptions& options);
 // A row without q_bh and without its line feed (with p_lead, the figures'
 // leading p, where the kind adjusts p).
 TsvLine row_cells(const InputKind& kind, const BatchOptions& options, const RowUnit& row);
+
+// --columns: each chosen name's place among a header's names, in the order
+// chosen. Nothing, with the reason (which lists the header's names), for a
+// name the header does not have or one named twice.
+std::optional<std::vector<size_t>> pick_columns(std::span<const std::string_view> names,
+                                                const std::vector<std::string>& chosen,
+                                                std::string& reason);
+
+// The same among the full row's cells (as row_header names them, p_lead and
+// q_bh included); empty when none are chosen (the full row).
+std::optional<std::vector<size_t>> chosen_columns(const InputKind& kind,
+                                                  const BatchOptions& options,
+                                                  std::string& reason);

@@ -63,6 +63,29 @@ void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit
   }
 }
 
+// Labels: the site's allele numbers. REF/REF REF/ALT ALT/ALT where the
+// site has one ALT, also where the unit carries one allele or none.
+RowGenotypeCounts site_genotype_counts(const SiteBlock& b, const VariantSite& site,
+                                       const SiteUnit& u) {
+  if (!site.has_gt) return {};
+  const int32_t* counts = unit_counts(b, u);
+  const int32_t* alleles = unit_alleles(b, u);
+  RowGenotypeCounts out = unit_genotype_counts(
+      u.k, [counts](int32_t c) -> int64_t { return counts[c]; },
+      [alleles](int32_t i) { return std::to_string(alleles[i]); });
+  if (site.n_allele == 2) {
+    out.two_allele = {0, 0, 0};
+    if (u.k == 2) {
+      out.two_allele = {counts[0], counts[1], counts[2]};
+    } else if (u.k == 1) {
+      out.two_allele[alleles[0] == 0 ? 0 : 2] = counts[0];
+    }
+  } else {
+    out.two_allele = {-1, -1, -1};
+  }
+  return out;
+}
+
 struct AheadState {
   std::function<FetchedUnits()> fetch;
   KeptRecords handed;               // the records of the block last handed out
@@ -100,6 +123,7 @@ SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const S
   unit.k = u.k;
   unit.n = u.n;
   unit.missing = u.missing;
+  unit.counts = site_genotype_counts(b, site, u);
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
   if (site.by_sex) add_x_linked_sample(b, u, unit);

@@ -95,8 +95,18 @@ std::string u_global_note(const SummaryTable& table) {
     return "the global U tests are NA for " + dropped + ": its units' tables need more than " +
            std::to_string(table.u.kept_bytes >> 20) + " MiB";
   if (missing)
-    return "the global U tests are NA: the rows do not hold the units' genotype tables, "
+    return "the global U tests are NA: the rows do not hold the units' genotype_counts, "
            "from which the laws of U come";
+  return "";
+}
+
+std::string u_global_note(const SummaryTable& table, const std::vector<SummaryRow>& rows) {
+  std::string note = u_global_note(table);
+  if (!note.empty()) return note;
+  for (const SummaryRow& row : rows)
+    if (row.u_unseeded)
+      return "the global U tests are NA where they are drawn: no row shows the run's seed "
+             "(give --merge the parts' --seed)";
   return "";
 }
 

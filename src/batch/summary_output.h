@@ -12,7 +12,8 @@
 // exact), q_bh_u_deficit_global (over the valid p, (b + 1)/(T + 1) when
 // drawn), and the same four for p_u_excess_global. NA where a figure has
 // no value: linked units (VCF), a scope with a unit whose counts are not
-// at hand (a merge of rows), a file past the kept units' budget.
+// at hand (a merge of rows without genotype_counts), a scope a merge would
+// have to draw without the run's seed, a file past the kept units' budget.
 #pragma once
 
 #include <string>
@@ -45,6 +46,9 @@ void add_unit_to_summary(SummaryTable& table, const InputKind& kind, std::string
 // "the global U tests are NA: ...", once, for what a summary could not
 // test (empty when it tested every scope it could).
 std::string u_global_note(const SummaryTable& table);
+// The same, also saying where rows summary_rows made would have needed
+// draws from a seed no merged row showed.
+std::string u_global_note(const SummaryTable& table, const std::vector<SummaryRow>& rows);
 
 // A unit's figures, its population and locus the cells of the kind's
 // columns with those roles. The views point into file_cell, unit and

@@ -22,6 +22,7 @@
 #include "report/report_append.h"
 #include "report/report_text.h"
 #include "stats/multiple_testing.h"
+#include "tsv/tsv_read.h"
 
 void report_sink_failure(const BatchRun& run, const SinkResult& result) {
   report_failure(run.diagnostics, "report " + run.outputs.report.path,
@@ -225,6 +226,11 @@ bool write_block(BatchRun& run, const char* path, const std::vector<SourceUnit>&
     } else {
       if (out.page != nullptr)
         add_row_to_page(*out.page, page_row(*out.page, unit, a.figures, r), kNoValue, r);
+      if (!out.columns.empty()) {
+        std::string chosen;
+        append_cells_at(chosen, a.line.text, out.columns);
+        a.line.text = std::move(chosen);
+      }
       if (run.rows_shown && !write_stdout(finish_line(a.line))) {
         report_failure(run.diagnostics, "standard output", "write error");
         run.output_failed = true;
@@ -334,17 +340,25 @@ bool write_pending_rows(BatchRun& run) {
     return false;
   }
   bool written = true;
-  std::string out;
+  std::string out, full;
+  const std::vector<size_t>& columns = run.outputs.columns;
   const int error = spool_replay(spool, [&](std::string_view rows, size_t first) {
     out.clear();
     size_t i = first;
     for (size_t start = 0; start < rows.size(); ++i) {
       const size_t end = rows.find('\n', start);
-      out.append(rows.substr(start, end - start));
       const double q = spool.leads[i];
       if (page != nullptr) add_row_to_page(*page, page->waiting[i], q, nullptr);
-      out += '\t';
-      out += format_shortest_or_na(q);
+      if (columns.empty()) {
+        out.append(rows.substr(start, end - start));
+        out += '\t';
+        out += format_shortest_or_na(q);
+      } else {
+        full.assign(rows.substr(start, end - start));
+        full += '\t';
+        full += format_shortest_or_na(q);
+        append_cells_at(out, full, columns);
+      }
       out += '\n';
       start = end + 1;
     }

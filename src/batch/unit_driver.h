@@ -56,6 +56,9 @@ struct RunOutputs {
   ReportOutput report{};
   FailedList failed{};  // --failed: open from the start of the run
   AnnotateOutput annotate{};  // --annotate: each block's records as its units are written
+  // --columns: the full row's cells written, in order (chosen_columns);
+  // empty: every cell.
+  std::vector<size_t> columns{};
 };
 
 struct BatchRun {

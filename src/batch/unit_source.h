@@ -17,6 +17,7 @@
 
 #include "batch/unit_analysis.h"
 #include "exact/x_linked_exact.h"
+#include "figures/genotype_counts.h"
 #include "structure/inbreeding_fit.h"
 #include "tsv/tsv_line.h"
 #include "vcf/kept_records.h"
@@ -33,6 +34,9 @@ struct SourceUnit {
   int32_t k = 0;
   int32_t n = 0;
   int32_t missing = 0;  // individuals not typed, where the kind counts them
+  // The genotypes the source counted, as the row shows them (on a site
+  // counted by sex, the females').
+  RowGenotypeCounts counts;
   // The structure-robust test of the unit's population at its site, where
   // the run has one (structure_step.h); it goes into the unit's result.
   std::optional<InbreedingTest> structure;

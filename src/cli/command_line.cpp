@@ -57,7 +57,8 @@ const BatchOption kOptions[] = {
          o.seed_given = true;
        }
        return n.has_value();
-     }},
+     },
+     false, true},
     {"--report", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.report.assign(v);
@@ -206,6 +207,9 @@ const BatchOption kOptions[] = {
        return !v.empty();
      },
      true},
+    // The row's columns, chosen and ordered by name.
+    {"--columns", true, "column names separated by commas",
+     [](BatchOptions& o, std::string_view v) { return split_names(v, o.columns); }, false, true},
 };
 
 const BatchOption* find_option(std::string_view name) {
@@ -502,7 +506,8 @@ std::string usage_text(const char* program) {
          "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
-         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR] TABLE...\n"
+         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
+         "             [--columns LIST] [--seed S] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -521,6 +526,12 @@ std::string usage_text(const char* program) {
          "once: '-' may be given once on a command line. A file that another\n"
          "option reads (a VCF, BCF, PLINK .bed or Genepop file, told by its\n"
          "first bytes) fails with that option's name.\n"
+         "After k n (and missing) every row has its genotype counts: n_hom_ref\n"
+         "n_het n_hom_alt for two alleles (a site's REF and one ALT; else the\n"
+         "two alleles with copies), NA otherwise, and genotype_counts, every\n"
+         "genotype counted as A/B:count (0/0:12,0/1:5,...; the alleles a site's\n"
+         "numbers, a Genepop locus's codes, a count file's letters; on X with\n"
+         "the sexes known, the females').\n"
          "Options:\n"
          "  --runs N       run a Monte Carlo experiment of N replicates (1-" +
          std::to_string(kMaxRuns) + ")\n"
@@ -565,6 +576,11 @@ std::string usage_text(const char* program) {
          "                 its file row only); with --exact also the global U\n"
          "                 tests: u_sum u_global_method p_u_deficit_global\n"
          "                 p_u_excess_global (each with _low _high and q_bh_)\n"
+         "  --columns A,B  write only these columns of the rows, in this order\n"
+         "                 (names as in the header, the identifying columns,\n"
+         "                 p_lead and q_bh too; a name the rows lack is a usage\n"
+         "                 error listing theirs); --merge takes such tables when\n"
+         "                 they keep the identifying columns, and p_lead with q_bh\n"
          "  --batch        batch mode without any other option\n"
          "\n"
          "Quality control (every row ends with log10_p_lead, the log10 of the\n"
@@ -654,7 +670,10 @@ std::string usage_text(const char* program) {
          "unit: a unit (its identifying cells) in two tables is refused, as from\n"
          "a merged table beside one of its parts; so are tables whose rows carry\n"
          "different seeds (give every part the same --seed).\n"
-         "With --summary FILE the summary is recomputed from the merged rows.\n"
+         "With --summary FILE the summary is recomputed from the merged rows,\n"
+         "the global U tests from their genotype_counts (drawn ones with the\n"
+         "parts' --seed S given again, or the seed the rows show). With\n"
+         "--columns LIST only those columns.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"

@@ -49,6 +49,9 @@ struct BatchOptions {
   std::string sex;                   // --sex FILE; empty: sexes unknown, X as autosomes
   ParBuild par = kDefaultParBuild;   // --par: the pseudo-autosomal regions of X
   std::string summary;         // empty: no summary table
+  // --columns: the row's columns to write, by their header names, in this
+  // order; empty: all of them.
+  std::vector<std::string> columns;
   std::string html;          // empty: no results page
   std::string figures;       // --figures DIR: each figure as SVG and PDF; empty: none
   // Quality control: --hwe P marks a unit failing when its leading p (with

@@ -78,6 +78,10 @@ inline constexpr const char kNColumn[] = "n";
 inline constexpr const char kMissingColumn[] = "missing";
 inline constexpr const char kSeedColumn[] = "seed";
 inline constexpr const char kMcRunsColumn[] = "mc_runs";
+// The genotype counts after k n [missing] (genotype_counts.h): the three of
+// a two-allele unit, then every genotype with a count.
+inline constexpr const char* kGenotypeCountColumns[] = {"n_hom_ref", "n_het", "n_hom_alt"};
+inline constexpr const char kGenotypeCountsColumn[] = "genotype_counts";
 // The columns of a run with the samples' sexes (NA off X).
 inline constexpr const char kMalesColumn[] = "males";
 inline constexpr const char kFemalesColumn[] = "females";

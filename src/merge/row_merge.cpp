@@ -104,6 +104,7 @@ struct Columns {
 // The columns of a row table's header line, or why it is not one.
 std::optional<Columns> row_table_columns(std::string_view header,
                                          std::span<const std::string> every_row,
+                                         std::span<const std::vector<std::string>> chosen,
                                          std::string& reason) {
   const std::vector<std::string_view> names = split_cells(without_line_feed(header));
   const auto not_a_table = [&](std::string why) {
@@ -114,11 +115,16 @@ std::optional<Columns> row_table_columns(std::string_view header,
   std::sort(sorted.begin(), sorted.end());
   const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
   if (twice != sorted.end()) return not_a_table("column '" + escape_text(*twice) + "' twice");
-  for (const std::string& name : every_row)
-    if (!find_column(names, name)) return not_a_table("no column '" + name + "'");
+  const auto names_all = [&](std::span<const std::string> wanted) {
+    return std::all_of(wanted.begin(), wanted.end(),
+                       [&](const std::string& name) { return find_column(names, name).has_value(); });
+  };
+  if (!std::any_of(chosen.begin(), chosen.end(), names_all)) {
+    for (const std::string& name : every_row)
+      if (!find_column(names, name)) return not_a_table("no column '" + name + "'");
+  }
   const Columns columns{names.size(), find_column(names, kLeadColumn),
                         find_column(names, kQColumn)};
-  if (columns.lead && !columns.q) return not_a_table("p_lead without q_bh");
   if (columns.q && !columns.lead) {
     reason = "q_bh cannot be adjusted again: no p_lead column beside it";
     return std::nullopt;
@@ -284,6 +290,7 @@ std::optional<MergeFailure> repeated_unit(std::span<const UnitMark> marks,
 
 RowScan scan_row_tables(std::span<const std::string> paths,
                         std::span<const std::string> every_row, const RowVisitor& visitor,
+                        std::span<const std::vector<std::string>> chosen,
                         const UnitKeyColumns& unit_key) {
   RowScan scan;
   std::optional<size_t> lead_column;
@@ -298,7 +305,7 @@ RowScan scan_row_tables(std::span<const std::string> paths,
     std::string header;
     if (!open_with_header(path, table, header, scan.failure)) return scan;
     std::string reason;
-    const std::optional<Columns> columns = row_table_columns(header, every_row, reason);
+    const std::optional<Columns> columns = row_table_columns(header, every_row, chosen, reason);
     if (!columns) {
       scan.failure = table_failure(path, std::move(reason));
       return scan;
@@ -373,15 +380,30 @@ RowScan scan_row_tables(std::span<const std::string> paths,
 }
 
 MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string> paths,
-                               std::FILE* out, std::string (*format_q)(double)) {
+                               std::FILE* out, std::string (*format_q)(double),
+                               std::span<const size_t> picks) {
   MergeFailure failure;
-  const auto write = [&](std::string_view bytes) {
+  const auto write_all = [&](std::string_view bytes) {
     errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
     failure = output_failure();
     return false;
   };
-  if (!write(scan.header)) return failure;
+  // With picks, a line is gathered whole and its chosen cells written.
+  std::string line, chosen;
+  const auto write = [&](std::string_view bytes) {
+    if (picks.empty()) return write_all(bytes);
+    if (bytes != "\n") {
+      line.append(bytes);
+      return true;
+    }
+    chosen.clear();
+    append_cells_at(chosen, line, picks);
+    chosen += '\n';
+    line.clear();
+    return write_all(chosen);
+  };
+  if (!write(without_line_feed(scan.header)) || !write("\n")) return failure;
   size_t next_q = 0;
   for (size_t t = 0; t < paths.size(); ++t) {
     const std::string& path = paths[t];

@@ -58,8 +58,10 @@ struct RowVisitor {
 using UnitKeyColumns = std::function<std::vector<std::string>(std::string_view header)>;
 
 // The tables must be regular files with the same header, one that names
-// every column in `every_row` (the columns hwmc writes in any row table) and
-// no column twice, with p_lead and q_bh both or neither; every line ends in
+// every column in `every_row` (the columns hwmc writes in any row table) or,
+// a table of columns chosen with --columns, every column of one of
+// `chosen` (the identifying columns of a kind), and no column twice, with
+// p_lead wherever it has q_bh; every line ends in
 // a line feed with as many cells as the header and is not the header
 // again, every p_lead is NA or a number from 0 to 1.
 //
@@ -71,10 +73,14 @@ using UnitKeyColumns = std::function<std::vector<std::string>(std::string_view h
 // seed must carry the same one (a table with several was seeded unit by
 // unit from the clock, and is not compared).
 RowScan scan_row_tables(std::span<const std::string> paths, std::span<const std::string> every_row,
-                        const RowVisitor& visitor = {}, const UnitKeyColumns& unit_key = {});
+                        const RowVisitor& visitor = {},
+                        std::span<const std::vector<std::string>> chosen = {},
+                        const UnitKeyColumns& unit_key = {});
 
 // The merged table to `out`; format_q writes a q value as the row writer
-// does (NA is written here). A table that changed since the scan fails the
-// merge part-way.
+// does (NA is written here). With picks (--columns), only the header's
+// cells at picks, in their order, of every line. A table that changed
+// since the scan fails the merge part-way.
 MergeFailure write_merged_rows(const RowScan& scan, std::span<const std::string> paths,
-                               std::FILE* out, std::string (*format_q)(double));
+                               std::FILE* out, std::string (*format_q)(double),
+                               std::span<const size_t> picks = {});

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "exact/exact_report.h"
+#include "figures/genotype_counts.h"
 #include "fileio/text_escape.h"
 #include "format/number_format.h"
 #include "stats/multiple_testing.h"
@@ -24,6 +25,29 @@ std::string not_a_number(std::string_view column, std::string_view cell) {
   return std::string(column) + " is not a number: '" + escape_text(cell) + "'";
 }
 
+// The unit as the run kept it for the global U tests: its counts and, when
+// enumerated, its law of U over the same `tables` tables. The reason when
+// the cell is not what hwmc writes.
+std::string read_u_unit(std::string_view cell, bool enumerated, double tables,
+                        CountedGenotypes& counted, ExactResult& law) {
+  std::string reason;
+  std::optional<CountedGenotypes> read = parse_genotype_counts(unescape_text(cell), reason);
+  if (!read || read->sample.k < 2)
+    return std::string(kGenotypeCountsColumn) + " is not what hwmc writes there: '" +
+           escape_text(cell) + "'" + (reason.empty() ? "" : " (" + reason + ")");
+  counted = std::move(*read);
+  if (!enumerated) return {};
+  ExactOptions options;
+  options.max_tables = tables >= 1 ? static_cast<uint64_t>(tables) : 1;
+  options.keep_u_law = true;
+  options.threads = 1;
+  if (run_exact_tests(counted.sample, options, law) != ExactStatus::kOk ||
+      law.method != ExactMethod::kEnumeration)
+    return std::string(kExactTablesColumn) + " is not the number of tables of the unit's "
+                                             "genotype_counts";
+  return {};
+}
+
 }  // namespace
 
 std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
@@ -41,9 +65,10 @@ std::optional<RowSummaryColumns> row_summary_columns(std::string_view header,
   SummaryLayout layout = kind.layout;
   c.exact_method = find_column(names, kExactMethodColumn);
   layout.tests = c.exact_method ? kCombinedTestCount : 0;
-  // Its columns, NA: a row keeps u_score, not the table whose law of U the
-  // exact global tests need.
+  // Its columns, NA where the rows lack genotype_counts.
   layout.u_global = c.exact_method && layout.combine_p;
+  c.genotype_counts = find_column(names, kGenotypeCountsColumn);
+  c.seed = find_column(names, kSeedColumn);
   const std::optional<size_t> file = need(kind.file_column);
   if (layout.populations) c.population = need(kind.population_column);
   if (layout.loci) c.locus = need(kind.locus_column);
@@ -87,6 +112,8 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
   std::array<double, kCombinedTestCount> tests;
   tests.fill(kNaN);
   SummaryUnit unit{cells[columns.file], {}, {}, kNaN, {}, kNaN, kNaN, 0};
+  CountedGenotypes counted;
+  ExactResult law;
   if (columns.population) unit.population = cells[*columns.population];
   if (columns.locus) unit.locus = cells[*columns.locus];
   const struct {
@@ -122,6 +149,17 @@ std::string add_row_to_summary(SummaryTable& table, const RowSummaryColumns& col
         tests[t] = valid_p(std::round(tests[t] * *drawn), *drawn);
     }
     unit.tests = tests;
+    if (table.layout.u_global && columns.genotype_counts && method != kNaText) {
+      const std::string failure = read_u_unit(cells[*columns.genotype_counts], !sampled, *drawn,
+                                              counted, law);
+      if (!failure.empty()) return failure;
+      unit.u_sample = &counted.sample;
+      if (!sampled) unit.u_law = &law.u_law;
+      const std::optional<int64_t> seed =
+          columns.seed ? integer_cell(cells[*columns.seed]) : std::nullopt;
+      unit.seed_known = seed && *seed >= 0;
+      unit.seed = unit.seed_known ? static_cast<uint64_t>(*seed) : 0;
+    }
   }
   if (columns.hwe_fail) {
     const std::string_view verdict = cells[*columns.hwe_fail];

@@ -7,9 +7,13 @@
 //
 // The rows keep the exact tests' point estimates only; a sampled test's p
 // becomes its valid p again, (b + 1)/(tables + 1) with b the hits
-// p * tables, as the run computed it from the hits. A row keeps its unit's
-// u_score but not its genotype table, so the global U tests (which need
-// each unit's law of U) are NA in the summary of a merge.
+// p * tables, as the run computed it from the hits. The global U tests
+// come from each row's genotype_counts: the unit's counts as its exact
+// tests took them, and, where its row says they were enumerated, its law
+// of U enumerated again (over exact_tables tables, as the run did). Drawn
+// global tests use the run's seed as the rows' seed column shows it; rows
+// without genotype_counts (earlier runs) leave them NA, as does a scope
+// that needs draws when no row shows the seed.
 #pragma once
 
 #include <array>
@@ -46,6 +50,9 @@ struct RowSummaryColumns {
   size_t exact_tables = 0;
   std::array<size_t, kCombinedTestCount> tests{};
   std::optional<size_t> hwe_fail;  // the filter's verdict, where the rows have it
+  // For the global U tests, where the rows have them.
+  std::optional<size_t> genotype_counts;
+  std::optional<size_t> seed;
 };
 
 // The columns the summary reads from a header line (no line feed), and its

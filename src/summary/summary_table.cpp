@@ -31,7 +31,7 @@ std::optional<uint32_t> keep_u_unit(SummaryTable& table, FileScopes& file,
     std::vector<KeptUUnit>().swap(file.u_units);
     return std::nullopt;
   }
-  if (!table.u_seeded) {
+  if (!table.u_seeded && unit.seed_known) {
     table.u_seed = unit.seed;
     table.u_seeded = true;
   }
@@ -124,7 +124,15 @@ void add_u_global(const SummaryTable& table, const FileScopes& file, const Scope
   options.scope_key = u_scope_key(u_scope_name(row.file, row.scope, row.name));
   options.threads = table.u.threads;
   UGlobalResult result;
-  if (run_u_global_test(units, options, result) != ExactStatus::kOk) return;
+  if (!table.u_seeded) {
+    // Draws from a seed that is not the run's would not be its figures.
+    if (!convolve_u_laws(units, options.max_points, result)) {
+      row.u_unseeded = true;
+      return;
+    }
+  } else if (run_u_global_test(units, options, result) != ExactStatus::kOk) {
+    return;
+  }
   row.u_deficit.p = u_global_valid_p(result, true);
   row.u_excess.p = u_global_valid_p(result, false);
   row.u_global = result;

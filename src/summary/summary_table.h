@@ -80,6 +80,7 @@ struct SummaryUnit {
   const ExactSample* u_sample = nullptr;
   const ULaw* u_law = nullptr;
   uint64_t seed = 0;
+  bool seed_known = true;  // false: a merged row that does not show it
 };
 
 struct HeterozygositySums {
@@ -131,8 +132,8 @@ struct SummaryTable {
   std::vector<FileScopes> files;  // in order of first appearance
   NameIndex file_index;
   UGlobalSettings u{};
-  // The seed of the global tests' draws: the first kept unit's (the run's
-  // seed, or the clock's when none was given).
+  // The seed of the global tests' draws: the first kept unit's that knows
+  // it (the run's seed, or the clock's when none was given).
   uint64_t u_seed = 0;
   bool u_seeded = false;
   uint64_t u_bytes = 0;  // kept over every file
@@ -169,6 +170,8 @@ struct SummaryRow {
   double h_obs;
   double he;
   int64_t hwe_failing = 0;  // units the filter failed (with SummaryLayout::hwe)
+  // The global U tests would need draws, but no unit showed the seed.
+  bool u_unseeded = false;
   // The global U tests: the result where they ran; p the valid p
   // (u_global_valid_p), q its q_bh over the scopes of a kind (NaN without).
   std::optional<UGlobalResult> u_global{};

@@ -62,3 +62,11 @@ std::optional<double> figure_cell(std::string_view cell) {
   if (cell == kNaText) return std::numeric_limits<double>::quiet_NaN();
   return number_cell(cell);
 }
+
+void append_cells_at(std::string& out, std::string_view line, std::span<const size_t> picks) {
+  const std::vector<std::string_view> cells = split_cells(line);
+  for (size_t i = 0; i < picks.size(); ++i) {
+    if (i > 0) out += '\t';
+    out.append(cells[picks[i]]);
+  }
+}

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,10 @@ size_t count_cells(std::string_view line);
 // and the cell itself.
 std::pair<size_t, size_t> cell_span(std::string_view line, size_t index);
 std::string_view cell_at(std::string_view line, size_t index);
+
+// The cells of a line (no line feed) at `picks`, in that order, joined by
+// tabs, onto `out`; every pick below count_cells.
+void append_cells_at(std::string& out, std::string_view line, std::span<const size_t> picks);
 
 // The column of `name` among a header's cells, if it has one.
 std::optional<size_t> find_column(std::span<const std::string_view> names, std::string_view name);

@@ -55,6 +55,24 @@ TEST(MergedPage, GenotypeCountsAreTakenWhereTheRowsHaveThem) {
   EXPECT_EQ(page.waiting[1].genotypes, (std::array<int32_t, 3>{-1, -1, -1}));
 }
 
+TEST(MergedPage, TheCountsOfATwoAlleleUnitComeFromItsGenotypeCounts) {
+  // A site of three alleles whose population carries two (0 and 2): no
+  // REF/ALT counts, but the page draws the two it has, as one run does.
+  Reading r(kVcfHeader + "\tn_hom_ref\tn_het\tn_hom_alt\tgenotype_counts\tp_u_deficit\tp_u_excess");
+  ASSERT_TRUE(r.columns) << r.reason;
+  ResultsPage page{*r.kind, PageData{}, {}, {}};
+  const std::string row = vcf_row("0", "0", "0.5") + "\tNA\tNA\tNA\t0/0:9,0/2:20,2/2:11";
+  ASSERT_EQ(take_page_row(page, *r.columns, row + "\t0.25\t0.875"), "");
+  EXPECT_EQ(page.waiting[0].genotypes, (std::array<int32_t, 3>{9, 20, 11}));
+  EXPECT_EQ(page.waiting[0].p_u_deficit, 0.25);
+  EXPECT_EQ(page.waiting[0].p_u_excess, 0.875);
+  EXPECT_NE(take_page_row(page, *r.columns, row + ",2/2:1\t0.25\t0.875").find("genotype_counts"),
+            std::string::npos);
+  EXPECT_NE(take_page_row(page, *r.columns, row + "\t0.25\tx").find("p_u_excess"),
+            std::string::npos);
+  EXPECT_EQ(page.waiting.size(), 1u);
+}
+
 TEST(MergedPage, RowsThePageCannotReadAreRefusedWithTheirReason) {
   Reading r(kVcfHeader);
   ASSERT_TRUE(r.columns) << r.reason;

@@ -58,7 +58,11 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   ASSERT_TRUE(r.mc && r.exact);
 
   std::map<std::string, std::string> c = by_name(count_files(), options, count_unit("f"), &r);
-  EXPECT_EQ(c.size(), 3u + 11u + 10u + exact_column_names().size() + 1u);  // and log10_p_lead
+  // file k n, the genotype counts, the statistics, Monte Carlo, exact, log10_p_lead.
+  EXPECT_EQ(c.size(), 3u + 4u + 11u + 10u + exact_column_names().size() + 1u);
+  // A unit its source gave no counts: NA, not zeros.
+  EXPECT_EQ(c["n_het"], "NA");
+  EXPECT_EQ(c["genotype_counts"], "NA");
   EXPECT_EQ(c["file"], "f");
   EXPECT_EQ(c["k"], "2");
   EXPECT_EQ(c["n"], "12");
@@ -92,6 +96,8 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   t.pop_name = "P3";
   t.locus_name = "L\t1";
   t.allele_codes = {7};
+  t.digits = 2;
+  t.genotype_counts = {4};
   t.n = 4;
   t.missing = 2;
   const SourceUnit untested = genepop_unit("g", t);
@@ -104,6 +110,9 @@ TEST(RowColumns, EveryHeaderNameHeadsItsOwnCell) {
   EXPECT_EQ(c["k"], "1");
   EXPECT_EQ(c["n"], "4");
   EXPECT_EQ(c["missing"], "2");
+  // Its counts all the same, the code at the locus's width.
+  EXPECT_EQ(c["genotype_counts"], "07/07:4");
+  EXPECT_EQ(c["n_hom_ref"], "NA");
   EXPECT_EQ(c["seed"], "");
   EXPECT_EQ(c["x2"], "NA");
   EXPECT_EQ(c["mc_runs"], "NA");
@@ -135,7 +144,9 @@ TEST(RowColumns, GroupsFollowTheOptionsAndEachColumnWritesOneCell) {
     }
   }
   const std::vector<std::string> header = tsv_cells(row_header(count_files(), plain));
-  EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "x2", "df", "x2_crit", "p_x2",
+  EXPECT_EQ(header, (std::vector<std::string>{"file", "k", "n", "n_hom_ref", "n_het",
+                                              "n_hom_alt", "genotype_counts", "x2", "df",
+                                              "x2_crit", "p_x2",
                                               "h_obs", "h_exp", "he", "f_is", "d", "knd2",
                                               "seed", "log10_p_lead"}));
   // Nothing drew from the seed.

@@ -168,7 +168,7 @@ TEST(SummaryOutput, UnitsWithoutTheirCountsGiveNaGlobalTestsAndANote) {
   const std::vector<SummaryRow> rows = summary_rows(table);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_FALSE(rows[0].u_global.has_value());
-  EXPECT_NE(u_global_note(table).find("genotype tables"), std::string::npos);
+  EXPECT_NE(u_global_note(table).find("genotype_counts"), std::string::npos);
   // A budget too small for one unit: the file keeps none, and says why.
   SummaryTable small = summary_table_for(count_files(), options);
   small.u.kept_bytes = 16;

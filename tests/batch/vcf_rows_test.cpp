@@ -89,7 +89,9 @@ TEST(VcfRows, HandComputedSnpCasesAndNaRows) {
   const std::string path = dir.write("hand.vcf", text);
   const Output o = run_hwmc({"--vcf", "--exact", "--seed", "3", path});
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.substr(0, 52), "file\tchrom\tpos\tid\tref\talt\tpopulation\tk\tn\tmissing\tx2\t");
+  EXPECT_EQ(o.out.substr(0, 94),
+            "file\tchrom\tpos\tid\tref\talt\tpopulation\tk\tn\tmissing\tn_hom_ref\tn_het\t"
+            "n_hom_alt\tgenotype_counts\tx2\t");
   const std::vector<Row> rows = rows_of(o.out);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].at("population"), "all");
@@ -441,7 +443,8 @@ TEST(VcfRows, ASampledSitesRowIsPinned) {
   const std::string row = o.out.substr(o.out.find('\n') + 1);
   EXPECT_EQ(row,
             path +
-                "\tchr7\t117559590\trs113993960\tA\tG\tall\t2\t24\t0\t10.666667\t1\t3.841\t"
+                "\tchr7\t117559590\trs113993960\tA\tG\tall\t2\t24\t0\t10\t4\t10\t"
+                "0/0:10,0/1:4,1/1:10\t10.666667\t1\t3.841\t"
                 "0.0010908349886529314\t0.16666666666666666\t0.5\t0.5181159420289855\t"
                 "0.6783216783216783\t-0.6666667\t10.666667302449554\t11\t200\t0.005\t"
                 "0.00012658102786701825\t0.02754189845720562\t0\t0\t0.01827534035513624\t0.005\t"

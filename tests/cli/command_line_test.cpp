@@ -149,6 +149,7 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     // The filter's options refine --hwe P.
     if (name == "--hwe") words.push_back("1e-6");
     if (name == "--hwe-pops") words.push_back("controls");
+    if (name == "--columns") words.push_back("file,n");
     if (name == "--hwe-midp" || name == "--hwe-pops" || name == "--failed")
       words.insert(words.begin(), {"--vcf", "--hwe", "1e-6"});
     // Those of PLINK filesets beside --bfile, whose values are the inputs.
@@ -216,8 +217,12 @@ TEST(CommandLine, MergeTakesTablesAndNoBatchOption) {
   EXPECT_EQ(operands(c), (std::vector<std::string>{"a.tsv", "--b.tsv"}));
   EXPECT_EQ(parse({"--merge", "--help"}).kind, CommandKind::kHelp);
   for (const auto& words : std::vector<std::vector<std::string>>{
-           {"--merge"}, {"--merge", "--seed", "3", "a.tsv"}, {"--batch", "--merge", "a.tsv"}})
+           {"--merge"}, {"--merge", "--runs", "3", "a.tsv"}, {"--batch", "--merge", "a.tsv"}})
     EXPECT_EQ(parse(words).kind, CommandKind::kUsageError) << words.back();
+  // The parts' seed, for the summary's drawn global tests.
+  const CommandLine seeded = parse({"--merge", "--seed", "3", "a.tsv"});
+  ASSERT_EQ(seeded.kind, CommandKind::kMerge) << seeded.error;
+  EXPECT_TRUE(seeded.options.seed_given && seeded.options.seed == 3);
 }
 
 TEST(CommandLine, MergeDrawsThePageAndItsFigures) {
@@ -361,7 +366,7 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
   }
   EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
                                              "--failed", "--structure-out"}));
-  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures"}));
+  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures", "--columns", "--seed"}));
 }
 
 }  // namespace

@@ -16,35 +16,14 @@ from test_merge import make_genepop, make_script_output
 HEADER = re.compile(rb"<header>.*?</header>", re.S)
 
 
-def genotype_counts(vcf_text):
-    """Per site (chrom, pos): the counts of the genotypes of its two alleles
-    present, AA AB BB with A the lower allele index; None for other sites."""
-    counts = {}
-    for line in vcf_text.splitlines():
-        if line.startswith("#"):
-            continue
-        fields = line.split("\t")
-        calls = [tuple(sorted(int(a) for a in gt.split(":")[0].replace("|", "/").split("/")))
-                 for gt in fields[9:] if "." not in gt.split(":")[0]]
-        alleles = sorted({a for call in calls for a in call})
-        key = (fields[0], fields[1])
-        if len(alleles) != 2:
-            counts[key] = None
-            continue
-        a, b = alleles
-        counts[key] = [calls.count((a, a)), calls.count((a, b)), calls.count((b, b))]
-    return counts
+COUNT_COLUMNS = ("n_hom_ref", "n_het", "n_hom_alt", "genotype_counts")
 
 
-def with_count_columns(table, counts):
-    """A VCF row table with the columns n_hom_ref n_het n_hom_alt added."""
-    lines = table.split("\n")
-    out = [lines[0] + "\tn_hom_ref\tn_het\tn_hom_alt"]
-    for line in lines[1:-1]:
-        cells = line.split("\t")
-        c = counts[(cells[1], cells[2])]
-        out.append(line + "\t" + ("\t".join(map(str, c)) if c else "NA\tNA\tNA"))
-    return "\n".join(out) + "\n"
+def without_count_columns(table):
+    """A row table as an earlier run wrote it: without the genotype counts."""
+    lines = [line.split("\t") for line in table.split("\n")[:-1]]
+    keep = [i for i, name in enumerate(lines[0]) if name not in COUNT_COLUMNS]
+    return "".join("\t".join(cells[i] for i in keep) + "\n" for cells in lines)
 
 
 class MergedPage(BatchCase):
@@ -69,15 +48,26 @@ class MergedPage(BatchCase):
         self.assertEqual(self.figures(whole), self.figures(merged))
 
     def test_a_genepop_page_of_parts_is_the_page_of_one_run(self):
-        common = ["--genepop", "--seed", "3", "--runs", "200"]
-        whole = self.ok(common + ["--summary", "ws.tsv", "--html", "whole.html", "--figures",
-                                  "whole", "a.gen", "b.gen"])
-        self.write("p1.tsv", self.ok(common + ["a.gen"]))
-        self.write("p2.tsv", self.ok(common + ["b.gen"]))
-        merged = self.ok(["--merge", "--summary", "ms.tsv", "--html", "merged.html", "--figures",
-                          "merged", "p1.tsv", "p2.tsv"])
-        self.assertEqual(merged, whole)
-        self.assert_same_pages("whole", "merged")
+        # With the exact tests the units' U tests and the scopes' global
+        # ones are on the page too, from the rows and their genotype counts.
+        for extra in (["--runs", "200"], ["--exact"]):
+            common = ["--genepop", "--seed", "3"] + extra
+            whole = self.ok(common + ["--summary", "ws.tsv", "--html", "whole.html", "--figures",
+                                      "whole", "a.gen", "b.gen"])
+            self.write("p1.tsv", self.ok(common + ["a.gen"]))
+            self.write("p2.tsv", self.ok(common + ["b.gen"]))
+            # The seed again: the global tests a convolution cannot settle
+            # draw from it, and the rows of enumerated units do not show it.
+            merged = self.ok(["--merge", "--seed", "3", "--summary", "ms.tsv", "--html",
+                              "merged.html", "--figures", "merged", "p1.tsv", "p2.tsv"])
+            self.assertEqual(merged, whole)
+            self.assertEqual(self.read("ms.tsv"), self.read("ws.tsv"))
+            self.assert_same_pages("whole", "merged")
+        # Without the seed, the scopes that must be drawn are NA, said once.
+        r = self.run_batch(["--merge", "--summary", "ns.tsv", "p1.tsv", "p2.tsv"])
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(r.stderr.decode().count("no row shows the run's seed"), 1, r.stderr)
+        self.assertNotEqual(self.read("ns.tsv"), self.read("ws.tsv"))
         self.assertEqual(sorted(self.figures("whole")), ["heatmap_a.svg", "heatmap_b.svg"])
         # The summary's bars are on both pages.
         self.assertIn(b"Fisher", self.read("merged.html"))
@@ -96,10 +86,9 @@ class MergedPage(BatchCase):
         self.ok(common + ["--html", "whole.html", "--figures", "whole", "s.vcf.gz"])
         parts = [self.ok(common + ["--region", r, "s.vcf.gz"])
                  for r in ("1:1-%d" % cut, "1:%d-" % (cut + 1))]
-        counts = genotype_counts(vcf)
         for i, part in enumerate(parts):
-            self.write("p%d.tsv" % i, part)
-            self.write("c%d.tsv" % i, with_count_columns(part, counts))
+            self.write("p%d.tsv" % i, without_count_columns(part))
+            self.write("c%d.tsv" % i, part)
         # With the genotype counts in the rows, mark for mark.
         self.ok(["--merge", "--html", "merged.html", "--figures", "merged", "c0.tsv", "c1.tsv"])
         self.assert_same_pages("whole", "merged")

@@ -207,19 +207,29 @@ class UGlobal(unittest.TestCase):
         self.assertNotEqual([s["p_u_deficit_global"] for s in other],
                             [s["p_u_deficit_global"] for s in summary])
 
-    def test_a_merge_of_rows_leaves_the_global_tests_na_and_says_so_once(self):
+    def test_a_merge_of_rows_tests_from_their_counts_or_says_once_why_not(self):
         text, _ = small_study(5)
         self.write("s.gen", text)
-        r = self.run_hwmc(["--batch", "--genepop", "--exact", "--seed", "1", "s.gen"])
-        self.write("rows.tsv", r.stdout.decode())
+        r = self.run_hwmc(["--batch", "--genepop", "--exact", "--seed", "1", "--summary",
+                           "whole.tsv", "s.gen"])
+        rows = r.stdout.decode()
+        self.write("rows.tsv", rows)
         m = self.run_hwmc(["--merge", "--summary", "m.tsv", "rows.tsv"])
+        self.assertEqual(m.stderr, b"")
+        self.assertEqual(self.table("m.tsv"), self.table("whole.tsv"))
+        _, summary = self.table("m.tsv")
+        self.assertIn("enumeration", {s["u_global_method"] for s in summary})
+        # Rows without the units' counts (an earlier run's) leave them NA.
+        lines = [line.split("\t") for line in rows.split("\n")[:-1]]
+        cut = lines[0].index("genotype_counts")
+        self.write("bare.tsv", "".join("\t".join(c[:cut] + c[cut + 1:]) + "\n" for c in lines))
+        m = self.run_hwmc(["--merge", "--summary", "m.tsv", "bare.tsv"])
         self.assertEqual(m.stderr.decode().count("global U tests are NA"), 1, m.stderr)
         header, summary = self.table("m.tsv")
         self.assertEqual(header[-len(U_COLUMNS):], U_COLUMNS)
         for s in summary:
             self.assertEqual([s[c] for c in U_COLUMNS], ["NA"] * len(U_COLUMNS))
             self.assertNotEqual(s["p_fisher_deficit"], "NA")  # the rest is recomputed
-
 
 if __name__ == "__main__":
     unittest.main()
