@@ -168,6 +168,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   for (size_t i = 0; i < files.size() && !run.output_failed; ++i)
     run_input_file(run, files[i], i + 1);
   if (run.output_failed) return 1;
+  if (page && prepared.structure_fits) page->data.structure = prepared.structure_fits();
   if (!write_pending_rows(run)) return 1;
   if (!finish_outputs(run, options, page_file, summary_file)) return 1;
   return run.any_failed ? 1 : 0;
