@@ -230,6 +230,7 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
     run_input_file(run, files[i], i + 1);
   unit_progress_erase(&units_progress);
   if (run.output_failed) return 1;
+  if (page && prepared.structure_fits) page->data.structure = prepared.structure_fits();
   if (!write_pending_rows(run)) return 1;
   if (!finish_outputs(run, options, page_file, summary_file)) return 1;
   return run.any_failed ? 1 : 0;

@@ -40,6 +40,9 @@ struct PreparedKind {
   UnitOpener open{};
   std::function<int(const std::vector<char*>& files)> instead{};
   int status = 1;
+  // With --structure: the K of each file's fit, for the page's header, read
+  // after the last file.
+  std::function<std::string()> structure_fits{};
 };
 
 struct InputKind {

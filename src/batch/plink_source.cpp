@@ -14,15 +14,20 @@
 // VCF kind counts it with --sex: the sexes are the .fam's column 5, or those
 // of --sex; Y and the mitochondria are then left out. A fileset without a
 // single known sex has its X tested as autosomes, and says so.
+//
+// --structure reads the fileset twice, as the VCF kind reads its file: pass
+// one on a reader of its own, the codes straight from the packed genotypes.
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "batch/input_kind.h"
 #include "batch/site_units.h"
+#include "batch/structure_step.h"
 #include "plink/bim_tiling.h"
 #include "plink/plink_reader.h"
 #include "sex/chromosome.h"
@@ -51,6 +56,7 @@ struct PlinkRunSettings {
   std::vector<SexEntry> sexes;
   ParBuild par = kDefaultParBuild;
   bool warned_absent_sex_ids = false;
+  std::optional<StructureSettings> structure;  // with --structure
 };
 
 PlinkPaths fileset_paths(const PlinkRunSettings& settings, const std::string& prefix) {
@@ -92,6 +98,8 @@ struct PlinkStream {
   int64_t unknown_sex = 0;   // samples of unknown sex, left out of those sites
   uint64_t x_sites = 0;      // such sites read
   uint64_t left_out = 0;     // with sexes: sites on Y or the mitochondria
+  FileStructure structure;   // with --structure, fitted before the first block
+  std::vector<std::optional<InbreedingTest>> structure_tests;  // per unit of the block
 };
 
 // The fileset's sexes (the .fam's, or --sex by IID), and the X rule set
@@ -154,14 +162,49 @@ FetchedUnits failed(const PlinkFailure& f) {
   return out;
 }
 
+PlinkReadOptions read_options(const PlinkRunSettings& settings) {
+  PlinkReadOptions options;
+  options.regions = settings.regions;
+  options.pops = settings.has_pops ? &settings.pops : nullptr;
+  options.by_phenotype = settings.by_phenotype;
+  options.site_codes = settings.structure.has_value();
+  return options;
+}
+
+// Pass one of the structure-robust test on a reader of its own. The
+// failure's reason, empty when the model is fitted.
+std::string fit_plink_structure(PlinkStream& s) {
+  const PlinkPaths paths = fileset_paths(*s.settings, s.prefix);
+  const std::string refusal = structure_input_refusal(paths.bed.c_str());
+  if (!refusal.empty()) return paths.bed + ": " + refusal;
+  PlinkReader reader;
+  const PlinkFailure opened = open_plink(paths, read_options(*s.settings), reader);
+  if (!plink_ok(opened)) return plink_failure_text(opened);
+  const StructureSamples samples{&reader.fam.names, &reader.pops.of_sample,
+                                 std::max(population_count(reader), 1)};
+  PlinkBlock pb;
+  return fit_file_structure(
+      [&reader, &pb](SiteBlock& block) {
+        const PlinkFailure f = read_plink_block(reader, pb, kBlockSites);
+        std::swap(block, pb.block);
+        return plink_ok(f) ? std::string() : plink_failure_text(f);
+      },
+      samples, *s.settings->structure, s.prefix, s.structure);
+}
+
 FetchedUnits fetch_block(PlinkStream& s) {
   const PlinkRunSettings& settings = *s.settings;
   if (!s.opened) {
     s.opened = true;
-    PlinkReadOptions options;
-    options.regions = settings.regions;
-    options.pops = settings.has_pops ? &settings.pops : nullptr;
-    options.by_phenotype = settings.by_phenotype;
+    if (settings.structure) {
+      FetchedUnits out;
+      out.failure = fit_plink_structure(s);
+      if (!out.failure.empty()) {
+        out.status = SourceStatus::kFailed;
+        return out;
+      }
+    }
+    const PlinkReadOptions options = read_options(settings);
     const PlinkFailure f = open_plink(fileset_paths(settings, s.prefix), options, s.reader);
     if (!plink_ok(f)) return failed(f);
     const PlinkFailure x = set_sex_rule(s);
@@ -194,12 +237,16 @@ FetchedUnits fetch_block(PlinkStream& s) {
       ++s.left_out;
   }
   add_male_copies(s.block);
+  if (settings.structure)
+    test_block_structure(s.structure, b, settings.structure->threads, s.structure_tests);
   out.units.reserve(b.units.size());
-  for (const SiteUnit& u : b.units) {
+  for (size_t i = 0; i < b.units.size(); ++i) {
+    const SiteUnit& u = b.units[i];
     const PlinkChromKind kind = s.block.sites[u.site].kind;
     if (s.by_sex && (kind == PlinkChromKind::kY || kind == PlinkChromKind::kMito)) continue;
     out.units.push_back(
         site_source_unit(s.prefix, b, u, s.reader.pops.names[static_cast<size_t>(u.population)]));
+    if (settings.structure) out.units.back().structure = s.structure_tests[i];
   }
   return out;
 }
@@ -265,22 +312,33 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
     settings->pops_path = options.pops;
     settings->pops = std::move(pops.entries);
   }
+  if (!options.structure_out.empty() && !options.structure) {
+    report_failure(diagnostics, "--structure-out", "needs --structure K or --structure auto");
+    return PreparedKind{.status = 2};
+  }
+  if (options.structure) settings->structure = structure_settings(options, diagnostics);
   // Every site's streams are keyed under one seed for the whole run.
   if (!options.seed_given) {
     options.seed = static_cast<uint32_t>(std::time(nullptr));
     options.seed_given = true;
   }
-  return PreparedKind{.open = [settings](const char* prefix) {
+  PreparedKind prepared{.open = [settings](const char* prefix) {
     auto stream = std::make_shared<PlinkStream>();
     stream->prefix = prefix;
     stream->settings = settings;
     return read_ahead([stream] { return fetch_block(*stream); }, stream->extent);
   }};
+  if (settings->structure)
+    prepared.structure_fits = [fits = settings->structure->fits] {
+      return structure_fits_text(*fits);
+    };
+  return prepared;
 }
 
 constexpr std::string_view kPlinkOptions[] = {
     "--pops", "--region", "--list-regions", "--bed",      "--bim",   "--fam",
-    "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed"};
+    "--by-phenotype", "--sex", "--par",     "--hwe-pops", "--failed",
+    "--structure",    "--structure-out"};
 constexpr std::string_view kPlinkRefused[] = {"--report"};
 constexpr FileContent kPlinkContents[] = {FileContent::kPlinkBed};
 

@@ -57,7 +57,24 @@ std::string choice_note(const ComponentChoice& choice) {
   return note;
 }
 
+// "K = 3, given", or "K = 2, chosen by --structure auto (...)".
+std::string fit_line(const std::string& path, const FileStructure& fit) {
+  std::string line = path + ": K = " + std::to_string(fit.model.components);
+  if (!fit.choice) return line + ", given by --structure";
+  const std::string note = choice_note(*fit.choice);
+  const size_t detail = note.find(" (");
+  return line + ", chosen by --structure auto" +
+         (detail == std::string::npos ? "" : note.substr(detail));
+}
+
 }  // namespace
+
+std::string structure_fits_text(StructureFits& fits) {
+  const std::lock_guard<std::mutex> held(fits.lock);
+  std::string text;
+  for (const std::string& line : fits.lines) text += (text.empty() ? "" : "; ") + line;
+  return text;
+}
 
 StructureSettings structure_settings(const BatchOptions& options, const Diagnostics& diagnostics) {
   StructureSettings s;
@@ -65,6 +82,7 @@ StructureSettings structure_settings(const BatchOptions& options, const Diagnost
   s.components = options.structure_components;
   s.threads = options.threads;
   s.out_path = options.structure_out;
+  s.par = options.par;
   s.diagnostics = diagnostics;
   return s;
 }
@@ -79,10 +97,9 @@ std::string structure_input_refusal(const char* path) {
   return S_ISREG(st.st_mode) ? std::string() : refusal;
 }
 
-bool structure_site(const SiteBlock& block, const VariantSite& site) {
+bool structure_site(const SiteBlock& block, const VariantSite& site, ParBuild par) {
   if (site.n_allele != 2 || !site.has_gt || block.code_samples == 0) return false;
-  const SiteKind kind =
-      classify_site(classify_contig(site_chrom(block, site)), site.pos, kDefaultParBuild);
+  const SiteKind kind = classify_site(classify_contig(site_chrom(block, site)), site.pos, par);
   return kind == SiteKind::kAutosomal;
 }
 
@@ -101,7 +118,8 @@ std::string fit_file_structure(const SiteBlockReader& read, const StructureSampl
     if (!failure.empty()) return failure;
     if (block.sites.empty()) break;
     for (size_t s = 0; s < block.sites.size(); ++s) {
-      if (structure_site(block, block.sites[s])) offer_pca_site(sites, site_codes(block, s));
+      if (structure_site(block, block.sites[s], settings.par))
+        offer_pca_site(sites, site_codes(block, s));
     }
   }
   const SvdSettings svd;
@@ -124,6 +142,11 @@ std::string fit_file_structure(const SiteBlockReader& read, const StructureSampl
   if (status != StructureStatus::kOk)
     return std::string("--structure: ") + structure_failure_words(status);
   out.groups = group_samples(*samples.population_of_sample, samples.populations);
+  out.par = settings.par;
+  {
+    const std::lock_guard<std::mutex> held(settings.fits->lock);
+    settings.fits->lines.push_back(fit_line(path, out));
+  }
   if (!settings.out_path.empty() && !write_components(settings.out_path, out.model, *samples.ids))
     return "--structure-out " + settings.out_path + ": failure at writing";
   return {};
@@ -139,7 +162,7 @@ void test_block_structure(const FileStructure& fit, const SiteBlock& block, unsi
       block.sites.size(), threads,
       [&](StructureWorkspace& work) { return prepare_structure_workspace(fit.model, work); },
       [&](size_t s, StructureWorkspace& work) {
-        if (!structure_site(block, block.sites[s])) return;
+        if (!structure_site(block, block.sites[s], fit.par)) return;
         test_site_structure(fit.model, site_codes(block, s), fit.groups, work,
                             tests.data() + s * populations);
         tested[s] = 1;

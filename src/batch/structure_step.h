@@ -11,27 +11,41 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/diagnostics.h"
 #include "cli/command_line.h"
+#include "sex/chromosome.h"
 #include "sites/site_block.h"
 #include "structure/component_choice.h"
 #include "structure/inbreeding_fit.h"
 #include "structure/structure_model.h"
 #include "structure/structure_site.h"
 
+// The fits of a run's files, as the page's header gives them: each file
+// fitted adds its line from its source's thread.
+struct StructureFits {
+  std::mutex lock;
+  std::vector<std::string> lines;
+};
+
+// The lines joined by "; ".
+std::string structure_fits_text(StructureFits& fits);
+
 struct StructureSettings {
   bool automatic = false;  // choose K
   int32_t components = 0;  // K when given
   unsigned threads = 0;    // as --threads; the figures do not depend on it
   std::string out_path;    // --structure-out, or empty
+  ParBuild par = kDefaultParBuild;  // --par: X sites in it are tested as autosomal ones
   Diagnostics diagnostics;
   // Files fitted so far in the run: --structure-out holds one file's PCs,
   // so a second file is refused rather than written over the first's.
   std::shared_ptr<int> fitted = std::make_shared<int>(0);
+  std::shared_ptr<StructureFits> fits = std::make_shared<StructureFits>();
 };
 
 StructureSettings structure_settings(const BatchOptions& options, const Diagnostics& diagnostics);
@@ -41,14 +55,18 @@ StructureSettings structure_settings(const BatchOptions& options, const Diagnost
 std::string structure_input_refusal(const char* path);
 
 // Whether a site takes the test: two alleles, on an autosome (or in a
-// pseudo-autosomal region), with its calls coded.
-bool structure_site(const SiteBlock& block, const VariantSite& site);
+// pseudo-autosomal region of the build `par`), with its calls coded. X
+// outside those regions takes none, with or without the samples' sexes:
+// males carry one copy there, which the model of two copies does not fit,
+// and the females alone would need frequencies of their own.
+bool structure_site(const SiteBlock& block, const VariantSite& site, ParBuild par);
 
 // A file's model and its populations, read-only during pass two.
 struct FileStructure {
   StructureModel model;
   StructureGroups groups;
   std::optional<ComponentChoice> choice;  // with auto
+  ParBuild par = kDefaultParBuild;
 };
 
 // Pass one's reader: fills the next block with codes (an empty block at the

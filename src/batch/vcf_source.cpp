@@ -319,13 +319,18 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     options.seed = static_cast<uint32_t>(std::time(nullptr));
     options.seed_given = true;
   }
-  return PreparedKind{.open = [settings](const char* path) {
+  PreparedKind prepared{.open = [settings](const char* path) {
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
     return read_ahead([stream] { return fetch_block(*stream); }, stream->extent,
                       stream->settings->keep != KeptForm::kNone);
   }};
+  if (settings->structure)
+    prepared.structure_fits = [fits = settings->structure->fits] {
+      return structure_fits_text(*fits);
+    };
+  return prepared;
 }
 
 // The options only kinds of variant sites take, and the one this kind

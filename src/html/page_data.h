@@ -129,6 +129,9 @@ inline constexpr int64_t kMaxCountFilesDrawn = 50;
 
 struct PageData {
   PageHeader header;
+  // In the header too: the structure-robust test's K per file ("FILE: K =
+  // 2, chosen by --structure auto ..."); empty without the test.
+  std::string structure;
   // Per plot, of the sites with -log10 p < 2; at least 1, set before the
   // first site.
   int64_t thinning_cap = kThinningCap;

@@ -112,7 +112,7 @@ std::vector<Block> page_blocks(const PageData& page) {
   return blocks;
 }
 
-void append_header(std::string& out, const PageHeader& h) {
+void append_header(std::string& out, const PageHeader& h, const std::string& structure) {
   out += "<header><h1>hwmc: tests of Hardy-Weinberg proportions</h1><dl>";
   const std::pair<const char*, const std::string*> facts[] = {
       {"command line", &h.command_line}, {"date", &h.date}, {"version", &h.version}, {"seed", &h.seed}};
@@ -121,6 +121,11 @@ void append_header(std::string& out, const PageHeader& h) {
     out += name;
     out += "</dt><dd>";
     append_markup(out, *value);
+    out += "</dd>";
+  }
+  if (!structure.empty()) {
+    out += "<dt>population structure</dt><dd>";
+    append_markup(out, structure);
     out += "</dd>";
   }
   out += "</dl></header>\n";
@@ -148,7 +153,7 @@ std::string render_page(const PageData& page) {
   out += kFigureStyle;
   out += kStyle;
   out += "</style></head><body>\n";
-  append_header(out, page.header);
+  append_header(out, page.header, page.structure);
   out += "<main>\n";
   bool in_section = false;
   bool section_heading = false;

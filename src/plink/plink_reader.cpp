@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "plink/bed_site_codes.h"
 #include "sites/site_key.h"
 
 namespace {
@@ -207,6 +208,15 @@ PlinkFailure count_variant(PlinkReader& r, const PlinkPending& p, const uint8_t*
   return {};
 }
 
+// The structure-robust test's codes of a variant just counted.
+void append_site_codes(const PlinkReader& r, const uint8_t* bytes, SiteBlock& block) {
+  const size_t samples = r.fam.samples.size();
+  block.code_samples = static_cast<int32_t>(samples);
+  const size_t at = block.codes.size();
+  block.codes.resize(at + samples);
+  bed_site_codes(bytes, samples, block.codes.data() + at);
+}
+
 // Counts the pending variants, reading runs of consecutive ones at once.
 PlinkFailure count_pending(PlinkReader& r, PlinkBlock& out) {
   const uint64_t each = r.bed.variant_bytes;
@@ -222,6 +232,7 @@ PlinkFailure count_pending(PlinkReader& r, PlinkBlock& out) {
     for (size_t k = 0; k < run; ++k) {
       PlinkFailure f = count_variant(r, r.pending[i + k], r.chunk.data() + k * each, out);
       if (!plink_ok(f)) return f;
+      if (r.site_codes) append_site_codes(r, r.chunk.data() + k * each, out.block);
     }
     i += run;
   }
@@ -274,6 +285,7 @@ PlinkFailure open_fileset(const PlinkPaths& paths, const PlinkReadOptions& optio
   r.counts.resize(r.pops.names.size());
   r.chunk.resize(std::max<size_t>(kChunkBytes, r.bed.variant_bytes));
   r.regions = options.regions;
+  r.site_codes = options.site_codes;
   return {};
 }
 

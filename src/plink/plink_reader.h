@@ -54,6 +54,7 @@ struct PlinkReadOptions {
   std::vector<VcfRegion> regions;                // empty: every variant
   const std::vector<PopsEntry>* pops = nullptr;  // samples named as FamFile::names
   bool by_phenotype = false;                     // "control" and "case" (not with pops)
+  bool site_codes = false;                       // fill SiteBlock::codes (bed_site_codes.h)
 };
 
 // Whether a site of chromosome X (kind kX; the name is "X") lies outside the
@@ -121,6 +122,7 @@ struct PlinkReader {
   // Identical records: those met at the current chrom and pos so far.
   IdenticalRecords identical;
 
+  bool site_codes = false;
   bool done = false;
 };
 

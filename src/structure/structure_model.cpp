@@ -8,7 +8,19 @@ StructureModel leading_components(const StructureModel& m, int32_t k) {
   out.components = k;
   out.u.resize(static_cast<size_t>(m.samples) * static_cast<size_t>(k));
   out.singular.resize(static_cast<size_t>(k));
+  if (!out.basis.empty()) out.basis.resize(out.u.size());
   return out;
+}
+
+void scale_basis(StructureModel& m, const std::vector<double>& called_share) {
+  m.basis.clear();
+  const size_t n = static_cast<size_t>(m.samples);
+  if (std::all_of(called_share.begin(), called_share.end(), [](double s) { return s == 1; }))
+    return;
+  m.basis.resize(m.u.size());
+  for (size_t c = 0; c < static_cast<size_t>(m.components); ++c)
+    for (size_t i = 0; i < n; ++i)
+      m.basis[c * n + i] = m.u[c * n + i] / std::max(called_share[i], kLeastCalledShare);
 }
 
 const char* structure_failure_words(StructureStatus status) {

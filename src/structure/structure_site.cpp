@@ -1,6 +1,7 @@
 #include "structure/structure_site.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -35,6 +36,45 @@ void clip_frequencies(double* __restrict fitted, double mean, int32_t n) {
   for (; i < n; ++i) fitted[i] = clip(fitted[i]);
 }
 
+// Solves (G - sum over the missing samples of b_i b_i^T) coef = rhs for the
+// leading k x k of the gram G (stride K), by Cholesky in `factor`.
+void solve_normal(const StructureModel& model, int32_t k, const uint8_t* codes,
+                  const double* gram, int32_t K, const double* rhs, double* factor,
+                  double* coef) {
+  for (int32_t a = 0; a < k; ++a)
+    for (int32_t b = 0; b < k; ++b) factor[a * k + b] = gram[a * K + b];
+  for (int32_t i = 0; i < model.samples; ++i) {
+    if (codes[i] < kMissingCode) continue;
+    for (int32_t a = 0; a < k; ++a) {
+      const double ba = basis_column(model, a)[i];
+      for (int32_t b = 0; b <= a; ++b) factor[a * k + b] -= ba * basis_column(model, b)[i];
+    }
+  }
+  // Lower triangle in place; a direction left undetermined has a 0 pivot.
+  for (int32_t j = 0; j < k; ++j) {
+    const double diagonal = gram[j * K + j];
+    double d = factor[j * k + j];
+    for (int32_t l = 0; l < j; ++l) d -= factor[j * k + l] * factor[j * k + l];
+    const double pivot = d > kPivotFloor * diagonal ? std::sqrt(d) : 0;
+    factor[j * k + j] = pivot;
+    for (int32_t a = j + 1; a < k; ++a) {
+      double v = factor[a * k + j];
+      for (int32_t l = 0; l < j; ++l) v -= factor[a * k + l] * factor[j * k + l];
+      factor[a * k + j] = pivot > 0 ? v / pivot : 0;
+    }
+  }
+  for (int32_t j = 0; j < k; ++j) {
+    double v = rhs[j];
+    for (int32_t l = 0; l < j; ++l) v -= factor[j * k + l] * coef[l];
+    coef[j] = factor[j * k + j] > 0 ? v / factor[j * k + j] : 0;
+  }
+  for (int32_t j = k - 1; j >= 0; --j) {
+    double v = coef[j];
+    for (int32_t l = j + 1; l < k; ++l) v -= factor[l * k + j] * coef[l];
+    coef[j] = factor[j * k + j] > 0 ? v / factor[j * k + j] : 0;
+  }
+}
+
 }  // namespace
 
 StructureGroups group_samples(const std::vector<int32_t>& population_of_sample,
@@ -60,24 +100,41 @@ StructureGroups one_group(int32_t samples) {
 
 bool prepare_structure_workspace(const StructureModel& model, StructureWorkspace& work) {
   const size_t n = static_cast<size_t>(model.samples);
-  return work.centred.allocate(n) && work.fitted.allocate(n) && work.ratio.allocate(n) &&
-         work.projection.allocate(static_cast<size_t>(std::max(model.components, 1)));
+  const int32_t k = std::max(model.components, 1);
+  const size_t kk = static_cast<size_t>(k) * static_cast<size_t>(k);
+  if (!work.centred.allocate(n) || !work.fitted.allocate(n) || !work.ratio.allocate(n) ||
+      !work.projection.allocate(static_cast<size_t>(k)) || !work.gram.allocate(kk) ||
+      !work.normal.allocate(kk + static_cast<size_t>(k)))
+    return false;
+  work.gram_components = model.components;
+  for (int32_t a = 0; a < model.components; ++a)
+    for (int32_t b = 0; b < model.components; ++b)
+      work.gram[static_cast<size_t>(a * model.components + b)] =
+          dot(basis_column(model, a), basis_column(model, b), model.samples);
+  return true;
 }
 
 void project_site(const StructureModel& model, const uint8_t* codes, double mean,
                   StructureWorkspace& work, double* c) {
   centre_codes(codes, model.samples, 2 * mean, work.centred.data);
   for (int32_t j = 0; j < model.components; ++j)
-    c[j] = dot(model_column(model, j), work.centred.data, model.samples);
+    c[j] = dot(basis_column(model, j), work.centred.data, model.samples);
 }
 
 void test_projected_site(const StructureModel& model, int32_t k, const uint8_t* codes,
                          const SiteMean& mean, const double* c, const StructureGroups& groups,
                          StructureWorkspace& work, InbreedingTest* results) {
   const int32_t n = model.samples;
+  const double* coef = c;
+  if (!model.basis.empty() || mean.called < n) {
+    double* solved = work.normal.data + static_cast<size_t>(k) * static_cast<size_t>(k);
+    solve_normal(model, k, codes, work.gram.data, work.gram_components, c, work.normal.data,
+                 solved);
+    coef = solved;
+  }
   double* fitted = work.fitted.data;
   std::fill(fitted, fitted + n, 0.0);
-  for (int32_t j = 0; j < k; ++j) add_scaled(fitted, model_column(model, j), c[j], n);
+  for (int32_t j = 0; j < k; ++j) add_scaled(fitted, basis_column(model, j), coef[j], n);
   clip_frequencies(fitted, mean.mean, n);
   double* ratio = work.ratio.data;
   for (int32_t p = 0; p < group_count(groups); ++p) {

@@ -1,9 +1,16 @@
 // The per-site test against individual allele frequencies: for a site with
-// centred genotypes x (missing calls 0), c = U^T x and
-//   pi_i = clip((U c)_i / 2 + mean, 1e-4, 1 - 1e-4),
+// centred genotypes x, c the least-squares fit of x over the called
+// samples on the model's basis B (structure_model.h) and
+//   pi_i = clip((B c)_i / 2 + mean, 1e-4, 1 - 1e-4),
 // then, for each population (a subset of the samples; the frequencies come
 // from all of them), the inbreeding fit of inbreeding_fit.h over the
-// population's called samples.
+// population's called samples. A missing call is left out of both: of the
+// fit of c (where the site mean would pull the sample's frequency, and with
+// it every frequency, toward the mean) and of the likelihood. The normal
+// equations are (B^T B - sum over the missing of b_i b_i^T) c = B^T x with
+// x 0 where missing, solved by Cholesky; a site called at every sample on
+// U itself has c = U^T x (U^T U = I). A direction the called samples do
+// not determine (a pivot below kPivotFloor of its diagonal) gets 0.
 //
 // O(samples x K) a site. Nothing is allocated per site: the scratch space
 // is a workspace of the caller's, one per thread; the model and the groups
@@ -19,6 +26,7 @@
 #include "structure/structure_model.h"
 
 inline constexpr double kFrequencyClip = 1e-4;
+inline constexpr double kPivotFloor = 1e-9;
 
 // The populations as lists of samples.
 struct StructureGroups {
@@ -42,9 +50,13 @@ struct StructureWorkspace {
   Buffer<double> fitted;      // per sample: (U c)_i
   Buffer<double> ratio;       // per sample: r of the homozygotes, population by population
   Buffer<double> projection;  // per component: c
+  Buffer<double> gram;        // K x K: B^T B
+  Buffer<double> normal;      // K x K: the site's normal matrix, then its factor
+  int32_t gram_components = 0;  // K of the gram
 };
 
-// False when out of memory.
+// False when out of memory. The workspace serves the model it is prepared
+// for and the models leading_components cuts from it.
 bool prepare_structure_workspace(const StructureModel& model, StructureWorkspace& work);
 
 // The whole test of one site: results has one entry per population.
@@ -53,10 +65,11 @@ void test_site_structure(const StructureModel& model, const uint8_t* codes,
                          InbreedingTest* results);
 
 // Its two steps, for a caller that tries several K on the same site:
-// c = U^T x over all model.components (work.centred holds x after it) ...
+// c = B^T x over all model.components (work.centred holds x after it) ...
 void project_site(const StructureModel& model, const uint8_t* codes, double mean,
                   StructureWorkspace& work, double* c);
-// ... and the tests with the first k of them (k <= model.components).
+// ... and the tests with the first k of them (k <= model.components),
+// which fit the coefficients from those products.
 void test_projected_site(const StructureModel& model, int32_t k, const uint8_t* codes,
                          const SiteMean& mean, const double* c, const StructureGroups& groups,
                          StructureWorkspace& work, InbreedingTest* results);

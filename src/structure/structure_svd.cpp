@@ -107,6 +107,19 @@ void fix_signs(MatrixD& u) {
   }
 }
 
+// Each sample's share of called genotypes over the kept sites.
+std::vector<double> called_shares(const PcaSites& s) {
+  const size_t n = static_cast<size_t>(s.samples);
+  std::vector<int32_t> called(n, 0);
+  for (int32_t j = 0; j < s.kept; ++j) {
+    const uint8_t* codes = pca_site_codes(s, j);
+    for (size_t i = 0; i < n; ++i) called[i] += codes[i] < kMissingCode;
+  }
+  std::vector<double> share(n);
+  for (size_t i = 0; i < n; ++i) share[i] = static_cast<double>(called[i]) / s.kept;
+  return share;
+}
+
 StructureStatus fit(const PcaSites& sites, int32_t k, const SvdSettings& settings, unsigned workers,
                     StructureModel& out) {
   const int32_t n = sites.samples;
@@ -153,6 +166,7 @@ StructureStatus fit(const PcaSites& sites, int32_t k, const SvdSettings& setting
   out.singular.resize(static_cast<size_t>(k));
   for (int32_t c = 0; c < k; ++c)
     out.singular[static_cast<size_t>(c)] = std::sqrt(std::max(theta(c), 0.0));
+  scale_basis(out, called_shares(sites));
   out.pca_sites = sites.kept;
   out.iterations = passes;
   out.converged = converged;

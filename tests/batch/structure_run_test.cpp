@@ -166,12 +166,16 @@ TEST(StructureRun, PooledTestInflatedStructureTestCalibrated) {
 
 TEST(StructureRun, AutoChoosesTwoComponentsAndWritesThem) {
   const Cohort& c = cohort();
-  const std::string pcs = c.dir.file("pcs.tsv");
+  const std::string pcs = c.dir.file("pcs.tsv"), page = c.dir.file("auto.html");
   const Output o =
       run_hwmc({"--vcf", "--seed", "5", "--structure", "auto", "--structure-out", pcs,
-                "--threads", "2", c.vcf});
+                "--threads", "2", "--html", page, c.vcf});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.err.find("--structure auto: K = 2 "), std::string::npos) << o.err;
+  // The page's header names the K and how it was had.
+  EXPECT_NE(read_bytes(page).find("<dt>population structure</dt><dd>" + c.vcf +
+                                  ": K = 2, chosen by --structure auto (genomic inflation "),
+            std::string::npos);
   // The threads change no figure (the seed is fixed: the exact tests draw).
   const Output one = run_hwmc({"--vcf", "--seed", "5", "--structure", "auto", "--threads", "1", c.vcf});
   ASSERT_EQ(one.status, 0) << one.err;
@@ -295,6 +299,37 @@ TEST(StructureRun, OutputWithoutTheTestAndOneFileOfComponents) {
             std::string::npos)
       << two.err;
   EXPECT_EQ(rows_of(two.out).size(), static_cast<size_t>(c.sim.sites) + 2);
+}
+
+// X inside the pseudo-autosomal regions of --par is tested as an
+// autosome, outside them not at all: a site on X at 2 750 000 (in b38's
+// first region, past b37's) with the calls of the cohort's first site.
+TEST(StructureRun, XFollowsThePseudoAutosomalRegionsOfPar) {
+  const Cohort& c = cohort();
+  static const char* const kGt[] = {"0/0", "0/1", "1/1", "./."};
+  std::string x = "X\t2750000\tpar\tA\tC\t.\t.\t.\tGT";
+  const uint8_t* first = simulated_site(c.sim, 0);
+  for (int32_t i = 0; i < c.sim.samples; ++i) (x += '\t') += kGt[std::min<int>(first[i], 3)];
+  const std::string vcf = c.dir.write("par.vcf", simulated_vcf(c.sim, x + "\n"));
+  for (const char* par : {"b38", "b37", "none"}) {
+    const std::string page = c.dir.file(std::string(par) + ".html");
+    const Output o = run_hwmc(
+        {"--vcf", "--no-exact", "--structure", "2", "--par", par, "--html", page, vcf});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<Row> rows = rows_of(o.out);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(c.sim.sites) + 1);
+    const Row& last = rows.back();
+    ASSERT_EQ(last.at("id"), "par");
+    ASSERT_NE(rows[0].at("p_struct"), "NA");
+    EXPECT_NE(read_bytes(page).find(vcf + ": K = 2, given by --structure</dd>"),
+              std::string::npos);
+    if (std::string(par) == "b38") {
+      EXPECT_EQ(last.at("p_struct"), rows[0].at("p_struct"));
+      EXPECT_EQ(last.at("f_struct"), rows[0].at("f_struct"));
+    } else {
+      EXPECT_EQ(last.at("p_struct"), "NA") << par;
+    }
+  }
 }
 
 }  // namespace

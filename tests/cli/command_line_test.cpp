@@ -287,7 +287,10 @@ TEST(CommandLine, VcfIsBatchModeWithSequentialTablesUnlessACountIsGiven) {
   for (const char* k : {"0", "11", "", "2x", "Auto"})
     EXPECT_EQ(parse({"--vcf", "--structure", k, "a"}).kind, CommandKind::kUsageError) << k;
   EXPECT_EQ(parse({"--batch", "--structure", "2", "a.txt"}).error,
-            "option '--structure' needs --vcf");
+            "option '--structure' needs --vcf or --bfile");
+  EXPECT_EQ(parse({"--bfile", "f", "--structure", "2", "--structure-out", "pc.tsv"})
+                .options.structure_out,
+            "pc.tsv");
   EXPECT_EQ(parse({"--vcf"}).error, "no input file");
 }
 

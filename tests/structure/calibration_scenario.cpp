@@ -22,13 +22,16 @@ double pearson_x2(const uint8_t* codes, const std::vector<int32_t>& members) {
 }
 
 std::unique_ptr<Scenario> run_scenario(int32_t samples, int32_t site_count, double admixed_share,
-                                       bool oracle_from_labels, uint64_t seed) {
+                                       bool oracle_from_labels, uint64_t seed, double missing,
+                                       double patchy_missing) {
   auto s = std::make_unique<Scenario>();
   SimulationSettings st;
   st.samples = samples;
   st.sites = site_count;
   st.admixed_share = admixed_share;
   st.seed = seed;
+  st.missing = missing;
+  st.patchy_missing = patchy_missing;
   s->sim = simulate_structure(st);
   const Simulation& sim = s->sim;
 
@@ -99,8 +102,10 @@ std::unique_ptr<Scenario> run_scenario(int32_t samples, int32_t site_count, doub
     s->naive_flagged += chi_square_upper_tail(naive, 1) < kStrict;
     const double* p =
         sim.frequency.data() + static_cast<size_t>(j) * static_cast<size_t>(sim.populations);
-    if (std::all_of(p, p + sim.populations, [](double f) { return f >= 0.05 && f <= 0.95; }))
+    if (std::all_of(p, p + sim.populations, [](double f) { return f >= 0.05 && f <= 0.95; })) {
       s->common_model.push_back(t.statistic);
+      s->common_oracle.push_back(oracle.statistic);
+    }
   }
   return s;
 }

@@ -23,10 +23,10 @@ struct Scenario {
   Simulation sim;
   bool fitted = false;
   ComponentChoice choice;
-  // Null sites: the model's statistics, all and at common sites (every
-  // population's frequency within [0.05, 0.95]), the oracle's and the
+  // Null sites: the model's and the oracle's statistics, all and at common
+  // sites (every population's frequency within [0.05, 0.95]), and the
   // pooled chi-square.
-  std::vector<double> null_model, common_model, null_oracle, null_naive;
+  std::vector<double> null_model, common_model, null_oracle, common_oracle, null_naive;
   int32_t null_flagged = 0, naive_flagged = 0;
   // Deviant sites found by the model, the oracle, and each population
   // tested apart (Bonferroni over the populations, pure samples only).
@@ -34,6 +34,8 @@ struct Scenario {
 };
 
 // Three populations at F_ST 0.1, 5% of sites with F = 0.1; admixed_share
-// of the samples admixed between two of them.
+// of the samples admixed between two of them, a share `missing` of the
+// calls missing (patchy_missing: of every third sample's instead).
 std::unique_ptr<Scenario> run_scenario(int32_t samples, int32_t sites, double admixed_share,
-                                       bool oracle_from_labels, uint64_t seed);
+                                       bool oracle_from_labels, uint64_t seed,
+                                       double missing = 0, double patchy_missing = 0);

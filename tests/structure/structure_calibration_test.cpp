@@ -52,4 +52,26 @@ TEST(StructureCalibration, HalfTheSamplesAdmixed) {
   EXPECT_GE(s->found_model, 0.75 * s->found_oracle);
 }
 
+// Missing calls: left out of each site's fit of the frequencies and of its
+// likelihood, so the test stays calibrated as the model's frequencies stay
+// as good as the true ones (the oracle at the same sites), with calls
+// missing at random and with every third sample missing half its calls.
+TEST(StructureCalibration, MissingCalls) {
+  struct Case {
+    double missing, patchy;
+  };
+  for (const Case c : {Case{0.01, 0}, Case{0.05, 0}, Case{0, 0.5}}) {
+    const std::unique_ptr<Scenario> s = run_scenario(1500, 10000, 0, false, 3, c.missing, c.patchy);
+    ASSERT_TRUE(s->fitted);
+    const double model = median_inflation(s->common_model);
+    const double oracle = median_inflation(s->common_oracle);
+    EXPECT_NEAR(model, 1.0, kCalibrationTolerance) << c.missing << " " << c.patchy;
+    EXPECT_NEAR(model, oracle, 0.02) << c.missing << " " << c.patchy;
+    EXPECT_LE(s->null_flagged, 1);
+    EXPECT_GE(s->found_model, 0.95 * s->found_oracle);
+    EXPECT_EQ(s->choice.components, 2);
+    EXPECT_TRUE(s->choice.calibrated);
+  }
+}
+
 }  // namespace

@@ -83,7 +83,8 @@ Simulation simulate_structure(const SimulationSettings& st) {
     uint8_t* codes = s.codes.data() + static_cast<size_t>(j) * static_cast<size_t>(st.samples);
     for (int32_t i = 0; i < st.samples; ++i) {
       const uint8_t g = draw_genotype(r, true_frequency(s, j, i), deviant ? st.deviant_f : 0.0);
-      codes[i] = st.missing > 0 && rng64_01(r) < st.missing ? kMissingCode : g;
+      const double missing = st.patchy_missing > 0 && i % 3 == 0 ? st.patchy_missing : st.missing;
+      codes[i] = missing > 0 && rng64_01(r) < missing ? kMissingCode : g;
     }
   }
   return s;

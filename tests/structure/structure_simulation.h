@@ -21,6 +21,7 @@ struct SimulationSettings {
   double deviant_f = 0.1;
   double admixed_share = 0;     // of the samples
   double missing = 0;           // chance of a missing call
+  double patchy_missing = 0;    // instead, for every third sample, when above 0
   double ancestral_low = 0.05;  // ancestral frequencies uniform in [low, 1 - low]
   uint64_t seed = 1;
 };

@@ -24,7 +24,10 @@ StructureModel hand_model(int32_t n, int32_t k, uint64_t seed, double scale) {
   return m;
 }
 
-// The frequencies of the header, computed here from its formulas.
+// The frequencies of the header, computed here from its formulas: c the
+// least-squares fit over the called samples (normal equations formed from
+// them alone, Gaussian elimination in extended precision), or U^T x when
+// every sample is called.
 std::vector<double> expected_frequencies(const StructureModel& m,
                                          const std::vector<uint8_t>& codes) {
   long double called = 0, copies = 0;
@@ -34,12 +37,30 @@ std::vector<double> expected_frequencies(const StructureModel& m,
       copies += g;
     }
   const double mean = static_cast<double>(copies / (2 * called));
-  std::vector<long double> c(static_cast<size_t>(m.components), 0);
-  for (int32_t j = 0; j < m.components; ++j)
+  const size_t k = static_cast<size_t>(m.components);
+  std::vector<long double> c(k, 0);
+  std::vector<std::vector<long double>> a(k, std::vector<long double>(k, 0));
+  for (size_t j = 0; j < k; ++j)
     for (int32_t i = 0; i < m.samples; ++i)
-      if (codes[static_cast<size_t>(i)] <= 2)
-        c[static_cast<size_t>(j)] +=
-            model_vector(m, i, j) * (codes[static_cast<size_t>(i)] - 2.0L * mean);
+      if (codes[static_cast<size_t>(i)] <= 2) {
+        const int32_t jj = static_cast<int32_t>(j);
+        c[j] += model_vector(m, i, jj) * (codes[static_cast<size_t>(i)] - 2.0L * mean);
+        for (size_t l = 0; l < k; ++l)
+          a[j][l] += static_cast<long double>(model_vector(m, i, jj)) *
+                     model_vector(m, i, static_cast<int32_t>(l));
+      }
+  if (called < m.samples) {
+    for (size_t p = 0; p < k; ++p)
+      for (size_t r = p + 1; r < k; ++r) {
+        const long double f = a[r][p] / a[p][p];
+        for (size_t l = p; l < k; ++l) a[r][l] -= f * a[p][l];
+        c[r] -= f * c[p];
+      }
+    for (size_t p = k; p-- > 0;) {
+      for (size_t l = p + 1; l < k; ++l) c[p] -= a[p][l] * c[l];
+      c[p] /= a[p][p];
+    }
+  }
   std::vector<double> pi;
   for (int32_t i = 0; i < m.samples; ++i) {
     long double fitted = 0;
@@ -173,6 +194,29 @@ TEST(StructureSite, GivesTheSameBitsOnAnyThreadAndWithTheLeadingComponents) {
     EXPECT_EQ(cut.f, prefix.f);
     EXPECT_EQ(cut.statistic, prefix.statistic);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A sample called at a share s of the PCA sites has its row of U shrunk by
+// about s: the basis undoes it (at most by 1 / kLeastCalledShare), and is
+// U itself when everyone is called everywhere.
+TEST(StructureSite, BasisUndoesTheShrinkOfSamplesWithMissingCalls) {
+  StructureModel m = hand_model(4, 2, 3, 0.5);
+  scale_basis(m, {1, 1, 1, 1});
+  EXPECT_TRUE(m.basis.empty());
+  EXPECT_EQ(basis_column(m, 1), model_column(m, 1));
+  scale_basis(m, {1, 0.5, 0.01, 0});
+  ASSERT_EQ(m.basis.size(), m.u.size());
+  for (int32_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(basis_column(m, c)[0], model_vector(m, 0, c));
+    EXPECT_EQ(basis_column(m, c)[1], 2 * model_vector(m, 1, c));
+    EXPECT_DOUBLE_EQ(basis_column(m, c)[2], 10 * model_vector(m, 2, c));
+    EXPECT_DOUBLE_EQ(basis_column(m, c)[3], 10 * model_vector(m, 3, c));
+  }
+  EXPECT_EQ(leading_components(m, 1).basis.size(), 4u);
 }
 
 }  // namespace
