@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const UnitKeyColumns key = [](std::string_view) {
     return std::vector<std::string>{"file", "locus"};
   };
-  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, key);
+  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, {}, key);
   if (scan.failure.failed) {
     require(!scan.failure.reason.empty() && !scan.failure.output);
     return 0;

@@ -175,7 +175,7 @@ std::string keyed_failure(const std::vector<std::string>& paths) {
   const UnitKeyColumns key = [](std::string_view) {
     return std::vector<std::string>{"file", "locus", "absent"};
   };
-  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, key);
+  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, {}, key);
   return scan.failure.failed ? scan.failure.file + ": " + scan.failure.reason : "";
 }
 
