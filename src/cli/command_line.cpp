@@ -156,7 +156,7 @@ const BatchOption kOptions[] = {
        o.failed.assign(v);
        return !v.empty();
      },
-     true},
+     true, true},
     // PLINK filesets.
     {"--bed", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
@@ -281,9 +281,11 @@ size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name)
 }
 
 // The filter's options need --hwe; --exact and --no-exact contradict.
-std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given) {
+// With --merge, --failed lists the rows the parts' --hwe failed.
+std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given,
+                              bool merge) {
   if (o.exact && o.no_exact) return "options '--exact' and '--no-exact' exclude each other";
-  if (o.hwe) return "";
+  if (o.hwe || merge) return "";
   for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed"}) {
     if (listed(given, name)) return "option '" + std::string(name) + "' needs --hwe";
   }
@@ -433,9 +435,15 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     if (!option->with_merge) beyond_merge = true;
     if (!listed(given, option->name)) given.emplace_back(option->name);
   }
+  // The merge's own options need no kind: the tables' header tells theirs.
+  if (merge)
+    std::erase_if(given, [](std::string_view name) {
+      const BatchOption* option = find_option(name);
+      return option != nullptr && option->with_merge;
+    });
   const std::string kind_error = check_kind(kinds, chosen, given);
   if (!kind_error.empty()) return usage_error(kind_error);
-  const std::string qc_error = check_hwe_options(c.options, given);
+  const std::string qc_error = check_hwe_options(c.options, given, merge);
   if (!qc_error.empty()) return usage_error(qc_error);
   if (named_inputs > 0 && first_plain != nullptr)
     return usage_error("'" + std::string(first_plain) +
@@ -478,7 +486,8 @@ std::string usage_text(const char* program) {
          "       " + p + " [--batch] [OPTION]... FILE...\n"
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
-         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR] TABLE...\n"
+         "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
+         "             [--failed FILE] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -616,6 +625,9 @@ std::string usage_text(const char* program) {
          "a table given twice (by any name or link) or one that is not a\n"
          "regular file (a FIFO, standard input).\n"
          "With --summary FILE the summary is recomputed from the merged rows.\n"
+         "With --failed FILE the rows the parts' --hwe failed (hwe_fail 1) are\n"
+         "listed as one run over all the parts lists them; the parts must have\n"
+         "been run with --hwe.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"
