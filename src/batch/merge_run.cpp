@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "batch/diagnostics.h"
+#include "batch/hwe_outputs.h"
 #include "batch/input_kind.h"
 #include "batch/merged_page.h"
 #include "batch/results_page.h"
@@ -19,6 +21,7 @@
 #include "batch/summary_output.h"
 #include "batch/write_guard.h"
 #include "batch/output_clash.h"
+#include "figures/unit_statistics.h"
 #include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
 #include "fileio/text_escape.h"
@@ -99,6 +102,39 @@ std::vector<std::vector<std::string>> identifying_columns_of_kinds() {
   return kinds;
 }
 
+// --failed from the merged rows: the rows the parts' --hwe failed
+// (hwe_fail 1), named as a single run names them, in the order merged.
+struct MergedFailed {
+  const InputKind* kind = nullptr;
+  size_t id_cells = 0;
+  size_t fail_cell = 0;
+  FailedList list;
+};
+
+// The header's kind and its hwe_fail column; the reason when it has none.
+std::string start_merged_failed(MergedFailed& failed, std::string_view header) {
+  const std::vector<std::string_view> names = split_cells(header);
+  failed.kind = &kind_of_header(names);
+  failed.id_cells = failed.kind->id_columns.size();
+  const auto column = std::find(names.begin(), names.end(), std::string_view(kHweFailColumn));
+  if (column == names.end())
+    return std::string("no column '") + kHweFailColumn +
+           "' for --failed: run the parts with --hwe P (and --hwe-pops, --hwe-midp as wanted)";
+  failed.fail_cell = static_cast<size_t>(column - names.begin());
+  return "";
+}
+
+void add_merged_failed_row(MergedFailed& failed, std::string_view row) {
+  const std::vector<std::string_view> cells = split_cells(row);
+  if (failed.fail_cell >= cells.size() || cells[failed.fail_cell] != "1") return;
+  SourceUnit unit;
+  for (size_t i = 0; i < failed.id_cells && i < cells.size(); ++i) {
+    if (i > 0) unit.id.text += '\t';
+    unit.id.text.append(cells[i]);
+  }
+  note_failed_unit(failed.list, *failed.kind, unit, HweVerdict::kFail);
+}
+
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const BatchOptions& options, const char* program) {
@@ -113,6 +149,7 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   std::vector<OptionFile> outputs;
   if (!summary_path.empty()) outputs.push_back(OptionFile{"--summary", summary_path});
   if (!options.html.empty()) outputs.push_back(OptionFile{"--html", options.html});
+  if (!options.failed.empty()) outputs.push_back(OptionFile{"--failed", options.failed});
   if (!outputs_clear_of_inputs(diagnostics, outputs, {}, paths)) return 1;
   if (!tables_readable_once_each(diagnostics, paths)) return 1;
   // The summary is fed as the scan reads the rows, so that a table it
@@ -130,9 +167,15 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
   const bool with_page = !options.html.empty() || !options.figures.empty();
   std::optional<ResultsPage> page;
   std::optional<PageRowColumns> page_columns;
+  const bool with_failed = !options.failed.empty();
+  MergedFailed failed;
+  // Lines are noted only with an open file: a stand-in until the scan is done.
+  if (with_failed) failed.list.file.fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   RowVisitor visitor;
   visitor.header = [&](std::string_view header) {
     std::string reason;
+    if (with_failed) reason = start_merged_failed(failed, header);
+    if (!reason.empty()) return reason;
     if (with_summary)
       summary_columns = row_summary_columns(header, summary_kind_of(header), summary, reason);
     if (with_page && reason.empty()) {
@@ -146,6 +189,7 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
     std::string reason;
     if (with_summary) reason = add_row_to_summary(summary, *summary_columns, row);
     if (with_page && reason.empty()) reason = take_page_row(*page, *page_columns, row);
+    if (with_failed && reason.empty()) add_merged_failed_row(failed, row);
     return reason;
   };
   // A unit is known by its kind's identifying columns.
@@ -179,9 +223,22 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
       return 1;
     }
   }
+  if (with_failed) {
+    failed.list.file.close_now();
+    failed.list.file.fd =
+        ::open(options.failed.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (!failed.list.file.is_open()) {
+      report_failure(diagnostics, options.failed, "failure at opening");
+      return 1;
+    }
+  }
   // q_bh in the row writer's format, so that it reads as a single run's.
   const MergeFailure written = write_merged_rows(scan, paths, stdout, format_double, *picks);
   if (written.failed) return report(diagnostics, written);
+  if (with_failed && !close_failed_list(failed.list)) {
+    report_failure(diagnostics, options.failed, "failure at writing");
+    return 1;
+  }
   // The global U tests are computed once, for the summary and the page.
   std::vector<SummaryRow> summary_lines;
   if (with_summary) {

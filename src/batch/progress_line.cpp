@@ -188,8 +188,8 @@ void unit_progress_done(UnitProgress* line, const SourceUnit& unit) {
   if (p.kind != nullptr) t.where = unit_place(*p.kind, unit);
   const double seconds = static_cast<double>(now - p.file_start_ns) / 1e9;
   t.per_second = seconds > 0 ? static_cast<double>(t.done) / seconds : 0;
-  // One line of the terminal's width at most would be better; a long
-  // contig name is cut so that the line stays one line on 80 columns.
+  // A long contig or population name is cut, so that the line stays one
+  // line of an 80-column terminal and "\r" can erase it.
   std::string text = std::string(kEraseLine) + format_unit_progress(t);
   if (text.size() > 79 + sizeof kEraseLine - 1) text.resize(79 + sizeof kEraseLine - 1);
   g_shown = 1;

@@ -268,7 +268,8 @@ namespace {
 // A file's units, analysed, written and set aside block by block.
 void run_blocks(BatchRun& run, const char* path, size_t number, SpoolMark before) {
   UnitSource source = run.open(path);
-  if (!run.progress_over_files) unit_progress_begin_file(run.analysis.units_progress, number, source.extent);
+  if (!run.progress_over_files)
+    unit_progress_begin_file(run.analysis.units_progress, number, source.extent);
   bool noted_not_uniform = false;
   ExactTables prepared;
   std::vector<SourceUnit> units;

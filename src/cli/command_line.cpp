@@ -157,7 +157,7 @@ const BatchOption kOptions[] = {
        o.failed.assign(v);
        return !v.empty();
      },
-     true},
+     true, true},
     // The input annotated with the tests.
     {"--annotate", true, "a file name (.vcf, .vcf.gz or .bcf), or -",
      [](BatchOptions& o, std::string_view v) {
@@ -294,10 +294,12 @@ size_t kind_chosen_by(std::span<const InputSyntax> kinds, std::string_view name)
 }
 
 // The filter's options need --hwe; --exact and --no-exact contradict.
-std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given) {
+// With --merge, --failed lists the rows the parts' --hwe failed.
+std::string check_hwe_options(const BatchOptions& o, const std::vector<std::string_view>& given,
+                              bool merge) {
   if (o.exact && o.no_exact) return "options '--exact' and '--no-exact' exclude each other";
   if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
-  if (o.hwe) return "";
+  if (o.hwe || merge) return "";
   for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
     if (listed(given, name)) return "option '" + std::string(name) + "' needs --hwe";
   }
@@ -459,9 +461,15 @@ CommandLine parse_command_line(int argc, char** argv, std::span<const InputSynta
     if (!option->with_merge) beyond_merge = true;
     if (!listed(given, option->name)) given.emplace_back(option->name);
   }
+  // The merge's own options need no kind: the tables' header tells theirs.
+  if (merge)
+    std::erase_if(given, [](std::string_view name) {
+      const BatchOption* option = find_option(name);
+      return option != nullptr && option->with_merge;
+    });
   const std::string kind_error = check_kind(kinds, chosen, given);
   if (!kind_error.empty()) return usage_error(kind_error);
-  const std::string qc_error = check_hwe_options(c.options, given);
+  const std::string qc_error = check_hwe_options(c.options, given, merge);
   if (!qc_error.empty()) return usage_error(qc_error);
   const std::string list_error = check_list_regions(c.options, given);
   if (!list_error.empty()) return usage_error(list_error);
@@ -507,7 +515,9 @@ std::string usage_text(const char* program) {
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
          "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
-         "             [--columns LIST] [--seed S] TABLE...\n"
+  if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
+  if (o.hwe || merge) return "";
+  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -667,14 +677,9 @@ std::string usage_text(const char* program) {
          "rows from p_lead; every other cell as it was. Differing headers or a\n"
          "file that is not such a table: an error, and nothing written; so is\n"
          "a table given twice (by any name or link) or one that is not a\n"
-         "regular file (a FIFO, standard input). Parts of one run never share a\n"
-         "unit: a unit (its identifying cells) in two tables is refused, as from\n"
-         "a merged table beside one of its parts; so are tables whose rows carry\n"
-         "different seeds (give every part the same --seed).\n"
-         "With --summary FILE the summary is recomputed from the merged rows,\n"
-         "the global U tests from their genotype_counts (drawn ones with the\n"
-         "parts' --seed S given again, or the seed the rows show). With\n"
-         "--columns LIST only those columns.\n"
+  if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
+  if (o.hwe || merge) return "";
+  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"

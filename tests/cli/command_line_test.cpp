@@ -369,7 +369,8 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
   }
   EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
                                              "--failed", "--structure-out"}));
-  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures", "--columns", "--seed"}));
+  EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures", "--columns", "--seed",
+                                           "--failed"}));
 }
 
 }  // namespace
@@ -430,4 +431,15 @@ TEST(CommandLine, StandardInputIsReadOnceWhateverTheKind) {
   EXPECT_EQ(parse({"-", "-"}).kind, CommandKind::kInteractive);
   // A fileset prefix is no stream.
   EXPECT_EQ(parse({"--bfile", "-", "--bfile", "-"}).kind, CommandKind::kBatch);
+}
+
+TEST(CommandLine, TheMergeListsTheFailedRowsWithoutAKindOrAThreshold) {
+  const CommandLine c = parse({"--merge", "--failed", "f.txt", "a.tsv", "b.tsv"});
+  ASSERT_EQ(c.kind, CommandKind::kMerge) << c.error;
+  EXPECT_EQ(c.options.failed, "f.txt");
+  // The threshold is the parts': the merge takes none of its own.
+  EXPECT_EQ(parse({"--merge", "--failed", "f.txt", "--hwe", "1e-6", "a.tsv"}).kind,
+            CommandKind::kUsageError);
+  // A run still needs --hwe for --failed.
+  EXPECT_EQ(parse({"--vcf", "--failed", "f.txt", "a.vcf"}).error, "option '--failed' needs --hwe");
 }

@@ -289,6 +289,30 @@ class WorkflowWithVcf(WorkflowCase):
             self.assertIn(page.count(b"<figure"),
                           range(1, self.read("whole.html").count(b"<figure")))
 
+    def test_the_failed_list_of_the_parts_is_the_whole_runs(self):
+        rng = random.Random(11)
+        a = self.indexed_vcf("a.vcf", rng, ["1", "2"], 40, 30)
+        with open(os.path.join(self.dir, "pops.txt"), "w") as f:
+            f.write("".join("s%d\t%s\n" % (i, "north" if i % 3 else "south")
+                            for i in range(30)))
+        options = "--exact --hwe 0.3 --hwe-pops north"
+        r = self.snakemake({"vcf": a, "pops": "pops.txt", "shards": "3", "options": options,
+                            "seed": "5", "out": "all.tsv", "failed": "failed.txt",
+                            "hwmc": self.hwmc})
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        whole = subprocess.run([self.hwmc, "--vcf", "--seed", "5", "--pops", "pops.txt"]
+                               + options.split() + ["--failed", "whole-failed.txt", a],
+                               cwd=self.dir, capture_output=True, env=ENV)
+        self.assertEqual(whole.returncode, 0, whole.stderr.decode())
+        self.assertEqual(self.read("all.tsv").decode(), whole.stdout.decode())
+        self.assertTrue(self.read("whole-failed.txt"), "some site fails at 0.3")
+        self.assertEqual(self.read("failed.txt"), self.read("whole-failed.txt"))
+        # Without --hwe in the parts the merge has nothing to decide by.
+        r = self.snakemake({"vcf": a, "shards": "2", "options": "--exact", "seed": "5",
+                            "out": "bare.tsv", "failed": "bare-failed.txt", "hwmc": self.hwmc})
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn(b"no column 'hwe_fail' for --failed", r.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()
