@@ -159,7 +159,7 @@ const BatchOption kOptions[] = {
      },
      true, true},
     // The input annotated with the tests.
-    {"--annotate", true, "a file name (.vcf, .vcf.gz or .bcf), or -",
+    {"--annotate", true, "a file name",
      [](BatchOptions& o, std::string_view v) {
        o.annotate.assign(v);
        return !v.empty();

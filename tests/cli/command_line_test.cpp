@@ -152,6 +152,10 @@ TEST(CommandLine, AnyBatchOptionSelectsBatchMode) {
     if (name == "--columns") words.push_back("file,n");
     if (name == "--hwe-midp" || name == "--hwe-pops" || name == "--failed")
       words.insert(words.begin(), {"--vcf", "--hwe", "1e-6"});
+    // The annotated copy is of VCF input, and its --drop-failed of the filter.
+    if (name == "--annotate") words = {"--vcf", "--annotate", "o.vcf"};
+    if (name == "--drop-failed")
+      words.insert(words.begin(), {"--vcf", "--hwe", "1e-6", "--annotate", "o.vcf"});
     // Those of PLINK filesets beside --bfile, whose values are the inputs.
     const bool plink = name == "--bfile" || name == "--bed" || name == "--by-phenotype";
     if (plink && name != "--bfile") words.insert(words.begin(), {"--bfile", "p"});
@@ -368,7 +372,7 @@ TEST(CommandLine, TheTableSaysWhichOptionsNameOutputFilesAndWhichTheMergeTakes) 
     if (option.with_merge) merge.insert(option.name);
   }
   EXPECT_EQ(outputs, (std::set<std::string>{"--report", "--html", "--summary", "--figures",
-                                             "--failed", "--structure-out"}));
+                                             "--failed", "--structure-out", "--annotate"}));
   EXPECT_EQ(merge, (std::set<std::string>{"--summary", "--html", "--figures", "--columns", "--seed",
                                            "--failed"}));
 }
@@ -414,6 +418,13 @@ TEST(CommandLine, TheFilterOptionsAndTheExactDefaultOfVcf) {
   // A count file has no population to decide and no name to list.
   EXPECT_EQ(parse({"--hwe", "1e-6", "--failed", "f", "x.txt"}).kind, CommandKind::kUsageError);
   EXPECT_EQ(parse({"--hwe", "1e-6", "x.txt"}).kind, CommandKind::kBatch);
+  // The copy's --drop-failed needs both the copy and the filter.
+  EXPECT_EQ(parse({"--vcf", "--hwe", "1e-6", "--drop-failed", "x.vcf"}).error,
+            "option '--drop-failed' needs --annotate");
+  EXPECT_EQ(parse({"--vcf", "--annotate", "o.vcf", "--drop-failed", "x.vcf"}).error,
+            "option '--drop-failed' needs --hwe");
+  EXPECT_EQ(parse({"--bfile", "p", "--annotate", "o.vcf"}).error,
+            "option '--annotate' needs --vcf");
 }
 
 TEST(CommandLine, StandardInputIsReadOnceWhateverTheKind) {
