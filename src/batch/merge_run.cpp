@@ -192,11 +192,15 @@ int run_merge(const std::vector<char*>& tables, const BatchOptions& options, con
     if (with_failed && reason.empty()) add_merged_failed_row(failed, row);
     return reason;
   };
-  // A unit is known by its kind's identifying columns.
-  const UnitKeyColumns unit_key = [](std::string_view header) {
-    const std::vector<std::string_view> names = split_cells(header);
+  // A unit is known by its identifying cells: every kind's identifying
+  // columns the header has (a table that lacks some of its kind's, made by
+  // hand or by another program, still keys its units by all it has).
+  const UnitKeyColumns unit_key = [](std::string_view) {
     std::vector<std::string> key;
-    for (const KindColumn& column : kind_of_header(names).id_columns) key.emplace_back(column.name);
+    for (const InputKind* kind : input_kinds())
+      for (const KindColumn& column : kind->id_columns)
+        if (std::find(key.begin(), key.end(), column.name) == key.end())
+          key.emplace_back(column.name);
     return key;
   };
   const RowScan scan = scan_row_tables(paths, columns_of_every_row(), visitor,

@@ -515,9 +515,7 @@ std::string usage_text(const char* program) {
          "       " + p + " --vcf [OPTION]... FILE...\n"
          "       " + p + " --bfile PREFIX... [OPTION]...\n"
          "       " + p + " --merge [--summary FILE] [--html FILE] [--figures DIR]\n"
-  if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
-  if (o.hwe || merge) return "";
-  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
+         "             [--columns LIST] [--seed S] [--failed FILE] TABLE...\n"
          "\n"
          "Tests genotype counts at one locus for Hardy-Weinberg proportions\n"
          "(chi-square, Selander's D, Monte Carlo permutations, exact tests).\n"
@@ -677,9 +675,17 @@ std::string usage_text(const char* program) {
          "rows from p_lead; every other cell as it was. Differing headers or a\n"
          "file that is not such a table: an error, and nothing written; so is\n"
          "a table given twice (by any name or link) or one that is not a\n"
-  if (o.drop_failed && o.annotate.empty()) return "option '--drop-failed' needs --annotate";
-  if (o.hwe || merge) return "";
-  for (std::string_view name : {"--hwe-midp", "--hwe-pops", "--failed", "--drop-failed"}) {
+         "regular file (a FIFO, standard input). Parts of one run never share a\n"
+         "unit: a unit (its identifying cells) in two tables is refused, as from\n"
+         "a merged table beside one of its parts; so are tables whose rows carry\n"
+         "different seeds (give every part the same --seed).\n"
+         "With --summary FILE the summary is recomputed from the merged rows,\n"
+         "the global U tests from their genotype_counts (drawn ones with the\n"
+         "parts' --seed S given again, or the seed the rows show). With\n"
+         "--columns LIST only those columns.\n"
+         "With --failed FILE the rows the parts' --hwe failed (hwe_fail 1) are\n"
+         "listed as one run over all the parts lists them; the parts must have\n"
+         "been run with --hwe.\n"
          "With --html FILE (or --figures DIR) the results page is drawn from the\n"
          "merged rows, as one run over all the parts draws it (Genepop and VCF\n"
          "tables; a count file's row lacks its genotype table).\n"

@@ -143,12 +143,13 @@ struct UnitColumns {
 UnitColumns unit_columns(std::string_view header, const UnitKeyColumns& unit_key) {
   UnitColumns u;
   const std::vector<std::string_view> names = split_cells(header);
+  // In the header's order, as the rows show them.
   if (unit_key) {
-    for (std::string& name : unit_key(header)) {
-      const std::optional<size_t> cell = find_column(names, name);
-      if (!cell) continue;
-      u.names.push_back(std::move(name));
-      u.cells.push_back(*cell);
+    const std::vector<std::string> key = unit_key(header);
+    for (size_t cell = 0; cell < names.size(); ++cell) {
+      if (std::find(key.begin(), key.end(), names[cell]) == key.end()) continue;
+      u.names.emplace_back(names[cell]);
+      u.cells.push_back(cell);
     }
   }
   u.seed = find_column(names, kSeedColumn);

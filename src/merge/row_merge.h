@@ -54,7 +54,8 @@ struct RowVisitor {
 };
 
 // The names of the columns that identify a unit, given the header line
-// (line feed dropped); those the header lacks are left out of the key.
+// (line feed dropped); those the header lacks are left out of the key, the
+// others taken in the header's order.
 using UnitKeyColumns = std::function<std::vector<std::string>(std::string_view header)>;
 
 // The tables must be regular files with the same header, one that names

@@ -44,8 +44,9 @@ Merged merge(const std::vector<std::string>& paths) {
   return m;
 }
 
-std::string scan_failure(const std::vector<std::string>& paths) {
-  const RowScan scan = scan_row_tables(paths, kEveryRow);
+std::string scan_failure(const std::vector<std::string>& paths,
+                         const UnitKeyColumns& unit_key = {}) {
+  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, {}, unit_key);
   return scan.failure.failed ? scan.failure.file + ": " + scan.failure.reason : "";
 }
 
@@ -172,11 +173,9 @@ TEST(RowMerge, AnOutputThatTakesNothingIsAnOutputFailure) {
 const std::string kSeeded = "file\tlocus\tx2\tseed\tp_lead\tq_bh\n";
 
 std::string keyed_failure(const std::vector<std::string>& paths) {
-  const UnitKeyColumns key = [](std::string_view) {
+  return scan_failure(paths, [](std::string_view) {
     return std::vector<std::string>{"file", "locus", "absent"};
-  };
-  const RowScan scan = scan_row_tables(paths, kEveryRow, {}, {}, key);
-  return scan.failure.failed ? scan.failure.file + ": " + scan.failure.reason : "";
+  });
 }
 
 TEST(RowMerge, AUnitInTwoTablesIsRefusedWithBothPlaces) {
