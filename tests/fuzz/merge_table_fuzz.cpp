@@ -1,11 +1,11 @@
 // Any bytes as up to four row tables, split at each "\n=\n", read by the
 // merge as parts of one run (units keyed by file and locus, p_lead and q_bh
-// where the header has them). A scan that passes must be a true merge: the
-// tables share one header of distinct names, no unit of one table is in
-// another, the seeds agree; the merged table is that header and every row
-// in order, each cell but q_bh byte for byte, each q_bh NA exactly where
-// p_lead is and else a number from 0 to 1. A broken invariant traps, so the
-// fuzzer keeps the input as a crash.
+// where the header has them, q_bh only beside p_lead). A scan that passes
+// must be a true merge: the tables share one header of distinct names, no
+// unit of one table is in another, the seeds agree; the merged table is
+// that header and every row in order, each cell but q_bh byte for byte, each
+// q_bh NA exactly where p_lead is and else a number from 0 to 1. A broken
+// invariant traps, so the fuzzer keeps the input as a crash.
 #include <unistd.h>
 
 #include <cmath>
@@ -94,7 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<size_t> lead = find_column(names, "p_lead");
   const std::optional<size_t> seed_column = find_column(names, "seed");
   require(file && find_column(names, "x2"));
-  require(scan.q_column.has_value() == lead.has_value());
+  // q_bh is adjusted wherever the header has it, and then p_lead is there
+  // too; p_lead alone (a table of chosen columns) is copied as it is.
+  require(scan.q_column == find_column(names, "q_bh"));
+  require(!scan.q_column || lead);
   std::vector<std::string_view> rows;
   std::set<std::pair<std::string_view, std::string_view>> units_before;
   for (size_t t = 0; t < tables.size(); ++t) {
