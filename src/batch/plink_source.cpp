@@ -303,14 +303,10 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
     settings->sex_path = options.sex;
   }
   if (!options.pops.empty()) {
-    PopsFile pops = read_pops_file(options.pops.c_str());
-    if (!vcf_ok(pops.failure)) {
-      report_failure(diagnostics, options.pops, describe_vcf_failure(pops.failure));
+    if (!read_run_pops(options.pops, diagnostics, settings->pops))
       return PreparedKind{.status = 1};
-    }
     settings->has_pops = true;
     settings->pops_path = options.pops;
-    settings->pops = std::move(pops.entries);
   }
   if (!options.structure_out.empty() && !options.structure) {
     report_failure(diagnostics, "--structure-out", "needs --structure K or --structure auto");

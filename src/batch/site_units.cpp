@@ -191,6 +191,17 @@ bool read_run_sexes(const std::string& path, const Diagnostics& diagnostics,
   return true;
 }
 
+bool read_run_pops(const std::string& path, const Diagnostics& diagnostics,
+                   std::vector<PopsEntry>& out) {
+  PopsFile pops = read_pops_file(path.c_str());
+  if (!vcf_ok(pops.failure)) {
+    report_failure(diagnostics, path, describe_vcf_failure(pops.failure));
+    return false;
+  }
+  out = std::move(pops.entries);
+  return true;
+}
+
 void note_sex_linked_sites(const Diagnostics& diagnostics, const std::string& path, bool by_sex,
                            const SexLinkedCounts& counts, const std::string& why_autosomes,
                            const std::string& unknown_where) {

@@ -16,6 +16,7 @@
 #include "cli/command_line.h"
 #include "sex/sex_file.h"
 #include "sites/site_block.h"
+#include "vcf/sample_populations.h"
 #include "vcf/vcf_region.h"
 
 struct SiteItem {
@@ -55,6 +56,10 @@ bool print_regions(const std::vector<VcfRegion>& regions, const Diagnostics& dia
 // The --sex file's entries; false after saying why it cannot be read.
 bool read_run_sexes(const std::string& path, const Diagnostics& diagnostics,
                     std::vector<SexEntry>& out);
+
+// The --pops file's entries; false after saying why it cannot be read.
+bool read_run_pops(const std::string& path, const Diagnostics& diagnostics,
+                   std::vector<PopsEntry>& out);
 
 // What sex concerned in a file read to its end. Without sexes (by_sex
 // false) the X sites outside the pseudo-autosomal regions were tested as

@@ -277,14 +277,10 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
   if (!parse_run_regions(options.regions, diagnostics, settings->regions))
     return PreparedKind{.status = 2};
   if (!options.pops.empty()) {
-    PopsFile pops = read_pops_file(options.pops.c_str());
-    if (!vcf_ok(pops.failure)) {
-      report_failure(diagnostics, options.pops, describe_vcf_failure(pops.failure));
+    if (!read_run_pops(options.pops, diagnostics, settings->pops))
       return PreparedKind{.status = 1};
-    }
     settings->has_pops = true;
     settings->pops_path = options.pops;
-    settings->pops = std::move(pops.entries);
   }
   settings->par = options.par;
   if (!options.sex.empty()) {
