@@ -166,15 +166,6 @@ PageHeader page_header(const BatchOptions& options, std::time_t now) {
   return h;
 }
 
-bool write_page_over(UniqueFd& file, const PageData& page) {
-  const std::string text = render_page(page);
-  struct stat st {};
-  if (::fstat(file.fd, &st) != 0) return false;
-  if (S_ISREG(st.st_mode) && ::ftruncate(file.fd, 0) != 0) return false;
-  const bool written = write_all(file.fd, text.data(), text.size());
-  return file.close_now() == 0 && written;
-}
-
 namespace {
 
 std::string lower_first(const char* text) {

@@ -78,9 +78,6 @@ std::string english_date(std::time_t t);
 
 PageHeader page_header(const BatchOptions& options, std::time_t now);
 
-// The page replaces what the file held (a regular file is cut to it), and
-// the file is closed; false when any of it failed.
-bool write_page_over(UniqueFd& file, const PageData& page);
 
 // --figures DIR: the folder made (its parent must exist) and tried for
 // writing before the analysis, so that a run does not find out at its end;
