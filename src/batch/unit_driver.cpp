@@ -58,16 +58,16 @@ void run_on_units(size_t count, unsigned workers, const std::function<void(size_
   if (out_of_memory.load()) throw std::bad_alloc();
 }
 
-// The log-factorials are built before any worker starts, and kept from
+// The log-factorials are made before any worker starts, and kept from
 // block to block while they cover the block's largest sample (2N as read:
 // dropping empty classes leaves it as it is).
 void prepare_block_tables(const std::vector<SourceUnit>& units, const std::vector<Analysed>& block,
-                          unsigned workers, ExactTables& prepared) {
+                          ExactTables& prepared) {
   int64_t max_two_n = 0;
   for (size_t u = 0; u < units.size(); ++u) {
     if (block[u].tested) max_two_n = std::max<int64_t>(max_two_n, units[u].genotypes.two_n);
   }
-  if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n, workers);
+  if (max_two_n > prepared.max_two_n) prepared = prepare_exact_tables(max_two_n);
 }
 
 // A block's units analysed and finished, with their rows' figures and
@@ -89,7 +89,7 @@ std::vector<Analysed> analyse_block(UnitAnalysis& analysis, const InputKind& kin
     block[u].tested = block[u].failure.empty() && units[u].testable;
     tested += block[u].tested;
   }
-  if (options.exact) prepare_block_tables(units, block, options.threads, prepared);
+  if (options.exact) prepare_block_tables(units, block, prepared);
   // The statistics and, with --runs, the experiment.
   auto analyse = [&](size_t u) {
     Analysed& a = block[u];

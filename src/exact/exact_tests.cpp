@@ -110,10 +110,10 @@ const char* exact_status_message(ExactStatus status) {
   return "unknown status";
 }
 
-ExactTables prepare_exact_tables(int64_t max_two_n, unsigned workers) {
+ExactTables prepare_exact_tables(int64_t max_two_n) {
   ExactTables t;
   t.max_two_n = max_two_n;
-  t.log_factorials = build_log_factorials(max_two_n, workers);
+  t.log_factorials = build_log_factorials(max_two_n);
   return t;
 }
 

@@ -36,14 +36,14 @@ struct ExactSample {
 
 // What the exact tests build once per run rather than per sample: the
 // log-factorial table, sized to the largest sample of the run (2N copies).
-// Build it before any worker thread starts; samples share it read-only.
+// Make it before any worker thread starts; samples share it, filling its
+// entries as they ask for them.
 struct ExactTables {
   int64_t max_two_n = 0;
   LogFactorials log_factorials;
 };
 
-// The table is filled on up to `workers` threads (0: one per core).
-ExactTables prepare_exact_tables(int64_t max_two_n, unsigned workers = 1);
+ExactTables prepare_exact_tables(int64_t max_two_n);
 
 struct ExactOptions {
   uint64_t max_tables = kDefaultMaxTables;  // enumerate up to this many; 0 forces sampling

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "parallel/worker_pool.h"
-
 namespace {
 
 // Arguments below this come from the table, the others from Stirling's
@@ -40,11 +38,39 @@ F log_gamma_diff_large(F zx, F zy) {
   return (zx - F(0.5)) * log1p(d / zy) + d * log(zy) - d + (stirling_tail(zx) - stirling_tail(zy));
 }
 
+constexpr uint8_t kNotYet = 0, kWriting = 1, kReady = 2;
+
+LogFactorials::Entry compute_entry(int64_t x) {
+  int sign = 0;  // lgammal's own value, without its global sign
+  const long double lf = lgammal_r(static_cast<long double>(x) + 1.0L, &sign);
+  const double high = static_cast<double>(lf);
+  return {lf, {high, static_cast<double>(lf - static_cast<long double>(high))}};
+}
+
+// The first thread to ask writes the entry down; one that asks while it is
+// being written uses its own, equal, value.
+[[gnu::noinline]] LogFactorials::Entry fill_entry(const LogFactorials& t, int64_t x) {
+  const LogFactorials::Entry e = compute_entry(x);
+  uint8_t expected = kNotYet;
+  if (t.state[x].compare_exchange_strong(expected, kWriting, std::memory_order_acquire)) {
+    t.entries[x] = e;
+    t.state[x].store(kReady, std::memory_order_release);
+  }
+  return e;
+}
+
+inline const LogFactorials::Entry& kept_entry(const LogFactorials& t, int64_t x,
+                                              LogFactorials::Entry& spare) {
+  if (t.state[x].load(std::memory_order_acquire) == kReady) return t.entries[x];
+  spare = fill_entry(t, x);
+  return spare;
+}
+
 // ln x! for a small x: from the table, or (for an argument beyond what the
 // table was sized for) the same lgammal the table holds.
 inline long double small_lf(const LogFactorials& t, int64_t x) {
-  return x < static_cast<int64_t>(t.lf.size()) ? t.lf[x]
-                                               : lgammal(static_cast<long double>(x) + 1.0L);
+  LogFactorials::Entry spare;
+  return x < t.size ? kept_entry(t, x, spare).lf : compute_entry(x).lf;
 }
 
 template <typename F>
@@ -63,43 +89,36 @@ F lf_diff(const LogFactorials& t, int64_t x, int64_t y) {
 
 }  // namespace
 
-LogFactorials build_log_factorials(int64_t max_arg, unsigned workers) {
+LogFactorials build_log_factorials(int64_t max_arg) {
   LogFactorials t;
-  const size_t size = static_cast<size_t>(std::clamp<int64_t>(max_arg + 1, 1, kTableSize));
-  t.lf.resize(size);
-  t.lf_split.resize(size);
-  // An lgammal costs some 500 ns: a full table is 30 ms on one core. Each
-  // entry is its own, so pieces of it fill on several threads alike.
-  constexpr size_t kPiece = 4096;
-  const size_t pieces = (size + kPiece - 1) / kPiece;
-  run_in_parallel(pieces, pieces > 1 ? workers : 1, [&t, size](size_t piece) {
-    const size_t end = std::min(size, (piece + 1) * kPiece);
-    for (size_t i = piece * kPiece; i < end; ++i) {
-      t.lf[i] = lgammal(static_cast<long double>(i) + 1.0L);
-      t.lf_split[i].high = static_cast<double>(t.lf[i]);
-      t.lf_split[i].low =
-          static_cast<double>(t.lf[i] - static_cast<long double>(t.lf_split[i].high));
-    }
-  });
+  t.size = std::clamp<int64_t>(max_arg + 1, 1, kTableSize);
+  const auto size = static_cast<size_t>(t.size);
+  // Entries are written only behind their state, so their pages stay
+  // untouched until asked for.
+  t.entries = std::make_unique_for_overwrite<LogFactorials::Entry[]>(size);
+  t.state = std::make_unique<std::atomic<uint8_t>[]>(size);
   return t;
 }
 
+LogFactorials::Entry log_factorial_entry(const LogFactorials& t, int64_t x) {
+  LogFactorials::Entry spare;
+  return kept_entry(t, x, spare);
+}
+
 double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y) {
-  const int64_t size = static_cast<int64_t>(t.lf_split.size());
-  if (x < size && y < size) {
+  if (x < t.size && y < t.size) {
     // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
     // rounded value and its remainder, and the two differences added.
-    const LogFactorials::Split& a = t.lf_split[x];
-    const LogFactorials::Split& b = t.lf_split[y];
+    LogFactorials::Entry spare_x, spare_y;
+    const LogFactorials::Split& a = kept_entry(t, x, spare_x).split;
+    const LogFactorials::Split& b = kept_entry(t, y, spare_y).split;
     return (a.high - b.high) + (a.low - b.low);
   }
   if (x >= kTableSize && y >= kTableSize) return lf_diff<double>(t, x, y);
   if (x < kTableSize && y < kTableSize) {
     // Beyond the table's size: the same split of the same values.
-    const long double lx = small_lf(t, x), ly = small_lf(t, y);
-    const double hx = static_cast<double>(lx), hy = static_cast<double>(ly);
-    return (hx - hy) + (static_cast<double>(lx - static_cast<long double>(hx)) -
-                        static_cast<double>(ly - static_cast<long double>(hy)));
+    const LogFactorials::Split a = compute_entry(x).split, b = compute_entry(y).split;
+    return (a.high - b.high) + (a.low - b.low);
   }
   return static_cast<double>(lf_diff<long double>(t, x, y));
 }

@@ -3,13 +3,17 @@
 // direct lgamma loses for large arguments (lgamma(1e9) carries an absolute
 // error near 1e-6 in double). Arguments are counts, 0 <= x <= 2^53.
 //
-// The table of small factorials is built when the exact tests start, sized
+// The table of small factorials is made when the exact tests start, sized
 // to the largest sample of the run, and handed to every hot path by
-// reference: nothing is computed before main and no path tests a guard.
+// reference: nothing is computed before main. Each entry is computed the first time it is asked for (an lgammal costs
+// some 500 ns, and a run of biallelic sites asks for under half the table:
+// genotype counts, never allele counts) and kept; threads may ask at the
+// same time, and every entry is lgammal's own whichever thread computes it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 struct LogFactorials {
   // Arguments from 2^16 on take Stirling's series, so the table never holds more.
@@ -18,18 +22,27 @@ struct LogFactorials {
     double high;  // ln x! rounded to double
     double low;   // the rest
   };
-  std::vector<long double> lf;  // ln x! for x < size
-  std::vector<Split> lf_split;
+  struct Entry {
+    long double lf;  // ln x!
+    Split split;
+  };
+  int64_t size = 0;  // arguments below this are kept once computed
+  // Written once each, behind its state (0 not yet, 1 being written, 2
+  // ready): the table is shared as const by threads that fill it.
+  std::unique_ptr<Entry[]> entries;
+  std::unique_ptr<std::atomic<uint8_t>[]> state;
 };
 
 // The table for arguments up to max_arg (counts of a sample of at most
-// max_arg copies), filled on up to `workers` threads (0: one per core); the
-// same table whatever their number. Larger arguments still work, at the cost
-// of an lgammal each below 2^16.
-LogFactorials build_log_factorials(int64_t max_arg, unsigned workers = 1);
+// max_arg copies), empty until asked. Larger arguments still work, at the
+// cost of an lgammal each below 2^16.
+LogFactorials build_log_factorials(int64_t max_arg);
 
 // ln x! - ln y!, in double; relative to the difference, not to ln x!.
 double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y);
 
 // ln x! - ln y! in extended precision, for the enumeration's weights.
 long double log_factorial_diff_ld(const LogFactorials& t, int64_t x, int64_t y);
+
+// The entry of x < t.size, as the table holds it (computed if need be).
+LogFactorials::Entry log_factorial_entry(const LogFactorials& t, int64_t x);

@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "full_log_factorials.h"
 
@@ -50,8 +53,8 @@ TEST(LogFactorial, DifferencesStayExactAtAnySize) {
 TEST(LogFactorial, SmallTablesGiveTheFullTablesBits) {
   const LogFactorials small = build_log_factorials(40);
   const LogFactorials& full = full_log_factorials();
-  EXPECT_EQ(small.lf.size(), 41u);
-  EXPECT_EQ(full.lf.size(), static_cast<size_t>(LogFactorials::kMaxEntries));
+  EXPECT_EQ(small.size, 41);
+  EXPECT_EQ(full.size, LogFactorials::kMaxEntries);
   for (int64_t x : {int64_t{0}, int64_t{3}, int64_t{40}, int64_t{41}, int64_t{1000}, int64_t{65535},
                     int64_t{65536}, int64_t{1} << 30}) {
     for (int64_t y : {int64_t{0}, int64_t{17}, int64_t{40}, int64_t{999}, int64_t{65536}}) {
@@ -62,20 +65,37 @@ TEST(LogFactorial, SmallTablesGiveTheFullTablesBits) {
   }
 }
 
-// Filled on several threads, in pieces, the table holds each entry exactly
-// as one thread fills it: every entry lgammal's own, none skipped at the
-// pieces' ends or the table's.
-TEST(LogFactorial, TablesFilledOnSeveralThreadsAreBitForBitTheSame) {
-  for (int64_t max_arg : {int64_t{4095}, int64_t{4096}, int64_t{40000}, int64_t{1} << 20}) {
+// Asked for on several threads at once, a fresh table holds each entry
+// exactly as lgammal gives it, whichever thread wrote it down, and answers
+// every thread with that value, also while another is writing it.
+TEST(LogFactorial, EntriesAskedForOnSeveralThreadsAreLgammalsOwn) {
+  for (int64_t max_arg : {int64_t{40}, int64_t{40000}, int64_t{1} << 20}) {
     SCOPED_TRACE(max_arg);
-    const LogFactorials one = build_log_factorials(max_arg, 1);
-    for (unsigned workers : {2u, 3u, 0u}) {
-      const LogFactorials many = build_log_factorials(max_arg, workers);
-      ASSERT_EQ(many.lf.size(), one.lf.size());
-      for (size_t i = 0; i < one.lf.size(); ++i) {
-        ASSERT_EQ(many.lf[i], lgammal(static_cast<long double>(i) + 1.0L)) << i;
-        ASSERT_EQ(many.lf_split[i].high, one.lf_split[i].high) << i;
-        ASSERT_EQ(many.lf_split[i].low, one.lf_split[i].low) << i;
+    const LogFactorials table = build_log_factorials(max_arg);
+    ASSERT_EQ(table.size, std::min<int64_t>(max_arg + 1, LogFactorials::kMaxEntries));
+    std::vector<std::vector<long double>> seen(4);
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < seen.size(); ++w) {
+      threads.emplace_back([&table, &seen, w] {
+        // Every thread walks the table from its own end, so that some
+        // entries are asked for by two at once.
+        for (int64_t i = 0; i < table.size; ++i) {
+          const int64_t x = w % 2 == 0 ? i : table.size - 1 - i;
+          seen[w].push_back(log_factorial_diff_ld(table, x, 0));
+        }
+      });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int64_t x = 0; x < table.size; x += x < 5000 ? 1 : 97) {
+      const long double expected = lgammal(static_cast<long double>(x) + 1.0L);
+      const LogFactorials::Entry e = log_factorial_entry(table, x);
+      ASSERT_EQ(e.lf, expected) << x;
+      ASSERT_EQ(e.split.high, static_cast<double>(expected)) << x;
+      ASSERT_EQ(e.split.low, static_cast<double>(expected - static_cast<long double>(e.split.high)))
+          << x;
+      for (size_t w = 0; w < seen.size(); ++w) {
+        const size_t at = static_cast<size_t>(w % 2 == 0 ? x : table.size - 1 - x);
+        ASSERT_EQ(seen[w][at], expected) << x << " thread " << w;
       }
     }
   }
