@@ -634,6 +634,11 @@ struct Run {
   // them.
   int64_t first_table_with_stats(int64_t x0, int64_t dir) const;
 
+  // The offset from m (in dir) of the first table whose X2, computed as
+  // the quadratic in x it is along the run, reaches bound: a guess for the
+  // searches, 0 when there is none.
+  int64_t x2_crossing(double bound, int64_t dir, int64_t m) const;
+
   // Adds the table at x, of weight wt in the run's units; returns the tests
   // it hits, bit i for test i.
   [[gnu::always_inline]] uint32_t add(Side& side, int64_t x, double wt) {
@@ -860,6 +865,68 @@ struct TwoAlleleTails {
   }
 };
 
+// The first offset in [0, n) where pred holds, for a pred false and then
+// true along them (n when it never holds), searched from a guess outwards:
+// steps doubling away from the guess until the answer is bracketed, then a
+// bisection of the bracket.
+template <typename Pred>
+int64_t first_true(int64_t n, int64_t guess, Pred pred) {
+  if (n <= 0) return 0;
+  guess = std::clamp<int64_t>(guess, 0, n - 1);
+  int64_t lo = 0, hi = n;  // pred false before lo, true at hi (or hi == n)
+  if (pred(guess)) {
+    hi = guess;
+    for (int64_t step = 1;; step *= 2) {
+      const int64_t probe = hi - step;
+      if (probe < 0) break;
+      if (!pred(probe)) {
+        lo = probe + 1;
+        break;
+      }
+      hi = probe;
+    }
+  } else {
+    lo = guess + 1;
+    for (int64_t step = 1; lo < n; step *= 2) {
+      const int64_t probe = std::min(lo + step - 1, n - 1);
+      if (pred(probe)) {
+        hi = probe;
+        break;
+      }
+      lo = probe + 1;
+    }
+  }
+  while (lo < hi) {
+    const int64_t mid = lo + (hi - lo) / 2;
+    if (pred(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+int64_t Run::x2_crossing(double bound, int64_t dir, int64_t m) const {
+  // Each cell's count is c0 + c1 x, its term (c0 + c1 x - e)^2 / e.
+  const CellInfo* cells[] = {&s.cell[iu], &s.cell[iuv], &s.cell[iv]};
+  const double c0[] = {0.0, static_cast<double>(a), static_cast<double>(y_of(0))};
+  const double c1[] = {1.0, -2.0, 1.0};
+  double qa = 0, qb = 0, qc = p.x2 - bound;
+  for (size_t i = 0; i < 3; ++i) {
+    const double d = c0[i] - cells[i]->e;
+    qa += c1[i] * c1[i] * cells[i]->inv_e;
+    qb += 2.0 * c1[i] * d * cells[i]->inv_e;
+    qc += d * d * cells[i]->inv_e;
+  }
+  const double disc = qb * qb - 4.0 * qa * qc;
+  if (!(qa > 0) || !(disc >= 0)) return 0;
+  const double root = (-qb + static_cast<double>(dir) * std::sqrt(disc)) / (2.0 * qa);
+  const double offset = (root - static_cast<double>(m)) * static_cast<double>(dir);
+  if (!(offset > 0)) return 0;
+  return offset < 9e15 ? static_cast<int64_t>(std::ceil(offset)) : int64_t{1} << 53;
+}
+
 int64_t Run::first_table_with_stats(int64_t x0, int64_t dir) const {
   const int64_t end = dir > 0 ? x_hi : x_lo;
   double x2 = 0, g2 = 0;
@@ -881,21 +948,17 @@ int64_t Run::first_table_with_stats(int64_t x0, int64_t dir) const {
     if (rising) break;
   }
   // The first table from m on (in dir) that reaches a threshold, or end + dir.
+  // From m on each statistic rises strictly, so there is one such table
+  // whatever way it is found: the search starts where X2, a quadratic in x
+  // along the run, meets the threshold (for G2 too), and
+  // widens from there (half G2 lies near X2 / 2); a good start costs two or
+  // three tables instead of a bisection of the whole side.
+  const int64_t count = (end - m) * dir + 1;
   auto first_reaching = [&](bool of_x2) {
     const double bound = of_x2 ? s.x2_threshold : s.g2_threshold;
-    auto reaches = [&](int64_t x) { return stat(x, of_x2) >= bound; };
-    int64_t lo = 0, hi = (end - m) * dir + 1;  // offsets from m; hi: none reaches
-    if (!reaches(end)) return end + dir;
-    --hi;
-    while (lo < hi) {
-      const int64_t mid = lo + (hi - lo) / 2;
-      if (reaches(m + dir * mid)) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    return m + dir * lo;
+    auto reaches = [&](int64_t offset) { return stat(m + dir * offset, of_x2) >= bound; };
+    const int64_t guess = x2_crossing(of_x2 ? bound : 2.0 * bound, dir, m);
+    return m + dir * first_true(count, guess, reaches);
   };
   const int64_t c = dir > 0 ? std::min(first_reaching(true), first_reaching(false))
                             : std::max(first_reaching(true), first_reaching(false));
