@@ -301,10 +301,14 @@ struct CellTerm {
 constexpr TermTableLimits kWalkTableLimits{4096, size_t{1} << 18};
 constexpr TermTableLimits kNoTermTables{0, 0};
 
-CellTerm compute_term(const LogFactorials& lf, const CellInfo& c, int64_t t) {
+long double compute_weight_term(const LogFactorials& lf, const CellInfo& c, int64_t t) {
   long double lw = -log_factorial_diff_ld(lf, t, c.base);
   if (c.het) lw += static_cast<long double>(t - c.base) * kLn2;
-  return {lw, x2_term(c, t), g2_term(c, t)};
+  return lw;
+}
+
+CellTerm compute_term(const LogFactorials& lf, const CellInfo& c, int64_t t) {
+  return {compute_weight_term(lf, c, t), x2_term(c, t), g2_term(c, t)};
 }
 
 // The law of U as it is walked: the weight of each U, keyed by its Z on
@@ -336,6 +340,14 @@ struct SumWalk {
 inline CellTerm term(const SumWalk& w, int32_t c, int64_t t) {
   const int32_t start = w.table.start[c];
   return start >= 0 ? w.table.terms[start + t] : compute_term(*w.s.log_factorials, w.s.cell[c], t);
+}
+
+// The weight's term alone, as compute_term makes it: the weights of a run
+// are asked for without their statistics (the mode, the searches, jumps).
+inline long double weight_term(const SumWalk& w, int32_t c, int64_t t) {
+  const int32_t start = w.table.start[c];
+  return start >= 0 ? w.table.terms[start + t].lw
+                    : compute_weight_term(*w.s.log_factorials, w.s.cell[c], t);
 }
 
 // The statistics' terms alone, for the tables of a run.
@@ -553,7 +565,8 @@ struct Run {
 
   [[gnu::always_inline]] long double log_weight(int64_t x) const {
     const int64_t h = a - 2 * x;
-    return p.lw + term(w, iu, x).lw + term(w, iuv, h).lw + term(w, iv, y_of(x)).lw - w.scale;
+    return p.lw + weight_term(w, iu, x) + weight_term(w, iuv, h) + weight_term(w, iv, y_of(x)) -
+           w.scale;
   }
 
   [[gnu::always_inline]] void stats(int64_t x, double& x2, double& g2) const {
@@ -712,28 +725,55 @@ bool Run::stretch(const Side& side, int64_t quiet_until, int64_t& x, double& wt,
   double weight = wt;
   bool decide = false;
   uint32_t h = 0;
-  while (at != last) {
-    const double next = Dir > 0 ? weight * ratio_up(a, b, at) : weight / ratio_up(a, b, at - 1);
-    if (next < floor) break;
-    at += Dir;
-    weight = next;
-    h = fixed | test_bit(ExactTest::kProb, weight <= tie_high) |
-        test_bit(ExactTest::kDeficit, at >= x_deficit) |
-        test_bit(ExactTest::kExcess, at <= x_excess) |
-        test_bit(ExactTest::kUDeficit, at >= x_u_deficit) |
-        test_bit(ExactTest::kUExcess, at <= x_u_excess);
-    total += weight;
-    s0 += (h & 1u) != 0 ? weight : 0.0;
-    s1 += (h & 2u) != 0 ? weight : 0.0;
-    s2 += (h & 4u) != 0 ? weight : 0.0;
-    s3 += (h & 8u) != 0 ? weight : 0.0;
-    s4 += (h & 16u) != 0 ? weight : 0.0;
-    s5 += (h & 32u) != 0 ? weight : 0.0;
-    s6 += (h & 64u) != 0 ? weight : 0.0;
-    if (weight <= tie_high && weight >= tie_low) ties += weight;
-    if (skip && total + weight == total) {
-      decide = true;
-      break;
+  // The counts of ratio_up's table (at for Dir > 0, at - 1 below), kept as
+  // doubles: integers, exact, so every ratio is the one ratio_up gives.
+  const int64_t rx = Dir > 0 ? at : at - 1;
+  double hd = static_cast<double>(a - 2 * rx);
+  double x1 = static_cast<double>(rx + 1);
+  double y1 = static_cast<double>((b - (a - 2 * rx)) / 2 + 1);
+  // The bounds of x turn their tests' bits at these tables (the first
+  // table, in Dir, with the other bit); between turns they stand.
+  const int64_t turns[] = {Dir > 0 ? x_deficit : x_deficit - 1, Dir > 0 ? x_excess + 1 : x_excess,
+                           Dir > 0 ? x_u_deficit : x_u_deficit - 1,
+                           Dir > 0 ? x_u_excess + 1 : x_u_excess};
+  bool stop = false;
+  while (at != last && !stop) {
+    const int64_t first = at + Dir;
+    const uint32_t bits = fixed | test_bit(ExactTest::kDeficit, first >= x_deficit) |
+                          test_bit(ExactTest::kExcess, first <= x_excess) |
+                          test_bit(ExactTest::kUDeficit, first >= x_u_deficit) |
+                          test_bit(ExactTest::kUExcess, first <= x_u_excess);
+    int64_t until = last;  // the last table with these bits
+    for (const int64_t turn : turns) {
+      if ((turn - first) * Dir > 0 && (turn - Dir - until) * Dir < 0) until = turn - Dir;
+    }
+    while (at != until) {
+      const double ratio = hd * (hd - 1.0) / (4.0 * x1 * y1);
+      const double next = Dir > 0 ? weight * ratio : weight / ratio;
+      if (next < floor) {
+        stop = true;
+        break;
+      }
+      at += Dir;
+      hd -= static_cast<double>(2 * Dir);
+      x1 += static_cast<double>(Dir);
+      y1 += static_cast<double>(Dir);
+      weight = next;
+      h = bits | test_bit(ExactTest::kProb, weight <= tie_high);
+      total += weight;
+      s0 += (h & 1u) != 0 ? weight : 0.0;
+      s1 += (h & 2u) != 0 ? weight : 0.0;
+      s2 += (h & 4u) != 0 ? weight : 0.0;
+      s3 += (h & 8u) != 0 ? weight : 0.0;
+      s4 += (h & 16u) != 0 ? weight : 0.0;
+      s5 += (h & 32u) != 0 ? weight : 0.0;
+      s6 += (h & 64u) != 0 ? weight : 0.0;
+      if (weight <= tie_high && weight >= tie_low) ties += weight;
+      if (skip && total + weight == total) {
+        decide = true;
+        stop = true;
+        break;
+      }
     }
   }
   sums.total = total;
