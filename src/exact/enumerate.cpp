@@ -1172,6 +1172,11 @@ bool tables_surely_beyond(const TableStats& s, uint64_t limit) {
 
 uint64_t count_tables(const TableStats& s, uint64_t limit) {
   if (s.k == 1) return 1;
+  if (s.k == 2) {
+    // One run: x homozygotes of the rarer allele, 0 to half its copies.
+    const uint64_t tables = static_cast<uint64_t>(s.allele[0] / 2) + 1;
+    return tables > limit ? limit + 1 : tables;
+  }
   if (tables_surely_beyond(s, limit)) return limit + 1;
   Placement at(s, /*down=*/true);
   CountVisitor visit{s, at, limit};
