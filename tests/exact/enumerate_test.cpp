@@ -1,5 +1,6 @@
 #include "exact/enumerate.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -171,6 +172,23 @@ TEST(ExactEnumeration, ACountBeyondTheLimitStopsAtTheFirstSignOfIt) {
   const ExactTables big = prepare_exact_tables(2 * n);
   const TableStats s = prepare_table_stats(wide, big.log_factorials);
   EXPECT_EQ(count_tables(s, 1000000), 1000001u);
+}
+
+// Two alleles, either one the rarer and with odd or even copies: the count
+// is told without a walk, and must be the reference's number of tables,
+// or limit + 1 beyond a limit.
+TEST(ExactEnumeration, TwoAlleleCountsAreTheReferencesTables) {
+  const LogFactorials& lf = full_log_factorials();
+  for (const auto& [aa, ab, bb] : {std::array<int64_t, 3>{0, 1, 0}, {0, 3, 0},
+                                   {2, 3, 7}, {7, 3, 2}, {5, 8, 1}, {1, 9, 1}, {0, 5, 0}}) {
+    const ExactSample sample{2, {aa, ab, bb}};
+    const uint64_t tables = exact_reference::reference_p(2, sample.counts).tables;
+    const TableStats s = prepare_table_stats(sample, lf);
+    for (uint64_t limit : {uint64_t{1}, tables - 1, tables, tables + 1}) {
+      EXPECT_EQ(count_tables(s, limit), std::min(tables, limit + 1))
+          << aa << " " << ab << " " << bb << " limit " << limit;
+    }
+  }
 }
 
 // Two alleles with N = 10^6: each table's probability from lgamma in
