@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "fileio/fd_io.h"
 
@@ -93,27 +94,42 @@ int spool_replay(
     RowSpool& spool,
     const std::function<bool(std::string_view rows, size_t first)>& each) {
   if (!flush_unwritten(spool)) return errno;
-  std::string chunk;
+  // A buffer that is read into, not cleared first: a string's resize would
+  // write every byte once before the read writes it again.
+  std::unique_ptr<char[]> chunk;
+  size_t capacity = 0;
+  size_t kept = 0;  // the last chunk's partial row, at the start
   uint64_t offset = 0;
   size_t row = 0;
   while (offset < spool.written) {
-    // What is left of the last chunk's partial row, then the next bytes.
-    const size_t kept = chunk.size();
     const size_t want =
         static_cast<size_t>(std::min<uint64_t>(kReplayChunk, spool.written - offset));
-    chunk.resize(kept + want);
+    if (kept + want > capacity) {
+      // The first chunk, or a row longer than what is left of the buffer:
+      // doubled, so that a row of many chunks is not copied once per chunk.
+      const size_t larger_size = std::max(kept + want, 2 * capacity);
+      std::unique_ptr<char[]> larger = std::make_unique_for_overwrite<char[]>(larger_size);
+      if (kept > 0) std::memcpy(larger.get(), chunk.get(), kept);
+      chunk = std::move(larger);
+      capacity = larger_size;
+    }
     errno = 0;
-    if (!read_exact_at(spool.file.fd, chunk.data() + kept, want, static_cast<off_t>(offset))) {
+    if (!read_exact_at(spool.file.fd, chunk.get() + kept, want, static_cast<off_t>(offset))) {
       return errno != 0 ? errno : EIO;
     }
     offset += want;
-    const size_t end = chunk.rfind('\n');
-    if (end == std::string::npos) continue;  // a row longer than a chunk
-    const std::string_view rows(chunk.data(), end + 1);
+    const std::string_view read(chunk.get(), kept + want);
+    const size_t end = read.rfind('\n');
+    if (end == std::string_view::npos) {  // a row longer than a chunk
+      kept = read.size();
+      continue;
+    }
+    const std::string_view rows = read.substr(0, end + 1);
     const size_t count = count_lines(rows);
     if (!each(rows, row)) return 0;
     row += count;
-    chunk.erase(0, end + 1);
+    kept = read.size() - rows.size();
+    std::memmove(chunk.get(), chunk.get() + rows.size(), kept);
   }
   return 0;
 }

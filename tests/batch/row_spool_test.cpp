@@ -37,6 +37,23 @@ TEST(RowSpool, RowsComeBackAsTheyWentInWithTheirLeads) {
   EXPECT_EQ(spool.leads[3001], 3001.0 / 8);
 }
 
+// The rows are read back in blocks of a MiB: a row that ends just past
+// one, and rows of several blocks, come back whole and in their places.
+TEST(RowSpool, RowsLongerThanABlockOfTheReplayComeBackWhole) {
+  RowSpool spool;
+  ASSERT_EQ(open_row_spool(spool), 0);
+  std::vector<std::string> rows;
+  const size_t mib = size_t{1} << 20;
+  rows.push_back(std::string(mib - 3, 'a'));  // its line feed and the next row cross the block
+  rows.push_back("bc");
+  rows.push_back(std::string(3 * mib + 7, 'd'));
+  rows.push_back("");
+  rows.push_back(std::string(5 * mib, 'e'));
+  for (size_t i = 0; i < 1000; ++i) rows.push_back("row " + std::to_string(i));
+  for (size_t i = 0; i < rows.size(); ++i) ASSERT_TRUE(spool_row(spool, rows[i], 0.5));
+  EXPECT_EQ(spooled_rows(spool), rows);
+}
+
 TEST(RowSpool, RollbackDropsTheRowsAfterTheMarkInMemoryOrInTheFile) {
   RowSpool spool;
   ASSERT_EQ(open_row_spool(spool), 0);
