@@ -26,7 +26,7 @@ void append_shortest_to(std::string& out, T value) {
   }
   char buffer[kNumberChars];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  out.append(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
 template <class T>
@@ -40,7 +40,7 @@ template <class T>
 void append_integer(std::string& out, T value) {
   char buffer[kNumberChars];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  out.append(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
 }  // namespace
