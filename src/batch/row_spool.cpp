@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr size_t kChunk = size_t{1} << 16;
 // The replay reads (and its caller writes) in larger blocks: it runs alone
 // once the analysis is done, so each system call and pass counts in full.
 constexpr size_t kReplayChunk = size_t{1} << 20;
@@ -46,6 +45,27 @@ bool flush_unwritten(RowSpool& spool) {
   return true;
 }
 
+// Rows that never went to the file, handed out where they are, in pieces
+// of whole rows of about a block each.
+int replay_in_memory(std::string_view text,
+                     const std::function<bool(std::string_view rows, size_t first)>& each) {
+  size_t start = 0;
+  size_t row = 0;
+  while (start < text.size()) {
+    // Every row ends in a line feed, the last one included.
+    size_t end = text.size() - 1;
+    if (text.size() - start > kReplayChunk) {
+      end = text.rfind('\n', start + kReplayChunk - 1);
+      if (end == std::string_view::npos || end < start) end = text.find('\n', start);
+    }
+    const std::string_view rows = text.substr(start, end + 1 - start);
+    if (!each(rows, row)) return 0;
+    row += count_lines(rows);
+    start = end + 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int open_row_spool(RowSpool& spool) {
@@ -58,18 +78,22 @@ int open_row_spool(RowSpool& spool) {
   spool.file.fd = fd;
   ::unlink(path.c_str());
   spool.unwritten.clear();
-  spool.unwritten.reserve(kChunk);
+  // Reserved whole, so that growing never copies what is held (the pages
+  // are only taken as rows fill them).
+  spool.unwritten.reserve(spool.memory);
   spool.written = 0;
   spool.leads.clear();
   return 0;
 }
 
 bool spool_row(RowSpool& spool, std::string_view row, double lead) {
+  // What is held goes to the file before it would outgrow the bound.
+  if (spool.unwritten.size() + row.size() + 1 > spool.memory && !flush_unwritten(spool))
+    return false;
   spool.leads.push_back(lead);
   spool.unwritten.append(row);
   spool.unwritten += '\n';
-  if (spool.unwritten.size() < kChunk) return true;
-  return flush_unwritten(spool);
+  return true;
 }
 
 SpoolMark spool_mark(const RowSpool& spool) {
@@ -93,6 +117,7 @@ bool spool_rollback(RowSpool& spool, SpoolMark mark) {
 int spool_replay(
     RowSpool& spool,
     const std::function<bool(std::string_view rows, size_t first)>& each) {
+  if (spool.written == 0) return replay_in_memory(spool.unwritten, each);
   if (!flush_unwritten(spool)) return errno;
   // A buffer that is read into, not cleared first: a string's resize would
   // write every byte once before the read writes it again.
