@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "fileio/fd_io.h"
 
 namespace {
 
+constexpr size_t kFallbackMemory = size_t{1} << 16;
 // The replay reads (and its caller writes) in larger blocks: it runs alone
 // once the analysis is done, so each system call and pass counts in full.
 constexpr size_t kReplayChunk = size_t{1} << 20;
@@ -79,8 +81,14 @@ int open_row_spool(RowSpool& spool) {
   ::unlink(path.c_str());
   spool.unwritten.clear();
   // Reserved whole, so that growing never copies what is held (the pages
-  // are only taken as rows fill them).
-  spool.unwritten.reserve(spool.memory);
+  // are only taken as rows fill them). Where even that address space is
+  // refused, rows go to the file in small pieces from the start.
+  try {
+    spool.unwritten.reserve(spool.memory);
+  } catch (const std::bad_alloc&) {
+    spool.memory = kFallbackMemory;
+    spool.unwritten.reserve(spool.memory);
+  }
   spool.written = 0;
   spool.leads.clear();
   return 0;
