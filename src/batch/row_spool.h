@@ -1,7 +1,9 @@
-// Rows waiting for q_bh, in bounded memory: their text goes to an unlinked
-// temporary file, and only each row's leading p (8 bytes) stays in memory.
-// Once the run is done the rows are read back in order, each with its q_bh.
-// A file of millions of units thus runs in about the memory of a small one.
+// Rows waiting for q_bh, in bounded memory: the first rows, up to a bound,
+// stay in memory; past it their text goes to an unlinked temporary file,
+// and only each row's leading p (8 bytes) stays in memory. Once the run is
+// done the rows are read back in order, each with its q_bh. A file of
+// millions of units thus runs in about the memory of a small one, and a
+// small one never writes its rows twice.
 //
 // Rows are stored without their line feed, one a line (a row's cells are
 // escaped, so it never holds one).
@@ -16,7 +18,11 @@
 
 #include "fileio/unique_fd.h"
 
+// The rows' bytes held in memory before they go to the file.
+inline constexpr size_t kSpoolMemory = size_t{32} << 20;
+
 struct RowSpool {
+  size_t memory = kSpoolMemory;  // set before open_row_spool
   UniqueFd file{-1};
   std::string directory;      // where the file is, for messages
   std::string unwritten;      // bytes not yet written to the file
@@ -31,7 +37,8 @@ struct SpoolMark {
 };
 
 // Creates the file in $TMPDIR (or /tmp when it is unset or empty) and
-// unlinks it at once. 0, or the errno of the failure.
+// unlinks it at once, so that a full folder fails the run before any
+// analysis. 0, or the errno of the failure.
 int open_row_spool(RowSpool& spool);
 
 // Appends a row and its leading p. False on a write error (errno set).

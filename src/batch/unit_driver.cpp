@@ -353,11 +353,11 @@ bool write_pending_rows(BatchRun& run) {
       if (columns.empty()) {
         out.append(rows.substr(start, end - start));
         out += '\t';
-        out += format_shortest_or_na(q);
+        append_shortest_or_na(out, q);
       } else {
         full.assign(rows.substr(start, end - start));
         full += '\t';
-        full += format_shortest_or_na(q);
+        append_shortest_or_na(full, q);
         append_cells_at(out, full, columns);
       }
       out += '\n';

@@ -63,51 +63,67 @@ namespace {
 // One column of the exact group: its name and how its cell is written.
 struct ExactColumn {
   std::string name;
-  std::string (*cell)(const ExactResult& result, ExactTest test);
+  void (*cell)(std::string& out, const ExactResult& result, ExactTest test);
   ExactTest test = ExactTest::kProb;
 };
 
 // A probability as the shortest decimal that reads back; NA where it has
 // no value. A row's p, low and high are mostly one value (every enumerated
-// test's): the last text written on this thread is reused for the same bits.
-std::string probability_cell(double p) {
-  thread_local uint64_t last_bits = 0;
-  thread_local std::string last_text;
+// test's), and with two alleles the U score tests' p are those by count a
+// few cells before: the last few texts written on this thread are kept and
+// reused for the same bits, the oldest giving way to a new one.
+void append_probability(std::string& out, double p) {
+  struct Written {
+    uint64_t bits = 0;
+    std::string text;  // empty: nothing yet
+  };
+  constexpr size_t kKept = 4;
+  thread_local Written kept[kKept];
+  thread_local size_t next = 0;
   const uint64_t bits = std::bit_cast<uint64_t>(p);
-  if (last_text.empty() || bits != last_bits) {
-    last_text = format_shortest_or_na(p);
-    last_bits = bits;
+  for (const Written& w : kept) {
+    if (w.bits == bits && !w.text.empty()) {
+      out += w.text;
+      return;
+    }
   }
-  return last_text;
+  Written& w = kept[next];
+  next = (next + 1) % kKept;
+  w.text.clear();
+  append_shortest_or_na(w.text, p);
+  w.bits = bits;
+  out += w.text;
 }
 
 const std::vector<ExactColumn>& exact_columns() {
   static const std::vector<ExactColumn> columns = [] {
     std::vector<ExactColumn> c = {
-        {kExactMethodColumn, [](const ExactResult& r, ExactTest) -> std::string {
-           return exact_method_name(r.method);
+        {kExactMethodColumn,
+         [](std::string& out, const ExactResult& r, ExactTest) {
+           out += exact_method_name(r.method);
          }},
         {kExactTablesColumn,
-         [](const ExactResult& r, ExactTest) { return format_unsigned(r.tables); }},
+         [](std::string& out, const ExactResult& r, ExactTest) { append_unsigned(out, r.tables); }},
     };
     for (const NamedP& test : kTests) {
       const std::string stem = test.column;
       if (test.test == ExactTest::kUDeficit) {
-        c.push_back({"u_score",
-                     [](const ExactResult& r, ExactTest) { return format_shortest(r.u_score); }});
+        c.push_back({"u_score", [](std::string& out, const ExactResult& r, ExactTest) {
+                       append_shortest(out, r.u_score);
+                     }});
       }
-      c.push_back({stem, [](const ExactResult& r, ExactTest t) {
-                     return probability_cell(r.test[t].p);
+      c.push_back({stem, [](std::string& out, const ExactResult& r, ExactTest t) {
+                     append_probability(out, r.test[t].p);
                    }, test.test});
-      c.push_back({stem + "_low", [](const ExactResult& r, ExactTest t) {
-                     return probability_cell(r.test[t].low);
+      c.push_back({stem + "_low", [](std::string& out, const ExactResult& r, ExactTest t) {
+                     append_probability(out, r.test[t].low);
                    }, test.test});
-      c.push_back({stem + "_high", [](const ExactResult& r, ExactTest t) {
-                     return probability_cell(r.test[t].high);
+      c.push_back({stem + "_high", [](std::string& out, const ExactResult& r, ExactTest t) {
+                     append_probability(out, r.test[t].high);
                    }, test.test});
       if (test.test == ExactTest::kProb) {
-        c.push_back({"p_prob_mid", [](const ExactResult& r, ExactTest) {
-                       return probability_cell(r.prob_mid);
+        c.push_back({"p_prob_mid", [](std::string& out, const ExactResult& r, ExactTest) {
+                       append_probability(out, r.prob_mid);
                      }});
       }
     }
@@ -127,9 +143,15 @@ const std::vector<std::string>& exact_column_names() {
   return names;
 }
 
-std::string format_exact_cell(const ExactResult& result, size_t column) {
+void append_exact_cell(std::string& out, const ExactResult& result, size_t column) {
   const ExactColumn& c = exact_columns()[column];
-  return c.cell(result, c.test);
+  c.cell(out, result, c.test);
+}
+
+std::string format_exact_cell(const ExactResult& result, size_t column) {
+  std::string cell;
+  append_exact_cell(cell, result, column);
+  return cell;
 }
 
 std::vector<std::string> format_exact_cells(const ExactResult& result) {

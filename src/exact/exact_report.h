@@ -34,6 +34,8 @@ const char* exact_test_column(ExactTest test);
 // every probability as the shortest decimal that reads back to the same
 // double; p_prob_mid is NA when the tables were sampled.
 std::string format_exact_cell(const ExactResult& result, size_t column);
+// The same cell appended to `out`.
+void append_exact_cell(std::string& out, const ExactResult& result, size_t column);
 
 // The cells of all those columns.
 std::vector<std::string> format_exact_cells(const ExactResult& result);

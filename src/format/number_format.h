@@ -23,3 +23,11 @@ inline constexpr const char kNaText[] = "NA";
 std::string format_shortest_or_na(double value);
 
 std::string format_unsigned(uint64_t value);
+
+// The same texts appended to `out`: a row of many cells then grows one
+// string instead of making one per number.
+void append_shortest(std::string& out, double value);
+void append_shortest(std::string& out, float value);
+void append_shortest_or_na(std::string& out, double value);
+void append_unsigned(std::string& out, uint64_t value);
+void append_signed(std::string& out, int64_t value);

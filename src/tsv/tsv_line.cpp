@@ -6,11 +6,13 @@
 std::string format_float(float value) { return format_shortest(value); }
 std::string format_double(double value) { return format_shortest(value); }
 
-void add_cell(TsvLine& line, std::string_view cell) {
+std::string& open_cell(TsvLine& line) {
   if (!line.empty) line.text += '\t';
-  line.text.append(cell);
   line.empty = false;
+  return line.text;
 }
+
+void add_cell(TsvLine& line, std::string_view cell) { open_cell(line).append(cell); }
 
 void add_text_cell(TsvLine& line, std::string_view text) {
   if (may_need_escape(text)) {
@@ -20,13 +22,13 @@ void add_text_cell(TsvLine& line, std::string_view text) {
   }
 }
 
-void add_float_cell(TsvLine& line, float value) { add_cell(line, format_float(value)); }
-void add_double_cell(TsvLine& line, double value) { add_cell(line, format_double(value)); }
+void add_float_cell(TsvLine& line, float value) { append_shortest(open_cell(line), value); }
+void add_double_cell(TsvLine& line, double value) { append_shortest(open_cell(line), value); }
 
 void add_double_or_na_cell(TsvLine& line, double value) {
-  add_cell(line, format_shortest_or_na(value));
+  append_shortest_or_na(open_cell(line), value);
 }
-void add_int_cell(TsvLine& line, int64_t value) { add_cell(line, std::to_string(value)); }
+void add_int_cell(TsvLine& line, int64_t value) { append_signed(open_cell(line), value); }
 void add_na_cell(TsvLine& line) { add_cell(line, kNaText); }
 
 std::string finish_line(TsvLine& line) {

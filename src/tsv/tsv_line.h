@@ -14,6 +14,10 @@ struct TsvLine {
 };
 
 void add_cell(TsvLine& line, std::string_view cell);
+// Starts a cell and gives the line's text for the caller to append the
+// cell's text to, where making the cell a string of its own would cost more
+// than writing it in place.
+std::string& open_cell(TsvLine& line);
 // A file name or label, escaped (text_escape.h) so that it cannot break the
 // row.
 void add_text_cell(TsvLine& line, std::string_view text);

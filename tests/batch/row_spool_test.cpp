@@ -13,7 +13,11 @@
 
 namespace {
 
-// Rows of every length around the spool's 64 KiB chunks, one far longer.
+// The rows' bytes a spool of the tests holds before it writes them to its
+// file: small, so that a few rows go through the file.
+constexpr size_t kSmallMemory = size_t{1} << 16;
+
+// Rows of every length around such a spool's 64 KiB, one far longer.
 std::vector<std::string> varied_rows() {
   std::vector<std::string> rows;
   for (size_t i = 0; i < 3000; ++i) rows.push_back(std::string(i % 97, 'a' + i % 26) + "\t" +
@@ -26,6 +30,7 @@ std::vector<std::string> varied_rows() {
 
 TEST(RowSpool, RowsComeBackAsTheyWentInWithTheirLeads) {
   RowSpool spool;
+  spool.memory = kSmallMemory;
   ASSERT_EQ(open_row_spool(spool), 0);
   const std::vector<std::string> rows = varied_rows();
   for (size_t i = 0; i < rows.size(); ++i)
@@ -37,8 +42,31 @@ TEST(RowSpool, RowsComeBackAsTheyWentInWithTheirLeads) {
   EXPECT_EQ(spool.leads[3001], 3001.0 / 8);
 }
 
+// The rows are handed back in blocks of a MiB, read from the file or
+// taken where they are held: a row that ends just past a block, and rows of
+// several blocks, come back whole and in their places either way.
+TEST(RowSpool, RowsLongerThanABlockOfTheReplayComeBackWhole) {
+  std::vector<std::string> rows;
+  const size_t mib = size_t{1} << 20;
+  rows.push_back(std::string(mib - 3, 'a'));  // its line feed and the next row cross the block
+  rows.push_back("bc");
+  rows.push_back(std::string(3 * mib + 7, 'd'));
+  rows.push_back("");
+  rows.push_back(std::string(5 * mib, 'e'));
+  for (size_t i = 0; i < 1000; ++i) rows.push_back("row " + std::to_string(i));
+  for (const bool in_memory : {true, false}) {
+    RowSpool spool;
+    if (!in_memory) spool.memory = kSmallMemory;
+    ASSERT_EQ(open_row_spool(spool), 0);
+    for (size_t i = 0; i < rows.size(); ++i) ASSERT_TRUE(spool_row(spool, rows[i], 0.5));
+    EXPECT_EQ(spool.written == 0, in_memory);
+    EXPECT_EQ(spooled_rows(spool), rows) << in_memory;
+  }
+}
+
 TEST(RowSpool, RollbackDropsTheRowsAfterTheMarkInMemoryOrInTheFile) {
   RowSpool spool;
+  spool.memory = kSmallMemory;
   ASSERT_EQ(open_row_spool(spool), 0);
   ASSERT_TRUE(spool_row(spool, "kept", 0.5));
   // Rolled back while still in memory.

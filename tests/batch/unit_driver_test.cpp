@@ -123,15 +123,24 @@ TEST(UnitDriver, RowsFromTheTemporaryFileAreThoseOfMemory) {
     for (int u = 0; u < 60; ++u)
       blocks.back().push_back(u % 7 == 3 ? "-" : "unit " + std::to_string(b * 60 + u));
   }
-  BatchRun run = test_run(kScripted, options, open_scripted);
-  ASSERT_TRUE(open_pending_rows(run));
-  g_script = std::make_shared<Script>(Script{blocks, Script::kEnd});
-  run_input_file(run, "f", 1);
-  ASSERT_GT(run.outputs.pending.written, 65536u);
-  testing::internal::CaptureStdout();
-  EXPECT_TRUE(write_pending_rows(run));
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, rows_in_memory(options, blocks));
+  // The rows held in memory, then the same rows through the file.
+  std::string out;
+  for (const size_t memory : {kSpoolMemory, size_t{1} << 14}) {
+    BatchRun run = test_run(kScripted, options, open_scripted);
+    run.outputs.pending.memory = memory;
+    ASSERT_TRUE(open_pending_rows(run));
+    g_script = std::make_shared<Script>(Script{blocks, Script::kEnd});
+    run_input_file(run, "f", 1);
+    if (memory == kSpoolMemory) {
+      ASSERT_EQ(run.outputs.pending.written, 0u);
+    } else {
+      ASSERT_GT(run.outputs.pending.written, 65536u);
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(write_pending_rows(run));
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, rows_in_memory(options, blocks)) << memory;
+  }
   // Every row ends in p_lead and q_bh, a q never below its p.
   const std::vector<std::string> header = tsv_cells(row_header(kScripted, options));
   EXPECT_EQ(header[header.size() - 2], "p_lead");

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exact/exact_report.h"
+#include "format/number_format.h"
 
 namespace {
 
@@ -71,6 +73,51 @@ TEST(ExactReport, ColumnsAndCellsFollowTheBatchGroup) {
   EXPECT_EQ(ec[1], "18446744073709551615");
   EXPECT_EQ(ec[3], "0.5");
   EXPECT_EQ(ec[5], "0.375");
+}
+
+// Cells written one after another reuse recent texts of the same value:
+// each must still be its own value's, whether the value came a cell, a few
+// cells or a row before, or is new.
+TEST(ExactReport, AppendedCellsAreEachTheirOwnValue) {
+  ExactResult a = sampled_result();
+  a.prob_mid = 0.1;
+  a.test[ExactTest::kUDeficit] = a.test[ExactTest::kDeficit];
+  a.test[ExactTest::kUExcess] = {0.25, 1e-5, 0.1};
+  ExactResult b = a;
+  b.test[ExactTest::kProb] = {0.2, -0.0, 0.0};
+  b.test[ExactTest::kDeficit] = {std::nan(""), 0.098, 0.1};
+  b.test[ExactTest::kUExcess] = {0.1, 0.098, 0.2};
+  for (const ExactResult* r : {&a, &b, &a}) {
+    const std::vector<std::string> cells = format_exact_cells(*r);
+    std::string row;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      row += '|';
+      append_exact_cell(row, *r, c);
+    }
+    std::string expected;
+    for (const std::string& cell : cells) expected += '|' + cell;
+    EXPECT_EQ(row, expected);
+    // Each probability cell against its value formatted afresh.
+    const ExactP& prob = r->test[ExactTest::kProb];
+    EXPECT_EQ(cells[2], format_shortest_or_na(prob.p));
+    EXPECT_EQ(cells[3], format_shortest_or_na(prob.low));
+    EXPECT_EQ(cells[4], format_shortest_or_na(prob.high));
+    EXPECT_EQ(cells[12], format_shortest_or_na(r->test[ExactTest::kDeficit].p));
+    EXPECT_EQ(cells[19], format_shortest_or_na(r->test[ExactTest::kUDeficit].p));
+    EXPECT_EQ(cells[22], format_shortest_or_na(r->test[ExactTest::kUExcess].p));
+    EXPECT_EQ(cells[23], format_shortest_or_na(r->test[ExactTest::kUExcess].low));
+  }
+  // A thread's first probability, here 0, has nothing earlier to reuse.
+  ExactResult zero = a;
+  zero.test[ExactTest::kProb] = {0.0, 0.0, 0.0};
+  std::string first;
+  std::thread([&] { append_exact_cell(first, zero, 2); }).join();
+  EXPECT_EQ(first, "0");
+  const std::vector<std::string> cells = format_exact_cells(b);
+  EXPECT_EQ(cells[3], "-0");
+  EXPECT_EQ(cells[4], "0");
+  EXPECT_EQ(cells[12], "NA");
+  EXPECT_EQ(cells[22], "0.1");
 }
 
 TEST(ExactReport, SectionShowsMethodTablesAndEachTest) {

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -73,6 +74,35 @@ TEST(NumberFormat, ShortestDecimalsReadBackInTheirOwnType) {
                             0.048428, -0.75, 1.7976931348623157e308};
   for (float f : floats) expect_shortest(f);
   for (double d : doubles) expect_shortest(d);
+}
+
+TEST(NumberFormat, AppendedTextsAreTheFormattedOnesAfterWhatWasThere) {
+  // The longest texts of each type: they must fit the buffer they are made
+  // in whole.
+  const double doubles[] = {-2.2250738585072014e-308, -1.7976931348623157e308, -4.9e-324,
+                            -1.2345678901234567e-100, 0.1, std::nan("")};
+  const float floats[] = {-1.17549435e-38f, -3.40282347e38f, -1.4e-45f, 0.1f, std::nanf("")};
+  for (double d : doubles) {
+    std::string out = "x\t";
+    append_shortest(out, d);
+    EXPECT_EQ(out, "x\t" + format_shortest(d));
+    out = "x\t";
+    append_shortest_or_na(out, d);
+    EXPECT_EQ(out, "x\t" + format_shortest_or_na(d));
+  }
+  for (float f : floats) {
+    std::string out = "y";
+    append_shortest(out, f);
+    EXPECT_EQ(out, "y" + format_shortest(f));
+  }
+  std::string out;
+  append_shortest(out, -2.2250738585072014e-308);
+  append_shortest_or_na(out, std::nan(""));
+  append_shortest(out, -3.40282347e38f);
+  append_signed(out, INT64_MIN);
+  append_unsigned(out, UINT64_MAX);
+  EXPECT_EQ(out,
+            "-2.2250738585072014e-308NA-3.4028235e+38-922337203685477580818446744073709551615");
 }
 
 TEST(NumberFormat, TheLocaleChangesNothing) {
