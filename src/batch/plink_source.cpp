@@ -110,7 +110,8 @@ PlinkFailure set_sex_rule(PlinkStream& s) {
   if (settings.has_sex) {
     std::vector<std::string> iids;
     iids.reserve(s.reader.fam.samples.size());
-    for (const FamSample& sample : s.reader.fam.samples) iids.push_back(sample.iid);
+    for (const FamSample& sample : s.reader.fam.samples)
+      iids.emplace_back(fam_iid(s.reader.fam, sample));
     const SampleSexes given = assign_sexes(settings.sexes, iids);
     warn_unknown_ids(settings.diagnostics, settings.sex_path, s.prefix, given.absent,
                      s.settings->warned_absent_sex_ids);
