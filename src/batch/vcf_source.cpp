@@ -319,7 +319,8 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); }, stream->extent,
+    return read_ahead([stream](std::vector<SourceUnit>&) { return fetch_block(*stream); },
+                      stream->extent,
                       stream->settings->keep != KeptForm::kNone);
   }};
   if (settings->structure)

@@ -41,10 +41,11 @@ void append_genotype_count(std::string& text, std::string_view first, std::strin
 
 // The counts of k alleles in the triangle (count(c) for cell c) with their
 // labels (label(i), in allele order); the two-allele cells where exactly
-// two of the alleles have copies.
+// two of the alleles have copies. Into `out`, whose text is empty (and may
+// bring memory to write it in).
 template <class CountOf, class LabelOf>
-RowGenotypeCounts unit_genotype_counts(int32_t k, CountOf count, LabelOf label) {
-  RowGenotypeCounts out;
+void put_unit_genotype_counts(int32_t k, CountOf count, LabelOf label, RowGenotypeCounts& out) {
+  out.two_allele = {-1, -1, -1};
   // Thousands of units a block: the copies of a few alleles need no
   // allocation, and the text is sized once from its cells.
   constexpr int32_t kFewAlleles = 16;
@@ -77,6 +78,12 @@ RowGenotypeCounts unit_genotype_counts(int32_t k, CountOf count, LabelOf label) 
     const auto at = [&](int32_t i, int32_t j) { return count(i * k + j - i * (i + 1) / 2); };
     out.two_allele = {at(a, a), at(a, b), at(b, b)};
   }
+}
+
+template <class CountOf, class LabelOf>
+RowGenotypeCounts unit_genotype_counts(int32_t k, CountOf count, LabelOf label) {
+  RowGenotypeCounts out;
+  put_unit_genotype_counts(k, count, label, out);
   return out;
 }
 
