@@ -147,11 +147,13 @@ void remake_site_source_unit(const std::string& path, const SiteBlock& b, const 
   if (site.by_sex) add_x_linked_sample(b, u, unit);
 }
 
-void append_site_units(const std::string& path, const SiteBlock& b,
-                       const std::vector<std::string>& names, std::vector<SourceUnit>& out) {
-  out.reserve(out.size() + b.units.size());
-  for (const SiteUnit& u : b.units)
-    out.push_back(site_source_unit(path, b, u, names[static_cast<size_t>(u.population)]));
+void remake_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& units) {
+  units.resize(b.units.size());
+  for (size_t i = 0; i < units.size(); ++i) {
+    const SiteUnit& u = b.units[i];
+    remake_site_source_unit(path, b, u, names[static_cast<size_t>(u.population)], units[i]);
+  }
 }
 
 bool parse_run_regions(const std::vector<std::string>& texts, const Diagnostics& diagnostics,

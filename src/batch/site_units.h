@@ -38,10 +38,11 @@ SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const S
 void remake_site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
                              const std::string& population, SourceUnit& unit);
 
-// Every unit of the block, after those already in `out`; `names` are the
-// reader's population names.
-void append_site_units(const std::string& path, const SiteBlock& b,
-                       const std::vector<std::string>& names, std::vector<SourceUnit>& out);
+// Every unit of the block, in the block's order, made in place of the
+// units `units` held (analysed ones, or none); `names` are the reader's
+// population names.
+void remake_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& units);
 
 // The --region texts as regions; false after saying which one is none (a
 // usage error).
