@@ -110,7 +110,8 @@ PlinkFailure set_sex_rule(PlinkStream& s) {
   if (settings.has_sex) {
     std::vector<std::string> iids;
     iids.reserve(s.reader.fam.samples.size());
-    for (const FamSample& sample : s.reader.fam.samples) iids.push_back(sample.iid);
+    for (const FamSample& sample : s.reader.fam.samples)
+      iids.emplace_back(fam_iid(s.reader.fam, sample));
     const SampleSexes given = assign_sexes(settings.sexes, iids);
     warn_unknown_ids(settings.diagnostics, settings.sex_path, s.prefix, given.absent,
                      s.settings->warned_absent_sex_ids);
@@ -192,7 +193,7 @@ std::string fit_plink_structure(PlinkStream& s) {
       samples, *s.settings->structure, s.prefix, s.structure);
 }
 
-FetchedUnits fetch_block(PlinkStream& s) {
+FetchedUnits fetch_block(PlinkStream& s, std::vector<SourceUnit>& done) {
   const PlinkRunSettings& settings = *s.settings;
   if (!s.opened) {
     s.opened = true;
@@ -239,15 +240,21 @@ FetchedUnits fetch_block(PlinkStream& s) {
   add_male_copies(s.block);
   if (settings.structure)
     test_block_structure(s.structure, b, settings.structure->threads, s.structure_tests);
+  // In place of the units of a block analysed, as many as there are.
+  out.units = std::move(done);
   out.units.reserve(b.units.size());
+  size_t made = 0;
   for (size_t i = 0; i < b.units.size(); ++i) {
     const SiteUnit& u = b.units[i];
     const PlinkChromKind kind = s.block.sites[u.site].kind;
     if (s.by_sex && (kind == PlinkChromKind::kY || kind == PlinkChromKind::kMito)) continue;
-    out.units.push_back(
-        site_source_unit(s.prefix, b, u, s.reader.pops.names[static_cast<size_t>(u.population)]));
-    if (settings.structure) out.units.back().structure = s.structure_tests[i];
+    if (made == out.units.size()) out.units.emplace_back();
+    SourceUnit& unit = out.units[made++];
+    remake_site_source_unit(s.prefix, b, u,
+                            s.reader.pops.names[static_cast<size_t>(u.population)], unit);
+    if (settings.structure) unit.structure = s.structure_tests[i];
   }
+  out.units.resize(made);
   return out;
 }
 
@@ -322,7 +329,9 @@ PreparedKind prepare_plink_run(BatchOptions& options, const Diagnostics& diagnos
     auto stream = std::make_shared<PlinkStream>();
     stream->prefix = prefix;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); }, stream->extent);
+    return read_ahead(
+        [stream](std::vector<SourceUnit>& done) { return fetch_block(*stream, done); },
+        stream->extent);
   }};
   if (settings->structure)
     prepared.structure_fits = [fits = settings->structure->fits] {

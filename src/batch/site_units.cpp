@@ -65,14 +65,16 @@ void add_x_linked_sample(const SiteBlock& b, const SiteUnit& u, SourceUnit& unit
 
 // Labels: the site's allele numbers. REF/REF REF/ALT ALT/ALT where the
 // site has one ALT, also where the unit carries one allele or none.
-RowGenotypeCounts site_genotype_counts(const SiteBlock& b, const VariantSite& site,
-                                       const SiteUnit& u) {
-  if (!site.has_gt) return {};
+// Into `out`, whose text is empty.
+void site_genotype_counts(const SiteBlock& b, const VariantSite& site, const SiteUnit& u,
+                          RowGenotypeCounts& out) {
+  out.two_allele = {-1, -1, -1};
+  if (!site.has_gt) return;
   const int32_t* counts = unit_counts(b, u);
   const int32_t* alleles = unit_alleles(b, u);
-  RowGenotypeCounts out = unit_genotype_counts(
+  put_unit_genotype_counts(
       u.k, [counts](int32_t c) -> int64_t { return counts[c]; },
-      [alleles](int32_t i) { return std::to_string(alleles[i]); });
+      [alleles](int32_t i) { return std::to_string(alleles[i]); }, out);
   if (site.n_allele == 2) {
     out.two_allele = {0, 0, 0};
     if (u.k == 2) {
@@ -83,11 +85,10 @@ RowGenotypeCounts site_genotype_counts(const SiteBlock& b, const VariantSite& si
   } else {
     out.two_allele = {-1, -1, -1};
   }
-  return out;
 }
 
 struct AheadState {
-  std::function<FetchedUnits()> fetch;
+  FetchUnits fetch;
   KeptRecords handed;               // the records of the block last handed out
   std::future<FetchedUnits> ahead;  // after fetch: destroyed (and waited for) first
 };
@@ -111,30 +112,48 @@ const IdColumn<SiteItem> kSiteIdColumns[7] = {
 
 SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
                             const std::string& population) {
-  const VariantSite& site = b.sites[u.site];
   SourceUnit unit;
-  unit.id = id_cells(kSiteIdColumns, SiteItem{path, b, site, population});
+  remake_site_source_unit(path, b, u, population, unit);
+  return unit;
+}
+
+void remake_site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
+                             const std::string& population, SourceUnit& unit) {
+  // Everything but the texts' memory starts afresh.
+  std::string id = std::move(unit.id.text), name = std::move(unit.name),
+              counts = std::move(unit.counts.text);
+  unit = SourceUnit{};
+  id.clear();
+  name.clear();
+  counts.clear();
+  const VariantSite& site = b.sites[u.site];
+  unit.id.text = std::move(id);
+  unit.id.text.reserve(128);  // most lines in one allocation
+  append_id_cells(kSiteIdColumns, SiteItem{path, b, site, population}, unit.id);
   // One allocation: a block makes thousands of these names, for messages only.
   const std::string_view chrom = site_chrom(b, site);
   const std::string pos = std::to_string(site.pos);
+  unit.name = std::move(name);
   unit.name.reserve(path.size() + chrom.size() + pos.size() + population.size() + 16);
   unit.name.append(path).append(": ").append(chrom).append(":").append(pos);
   unit.name.append(", population ").append(population);
   unit.k = u.k;
   unit.n = u.n;
   unit.missing = u.missing;
-  unit.counts = site_genotype_counts(b, site, u);
+  unit.counts.text = std::move(counts);
+  site_genotype_counts(b, site, u, unit.counts);
   unit.testable = site.has_gt && u.n > 0 && u.k >= 2;
   if (unit.testable && !fill_counts(b, u, unit.genotypes)) unit.failure = kMemoryErrorText;
   if (site.by_sex) add_x_linked_sample(b, u, unit);
-  return unit;
 }
 
-void append_site_units(const std::string& path, const SiteBlock& b,
-                       const std::vector<std::string>& names, std::vector<SourceUnit>& out) {
-  out.reserve(out.size() + b.units.size());
-  for (const SiteUnit& u : b.units)
-    out.push_back(site_source_unit(path, b, u, names[static_cast<size_t>(u.population)]));
+void remake_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& units) {
+  units.resize(b.units.size());
+  for (size_t i = 0; i < units.size(); ++i) {
+    const SiteUnit& u = b.units[i];
+    remake_site_source_unit(path, b, u, names[static_cast<size_t>(u.population)], units[i]);
+  }
 }
 
 bool parse_run_regions(const std::vector<std::string>& texts, const Diagnostics& diagnostics,
@@ -230,16 +249,24 @@ void settle_site_options(BatchOptions& o) {
   if (!o.tables_given) o.tables_auto = true;
 }
 
-UnitSource read_ahead(std::function<FetchedUnits()> fetch, std::shared_ptr<SourceExtent> extent,
+UnitSource read_ahead(FetchUnits fetch, std::shared_ptr<SourceExtent> extent,
                       bool keeps_records) {
   auto state = std::make_shared<AheadState>();
   state->fetch = std::move(fetch);
   UnitSource source{[state](std::vector<SourceUnit>& units, std::string& failure) {
-    FetchedUnits got = state->ahead.valid() ? state->ahead.get() : state->fetch();
+    std::vector<SourceUnit> none;
+    FetchedUnits got = state->ahead.valid() ? state->ahead.get() : state->fetch(none);
     if (got.status == SourceStatus::kUnits)
       // By address: the future is the state's own, and its destructor waits
-      // for the fetch, so the state outlives every fetch it started.
-      state->ahead = std::async(std::launch::async, [raw = state.get()] { return raw->fetch(); });
+      // for the fetch, so the state outlives every fetch it started. The
+      // driver is done with the units it pulled before: the fetch makes its
+      // units in their place.
+      state->ahead = std::async(std::launch::async,
+                                [raw = state.get(), done = std::move(units)]() mutable {
+                                  FetchedUnits fetched = raw->fetch(done);
+                                  std::vector<SourceUnit>().swap(done);  // what fetch left
+                                  return fetched;
+                                });
     units = std::move(got.units);
     failure = std::move(got.failure);
     state->handed = std::move(got.kept);

@@ -33,10 +33,16 @@ extern const IdColumn<SiteItem> kSiteIdColumns[7];
 SourceUnit site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
                             const std::string& population);
 
-// Every unit of the block, after those already in `out`; `names` are the
-// reader's population names.
-void append_site_units(const std::string& path, const SiteBlock& b,
-                       const std::vector<std::string>& names, std::vector<SourceUnit>& out);
+// The same unit made in place of one already analysed, whose texts lend
+// their memory (a block of thousands of units then allocates far less).
+void remake_site_source_unit(const std::string& path, const SiteBlock& b, const SiteUnit& u,
+                             const std::string& population, SourceUnit& unit);
+
+// Every unit of the block, in the block's order, made in place of the
+// units `units` held (analysed ones, or none); `names` are the reader's
+// population names.
+void remake_site_units(const std::string& path, const SiteBlock& b,
+                       const std::vector<std::string>& names, std::vector<SourceUnit>& units);
 
 // The --region texts as regions; false after saying which one is none (a
 // usage error).
@@ -89,8 +95,10 @@ struct FetchedUnits {
 
 // A source that calls fetch for the next block while the driver analyses
 // the one before: only that thread calls fetch between pulls, so fetch owns
-// its reader alone. The extent, where given, is the source's. With
-// `keeps_records` the source's records() gives the kept records of the
-// block last handed out.
-UnitSource read_ahead(std::function<FetchedUnits()> fetch,
-                      std::shared_ptr<SourceExtent> extent = nullptr, bool keeps_records = false);
+// its reader alone. fetch is given the units of a block the driver is done
+// with (or none), to make its units in place of them or to drop. The
+// extent, where given, is the source's. With `keeps_records` the source's
+// records() gives the kept records of the block last handed out.
+using FetchUnits = std::function<FetchedUnits(std::vector<SourceUnit>& done)>;
+UnitSource read_ahead(FetchUnits fetch, std::shared_ptr<SourceExtent> extent = nullptr,
+                      bool keeps_records = false);

@@ -97,10 +97,16 @@ struct IdColumn {
   void (*write)(TsvLine& line, const Item& item);
 };
 
+// The cells after those already in `line`.
+template <class Item, size_t N>
+void append_id_cells(const IdColumn<Item> (&columns)[N], const Item& item, TsvLine& line) {
+  for (const IdColumn<Item>& column : columns) column.write(line, item);
+}
+
 template <class Item, size_t N>
 TsvLine id_cells(const IdColumn<Item> (&columns)[N], const Item& item) {
   TsvLine line;
   line.text.reserve(128);  // most lines in one allocation
-  for (const IdColumn<Item>& column : columns) column.write(line, item);
+  append_id_cells(columns, item, line);
   return line;
 }

@@ -183,7 +183,7 @@ std::string fit_vcf_structure(VcfStream& s) {
       samples, *s.settings->structure, s.path, s.structure);
 }
 
-FetchedUnits fetch_block(VcfStream& s) {
+FetchedUnits fetch_block(VcfStream& s, std::vector<SourceUnit>& done) {
   FetchedUnits out;
   if (!s.opened) {
     s.opened = true;
@@ -229,13 +229,13 @@ FetchedUnits fetch_block(VcfStream& s) {
     return out;
   }
   out.status = SourceStatus::kUnits;
-  const size_t first = out.units.size();
-  append_site_units(s.path, s.block, reader_populations(s.reader).names, out.units);
+  out.units = std::move(done);
+  remake_site_units(s.path, s.block, reader_populations(s.reader).names, out.units);
   if (s.settings->structure) {
     test_block_structure(s.structure, s.block, s.settings->structure->threads, s.structure_tests);
-    // append_site_units makes one unit per block unit, in the block's order.
+    // remake_site_units makes one unit per block unit, in the block's order.
     for (size_t i = 0; i < s.block.units.size(); ++i)
-      out.units[first + i].structure = s.structure_tests[i];
+      out.units[i].structure = s.structure_tests[i];
   }
   return out;
 }
@@ -319,8 +319,9 @@ PreparedKind prepare_vcf_run(BatchOptions& options, const Diagnostics& diagnosti
     auto stream = std::make_shared<VcfStream>();
     stream->path = path;
     stream->settings = settings;
-    return read_ahead([stream] { return fetch_block(*stream); }, stream->extent,
-                      stream->settings->keep != KeptForm::kNone);
+    return read_ahead(
+        [stream](std::vector<SourceUnit>& done) { return fetch_block(*stream, done); },
+        stream->extent, stream->settings->keep != KeptForm::kNone);
   }};
   if (settings->structure)
     prepared.structure_fits = [fits = settings->structure->fits] {

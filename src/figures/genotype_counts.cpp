@@ -22,12 +22,26 @@ struct Entry {
 void append_genotype_count(std::string& text, std::string_view first, std::string_view second,
                            int64_t count) {
   if (count == 0) return;
-  if (!text.empty()) text += ',';
-  text.append(first).append(1, '/').append(second).append(1, ':');
-  char digits[24];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, count);
-  (void)error;
-  text.append(digits, end);
+  // One append of the whole entry where its labels are short, as they are
+  // at nearly every unit.
+  char entry[64];
+  if (first.size() + second.size() + 24 > sizeof entry) {
+    if (!text.empty()) text += ',';
+    text.append(first).append(1, '/').append(second).append(1, ':');
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, count);
+    (void)error;
+    text.append(digits, end);
+    return;
+  }
+  char* at = entry;
+  if (!text.empty()) *at++ = ',';
+  at = std::copy(first.begin(), first.end(), at);
+  *at++ = '/';
+  at = std::copy(second.begin(), second.end(), at);
+  *at++ = ':';
+  at = std::to_chars(at, entry + sizeof entry, count).ptr;
+  text.append(entry, static_cast<size_t>(at - entry));
 }
 
 std::optional<CountedGenotypes> parse_genotype_counts(std::string_view text, std::string& reason) {

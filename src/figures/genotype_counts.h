@@ -41,29 +41,49 @@ void append_genotype_count(std::string& text, std::string_view first, std::strin
 
 // The counts of k alleles in the triangle (count(c) for cell c) with their
 // labels (label(i), in allele order); the two-allele cells where exactly
-// two of the alleles have copies.
+// two of the alleles have copies. Into `out`, whose text is empty (and may
+// bring memory to write it in).
 template <class CountOf, class LabelOf>
-RowGenotypeCounts unit_genotype_counts(int32_t k, CountOf count, LabelOf label) {
-  RowGenotypeCounts out;
-  std::vector<int64_t> copies(static_cast<size_t>(k > 0 ? k : 0), 0);
+void put_unit_genotype_counts(int32_t k, CountOf count, LabelOf label, RowGenotypeCounts& out) {
+  out.two_allele = {-1, -1, -1};
+  // Thousands of units a block: the copies of a few alleles need no
+  // allocation, and the text is sized once from its cells.
+  constexpr int32_t kFewAlleles = 16;
+  int64_t few[kFewAlleles] = {};
+  std::vector<int64_t> many;
+  if (k > kFewAlleles) many.assign(static_cast<size_t>(k), 0);
+  int64_t* const copies = k > kFewAlleles ? many.data() : few;
+  const int32_t cells = k > 0 ? k * (k + 1) / 2 : 0;
+  size_t counted = 0;
+  for (int32_t cell = 0; cell < cells; ++cell) counted += count(cell) > 0 ? 1 : 0;
+  out.text.reserve(counted * 16);
   int32_t cell = 0;
   for (int32_t i = 0; i < k; ++i) {
     for (int32_t j = i; j < k; ++j, ++cell) {
       const int64_t c = count(cell);
       if (c <= 0) continue;
-      copies[static_cast<size_t>(i)] += c;
-      copies[static_cast<size_t>(j)] += c;
+      copies[i] += c;
+      copies[j] += c;
       append_genotype_count(out.text, label(i), label(j), c);
     }
   }
-  std::vector<int32_t> present;
-  for (int32_t i = 0; i < k; ++i)
-    if (copies[static_cast<size_t>(i)] > 0) present.push_back(i);
-  if (present.size() == 2) {
-    const int32_t a = present[0], b = present[1];
+  int32_t present = 0, a = -1, b = -1;
+  for (int32_t i = 0; i < k; ++i) {
+    if (copies[i] <= 0) continue;
+    if (present == 0) a = i;
+    if (present == 1) b = i;
+    ++present;
+  }
+  if (present == 2) {
     const auto at = [&](int32_t i, int32_t j) { return count(i * k + j - i * (i + 1) / 2); };
     out.two_allele = {at(a, a), at(a, b), at(b, b)};
   }
+}
+
+template <class CountOf, class LabelOf>
+RowGenotypeCounts unit_genotype_counts(int32_t k, CountOf count, LabelOf label) {
+  RowGenotypeCounts out;
+  put_unit_genotype_counts(k, count, label, out);
   return out;
 }
 

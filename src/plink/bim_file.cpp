@@ -15,6 +15,12 @@ bool read_integer(std::string_view text, int64_t& out) {
 }
 
 bool read_number(std::string_view text, double& out) {
+  // PLINK writes 0 for an unknown genetic distance, which most files hold
+  // on every line; parsing a double costs more than the rest of the line.
+  if (text.size() == 1 && text[0] == '0') {
+    out = 0;
+    return true;
+  }
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
   const char* end = text.data() + text.size();
   auto [stop, error] = std::from_chars(text.data(), end, out);

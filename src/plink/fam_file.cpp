@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <functional>
+#include <cstdint>
 #include <string_view>
 
 #include "plink/text_file.h"
@@ -28,6 +28,14 @@ FamPhenotype read_phenotype(std::string_view code) {
   return FamPhenotype::kOther;
 }
 
+// A short ID's hash in a few instructions a byte (FNV-1a): the names are
+// hashed once each, and std::hash costs more than the rest of their line.
+size_t hash_name(std::string_view name) {
+  uint64_t h = 14695981039346656037u;
+  for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
 // The first of the names seen so far equal to a new one: an open-addressing
 // table of sample indexes, which needs no allocation per name.
 struct NameTable {
@@ -42,7 +50,7 @@ struct NameTable {
   }
   // The earlier sample of that name, or `index` once it is entered.
   size_t enter(const std::vector<std::string_view>& names, size_t index) {
-    size_t at = std::hash<std::string_view>{}(names[index]) & mask;
+    size_t at = hash_name(names[index]) & mask;
     while (slot[at] != 0) {
       if (names[slot[at] - 1] == names[index]) return slot[at] - 1;
       at = (at + 1) & mask;
@@ -56,8 +64,9 @@ struct NameTable {
 // the failure, when two samples still share a name.
 bool name_samples(FamFile& fam, const char* path) {
   const size_t n = fam.samples.size();
-  std::vector<std::string_view> names(n);
-  for (size_t i = 0; i < n; ++i) names[i] = fam.samples[i].iid;
+  std::vector<std::string_view> names;
+  names.reserve(n);
+  for (const FamSample& s : fam.samples) names.push_back(fam_iid(fam, s));
   {
     NameTable seen(n);
     for (size_t i = 0; i < n && !fam.family_names; ++i)
@@ -65,9 +74,15 @@ bool name_samples(FamFile& fam, const char* path) {
   }
   fam.names.clear();
   fam.names.reserve(n);
-  for (const FamSample& s : fam.samples)
-    fam.names.push_back(fam.family_names ? s.fid + "_" + s.iid : s.iid);
-  if (!fam.family_names) return true;
+  if (!fam.family_names) {
+    for (const std::string_view iid : names) fam.names.emplace_back(iid);
+    return true;
+  }
+  for (const FamSample& s : fam.samples) {
+    std::string& name = fam.names.emplace_back();
+    name.reserve(s.fid_length + 1 + s.iid_length);
+    name.append(fam_fid(fam, s)).append("_").append(fam_iid(fam, s));
+  }
   for (size_t i = 0; i < n; ++i) names[i] = fam.names[i];
   NameTable seen(n);
   for (size_t i = 0; i < n; ++i) {
@@ -75,9 +90,10 @@ bool name_samples(FamFile& fam, const char* path) {
     if (first == i) continue;
     const FamSample& earlier = fam.samples[first];
     const FamSample& s = fam.samples[i];
+    const std::string fid(fam_fid(fam, s)), iid(fam_iid(fam, s));
     std::string reason =
-        earlier.fid == s.fid && earlier.iid == s.iid
-            ? "sample with FID \"" + s.fid + "\" and IID \"" + s.iid + "\" listed twice"
+        fam_fid(fam, earlier) == fid && fam_iid(fam, earlier) == iid
+            ? "sample with FID \"" + fid + "\" and IID \"" + iid + "\" listed twice"
             : "IIDs repeat, so samples are named FID_IID, and \"" + fam.names[i] +
                   "\" names two samples";
     reason += " (first on line " + std::to_string(earlier.line) + ")";
@@ -96,11 +112,13 @@ FamFile read_fam_file(const char* path) {
     fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot open the .fam file");
     return fam;
   }
-  // About the size of a line of short IDs: growing the array costs more
-  // than reserving too much.
+  // About the size of a line of short IDs: growing the arrays costs more
+  // than reserving too much (the pages never touched are never faulted in).
   struct stat info;
-  if (::fstat(file.fd.fd, &info) == 0)
+  if (::fstat(file.fd.fd, &info) == 0) {
     fam.samples.reserve(static_cast<size_t>(info.st_size) / 14 + 1);
+    fam.ids.reserve(static_cast<size_t>(info.st_size));
+  }
   std::string_view line;
   TextRead got;
   while ((got = next_text_line(file, line)) == TextRead::kLine) {
@@ -121,8 +139,19 @@ FamFile read_fam_file(const char* path) {
                                       "\", not 1 (male), 2 (female) or 0 (unknown)");
       break;
     }
-    fam.samples.push_back(
-        FamSample{std::string(f[0]), std::string(f[1]), sex, read_phenotype(f[5]), file.line});
+    if (f[0].size() > UINT32_MAX || f[1].size() > UINT32_MAX) {
+      fam.failure = plink_failure(PlinkStatus::kBadFam, path, file.line,
+                                  "an ID of more than 4294967295 bytes");
+      break;
+    }
+    FamSample& s = fam.samples.emplace_back();
+    s.at = fam.ids.size();
+    s.fid_length = static_cast<uint32_t>(f[0].size());
+    s.iid_length = static_cast<uint32_t>(f[1].size());
+    s.line = file.line;
+    s.sex = sex;
+    s.phenotype = read_phenotype(f[5]);
+    fam.ids.append(f[0]).append(f[1]);
   }
   if (plink_ok(fam.failure) && got == TextRead::kError)
     fam.failure = plink_failure(PlinkStatus::kCannotOpen, path, 0, "cannot read the .fam file");
@@ -131,6 +160,7 @@ FamFile read_fam_file(const char* path) {
   if (plink_ok(fam.failure)) name_samples(fam, path);
   if (!plink_ok(fam.failure)) {
     fam.samples.clear();
+    fam.ids.clear();
     fam.names.clear();
   }
   return fam;

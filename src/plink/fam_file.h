@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plink/plink_failure.h"
@@ -19,19 +20,31 @@
 enum class FamSex : uint8_t { kUnknown = 0, kMale = 1, kFemale = 2 };
 enum class FamPhenotype : uint8_t { kMissing, kControl, kCase, kOther };
 
+// The IDs are kept in FamFile::ids, FID then IID back to back, so that a
+// sample is a small record and a .fam of many samples is read without a
+// string per field.
 struct FamSample {
-  std::string fid, iid;
+  uint64_t at = 0;  // the FID's first byte in FamFile::ids
+  uint32_t fid_length = 0, iid_length = 0;
+  uint64_t line = 0;
   FamSex sex = FamSex::kUnknown;
   FamPhenotype phenotype = FamPhenotype::kMissing;
-  uint64_t line = 0;
 };
 
 struct FamFile {
   PlinkFailure failure;
   std::vector<FamSample> samples;
+  std::string ids;                 // every sample's FID and IID
   std::vector<std::string> names;  // per sample: IID, or FID_IID
   bool family_names = false;       // the names are FID_IID
 };
+
+inline std::string_view fam_fid(const FamFile& fam, const FamSample& s) {
+  return std::string_view(fam.ids).substr(s.at, s.fid_length);
+}
+inline std::string_view fam_iid(const FamFile& fam, const FamSample& s) {
+  return std::string_view(fam.ids).substr(s.at + s.fid_length, s.iid_length);
+}
 
 FamFile read_fam_file(const char* path);
 

@@ -1,13 +1,25 @@
 #include "sites/site_key.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "exact/rng64.h"
 
 uint64_t hash_key_field(uint64_t h, std::string_view field) {
   h = splitmix64_mix(h ^ field.size());
-  for (size_t i = 0; i < field.size(); i += 8) {
+  size_t i = 0;
+  // Whole words as one load where the bytes are laid out as the shifts
+  // below put them (the first byte lowest).
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= field.size(); i += 8) {
+      uint64_t w;
+      std::memcpy(&w, field.data() + i, 8);
+      h = splitmix64_mix(h ^ w);
+    }
+  }
+  for (; i < field.size(); i += 8) {
     uint64_t w = 0;
     for (size_t b = 0; b < 8 && i + b < field.size(); ++b)
       w |= static_cast<uint64_t>(static_cast<unsigned char>(field[i + b])) << (8 * b);

@@ -35,6 +35,37 @@ TEST(GenotypeCounts, ZeroCellsAreLeftOutAndTwoAllelesAreThoseWithCopies) {
   EXPECT_EQ(counts_of({0, 0, 0}, {"A", "B"}).text, "");
 }
 
+// Past the alleles kept on the stack, and labels too long for one piece:
+// the text and the two alleles with copies as a plain walk of the triangle
+// gives them.
+TEST(GenotypeCounts, ManyAllelesAndLongLabels) {
+  constexpr int64_t kPrime = 1000000007;  // counts past 32 bits
+  for (const size_t k : {size_t{16}, size_t{17}, size_t{40}}) {
+    for (const size_t label_length : {size_t{1}, size_t{30}}) {
+      std::vector<std::string> labels;
+      for (size_t i = 0; i < k; ++i)
+        labels.push_back(std::to_string(i) + std::string(label_length - 1, 'x'));
+      // Copies of alleles 3 and k - 1 only.
+      std::vector<int64_t> triangle(k * (k + 1) / 2, 0);
+      std::string expected;
+      for (size_t i = 0, cell = 0; i < k; ++i) {
+        for (size_t j = i; j < k; ++j, ++cell) {
+          const bool kept = (i == 3 || i == k - 1) && (j == 3 || j == k - 1);
+          if (!kept) continue;
+          triangle[cell] = kPrime * static_cast<int64_t>(i + 1) + static_cast<int64_t>(j);
+          expected += (expected.empty() ? "" : ",") + labels[i] + "/" + labels[j] + ":" +
+                      std::to_string(triangle[cell]);
+        }
+      }
+      const RowGenotypeCounts c = counts_of(triangle, labels);
+      EXPECT_EQ(c.text, expected) << k;
+      const int64_t a = kPrime * 4 + 3, b = kPrime * 4 + static_cast<int64_t>(k - 1),
+                    d = kPrime * static_cast<int64_t>(k) + static_cast<int64_t>(k - 1);
+      EXPECT_EQ(c.two_allele, (std::array<int64_t, 3>{a, b, d})) << k;
+    }
+  }
+}
+
 TEST(GenotypeCounts, ReadBackInTheUnitsAlleleOrder) {
   // Numbers order by value: 9 before 10, which byte order would reverse.
   const std::vector<std::string> codes = {"9", "10", "104"};

@@ -60,3 +60,24 @@ TEST(TextEscape, ControlsOnlyLeaveBackslashesAndEscapedPiecesAlone) {
 }
 
 }  // namespace
+
+// Every byte at every place of texts a word long and more: the check of
+// whole words must say what escape_text does, which changes exactly the
+// texts that hold a byte outside printable ASCII or a backslash.
+TEST(TextEscape, NeedOfEscapeSeenAtEveryByteOfAWord) {
+  for (size_t length = 1; length <= 19; ++length) {
+    for (size_t at = 0; at < length; ++at) {
+      for (int c = 0; c < 256; ++c) {
+        std::string text(length, 'a');
+        text[at] = static_cast<char>(c);
+        const bool plain = c >= 0x20 && c < 0x7F && c != '\\';
+        EXPECT_EQ(may_need_escape(text), !plain) << length << " " << at << " " << c;
+        if (plain) {
+          EXPECT_EQ(escape_text(text), text);
+        }
+      }
+    }
+  }
+  EXPECT_FALSE(may_need_escape(""));
+  EXPECT_FALSE(may_need_escape("/tmp/a path of more than eight bytes ~}|{ 0123"));
+}
