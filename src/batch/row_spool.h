@@ -1,9 +1,9 @@
-// Rows waiting for q_bh, in bounded memory: the first rows, up to a bound,
-// stay in memory; past it their text goes to an unlinked temporary file,
-// and only each row's leading p (8 bytes) stays in memory. Once the run is
-// done the rows are read back in order, each with its q_bh. A file of
-// millions of units thus runs in about the memory of a small one, and a
-// small one never writes its rows twice.
+// Rows waiting for q_bh, in bounded memory: their text gathers in a buffer
+// of a bound's size and goes to an unlinked temporary file whenever the
+// buffer is full, and only each row's leading p (8 bytes) stays in memory.
+// Once the run is done the rows are read back in order, each with its q_bh.
+// A file of millions of units thus runs in about the memory of a small one,
+// and one whose rows fit in the buffer never writes them twice.
 //
 // Rows are stored without their line feed, one a line (a row's cells are
 // escaped, so it never holds one).
@@ -18,8 +18,12 @@
 
 #include "fileio/unique_fd.h"
 
-// The rows' bytes held in memory before they go to the file.
-inline constexpr size_t kSpoolMemory = size_t{32} << 20;
+// The rows' bytes held in memory before they go to the file. Small: the
+// buffer is used again and again, where a large one would take fresh pages
+// row after row on the thread that writes the outputs, each page a fault
+// that costs more than writing its bytes to the file (the kernel keeps them
+// in the page cache).
+inline constexpr size_t kSpoolMemory = size_t{1} << 16;
 
 struct RowSpool {
   size_t memory = kSpoolMemory;  // set before open_row_spool

@@ -56,7 +56,7 @@ TEST(RowSpool, RowsLongerThanABlockOfTheReplayComeBackWhole) {
   for (size_t i = 0; i < 1000; ++i) rows.push_back("row " + std::to_string(i));
   for (const bool in_memory : {true, false}) {
     RowSpool spool;
-    if (!in_memory) spool.memory = kSmallMemory;
+    spool.memory = in_memory ? 16 * mib : kSmallMemory;
     ASSERT_EQ(open_row_spool(spool), 0);
     for (size_t i = 0; i < rows.size(); ++i) ASSERT_TRUE(spool_row(spool, rows[i], 0.5));
     EXPECT_EQ(spool.written == 0, in_memory);

@@ -125,13 +125,14 @@ TEST(UnitDriver, RowsFromTheTemporaryFileAreThoseOfMemory) {
   }
   // The rows held in memory, then the same rows through the file.
   std::string out;
-  for (const size_t memory : {kSpoolMemory, size_t{1} << 14}) {
+  constexpr size_t kWhole = size_t{32} << 20, kSmall = size_t{1} << 14;
+  for (const size_t memory : {kWhole, kSmall}) {
     BatchRun run = test_run(kScripted, options, open_scripted);
     run.outputs.pending.memory = memory;
     ASSERT_TRUE(open_pending_rows(run));
     g_script = std::make_shared<Script>(Script{blocks, Script::kEnd});
     run_input_file(run, "f", 1);
-    if (memory == kSpoolMemory) {
+    if (memory == kWhole) {
       ASSERT_EQ(run.outputs.pending.written, 0u);
     } else {
       ASSERT_GT(run.outputs.pending.written, 65536u);
