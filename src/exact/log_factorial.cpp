@@ -38,7 +38,8 @@ F log_gamma_diff_large(F zx, F zy) {
   return (zx - F(0.5)) * log1p(d / zy) + d * log(zy) - d + (stirling_tail(zx) - stirling_tail(zy));
 }
 
-constexpr uint8_t kNotYet = 0, kWriting = 1, kReady = 2;
+constexpr uint8_t kNotYet = LogFactorials::kNotYet, kWriting = LogFactorials::kWriting,
+                  kReady = LogFactorials::kReady;
 
 LogFactorials::Entry compute_entry(int64_t x) {
   int sign = 0;  // lgammal's own value, without its global sign
@@ -53,24 +54,29 @@ LogFactorials::Entry compute_entry(int64_t x) {
   const LogFactorials::Entry e = compute_entry(x);
   uint8_t expected = kNotYet;
   if (t.state[x].compare_exchange_strong(expected, kWriting, std::memory_order_acquire)) {
-    t.entries[x] = e;
+    t.lf[x] = e.lf;
+    t.split[x] = e.split;
     t.state[x].store(kReady, std::memory_order_release);
   }
   return e;
 }
 
-inline const LogFactorials::Entry& kept_entry(const LogFactorials& t, int64_t x,
-                                              LogFactorials::Entry& spare) {
-  if (t.state[x].load(std::memory_order_acquire) == kReady) return t.entries[x];
-  spare = fill_entry(t, x);
-  return spare;
+inline bool ready(const LogFactorials& t, int64_t x) {
+  return t.state[x].load(std::memory_order_acquire) == kReady;
+}
+
+inline long double kept_lf(const LogFactorials& t, int64_t x) {
+  return ready(t, x) ? t.lf[x] : fill_entry(t, x).lf;
+}
+
+inline LogFactorials::Split kept_split(const LogFactorials& t, int64_t x) {
+  return ready(t, x) ? t.split[x] : fill_entry(t, x).split;
 }
 
 // ln x! for a small x: from the table, or (for an argument beyond what the
 // table was sized for) the same lgammal the table holds.
 inline long double small_lf(const LogFactorials& t, int64_t x) {
-  LogFactorials::Entry spare;
-  return x < t.size ? kept_entry(t, x, spare).lf : compute_entry(x).lf;
+  return x < t.size ? kept_lf(t, x) : compute_entry(x).lf;
 }
 
 template <typename F>
@@ -95,23 +101,20 @@ LogFactorials build_log_factorials(int64_t max_arg) {
   const auto size = static_cast<size_t>(t.size);
   // Entries are written only behind their state, so their pages stay
   // untouched until asked for.
-  t.entries = std::make_unique_for_overwrite<LogFactorials::Entry[]>(size);
+  t.lf = std::make_unique_for_overwrite<long double[]>(size);
+  t.split = std::make_unique_for_overwrite<LogFactorials::Split[]>(size);
   t.state = std::make_unique<std::atomic<uint8_t>[]>(size);
   return t;
 }
 
 LogFactorials::Entry log_factorial_entry(const LogFactorials& t, int64_t x) {
-  LogFactorials::Entry spare;
-  return kept_entry(t, x, spare);
+  return ready(t, x) ? LogFactorials::Entry{t.lf[x], t.split[x]} : fill_entry(t, x);
 }
 
-double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y) {
+double log_factorial_diff_rest(const LogFactorials& t, int64_t x, int64_t y) {
   if (x < t.size && y < t.size) {
-    // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
-    // rounded value and its remainder, and the two differences added.
-    LogFactorials::Entry spare_x, spare_y;
-    const LogFactorials::Split& a = kept_entry(t, x, spare_x).split;
-    const LogFactorials::Split& b = kept_entry(t, y, spare_y).split;
+    // As log_factorial_diff, the entries computed first.
+    const LogFactorials::Split a = kept_split(t, x), b = kept_split(t, y);
     return (a.high - b.high) + (a.low - b.low);
   }
   if (x >= kTableSize && y >= kTableSize) return lf_diff<double>(t, x, y);

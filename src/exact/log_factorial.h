@@ -27,10 +27,13 @@ struct LogFactorials {
     Split split;
   };
   int64_t size = 0;  // arguments below this are kept once computed
-  // Written once each, behind its state (0 not yet, 1 being written, 2
-  // ready): the table is shared as const by threads that fill it.
-  std::unique_ptr<Entry[]> entries;
+  // Written once each, behind its state (kNotYet, kWriting, kReady): the
+  // table is shared as const by the threads that fill it. The samplers read
+  // the split values alone, so those lie densely apart.
+  std::unique_ptr<long double[]> lf;
+  std::unique_ptr<Split[]> split;
   std::unique_ptr<std::atomic<uint8_t>[]> state;
+  static constexpr uint8_t kNotYet = 0, kWriting = 1, kReady = 2;
 };
 
 // The table for arguments up to max_arg (counts of a sample of at most
@@ -39,7 +42,22 @@ struct LogFactorials {
 LogFactorials build_log_factorials(int64_t max_arg);
 
 // ln x! - ln y!, in double; relative to the difference, not to ln x!.
-double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y);
+// The samplers ask for it at every draw: entries already kept are taken
+// here, inline, anything else by log_factorial_diff_rest.
+double log_factorial_diff_rest(const LogFactorials& t, int64_t x, int64_t y);
+
+inline double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y) {
+  constexpr uint8_t kReady = LogFactorials::kReady;
+  if (x < t.size && y < t.size && t.state[x].load(std::memory_order_acquire) == kReady &&
+      t.state[y].load(std::memory_order_acquire) == kReady) {
+    // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
+    // rounded value and its remainder, and the two differences added.
+    const LogFactorials::Split& a = t.split[x];
+    const LogFactorials::Split& b = t.split[y];
+    return (a.high - b.high) + (a.low - b.low);
+  }
+  return log_factorial_diff_rest(t, x, y);
+}
 
 // ln x! - ln y! in extended precision, for the enumeration's weights.
 long double log_factorial_diff_ld(const LogFactorials& t, int64_t x, int64_t y);
