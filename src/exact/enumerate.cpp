@@ -652,6 +652,14 @@ struct Run {
   // searches, 0 when there is none.
   int64_t x2_crossing(double bound, int64_t dir, int64_t m) const;
 
+  // The bits of the tests that a bound of x decides, at x.
+  uint32_t bound_bits(int64_t x) const {
+    return test_bit(ExactTest::kDeficit, x >= x_deficit) |
+           test_bit(ExactTest::kExcess, x <= x_excess) |
+           test_bit(ExactTest::kUDeficit, x >= x_u_deficit) |
+           test_bit(ExactTest::kUExcess, x <= x_u_excess);
+  }
+
   // Adds the table at x, of weight wt in the run's units; returns the tests
   // it hits, bit i for test i.
   [[gnu::always_inline]] uint32_t add(Side& side, int64_t x, double wt) {
@@ -676,10 +684,7 @@ struct Run {
     const uint32_t hit = test_bit(ExactTest::kProb, wt <= units.tie_high) |
                          test_bit(ExactTest::kX2e, side.x2 >= s.x2_threshold) |
                          test_bit(ExactTest::kLlr, side.g2 >= s.g2_threshold) |
-                         test_bit(ExactTest::kDeficit, x >= x_deficit) |
-                         test_bit(ExactTest::kExcess, x <= x_excess) |
-                         test_bit(ExactTest::kUDeficit, x >= x_u_deficit) |
-                         test_bit(ExactTest::kUExcess, x <= x_u_excess);
+                         bound_bits(x);
     sums.total += wt;
     add_hits(sums.sums, hit, wt, std::make_index_sequence<kExactTestCount>{});
     if (wt <= units.tie_high && wt >= units.tie_low) sums.ties += wt;
@@ -739,10 +744,7 @@ bool Run::stretch(const Side& side, int64_t quiet_until, int64_t& x, double& wt,
   bool stop = false;
   while (at != last && !stop) {
     const int64_t first = at + Dir;
-    const uint32_t bits = fixed | test_bit(ExactTest::kDeficit, first >= x_deficit) |
-                          test_bit(ExactTest::kExcess, first <= x_excess) |
-                          test_bit(ExactTest::kUDeficit, first >= x_u_deficit) |
-                          test_bit(ExactTest::kUExcess, first <= x_u_excess);
+    const uint32_t bits = fixed | bound_bits(first);
     int64_t until = last;  // the last table with these bits
     for (const int64_t turn : turns) {
       if ((turn - first) * Dir > 0 && (turn - Dir - until) * Dir < 0) until = turn - Dir;

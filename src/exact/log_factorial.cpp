@@ -61,16 +61,12 @@ LogFactorials::Entry compute_entry(int64_t x) {
   return e;
 }
 
-inline bool ready(const LogFactorials& t, int64_t x) {
-  return t.state[x].load(std::memory_order_acquire) == kReady;
-}
-
 inline long double kept_lf(const LogFactorials& t, int64_t x) {
-  return ready(t, x) ? t.lf[x] : fill_entry(t, x).lf;
+  return log_factorial_kept(t, x) ? t.lf[x] : fill_entry(t, x).lf;
 }
 
 inline LogFactorials::Split kept_split(const LogFactorials& t, int64_t x) {
-  return ready(t, x) ? t.split[x] : fill_entry(t, x).split;
+  return log_factorial_kept(t, x) ? t.split[x] : fill_entry(t, x).split;
 }
 
 // ln x! for a small x: from the table, or (for an argument beyond what the
@@ -108,7 +104,7 @@ LogFactorials build_log_factorials(int64_t max_arg) {
 }
 
 LogFactorials::Entry log_factorial_entry(const LogFactorials& t, int64_t x) {
-  return ready(t, x) ? LogFactorials::Entry{t.lf[x], t.split[x]} : fill_entry(t, x);
+  return log_factorial_kept(t, x) ? LogFactorials::Entry{t.lf[x], t.split[x]} : fill_entry(t, x);
 }
 
 double log_factorial_diff_rest(const LogFactorials& t, int64_t x, int64_t y) {

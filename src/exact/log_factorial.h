@@ -46,10 +46,13 @@ LogFactorials build_log_factorials(int64_t max_arg);
 // here, inline, anything else by log_factorial_diff_rest.
 double log_factorial_diff_rest(const LogFactorials& t, int64_t x, int64_t y);
 
+// Whether the entry of x < t.size is written down.
+inline bool log_factorial_kept(const LogFactorials& t, int64_t x) {
+  return t.state[x].load(std::memory_order_acquire) == LogFactorials::kReady;
+}
+
 inline double log_factorial_diff(const LogFactorials& t, int64_t x, int64_t y) {
-  constexpr uint8_t kReady = LogFactorials::kReady;
-  if (x < t.size && y < t.size && t.state[x].load(std::memory_order_acquire) == kReady &&
-      t.state[y].load(std::memory_order_acquire) == kReady) {
+  if (x < t.size && y < t.size && log_factorial_kept(t, x) && log_factorial_kept(t, y)) {
     // Entries reach 7e5, where a double's step is 1e-10: each is kept as a
     // rounded value and its remainder, and the two differences added.
     const LogFactorials::Split& a = t.split[x];
