@@ -9,14 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "batch/heap_pages.h"
 #include "batch/input_kind.h"
 #include "batch/output_clash.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
-#include "tsv/tsv_read.h"
 #include "batch/summary_output.h"
 #include "batch/unit_driver.h"
 #include "batch/write_guard.h"
+#include "tsv/tsv_read.h"
 #include "fileio/file_identity.h"
 #include "html/page_writer.h"
 #include "report/report_sink.h"
@@ -161,6 +162,7 @@ bool finish_outputs(BatchRun& run, const BatchOptions& options, ReplacingFile& p
 }  // namespace
 
 int run_batch(const BatchOptions& given, const std::vector<char*>& files, const char* program) {
+  const bool large_pages = prefer_large_heap_pages();
   // On a terminal every message goes by the progress line's lock, which
   // erases the line first (sources may warn from their read-ahead thread).
   UnitProgress units_progress;
@@ -202,6 +204,9 @@ int run_batch(const BatchOptions& given, const std::vector<char*>& files, const 
   run.rows_shown = options.annotate != "-";
   run.analysis.hwe = hwe_rule(kind, options);
 
+  // Held in memory, rows cost a fault per page on the thread that writes
+  // them: only on large pages do they stay there rather than go to the file.
+  if (large_pages) run.outputs.pending.memory = kSpoolMemoryOnLargePages;
   // Without the temporary file for the rows nothing is written or touched.
   if (kind.adjusts_p && !open_pending_rows(run)) return 1;
   ReplacingFile page_file;

@@ -13,14 +13,15 @@
 #include <string_view>
 
 #include "batch/diagnostics.h"
+#include "batch/heap_pages.h"
 #include "batch/hwe_outputs.h"
 #include "batch/input_kind.h"
 #include "batch/merged_page.h"
+#include "batch/output_clash.h"
 #include "batch/results_page.h"
 #include "batch/row_columns.h"
 #include "batch/summary_output.h"
 #include "batch/write_guard.h"
-#include "batch/output_clash.h"
 #include "figures/unit_statistics.h"
 #include "fileio/file_identity.h"
 #include "fileio/output_stream.h"
@@ -138,6 +139,7 @@ void add_merged_failed_row(MergedFailed& failed, std::string_view row) {
 }  // namespace
 
 int run_merge(const std::vector<char*>& tables, const BatchOptions& options, const char* program) {
+  prefer_large_heap_pages();
   const std::string& summary_path = options.summary;
   const Diagnostics diagnostics{program, nullptr};
   if (!standard_streams_open()) {

@@ -181,7 +181,8 @@ std::string fit_plink_structure(PlinkStream& s) {
   PlinkReader reader;
   const PlinkFailure opened = open_plink(paths, read_options(*s.settings), reader);
   if (!plink_ok(opened)) return plink_failure_text(opened);
-  const StructureSamples samples{&reader.fam.names, &reader.pops.of_sample,
+  const std::vector<std::string> names = fam_names(reader.fam);
+  const StructureSamples samples{&names, &reader.pops.of_sample,
                                  std::max(population_count(reader), 1)};
   PlinkBlock pb;
   return fit_file_structure(

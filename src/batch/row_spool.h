@@ -24,6 +24,9 @@
 // that costs more than writing its bytes to the file (the kernel keeps them
 // in the page cache).
 inline constexpr size_t kSpoolMemory = size_t{1} << 16;
+// Where the heap's pages are large (2 MiB), a fault costs little against
+// writing and reading back the file: most runs' rows stay in memory.
+inline constexpr size_t kSpoolMemoryOnLargePages = size_t{1} << 25;
 
 struct RowSpool {
   size_t memory = kSpoolMemory;  // set before open_row_spool

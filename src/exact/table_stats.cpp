@@ -11,13 +11,23 @@ namespace {
 // (1 + u) ln(1 + u) - u = sum_{n >= 2} (-1)^n u^n / (n (n - 1)), for
 // |u| <= 1/16: the terms up to u^13 leave less than 1e-17 of the sum.
 constexpr double kSeriesReach = 1.0 / 16;
+constexpr int kSeriesTerms = 13;
+
+// The coefficients (-1)^n / (n (n - 1)), each the division's correctly
+// rounded double: taken once here, not a division per term per call.
+struct SeriesCoefficients {
+  double of[kSeriesTerms + 1] = {};
+  constexpr SeriesCoefficients() {
+    for (int n = 2; n <= kSeriesTerms; ++n)
+      of[n] = ((n % 2 == 0) ? 1.0 : -1.0) / (static_cast<double>(n) * (n - 1));
+  }
+};
+constexpr SeriesCoefficients kSeries;
 
 double relative_entropy_term(double u) {
   if (std::fabs(u) <= kSeriesReach) {
     double sum = 0;
-    for (int n = 13; n >= 2; --n) {
-      sum = sum * u + ((n % 2 == 0) ? 1.0 : -1.0) / (static_cast<double>(n) * (n - 1));
-    }
+    for (int n = kSeriesTerms; n >= 2; --n) sum = sum * u + kSeries.of[n];
     return sum * u * u;
   }
   return (1.0 + u) * std::log1p(u) - u;

@@ -37,7 +37,8 @@ size_t hash_name(std::string_view name) {
 }
 
 // The first of the names seen so far equal to a new one: an open-addressing
-// table of sample indexes, which needs no allocation per name.
+// table of sample indexes, which needs no allocation per name. name(i) is
+// sample i's name.
 struct NameTable {
   std::vector<uint32_t> slot;  // sample + 1, 0 for an empty slot
   size_t mask = 0;
@@ -49,10 +50,12 @@ struct NameTable {
     mask = size - 1;
   }
   // The earlier sample of that name, or `index` once it is entered.
-  size_t enter(const std::vector<std::string_view>& names, size_t index) {
-    size_t at = hash_name(names[index]) & mask;
+  template <typename Name>
+  size_t enter(const Name& name, size_t index) {
+    const std::string_view entered = name(index);
+    size_t at = hash_name(entered) & mask;
     while (slot[at] != 0) {
-      if (names[slot[at] - 1] == names[index]) return slot[at] - 1;
+      if (name(slot[at] - 1) == entered) return slot[at] - 1;
       at = (at + 1) & mask;
     }
     slot[at] = static_cast<uint32_t>(index + 1);
@@ -60,41 +63,31 @@ struct NameTable {
   }
 };
 
-// Names every sample by IID, or by FID_IID when an IID repeats; false, with
-// the failure, when two samples still share a name.
+// Whether some IID repeats, so that samples are named FID_IID; false, with
+// the failure, when two samples still share a name. The names themselves
+// are only made where they are asked for (fam_names): a run over all
+// samples never needs them.
 bool name_samples(FamFile& fam, const char* path) {
   const size_t n = fam.samples.size();
-  std::vector<std::string_view> names;
-  names.reserve(n);
-  for (const FamSample& s : fam.samples) names.push_back(fam_iid(fam, s));
+  const auto iid = [&fam](size_t i) { return fam_iid(fam, fam.samples[i]); };
   {
     NameTable seen(n);
-    for (size_t i = 0; i < n && !fam.family_names; ++i)
-      fam.family_names = seen.enter(names, i) != i;
+    for (size_t i = 0; i < n && !fam.family_names; ++i) fam.family_names = seen.enter(iid, i) != i;
   }
-  fam.names.clear();
-  fam.names.reserve(n);
-  if (!fam.family_names) {
-    for (const std::string_view iid : names) fam.names.emplace_back(iid);
-    return true;
-  }
-  for (const FamSample& s : fam.samples) {
-    std::string& name = fam.names.emplace_back();
-    name.reserve(s.fid_length + 1 + s.iid_length);
-    name.append(fam_fid(fam, s)).append("_").append(fam_iid(fam, s));
-  }
-  for (size_t i = 0; i < n; ++i) names[i] = fam.names[i];
+  if (!fam.family_names) return true;
+  const std::vector<std::string> names = fam_names(fam);
+  const auto name = [&names](size_t i) { return std::string_view(names[i]); };
   NameTable seen(n);
   for (size_t i = 0; i < n; ++i) {
-    const size_t first = seen.enter(names, i);
+    const size_t first = seen.enter(name, i);
     if (first == i) continue;
     const FamSample& earlier = fam.samples[first];
     const FamSample& s = fam.samples[i];
-    const std::string fid(fam_fid(fam, s)), iid(fam_iid(fam, s));
+    const std::string fid(fam_fid(fam, s)), iid_text(fam_iid(fam, s));
     std::string reason =
-        fam_fid(fam, earlier) == fid && fam_iid(fam, earlier) == iid
-            ? "sample with FID \"" + fid + "\" and IID \"" + iid + "\" listed twice"
-            : "IIDs repeat, so samples are named FID_IID, and \"" + fam.names[i] +
+        fam_fid(fam, earlier) == fid && fam_iid(fam, earlier) == iid_text
+            ? "sample with FID \"" + fid + "\" and IID \"" + iid_text + "\" listed twice"
+            : "IIDs repeat, so samples are named FID_IID, and \"" + names[i] +
                   "\" names two samples";
     reason += " (first on line " + std::to_string(earlier.line) + ")";
     fam.failure = plink_failure(PlinkStatus::kBadFam, path, s.line, std::move(reason));
@@ -161,9 +154,23 @@ FamFile read_fam_file(const char* path) {
   if (!plink_ok(fam.failure)) {
     fam.samples.clear();
     fam.ids.clear();
-    fam.names.clear();
   }
   return fam;
+}
+
+std::vector<std::string> fam_names(const FamFile& fam) {
+  std::vector<std::string> names;
+  names.reserve(fam.samples.size());
+  for (const FamSample& s : fam.samples) {
+    if (!fam.family_names) {
+      names.emplace_back(fam_iid(fam, s));
+      continue;
+    }
+    std::string& name = names.emplace_back();
+    name.reserve(s.fid_length + 1 + s.iid_length);
+    name.append(fam_fid(fam, s)).append("_").append(fam_iid(fam, s));
+  }
+  return names;
 }
 
 std::vector<FamSex> fam_sexes(const FamFile& fam) {

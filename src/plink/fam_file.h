@@ -34,9 +34,8 @@ struct FamSample {
 struct FamFile {
   PlinkFailure failure;
   std::vector<FamSample> samples;
-  std::string ids;                 // every sample's FID and IID
-  std::vector<std::string> names;  // per sample: IID, or FID_IID
-  bool family_names = false;       // the names are FID_IID
+  std::string ids;            // every sample's FID and IID
+  bool family_names = false;  // samples are named FID_IID
 };
 
 inline std::string_view fam_fid(const FamFile& fam, const FamSample& s) {
@@ -47,6 +46,9 @@ inline std::string_view fam_iid(const FamFile& fam, const FamSample& s) {
 }
 
 FamFile read_fam_file(const char* path);
+
+// Every sample's name: its IID, or FID_IID when some IID repeats.
+std::vector<std::string> fam_names(const FamFile& fam);
 
 // Column 5 of every sample.
 std::vector<FamSex> fam_sexes(const FamFile& fam);

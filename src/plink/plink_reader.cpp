@@ -276,7 +276,7 @@ PlinkFailure open_fileset(const PlinkPaths& paths, const PlinkReadOptions& optio
     f = phenotype_populations(r.fam, paths.fam, r.pops);
     if (!plink_ok(f)) return f;
   } else if (options.pops) {
-    r.pops = assign_populations(*options.pops, r.fam.names);
+    r.pops = assign_populations(*options.pops, fam_names(r.fam));
   } else {
     r.pops = all_samples_one_population(static_cast<int32_t>(samples));
   }

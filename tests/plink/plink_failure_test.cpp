@@ -165,7 +165,7 @@ TEST(PlinkFailure, BlankLinesCrlfAndIidsOfSeveralFamilies) {
                   "1\trs1\t0\t100\tA\tG\r\n\n1  rs2  0.5  200  C  T\n2 rs3 0 300 G T");
   PlinkReader reader;
   ASSERT_TRUE(plink_ok(open_plink(f.paths, {}, reader)));
-  EXPECT_EQ(reader.fam.names, (std::vector<std::string>{"fa_a", "fb_a", "fb_c"}));
+  EXPECT_EQ(fam_names(reader.fam), (std::vector<std::string>{"fa_a", "fb_a", "fb_c"}));
   EXPECT_EQ(fam_sexes(reader.fam),
             (std::vector<FamSex>{FamSex::kMale, FamSex::kFemale, FamSex::kUnknown}));
   PlinkBlock block;

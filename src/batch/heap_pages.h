@@ -1,0 +1,15 @@
+// How a batch run's heap takes memory from the system. Each first touch of
+// a fresh 4 KiB page costs some microseconds (ten and more on virtual
+// machines), more than a run does with most of the bytes it puts there, so
+// a run over a large file spends a good share of its time on the pages of
+// its tables, samples and rows. Blocks freed stay in the heap for the next
+// block to reuse, and the main heap asks for transparent huge pages where
+// the system grants them on request (one fault per 2 MiB). The figures do
+// not depend on it: only where the memory comes from changes.
+#pragma once
+
+// Called once, before the run allocates anything large. Whether the main
+// heap's pages are large: false where the system grants no huge pages on
+// request, or the C library or a sanitizer's allocator does not take these
+// settings (then nothing is changed).
+bool prefer_large_heap_pages();
