@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -11,17 +14,112 @@ unsigned resolve_workers(unsigned workers) {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>& body) {
-  std::vector<std::thread> pool;
-  for (unsigned id = 1; id < workers; ++id) {
-    try {
-      pool.emplace_back(body, id);
-    } catch (const std::system_error&) {
-      break;
+namespace {
+
+// Threads are kept between calls: a run calls here once per block of
+// units, and a thread made afresh each time costs its creation and a fault
+// for every page of stack it touches again. A helper is made when a call
+// finds none idle (so calls made from inside a body never wait for one
+// another) and then waits for the next call for the rest of the process.
+
+struct Call {
+  std::mutex m;
+  std::condition_variable done;
+  unsigned left = 0;  // helpers still running the body
+};
+
+struct Helper {
+  std::mutex m;
+  std::condition_variable wake;
+  const std::function<void(unsigned)>* body = nullptr;  // the task, while there is one
+  unsigned id = 0;
+  Call* call = nullptr;
+};
+
+struct Helpers {
+  std::mutex m;
+  std::vector<Helper*> idle;
+};
+
+// Never destroyed: helpers wait on it until the process ends.
+Helpers& helpers() {
+  static Helpers* const all = new Helpers;
+  return *all;
+}
+
+void serve(Helper* h) {
+  for (;;) {
+    std::unique_lock<std::mutex> lock(h->m);
+    h->wake.wait(lock, [h] { return h->body != nullptr; });
+    const std::function<void(unsigned)>* body = h->body;
+    const unsigned id = h->id;
+    Call* call = h->call;
+    lock.unlock();
+    (*body)(id);
+    lock.lock();
+    h->body = nullptr;
+    h->call = nullptr;
+    lock.unlock();
+    {
+      const std::lock_guard<std::mutex> idle(helpers().m);
+      helpers().idle.push_back(h);
+    }
+    // Last: once told, the caller's Call is gone.
+    const std::lock_guard<std::mutex> told(call->m);
+    if (--call->left == 0) call->done.notify_one();
+  }
+}
+
+// An idle helper, or a new one; null when no thread can be started.
+Helper* take_helper() {
+  {
+    const std::lock_guard<std::mutex> lock(helpers().m);
+    if (!helpers().idle.empty()) {
+      Helper* h = helpers().idle.back();
+      helpers().idle.pop_back();
+      return h;
     }
   }
-  body(0);
-  for (std::thread& th : pool) th.join();
+  Helper* h = new Helper;
+  try {
+    std::thread(serve, h).detach();
+  } catch (const std::system_error&) {
+    delete h;
+    return nullptr;
+  }
+  return h;
+}
+
+void wait_for(Call& call) {
+  std::unique_lock<std::mutex> lock(call.m);
+  call.done.wait(lock, [&call] { return call.left == 0; });
+}
+
+}  // namespace
+
+void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>& body) {
+  Call call;
+  for (unsigned id = 1; id < workers; ++id) {
+    Helper* h = take_helper();
+    if (h == nullptr) break;
+    {
+      const std::lock_guard<std::mutex> lock(call.m);
+      ++call.left;
+    }
+    const std::lock_guard<std::mutex> lock(h->m);
+    h->body = &body;
+    h->id = id;
+    h->call = &call;
+    h->wake.notify_one();
+  }
+  // The helpers hold body and call: they are waited for however body(0) ends.
+  try {
+    body(0);
+  } catch (...) {
+    wait_for(call);
+    throw;
+  }
+  wait_for(call);
 }
 
 void run_in_parallel(size_t count, unsigned workers, const std::function<void(size_t)>& work) {

@@ -11,7 +11,8 @@ unsigned resolve_workers(unsigned workers);
 // Runs body(worker) once for each worker in [0, workers) at the same time,
 // worker 0 on the calling thread; returns when all have returned. A worker
 // whose thread cannot be started is skipped: body must share its work out
-// (as run_in_parallel does) rather than assign it by worker.
+// (as run_in_parallel does) rather than assign it by worker. The threads
+// are kept for later calls; a body may call here itself.
 void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>& body);
 
 // Runs work(i) for every i in [0, count) on up to `workers` threads (0: one

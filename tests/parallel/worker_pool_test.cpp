@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,6 +24,48 @@ TEST(WorkerPool, EveryIndexRunsExactlyOnceWhateverTheWorkers) {
   }
   EXPECT_GE(resolve_workers(0), 1u);
   EXPECT_EQ(resolve_workers(5), 5u);
+}
+
+// Threads are kept between calls, and a body that spreads work itself is
+// given threads of its own rather than waiting for the ones busy with it.
+TEST(WorkerPool, HelpersAreKeptAndABodyMayCallAgain) {
+  thread_local int bodies_here = 0;
+  std::atomic<int> most{0};
+  for (int round = 0; round < 20; ++round) {
+    run_on_workers(3, [&](unsigned id) {
+      if (id == 0) return;
+      const int seen = ++bodies_here;
+      int now = most.load();
+      while (seen > now && !most.compare_exchange_weak(now, seen)) {
+      }
+    });
+  }
+  EXPECT_GE(most.load(), 2) << "every call made its threads afresh";
+
+  std::vector<std::atomic<int>> runs(3 * 200);
+  run_on_workers(3, [&](unsigned id) {
+    run_in_parallel(200, 3, [&](size_t i) { runs[id * 200 + i].fetch_add(1); });
+  });
+  for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].load(), 1) << i;
+}
+
+// The helpers use the caller's body: they are done with it before an
+// exception from worker 0 leaves the call.
+TEST(WorkerPool, AnExceptionOfWorkerZeroWaitsForTheHelpers) {
+  std::atomic<bool> throwing{false};
+  std::atomic<bool> helper_done{false};
+  EXPECT_THROW(run_on_workers(2,
+                              [&](unsigned id) {
+                                if (id == 0) {
+                                  throwing = true;
+                                  throw std::runtime_error("worker 0");
+                                }
+                                while (!throwing) std::this_thread::yield();
+                                for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+                                helper_done = true;
+                              }),
+               std::runtime_error);
+  EXPECT_TRUE(helper_done.load());
 }
 
 }  // namespace
