@@ -1,13 +1,13 @@
 #include "batch/site_units.h"
 
 #include <cstdio>
-#include <future>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "fileio/text_escape.h"
 #include "genotype/genotype_reader.h"
+#include "parallel/worker_pool.h"
 #include "sites/site_key.h"
 
 namespace {
@@ -89,8 +89,19 @@ void site_genotype_counts(const SiteBlock& b, const VariantSite& site, const Sit
 
 struct AheadState {
   FetchUnits fetch;
-  KeptRecords handed;               // the records of the block last handed out
-  std::future<FetchedUnits> ahead;  // after fetch: destroyed (and waited for) first
+  KeptRecords handed;    // the records of the block last handed out
+  BackgroundTask ahead;  // the next block's fetch, into fetched
+  FetchedUnits fetched;
+  AheadState() = default;
+  AheadState(const AheadState&) = delete;
+  AheadState& operator=(const AheadState&) = delete;
+  // The fetch uses the state: it ends first. What it threw has no taker.
+  ~AheadState() {
+    try {
+      wait_for_task(ahead);
+    } catch (...) {
+    }
+  }
 };
 
 }  // namespace
@@ -255,18 +266,23 @@ UnitSource read_ahead(FetchUnits fetch, std::shared_ptr<SourceExtent> extent,
   state->fetch = std::move(fetch);
   UnitSource source{[state](std::vector<SourceUnit>& units, std::string& failure) {
     std::vector<SourceUnit> none;
-    FetchedUnits got = state->ahead.valid() ? state->ahead.get() : state->fetch(none);
-    if (got.status == SourceStatus::kUnits)
-      // By address: the future is the state's own, and its destructor waits
-      // for the fetch, so the state outlives every fetch it started. The
-      // driver is done with the units it pulled before: the fetch makes its
-      // units in their place.
-      state->ahead = std::async(std::launch::async,
-                                [raw = state.get(), done = std::move(units)]() mutable {
-                                  FetchedUnits fetched = raw->fetch(done);
-                                  std::vector<SourceUnit>().swap(done);  // what fetch left
-                                  return fetched;
-                                });
+    FetchedUnits got;
+    if (state->ahead.state) {
+      wait_for_task(state->ahead);
+      got = std::move(state->fetched);
+    } else {
+      got = state->fetch(none);
+    }
+    if (got.status == SourceStatus::kUnits) {
+      // By address: the state waits for its fetch as it is destroyed, so it
+      // outlives every fetch it started. The driver is done with the units
+      // it pulled before: the fetch makes its units in their place.
+      auto done = std::make_shared<std::vector<SourceUnit>>(std::move(units));
+      state->ahead = start_in_background([raw = state.get(), done] {
+        raw->fetched = raw->fetch(*done);
+        std::vector<SourceUnit>().swap(*done);  // what fetch left
+      });
+    }
     units = std::move(got.units);
     failure = std::move(got.failure);
     state->handed = std::move(got.kept);

@@ -1,8 +1,6 @@
 #include "format/number_format.h"
 
-#include <bit>
 #include <charconv>
-#include <cstdint>
 #include <cmath>
 
 namespace {
@@ -29,33 +27,6 @@ void append_shortest_to(std::string& out, T value) {
   char buffer[kNumberChars];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, static_cast<size_t>(result.ptr - buffer));
-}
-
-// Rows give one double several times over (a p and its bounds, the tests
-// that agree): the last one written on this thread is written again from
-// its text. Compared bit for bit, so 0 and -0 stay apart.
-struct LastDouble {
-  uint64_t bits = 0;
-  uint8_t length = 0;  // 0: none yet
-  char text[kNumberChars];
-};
-thread_local LastDouble last_double;
-
-void append_shortest_double(std::string& out, double value) {
-  LastDouble& last = last_double;
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  if (last.length != 0 && last.bits == bits) {
-    out.append(last.text, last.length);
-    return;
-  }
-  if (std::isnan(value)) {
-    out += "nan";
-    return;
-  }
-  const auto result = std::to_chars(last.text, last.text + sizeof last.text, value);
-  last.bits = bits;
-  last.length = static_cast<uint8_t>(result.ptr - last.text);
-  out.append(last.text, last.length);
 }
 
 template <class T>
@@ -91,14 +62,14 @@ std::string format_unsigned(uint64_t value) {
   return text;
 }
 
-void append_shortest(std::string& out, double value) { append_shortest_double(out, value); }
+void append_shortest(std::string& out, double value) { append_shortest_to(out, value); }
 void append_shortest(std::string& out, float value) { append_shortest_to(out, value); }
 
 void append_shortest_or_na(std::string& out, double value) {
   if (std::isnan(value)) {
     out += kNaText;
   } else {
-    append_shortest_double(out, value);
+    append_shortest_to(out, value);
   }
 }
 

@@ -95,22 +95,59 @@ void wait_for(Call& call) {
   call.done.wait(lock, [&call] { return call.left == 0; });
 }
 
+void hand_to(Helper* h, const std::function<void(unsigned)>* body, unsigned id, Call* call) {
+  {
+    const std::lock_guard<std::mutex> lock(call->m);
+    ++call->left;
+  }
+  const std::lock_guard<std::mutex> lock(h->m);
+  h->body = body;
+  h->id = id;
+  h->call = call;
+  h->wake.notify_one();
+}
+
 }  // namespace
+
+struct BackgroundState {
+  Call call;
+  std::function<void(unsigned)> body;
+  std::exception_ptr thrown;
+};
+
+BackgroundTask start_in_background(std::function<void()> task) {
+  BackgroundTask started{std::make_shared<BackgroundState>()};
+  BackgroundState* state = started.state.get();
+  state->body = [state, task = std::move(task)](unsigned) {
+    try {
+      task();
+    } catch (...) {
+      state->thrown = std::current_exception();
+    }
+  };
+  Helper* h = take_helper();
+  if (h == nullptr) {
+    state->body(0);  // no thread: done before the caller goes on
+  } else {
+    hand_to(h, &state->body, 0, &state->call);
+  }
+  return started;
+}
+
+void wait_for_task(BackgroundTask& task) {
+  if (!task.state) return;
+  wait_for(task.state->call);
+  const std::exception_ptr thrown = task.state->thrown;
+  task.state.reset();
+  if (thrown) std::rethrow_exception(thrown);
+}
 
 void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>& body) {
   Call call;
   for (unsigned id = 1; id < workers; ++id) {
     Helper* h = take_helper();
     if (h == nullptr) break;
-    {
-      const std::lock_guard<std::mutex> lock(call.m);
-      ++call.left;
-    }
-    const std::lock_guard<std::mutex> lock(h->m);
-    h->body = &body;
-    h->id = id;
-    h->call = &call;
-    h->wake.notify_one();
+    hand_to(h, &body, id, &call);
   }
   // The helpers hold body and call: they are waited for however body(0) ends.
   try {

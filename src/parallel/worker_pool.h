@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 // The number of threads that `workers` (0: one per core) stands for.
 unsigned resolve_workers(unsigned workers);
@@ -19,3 +20,15 @@ void run_on_workers(unsigned workers, const std::function<void(unsigned worker)>
 // per core), each thread taking the next index when it is free; returns when
 // all are done. work must only touch what belongs to index i.
 void run_in_parallel(size_t count, unsigned workers, const std::function<void(size_t)>& work);
+
+// A task running on one of the kept threads while its caller goes on (or,
+// where no thread can be started, run to its end before the call returns).
+struct BackgroundState;
+struct BackgroundTask {
+  std::shared_ptr<BackgroundState> state;  // null: none, or waited for
+};
+BackgroundTask start_in_background(std::function<void()> task);
+
+// Returns once the task has ended, throwing what it threw; at once for a
+// task waited for already or never started.
+void wait_for_task(BackgroundTask& task);

@@ -68,4 +68,23 @@ TEST(WorkerPool, AnExceptionOfWorkerZeroWaitsForTheHelpers) {
   EXPECT_TRUE(helper_done.load());
 }
 
+// The read-ahead's way: the caller goes on while the task runs, and the
+// wait gives back what the task threw.
+TEST(WorkerPool, ABackgroundTaskIsWaitedForWithWhatItThrew) {
+  std::atomic<bool> go{false};
+  int result = 0;
+  BackgroundTask task = start_in_background([&] {
+    while (!go) std::this_thread::yield();
+    result = 42;
+  });
+  go = true;  // the task only ends once the caller has gone on
+  wait_for_task(task);
+  EXPECT_EQ(result, 42);
+  EXPECT_FALSE(task.state);
+  wait_for_task(task);  // no task: nothing to wait for
+
+  BackgroundTask failing = start_in_background([] { throw std::runtime_error("fetch"); });
+  EXPECT_THROW(wait_for_task(failing), std::runtime_error);
+}
+
 }  // namespace
