@@ -55,6 +55,8 @@ UScale prepare_u_scale(const std::vector<int64_t>& allele, const int64_t* t, boo
   u.n = std::accumulate(allele.begin(), allele.end(), int64_t{0}) / 2;
   u.lcm = integers ? bounded_lcm(allele) : 0;
   u.exact = u.lcm > 0;
+  u.inverse.reserve(allele.size());
+  if (u.exact) u.weight.reserve(allele.size());
   for (int64_t n : allele) {
     u.inverse.push_back(1.0 / static_cast<double>(n));
     if (u.exact) u.weight.push_back(u.lcm / n);
