@@ -11,8 +11,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
 // The kernel's setting reads "always [madvise] never", the one in force in
 // brackets: huge pages come on request unless it is "never".
 bool huge_pages_on_request() {
@@ -22,8 +20,6 @@ bool huge_pages_on_request() {
   return setting.find("[always]") != std::string::npos ||
          setting.find("[madvise]") != std::string::npos;
 }
-
-}  // namespace
 
 bool prefer_large_heap_pages() {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)

@@ -8,6 +8,10 @@
 // not depend on it: only where the memory comes from changes.
 #pragma once
 
+// Whether the kernel backs memory with transparent huge pages where it is
+// asked to (its setting is "always" or "madvise").
+bool huge_pages_on_request();
+
 // Called once, before the run allocates anything large. Whether the main
 // heap's pages are large: false where the system grants no huge pages on
 // request, or the C library or a sanitizer's allocator does not take these

@@ -1,5 +1,7 @@
 #include "parallel/worker_pool.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -41,10 +43,21 @@ struct Helpers {
   std::vector<Helper*> idle;
 };
 
+Helpers* g_helpers = nullptr;
+
+// A child of fork has none of its parent's helpers (and perhaps a lock
+// some other thread held): it starts a list of its own.
+void forget_helpers_in_child() { g_helpers = new Helpers; }
+
 // Never destroyed: helpers wait on it until the process ends.
 Helpers& helpers() {
-  static Helpers* const all = new Helpers;
-  return *all;
+  static const bool made = [] {
+    g_helpers = new Helpers;
+    ::pthread_atfork(nullptr, nullptr, forget_helpers_in_child);
+    return true;
+  }();
+  (void)made;
+  return *g_helpers;
 }
 
 void serve(Helper* h) {

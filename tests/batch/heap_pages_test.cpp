@@ -10,14 +10,6 @@
 
 namespace {
 
-bool huge_pages_on_request() {
-  std::ifstream in("/sys/kernel/mm/transparent_hugepage/enabled");
-  std::string setting;
-  std::getline(in, setting);
-  return setting.find("[always]") != std::string::npos ||
-         setting.find("[madvise]") != std::string::npos;
-}
-
 // The VmFlags line of the mapping that holds `at`, from /proc/self/smaps.
 std::string flags_of_mapping(const void* at) {
   const auto address = reinterpret_cast<uintptr_t>(at);

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -85,6 +90,32 @@ TEST(WorkerPool, ABackgroundTaskIsWaitedForWithWhatItThrew) {
 
   BackgroundTask failing = start_in_background([] { throw std::runtime_error("fetch"); });
   EXPECT_THROW(wait_for_task(failing), std::runtime_error);
+}
+
+// A child of fork has one thread: work it spreads is done, not handed to
+// helpers that stayed with the parent.
+TEST(WorkerPool, AForkedChildSpreadsWorkOfItsOwn) {
+  run_in_parallel(8, 4, [](size_t) {});  // the parent's helpers exist
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<int> done{0};
+    run_in_parallel(100, 4, [&](size_t) { done.fetch_add(1); });
+    ::_exit(done.load() == 100 ? 0 : 1);
+  }
+  int status = 0;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  pid_t ended = 0;
+  while ((ended = ::waitpid(child, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < give_up)
+    std::this_thread::yield();
+  if (ended == 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    FAIL() << "the child waits for helpers it does not have";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
