@@ -1,6 +1,7 @@
 #include "parallel/worker_pool.h"
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
@@ -94,9 +95,23 @@ Helper* take_helper() {
     }
   }
   Helper* h = new Helper;
+  // Signals sent to the process (an interrupt, a window resized) go to the
+  // threads that did not start as helpers: a helper lives on between calls,
+  // and the one that waits for keys or writes the rows must be told. A
+  // helper starts with them blocked; the faults of its own work stay open.
+  sigset_t blocked, before;
+  ::sigfillset(&blocked);
+  for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS})
+    ::sigdelset(&blocked, fault);
+  ::pthread_sigmask(SIG_BLOCK, &blocked, &before);
+  bool started = true;
   try {
     std::thread(serve, h).detach();
   } catch (const std::system_error&) {
+    started = false;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  if (!started) {
     delete h;
     return nullptr;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,6 +91,23 @@ TEST(WorkerPool, ABackgroundTaskIsWaitedForWithWhatItThrew) {
 
   BackgroundTask failing = start_in_background([] { throw std::runtime_error("fetch"); });
   EXPECT_THROW(wait_for_task(failing), std::runtime_error);
+}
+
+// A signal sent to the process is not taken by an idle helper, which would
+// leave the thread that waits for it (a key, a write) untold.
+TEST(WorkerPool, HelpersLeaveTheProcessSignalsToTheOtherThreads) {
+  std::atomic<bool> blocked{false};
+  run_on_workers(2, [&](unsigned id) {
+    if (id == 0) return;
+    sigset_t now;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &now);
+    blocked = ::sigismember(&now, SIGINT) == 1 && ::sigismember(&now, SIGWINCH) == 1 &&
+              ::sigismember(&now, SIGSEGV) == 0;
+  });
+  EXPECT_TRUE(blocked.load());
+  sigset_t mine;
+  ::pthread_sigmask(SIG_BLOCK, nullptr, &mine);
+  EXPECT_EQ(::sigismember(&mine, SIGINT), 0) << "the caller's own mask changed";
 }
 
 // A child of fork has one thread: work it spreads is done, not handed to
