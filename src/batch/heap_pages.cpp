@@ -25,9 +25,10 @@ bool prefer_large_heap_pages() {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
   if (!huge_pages_on_request()) return false;
-  // Up to 32 MiB (the most the library allows) a block comes from the heap,
-  // not from a mapping of its own that is given back, and faulted in
-  // afresh, on every free; what is freed is kept, not trimmed.
+  // Up to 32 MiB (as far as the library's own sliding threshold ever goes) a
+  // block comes from the heap, not from a mapping of its own that is given
+  // back, and faulted in afresh, on every free; what is freed is kept, not
+  // trimmed.
   if (::mallopt(M_MMAP_THRESHOLD, 32 << 20) == 0) return false;
   ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
   // The main heap grows 64 MiB at a time, so that one advice covers what
