@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 build_dir=${BUILD_DIR:-build}
 scripts/ensure-packages.sh "The test suite" cmake g++ make pkg-config libgtest-dev \
-  libboost-dev libboost-math-dev libhts-dev zlib1g-dev libeigen3-dev \
+  libboost-dev libboost-math-dev libhts-dev zlib1g-dev libeigen3-dev libmimalloc-dev \
   python3 python3-pyte python3-pil libfaketime tmux chromium fonts-dejavu-core librsvg2-bin \
   snakemake tabix bcftools plink2 plink1.9 xz-utils bzip2 zstd
 

@@ -9,6 +9,19 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+extern char end;  // the end of the program's data: the main heap starts beyond it
+#endif
+
+// The program links mimalloc in place of the C library's malloc where it is
+// installed (the tests' programs do not): its settings are then what
+// counts. Weak, so that a program without it finds null here.
+#if !defined(__SANITIZE_ADDRESS__) && __has_include(<mimalloc.h>)
+#include <mimalloc.h>
+extern "C" {
+__attribute__((weak)) void mi_option_set(mi_option_t option, long value);
+}
+#define HWMC_MAY_RUN_ON_MIMALLOC 1
 #endif
 
 // The kernel's setting reads "always [madvise] never", the one in force in
@@ -22,6 +35,17 @@ bool huge_pages_on_request() {
 }
 
 bool prefer_large_heap_pages() {
+#if defined(HWMC_MAY_RUN_ON_MIMALLOC)
+  if (mi_option_set != nullptr) {
+    if (!huge_pages_on_request()) return false;
+    // Memory taken from the system from here on comes in huge pages (it
+    // asks for reserved ones first, then advises transparent ones), each
+    // thread's first share included, committed as it is taken.
+    mi_option_set(mi_option_large_os_pages, 1);
+    mi_option_set(mi_option_eager_commit_delay, 0);
+    return true;
+  }
+#endif
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
   if (!huge_pages_on_request()) return false;
@@ -36,10 +60,16 @@ bool prefer_large_heap_pages() {
   ::mallopt(M_TOP_PAD, 64 << 20);
   void* first = std::malloc(1 << 20);
   if (first == nullptr) return false;
-  const uintptr_t from = (reinterpret_cast<uintptr_t>(first) + kHugePage - 1) & ~(kHugePage - 1);
+  // The block lies between the end of the program's data and the break only
+  // where the C library's heap gave it: a malloc put in its place (as the
+  // program links one) keeps its blocks elsewhere, and these settings mean
+  // nothing to it.
+  const auto at = reinterpret_cast<uintptr_t>(first);
+  const uintptr_t from = (at + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t to = reinterpret_cast<uintptr_t>(::sbrk(0));
-  const bool advised =
-      to > from && ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
+  const bool in_main_heap = at >= reinterpret_cast<uintptr_t>(&end) && at < to;
+  const bool advised = in_main_heap && to > from &&
+                       ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
   std::free(first);
   return advised;
 #else
