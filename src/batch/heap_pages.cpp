@@ -22,6 +22,36 @@ extern "C" {
 __attribute__((weak)) void mi_option_set(mi_option_t option, long value);
 }
 #define HWMC_MAY_RUN_ON_MIMALLOC 1
+#include <sys/mman.h>
+
+#include <cstdio>
+
+namespace {
+
+// The memory mimalloc took before the options below were set (its first
+// share of the main thread's, made as the program loaded): advised as a
+// whole, found in the process's map by a block it holds.
+void advise_mapping_of(const void* block) {
+  const auto at = reinterpret_cast<uintptr_t>(block);
+  FILE* maps = std::fopen("/proc/self/maps", "re");
+  if (maps == nullptr) return;
+  char line[512];
+  while (std::fgets(line, sizeof line, maps) != nullptr) {
+    unsigned long from = 0, to = 0;
+    char perms[5] = {};
+    int path_at = 0;
+    if (std::sscanf(line, "%lx-%lx %4s %*s %*s %*s %n", &from, &to, perms, &path_at) < 3) continue;
+    if (at < from || at >= to) continue;
+    // Anonymous, and private to the program: no file, no name such as [heap].
+    const bool anonymous = path_at > 0 && (line[path_at] == '\0' || line[path_at] == '\n');
+    if (anonymous && perms[0] == 'r' && perms[1] == 'w' && perms[3] == 'p')
+      ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    break;
+  }
+  std::fclose(maps);
+}
+
+}  // namespace
 #endif
 
 // The kernel's setting reads "always [madvise] never", the one in force in
@@ -43,6 +73,9 @@ bool prefer_large_heap_pages() {
     // thread's first share included, committed as it is taken.
     mi_option_set(mi_option_large_os_pages, 1);
     mi_option_set(mi_option_eager_commit_delay, 0);
+    void* block = std::malloc(64);
+    if (block != nullptr) advise_mapping_of(block);
+    std::free(block);
     return true;
   }
 #endif
