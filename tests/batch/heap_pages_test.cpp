@@ -2,32 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-namespace {
+#include "batch/mapping_flags.h"
 
-// The VmFlags line of the mapping that holds `at`, from /proc/self/smaps.
-std::string flags_of_mapping(const void* at) {
-  const auto address = reinterpret_cast<uintptr_t>(at);
-  std::ifstream smaps("/proc/self/smaps");
-  std::string line;
-  bool inside = false;
-  while (std::getline(smaps, line)) {
-    uintptr_t from = 0, to = 0;
-    char dash = 0;
-    std::istringstream range(line);
-    if (range >> std::hex >> from >> dash >> to && dash == '-') {
-      inside = address >= from && address < to;
-      continue;
-    }
-    if (inside && line.rfind("VmFlags:", 0) == 0) return line;
-  }
-  return "";
-}
+namespace {
 
 // A block of the kind a run's tables and rows take lies in memory the
 // kernel was asked to back with huge pages, wherever it grants them on
