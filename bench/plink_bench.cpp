@@ -42,13 +42,13 @@ void count(benchmark::State& state, Pops layout, bool x, bool portable = false) 
   std::vector<PopsEntry> entries;
   PlinkReadOptions options;
   if (layout != Pops::kAll) {
-    const FamFile fam = read_fam_file(paths.fam.c_str());
-    const size_t n = fam.names.size();
+    const std::vector<std::string> names = fam_names(read_fam_file(paths.fam.c_str()));
+    const size_t n = names.size();
     for (size_t j = 0; j < n; ++j) {
       const size_t p = layout == Pops::kFiveBlocks        ? j * 5 / n
                        : layout == Pops::kFiveInterleaved ? j % 5
                                                           : j % 26;
-      entries.push_back({fam.names[j], "p" + std::to_string(p)});
+      entries.push_back({names[j], "p" + std::to_string(p)});
     }
     options.pops = &entries;
   }
