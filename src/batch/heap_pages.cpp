@@ -1,13 +1,15 @@
 #include "batch/heap_pages.h"
 
+#include <sys/mman.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>  // and with it what tells the C library
 #include <fstream>
 #include <string>
 
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 #include <malloc.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 extern char end;  // the end of the program's data: the main heap starts beyond it
@@ -22,10 +24,9 @@ extern "C" {
 __attribute__((weak)) void mi_option_set(mi_option_t option, long value);
 }
 #define HWMC_MAY_RUN_ON_MIMALLOC 1
-#include <sys/mman.h>
+#endif
 
-#include <cstdio>
-
+#if defined(HWMC_MAY_RUN_ON_MIMALLOC)
 namespace {
 
 // The memory mimalloc took before the options below were set (its first
@@ -65,9 +66,9 @@ bool huge_pages_on_request() {
 }
 
 bool prefer_large_heap_pages() {
+  if (!huge_pages_on_request()) return false;
 #if defined(HWMC_MAY_RUN_ON_MIMALLOC)
   if (mi_option_set != nullptr) {
-    if (!huge_pages_on_request()) return false;
     // Memory taken from the system from here on comes in huge pages (it
     // asks for reserved ones first, then advises transparent ones), each
     // thread's first share included, committed as it is taken.
@@ -81,7 +82,6 @@ bool prefer_large_heap_pages() {
 #endif
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  if (!huge_pages_on_request()) return false;
   // Up to 32 MiB (as far as the library's own sliding threshold ever goes) a
   // block comes from the heap, not from a mapping of its own that is given
   // back, and faulted in afresh, on every free; what is freed is kept, not

@@ -12,7 +12,9 @@
 
 namespace {
 
-[[gnu::access(none, 1)]] bool advised(const void* at) { return flags_of_mapping(at).find(" hg") != std::string::npos; }
+[[gnu::access(none, 1)]] bool advised(const void* at) {
+  return flags_of_mapping(at).find(" hg") != std::string::npos;
+}
 
 // Every thread's memory, the main thread's first share (taken as the
 // program loaded, before any setting) included, lies where the kernel was
@@ -50,8 +52,9 @@ TEST(HeapPagesOnMimalloc, NewBeyondMemoryThrowsBadAlloc) {
   // Called, not new-expressions, which the compiler may leave out unused.
   EXPECT_THROW(::operator delete(::operator new(beyond)), std::bad_alloc);
   EXPECT_THROW(::operator delete[](::operator new[](beyond)), std::bad_alloc);
-  EXPECT_THROW(::operator delete(::operator new(beyond, std::align_val_t{64}), std::align_val_t{64}),
-               std::bad_alloc);
+  EXPECT_THROW(
+      ::operator delete (::operator new (beyond, std::align_val_t{64}), std::align_val_t{64}),
+      std::bad_alloc);
 }
 
 }  // namespace
